@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a fixed short time
+# (FUZZ_SECONDS, default 20). Seeds come from tests/data and fuzz/corpus when present.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${FUZZ_SECONDS:-20}"
+if ! command -v clang++ >/dev/null; then
+    echo "clang++ not found: fuzzers skipped"
+    exit 0
+fi
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCHIMEON_CORE_ONLY=ON -DCHIMEON_BUILD_TESTS=OFF -DCHIMEON_BUILD_BENCH=OFF \
+    -DCHIMEON_BUILD_FUZZ=ON >/dev/null
+cmake --build build-fuzz
+for fuzzer in build-fuzz/fuzz/*_fuzzer; do
+    [ -x "$fuzzer" ] || continue
+    name=$(basename "$fuzzer")
+    corpus="build-fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    seeds=()
+    [ -d "fuzz/corpus/$name" ] && seeds+=("fuzz/corpus/$name")
+    echo "-- $name for ${seconds}s"
+    "$fuzzer" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -print_final_stats=0 \
+        "$corpus" "${seeds[@]}" 2>&1 | tail -n 3
+done

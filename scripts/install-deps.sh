@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The one list of Debian 12 packages that building, running and testing Chimeon needs.
+# Used by scripts/run.sh, scripts/test.sh and .ci/run. Run as root (or through sudo).
+set -euo pipefail
+
+PACKAGES=(
+    # build
+    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # user interface: Qt 6 Widgets and a CJK font for the Chinese texts
+    qt6-base-dev libgl-dev fonts-wqy-microhei
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+        || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"

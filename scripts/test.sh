@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test. Ends with ctest's summary of the full build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+
+werror=OFF
+if [ "${CI:-}" = "true" ]; then
+    werror=ON
+fi
+
+echo "== core with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCHIMEON_CORE_ONLY=ON \
+    -DCHIMEON_SANITIZE=ON -DCHIMEON_BUILD_BENCH=OFF -DCHIMEON_WERROR="$werror"
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== fuzzers (a short fixed run each)"
+bash scripts/fuzz.sh
+
+echo "== full build"
+bash scripts/build.sh
+ctest --test-dir build --output-on-failure -j2

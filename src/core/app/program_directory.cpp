@@ -1,0 +1,51 @@
+#include "core/app/program_directory.h"
+
+#include <cstdlib>
+#include <system_error>
+
+#ifndef CHIMEON_INSTALLED_DATA_DIR
+#define CHIMEON_INSTALLED_DATA_DIR "/usr/local/share/chimeon"
+#endif
+
+namespace chimeon {
+namespace fs = std::filesystem;
+
+fs::path ResolveProgramDirectory(const fs::path& executableFolder, const char* xdgDataHome,
+                                 const char* home) {
+    std::error_code error;
+    if (fs::is_regular_file(executableFolder / "setup.ini", error) ||
+        fs::is_directory(executableFolder / "skin", error)) {
+        return executableFolder;
+    }
+    // The base directory specification ignores a relative XDG_DATA_HOME.
+    if (xdgDataHome != nullptr && fs::path(xdgDataHome).is_absolute()) {
+        return fs::path(xdgDataHome) / "Chimeon";
+    }
+    fs::path homeFolder = (home != nullptr && *home != '\0') ? fs::path(home) : fs::path("/");
+    return homeFolder / ".local" / "share" / "Chimeon";
+}
+
+fs::path ExecutableFolder() {
+    std::error_code error;
+    fs::path executable = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::current_path(error) : executable.parent_path();
+}
+
+std::string ProgramDirectory() {
+    static const std::string directory = [] {
+        fs::path folder =
+            ResolveProgramDirectory(ExecutableFolder(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+        std::error_code error;
+        fs::create_directories(folder, error);
+        std::string text = folder.string();
+        if (text.empty() || text.back() != '/') {
+            text.push_back('/');
+        }
+        return text;
+    }();
+    return directory;
+}
+
+fs::path InstalledSkinFolder() { return fs::path(CHIMEON_INSTALLED_DATA_DIR) / "skin"; }
+
+}  // namespace chimeon

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace chimeon {
+
+// Where the data files live ("setup.ini", the tables, the calendar, "skin/"):
+// - the executable's folder when it holds "setup.ini" or a "skin" folder (a portable copy, and
+//   the build tree);
+// - otherwise $XDG_DATA_HOME/Chimeon, or ~/.local/share/Chimeon when XDG_DATA_HOME is unset or
+//   not absolute.
+// `xdgDataHome` and `home` may be null. Creates nothing.
+std::filesystem::path ResolveProgramDirectory(const std::filesystem::path& executableFolder,
+                                              const char* xdgDataHome, const char* home);
+
+// The folder of the running executable.
+std::filesystem::path ExecutableFolder();
+
+// The data directory of this process as text ending in "/", created on first use. Every data
+// file is addressed as ProgramDirectory() + its name.
+std::string ProgramDirectory();
+
+// The folder of skins installed with the program (beside the data directory's own "skin").
+std::filesystem::path InstalledSkinFolder();
+
+}  // namespace chimeon

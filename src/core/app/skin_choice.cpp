@@ -1,0 +1,65 @@
+#include "core/app/skin_choice.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "core/io/file_io.h"
+
+namespace chimeon {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool HasSkinExtension(const fs::path& file) { return EqualsIgnoringCase(file.extension().string(), ".smf"); }
+
+std::optional<fs::path> FindNamedSkin(std::string_view name, const std::vector<fs::path>& folders) {
+    for (const fs::path& folder : folders) {
+        auto resolved = ResolvePathIgnoringCase((folder / std::string(name)).string());
+        std::error_code error;
+        if (resolved && fs::is_regular_file(*resolved, error)) {
+            return resolved;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<fs::path> FirstSkinFound(const std::vector<fs::path>& folders) {
+    for (const fs::path& folder : folders) {
+        std::vector<fs::path> skins;
+        std::error_code error;
+        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+            if (HasSkinExtension(it->path()) && fs::is_regular_file(it->path(), error)) {
+                skins.push_back(it->path());
+            }
+        }
+        if (!skins.empty()) {
+            return *std::min_element(skins.begin(), skins.end());
+        }
+    }
+    return std::nullopt;
+}
+
+SkinChoice Chosen(const fs::path& file) { return SkinChoice{file, file.filename().string(), std::nullopt}; }
+
+}  // namespace
+
+SkinChoice ChooseSkin(std::string_view skinSetting, const std::vector<fs::path>& skinFolders) {
+    // A stored name may use Windows separators ("sub\\x.smf").
+    std::string name(skinSetting);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    if (!name.empty()) {
+        if (auto file = FindNamedSkin(name, skinFolders)) {
+            return SkinChoice{*file, std::string(skinSetting), std::nullopt};
+        }
+    } else if (auto file = FindNamedSkin(kDefaultSkinFile, skinFolders)) {
+        return SkinChoice{*file, std::string(kDefaultSkinFile), std::nullopt};
+    }
+    if (auto file = FirstSkinFound(skinFolders)) {
+        return Chosen(*file);
+    }
+    SkinChoice none;
+    none.message = std::string(skinSetting.empty() ? kNoSkinMessageWhenEmpty : kNoSkinMessageWhenSet);
+    return none;
+}
+
+}  // namespace chimeon

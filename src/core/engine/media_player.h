@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace chimeon {
+
+// Where a video's picture is drawn (the preview window's display area); opaque to the core.
+using SurfaceHandle = void*;
+
+inline constexpr int kNormalPlayerVolume = 1000;
+
+// One media file at a time, positions and lengths in milliseconds, volume 1000 normal.
+// Closed player (before the first Open, after Close, after an Open that failed): position and
+// length are 0, and Play, Stop, Seek and SetVolume do nothing. The end of play is found by the
+// owner comparing position and length; at the end they are exactly equal.
+class MediaPlayer {
+public:
+    virtual ~MediaPlayer() = default;
+
+    virtual void SetParentWindow(SurfaceHandle surface) = 0;
+    virtual void SetFile(std::string_view path) = 0;
+    // Opens the file set last; only called on a closed player. False when the file cannot be
+    // played; the player then stays closed.
+    virtual bool Open() = 0;
+    virtual void Close() = 0;
+    virtual void Play() = 0;
+    virtual void Stop() = 0;
+    virtual void Seek(std::int64_t positionMs) = 0;
+    virtual std::int64_t GetPosition() = 0;
+    virtual std::int64_t GetLength() = 0;
+    virtual void SetVolume(int volume) = 0;
+    // The volume last set, or read by a successful Open.
+    virtual int GetVolume() const = 0;
+    // Shows the picture so that it fills the parent surface (audio shows nothing).
+    virtual void ShowMaximized() = 0;
+
+    // A hint that `path` is due to be opened soon: a player may open and preroll it ahead, so
+    // that the later Open and Play start sound at once. Changes nothing that can be observed.
+    virtual void Prepare(std::string_view path) { (void)path; }
+};
+
+}  // namespace chimeon

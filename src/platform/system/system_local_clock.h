@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/system/local_clock.h"
+
+namespace chimeon {
+
+// The machine's wall clock in the local time zone.
+class SystemLocalClock : public LocalClock {
+public:
+    LocalDateTime Now() const override;
+    std::int64_t EpochSeconds() const override;
+};
+
+}  // namespace chimeon
