@@ -19,7 +19,13 @@ for fuzzer in build-fuzz/fuzz/*_fuzzer; do
     mkdir -p "$corpus"
     seeds=()
     [ -d "fuzz/corpus/$name" ] && seeds+=("fuzz/corpus/$name")
-    echo "-- $name for ${seconds}s"
-    "$fuzzer" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -print_final_stats=0 \
-        "$corpus" "${seeds[@]}" 2>&1 | tail -n 3
+    log="build-fuzz/$name.log"
+    if "$fuzzer" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+        "$corpus" "${seeds[@]}" >"$log" 2>&1; then
+        echo "-- $name: $(grep -E '^Done [0-9]+ runs' "$log" | tail -n 1)"
+    else
+        echo "-- $name FAILED:"
+        tail -n 60 "$log"
+        exit 1
+    fi
 done

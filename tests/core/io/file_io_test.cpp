@@ -1,0 +1,133 @@
+#include "core/io/file_io.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "core/schedule/holiday_calendar.h"
+#include "core/schedule/schedule_file.h"
+#include "support/temp_dir.h"
+#include "support/write_failures.h"
+
+namespace chimeon {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+size_t EntriesIn(const fs::path& folder) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+mode_t ModeOf(const fs::path& file) {
+    struct stat info {};
+    ::stat(file.c_str(), &info);
+    return info.st_mode & 0777;
+}
+
+TEST(WriteFileAtomically, ReplacesWholeAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    dir.Write("a.dat", "old contents");
+    ASSERT_TRUE(WriteFileAtomically(dir / "a.dat", "new"));
+    EXPECT_EQ(dir.Read("a.dat"), "new");
+    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+TEST(WriteFileAtomically, ModeOfNewFileAndKeptModeOfOldOne) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileAtomically(dir / "secret", "x", 0600));
+    EXPECT_EQ(ModeOf(dir / "secret"), 0600u);
+    ::chmod((dir / "secret").c_str(), 0640);
+    ASSERT_TRUE(WriteFileAtomically(dir / "secret", "y", 0600));
+    EXPECT_EQ(ModeOf(dir / "secret"), 0640u);
+    ASSERT_TRUE(WriteFileAtomically(dir / "secret", "z", 0600, /*forceMode=*/true));
+    EXPECT_EQ(ModeOf(dir / "secret"), 0600u);
+}
+
+// Every stored file goes through the same atomic write; each kind is checked against both ways a
+// write fails, and the old file must be there, whole.
+struct FailingSave {
+    const char* name;
+    const char* file;
+    std::function<bool(const fs::path& folder)> save;
+};
+
+class SaveThatFails : public testing::TestWithParam<FailingSave> {};
+
+ScheduleTable BigTable() {
+    return ScheduleTable(2000, ProgramItem{"上课铃", "8:0:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"});
+}
+
+TEST_P(SaveThatFails, InAFolderWithoutWritePermissionKeepsTheOldFile) {
+    TempDir dir;
+    dir.Write(GetParam().file, "old\r\n");
+    fs::path folder = dir.path();
+    EXPECT_FALSE(test::RunWithoutWritePermission(folder.string(), [&] { return GetParam().save(folder); }));
+    EXPECT_EQ(dir.Read(GetParam().file), "old\r\n");
+    EXPECT_EQ(EntriesIn(folder), 1u);
+}
+
+TEST_P(SaveThatFails, WhenTheDiskIsFullKeepsTheOldFile) {
+    TempDir dir;
+    dir.Write(GetParam().file, "old\r\n");
+    fs::path folder = dir.path();
+    EXPECT_FALSE(test::RunWithFileSizeLimit(64, [&] { return GetParam().save(folder); }));
+    EXPECT_EQ(dir.Read(GetParam().file), "old\r\n");
+    EXPECT_EQ(EntriesIn(folder), 1u) << "the partial temporary file is removed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StoredFiles, SaveThatFails,
+    testing::Values(
+        FailingSave{"schedule", "Day1.dat",
+                    [](const fs::path& folder) { return SaveScheduleFile(folder / "Day1.dat", BigTable()); }},
+        FailingSave{"calendar", "HlidSave.dat",
+                    [](const fs::path& folder) {
+                        HolidayCalendar calendar;
+                        calendar.daysOff.assign(100, "10/1/2026");
+                        calendar.extraWorkDays.assign(100, {"10/1/2026", "星期一"});
+                        CalendarSaveResult result = SaveHolidayCalendar(folder, calendar);
+                        return result.restDaysSaved || result.extraWorkDaysSaved;
+                    }},
+        FailingSave{"plain", "x.bin",
+                    [](const fs::path& folder) { return WriteFileAtomically(folder / "x.bin", std::string(4096, 'x')); }}),
+    [](const testing::TestParamInfo<FailingSave>& info) { return info.param.name; });
+
+TEST(ReadFileBytes, RefusesWhatIsNotARegularFileWithoutBlocking) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadFileBytes(dir / "fifo").has_value());
+    EXPECT_FALSE(ReadFileBytes(dir.path()).has_value());
+    EXPECT_FALSE(ReadFileBytes(dir / "missing").has_value());
+    dir.Write("bytes", std::string("\0\r\n\xff", 4));
+    EXPECT_EQ(ReadFileBytes(dir / "bytes"), std::string("\0\r\n\xff", 4));
+}
+
+TEST(ResolvePathIgnoringCase, FindsStoredPathsWrittenOnWindows) {
+    TempDir dir;
+    fs::create_directories(dir / "Music" / "Morning");
+    dir.Write("Music/Morning/Bell.MP3", "x");
+    const std::string root = dir.path().string();
+    struct {
+        std::string stored;
+        std::optional<fs::path> expected;
+    } cases[] = {
+        {root + "/Music/Morning/Bell.MP3", dir / "Music/Morning/Bell.MP3"},
+        {root + "/music/morning/bell.mp3", dir / "Music/Morning/Bell.MP3"},
+        {root + "\\music\\morning\\bell.mp3", dir / "Music/Morning/Bell.MP3"},
+        {root + "/music/morning/", dir / "Music/Morning/"},
+        {root + "/music/evening/bell.mp3", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        auto resolved = ResolvePathIgnoringCase(c.stored);
+        ASSERT_EQ(resolved.has_value(), c.expected.has_value()) << c.stored;
+        if (resolved) {
+            EXPECT_TRUE(fs::equivalent(*resolved, *c.expected)) << c.stored << " -> " << *resolved;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace chimeon

@@ -1,0 +1,142 @@
+#include "core/schedule/holiday_calendar.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/printers.h"
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+using test::Hex;
+using test::TempDir;
+
+const std::string kMondayGbk = Hex("d0 c7 c6 da d2 bb");  // 星期一
+const std::string kTemplate2Gbk = Hex("c4 a3 b0 e5 32");  // 模板2
+
+using RestDays = std::array<bool, 7>;
+
+struct LoadCase {
+    const char* name;
+    std::optional<std::string> restDaysFile;
+    std::optional<std::string> extraWorkDaysFile;
+    RestDays restDays;
+    std::vector<std::string> daysOff;
+    std::vector<ExtraWorkDay> extraWorkDays;
+};
+
+class HolidayCalendarLoad : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(HolidayCalendarLoad, FollowsTheFileRules) {
+    const LoadCase& c = GetParam();
+    TempDir dir;
+    if (c.restDaysFile) {
+        dir.Write("HlidSave.dat", *c.restDaysFile);
+    }
+    if (c.extraWorkDaysFile) {
+        dir.Write("WorkSave.dat", *c.extraWorkDaysFile);
+    }
+    HolidayCalendar calendar = LoadHolidayCalendar(dir.path());
+    EXPECT_EQ(calendar.restDays, c.restDays);
+    EXPECT_EQ(calendar.daysOff, c.daysOff);
+    EXPECT_EQ(calendar.extraWorkDays, c.extraWorkDays);
+}
+
+const RestDays kWeekend = {true, false, false, false, false, false, true};
+const std::string kThreePairs = "5/1/2010\r\n" + kMondayGbk + "\r\n5/2/2010\r\n" + kMondayGbk +
+                                "\r\n5/3/2010\r\n" + kTemplate2Gbk + "\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HolidayCalendarLoad,
+    testing::Values(
+        LoadCase{"no_files", std::nullopt, std::nullopt, kWeekend, {}, {}},
+        LoadCase{"weekdays_rest", "0111110\r\n", std::nullopt,
+                 {false, true, true, true, true, true, false}, {}, {}},
+        LoadCase{"six_flags_loads_nothing", "100000\r\n10/1/2010\r\n", kThreePairs, kWeekend, {}, {}},
+        LoadCase{"empty_rest_file_loads_nothing", "", kThreePairs, kWeekend, {}, {}},
+        LoadCase{"other_characters_clear", "1x0000a\r\n", std::nullopt,
+                 {true, false, false, false, false, false, false}, {}, {}},
+        LoadCase{"days_off_in_order_empty_line_included", "0000000\r\n10/1/2010\r\n\r\n10/01/2010",
+                 std::nullopt, {}, {"10/1/2010", "", "10/01/2010"}, {}},
+        LoadCase{"extra_days_reversed", "1000001\r\n", kThreePairs, kWeekend, {},
+                 {{"5/3/2010", "模板2"}, {"5/2/2010", "星期一"}, {"5/1/2010", "星期一"}}},
+        LoadCase{"odd_line_count_gives_empty_table", std::nullopt, "5/1/2010\n", kWeekend, {},
+                 {{"5/1/2010", ""}}}),
+    [](const testing::TestParamInfo<LoadCase>& info) { return info.param.name; });
+
+TEST(HolidayCalendarQueries, FirstExtraDayWinsAndDatesMatchOnlyAsText) {
+    HolidayCalendar calendar;
+    calendar.daysOff = {"10/01/2010", "10/2/2010"};
+    calendar.extraWorkDays = {{"5/1/2010", "模板1"}, {"5/1/2010", "星期二"}};
+    EXPECT_EQ(calendar.ExtraWorkDayTable("5/1/2010"), "模板1");
+    EXPECT_EQ(calendar.ExtraWorkDayTable("5/2/2010"), std::nullopt);
+    EXPECT_FALSE(calendar.IsDayOff("10/1/2010"));
+    EXPECT_TRUE(calendar.IsDayOff("10/2/2010"));
+    EXPECT_TRUE(calendar.IsRestDay(0));
+    EXPECT_FALSE(calendar.IsRestDay(1));
+    EXPECT_FALSE(calendar.IsRestDay(7));
+    EXPECT_FALSE(calendar.IsRestDay(-1));
+}
+
+TEST(HolidayCalendarSave, WritesExactBytes) {
+    TempDir dir;
+    HolidayCalendar calendar;
+    calendar.restDays = {false, false, false, false, false, true, true};
+    calendar.daysOff = {"10/1/2010", "10/2/2010"};
+    calendar.extraWorkDays = {{"9/26/2010", "星期一"}, {"10/9/2010", "模板2"}};
+    CalendarSaveResult saved = SaveHolidayCalendar(dir.path(), calendar);
+    EXPECT_TRUE(saved.restDaysSaved);
+    EXPECT_TRUE(saved.extraWorkDaysSaved);
+    EXPECT_EQ(dir.Read("HlidSave.dat"), "0000011\r\n10/1/2010\r\n10/2/2010\r\n");
+    // Written last to first, so that the next load (which reverses) gives the same list.
+    EXPECT_EQ(dir.Read("WorkSave.dat"), "10/9/2010\r\n" + kTemplate2Gbk + "\r\n9/26/2010\r\n" + kMondayGbk + "\r\n");
+}
+
+TEST(HolidayCalendarSave, SavingAnUnchangedCalendarNeverChangesWhichTablePlays) {
+    TempDir dir;
+    // Two entries for one date: the later one in the file applies.
+    dir.Write("HlidSave.dat", "1000001\r\n");
+    dir.Write("WorkSave.dat", "5/1/2010\r\n" + kMondayGbk + "\r\n5/1/2010\r\n" + kTemplate2Gbk + "\r\n");
+    const std::string originalFile = dir.Read("WorkSave.dat");
+    for (int save = 0; save < 3; ++save) {
+        HolidayCalendar calendar = LoadHolidayCalendar(dir.path());
+        EXPECT_EQ(calendar.ExtraWorkDayTable("5/1/2010"), "模板2") << "after save " << save;
+        ASSERT_TRUE(SaveHolidayCalendar(dir.path(), calendar).extraWorkDaysSaved);
+        EXPECT_EQ(dir.Read("WorkSave.dat"), originalFile);
+    }
+}
+
+TEST(HolidayCalendarSave, RandomCalendarsRoundTrip) {
+    TempDir dir;
+    std::mt19937 random(7);
+    const std::vector<std::string> dates = {"1/1/2027", "10/1/2026", "2/29/2028", "", "12/31/2026"};
+    const std::vector<std::string> tables = {"模板1", "星期六", "星期日", ""};
+    for (int round = 0; round < 100; ++round) {
+        HolidayCalendar calendar;
+        for (bool& rest : calendar.restDays) {
+            rest = random() % 2;
+        }
+        for (size_t i = random() % 5; i > 0; --i) {
+            calendar.daysOff.push_back(dates[random() % dates.size()]);
+        }
+        for (size_t i = random() % 5; i > 0; --i) {
+            calendar.extraWorkDays.push_back({dates[random() % dates.size()], tables[random() % tables.size()]});
+        }
+        CalendarSaveResult saved = SaveHolidayCalendar(dir.path(), calendar);
+        ASSERT_TRUE(saved.restDaysSaved && saved.extraWorkDaysSaved);
+        ASSERT_EQ(LoadHolidayCalendar(dir.path()), calendar) << "round " << round;
+    }
+}
+
+TEST(HolidayCalendarLoad, ReadsTheHandMadeSamples) {
+    HolidayCalendar calendar = LoadHolidayCalendar(CHIMEON_TEST_DATA_DIR);
+    EXPECT_EQ(calendar.restDays, kWeekend);
+    EXPECT_EQ(calendar.daysOff, (std::vector<std::string>{"10/1/2026", "10/2/2026"}));
+    EXPECT_EQ(calendar.extraWorkDays,
+              (std::vector<ExtraWorkDay>{{"10/11/2026", "模板2"}, {"9/27/2026", "星期一"}}));
+}
+
+}  // namespace
+}  // namespace chimeon
