@@ -8,6 +8,8 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
+    # play history, admin command line
+    libsqlite3-dev libcli11-dev nlohmann-json3-dev
     # user interface: Qt 6 Widgets and a CJK font for the Chinese texts
     qt6-base-dev libgl-dev fonts-wqy-microhei
 )

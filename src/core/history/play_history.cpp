@@ -1,0 +1,78 @@
+#include "core/history/play_history.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace chimeon {
+
+std::string_view StartCauseName(StartCause cause) {
+    switch (cause) {
+        case StartCause::kTime: return "time";
+        case StartCause::kChain: return "chain";
+        case StartCause::kHand: return "hand";
+    }
+    return "";
+}
+
+std::string_view EndCauseName(EndCause cause) {
+    switch (cause) {
+        case EndCause::kPlayedThrough: return "played";
+        case EndCause::kEndTimeReached: return "end_time";
+        case EndCause::kStoppedByOperator: return "stopped";
+        case EndCause::kChangeOfDay: return "day_change";
+        case EndCause::kProgramExit: return "exit";
+    }
+    return "";
+}
+
+std::string_view FailureCauseName(FailureCause cause) {
+    switch (cause) {
+        case FailureCause::kFileMissing: return "missing";
+        case FailureCause::kUnplayable: return "unplayable";
+        case FailureCause::kNoAudioOutput: return "no_audio_output";
+    }
+    return "";
+}
+
+std::string IsoDate(int year, int month, int day) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+    return text;
+}
+
+std::string IsoDateDaysBefore(int year, int month, int day, int days) {
+    using namespace std::chrono;
+    year_month_day date{sys_days{std::chrono::year{year} / month / day} - std::chrono::days{days}};
+    return IsoDate(static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+                   static_cast<int>(static_cast<unsigned>(date.day())));
+}
+
+std::optional<CivilDate> ParseIsoDate(std::string_view text) {
+    auto digits = [&](size_t from, size_t count) -> std::optional<int> {
+        int value = 0;
+        for (size_t i = from; i < from + count; ++i) {
+            if (text[i] < '0' || text[i] > '9') {
+                return std::nullopt;
+            }
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return std::nullopt;
+    }
+    auto year = digits(0, 4);
+    auto month = digits(5, 2);
+    auto day = digits(8, 2);
+    if (!year || !month || !day) {
+        return std::nullopt;
+    }
+    std::chrono::year_month_day date{std::chrono::year{*year}, std::chrono::month{static_cast<unsigned>(*month)},
+                                     std::chrono::day{static_cast<unsigned>(*day)}};
+    if (!date.ok()) {
+        return std::nullopt;
+    }
+    return CivilDate{*year, *month, *day};
+}
+
+}  // namespace chimeon

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace chimeon {
+
+// How a row came to play.
+enum class StartCause { kTime, kChain, kHand };
+// Why it stopped.
+enum class EndCause { kPlayedThrough, kEndTimeReached, kStoppedByOperator, kChangeOfDay, kProgramExit };
+// Why it could not play.
+enum class FailureCause { kFileMissing, kUnplayable, kNoAudioOutput };
+
+std::string_view StartCauseName(StartCause cause);    // "time", "chain", "hand"
+std::string_view EndCauseName(EndCause cause);        // "played", "end_time", "stopped", "day_change", "exit"
+std::string_view FailureCauseName(FailureCause cause);  // "missing", "unplayable", "no_audio_output"
+
+// One event of the play history. Dates are "YYYY-MM-DD" (local), times of day "%d:%d:%d".
+struct HistoryEvent {
+    enum class Kind { kStart, kEnd, kFailure };
+    Kind kind = Kind::kStart;
+    std::string date;
+    std::string scheduledSecond;     // the second the row was due (starts), else ""
+    std::int64_t atMs = 0;           // epoch milliseconds: when sound was asked for / it ended / failed
+    std::optional<std::int64_t> latenessMs;  // starts only: atMs after the scheduled second
+    std::string table;               // the table's name ("星期一")
+    int row = -1;
+    std::string title;
+    std::string path;
+    std::string cause;               // one of the cause names above
+    std::string reason;              // failures: what went wrong, in words
+
+    bool operator==(const HistoryEvent&) const = default;
+};
+
+// Where the broadcast clock reports what it played. Recording never blocks the clock for long
+// and never fails it: a history that cannot be written is the history's problem alone.
+class PlayHistory {
+public:
+    virtual ~PlayHistory() = default;
+    virtual void Record(const HistoryEvent& event) = 0;
+    // Deletes events of days before `firstKeptDate` ("YYYY-MM-DD").
+    virtual void DeleteBefore(const std::string& firstKeptDate) = 0;
+};
+
+inline constexpr int kHistoryDaysKept = 400;
+
+// "YYYY-MM-DD" of a civil date, and the date `days` before it (the calendar's own arithmetic).
+std::string IsoDate(int year, int month, int day);
+std::string IsoDateDaysBefore(int year, int month, int day, int days);
+// Parses "YYYY-MM-DD" into a valid calendar date; nothing for "2026-02-30" or other text.
+struct CivilDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+std::optional<CivilDate> ParseIsoDate(std::string_view text);
+
+}  // namespace chimeon
