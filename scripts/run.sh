@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
-exec ./build/src/app/chimeon "$@"
+exec ./build/bin/chimeon "$@"

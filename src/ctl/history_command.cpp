@@ -1,0 +1,91 @@
+#include "ctl/history_command.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ctime>
+#include <iomanip>
+#include <ostream>
+
+#include "core/history/play_history.h"
+#include "platform/history/sqlite_play_history.h"
+
+namespace chimeon::ctl {
+namespace {
+
+std::string_view KindText(HistoryEvent::Kind kind) {
+    switch (kind) {
+        case HistoryEvent::Kind::kStart: return "start";
+        case HistoryEvent::Kind::kEnd: return "end";
+        case HistoryEvent::Kind::kFailure: return "failure";
+    }
+    return "";
+}
+
+// Local date and time with milliseconds: "2026-12-07 08:00:00.004".
+std::string LocalMoment(std::int64_t epochMs) {
+    std::time_t seconds = static_cast<std::time_t>(epochMs / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    char withMs[48];
+    std::snprintf(withMs, sizeof withMs, "%s.%03d", text, static_cast<int>(epochMs % 1000));
+    return withMs;
+}
+
+nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
+    return {{"kind", KindText(event.kind)},
+            {"date", event.date},
+            {"scheduled", event.scheduledSecond},
+            {"at", LocalMoment(event.atMs)},
+            {"at_ms", event.atMs},
+            {"lateness_ms", event.latenessMs ? nlohmann::ordered_json(*event.latenessMs) : nlohmann::ordered_json(nullptr)},
+            {"table", event.table},
+            {"row", event.row},
+            {"title", event.title},
+            {"path", event.path},
+            {"cause", event.cause},
+            {"reason", event.reason}};
+}
+
+void PrintEventText(std::ostream& out, const HistoryEvent& event) {
+    out << LocalMoment(event.atMs) << "  " << KindText(event.kind) << "  " << event.cause << "  " << event.table
+        << " row " << event.row + 1 << "  " << event.title;
+    if (!event.scheduledSecond.empty()) {
+        out << "  due " << event.scheduledSecond;
+    }
+    if (event.latenessMs) {
+        out << "  late " << *event.latenessMs << " ms";
+    }
+    out << "  " << event.path;
+    if (!event.reason.empty()) {
+        out << "  (" << event.reason << ")";
+    }
+    out << '\n';
+}
+
+}  // namespace
+
+int RunHistory(const CommandContext& context, const std::string& since, const std::string& until) {
+    for (const std::string* date : {&since, &until}) {
+        if (!date->empty() && !ParseIsoDate(*date)) {
+            return UsageError(context, "\"" + *date + "\" is not a date (YYYY-MM-DD)");
+        }
+    }
+    std::string error;
+    auto events = ReadPlayHistory(context.dataDirectory / std::string(kHistoryFileName), since, until, &error);
+    if (!events) {
+        return UsageError(context, "cannot read the play history: " + error);
+    }
+    for (const HistoryEvent& event : *events) {
+        if (context.json) {
+            *context.out << EventToJson(event).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+        } else {
+            PrintEventText(*context.out, event);
+        }
+    }
+    context.out->flush();
+    return kExitOk;
+}
+
+}  // namespace chimeon::ctl

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "ctl/command_context.h"
+
+namespace chimeon::ctl {
+
+// Prints the play history between two dates ("YYYY-MM-DD", either may be empty), oldest first.
+int RunHistory(const CommandContext& context, const std::string& since, const std::string& until);
+
+}  // namespace chimeon::ctl

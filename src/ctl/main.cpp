@@ -1,0 +1,71 @@
+// chimeonctl: answers an administrator's questions about the broadcast data directory.
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "core/app/program_directory.h"
+#include "ctl/command_context.h"
+#include "ctl/history_command.h"
+#include "ctl/table_transfer_command.h"
+
+int main(int argc, char* argv[]) {
+    using namespace chimeon;
+    using namespace chimeon::ctl;
+
+    CLI::App app{"chimeonctl: inspect and check the broadcast schedule of Chimeon"};
+    app.require_subcommand(1);
+    std::string dataDirectory;
+    app.add_option("--data-dir", dataDirectory, "data directory (default: the program's own)");
+
+    bool json = false;
+    std::string since, until;
+    auto* history = app.add_subcommand("history", "the play history, oldest first");
+    history->add_option("--since", since, "first date, YYYY-MM-DD");
+    history->add_option("--until", until, "last date, YYYY-MM-DD");
+    history->add_flag("--json", json, "one JSON object per line");
+
+    std::string table, file;
+    auto* exportTable = app.add_subcommand("export", "a stored table as JSON");
+    exportTable->add_option("TABLE", table, "星期一 ... 星期日, 模板1 ... 模板5, or the file name (Day1.dat)")->required();
+
+    ImportOptions importOptions;
+    auto* importTable = app.add_subcommand("import", "replace a stored table with a JSON file (after checks)");
+    importTable->add_option("TABLE", table, "the table to replace")->required();
+    importTable->add_option("FILE", file, "the JSON file, or - for standard input")->required();
+    importTable->add_flag("--password-stdin", importOptions.passwordFromStdin,
+                          "read the login password from the first line of standard input");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        int status = app.exit(error);
+        return status == 0 ? kExitOk : kExitUsage;
+    }
+
+    CommandContext context;
+    context.json = json;
+    context.out = &std::cout;
+    context.err = &std::cerr;
+    if (dataDirectory.empty()) {
+        context.dataDirectory =
+            ResolveProgramDirectory(ExecutableFolder(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    } else {
+        context.dataDirectory = dataDirectory;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(context.dataDirectory, error)) {
+        return UsageError(context, "no data directory at " + context.dataDirectory.string());
+    }
+
+    if (history->parsed()) {
+        return RunHistory(context, since, until);
+    }
+    if (exportTable->parsed()) {
+        return RunExport(context, table);
+    }
+    if (importTable->parsed()) {
+        return RunImport(context, table, file, importOptions);
+    }
+    return kExitUsage;
+}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "ctl_test_support.h"
+
+namespace chimeon {
+namespace {
+
+using test::Ctl;
+using test::Hex;
+using test::TempDir;
+
+// 上课铃 at 8:0:0, once, volume 80; a random folder chained after it.
+const std::string kMondayFile = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" + Hex("b2 a5 cd ea d6 d5 d6 b9") +
+                                "  80\r\n0d:\\bell\\ring.mp3\r\n" + "Music\r\n" + Hex("d0 f8 b2 a5") +
+                                "\r\n8:30:0  100\r\n1d:\\music\\\r\n";
+
+TEST(CtlExport, PrintsTheTableAsJsonByNameOrFile) {
+    TempDir data;
+    data.Write("Day1.dat", kMondayFile);
+    for (std::string name : {"星期一", "Day1.dat", "DAY1.DAT"}) {
+        auto result = Ctl(data, {"export", name});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        auto json = nlohmann::ordered_json::parse(result.out);
+        EXPECT_EQ(json["table"], "星期一");
+        EXPECT_EQ(json["file"], "Day1.dat");
+        ASSERT_EQ(json["rows"].size(), 2u);
+        EXPECT_EQ(json["rows"][0]["title"], "上课铃");
+        EXPECT_EQ(json["rows"][0]["end"], "播完终止");
+        EXPECT_EQ(json["rows"][1]["start"], "续播");
+        EXPECT_EQ(json["rows"][1]["mode"], "随机");
+    }
+    auto never = Ctl(data, {"export", "模板3"});
+    EXPECT_EQ(never.exitCode, 0);
+    EXPECT_EQ(nlohmann::ordered_json::parse(never.out)["rows"].size(), 0u) << "a table never saved is empty";
+}
+
+TEST(CtlImport, ExportedTableImportsByteForByte) {
+    TempDir data;
+    data.Write("Day1.dat", kMondayFile);
+    auto exported = Ctl(data, {"export", "星期一"});
+    ASSERT_EQ(exported.exitCode, 0);
+    auto imported = Ctl(data, {"import", "模板2", "-"}, exported.out);
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_EQ(data.Read("Template2.dat"), kMondayFile);
+}
+
+TEST(CtlImport, BadInputChangesNothing) {
+    TempDir data;
+    data.Write("Day3.dat", kMondayFile);
+    const std::string row = R"({"title":"t","start":"8:0:0","end":"播完终止","volume":"100","mode":"顺序","path":"/a.wav"})";
+    struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string input;
+    } cases[] = {
+        {"not_json", {"import", "星期三", "-"}, "{rows:"},
+        {"not_an_object", {"import", "星期三", "-"}, "[]"},
+        {"no_rows", {"import", "星期三", "-"}, R"({"table":"星期三"})"},
+        {"extra_key", {"import", "星期三", "-"}, R"({"rows":[],"owner":"x"})"},
+        {"extra_row_key", {"import", "星期三", "-"}, R"({"rows":[{"title":"t","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p","x":1}]})"},
+        {"missing_row_key", {"import", "星期三", "-"}, R"({"rows":[{"title":"t"}]})"},
+        {"wrong_type", {"import", "星期三", "-"}, R"({"rows":[{"title":"t","start":8,"end":"x","volume":"1","mode":"","path":"p"}]})"},
+        {"line_break", {"import", "星期三", "-"}, R"({"rows":[{"title":"a\nb","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p"}]})"},
+        {"unknown_table", {"import", "星期八", "-"}, "{\"rows\":[" + row + "]}"},
+        {"missing_file", {"import", "星期三", "/nonexistent.json"}, ""},
+    };
+    for (const auto& c : cases) {
+        auto result = Ctl(data, c.arguments, c.input);
+        EXPECT_EQ(result.exitCode, 2) << c.name;
+        EXPECT_NE(result.err.find("chimeonctl: "), std::string::npos) << c.name;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << c.name << ": one line: " << result.err;
+        EXPECT_EQ(data.Read("Day3.dat"), kMondayFile) << c.name;
+    }
+}
+
+TEST(CtlUsage, BadArgumentsAndMissingDataDirectory) {
+    TempDir data;
+    EXPECT_EQ(Ctl(data, {}).exitCode, 2);
+    EXPECT_EQ(Ctl(data, {"no-such-command"}).exitCode, 2);
+    EXPECT_EQ(test::RunProgram(CHIMEON_CTL_PATH, {"--data-dir", (data / "missing").string(), "history"}).exitCode, 2);
+    EXPECT_EQ(test::RunProgram(CHIMEON_CTL_PATH, {"--help"}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace chimeon
