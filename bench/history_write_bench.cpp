@@ -32,8 +32,8 @@ chimeon::HistoryEvent Event(int i) {
 
 void Report(const char* what, std::vector<double> micros) {
     std::sort(micros.begin(), micros.end());
-    std::printf("%-44s median %8.2f us   p99 %8.2f us   max %9.2f us\n", what, micros[micros.size() / 2],
-                micros[micros.size() * 99 / 100], micros.back());
+    std::printf("%-44s median %8.2f us   p99 %8.2f us   max %9.2f us\n", what,
+                micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
 }
 
 }  // namespace
@@ -49,7 +49,8 @@ int main() {
         for (int i = 0; i < kEvents; ++i) {
             auto begin = Clock::now();
             history.Record(Event(i));
-            queued.push_back(std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
+            queued.push_back(
+                std::chrono::duration<double, std::micro>(Clock::now() - begin).count());
         }
         history.Flush();
     }
@@ -60,14 +61,16 @@ int main() {
     sqlite3_open((folder / "direct.db").c_str(), &db);
     sqlite3_exec(db,
                  "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
-                 "CREATE TABLE events(id INTEGER PRIMARY KEY, date TEXT, at_ms INTEGER, title TEXT, path TEXT)",
+                 "CREATE TABLE events(id INTEGER PRIMARY KEY, date TEXT, at_ms INTEGER, title "
+                 "TEXT, path TEXT)",
                  nullptr, nullptr, nullptr);
     for (int i = 0; i < kEvents; ++i) {
         auto event = Event(i);
         auto begin = Clock::now();
         sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, "INSERT INTO events(date, at_ms, title, path) VALUES(?1, ?2, ?3, ?4)", -1,
-                           &statement, nullptr);
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO events(date, at_ms, title, path) VALUES(?1, ?2, ?3, ?4)",
+                           -1, &statement, nullptr);
         sqlite3_bind_text(statement, 1, event.date.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int64(statement, 2, event.atMs);
         sqlite3_bind_text(statement, 3, event.title.c_str(), -1, SQLITE_TRANSIENT);

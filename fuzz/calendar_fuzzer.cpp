@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (hasLineBreak) {
         return 0;  // lone CRs in a line cannot be written back as the same lines
     }
-    chimeon::HolidayCalendar again = chimeon::ParseHolidayCalendar(chimeon::SerializeRestDays(calendar),
-                                                                   chimeon::SerializeExtraWorkDays(calendar));
+    chimeon::HolidayCalendar again = chimeon::ParseHolidayCalendar(
+        chimeon::SerializeRestDays(calendar), chimeon::SerializeExtraWorkDays(calendar));
     if (!(again == calendar)) {
         std::abort();
     }

@@ -11,11 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (table.size() > size) {
         std::abort();  // every item takes at least one byte of the file
     }
-    chimeon::ScheduleTable again = chimeon::ParseScheduleTable(chimeon::SerializeScheduleTable(table));
+    chimeon::ScheduleTable again =
+        chimeon::ParseScheduleTable(chimeon::SerializeScheduleTable(table));
     bool hasLineBreak = false;
     for (const auto& item : table) {
-        hasLineBreak |= (item.title + item.start + item.end + item.volume + item.path).find_first_of("\r\n") !=
-                        std::string::npos;
+        hasLineBreak |=
+            (item.title + item.start + item.end + item.volume + item.path).find_first_of("\r\n") !=
+            std::string::npos;
     }
     if (!hasLineBreak && again.size() != table.size()) {
         std::abort();

@@ -16,7 +16,8 @@ int main(int argc, char* argv[]) {
 
     // A second copy ends at once and silently; the first is not disturbed.
     bool lockFailed = false;
-    auto instanceLock = SingleInstanceLock::TryAcquire(DefaultInstanceLockFile(dataDirectory), &lockFailed);
+    auto instanceLock =
+        SingleInstanceLock::TryAcquire(DefaultInstanceLockFile(dataDirectory), &lockFailed);
     if (!instanceLock && !lockFailed) {
         return 0;
     }
@@ -30,7 +31,8 @@ int main(int argc, char* argv[]) {
     SkinChoice skin = ChooseSkin(settings.GetString(settings_key::kSkin, ""),
                                  {dataDirectory / "skin", InstalledSkinFolder()});
     if (skin.message) {
-        QMessageBox::warning(nullptr, QStringLiteral("Chimeon"), QString::fromStdString(*skin.message));
+        QMessageBox::warning(nullptr, QStringLiteral("Chimeon"),
+                             QString::fromStdString(*skin.message));
         return 0;
     }
     skinning.ApplySkinFile(skin.file);

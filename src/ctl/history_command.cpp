@@ -14,9 +14,12 @@ namespace {
 
 std::string_view KindText(HistoryEvent::Kind kind) {
     switch (kind) {
-        case HistoryEvent::Kind::kStart: return "start";
-        case HistoryEvent::Kind::kEnd: return "end";
-        case HistoryEvent::Kind::kFailure: return "failure";
+        case HistoryEvent::Kind::kStart:
+            return "start";
+        case HistoryEvent::Kind::kEnd:
+            return "end";
+        case HistoryEvent::Kind::kFailure:
+            return "failure";
     }
     return "";
 }
@@ -39,7 +42,8 @@ nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
             {"scheduled", event.scheduledSecond},
             {"at", LocalMoment(event.atMs)},
             {"at_ms", event.atMs},
-            {"lateness_ms", event.latenessMs ? nlohmann::ordered_json(*event.latenessMs) : nlohmann::ordered_json(nullptr)},
+            {"lateness_ms", event.latenessMs ? nlohmann::ordered_json(*event.latenessMs)
+                                             : nlohmann::ordered_json(nullptr)},
             {"table", event.table},
             {"row", event.row},
             {"title", event.title},
@@ -49,8 +53,8 @@ nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
 }
 
 void PrintEventText(std::ostream& out, const HistoryEvent& event) {
-    out << LocalMoment(event.atMs) << "  " << KindText(event.kind) << "  " << event.cause << "  " << event.table
-        << " row " << event.row + 1 << "  " << event.title;
+    out << LocalMoment(event.atMs) << "  " << KindText(event.kind) << "  " << event.cause << "  "
+        << event.table << " row " << event.row + 1 << "  " << event.title;
     if (!event.scheduledSecond.empty()) {
         out << "  due " << event.scheduledSecond;
     }
@@ -73,13 +77,16 @@ int RunHistory(const CommandContext& context, const std::string& since, const st
         }
     }
     std::string error;
-    auto events = ReadPlayHistory(context.dataDirectory / std::string(kHistoryFileName), since, until, &error);
+    auto events = ReadPlayHistory(context.dataDirectory / std::string(kHistoryFileName), since,
+                                  until, &error);
     if (!events) {
         return UsageError(context, "cannot read the play history: " + error);
     }
     for (const HistoryEvent& event : *events) {
         if (context.json) {
-            *context.out << EventToJson(event).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+            *context.out << EventToJson(event).dump(
+                                -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                         << '\n';
         } else {
             PrintEventText(*context.out, event);
         }

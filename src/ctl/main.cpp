@@ -27,10 +27,14 @@ int main(int argc, char* argv[]) {
 
     std::string table, file;
     auto* exportTable = app.add_subcommand("export", "a stored table as JSON");
-    exportTable->add_option("TABLE", table, "星期一 ... 星期日, 模板1 ... 模板5, or the file name (Day1.dat)")->required();
+    exportTable
+        ->add_option("TABLE", table,
+                     "星期一 ... 星期日, 模板1 ... 模板5, or the file name (Day1.dat)")
+        ->required();
 
     ImportOptions importOptions;
-    auto* importTable = app.add_subcommand("import", "replace a stored table with a JSON file (after checks)");
+    auto* importTable =
+        app.add_subcommand("import", "replace a stored table with a JSON file (after checks)");
     importTable->add_option("TABLE", table, "the table to replace")->required();
     importTable->add_option("FILE", file, "the JSON file, or - for standard input")->required();
     importTable->add_flag("--password-stdin", importOptions.passwordFromStdin,
@@ -48,8 +52,8 @@ int main(int argc, char* argv[]) {
     context.out = &std::cout;
     context.err = &std::cerr;
     if (dataDirectory.empty()) {
-        context.dataDirectory =
-            ResolveProgramDirectory(ExecutableFolder(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+        context.dataDirectory = ResolveProgramDirectory(
+            ExecutableFolder(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
     } else {
         context.dataDirectory = dataDirectory;
     }

@@ -8,7 +8,8 @@ namespace {
 constexpr std::array<const char*, 6> kRowKeys = {"title", "start", "end", "volume", "mode", "path"};
 
 std::string* Field(ProgramItem& item, size_t index) {
-    std::array<std::string*, 6> fields = {&item.title, &item.start, &item.end, &item.volume, &item.mode, &item.path};
+    std::array<std::string*, 6> fields = {&item.title,  &item.start, &item.end,
+                                          &item.volume, &item.mode,  &item.path};
     return fields[index];
 }
 
@@ -23,10 +24,13 @@ nlohmann::ordered_json TableToJson(TableId id, const ScheduleTable& table) {
         }
         rows.push_back(std::move(row));
     }
-    return {{"table", std::string(TableName(id))}, {"file", TableFileName(id)}, {"rows", std::move(rows)}};
+    return {{"table", std::string(TableName(id))},
+            {"file", TableFileName(id)},
+            {"rows", std::move(rows)}};
 }
 
-std::optional<ScheduleTable> TableFromJson(const nlohmann::ordered_json& document, std::string* error) {
+std::optional<ScheduleTable> TableFromJson(const nlohmann::ordered_json& document,
+                                           std::string* error) {
     auto fail = [&](std::string message) -> std::optional<ScheduleTable> {
         *error = std::move(message);
         return std::nullopt;
@@ -54,8 +58,8 @@ std::optional<ScheduleTable> TableFromJson(const nlohmann::ordered_json& documen
             return fail(where + "must be an object");
         }
         for (const auto& [key, value] : row.items()) {
-            if (std::find_if(kRowKeys.begin(), kRowKeys.end(), [&](const char* k) { return key == k; }) ==
-                kRowKeys.end()) {
+            if (std::find_if(kRowKeys.begin(), kRowKeys.end(),
+                             [&](const char* k) { return key == k; }) == kRowKeys.end()) {
                 return fail(where + "unknown key \"" + key + "\"");
             }
         }

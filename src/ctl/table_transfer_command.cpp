@@ -11,7 +11,8 @@
 namespace chimeon::ctl {
 namespace {
 
-std::optional<ScheduleTable> LoadStoredTable(const CommandContext& context, TableId id, std::string* error) {
+std::optional<ScheduleTable> LoadStoredTable(const CommandContext& context, TableId id,
+                                             std::string* error) {
     std::filesystem::path file = context.dataDirectory / TableFileName(id);
     if (auto table = LoadScheduleFile(file)) {
         return table;
@@ -37,13 +38,14 @@ int RunExport(const CommandContext& context, const std::string& tableArgument) {
     if (!table) {
         return UsageError(context, error);
     }
-    *context.out << TableToJson(*id, *table).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+    *context.out << TableToJson(*id, *table)
+                        .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                  << std::endl;
     return kExitOk;
 }
 
-int RunImport(const CommandContext& context, const std::string& tableArgument, const std::string& file,
-              const ImportOptions& options) {
+int RunImport(const CommandContext& context, const std::string& tableArgument,
+              const std::string& file, const ImportOptions& options) {
     (void)options;
     auto id = TableFromArgument(tableArgument);
     if (!id) {
@@ -60,7 +62,8 @@ int RunImport(const CommandContext& context, const std::string& tableArgument, c
         }
         text = std::move(*bytes);
     }
-    nlohmann::ordered_json document = nlohmann::ordered_json::parse(text, nullptr, /*allow_exceptions=*/false);
+    nlohmann::ordered_json document =
+        nlohmann::ordered_json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (document.is_discarded()) {
         return UsageError(context, file + " is not valid JSON");
     }
@@ -71,7 +74,8 @@ int RunImport(const CommandContext& context, const std::string& tableArgument, c
     }
     std::filesystem::path target = context.dataDirectory / TableFileName(*id);
     if (!SaveScheduleFile(target, *table)) {
-        return UsageError(context, "cannot write " + target.string() + "; the old table is unchanged");
+        return UsageError(context,
+                          "cannot write " + target.string() + "; the old table is unchanged");
     }
     *context.err << "chimeonctl: saved " << TableName(*id) << " (" << TableFileName(*id) << "), "
                  << table->size() << " rows" << std::endl;

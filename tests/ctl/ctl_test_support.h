@@ -11,7 +11,8 @@
 namespace chimeon::test {
 
 // Runs chimeonctl on a data directory.
-inline ProgramResult Ctl(const TempDir& data, std::vector<std::string> arguments, const std::string& input = "") {
+inline ProgramResult Ctl(const TempDir& data, std::vector<std::string> arguments,
+                         const std::string& input = "") {
     arguments.insert(arguments.begin(), {"--data-dir", data.path().string()});
     return RunProgram(CHIMEON_CTL_PATH, arguments, input);
 }

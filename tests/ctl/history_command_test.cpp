@@ -9,7 +9,8 @@ namespace {
 using test::Ctl;
 using test::TempDir;
 
-HistoryEvent Event(HistoryEvent::Kind kind, std::string date, std::int64_t atMs, std::string cause) {
+HistoryEvent Event(HistoryEvent::Kind kind, std::string date, std::int64_t atMs,
+                   std::string cause) {
     HistoryEvent event;
     event.kind = kind;
     event.date = std::move(date);
@@ -57,7 +58,8 @@ TEST(CtlHistory, NoHistoryYetIsEmptyAndBadDatesAreRefused) {
     auto empty = Ctl(data, {"history"});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out, "");
-    EXPECT_FALSE(std::filesystem::exists(data / "history.db")) << "reading never creates the database";
+    EXPECT_FALSE(std::filesystem::exists(data / "history.db"))
+        << "reading never creates the database";
     for (std::string bad : {"2026-02-30", "12/7/2026", "yesterday"}) {
         EXPECT_EQ(Ctl(data, {"history", "--since", bad}).exitCode, 2) << bad;
     }

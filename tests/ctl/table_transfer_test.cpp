@@ -10,8 +10,9 @@ using test::Hex;
 using test::TempDir;
 
 // 上课铃 at 8:0:0, once, volume 80; a random folder chained after it.
-const std::string kMondayFile = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" + Hex("b2 a5 cd ea d6 d5 d6 b9") +
-                                "  80\r\n0d:\\bell\\ring.mp3\r\n" + "Music\r\n" + Hex("d0 f8 b2 a5") +
+const std::string kMondayFile = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" +
+                                Hex("b2 a5 cd ea d6 d5 d6 b9") + "  80\r\n0d:\\bell\\ring.mp3\r\n" +
+                                "Music\r\n" + Hex("d0 f8 b2 a5") +
                                 "\r\n8:30:0  100\r\n1d:\\music\\\r\n";
 
 TEST(CtlExport, PrintsTheTableAsJsonByNameOrFile) {
@@ -31,7 +32,8 @@ TEST(CtlExport, PrintsTheTableAsJsonByNameOrFile) {
     }
     auto never = Ctl(data, {"export", "模板3"});
     EXPECT_EQ(never.exitCode, 0);
-    EXPECT_EQ(nlohmann::ordered_json::parse(never.out)["rows"].size(), 0u) << "a table never saved is empty";
+    EXPECT_EQ(nlohmann::ordered_json::parse(never.out)["rows"].size(), 0u)
+        << "a table never saved is empty";
 }
 
 TEST(CtlImport, ExportedTableImportsByteForByte) {
@@ -47,7 +49,8 @@ TEST(CtlImport, ExportedTableImportsByteForByte) {
 TEST(CtlImport, BadInputChangesNothing) {
     TempDir data;
     data.Write("Day3.dat", kMondayFile);
-    const std::string row = R"({"title":"t","start":"8:0:0","end":"播完终止","volume":"100","mode":"顺序","path":"/a.wav"})";
+    const std::string row =
+        R"({"title":"t","start":"8:0:0","end":"播完终止","volume":"100","mode":"顺序","path":"/a.wav"})";
     struct {
         const char* name;
         std::vector<std::string> arguments;
@@ -57,10 +60,16 @@ TEST(CtlImport, BadInputChangesNothing) {
         {"not_an_object", {"import", "星期三", "-"}, "[]"},
         {"no_rows", {"import", "星期三", "-"}, R"({"table":"星期三"})"},
         {"extra_key", {"import", "星期三", "-"}, R"({"rows":[],"owner":"x"})"},
-        {"extra_row_key", {"import", "星期三", "-"}, R"({"rows":[{"title":"t","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p","x":1}]})"},
+        {"extra_row_key",
+         {"import", "星期三", "-"},
+         R"({"rows":[{"title":"t","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p","x":1}]})"},
         {"missing_row_key", {"import", "星期三", "-"}, R"({"rows":[{"title":"t"}]})"},
-        {"wrong_type", {"import", "星期三", "-"}, R"({"rows":[{"title":"t","start":8,"end":"x","volume":"1","mode":"","path":"p"}]})"},
-        {"line_break", {"import", "星期三", "-"}, R"({"rows":[{"title":"a\nb","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p"}]})"},
+        {"wrong_type",
+         {"import", "星期三", "-"},
+         R"({"rows":[{"title":"t","start":8,"end":"x","volume":"1","mode":"","path":"p"}]})"},
+        {"line_break",
+         {"import", "星期三", "-"},
+         R"({"rows":[{"title":"a\nb","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p"}]})"},
         {"unknown_table", {"import", "星期八", "-"}, "{\"rows\":[" + row + "]}"},
         {"missing_file", {"import", "星期三", "/nonexistent.json"}, ""},
     };
@@ -68,7 +77,8 @@ TEST(CtlImport, BadInputChangesNothing) {
         auto result = Ctl(data, c.arguments, c.input);
         EXPECT_EQ(result.exitCode, 2) << c.name;
         EXPECT_NE(result.err.find("chimeonctl: "), std::string::npos) << c.name;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << c.name << ": one line: " << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
+            << c.name << ": one line: " << result.err;
         EXPECT_EQ(data.Read("Day3.dat"), kMondayFile) << c.name;
     }
 }
@@ -77,7 +87,10 @@ TEST(CtlUsage, BadArgumentsAndMissingDataDirectory) {
     TempDir data;
     EXPECT_EQ(Ctl(data, {}).exitCode, 2);
     EXPECT_EQ(Ctl(data, {"no-such-command"}).exitCode, 2);
-    EXPECT_EQ(test::RunProgram(CHIMEON_CTL_PATH, {"--data-dir", (data / "missing").string(), "history"}).exitCode, 2);
+    EXPECT_EQ(
+        test::RunProgram(CHIMEON_CTL_PATH, {"--data-dir", (data / "missing").string(), "history"})
+            .exitCode,
+        2);
     EXPECT_EQ(test::RunProgram(CHIMEON_CTL_PATH, {"--help"}).exitCode, 0);
 }
 

@@ -10,7 +10,8 @@ namespace chimeon {
 // Readable failure messages for the stored types.
 inline void PrintTo(const ProgramItem& item, std::ostream* out) {
     *out << "{title=\"" << item.title << "\" start=\"" << item.start << "\" end=\"" << item.end
-         << "\" volume=\"" << item.volume << "\" mode=\"" << item.mode << "\" path=\"" << item.path << "\"}";
+         << "\" volume=\"" << item.volume << "\" mode=\"" << item.mode << "\" path=\"" << item.path
+         << "\"}";
 }
 
 inline void PrintTo(const ExtraWorkDay& day, std::ostream* out) {

@@ -28,7 +28,8 @@ struct Server {
 };
 
 std::optional<std::string> Run(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>/dev/null").c_str(), "r"), pclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>/dev/null").c_str(), "r"),
+                                               pclose);
     if (!pipe) {
         return std::nullopt;
     }
@@ -64,13 +65,15 @@ bool PulseNullSink::Start(std::string* why) {
         if (!Run("command -v pulseaudio") || !Run("command -v pactl")) {
             server.why = "pulseaudio or pactl is not installed";
         } else {
-            std::string pattern = (std::filesystem::temp_directory_path() / "chimeon-pulse-XXXXXX").string();
+            std::string pattern =
+                (std::filesystem::temp_directory_path() / "chimeon-pulse-XXXXXX").string();
             if (mkdtemp(pattern.data()) == nullptr) {
                 server.why = "no temporary folder";
             } else {
                 server.folder = pattern;
                 std::filesystem::create_directories(server.folder + "/run");
-                std::filesystem::permissions(server.folder + "/run", std::filesystem::perms::owner_all);
+                std::filesystem::permissions(server.folder + "/run",
+                                             std::filesystem::perms::owner_all);
                 setenv("HOME", server.folder.c_str(), 1);
                 setenv("XDG_CONFIG_HOME", (server.folder + "/config").c_str(), 1);
                 setenv("XDG_RUNTIME_DIR", (server.folder + "/run").c_str(), 1);
@@ -96,7 +99,9 @@ bool PulseNullSink::Start(std::string* why) {
     return server.started;
 }
 
-std::optional<std::string> PulseNullSink::Pactl(const std::string& arguments) { return Run("pactl " + arguments); }
+std::optional<std::string> PulseNullSink::Pactl(const std::string& arguments) {
+    return Run("pactl " + arguments);
+}
 
 std::optional<long> PulseNullSink::SinkVolume() {
     auto output = Pactl("get-sink-volume " + SinkName());

@@ -15,7 +15,8 @@ namespace chimeon::test {
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& input, const std::vector<std::string>& environment) {
-    std::signal(SIGPIPE, SIG_IGN);  // a child that exits without reading its input must not end the test
+    std::signal(SIGPIPE,
+                SIG_IGN);  // a child that exits without reading its input must not end the test
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
         return {};

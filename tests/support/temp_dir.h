@@ -15,7 +15,9 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
+    std::filesystem::path operator/(std::string_view name) const {
+        return path_ / std::string(name);
+    }
 
     // Writes the bytes exactly as given.
     void Write(std::string_view name, std::string_view bytes) const;

@@ -20,7 +20,8 @@ bool RunWithoutWritePermission(const std::string& folder, const std::function<bo
     pid_t child = ::fork();
     if (child == 0) {
         constexpr uid_t kNobody = 65534;
-        if (::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, kNobody, kNobody) != 0) {
+        if (::setresgid(kNobody, kNobody, kNobody) != 0 ||
+            ::setresuid(kNobody, kNobody, kNobody) != 0) {
             ::_exit(2);
         }
         ::_exit(attempt() ? 1 : 0);

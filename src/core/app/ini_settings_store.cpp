@@ -77,7 +77,8 @@ struct Located {
     std::optional<size_t> lastEntry;      // last entry line inside that section
 };
 
-Located Locate(const std::vector<ProfileLine>& lines, std::string_view section, std::string_view key) {
+Located Locate(const std::vector<ProfileLine>& lines, std::string_view section,
+               std::string_view key) {
     Located found;
     bool inSection = false;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -108,7 +109,8 @@ Located Locate(const std::vector<ProfileLine>& lines, std::string_view section, 
 
 namespace profile_text {
 
-std::optional<std::string> Find(std::string_view bytes, std::string_view section, std::string_view key) {
+std::optional<std::string> Find(std::string_view bytes, std::string_view section,
+                                std::string_view key) {
     auto lines = SplitLines(bytes);
     Located found = Locate(lines, section, key);
     if (!found.keyLine) {
@@ -142,9 +144,8 @@ std::string Write(std::string_view bytes, std::string_view section, std::string_
     for (size_t i = 0; i < lines.size(); ++i) {
         out.append(lines[i].text);
         bool somethingFollows = insertAfter == i || (!insertAfter && i + 1 == lines.size());
-        out.append(lines[i].ending.empty() && somethingFollows
-                       ? std::string_view("\r\n")
-                       : lines[i].ending);
+        out.append(lines[i].ending.empty() && somethingFollows ? std::string_view("\r\n")
+                                                               : lines[i].ending);
         if (insertAfter == i) {
             out.append(key).append("=").append(value).append("\r\n");
         }

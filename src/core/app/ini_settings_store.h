@@ -32,7 +32,8 @@ private:
 namespace profile_text {
 // The value of the first line with this key in the first section of this name, trimmed and with
 // one pair of enclosing quotes removed; nothing when there is no such line.
-std::optional<std::string> Find(std::string_view bytes, std::string_view section, std::string_view key);
+std::optional<std::string> Find(std::string_view bytes, std::string_view section,
+                                std::string_view key);
 // The text with the value written: the first line of the key rewritten in place, else a line
 // appended after the section's last entry, else a new section at the end.
 std::string Write(std::string_view bytes, std::string_view section, std::string_view key,

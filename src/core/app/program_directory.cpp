@@ -33,8 +33,8 @@ fs::path ExecutableFolder() {
 
 std::string ProgramDirectory() {
     static const std::string directory = [] {
-        fs::path folder =
-            ResolveProgramDirectory(ExecutableFolder(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+        fs::path folder = ResolveProgramDirectory(ExecutableFolder(), std::getenv("XDG_DATA_HOME"),
+                                                  std::getenv("HOME"));
         std::error_code error;
         fs::create_directories(folder, error);
         std::string text = folder.string();
@@ -46,6 +46,8 @@ std::string ProgramDirectory() {
     return directory;
 }
 
-fs::path InstalledSkinFolder() { return fs::path(CHIMEON_INSTALLED_DATA_DIR) / "skin"; }
+fs::path InstalledSkinFolder() {
+    return fs::path(CHIMEON_INSTALLED_DATA_DIR) / "skin";
+}
 
 }  // namespace chimeon

@@ -28,10 +28,10 @@ inline constexpr std::string_view kUsePassword = "Use";                  // 0/1,
 inline constexpr std::string_view kPassword = "Pas";                     // hex cipher text, ""
 inline constexpr std::string_view kMinimize = "Minimize";                // 0/1, 0
 inline constexpr std::string_view kLaunchOnStartup = "LaunchOnStartup";  // 0/1, 0
-inline constexpr std::string_view kHoliday = "Holiday";                  // 0 wait, 1 exit, 2 power off
-inline constexpr std::string_view kShutup = "Shutup";                    // 0/1, 0
-inline constexpr std::string_view kShutupTime = "ShutupTime";            // "%d:%d:%d", 08:00:00
-inline constexpr std::string_view kShowMedia = "ShowMedia";              // 0/1, 1
+inline constexpr std::string_view kHoliday = "Holiday";        // 0 wait, 1 exit, 2 power off
+inline constexpr std::string_view kShutup = "Shutup";          // 0/1, 0
+inline constexpr std::string_view kShutupTime = "ShutupTime";  // "%d:%d:%d", 08:00:00
+inline constexpr std::string_view kShowMedia = "ShowMedia";    // 0/1, 1
 }  // namespace settings_key
 
 inline constexpr int kDefaultShowMedia = 1;

@@ -10,7 +10,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool HasSkinExtension(const fs::path& file) { return EqualsIgnoringCase(file.extension().string(), ".smf"); }
+bool HasSkinExtension(const fs::path& file) {
+    return EqualsIgnoringCase(file.extension().string(), ".smf");
+}
 
 std::optional<fs::path> FindNamedSkin(std::string_view name, const std::vector<fs::path>& folders) {
     for (const fs::path& folder : folders) {
@@ -27,7 +29,8 @@ std::optional<fs::path> FirstSkinFound(const std::vector<fs::path>& folders) {
     for (const fs::path& folder : folders) {
         std::vector<fs::path> skins;
         std::error_code error;
-        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        for (fs::directory_iterator it(folder, error), end; !error && it != end;
+             it.increment(error)) {
             if (HasSkinExtension(it->path()) && fs::is_regular_file(it->path(), error)) {
                 skins.push_back(it->path());
             }
@@ -39,7 +42,9 @@ std::optional<fs::path> FirstSkinFound(const std::vector<fs::path>& folders) {
     return std::nullopt;
 }
 
-SkinChoice Chosen(const fs::path& file) { return SkinChoice{file, file.filename().string(), std::nullopt}; }
+SkinChoice Chosen(const fs::path& file) {
+    return SkinChoice{file, file.filename().string(), std::nullopt};
+}
 
 }  // namespace
 
@@ -58,7 +63,8 @@ SkinChoice ChooseSkin(std::string_view skinSetting, const std::vector<fs::path>&
         return Chosen(*file);
     }
     SkinChoice none;
-    none.message = std::string(skinSetting.empty() ? kNoSkinMessageWhenEmpty : kNoSkinMessageWhenSet);
+    none.message =
+        std::string(skinSetting.empty() ? kNoSkinMessageWhenEmpty : kNoSkinMessageWhenSet);
     return none;
 }
 

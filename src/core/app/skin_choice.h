@@ -25,6 +25,7 @@ struct SkinChoice {
 // - "corona.smf" when "Skin" is empty and it exists;
 // - otherwise the first ".smf" found (in name order), or the message of the branch.
 // The "Skin" setting itself is never rewritten here.
-SkinChoice ChooseSkin(std::string_view skinSetting, const std::vector<std::filesystem::path>& skinFolders);
+SkinChoice ChooseSkin(std::string_view skinSetting,
+                      const std::vector<std::filesystem::path>& skinFolders);
 
 }  // namespace chimeon

@@ -54,14 +54,21 @@ std::optional<int> MixerFader::PositionFor(const std::vector<std::uint32_t>& val
     if (channels_ >= 2 && values.size() >= 2) {
         louder = std::max(left, right);
         if (louder > 0) {
-            balance_ = static_cast<float>(static_cast<double>(static_cast<std::int64_t>(right) - left) / louder);
+            balance_ = static_cast<float>(
+                static_cast<double>(static_cast<std::int64_t>(right) - left) / louder);
         }
     }
     double position = 0;
     switch (type_) {
-        case FaderType::kLeft: position = static_cast<double>(left) / stepSize_; break;
-        case FaderType::kRight: position = static_cast<double>(right) / stepSize_; break;
-        case FaderType::kMain: position = static_cast<double>(louder) / stepSize_; break;
+        case FaderType::kLeft:
+            position = static_cast<double>(left) / stepSize_;
+            break;
+        case FaderType::kRight:
+            position = static_cast<double>(right) / stepSize_;
+            break;
+        case FaderType::kMain:
+            position = static_cast<double>(louder) / stepSize_;
+            break;
         case FaderType::kBalance:
             if (louder == 0) {
                 return std::nullopt;
@@ -72,7 +79,8 @@ std::optional<int> MixerFader::PositionFor(const std::vector<std::uint32_t>& val
     return static_cast<int>(std::clamp(position, 0.0, static_cast<double>(steps_)));
 }
 
-std::vector<std::uint32_t> MixerFader::ValuesFor(int position, std::vector<std::uint32_t> current) const {
+std::vector<std::uint32_t> MixerFader::ValuesFor(int position,
+                                                 std::vector<std::uint32_t> current) const {
     if (current.empty()) {
         return current;
     }
@@ -86,17 +94,23 @@ std::vector<std::uint32_t> MixerFader::ValuesFor(int position, std::vector<std::
     std::uint32_t& left = current[0];
     std::uint32_t& right = stereo ? current[1] : current[0];
     switch (type_) {
-        case FaderType::kLeft: left = clampValue(static_cast<double>(a)); break;
-        case FaderType::kRight: right = clampValue(static_cast<double>(a)); break;
+        case FaderType::kLeft:
+            left = clampValue(static_cast<double>(a));
+            break;
+        case FaderType::kRight:
+            right = clampValue(static_cast<double>(a));
+            break;
         case FaderType::kMain:
             if (!stereo) {
                 left = clampValue(static_cast<double>(a));
             } else if (balance_ > 0) {
                 right = clampValue(static_cast<double>(a));
-                left = clampValue(static_cast<double>(static_cast<std::int64_t>((1.0 - balance_) * a)));
+                left = clampValue(
+                    static_cast<double>(static_cast<std::int64_t>((1.0 - balance_) * a)));
             } else {
                 left = clampValue(static_cast<double>(a));
-                right = clampValue(static_cast<double>(static_cast<std::int64_t>((balance_ + 1.0) * a)));
+                right = clampValue(
+                    static_cast<double>(static_cast<std::int64_t>((balance_ + 1.0) * a)));
             }
             break;
         case FaderType::kBalance: {
@@ -106,7 +120,8 @@ std::vector<std::uint32_t> MixerFader::ValuesFor(int position, std::vector<std::
                 left = clampValue(static_cast<double>(static_cast<std::int64_t>(
                     (1.0 - static_cast<double>(a) / range_) * 2.0 * static_cast<double>(louder))));
             } else {
-                right = clampValue(static_cast<double>(a * louder * 2 / static_cast<std::int64_t>(range_)));
+                right = clampValue(
+                    static_cast<double>(a * louder * 2 / static_cast<std::int64_t>(range_)));
                 left = clampValue(static_cast<double>(louder));
             }
             break;

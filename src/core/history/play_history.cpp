@@ -7,29 +7,40 @@ namespace chimeon {
 
 std::string_view StartCauseName(StartCause cause) {
     switch (cause) {
-        case StartCause::kTime: return "time";
-        case StartCause::kChain: return "chain";
-        case StartCause::kHand: return "hand";
+        case StartCause::kTime:
+            return "time";
+        case StartCause::kChain:
+            return "chain";
+        case StartCause::kHand:
+            return "hand";
     }
     return "";
 }
 
 std::string_view EndCauseName(EndCause cause) {
     switch (cause) {
-        case EndCause::kPlayedThrough: return "played";
-        case EndCause::kEndTimeReached: return "end_time";
-        case EndCause::kStoppedByOperator: return "stopped";
-        case EndCause::kChangeOfDay: return "day_change";
-        case EndCause::kProgramExit: return "exit";
+        case EndCause::kPlayedThrough:
+            return "played";
+        case EndCause::kEndTimeReached:
+            return "end_time";
+        case EndCause::kStoppedByOperator:
+            return "stopped";
+        case EndCause::kChangeOfDay:
+            return "day_change";
+        case EndCause::kProgramExit:
+            return "exit";
     }
     return "";
 }
 
 std::string_view FailureCauseName(FailureCause cause) {
     switch (cause) {
-        case FailureCause::kFileMissing: return "missing";
-        case FailureCause::kUnplayable: return "unplayable";
-        case FailureCause::kNoAudioOutput: return "no_audio_output";
+        case FailureCause::kFileMissing:
+            return "missing";
+        case FailureCause::kUnplayable:
+            return "unplayable";
+        case FailureCause::kNoAudioOutput:
+            return "no_audio_output";
     }
     return "";
 }
@@ -43,7 +54,8 @@ std::string IsoDate(int year, int month, int day) {
 std::string IsoDateDaysBefore(int year, int month, int day, int days) {
     using namespace std::chrono;
     year_month_day date{sys_days{std::chrono::year{year} / month / day} - std::chrono::days{days}};
-    return IsoDate(static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+    return IsoDate(static_cast<int>(date.year()),
+                   static_cast<int>(static_cast<unsigned>(date.month())),
                    static_cast<int>(static_cast<unsigned>(date.day())));
 }
 
@@ -67,7 +79,8 @@ std::optional<CivilDate> ParseIsoDate(std::string_view text) {
     if (!year || !month || !day) {
         return std::nullopt;
     }
-    std::chrono::year_month_day date{std::chrono::year{*year}, std::chrono::month{static_cast<unsigned>(*month)},
+    std::chrono::year_month_day date{std::chrono::year{*year},
+                                     std::chrono::month{static_cast<unsigned>(*month)},
                                      std::chrono::day{static_cast<unsigned>(*day)}};
     if (!date.ok()) {
         return std::nullopt;

@@ -10,28 +10,36 @@ namespace chimeon {
 // How a row came to play.
 enum class StartCause { kTime, kChain, kHand };
 // Why it stopped.
-enum class EndCause { kPlayedThrough, kEndTimeReached, kStoppedByOperator, kChangeOfDay, kProgramExit };
+enum class EndCause {
+    kPlayedThrough,
+    kEndTimeReached,
+    kStoppedByOperator,
+    kChangeOfDay,
+    kProgramExit
+};
 // Why it could not play.
 enum class FailureCause { kFileMissing, kUnplayable, kNoAudioOutput };
 
-std::string_view StartCauseName(StartCause cause);    // "time", "chain", "hand"
-std::string_view EndCauseName(EndCause cause);        // "played", "end_time", "stopped", "day_change", "exit"
-std::string_view FailureCauseName(FailureCause cause);  // "missing", "unplayable", "no_audio_output"
+std::string_view StartCauseName(StartCause cause);  // "time", "chain", "hand"
+std::string_view EndCauseName(
+    EndCause cause);  // "played", "end_time", "stopped", "day_change", "exit"
+std::string_view FailureCauseName(
+    FailureCause cause);  // "missing", "unplayable", "no_audio_output"
 
 // One event of the play history. Dates are "YYYY-MM-DD" (local), times of day "%d:%d:%d".
 struct HistoryEvent {
     enum class Kind { kStart, kEnd, kFailure };
     Kind kind = Kind::kStart;
     std::string date;
-    std::string scheduledSecond;     // the second the row was due (starts), else ""
-    std::int64_t atMs = 0;           // epoch milliseconds: when sound was asked for / it ended / failed
+    std::string scheduledSecond;  // the second the row was due (starts), else ""
+    std::int64_t atMs = 0;  // epoch milliseconds: when sound was asked for / it ended / failed
     std::optional<std::int64_t> latenessMs;  // starts only: atMs after the scheduled second
-    std::string table;               // the table's name ("星期一")
+    std::string table;                       // the table's name ("星期一")
     int row = -1;
     std::string title;
     std::string path;
-    std::string cause;               // one of the cause names above
-    std::string reason;              // failures: what went wrong, in words
+    std::string cause;   // one of the cause names above
+    std::string reason;  // failures: what went wrong, in words
 
     bool operator==(const HistoryEvent&) const = default;
 };

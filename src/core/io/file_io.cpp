@@ -51,7 +51,9 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::vector<std::string> NamesMatchingIgnoringCase(const fs::path& folder, std::string_view name) {
     std::vector<std::string> matches;
@@ -142,11 +144,12 @@ bool WriteFileAtomically(const fs::path& path, std::string_view bytes, mode_t ne
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-std::optional<fs::path> FindSingleCaseInsensitiveMatch(const fs::path& folder, std::string_view name) {
+std::optional<fs::path> FindSingleCaseInsensitiveMatch(const fs::path& folder,
+                                                       std::string_view name) {
     auto matches = NamesMatchingIgnoringCase(folder.empty() ? fs::path(".") : folder, name);
     if (matches.size() != 1) {
         return std::nullopt;

@@ -27,7 +27,8 @@ bool HolidayCalendar::IsDayOff(std::string_view dateText) const {
 }
 
 bool HolidayCalendar::IsRestDay(int weekday) const {
-    return weekday >= 0 && weekday < static_cast<int>(kWeekdays) && restDays[static_cast<size_t>(weekday)];
+    return weekday >= 0 && weekday < static_cast<int>(kWeekdays) &&
+           restDays[static_cast<size_t>(weekday)];
 }
 
 HolidayCalendar ParseHolidayCalendar(const std::optional<std::string>& restDaysBytes,
@@ -93,16 +94,18 @@ HolidayCalendar LoadHolidayCalendar(const std::filesystem::path& folder) {
 CalendarSaveResult SaveHolidayCalendar(const std::filesystem::path& folder,
                                        const HolidayCalendar& calendar) {
     auto hasBreak = [](const std::string& text) { return HasLineBreak(text); };
-    bool restDaysWritable = std::none_of(calendar.daysOff.begin(), calendar.daysOff.end(), hasBreak);
+    bool restDaysWritable =
+        std::none_of(calendar.daysOff.begin(), calendar.daysOff.end(), hasBreak);
     bool extraWritable = std::none_of(
         calendar.extraWorkDays.begin(), calendar.extraWorkDays.end(),
         [](const ExtraWorkDay& day) { return HasLineBreak(day.date) || HasLineBreak(day.table); });
 
     CalendarSaveResult result;
-    result.restDaysSaved =
-        restDaysWritable && WriteFileAtomically(folder / kRestDaysFileName, SerializeRestDays(calendar));
+    result.restDaysSaved = restDaysWritable && WriteFileAtomically(folder / kRestDaysFileName,
+                                                                   SerializeRestDays(calendar));
     result.extraWorkDaysSaved =
-        extraWritable && WriteFileAtomically(folder / kExtraWorkDaysFileName, SerializeExtraWorkDays(calendar));
+        extraWritable &&
+        WriteFileAtomically(folder / kExtraWorkDaysFileName, SerializeExtraWorkDays(calendar));
     return result;
 }
 

@@ -30,7 +30,8 @@ ProgramItem ReadItem(StoredLineReader& lines) {
     if (markerAndPath.size() >= 2) {
         char marker = markerAndPath.front();
         item.mode = std::string(marker == '1' ? kModeRandom : kModeInOrder);
-        item.path = DecodeGbk(marker == '0' || marker == '1' ? markerAndPath.substr(1) : markerAndPath);
+        item.path =
+            DecodeGbk(marker == '0' || marker == '1' ? markerAndPath.substr(1) : markerAndPath);
     } else {
         item.path = DecodeGbk(markerAndPath);
     }
@@ -58,7 +59,8 @@ std::string SerializeScheduleTable(const ScheduleTable& table) {
     for (const ProgramItem& item : table) {
         AppendStoredLine(out, EncodeGbk(item.title));
         AppendStoredLine(out, EncodeGbk(item.start));
-        AppendStoredLine(out, EncodeGbk(item.end) + std::string(kVolumeSeparator) + EncodeGbk(item.volume));
+        AppendStoredLine(
+            out, EncodeGbk(item.end) + std::string(kVolumeSeparator) + EncodeGbk(item.volume));
         AppendStoredLine(out, (item.IsRandom() ? "1" : "0") + EncodeGbk(item.path));
     }
     return out;

@@ -8,7 +8,7 @@ namespace chimeon {
 namespace {
 
 constexpr std::array<std::string_view, kTableCount> kNames = {
-    "模板1", "模板2", "模板3", "模板4", "模板5", "星期日",
+    "模板1",  "模板2",  "模板3",  "模板4",  "模板5",  "星期日",
     "星期一", "星期二", "星期三", "星期四", "星期五", "星期六",
 };
 
@@ -16,7 +16,9 @@ constexpr int kFirstWeekday = static_cast<int>(TableId::kSunday);
 
 }  // namespace
 
-std::string_view TableName(TableId id) { return kNames.at(static_cast<size_t>(id)); }
+std::string_view TableName(TableId id) {
+    return kNames.at(static_cast<size_t>(id));
+}
 
 std::string TableFileName(TableId id) {
     int index = static_cast<int>(id);
@@ -26,7 +28,9 @@ std::string TableFileName(TableId id) {
     return "Day" + std::to_string(index - kFirstWeekday) + ".dat";
 }
 
-TableId WeekdayTable(int weekday) { return static_cast<TableId>(kFirstWeekday + weekday); }
+TableId WeekdayTable(int weekday) {
+    return static_cast<TableId>(kFirstWeekday + weekday);
+}
 
 std::optional<TableId> TableIdFromName(std::string_view name) {
     for (int i = 0; i < kTableCount; ++i) {

@@ -10,8 +10,8 @@
 
 namespace chimeon {
 
-std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquire(const std::filesystem::path& lockFile,
-                                                                   bool* failed) {
+std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquire(
+    const std::filesystem::path& lockFile, bool* failed) {
     if (failed != nullptr) {
         *failed = false;
     }
@@ -35,7 +35,9 @@ std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquire(const std::fi
     return std::unique_ptr<SingleInstanceLock>(new SingleInstanceLock(fd));
 }
 
-SingleInstanceLock::~SingleInstanceLock() { ::close(fd_); }
+SingleInstanceLock::~SingleInstanceLock() {
+    ::close(fd_);
+}
 
 std::filesystem::path DefaultInstanceLockFile(const std::filesystem::path& dataDirectory) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");

@@ -8,7 +8,8 @@
 namespace chimeon {
 namespace {
 
-constexpr size_t kMaxQueuedJobs = 100000;  // a stuck disk must not eat the memory of a months-long run
+constexpr size_t kMaxQueuedJobs =
+    100000;  // a stuck disk must not eat the memory of a months-long run
 constexpr int kBusyTimeoutMs = 2000;
 
 constexpr const char* kSchema =
@@ -31,15 +32,19 @@ constexpr const char* kSchema =
 
 std::string_view KindName(HistoryEvent::Kind kind) {
     switch (kind) {
-        case HistoryEvent::Kind::kStart: return "start";
-        case HistoryEvent::Kind::kEnd: return "end";
-        case HistoryEvent::Kind::kFailure: return "failure";
+        case HistoryEvent::Kind::kStart:
+            return "start";
+        case HistoryEvent::Kind::kEnd:
+            return "end";
+        case HistoryEvent::Kind::kFailure:
+            return "failure";
     }
     return "";
 }
 
 std::optional<HistoryEvent::Kind> KindFromName(std::string_view name) {
-    for (auto kind : {HistoryEvent::Kind::kStart, HistoryEvent::Kind::kEnd, HistoryEvent::Kind::kFailure}) {
+    for (auto kind :
+         {HistoryEvent::Kind::kStart, HistoryEvent::Kind::kEnd, HistoryEvent::Kind::kFailure}) {
         if (KindName(kind) == name) {
             return kind;
         }
@@ -50,14 +55,17 @@ std::optional<HistoryEvent::Kind> KindFromName(std::string_view name) {
 // A prepared statement that is finalised on every path.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+    Statement(sqlite3* db, const char* sql) {
+        sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr);
+    }
     ~Statement() { sqlite3_finalize(statement_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     bool ok() const { return statement_ != nullptr; }
     sqlite3_stmt* get() const { return statement_; }
     void Bind(int index, std::string_view text) {
-        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
     }
     void Bind(int index, std::int64_t value) { sqlite3_bind_int64(statement_, index, value); }
     std::string Text(int column) const {
@@ -144,8 +152,9 @@ bool SqlitePlayHistory::EnsureOpen() {
     if (db_ != nullptr) {
         return true;
     }
-    int result = sqlite3_open_v2(file_.c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    int result =
+        sqlite3_open_v2(file_.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (result == SQLITE_OK) {
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         result = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
@@ -169,9 +178,10 @@ bool SqlitePlayHistory::Execute(const Job& job) {
         }
     } else {
         const auto& event = std::get<HistoryEvent>(job);
-        Statement statement(db_,
-                            "INSERT INTO events(kind, date, scheduled, at_ms, lateness_ms, table_name, row,"
-                            " title, path, cause, reason) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11)");
+        Statement statement(
+            db_,
+            "INSERT INTO events(kind, date, scheduled, at_ms, lateness_ms, table_name, row,"
+            " title, path, cause, reason) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11)");
         if (statement.ok()) {
             statement.Bind(1, KindName(event.kind));
             statement.Bind(2, event.date);
@@ -210,7 +220,8 @@ void SqlitePlayHistory::ReportFailure(const std::string& what) {
 }
 
 std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::path& file,
-                                                         const std::string& since, const std::string& until,
+                                                         const std::string& since,
+                                                         const std::string& until,
                                                          std::string* error) {
     std::error_code exists;
     if (!std::filesystem::exists(file, exists)) {
@@ -231,10 +242,11 @@ std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     std::vector<HistoryEvent> events;
     {
-        Statement statement(db,
-                            "SELECT kind, date, scheduled, at_ms, lateness_ms, table_name, row, title, path,"
-                            " cause, reason FROM events WHERE (?1 = '' OR date >= ?1) AND (?2 = '' OR date <= ?2)"
-                            " ORDER BY at_ms, id");
+        Statement statement(
+            db,
+            "SELECT kind, date, scheduled, at_ms, lateness_ms, table_name, row, title, path,"
+            " cause, reason FROM events WHERE (?1 = '' OR date >= ?1) AND (?2 = '' OR date <= ?2)"
+            " ORDER BY at_ms, id");
         if (!statement.ok()) {
             return fail(sqlite3_errmsg(db));
         }

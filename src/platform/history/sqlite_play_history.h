@@ -68,6 +68,7 @@ private:
 // and the reason in `error`.
 std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::path& file,
                                                          const std::string& since,
-                                                         const std::string& until, std::string* error);
+                                                         const std::string& until,
+                                                         std::string* error);
 
 }  // namespace chimeon

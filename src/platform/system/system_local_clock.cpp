@@ -21,6 +21,8 @@ LocalDateTime SystemLocalClock::Now() const {
     return result;
 }
 
-std::int64_t SystemLocalClock::EpochSeconds() const { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t SystemLocalClock::EpochSeconds() const {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 }  // namespace chimeon

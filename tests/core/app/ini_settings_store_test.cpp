@@ -16,8 +16,16 @@ TEST(ProfileText, ParseLeadingIntReadsTheDecimalNumberAtTheStart) {
     struct {
         const char* text;
         int expected;
-    } cases[] = {{"1", 1}, {"5", 5}, {"  42abc", 42}, {"-3", -3}, {"+7", 7}, {"abc", 0}, {"0x10", 0},
-                 {"", 0}, {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    } cases[] = {{"1", 1},
+                 {"5", 5},
+                 {"  42abc", 42},
+                 {"-3", -3},
+                 {"+7", 7},
+                 {"abc", 0},
+                 {"0x10", 0},
+                 {"", 0},
+                 {"99999999999", 2147483647},
+                 {"-99999999999", -2147483647 - 1}};
     for (const auto& c : cases) {
         EXPECT_EQ(profile_text::ParseLeadingInt(c.text), c.expected) << c.text;
     }
@@ -25,7 +33,8 @@ TEST(ProfileText, ParseLeadingIntReadsTheDecimalNumberAtTheStart) {
 
 TEST(ProfileText, FindMatchesKeysAndSectionsIgnoringCase) {
     const std::string file =
-        "; comment=1\r\nUse=9\r\n[settings]\r\n minimize = 1 \r\nSkin=\"a b.smf\"\r\nUse=5\r\nuse=6\r\n"
+        "; comment=1\r\nUse=9\r\n[settings]\r\n minimize = 1 \r\nSkin=\"a "
+        "b.smf\"\r\nUse=5\r\nuse=6\r\n"
         "[Other]\r\nShowMedia=0\r\n[Settings]\r\nShowMedia=3\r\n";
     EXPECT_EQ(profile_text::Find(file, "Settings", "Minimize"), "1");
     EXPECT_EQ(profile_text::Find(file, "Settings", "skin"), "a b.smf");
@@ -55,17 +64,19 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ProfileWrite,
     testing::Values(
         WriteCase{"new_file", "", "Use", "1", "[Settings]\r\nUse=1\r\n"},
-        WriteCase{"replace_in_place_keeping_spelling", "[Settings]\r\nminimize=0\r\nUse=1\r\n", "Minimize", "1",
-                  "[Settings]\r\nminimize=1\r\nUse=1\r\n"},
+        WriteCase{"replace_in_place_keeping_spelling", "[Settings]\r\nminimize=0\r\nUse=1\r\n",
+                  "Minimize", "1", "[Settings]\r\nminimize=1\r\nUse=1\r\n"},
         WriteCase{"append_after_last_entry_before_blank_lines",
                   "[Settings]\r\nUse=1\r\n\r\n; keep me\r\n[Other]\r\nX=1\r\n", "Holiday", "2",
                   "[Settings]\r\nUse=1\r\nHoliday=2\r\n\r\n; keep me\r\n[Other]\r\nX=1\r\n"},
         WriteCase{"append_to_empty_section", "[Settings]\r\n[Other]\r\n", "Use", "0",
                   "[Settings]\r\nUse=0\r\n[Other]\r\n"},
-        WriteCase{"new_section_at_end", "[Other]\nX=1", "Use", "1", "[Other]\nX=1\r\n[Settings]\r\nUse=1\r\n"},
-        WriteCase{"lf_lines_and_foreign_bytes_kept", "[Settings]\nA=\xff\xfe\nUse=0\n; \x80\n", "Use", "1",
-                  "[Settings]\nA=\xff\xfe\nUse=1\n; \x80\n"},
-        WriteCase{"unterminated_last_line", "[Settings]\r\nUse=0", "Use", "1", "[Settings]\r\nUse=1\r\n"}),
+        WriteCase{"new_section_at_end", "[Other]\nX=1", "Use", "1",
+                  "[Other]\nX=1\r\n[Settings]\r\nUse=1\r\n"},
+        WriteCase{"lf_lines_and_foreign_bytes_kept", "[Settings]\nA=\xff\xfe\nUse=0\n; \x80\n",
+                  "Use", "1", "[Settings]\nA=\xff\xfe\nUse=1\n; \x80\n"},
+        WriteCase{"unterminated_last_line", "[Settings]\r\nUse=0", "Use", "1",
+                  "[Settings]\r\nUse=1\r\n"}),
     [](const testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
 TEST(IniSettingsStore, DefaultsWhenFileOrKeyIsMissing) {
@@ -74,7 +85,8 @@ TEST(IniSettingsStore, DefaultsWhenFileOrKeyIsMissing) {
     EXPECT_EQ(store.GetInt(settings_key::kShowMedia, kDefaultShowMedia), 1);
     EXPECT_EQ(store.GetString(settings_key::kShutupTime, kDefaultShutupTime), "08:00:00");
     dir.Write("setup.ini", "[Settings]\r\nShowMedia=\r\nHoliday=x\r\n");
-    EXPECT_EQ(store.GetInt(settings_key::kShowMedia, kDefaultShowMedia), 1) << "an empty value is missing";
+    EXPECT_EQ(store.GetInt(settings_key::kShowMedia, kDefaultShowMedia), 1)
+        << "an empty value is missing";
     EXPECT_EQ(store.GetInt(settings_key::kHoliday, 0), 0);
 }
 
@@ -84,7 +96,8 @@ TEST(IniSettingsStore, WritesCreateTheFileOwnerOnlyAndReadBack) {
     ASSERT_TRUE(store.WriteString(settings_key::kSkin, "春天.smf"));
     ASSERT_TRUE(store.WriteInt(settings_key::kHoliday, 2));
     ASSERT_TRUE(store.WriteString(settings_key::kShutupTime, "17:5:0"));
-    EXPECT_EQ(dir.Read("setup.ini"), "[Settings]\r\nSkin=" + Hex("b4 ba cc ec") + ".smf\r\nHoliday=2\r\nShutupTime=17:5:0\r\n");
+    EXPECT_EQ(dir.Read("setup.ini"), "[Settings]\r\nSkin=" + Hex("b4 ba cc ec") +
+                                         ".smf\r\nHoliday=2\r\nShutupTime=17:5:0\r\n");
     EXPECT_EQ(store.GetString(settings_key::kSkin, ""), "春天.smf");
     EXPECT_EQ(store.GetInt(settings_key::kHoliday, 0), 2);
     struct stat info {};

@@ -39,8 +39,8 @@ TEST(MixerFader, InitRefusesWhatItCannotShow) {
         FaderType type;
         bool ready;
     } cases[] = {
-        {2, 65535, 65535, FaderType::kMain, true},    {1, 65535, 65535, FaderType::kMain, true},
-        {1, 65535, 65535, FaderType::kLeft, false},   {1, 65535, 65535, FaderType::kBalance, false},
+        {2, 65535, 65535, FaderType::kMain, true},  {1, 65535, 65535, FaderType::kMain, true},
+        {1, 65535, 65535, FaderType::kLeft, false}, {1, 65535, 65535, FaderType::kBalance, false},
         {2, 65535, 0, FaderType::kMain, false},  // no steps: no division by zero, slider disabled
         {2, 100, 1000, FaderType::kMain, true},  // more steps than range: step size stays 1
     };

@@ -9,9 +9,10 @@ TEST(IsoDates, ParseOnlyRealCalendarDates) {
     struct {
         const char* text;
         bool valid;
-    } cases[] = {{"2026-12-07", true}, {"2028-02-29", true}, {"2026-02-29", false}, {"2026-02-30", false},
-                 {"2026-13-01", false}, {"2026-00-10", false}, {"2026-1-07", false}, {"2026/12/07", false},
-                 {"2026-12-07x", false}, {"", false}, {"abcd-ef-gh", false}};
+    } cases[] = {{"2026-12-07", true},  {"2028-02-29", true},  {"2026-02-29", false},
+                 {"2026-02-30", false}, {"2026-13-01", false}, {"2026-00-10", false},
+                 {"2026-1-07", false},  {"2026/12/07", false}, {"2026-12-07x", false},
+                 {"", false},           {"abcd-ef-gh", false}};
     for (const auto& c : cases) {
         EXPECT_EQ(ParseIsoDate(c.text).has_value(), c.valid) << c.text;
     }

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 using test::TempDir;
 
 size_t EntriesIn(const fs::path& folder) {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    return static_cast<size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
 mode_t ModeOf(const fs::path& file) {
@@ -56,14 +57,16 @@ struct FailingSave {
 class SaveThatFails : public testing::TestWithParam<FailingSave> {};
 
 ScheduleTable BigTable() {
-    return ScheduleTable(2000, ProgramItem{"上课铃", "8:0:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"});
+    return ScheduleTable(
+        2000, ProgramItem{"上课铃", "8:0:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"});
 }
 
 TEST_P(SaveThatFails, InAFolderWithoutWritePermissionKeepsTheOldFile) {
     TempDir dir;
     dir.Write(GetParam().file, "old\r\n");
     fs::path folder = dir.path();
-    EXPECT_FALSE(test::RunWithoutWritePermission(folder.string(), [&] { return GetParam().save(folder); }));
+    EXPECT_FALSE(
+        test::RunWithoutWritePermission(folder.string(), [&] { return GetParam().save(folder); }));
     EXPECT_EQ(dir.Read(GetParam().file), "old\r\n");
     EXPECT_EQ(EntriesIn(folder), 1u);
 }
@@ -79,19 +82,24 @@ TEST_P(SaveThatFails, WhenTheDiskIsFullKeepsTheOldFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     StoredFiles, SaveThatFails,
-    testing::Values(
-        FailingSave{"schedule", "Day1.dat",
-                    [](const fs::path& folder) { return SaveScheduleFile(folder / "Day1.dat", BigTable()); }},
-        FailingSave{"calendar", "HlidSave.dat",
-                    [](const fs::path& folder) {
-                        HolidayCalendar calendar;
-                        calendar.daysOff.assign(100, "10/1/2026");
-                        calendar.extraWorkDays.assign(100, {"10/1/2026", "星期一"});
-                        CalendarSaveResult result = SaveHolidayCalendar(folder, calendar);
-                        return result.restDaysSaved || result.extraWorkDaysSaved;
-                    }},
-        FailingSave{"plain", "x.bin",
-                    [](const fs::path& folder) { return WriteFileAtomically(folder / "x.bin", std::string(4096, 'x')); }}),
+    testing::Values(FailingSave{"schedule", "Day1.dat",
+                                [](const fs::path& folder) {
+                                    return SaveScheduleFile(folder / "Day1.dat", BigTable());
+                                }},
+                    FailingSave{"calendar", "HlidSave.dat",
+                                [](const fs::path& folder) {
+                                    HolidayCalendar calendar;
+                                    calendar.daysOff.assign(100, "10/1/2026");
+                                    calendar.extraWorkDays.assign(100, {"10/1/2026", "星期一"});
+                                    CalendarSaveResult result =
+                                        SaveHolidayCalendar(folder, calendar);
+                                    return result.restDaysSaved || result.extraWorkDaysSaved;
+                                }},
+                    FailingSave{"plain", "x.bin",
+                                [](const fs::path& folder) {
+                                    return WriteFileAtomically(folder / "x.bin",
+                                                               std::string(4096, 'x'));
+                                }}),
     [](const testing::TestParamInfo<FailingSave>& info) { return info.param.name; });
 
 TEST(ReadFileBytes, RefusesWhatIsNotARegularFileWithoutBlocking) {

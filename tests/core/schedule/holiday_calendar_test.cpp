@@ -52,17 +52,38 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HolidayCalendarLoad,
     testing::Values(
         LoadCase{"no_files", std::nullopt, std::nullopt, kWeekend, {}, {}},
-        LoadCase{"weekdays_rest", "0111110\r\n", std::nullopt,
-                 {false, true, true, true, true, true, false}, {}, {}},
-        LoadCase{"six_flags_loads_nothing", "100000\r\n10/1/2010\r\n", kThreePairs, kWeekend, {}, {}},
+        LoadCase{"weekdays_rest",
+                 "0111110\r\n",
+                 std::nullopt,
+                 {false, true, true, true, true, true, false},
+                 {},
+                 {}},
+        LoadCase{
+            "six_flags_loads_nothing", "100000\r\n10/1/2010\r\n", kThreePairs, kWeekend, {}, {}},
         LoadCase{"empty_rest_file_loads_nothing", "", kThreePairs, kWeekend, {}, {}},
-        LoadCase{"other_characters_clear", "1x0000a\r\n", std::nullopt,
-                 {true, false, false, false, false, false, false}, {}, {}},
-        LoadCase{"days_off_in_order_empty_line_included", "0000000\r\n10/1/2010\r\n\r\n10/01/2010",
-                 std::nullopt, {}, {"10/1/2010", "", "10/01/2010"}, {}},
-        LoadCase{"extra_days_reversed", "1000001\r\n", kThreePairs, kWeekend, {},
+        LoadCase{"other_characters_clear",
+                 "1x0000a\r\n",
+                 std::nullopt,
+                 {true, false, false, false, false, false, false},
+                 {},
+                 {}},
+        LoadCase{"days_off_in_order_empty_line_included",
+                 "0000000\r\n10/1/2010\r\n\r\n10/01/2010",
+                 std::nullopt,
+                 {},
+                 {"10/1/2010", "", "10/01/2010"},
+                 {}},
+        LoadCase{"extra_days_reversed",
+                 "1000001\r\n",
+                 kThreePairs,
+                 kWeekend,
+                 {},
                  {{"5/3/2010", "模板2"}, {"5/2/2010", "星期一"}, {"5/1/2010", "星期一"}}},
-        LoadCase{"odd_line_count_gives_empty_table", std::nullopt, "5/1/2010\n", kWeekend, {},
+        LoadCase{"odd_line_count_gives_empty_table",
+                 std::nullopt,
+                 "5/1/2010\n",
+                 kWeekend,
+                 {},
                  {{"5/1/2010", ""}}}),
     [](const testing::TestParamInfo<LoadCase>& info) { return info.param.name; });
 
@@ -91,14 +112,16 @@ TEST(HolidayCalendarSave, WritesExactBytes) {
     EXPECT_TRUE(saved.extraWorkDaysSaved);
     EXPECT_EQ(dir.Read("HlidSave.dat"), "0000011\r\n10/1/2010\r\n10/2/2010\r\n");
     // Written last to first, so that the next load (which reverses) gives the same list.
-    EXPECT_EQ(dir.Read("WorkSave.dat"), "10/9/2010\r\n" + kTemplate2Gbk + "\r\n9/26/2010\r\n" + kMondayGbk + "\r\n");
+    EXPECT_EQ(dir.Read("WorkSave.dat"),
+              "10/9/2010\r\n" + kTemplate2Gbk + "\r\n9/26/2010\r\n" + kMondayGbk + "\r\n");
 }
 
 TEST(HolidayCalendarSave, SavingAnUnchangedCalendarNeverChangesWhichTablePlays) {
     TempDir dir;
     // Two entries for one date: the later one in the file applies.
     dir.Write("HlidSave.dat", "1000001\r\n");
-    dir.Write("WorkSave.dat", "5/1/2010\r\n" + kMondayGbk + "\r\n5/1/2010\r\n" + kTemplate2Gbk + "\r\n");
+    dir.Write("WorkSave.dat",
+              "5/1/2010\r\n" + kMondayGbk + "\r\n5/1/2010\r\n" + kTemplate2Gbk + "\r\n");
     const std::string originalFile = dir.Read("WorkSave.dat");
     for (int save = 0; save < 3; ++save) {
         HolidayCalendar calendar = LoadHolidayCalendar(dir.path());
@@ -122,7 +145,8 @@ TEST(HolidayCalendarSave, RandomCalendarsRoundTrip) {
             calendar.daysOff.push_back(dates[random() % dates.size()]);
         }
         for (size_t i = random() % 5; i > 0; --i) {
-            calendar.extraWorkDays.push_back({dates[random() % dates.size()], tables[random() % tables.size()]});
+            calendar.extraWorkDays.push_back(
+                {dates[random() % dates.size()], tables[random() % tables.size()]});
         }
         CalendarSaveResult saved = SaveHolidayCalendar(dir.path(), calendar);
         ASSERT_TRUE(saved.restDaysSaved && saved.extraWorkDaysSaved);

@@ -13,12 +13,12 @@ namespace {
 using test::Hex;
 using test::TempDir;
 
-const std::string kChainedGbk = Hex("d0 f8 b2 a5");          // 续播
+const std::string kChainedGbk = Hex("d0 f8 b2 a5");               // 续播
 const std::string kPlayOnceGbk = Hex("b2 a5 cd ea d6 d5 d6 b9");  // 播完终止
 
 ProgramItem Item(std::string title, std::string start, std::string end, std::string volume,
                  std::string mode, std::string path) {
-    return ProgramItem{std::move(title), std::move(start), std::move(end),
+    return ProgramItem{std::move(title),  std::move(start), std::move(end),
                        std::move(volume), std::move(mode),  std::move(path)};
 }
 
@@ -42,33 +42,45 @@ struct ParseCase {
 
 class ScheduleFileParse : public testing::TestWithParam<ParseCase> {};
 
-TEST_P(ScheduleFileParse, ReadsByTheLineRules) { EXPECT_EQ(ParseScheduleTable(GetParam().bytes), GetParam().expected); }
+TEST_P(ScheduleFileParse, ReadsByTheLineRules) {
+    EXPECT_EQ(ParseScheduleTable(GetParam().bytes), GetParam().expected);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ScheduleFileParse,
-    testing::Values(
-        ParseCase{"empty_file", "", {}},
-        ParseCase{"title_only", "T\r\n", {Item("T", "", "", "100", "", "")}},
-        ParseCase{"end_without_volume", "T\r\n8:0:0\r\n" + kPlayOnceGbk + "\r\n0c:\\a.wav\r\n",
-                  {Item("T", "8:0:0", "播完终止", "100", "顺序", "c:\\a.wav")}},
-        ParseCase{"volume_takes_everything_after_first_two_spaces",
-                  "T\r\n8:0:0\r\n12:0:0  100  more  \r\n0c:\\a.wav\r\n",
-                  {Item("T", "8:0:0", "12:0:0", "100  more  ", "顺序", "c:\\a.wav")}},
-        ParseCase{"random_folder", "T\r\n" + kChainedGbk + "\r\n12:0:0  100\r\n1d:\\music\\\r\n",
-                  {Item("T", "续播", "12:0:0", "100", "随机", "d:\\music\\")}},
-        ParseCase{"no_marker_keeps_whole_path", "T\r\n1:0:0\r\n2:0:0  5\r\nc:\\a.wav\r\n",
-                  {Item("T", "1:0:0", "2:0:0", "5", "顺序", "c:\\a.wav")}},
-        ParseCase{"single_byte_line4", "T\r\n1:0:0\r\n2:0:0  5\r\n0\r\n",
-                  {Item("T", "1:0:0", "2:0:0", "5", "", "0")}},
-        ParseCase{"padded_time_kept_as_text", "T\r\n08:00:00\r\nx  1\r\n0p\r\n",
-                  {Item("T", "08:00:00", "x", "1", "顺序", "p")}},
-        ParseCase{"lf_only_and_no_final_line_end", "T\n1:0:0\n2:0:0  5\n0c:\\a.wav",
-                  {Item("T", "1:0:0", "2:0:0", "5", "顺序", "c:\\a.wav")}},
-        ParseCase{"empty_line_after_last_item_starts_another",
-                  "T\r\n1:0:0\r\n2:0:0  5\r\n0c:\\a.wav\r\n\r\n",
-                  {Item("T", "1:0:0", "2:0:0", "5", "顺序", "c:\\a.wav"), Item("", "", "", "100", "", "")}},
-        ParseCase{"lone_cr_is_kept", "A\rB\r\n\r\r\n x\r\n0p\r\n", {Item("A\rB", "\r", " x", "100", "顺序", "p")}},
-        ParseCase{"nul_bytes_are_text", std::string("A\0B\r\n", 5), {Item(std::string("A\0B", 3), "", "", "100", "", "")}}),
+    testing::Values(ParseCase{"empty_file", "", {}},
+                    ParseCase{"title_only", "T\r\n", {Item("T", "", "", "100", "", "")}},
+                    ParseCase{"end_without_volume",
+                              "T\r\n8:0:0\r\n" + kPlayOnceGbk + "\r\n0c:\\a.wav\r\n",
+                              {Item("T", "8:0:0", "播完终止", "100", "顺序", "c:\\a.wav")}},
+                    ParseCase{"volume_takes_everything_after_first_two_spaces",
+                              "T\r\n8:0:0\r\n12:0:0  100  more  \r\n0c:\\a.wav\r\n",
+                              {Item("T", "8:0:0", "12:0:0", "100  more  ", "顺序", "c:\\a.wav")}},
+                    ParseCase{"random_folder",
+                              "T\r\n" + kChainedGbk + "\r\n12:0:0  100\r\n1d:\\music\\\r\n",
+                              {Item("T", "续播", "12:0:0", "100", "随机", "d:\\music\\")}},
+                    ParseCase{"no_marker_keeps_whole_path",
+                              "T\r\n1:0:0\r\n2:0:0  5\r\nc:\\a.wav\r\n",
+                              {Item("T", "1:0:0", "2:0:0", "5", "顺序", "c:\\a.wav")}},
+                    ParseCase{"single_byte_line4",
+                              "T\r\n1:0:0\r\n2:0:0  5\r\n0\r\n",
+                              {Item("T", "1:0:0", "2:0:0", "5", "", "0")}},
+                    ParseCase{"padded_time_kept_as_text",
+                              "T\r\n08:00:00\r\nx  1\r\n0p\r\n",
+                              {Item("T", "08:00:00", "x", "1", "顺序", "p")}},
+                    ParseCase{"lf_only_and_no_final_line_end",
+                              "T\n1:0:0\n2:0:0  5\n0c:\\a.wav",
+                              {Item("T", "1:0:0", "2:0:0", "5", "顺序", "c:\\a.wav")}},
+                    ParseCase{"empty_line_after_last_item_starts_another",
+                              "T\r\n1:0:0\r\n2:0:0  5\r\n0c:\\a.wav\r\n\r\n",
+                              {Item("T", "1:0:0", "2:0:0", "5", "顺序", "c:\\a.wav"),
+                               Item("", "", "", "100", "", "")}},
+                    ParseCase{"lone_cr_is_kept",
+                              "A\rB\r\n\r\r\n x\r\n0p\r\n",
+                              {Item("A\rB", "\r", " x", "100", "顺序", "p")}},
+                    ParseCase{"nul_bytes_are_text",
+                              std::string("A\0B\r\n", 5),
+                              {Item(std::string("A\0B", 3), "", "", "100", "", "")}}),
     [](const testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
 
 TEST(ScheduleFileLoad, MissingFileFailsAndEmptyFileSucceeds) {
@@ -99,7 +111,8 @@ TEST(ScheduleFileLoad, NameInAnotherCaseIsReadWhenItIsTheOnlyMatch) {
     EXPECT_EQ(table->size(), 1u);
 
     dir.Write("DAY1.DAT", "U\r\nV\r\n");
-    EXPECT_FALSE(LoadScheduleFile(dir / "Day1.dat").has_value()) << "two spellings: neither is guessed";
+    EXPECT_FALSE(LoadScheduleFile(dir / "Day1.dat").has_value())
+        << "two spellings: neither is guessed";
 
     ASSERT_TRUE(SaveScheduleFile(dir / "Day1.dat", {Item("W", "", "", "", "", "p")}));
     EXPECT_EQ(dir.Read("Day1.dat"), "W\r\n\r\n  \r\n0p\r\n") << "saves use the canonical name";
@@ -107,8 +120,9 @@ TEST(ScheduleFileLoad, NameInAnotherCaseIsReadWhenItIsTheOnlyMatch) {
 }
 
 ScheduleTable RandomTable(std::mt19937& random) {
-    const std::vector<std::string> words = {"", "8:0:0", "续播", "播完终止", "随机", "顺序", "铃声 a",
-                                            "12:30:5", "d:\\音乐\\", "/home/x/a.mp3", "100", " 1 "};
+    const std::vector<std::string> words = {"",           "8:0:0",         "续播",   "播完终止",
+                                            "随机",       "顺序",          "铃声 a", "12:30:5",
+                                            "d:\\音乐\\", "/home/x/a.mp3", "100",    " 1 "};
     auto pick = [&] { return words[random() % words.size()] + words[random() % words.size()]; };
     ScheduleTable table(random() % 8);
     for (ProgramItem& item : table) {

@@ -56,7 +56,9 @@ TEST(GbkDecode, BytesThatDoNotDecodeBecomeReplacementAndTheRestIsRead) {
 }
 
 TEST(GbkEncode, InvalidUtf8BecomesQuestionMarkAndTheRestIsWritten) {
-    EXPECT_EQ(EncodeGbk("a\xFF" "b"), "a?b");
+    EXPECT_EQ(EncodeGbk("a\xFF"
+                        "b"),
+              "a?b");
     EXPECT_EQ(EncodeGbk("\xE7\xBB"), "??");  // a character cut off at the end
     EXPECT_EQ(EncodeGbk("续\xC0\x80播"), Hex("d0 f8") + "??" + Hex("b2 a5"));
 }

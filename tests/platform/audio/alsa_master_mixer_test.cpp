@@ -19,11 +19,13 @@ protected:
         if (!PulseNullSink::Start(&why)) {
             GTEST_SKIP() << "no PulseAudio null sink to test the mixer against: " << why;
         }
-        snd_config_update_free_global();  // read ALSA's configuration again now that the server runs
+        snd_config_update_free_global();  // read ALSA's configuration again now that the server
+                                          // runs
         std::string error;
         mixer_ = AlsaMasterMixer::Open("default", "Master", &error);
         if (!mixer_) {
-            GTEST_SKIP() << "ALSA's default mixer does not reach PulseAudio (libasound2-plugins?): " << error;
+            GTEST_SKIP() << "ALSA's default mixer does not reach PulseAudio (libasound2-plugins?): "
+                         << error;
         }
     }
 

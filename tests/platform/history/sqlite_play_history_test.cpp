@@ -98,9 +98,17 @@ TEST(SqlitePlayHistory, UnwritableHistoryIsReportedOnceAndNeverThrows) {
         const char* name;
         std::function<std::filesystem::path()> prepare;
     } cases[] = {
-        {"damaged", [&] { dir.Write("damaged.db", std::string(8192, '\x5a')); return dir / "damaged.db"; }},
+        {"damaged",
+         [&] {
+             dir.Write("damaged.db", std::string(8192, '\x5a'));
+             return dir / "damaged.db";
+         }},
         {"missing_folder", [&] { return dir / "no/such/folder/history.db"; }},
-        {"a_folder", [&] { std::filesystem::create_directory(dir / "folder.db"); return dir / "folder.db"; }},
+        {"a_folder",
+         [&] {
+             std::filesystem::create_directory(dir / "folder.db");
+             return dir / "folder.db";
+         }},
     };
     for (const auto& c : cases) {
         std::ostringstream errors;
@@ -111,7 +119,8 @@ TEST(SqlitePlayHistory, UnwritableHistoryIsReportedOnceAndNeverThrows) {
         history.Flush();
         EXPECT_TRUE(history.HasFailed()) << c.name;
         std::string said = errors.str();
-        EXPECT_NE(said.find("play history cannot be written"), std::string::npos) << c.name << ": " << said;
+        EXPECT_NE(said.find("play history cannot be written"), std::string::npos)
+            << c.name << ": " << said;
         EXPECT_EQ(said.find('\n'), said.size() - 1) << c.name << ": said once: " << said;
     }
     std::string error;
