@@ -12,18 +12,6 @@
 namespace chimeon::ctl {
 namespace {
 
-std::string_view KindText(HistoryEvent::Kind kind) {
-    switch (kind) {
-        case HistoryEvent::Kind::kStart:
-            return "start";
-        case HistoryEvent::Kind::kEnd:
-            return "end";
-        case HistoryEvent::Kind::kFailure:
-            return "failure";
-    }
-    return "";
-}
-
 // Local date and time with milliseconds: "2026-12-07 08:00:00.004".
 std::string LocalMoment(std::int64_t epochMs) {
     std::time_t seconds = static_cast<std::time_t>(epochMs / 1000);
@@ -37,7 +25,7 @@ std::string LocalMoment(std::int64_t epochMs) {
 }
 
 nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
-    return {{"kind", KindText(event.kind)},
+    return {{"kind", HistoryEventKindName(event.kind)},
             {"date", event.date},
             {"scheduled", event.scheduledSecond},
             {"at", LocalMoment(event.atMs)},
@@ -53,7 +41,7 @@ nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
 }
 
 void PrintEventText(std::ostream& out, const HistoryEvent& event) {
-    out << LocalMoment(event.atMs) << "  " << KindText(event.kind) << "  " << event.cause << "  "
+    out << LocalMoment(event.atMs) << "  " << HistoryEventKindName(event.kind) << "  " << event.cause << "  "
         << event.table << " row " << event.row + 1 << "  " << event.title;
     if (!event.scheduledSecond.empty()) {
         out << "  due " << event.scheduledSecond;

@@ -45,6 +45,24 @@ std::string_view FailureCauseName(FailureCause cause) {
     return "";
 }
 
+std::string_view HistoryEventKindName(HistoryEvent::Kind kind) {
+    switch (kind) {
+        case HistoryEvent::Kind::kStart: return "start";
+        case HistoryEvent::Kind::kEnd: return "end";
+        case HistoryEvent::Kind::kFailure: return "failure";
+    }
+    return "";
+}
+
+std::optional<HistoryEvent::Kind> HistoryEventKindFromName(std::string_view name) {
+    for (auto kind : {HistoryEvent::Kind::kStart, HistoryEvent::Kind::kEnd, HistoryEvent::Kind::kFailure}) {
+        if (HistoryEventKindName(kind) == name) {
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string IsoDate(int year, int month, int day) {
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);

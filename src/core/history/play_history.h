@@ -44,6 +44,10 @@ struct HistoryEvent {
     bool operator==(const HistoryEvent&) const = default;
 };
 
+// "start", "end", "failure"; and back (nothing for any other text).
+std::string_view HistoryEventKindName(HistoryEvent::Kind kind);
+std::optional<HistoryEvent::Kind> HistoryEventKindFromName(std::string_view name);
+
 // Where the broadcast clock reports what it played. Recording never blocks the clock for long
 // and never fails it: a history that cannot be written is the history's problem alone.
 class PlayHistory {

@@ -30,28 +30,6 @@ constexpr const char* kSchema =
     " reason TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS events_by_date ON events(date);";
 
-std::string_view KindName(HistoryEvent::Kind kind) {
-    switch (kind) {
-        case HistoryEvent::Kind::kStart:
-            return "start";
-        case HistoryEvent::Kind::kEnd:
-            return "end";
-        case HistoryEvent::Kind::kFailure:
-            return "failure";
-    }
-    return "";
-}
-
-std::optional<HistoryEvent::Kind> KindFromName(std::string_view name) {
-    for (auto kind :
-         {HistoryEvent::Kind::kStart, HistoryEvent::Kind::kEnd, HistoryEvent::Kind::kFailure}) {
-        if (KindName(kind) == name) {
-            return kind;
-        }
-    }
-    return std::nullopt;
-}
-
 // A prepared statement that is finalised on every path.
 class Statement {
 public:
@@ -183,7 +161,7 @@ bool SqlitePlayHistory::Execute(const Job& job) {
             "INSERT INTO events(kind, date, scheduled, at_ms, lateness_ms, table_name, row,"
             " title, path, cause, reason) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11)");
         if (statement.ok()) {
-            statement.Bind(1, KindName(event.kind));
+            statement.Bind(1, HistoryEventKindName(event.kind));
             statement.Bind(2, event.date);
             statement.Bind(3, event.scheduledSecond);
             statement.Bind(4, event.atMs);
@@ -254,7 +232,7 @@ std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::
         statement.Bind(2, until);
         while ((result = sqlite3_step(statement.get())) == SQLITE_ROW) {
             HistoryEvent event;
-            event.kind = KindFromName(statement.Text(0)).value_or(HistoryEvent::Kind::kFailure);
+            event.kind = HistoryEventKindFromName(statement.Text(0)).value_or(HistoryEvent::Kind::kFailure);
             event.date = statement.Text(1);
             event.scheduledSecond = statement.Text(2);
             event.atMs = sqlite3_column_int64(statement.get(), 3);
