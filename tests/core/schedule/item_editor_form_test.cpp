@@ -1,0 +1,232 @@
+#include "core/schedule/item_editor_form.h"
+
+#include <gtest/gtest.h>
+
+#include "core/schedule/schedule_file.h"
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+TEST(ItemEditorForm, TimeTextsReadAndWritten) {
+    struct {
+        std::string_view text;
+        TimeOfDay time;
+    } cases[] = {
+        {"13:30:0", {13, 30, 0}},
+        {"8:0:0", {8, 0, 0}},
+        {"08:05:09", {8, 5, 9}},  // leading zeros of a hand-edited file
+        {"7:5", {7, 5, 0}},
+        {"7", {7, 0, 0}},
+        {"", {0, 0, 0}},
+        {"12:3:4:5", {12, 3, 4}},  // the seconds are the rest, read up to the first non-digit
+        {" 9: 15:x", {9, 15, 0}},
+        {"8:60:0", {9, 0, 0}},  // out of range carries over like a clock
+        {"25:0:0", {1, 0, 0}},
+        {"-1:0:0", {23, 0, 0}},
+        {"99999999999999:0:0", ParseTimeOfDay("1000000000:0:0")},  // no overflow
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseTimeOfDay(c.text), c.time) << c.text;
+    }
+    EXPECT_EQ(FormatTimeOfDay({7, 5, 9}), "7:5:9");
+    EXPECT_EQ(FormatTimeOfDay({13, 30, 0}), "13:30:0");
+    EXPECT_EQ(FormatTimeOfDay({0, 0, 0}), "0:0:0");
+}
+
+TEST(ItemEditorForm, VolumeMustBeAWholeNumberFrom0To100) {
+    struct {
+        std::string_view text;
+        VolumeCheck check;
+        unsigned value;
+    } cases[] = {
+        {"100", VolumeCheck::kOk, 100}, {"0", VolumeCheck::kOk, 0},          {" 50 ", VolumeCheck::kOk, 50},
+        {"080", VolumeCheck::kOk, 80},  {"+7", VolumeCheck::kOk, 7},         {"-0", VolumeCheck::kOk, 0},
+        {"", VolumeCheck::kNotInteger, 0},       {"  ", VolumeCheck::kNotInteger, 0},
+        {"50%", VolumeCheck::kNotInteger, 0},    {"5 0", VolumeCheck::kNotInteger, 0},
+        {"abc", VolumeCheck::kNotInteger, 0},    {"１２", VolumeCheck::kNotInteger, 0},  // full-width digits
+        {"101", VolumeCheck::kOutOfRange, 0},    {"-5", VolumeCheck::kOutOfRange, 0},
+        {"99999999999999999999999", VolumeCheck::kOutOfRange, 0},
+    };
+    for (const auto& c : cases) {
+        VolumeParse parsed = ParseVolumeText(c.text);
+        EXPECT_EQ(parsed.check, c.check) << c.text;
+        EXPECT_EQ(parsed.value, c.value) << c.text;
+    }
+}
+
+TEST(ItemEditorForm, PathRules) {
+    EXPECT_EQ(LowerCaseAscii("D:\\Bell\\Ring.MP3"), "d:\\bell\\ring.mp3");
+    EXPECT_EQ(LowerCaseAscii("/Home/音乐/ÄB.Wav"), "/home/音乐/Äb.wav");  // only ASCII letters change
+
+    struct {
+        std::string_view path;
+        bool measurable;
+    } probes[] = {
+        {"a.wav", true}, {"D:\\Music\\Song.WAV", true}, {"x.Mp3", true}, {"c:\\.mp3stuff\\a.mid", true},
+        {".mp3", true},  {".wa", false},                {"d:\\a.mid", false}, {"", false},
+    };
+    for (const auto& c : probes) {
+        EXPECT_EQ(IsMeasurablePath(c.path), c.measurable) << c.path;
+    }
+
+    struct {
+        std::string_view folder;
+        std::string_view stored;
+    } folders[] = {
+        {"D:\\Music", "D:\\Music\\"}, {"C:\\", "C:\\"},  {"/home/music", "/home/music/"},
+        {"/home/music/", "/home/music/"}, {"", ""},    {"music", "music/"},
+    };
+    for (const auto& c : folders) {
+        EXPECT_EQ(WithTrailingSeparator(c.folder), c.stored) << c.folder;
+    }
+}
+
+ProgramItem Item(std::string title, std::string start, std::string end, std::string volume, std::string mode,
+                 std::string path) {
+    return ProgramItem{std::move(title), std::move(start), std::move(end), std::move(volume), std::move(mode),
+                       std::move(path)};
+}
+
+TEST(ItemEditorForm, FieldsFromExistingItems) {
+    {
+        ItemEditorFields f = FieldsFromItem(Item("早操", "13:30:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"));
+        EXPECT_EQ(f.title, "早操");
+        EXPECT_EQ(f.source, SourceKind::kFile);
+        EXPECT_EQ(f.filePath, "d:\\bell\\ring.mp3");
+        EXPECT_EQ(f.volumeText, "80");
+        EXPECT_TRUE(f.startAtTime);
+        EXPECT_EQ(f.startTime, (TimeOfDay{13, 30, 0}));
+        EXPECT_FALSE(f.endAtTime);
+        EXPECT_EQ(f.endTime, (TimeOfDay{8, 0, 0}));
+        EXPECT_EQ(f.durationText, "");  // not measured until the path is chosen again
+        EXPECT_TRUE(f.folderPath.empty());
+    }
+    {
+        ItemEditorFields f = FieldsFromItem(Item("音乐", "续播", "12:0:0", "100", "随机", "d:\\music\\"));
+        EXPECT_EQ(f.source, SourceKind::kFolder);
+        EXPECT_EQ(f.folderPath, "d:\\music\\");
+        EXPECT_TRUE(f.randomOrder);
+        EXPECT_FALSE(f.startAtTime);
+        EXPECT_EQ(f.startTime, (TimeOfDay{8, 0, 0}));  // the picker keeps its default
+        EXPECT_TRUE(f.endAtTime);
+        EXPECT_EQ(f.endTime, (TimeOfDay{12, 0, 0}));
+        EXPECT_EQ(f.volumeText, "100");
+    }
+    EXPECT_EQ(FieldsFromItem(Item("x", "续播", "播完终止", "100", "顺序", "")).source, SourceKind::kFolder);
+    EXPECT_FALSE(FieldsFromItem(Item("x", "续播", "播完终止", "100", "顺序", "/srv/music/")).randomOrder);
+
+    struct {
+        std::string_view stored;
+        std::string_view shown;
+    } volumes[] = {{"80", "80"}, {"080", "80"}, {"", "0"}, {"abc", "0"}, {"75 loud", "75"}, {"-5", "0"}, {"150", "150"}};
+    for (const auto& c : volumes) {
+        EXPECT_EQ(FieldsFromItem(Item("x", "续播", "播完终止", std::string(c.stored), "", "a.mp3")).volumeText, c.shown)
+            << c.stored;
+    }
+}
+
+TEST(ItemEditorForm, ChecksInOrder) {
+    ItemEditorFields f;
+    f.title = "";
+    f.filePath = "";
+    f.volumeText = "abc";
+    EXPECT_EQ(CheckFields(f).message, kVolumeNotIntegerMessage);
+    EXPECT_TRUE(CheckFields(f).volumeProblem);
+    f.volumeText = "101";
+    EXPECT_EQ(CheckFields(f).message, kVolumeOutOfRangeMessage);
+    f.volumeText = "100";
+    EXPECT_EQ(CheckFields(f).message, kNoTitleMessage);  // empty title and path: only the title
+    f.title = "铃声";
+    EXPECT_EQ(CheckFields(f).message, kNoFileMessage);
+    f.source = SourceKind::kFolder;
+    EXPECT_EQ(CheckFields(f).message, kNoFolderMessage);
+    f.folderPath = "/srv/music";
+    EXPECT_TRUE(CheckFields(f).ok);
+    f.source = SourceKind::kFile;
+    EXPECT_FALSE(CheckFields(f).ok);  // the folder box does not count for a file item
+    f.filePath = "a.mid";
+    EXPECT_TRUE(CheckFields(f).ok);
+    f.title = " ";
+    EXPECT_TRUE(CheckFields(f).ok);  // only an empty title is refused
+}
+
+TEST(ItemEditorForm, ItemsMadeFromFields) {
+    auto file = [](std::string path, std::string volume) {
+        ItemEditorFields f;
+        f.title = "铃";
+        f.filePath = std::move(path);
+        f.volumeText = std::move(volume);
+        f.durationText = "3:07";
+        return f;
+    };
+    struct {
+        ItemEditorFields fields;
+        ProgramItem item;
+    } cases[] = {
+        {file("D:\\Bell\\Ring.MP3", "80"), Item("铃", "续播", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3")},
+        {file("D:\\Bell\\Ring.WAV", "80"), Item("铃", "续播", "播完终止", "100", "3:07", "d:\\bell\\ring.wav")},
+        {file("C:\\.mp3stuff\\a.wav", "40"), Item("铃", "续播", "播完终止", "40", "3:07", "c:\\.mp3stuff\\a.wav")},
+        {file("/Srv/铃声/Ring.mp3", "050"), Item("铃", "续播", "播完终止", "50", "3:07", "/srv/铃声/ring.mp3")},
+        {file("a.mp3", "100"), Item("铃", "续播", "播完终止", "100", "3:07", "a.mp3")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ItemFromFields(c.fields), c.item) << c.fields.filePath;
+    }
+
+    ItemEditorFields timed = file("a.wav", "100");
+    timed.startAtTime = true;
+    timed.startTime = {7, 5, 9};
+    timed.endAtTime = true;
+    timed.endTime = {13, 30, 0};
+    timed.durationText = "";  // edited without choosing the file again
+    EXPECT_EQ(ItemFromFields(timed), Item("铃", "7:5:9", "13:30:0", "100", "", "a.wav"));
+
+    ItemEditorFields folder;
+    folder.title = "音乐";
+    folder.source = SourceKind::kFolder;
+    folder.folderPath = "D:\\Music";
+    folder.filePath = "ignored.mp3";
+    folder.volumeText = "30";
+    folder.randomOrder = true;
+    EXPECT_EQ(ItemFromFields(folder), Item("音乐", "续播", "播完终止", "100", "随机", "D:\\Music\\"));
+    folder.randomOrder = false;
+    folder.folderPath = "/srv/Music/";
+    EXPECT_EQ(ItemFromFields(folder), Item("音乐", "续播", "播完终止", "100", "顺序", "/srv/Music/"));
+
+    // A line break (a Linux file name may hold one) would split the stored item in two.
+    ItemEditorFields broken = file("/srv/a\nb.wav", "100");
+    broken.title = "a\r\nb";
+    ProgramItem made = ItemFromFields(broken);
+    EXPECT_EQ(made.title.find_first_of("\r\n"), std::string::npos);
+    EXPECT_EQ(made.path.find_first_of("\r\n"), std::string::npos);
+}
+
+TEST(ItemEditorForm, EditedItemsSurviveASaveAndAReload) {
+    test::TempDir dir;
+    ItemEditorFields folder;
+    folder.title = "音乐";
+    folder.source = SourceKind::kFolder;
+    folder.folderPath = "D:\\Music";  // typed by hand without the final backslash
+    ItemEditorFields file;
+    file.title = "铃";
+    file.filePath = "D:\\Ring.MP3";
+    file.volumeText = "60";
+    file.startAtTime = true;
+    file.startTime = {8, 5, 0};
+    ScheduleTable table{ItemFromFields(folder), ItemFromFields(file)};
+    auto path = dir / "Day1.dat";
+    ASSERT_TRUE(SaveScheduleFile(path, table));
+    auto loaded = LoadScheduleFile(path);
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->size(), 2u);
+    EXPECT_TRUE((*loaded)[0].IsFolderItem());  // still the folder it was made as
+    ItemEditorFields reopened = FieldsFromItem((*loaded)[1]);
+    EXPECT_EQ(reopened.filePath, "d:\\ring.mp3");
+    EXPECT_EQ(reopened.volumeText, "60");
+    EXPECT_EQ(reopened.startTime, (TimeOfDay{8, 5, 0}));
+    EXPECT_EQ(FieldsFromItem((*loaded)[0]).folderPath, "D:\\Music\\");
+}
+
+}  // namespace
+}  // namespace chimeon
