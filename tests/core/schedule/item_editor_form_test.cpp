@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/schedule/schedule_file.h"
+#include "support/printers.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
