@@ -6,8 +6,12 @@
 namespace chimeon {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // The leading decimal number of `text` the way a C library reads it (leading blanks, an optional
 // sign, digits up to the first non-digit; 0 without digits), held within ±1e9 so that no hand-made
@@ -31,14 +35,16 @@ std::int64_t LeadingNumber(std::string_view text) {
 
 // A line break cannot be kept inside a field: the stored table holds four lines per item.
 std::string WithoutLineBreaks(std::string text) {
-    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return text;
 }
 
 }  // namespace
 
 std::string FormatTimeOfDay(TimeOfDay time) {
-    return std::to_string(time.hour) + ":" + std::to_string(time.minute) + ":" + std::to_string(time.second);
+    return std::to_string(time.hour) + ":" + std::to_string(time.minute) + ":" +
+           std::to_string(time.second);
 }
 
 TimeOfDay ParseTimeOfDay(std::string_view text) {
@@ -55,9 +61,11 @@ TimeOfDay ParseTimeOfDay(std::string_view text) {
         }
     }
     constexpr std::int64_t kDay = 24 * 3600;
-    std::int64_t total = LeadingNumber(hours) * 3600 + LeadingNumber(minutes) * 60 + LeadingNumber(seconds);
+    std::int64_t total =
+        LeadingNumber(hours) * 3600 + LeadingNumber(minutes) * 60 + LeadingNumber(seconds);
     total = ((total % kDay) + kDay) % kDay;
-    return TimeOfDay{static_cast<int>(total / 3600), static_cast<int>(total / 60 % 60), static_cast<int>(total % 60)};
+    return TimeOfDay{static_cast<int>(total / 3600), static_cast<int>(total / 60 % 60),
+                     static_cast<int>(total % 60)};
 }
 
 VolumeParse ParseVolumeText(std::string_view text) {
@@ -153,10 +161,17 @@ ItemEditorFields FieldsFromItem(const ProgramItem& item) {
 }
 
 FieldsCheck CheckFields(const ItemEditorFields& fields) {
-    switch (ParseVolumeText(fields.volumeText).check) {
-        case VolumeCheck::kNotInteger: return {false, kVolumeNotIntegerMessage, true};
-        case VolumeCheck::kOutOfRange: return {false, kVolumeOutOfRangeMessage, true};
-        case VolumeCheck::kOk: break;
+    // A folder item ignores the volume box, which its layout disables: a bad leftover there could
+    // not be corrected and must not keep the item from being saved.
+    if (fields.source == SourceKind::kFile) {
+        switch (ParseVolumeText(fields.volumeText).check) {
+            case VolumeCheck::kNotInteger:
+                return {false, kVolumeNotIntegerMessage, true};
+            case VolumeCheck::kOutOfRange:
+                return {false, kVolumeOutOfRangeMessage, true};
+            case VolumeCheck::kOk:
+                break;
+        }
     }
     if (fields.title.empty()) {
         return {false, kNoTitleMessage, false};
@@ -173,7 +188,8 @@ FieldsCheck CheckFields(const ItemEditorFields& fields) {
 ProgramItem ItemFromFields(const ItemEditorFields& fields) {
     ProgramItem item;
     item.title = WithoutLineBreaks(fields.title);
-    item.start = fields.startAtTime ? FormatTimeOfDay(fields.startTime) : std::string(kStartChained);
+    item.start =
+        fields.startAtTime ? FormatTimeOfDay(fields.startTime) : std::string(kStartChained);
     item.end = fields.endAtTime ? FormatTimeOfDay(fields.endTime) : std::string(kEndPlayOnce);
     if (fields.source == SourceKind::kFolder) {
         // A folder typed without its final separator would read back as a file item and never
@@ -185,9 +201,10 @@ ProgramItem ItemFromFields(const ItemEditorFields& fields) {
         item.path = WithoutLineBreaks(LowerCaseAscii(fields.filePath));
         item.mode = WithoutLineBreaks(fields.durationText);
         VolumeParse volume = ParseVolumeText(fields.volumeText);
-        item.volume = item.path.find(".mp3") != std::string::npos && volume.check == VolumeCheck::kOk
-                          ? std::to_string(volume.value)
-                          : std::string(kDefaultVolume);
+        item.volume =
+            item.path.find(".mp3") != std::string::npos && volume.check == VolumeCheck::kOk
+                ? std::to_string(volume.value)
+                : std::string(kDefaultVolume);
     }
     return item;
 }

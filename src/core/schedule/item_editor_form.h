@@ -23,8 +23,9 @@ inline constexpr std::string_view kVolumeOutOfRangeMessage = "请输入一个 0 
 inline constexpr std::string_view kUnmeasuredDuration = "00:00";
 // The filter of the file chooser, in the order offered (first one selected).
 inline constexpr std::string_view kMediaFileFilters[] = {
-    "All files(*.*)",   "MP3 Files(*.mp3)",  "Midi Files(*.mid)", "Wav Files(*.wav)", "Avi Files(*.avi)",
-    "MPEG Files(*.mpg)", "Dat Files(*.dat)", "Wmv Files(*.wmv)",  "Asf Files(*.asf)",
+    "All files(*.*)",   "MP3 Files(*.mp3)", "Midi Files(*.mid)",
+    "Wav Files(*.wav)", "Avi Files(*.avi)", "MPEG Files(*.mpg)",
+    "Dat Files(*.dat)", "Wmv Files(*.wmv)", "Asf Files(*.asf)",
 };
 
 // A time of day as the editor's pickers hold it.
@@ -85,10 +86,10 @@ std::string WithTrailingSeparator(std::string_view folder);
 ItemEditorFields FieldsFromItem(const ProgramItem& item);
 
 // The outcome of OK: the first message that keeps the editor open, in the order they are checked
-// (volume, title, file or folder path); nothing when the item may be made.
+// (volume of a file item, title, file or folder path); nothing when the item may be made.
 struct FieldsCheck {
     bool ok = false;
-    std::string_view message;   // text of the message box
+    std::string_view message;    // text of the message box
     bool volumeProblem = false;  // the message is about the volume box (focus it)
 };
 FieldsCheck CheckFields(const ItemEditorFields& fields);

@@ -8,7 +8,8 @@
 
 namespace chimeon {
 
-MixerFaderSlider::MixerFaderSlider(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {
+MixerFaderSlider::MixerFaderSlider(Qt::Orientation orientation, QWidget* parent)
+    : QSlider(orientation, parent) {
     setEnabled(false);
     // Every action of the operator (page up/down, arrow keys, wheel, dragging) has moved the
     // position by the time this is emitted; the value itself follows afterwards.
@@ -40,13 +41,16 @@ bool MixerFaderSlider::Init(MixerControl* control, FaderType type, ChangeEvents 
         return false;
     }
     setRange(0, static_cast<int>(fader_.Steps()));
-    setPageStep(std::max(1, static_cast<int>(fader_.Steps() / 10)));
+    // A page is a fifth of the way (a track bar's usual page); an arrow key or a wheel notch one
+    // hundredth, so that a control of 65536 steps still moves visibly.
+    setPageStep(std::max(1, static_cast<int>(fader_.Steps() / 5)));
     setSingleStep(std::max(1, static_cast<int>(fader_.Steps() / 100)));
     events_ = std::move(events);
     if (events_.handle) {
         for (int fd : events_.descriptors) {
             auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-            connect(notifier.get(), &QSocketNotifier::activated, this, &MixerFaderSlider::OnMixerEvents);
+            connect(notifier.get(), &QSocketNotifier::activated, this,
+                    &MixerFaderSlider::OnMixerEvents);
             notifiers_.push_back(std::move(notifier));
         }
     }
@@ -58,7 +62,8 @@ bool MixerFaderSlider::Init(AlsaMasterMixer* mixer, FaderType type) {
     if (mixer == nullptr) {
         return Init(static_cast<MixerControl*>(nullptr), type);
     }
-    return Init(mixer, type, ChangeEvents{mixer->PollDescriptors(), [mixer] { return mixer->HandleEvents(); }});
+    return Init(mixer, type,
+                ChangeEvents{mixer->PollDescriptors(), [mixer] { return mixer->HandleEvents(); }});
 }
 
 void MixerFaderSlider::ShowMixerValue() {

@@ -30,7 +30,8 @@ public:
         std::function<bool()> handle;
     };
 
-    explicit MixerFaderSlider(Qt::Orientation orientation = Qt::Horizontal, QWidget* parent = nullptr);
+    explicit MixerFaderSlider(Qt::Orientation orientation = Qt::Horizontal,
+                              QWidget* parent = nullptr);
     ~MixerFaderSlider() override;
 
     // Binds the slider to `control` (which outlives it, or the next Init). False, with the slider

@@ -24,11 +24,19 @@
 namespace chimeon {
 namespace {
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-std::string S(const QString& text) { return text.toStdString(); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
 
-QTime ToQTime(TimeOfDay time) { return QTime(time.hour, time.minute, time.second); }
-TimeOfDay FromQTime(const QTime& time) { return TimeOfDay{time.hour(), time.minute(), time.second()}; }
+QTime ToQTime(TimeOfDay time) {
+    return QTime(time.hour, time.minute, time.second);
+}
+TimeOfDay FromQTime(const QTime& time) {
+    return TimeOfDay{time.hour(), time.minute(), time.second()};
+}
 
 QTimeEdit* MakeTimePicker(QWidget* parent) {
     auto* picker = new QTimeEdit(parent);
@@ -44,7 +52,8 @@ std::optional<QString> OpenFileWithQt(QWidget* parent) {
         filters << Q(filter);
     }
     QString selected = filters.front();
-    QString path = QFileDialog::getOpenFileName(parent, QString(), QString(), filters.join(";;"), &selected);
+    QString path =
+        QFileDialog::getOpenFileName(parent, QString(), QString(), filters.join(";;"), &selected);
     if (path.isEmpty()) {
         return std::nullopt;
     }
@@ -52,7 +61,8 @@ std::optional<QString> OpenFileWithQt(QWidget* parent) {
 }
 
 std::optional<QString> BrowseFolderWithQt(QWidget* parent) {
-    QString path = QFileDialog::getExistingDirectory(parent, QString(), QString(), QFileDialog::ShowDirsOnly);
+    QString path =
+        QFileDialog::getExistingDirectory(parent, QString(), QString(), QFileDialog::ShowDirsOnly);
     if (path.isEmpty()) {
         return std::nullopt;
     }
@@ -65,7 +75,8 @@ void ShowMessageBox(QWidget* parent, const QString& title, const QString& text) 
 
 // The probe gets the path the way the operator chose it; when that does not name a file exactly
 // (a stored lower-case path on a case-sensitive file system), it is resolved ignoring case.
-std::string MeasureOffThread(const ProgramItemEditor::DurationProbe& probe, const std::string& path) {
+std::string MeasureOffThread(const ProgramItemEditor::DurationProbe& probe,
+                             const std::string& path) {
     try {
         std::string target = path;
         if (auto resolved = ResolvePathIgnoringCase(path)) {
@@ -92,6 +103,18 @@ ProgramItemEditor::ProgramItemEditor(DurationProbe probe, QWidget* parent)
 }
 
 ProgramItemEditor::~ProgramItemEditor() = default;
+
+std::optional<ProgramItem> ProgramItemEditor::Edit(QWidget* parent, DurationProbe probe,
+                                                   const ProgramItem* item) {
+    ProgramItemEditor editor(std::move(probe), parent);
+    if (item != nullptr) {
+        editor.SetItem(*item);
+    }
+    if (editor.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return editor.Item();
+}
 
 void ProgramItemEditor::BuildControls() {
     auto* layout = new QVBoxLayout(this);
@@ -191,12 +214,18 @@ void ProgramItemEditor::BuildControls() {
 
     connect(buttons, &QDialogButtonBox::accepted, this, &ProgramItemEditor::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ProgramItemEditor::reject);
-    connect(fileRadio_, &QRadioButton::clicked, this, [this] { ApplySourceLayout(SourceKind::kFile); });
-    connect(folderRadio_, &QRadioButton::clicked, this, [this] { ApplySourceLayout(SourceKind::kFolder); });
-    connect(startChained_, &QRadioButton::toggled, this, [this] { startTime_->setEnabled(startAtTime_->isChecked()); });
-    connect(startAtTime_, &QRadioButton::toggled, this, [this] { startTime_->setEnabled(startAtTime_->isChecked()); });
-    connect(endOnce_, &QRadioButton::toggled, this, [this] { endTime_->setEnabled(endAtTime_->isChecked()); });
-    connect(endAtTime_, &QRadioButton::toggled, this, [this] { endTime_->setEnabled(endAtTime_->isChecked()); });
+    connect(fileRadio_, &QRadioButton::clicked, this,
+            [this] { ApplySourceLayout(SourceKind::kFile); });
+    connect(folderRadio_, &QRadioButton::clicked, this,
+            [this] { ApplySourceLayout(SourceKind::kFolder); });
+    connect(startChained_, &QRadioButton::toggled, this,
+            [this] { startTime_->setEnabled(startAtTime_->isChecked()); });
+    connect(startAtTime_, &QRadioButton::toggled, this,
+            [this] { startTime_->setEnabled(startAtTime_->isChecked()); });
+    connect(endOnce_, &QRadioButton::toggled, this,
+            [this] { endTime_->setEnabled(endAtTime_->isChecked()); });
+    connect(endAtTime_, &QRadioButton::toggled, this,
+            [this] { endTime_->setEnabled(endAtTime_->isChecked()); });
     connect(fileButton_, &QPushButton::clicked, this, &ProgramItemEditor::ChooseFile);
     connect(folderButton_, &QPushButton::clicked, this, &ProgramItemEditor::ChooseFolder);
     connect(filePath_, &QLineEdit::textChanged, this, [this] { MeasurePlayTime(); });
@@ -300,7 +329,8 @@ void ProgramItemEditor::MeasurePlayTime() {
     watcher->setFuture(QtConcurrent::run(MeasureOffThread, probe_, path));
 }
 
-void ProgramItemEditor::ShowMeasured(std::uint64_t request, const std::string& askedPath, const std::string& text) {
+void ProgramItemEditor::ShowMeasured(std::uint64_t request, const std::string& askedPath,
+                                     const std::string& text) {
     if (request != measurement_ || S(filePath_->text()) != askedPath || text.empty()) {
         return;  // a later change asked again, or nothing was measured ("00:00" stays)
     }

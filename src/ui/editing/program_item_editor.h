@@ -32,10 +32,16 @@ public:
     // A chosen file or folder, nothing when the operator cancelled.
     using PathChooser = std::function<std::optional<QString>(QWidget* parent)>;
     // Shows a message to the operator (a message box with an OK button).
-    using MessageSink = std::function<void(QWidget* parent, const QString& title, const QString& text)>;
+    using MessageSink =
+        std::function<void(QWidget* parent, const QString& title, const QString& text)>;
 
     explicit ProgramItemEditor(DurationProbe probe, QWidget* parent = nullptr);
     ~ProgramItemEditor() override;
+
+    // Shows the editor modally for a new item (`item` null) or a copy of `item`; the edited item
+    // after "确定", nothing after "取消".
+    static std::optional<ProgramItem> Edit(QWidget* parent, DurationProbe probe,
+                                           const ProgramItem* item);
 
     // Fills the controls; a new item starts from ItemEditorFields' defaults.
     void SetFields(const ItemEditorFields& fields);

@@ -41,12 +41,20 @@ TEST(ItemEditorForm, VolumeMustBeAWholeNumberFrom0To100) {
         VolumeCheck check;
         unsigned value;
     } cases[] = {
-        {"100", VolumeCheck::kOk, 100}, {"0", VolumeCheck::kOk, 0},          {" 50 ", VolumeCheck::kOk, 50},
-        {"080", VolumeCheck::kOk, 80},  {"+7", VolumeCheck::kOk, 7},         {"-0", VolumeCheck::kOk, 0},
-        {"", VolumeCheck::kNotInteger, 0},       {"  ", VolumeCheck::kNotInteger, 0},
-        {"50%", VolumeCheck::kNotInteger, 0},    {"5 0", VolumeCheck::kNotInteger, 0},
-        {"abc", VolumeCheck::kNotInteger, 0},    {"１２", VolumeCheck::kNotInteger, 0},  // full-width digits
-        {"101", VolumeCheck::kOutOfRange, 0},    {"-5", VolumeCheck::kOutOfRange, 0},
+        {"100", VolumeCheck::kOk, 100},
+        {"0", VolumeCheck::kOk, 0},
+        {" 50 ", VolumeCheck::kOk, 50},
+        {"080", VolumeCheck::kOk, 80},
+        {"+7", VolumeCheck::kOk, 7},
+        {"-0", VolumeCheck::kOk, 0},
+        {"", VolumeCheck::kNotInteger, 0},
+        {"  ", VolumeCheck::kNotInteger, 0},
+        {"50%", VolumeCheck::kNotInteger, 0},
+        {"5 0", VolumeCheck::kNotInteger, 0},
+        {"abc", VolumeCheck::kNotInteger, 0},
+        {"１２", VolumeCheck::kNotInteger, 0},  // full-width digits
+        {"101", VolumeCheck::kOutOfRange, 0},
+        {"-5", VolumeCheck::kOutOfRange, 0},
         {"99999999999999999999999", VolumeCheck::kOutOfRange, 0},
     };
     for (const auto& c : cases) {
@@ -58,14 +66,17 @@ TEST(ItemEditorForm, VolumeMustBeAWholeNumberFrom0To100) {
 
 TEST(ItemEditorForm, PathRules) {
     EXPECT_EQ(LowerCaseAscii("D:\\Bell\\Ring.MP3"), "d:\\bell\\ring.mp3");
-    EXPECT_EQ(LowerCaseAscii("/Home/音乐/ÄB.Wav"), "/home/音乐/Äb.wav");  // only ASCII letters change
+    EXPECT_EQ(LowerCaseAscii("/Home/音乐/ÄB.Wav"),
+              "/home/音乐/Äb.wav");  // only ASCII letters change
 
     struct {
         std::string_view path;
         bool measurable;
     } probes[] = {
-        {"a.wav", true}, {"D:\\Music\\Song.WAV", true}, {"x.Mp3", true}, {"c:\\.mp3stuff\\a.mid", true},
-        {".mp3", true},  {".wa", false},                {"d:\\a.mid", false}, {"", false},
+        {"a.wav", true},      {"D:\\Music\\Song.WAV", true},
+        {"x.Mp3", true},      {"c:\\.mp3stuff\\a.mid", true},
+        {".mp3", true},       {".wa", false},
+        {"d:\\a.mid", false}, {"", false},
     };
     for (const auto& c : probes) {
         EXPECT_EQ(IsMeasurablePath(c.path), c.measurable) << c.path;
@@ -75,23 +86,24 @@ TEST(ItemEditorForm, PathRules) {
         std::string_view folder;
         std::string_view stored;
     } folders[] = {
-        {"D:\\Music", "D:\\Music\\"}, {"C:\\", "C:\\"},  {"/home/music", "/home/music/"},
-        {"/home/music/", "/home/music/"}, {"", ""},    {"music", "music/"},
+        {"D:\\Music", "D:\\Music\\"},     {"C:\\", "C:\\"}, {"/home/music", "/home/music/"},
+        {"/home/music/", "/home/music/"}, {"", ""},         {"music", "music/"},
     };
     for (const auto& c : folders) {
         EXPECT_EQ(WithTrailingSeparator(c.folder), c.stored) << c.folder;
     }
 }
 
-ProgramItem Item(std::string title, std::string start, std::string end, std::string volume, std::string mode,
-                 std::string path) {
-    return ProgramItem{std::move(title), std::move(start), std::move(end), std::move(volume), std::move(mode),
-                       std::move(path)};
+ProgramItem Item(std::string title, std::string start, std::string end, std::string volume,
+                 std::string mode, std::string path) {
+    return ProgramItem{std::move(title),  std::move(start), std::move(end),
+                       std::move(volume), std::move(mode),  std::move(path)};
 }
 
 TEST(ItemEditorForm, FieldsFromExistingItems) {
     {
-        ItemEditorFields f = FieldsFromItem(Item("早操", "13:30:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"));
+        ItemEditorFields f =
+            FieldsFromItem(Item("早操", "13:30:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"));
         EXPECT_EQ(f.title, "早操");
         EXPECT_EQ(f.source, SourceKind::kFile);
         EXPECT_EQ(f.filePath, "d:\\bell\\ring.mp3");
@@ -104,7 +116,8 @@ TEST(ItemEditorForm, FieldsFromExistingItems) {
         EXPECT_TRUE(f.folderPath.empty());
     }
     {
-        ItemEditorFields f = FieldsFromItem(Item("音乐", "续播", "12:0:0", "100", "随机", "d:\\music\\"));
+        ItemEditorFields f =
+            FieldsFromItem(Item("音乐", "续播", "12:0:0", "100", "随机", "d:\\music\\"));
         EXPECT_EQ(f.source, SourceKind::kFolder);
         EXPECT_EQ(f.folderPath, "d:\\music\\");
         EXPECT_TRUE(f.randomOrder);
@@ -114,15 +127,20 @@ TEST(ItemEditorForm, FieldsFromExistingItems) {
         EXPECT_EQ(f.endTime, (TimeOfDay{12, 0, 0}));
         EXPECT_EQ(f.volumeText, "100");
     }
-    EXPECT_EQ(FieldsFromItem(Item("x", "续播", "播完终止", "100", "顺序", "")).source, SourceKind::kFolder);
-    EXPECT_FALSE(FieldsFromItem(Item("x", "续播", "播完终止", "100", "顺序", "/srv/music/")).randomOrder);
+    EXPECT_EQ(FieldsFromItem(Item("x", "续播", "播完终止", "100", "顺序", "")).source,
+              SourceKind::kFolder);
+    EXPECT_FALSE(
+        FieldsFromItem(Item("x", "续播", "播完终止", "100", "顺序", "/srv/music/")).randomOrder);
 
     struct {
         std::string_view stored;
         std::string_view shown;
-    } volumes[] = {{"80", "80"}, {"080", "80"}, {"", "0"}, {"abc", "0"}, {"75 loud", "75"}, {"-5", "0"}, {"150", "150"}};
+    } volumes[] = {{"80", "80"},      {"080", "80"}, {"", "0"},     {"abc", "0"},
+                   {"75 loud", "75"}, {"-5", "0"},   {"150", "150"}};
     for (const auto& c : volumes) {
-        EXPECT_EQ(FieldsFromItem(Item("x", "续播", "播完终止", std::string(c.stored), "", "a.mp3")).volumeText, c.shown)
+        EXPECT_EQ(FieldsFromItem(Item("x", "续播", "播完终止", std::string(c.stored), "", "a.mp3"))
+                      .volumeText,
+                  c.shown)
             << c.stored;
     }
 }
@@ -136,6 +154,9 @@ TEST(ItemEditorForm, ChecksInOrder) {
     EXPECT_TRUE(CheckFields(f).volumeProblem);
     f.volumeText = "101";
     EXPECT_EQ(CheckFields(f).message, kVolumeOutOfRangeMessage);
+    f.source = SourceKind::kFolder;
+    EXPECT_EQ(CheckFields(f).message, kNoTitleMessage);  // a folder item's volume box is disabled
+    f.source = SourceKind::kFile;
     f.volumeText = "100";
     EXPECT_EQ(CheckFields(f).message, kNoTitleMessage);  // empty title and path: only the title
     f.title = "铃声";
@@ -165,10 +186,14 @@ TEST(ItemEditorForm, ItemsMadeFromFields) {
         ItemEditorFields fields;
         ProgramItem item;
     } cases[] = {
-        {file("D:\\Bell\\Ring.MP3", "80"), Item("铃", "续播", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3")},
-        {file("D:\\Bell\\Ring.WAV", "80"), Item("铃", "续播", "播完终止", "100", "3:07", "d:\\bell\\ring.wav")},
-        {file("C:\\.mp3stuff\\a.wav", "40"), Item("铃", "续播", "播完终止", "40", "3:07", "c:\\.mp3stuff\\a.wav")},
-        {file("/Srv/铃声/Ring.mp3", "050"), Item("铃", "续播", "播完终止", "50", "3:07", "/srv/铃声/ring.mp3")},
+        {file("D:\\Bell\\Ring.MP3", "80"),
+         Item("铃", "续播", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3")},
+        {file("D:\\Bell\\Ring.WAV", "80"),
+         Item("铃", "续播", "播完终止", "100", "3:07", "d:\\bell\\ring.wav")},
+        {file("C:\\.mp3stuff\\a.wav", "40"),
+         Item("铃", "续播", "播完终止", "40", "3:07", "c:\\.mp3stuff\\a.wav")},
+        {file("/Srv/铃声/Ring.mp3", "050"),
+         Item("铃", "续播", "播完终止", "50", "3:07", "/srv/铃声/ring.mp3")},
         {file("a.mp3", "100"), Item("铃", "续播", "播完终止", "100", "3:07", "a.mp3")},
     };
     for (const auto& c : cases) {
@@ -190,10 +215,12 @@ TEST(ItemEditorForm, ItemsMadeFromFields) {
     folder.filePath = "ignored.mp3";
     folder.volumeText = "30";
     folder.randomOrder = true;
-    EXPECT_EQ(ItemFromFields(folder), Item("音乐", "续播", "播完终止", "100", "随机", "D:\\Music\\"));
+    EXPECT_EQ(ItemFromFields(folder),
+              Item("音乐", "续播", "播完终止", "100", "随机", "D:\\Music\\"));
     folder.randomOrder = false;
     folder.folderPath = "/srv/Music/";
-    EXPECT_EQ(ItemFromFields(folder), Item("音乐", "续播", "播完终止", "100", "顺序", "/srv/Music/"));
+    EXPECT_EQ(ItemFromFields(folder),
+              Item("音乐", "续播", "播完终止", "100", "顺序", "/srv/Music/"));
 
     // A line break (a Linux file name may hold one) would split the stored item in two.
     ItemEditorFields broken = file("/srv/a\nb.wav", "100");

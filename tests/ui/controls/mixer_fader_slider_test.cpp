@@ -83,8 +83,8 @@ TEST_F(MixerFaderSliderTest, WithoutAUsableControlTheSliderIsDisabledAndInert) {
         unsigned steps;
         FaderType type;
     } cases[] = {
-        {2, 65535, 0, FaderType::kMain},     // no steps: nothing to divide by
-        {2, 0, 100, FaderType::kMain},       // no range
+        {2, 65535, 0, FaderType::kMain},      // no steps: nothing to divide by
+        {2, 0, 100, FaderType::kMain},        // no range
         {1, 65535, 65535, FaderType::kLeft},  // one channel, not MAIN
         {1, 65535, 65535, FaderType::kBalance},
     };
@@ -127,8 +127,10 @@ TEST_F(MixerFaderSliderTest, ShowsTheLouderChannelAndKeepsTheBalanceWhenMoved) {
     struct {
         Qt::Key key;
         int expected;
-    } keys[] = {{Qt::Key_PageDown, 40000 - slider.pageStep()}, {Qt::Key_Up, 40000 - slider.pageStep() + slider.singleStep()},
-                {Qt::Key_End, 65535}, {Qt::Key_Home, 0}};
+    } keys[] = {{Qt::Key_PageDown, 40000 - slider.pageStep()},
+                {Qt::Key_Up, 40000 - slider.pageStep() + slider.singleStep()},
+                {Qt::Key_End, 65535},
+                {Qt::Key_Home, 0}};
     for (const auto& k : keys) {
         QTest::keyClick(&slider, k.key);
         EXPECT_EQ(slider.value(), k.expected) << k.key;
@@ -199,7 +201,8 @@ TEST_F(MixerFaderSliderTest, FollowsAndSetsTheRealMasterVolume) {
     std::string error;
     auto mixer = AlsaMasterMixer::Open("default", "Master", &error);
     if (!mixer) {
-        GTEST_SKIP() << "ALSA's default mixer does not reach PulseAudio (libasound2-plugins?): " << error;
+        GTEST_SKIP() << "ALSA's default mixer does not reach PulseAudio (libasound2-plugins?): "
+                     << error;
     }
     MixerFaderSlider slider;
     ASSERT_TRUE(slider.Init(mixer.get())) << slider.diagnostic();
@@ -207,8 +210,10 @@ TEST_F(MixerFaderSliderTest, FollowsAndSetsTheRealMasterVolume) {
     const int steps = slider.maximum();
     const int tolerance = steps / 100 + 1;
 
-    ASSERT_TRUE(test::PulseNullSink::Pactl("set-sink-volume " + test::PulseNullSink::SinkName() + " 50%"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(slider.value() - steps / 2) <= tolerance; }, 5000))
+    ASSERT_TRUE(
+        test::PulseNullSink::Pactl("set-sink-volume " + test::PulseNullSink::SinkName() + " 50%"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return std::abs(slider.value() - steps / 2) <= tolerance; }, 5000))
         << "the slider shows " << slider.value() << " of " << steps;
 
     slider.setSliderDown(true);

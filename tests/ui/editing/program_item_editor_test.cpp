@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <QTimeEdit>
+#include <QTimer>
 #include <atomic>
 #include <future>
 #include <mutex>
@@ -51,7 +52,8 @@ protected:
     void SetUp() override {
         test::EnsureEditorTestApp();
         // The stale-answer test keeps one worker waiting while another answers.
-        QThreadPool::globalInstance()->setMaxThreadCount(std::max(4, QThreadPool::globalInstance()->maxThreadCount()));
+        QThreadPool::globalInstance()->setMaxThreadCount(
+            std::max(4, QThreadPool::globalInstance()->maxThreadCount()));
         editor_ = std::make_unique<ProgramItemEditor>(probe_.Function());
         editor_->SetMessageSink([this](QWidget*, const QString& title, const QString& text) {
             messages_.push_back((title + "|" + text).toStdString());
@@ -101,8 +103,9 @@ TEST_F(ProgramItemEditorTest, NewItemDefaultsAndLayouts) {
     struct {
         const char* name;
         bool enabledForFile;
-    } controls[] = {{"filePath", true}, {"fileButton", true},  {"volume", true},  {"folderPath", false},
-                    {"folderButton", false}, {"inOrder", false}, {"random", false}};
+    } controls[] = {{"filePath", true},    {"fileButton", true},    {"volume", true},
+                    {"folderPath", false}, {"folderButton", false}, {"inOrder", false},
+                    {"random", false}};
     for (const auto& c : controls) {
         EXPECT_EQ(Child<QWidget>(c.name)->isEnabled(), c.enabledForFile) << c.name;
     }
@@ -119,7 +122,8 @@ TEST_F(ProgramItemEditorTest, NewItemDefaultsAndLayouts) {
 }
 
 TEST_F(ProgramItemEditorTest, OpensExistingItems) {
-    editor_->SetItem(ProgramItem{"午休", "13:30:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"});
+    editor_->SetItem(
+        ProgramItem{"午休", "13:30:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"});
     EXPECT_TRUE(Child<QRadioButton>("fileRadio")->isChecked());
     EXPECT_EQ(Text("filePath"), "d:\\bell\\ring.mp3");
     EXPECT_EQ(Text("volume"), "80");
@@ -175,7 +179,8 @@ TEST_F(ProgramItemEditorTest, OkChecksAndMessages) {
     editor_->accept();
     EXPECT_EQ(messages_.size(), shown);
     EXPECT_EQ(editor_->result(), QDialog::Accepted);
-    EXPECT_EQ(editor_->Item(), (ProgramItem{"铃声", "7:5:9", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3"}));
+    EXPECT_EQ(editor_->Item(),
+              (ProgramItem{"铃声", "7:5:9", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3"}));
 }
 
 TEST_F(ProgramItemEditorTest, EditingWithoutTouchingThePathLeavesTheDurationEmpty) {
@@ -290,6 +295,25 @@ TEST_F(ProgramItemEditorTest, AnswerAfterTheDialogIsGoneIsHarmless) {
     release.set_value();
     Drain();
     SUCCEED();
+}
+
+// The caller's way in: an item in, the edited item (or nothing) out.
+TEST_F(ProgramItemEditorTest, EditGivesTheEditedItemOrNothing) {
+    const ProgramItem item{"铃", "8:0:0", "播完终止", "100", "顺序", "/srv/ring.wav"};
+    auto finish = [](bool ok) {
+        QTimer::singleShot(0, [ok] {
+            auto* open = qobject_cast<ProgramItemEditor*>(QApplication::activeModalWidget());
+            ASSERT_NE(open, nullptr);
+            open->findChild<QLineEdit*>("title")->setText("新铃");
+            ok ? open->accept() : open->reject();
+        });
+    };
+    finish(true);
+    auto edited = ProgramItemEditor::Edit(nullptr, probe_.Function(), &item);
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(*edited, (ProgramItem{"新铃", "8:0:0", "播完终止", "100", "", "/srv/ring.wav"}));
+    finish(false);
+    EXPECT_FALSE(ProgramItemEditor::Edit(nullptr, probe_.Function(), &item));
 }
 
 }  // namespace
