@@ -1,5 +1,6 @@
 #include "ui/controls/mixer_fader_slider.h"
 
+#include <poll.h>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <climits>
@@ -50,7 +51,7 @@ bool MixerFaderSlider::Init(MixerControl* control, FaderType type, ChangeEvents 
         for (int fd : events_.descriptors) {
             auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
             connect(notifier.get(), &QSocketNotifier::activated, this,
-                    &MixerFaderSlider::OnMixerEvents);
+                    [this, watched = notifier.get()] { OnMixerEvents(watched); });
             notifiers_.push_back(std::move(notifier));
         }
     }
@@ -87,9 +88,15 @@ void MixerFaderSlider::WriteSliderValue() {
     }
 }
 
-void MixerFaderSlider::OnMixerEvents() {
+void MixerFaderSlider::OnMixerEvents(QSocketNotifier* notifier) {
     // Taking the events is what makes the descriptor quiet again; always take them.
     events_.handle();
+    // A descriptor that was hung up (the sound server went away) stays readable for ever and
+    // would keep the window's thread spinning: stop watching it; the slider still sets the volume.
+    pollfd state{static_cast<int>(notifier->socket()), POLLIN, 0};
+    if (::poll(&state, 1, 0) > 0 && (state.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        notifier->setEnabled(false);
+    }
     ShowMixerValue();
     emit MixerChanged();
 }

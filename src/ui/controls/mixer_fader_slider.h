@@ -53,7 +53,7 @@ signals:
     void MixerChanged();
 
 private:
-    void OnMixerEvents();
+    void OnMixerEvents(QSocketNotifier* notifier);
     void StopWatching();
 
     MixerFader fader_;

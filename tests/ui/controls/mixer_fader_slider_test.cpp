@@ -49,6 +49,10 @@ public:
         char byte = 1;
         EXPECT_EQ(::write(pipe_[1], &byte, 1), 1);
     }
+    void CloseWriter() {
+        ::close(pipe_[1]);
+        pipe_[1] = -1;
+    }
     MixerFaderSlider::ChangeEvents Events() {
         return {{pipe_[0]}, [this] {
                     char buffer[64];
@@ -158,6 +162,22 @@ TEST_F(MixerFaderSliderTest, FollowsOutsideChangesThroughTheEventLoop) {
     ASSERT_TRUE(changed.wait(5000));
     EXPECT_EQ(slider.value(), 80);
     slider.setSliderDown(false);
+}
+
+TEST_F(MixerFaderSliderTest, AHungUpDescriptorDoesNotKeepTheWindowBusy) {
+    PipedMixerControl control(2, 100, 100);
+    control.values = {40, 40};
+    MixerFaderSlider slider;
+    ASSERT_TRUE(slider.Init(&control, FaderType::kMain, control.Events()));
+    QSignalSpy changed(&slider, &MixerFaderSlider::MixerChanged);
+    control.CloseWriter();  // the other end went away: the descriptor reports a hang-up for ever
+    ASSERT_TRUE(changed.wait(5000));
+    for (int i = 0; i < 50; ++i) {
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(changed.count(), 1);
+    slider.triggerAction(QAbstractSlider::SliderToMaximum);  // setting the volume still works
+    EXPECT_EQ(control.values, (std::vector<std::uint32_t>{100, 100}));
 }
 
 TEST_F(MixerFaderSliderTest, UnreadableAtFirstComesAliveWithTheFirstReading) {
