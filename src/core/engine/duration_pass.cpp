@@ -1,0 +1,43 @@
+#include "core/engine/duration_pass.h"
+
+#include <utility>
+
+#include "core/engine/duration_probe.h"
+
+namespace chimeon {
+
+DurationPass::DurationPass(std::uint64_t generation, std::vector<DurationRequest> requests,
+                           Sink sink)
+    : generation_(generation) {
+    worker_ = std::thread(&DurationPass::Run, this, std::move(requests), std::move(sink));
+}
+
+DurationPass::~DurationPass() { Cancel(); }
+
+void DurationPass::Cancel() {
+    stop_.store(true, std::memory_order_relaxed);
+    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) {
+        worker_.join();
+    }
+}
+
+void DurationPass::Wait() {
+    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) {
+        worker_.join();
+    }
+}
+
+void DurationPass::Run(std::vector<DurationRequest> requests, Sink sink) {
+    for (DurationRequest& request : requests) {
+        if (stop_.load(std::memory_order_relaxed)) {
+            return;
+        }
+        std::optional<std::string> text = ProbeDuration(request.path, &stop_);
+        if (!text || stop_.load(std::memory_order_relaxed)) {
+            continue;
+        }
+        sink(DurationResult{generation_, request.row, std::move(request.path), std::move(*text)});
+    }
+}
+
+}  // namespace chimeon

@@ -1,0 +1,77 @@
+#include "core/engine/duration_probe.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/io/file_io.h"
+#include "core/io/read_only_file.h"
+#include "core/mp3/mp3_info.h"
+
+namespace chimeon {
+namespace {
+
+std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+// Only the tags and the byte rate are looked at; the samples are taken to start at byte 44.
+std::optional<std::string> ProbeWave(const ReadOnlyFile& file) {
+    unsigned char h[40];
+    if (file.ReadAt(0, h, sizeof h) != sizeof h || std::memcmp(h, "RIFF", 4) != 0 ||
+        std::memcmp(h + 8, "WAVE", 4) != 0 || std::memcmp(h + 12, "fmt", 3) != 0) {
+        return std::nullopt;
+    }
+    auto byteRate = static_cast<std::int32_t>(std::uint32_t{h[28]} | (std::uint32_t{h[29]} << 8) |
+                                              (std::uint32_t{h[30]} << 16) |
+                                              (std::uint32_t{h[31]} << 24));
+    std::uint64_t size = file.Size();
+    // No rate to divide by, or no room for the header: no length can be told.
+    if (byteRate <= 0 || size < 44) {
+        return std::nullopt;
+    }
+    // Rounded to the nearest second, halves up; 64-bit, so files over 4 GiB are measured too.
+    double seconds = static_cast<double>(size - 44) / byteRate + 0.5;
+    return FormatPlayTime64(seconds < 9.0e18 ? static_cast<std::int64_t>(seconds) : INT64_MAX);
+}
+
+}  // namespace
+
+std::optional<std::string> ProbeDuration(std::string_view path, const std::atomic<bool>* stop) {
+    std::string lower = AsciiLower(path);
+    if (lower.size() < 4 ||
+        (lower.find(".wav") == std::string::npos && lower.find(".mp3") == std::string::npos)) {
+        return std::nullopt;
+    }
+    bool isWave = EndsWith(lower, ".wav");
+    if (!isWave && !EndsWith(lower, ".mp3")) {
+        return std::nullopt;
+    }
+    std::optional<std::filesystem::path> resolved = ResolvePathIgnoringCase(path);
+    if (!resolved) {
+        return std::nullopt;
+    }
+    if (isWave) {
+        std::optional<ReadOnlyFile> file = ReadOnlyFile::Open(*resolved);
+        if (!file) {
+            return std::nullopt;
+        }
+        return ProbeWave(*file);
+    }
+    CMp3Info info;
+    if (!info.Load(resolved->string(), stop)) {
+        return std::nullopt;
+    }
+    return FormatPlayTime(info.GetPlayTime());
+}
+
+}  // namespace chimeon

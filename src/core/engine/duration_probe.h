@@ -1,0 +1,18 @@
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace chimeon {
+
+// How long a WAV or MP3 file plays, as "%d:%02d" of minutes and seconds (3:07, 62:05); nothing
+// when the path is not a WAV or MP3 file name, or the file cannot be opened or is not a WAV file
+// with a usable header. An MP3 file without a single frame gives 0:00. The path may be a stored
+// one ("\" separators, any letter case). Keeps no state; safe on any thread. With `stop`, a
+// long MP3 walk gives up (nothing) soon after the flag is set.
+std::optional<std::string> ProbeDuration(std::string_view path,
+                                         const std::atomic<bool>* stop = nullptr);
+
+}  // namespace chimeon
