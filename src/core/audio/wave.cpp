@@ -122,7 +122,9 @@ void CWaveBuffer::Adopt(std::unique_ptr<std::uint8_t[]> block, std::uint32_t cou
 }
 
 void CWaveBuffer::CopyIn(const void* source, std::uint32_t count, std::uint32_t elementSize) {
-    if (!data_) {
+    // An empty buffer (new, or just given a format) takes the count offered; copying into its
+    // zero elements would silently drop the sound.
+    if (!data_ || count_ == 0) {
         Allocate(count, elementSize);
     }
     std::uint64_t bytes = std::uint64_t{std::min(count_, count)} * elementSize;

@@ -26,8 +26,9 @@ public:
     // Replaces the block by the given one, which holds count × elementSize bytes.
     void Adopt(std::unique_ptr<std::uint8_t[]> block, std::uint32_t count,
                std::uint32_t elementSize);
-    // Without a block yet: allocates count elements first. Then zeroes the whole block and copies
-    // the first min(own count, count) elements from `source`; own count and element size stay.
+    // Without elements yet: allocates count elements first. Then zeroes the whole block and
+    // copies the first min(own count, count) elements from `source`; own count and element size
+    // stay, and no more than the block holds is ever written.
     void CopyIn(const void* source, std::uint32_t count, std::uint32_t elementSize);
 
     std::uint32_t GetElementSize() const { return elementSize_; }

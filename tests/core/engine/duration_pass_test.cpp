@@ -1,0 +1,139 @@
+#include "core/engine/duration_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "../mp3/mp3_test_frames.h"
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+// Collects what a pass hands over; safe to call from the worker thread.
+struct Recorder {
+    std::mutex mutex;
+    std::vector<DurationResult> results;
+
+    DurationPass::Sink Sink() {
+        return [this](DurationResult result) {
+            std::lock_guard lock(mutex);
+            results.push_back(std::move(result));
+        };
+    }
+};
+
+class DurationPassTest : public testing::Test {
+protected:
+    DurationPassTest() {
+        std::string mp3;
+        for (int i = 0; i < 100; ++i) {
+            mp3 += test::Frame(test::FrameFields{}, 417);  // 2.6 s
+        }
+        dir_.Write("bell.mp3", mp3);
+        std::filesystem::create_directory(dir_ / "music");
+    }
+    std::string Path(const char* name) const { return (dir_ / name).string(); }
+
+    test::TempDir dir_;
+};
+
+TEST_F(DurationPassTest, HandsOverEachMeasuredRowInOrderWithItsGeneration) {
+    Recorder recorder;
+    std::vector<DurationRequest> requests = {
+        {0, Path("bell.mp3")},
+        {1, Path("music") + "/"},  // folder item: nothing
+        {2, Path("ring.mid")},     // neither WAV nor MP3: nothing
+        {3, Path("gone.mp3")},     // missing: nothing
+        {4, Path("bell.mp3")},
+    };
+    DurationPass pass(7, requests, recorder.Sink());
+    pass.Wait();
+    ASSERT_EQ(recorder.results.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const DurationResult& result = recorder.results[i];
+        EXPECT_EQ(result.generation, 7u);
+        EXPECT_EQ(result.row, i == 0 ? 0 : 4);
+        EXPECT_EQ(result.path, Path("bell.mp3"));
+        EXPECT_EQ(result.text, "0:02");
+    }
+    EXPECT_EQ(pass.generation(), 7u);
+}
+
+TEST_F(DurationPassTest, EmptyListEndsWithoutCalls) {
+    Recorder recorder;
+    DurationPass pass(1, {}, recorder.Sink());
+    pass.Wait();
+    pass.Cancel();
+    EXPECT_TRUE(recorder.results.empty());
+}
+
+TEST_F(DurationPassTest, CancelStopsBeforeTheNextFile) {
+    std::vector<DurationRequest> requests;
+    for (int row = 0; row < 50; ++row) {
+        requests.push_back({row, Path("bell.mp3")});
+    }
+    std::vector<int> rows;
+    DurationPass* self = nullptr;
+    std::mutex mutex;
+    std::condition_variable started;
+    bool ready = false;
+    {
+        DurationPass pass(2, requests, [&](DurationResult result) {
+            {
+                // The pass must exist before the first result can cancel it.
+                std::unique_lock lock(mutex);
+                started.wait(lock, [&] { return ready; });
+            }
+            rows.push_back(result.row);
+            self->Cancel();  // from the sink: asks the worker to stop, cannot wait for itself
+        });
+        {
+            std::lock_guard lock(mutex);
+            self = &pass;
+            ready = true;
+        }
+        started.notify_all();
+        pass.Wait();
+    }
+    EXPECT_EQ(rows, std::vector<int>{0});
+}
+
+TEST_F(DurationPassTest, DestroyingARunningPassWaitsForItAndEndsTheCalls) {
+    std::vector<DurationRequest> requests;
+    for (int row = 0; row < 2000; ++row) {
+        requests.push_back({row, Path("bell.mp3")});
+    }
+    for (int round = 0; round < 5; ++round) {
+        auto recorder = std::make_unique<Recorder>();
+        {
+            DurationPass pass(3, requests, recorder->Sink());
+        }
+        EXPECT_LE(recorder->results.size(), requests.size());
+        // The sink's target may go away now: nothing runs any more.
+        recorder.reset();
+    }
+}
+
+TEST_F(DurationPassTest, NewerPassResultsCarryTheirOwnGeneration) {
+    Recorder recorder;
+    {
+        DurationPass older(10, {{0, Path("bell.mp3")}}, recorder.Sink());
+        DurationPass newer(11, {{0, Path("bell.mp3")}}, recorder.Sink());
+        older.Wait();
+        newer.Wait();
+    }
+    ASSERT_EQ(recorder.results.size(), 2u);
+    std::vector<std::uint64_t> generations = {recorder.results[0].generation,
+                                              recorder.results[1].generation};
+    std::sort(generations.begin(), generations.end());
+    EXPECT_EQ(generations, (std::vector<std::uint64_t>{10, 11}));
+}
+
+}  // namespace
+}  // namespace chimeon

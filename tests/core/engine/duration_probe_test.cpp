@@ -1,0 +1,140 @@
+#include "core/engine/duration_probe.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "../mp3/mp3_test_frames.h"
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+std::string Le32(std::uint32_t v) {
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+            static_cast<char>(v >> 24)};
+}
+
+// The 44-byte header the probe expects, with a chosen byte rate at offset 28.
+std::string WaveHeader(std::uint32_t byteRate) {
+    return "RIFF" + Le32(0) + "WAVEfmt " + Le32(16) + test::Hex("01 00 02 00 44 ac 00 00") +
+           Le32(byteRate) + test::Hex("04 00 10 00") + "data" + Le32(0);
+}
+
+// A WAV file of `dataBytes` bytes of (sparse, unwritten) sound behind the header.
+std::string MakeWave(const test::TempDir& dir, const std::string& name, std::uint64_t dataBytes,
+                     std::uint32_t byteRate = 176400) {
+    dir.Write(name, WaveHeader(byteRate));
+    std::filesystem::resize_file(dir / name, 44 + dataBytes);
+    return (dir / name).string();
+}
+
+TEST(DurationProbeTest, WaveLengthIsDataOverByteRateRoundedHalfUp) {
+    test::TempDir dir;
+    struct Case {
+        std::uint64_t dataBytes;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "0:00"},
+        {1764000, "0:10"},                 // 10 s of 16-bit stereo at 44100 Hz
+        {1852200, "0:11"},                 // 10.5 s: halves go up
+        {1852199, "0:10"},
+        {176400ull * 3725, "62:05"},       // minutes are not limited to 59
+        {176400ull * 30000, "500:00"},     // 5.3 GB: beyond 32-bit lengths
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProbeDuration(MakeWave(dir, "a.wav", c.dataBytes)), c.text) << c.dataBytes;
+    }
+}
+
+TEST(DurationProbeTest, WaveHeaderChecks) {
+    test::TempDir dir;
+    std::string good = WaveHeader(176400) + std::string(176400, '\0');
+    auto with = [&](std::size_t at, const std::string& bytes) {
+        std::string changed = good;
+        changed.replace(at, bytes.size(), bytes);
+        return changed;
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {"canonical", good, "0:01"},
+        {"fmt followed by another byte", with(15, "_"), "0:01"},
+        {"RIFX", with(0, "RIFX"), std::nullopt},
+        {"not WAVE", with(8, "WAVF"), std::nullopt},
+        {"not fmt", with(12, "fmX "), std::nullopt},
+        {"byte rate 0", with(28, Le32(0)), std::nullopt},
+        {"negative byte rate", with(28, Le32(0xFFFFFFFF)), std::nullopt},
+        {"39 bytes", good.substr(0, 39), std::nullopt},
+        {"40 bytes", good.substr(0, 40), std::nullopt},
+        {"43 bytes", good.substr(0, 43), std::nullopt},
+        {"44 bytes", good.substr(0, 44), "0:00"},
+        {"empty", "", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        dir.Write("b.wav", c.bytes);
+        EXPECT_EQ(ProbeDuration((dir / "b.wav").string()), c.text) << c.name;
+    }
+}
+
+TEST(DurationProbeTest, OnlyPathsEndingInWavOrMp3AreMeasured) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "Music");
+    std::filesystem::create_directories(dir / "x.mp3s");
+    std::filesystem::create_directories(dir / "folder.wav");
+    std::string wave = WaveHeader(176400) + std::string(176400 * 2, '\0');
+    dir.Write("Music/Song.WAV", wave);
+    dir.Write("a.wav.bak", wave);
+    dir.Write("x.mp3s/bell.mid", wave);
+    dir.Write("bell.mp3", test::Frame(test::FrameFields{}, 417));
+    ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);
+    const std::string root = dir.path().string();
+    struct Case {
+        std::string path;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {root + "/Music/Song.WAV", "0:02"},
+        {root + "/music/song.wav", "0:02"},     // letter case of a stored path
+        {root + "\\Music\\Song.WAV", "0:02"},   // separators of a stored path
+        {root + "/BELL.MP3", "0:00"},
+        {root + "/a.wav.bak", std::nullopt},
+        {root + "/x.mp3s/bell.mid", std::nullopt},
+        {root + "/x.mp3s/", std::nullopt},      // a folder item
+        {root + "/folder.wav", std::nullopt},   // a folder named like a file
+        {root + "/pipe.wav", std::nullopt},     // never waits for a writer
+        {root + "/pipe.mp3", std::nullopt},
+        {root + "/missing.mp3", std::nullopt},
+        {root + "/missing.wav", std::nullopt},
+        {".mp", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProbeDuration(c.path), c.text) << c.path;
+    }
+}
+
+TEST(DurationProbeTest, Mp3PlayTimeComesFromTheFrameWalk) {
+    test::TempDir dir;
+    std::string frames;
+    for (int i = 0; i < 2400; ++i) {
+        frames += test::Frame(test::FrameFields{}, 417);  // 0.0260625 s each: 62.55 s
+    }
+    dir.Write("a.mp3", frames);
+    dir.Write("none.mp3", std::string(20000, '\0'));
+    EXPECT_EQ(ProbeDuration((dir / "a.mp3").string()), "1:02");
+    EXPECT_EQ(ProbeDuration((dir / "none.mp3").string()), "0:00");
+    std::atomic<bool> stop{true};
+    EXPECT_EQ(ProbeDuration((dir / "a.mp3").string(), &stop), std::nullopt);
+}
+
+}  // namespace
+}  // namespace chimeon
