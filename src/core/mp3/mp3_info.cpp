@@ -53,6 +53,26 @@ int Bitrate(int version, int layer, std::uint32_t index) {
     return table[static_cast<std::size_t>(layer - 1)][index];
 }
 
+// Bytes in a frame, from the frame's own bitrate and padding, the stream's layer and version.
+int FrameLength(int layer, int version, int bitrate, int sampleRate, int padding) {
+    if (layer == 1) {
+        return (bitrate * 12000 / sampleRate + padding) * 4;
+    }
+    if (layer == 3 && (version == 2 || version == 1)) {
+        return bitrate * 72000 / sampleRate + padding;
+    }
+    return bitrate * 144000 / sampleRate + padding;
+}
+
+// What a frame header means once the stream's version and layer are known.
+struct FrameShape {
+    bool known = false;
+    int bitrate = 0;
+    int sampleRate = 0;
+    int length = 0;
+    double seconds = 0;  // play time the frame adds
+};
+
 // Reads the file through a large window, so the walk costs one system call per window, not one
 // per header or per byte of a sync search.
 class WindowReader {
@@ -150,6 +170,7 @@ bool CMp3Info::Load(std::string_view path, const std::atomic<bool>* stop) {
     auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
 
     WindowReader reader(*file);
+    std::array<FrameShape, 128> shapes{};
     std::uint32_t bitrateSum = 0;
     double playTimeSum = 0;
     std::uint64_t position = FirstSearchOffset(*file, file->Size());
@@ -160,14 +181,36 @@ bool CMp3Info::Load(std::string_view path, const std::atomic<bool>* stop) {
             layer_ = kLayerByCode[(header >> 17) & 3];
             crcPresent_ = ((header >> 16) & 1) == 0 ? 1 : 0;
         }
-        int bitrate = Bitrate(version_, layer_, (header >> 12) & 15);
-        if (bitrate > 0) {
-            bitrateSum += static_cast<std::uint32_t>(bitrate);
+        // Version and layer are fixed by the first header, so a frame's shape depends only on
+        // its bitrate, sample-rate and padding bits (and, for rate index 3, the rate before).
+        std::uint32_t rateIndex = (header >> 10) & 3;
+        FrameShape& cached = shapes[(header >> 9) & 0x7F];
+        FrameShape computed;
+        const FrameShape* shape = &cached;
+        if (rateIndex == 3 || !cached.known) {
+            computed.bitrate = Bitrate(version_, layer_, (header >> 12) & 15);
+            int rate = kSampleRates[static_cast<std::size_t>(version_)][rateIndex];
+            computed.sampleRate = rate != 0 ? rate : sampleRate_;
+            if (computed.sampleRate != 0) {
+                computed.length = FrameLength(layer_, version_, computed.bitrate,
+                                              computed.sampleRate, static_cast<int>((header >> 9) & 1));
+                // The forbidden index reads as -1 kbit/s; like free format it adds no play time
+                // (a negative "duration" would only make the total wrong).
+                if (computed.bitrate > 0) {
+                    computed.seconds = static_cast<double>(computed.length * 8) /
+                                       static_cast<double>(computed.bitrate * 1000);
+                }
+            }
+            computed.known = true;
+            if (rateIndex != 3) {
+                cached = computed;
+            }
+            shape = &computed;
         }
-        int rate = kSampleRates[static_cast<std::size_t>(version_)][(header >> 10) & 3];
-        if (rate != 0) {
-            sampleRate_ = rate;
+        if (shape->bitrate > 0) {
+            bitrateSum += static_cast<std::uint32_t>(shape->bitrate);
         }
+        sampleRate_ = shape->sampleRate;
         if (sampleRate_ == 0) {
             break;
         }
@@ -175,21 +218,9 @@ bool CMp3Info::Load(std::string_view path, const std::atomic<bool>* stop) {
         copyright_ = static_cast<int>((header >> 3) & 1);
         original_ = static_cast<int>((header >> 2) & 1);
         emphasis_ = static_cast<int>(header & 3);
-        int padding = static_cast<int>((header >> 9) & 1);
-        int length;
-        if (layer_ == 1) {
-            length = (bitrate * 12000 / sampleRate_ + padding) * 4;
-        } else if (layer_ == 3 && (version_ == 2 || version_ == 1)) {
-            length = bitrate * 72000 / sampleRate_ + padding;
-        } else {
-            length = bitrate * 144000 / sampleRate_ + padding;
-        }
+        int length = shape->length;
         ++frameCount_;
-        // The forbidden index reads as -1 kbit/s; like free format it adds no play time (a
-        // negative "duration" would only make the total wrong).
-        if (bitrate > 0) {
-            playTimeSum += static_cast<double>(length * 8) / static_cast<double>(bitrate * 1000);
-        }
+        playTimeSum += shape->seconds;
         if (length > 4) {
             position += static_cast<std::uint64_t>(length - 4);
         }
