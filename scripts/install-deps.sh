@@ -14,6 +14,8 @@ PACKAGES=(
     libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
     # user interface: Qt 6 Widgets and a CJK font for the Chinese texts
     qt6-base-dev libgl-dev fonts-wqy-microhei
+    # MP3 files encoded at test time (gst-launch-1.0, audiotestsrc, lamemp3enc)
+    gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
 missing=()
