@@ -91,8 +91,7 @@ void ProbeEveryRow(benchmark::State& state) {
 void PassOverEveryRow(benchmark::State& state) {
     for (auto _ : state) {
         std::atomic<int> measured{0};
-        chimeon::DurationPass pass(1, rows->requests,
-                                   [&](chimeon::DurationResult) { ++measured; });
+        chimeon::DurationPass pass(1, rows->requests, [&](chimeon::DurationResult) { ++measured; });
         pass.Wait();
         if (measured != kRows) {
             state.SkipWithError("a row was not measured");

@@ -49,7 +49,8 @@ std::string CbrFile() {
 }
 
 std::string VbrFile() {
-    static const int kBitrates[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static const int kBitrates[] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                    112, 128, 160, 192, 224, 256, 320};
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> index(1, 14);
     std::string out;
@@ -152,8 +153,7 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("PlainRead/") + name).c_str(), PlainRead,
                                      std::string(name))
             ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark((std::string("Load/") + name).c_str(), Load,
-                                     std::string(name))
+        benchmark::RegisterBenchmark((std::string("Load/") + name).c_str(), Load, std::string(name))
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);

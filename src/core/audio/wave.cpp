@@ -1,8 +1,8 @@
 #include "core/audio/wave.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <istream>
 #include <optional>
@@ -179,8 +179,8 @@ void CWave::ReadFrom(detail::WaveSource& source, std::string_view name) {
     unsigned char h[kWaveHeaderSize];
     std::size_t got = source.Read(h, sizeof h);
     // A header cut short is as invalid as a wrong one; nothing is stored either way.
-    if (got < sizeof h || std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, "WAVEfmt ", 8) != 0 ||
-        std::memcmp(h + 36, "data", 4) != 0) {
+    if (got < sizeof h || std::memcmp(h, "RIFF", 4) != 0 ||
+        std::memcmp(h + 8, "WAVEfmt ", 8) != 0 || std::memcmp(h + 36, "data", 4) != 0) {
         throw FileError(FileError::Kind::kInvalidFile, std::string(name));
     }
     WaveFormat format;

@@ -12,7 +12,9 @@ DurationPass::DurationPass(std::uint64_t generation, std::vector<DurationRequest
     worker_ = std::thread(&DurationPass::Run, this, std::move(requests), std::move(sink));
 }
 
-DurationPass::~DurationPass() { Cancel(); }
+DurationPass::~DurationPass() {
+    Cancel();
+}
 
 void DurationPass::Cancel() {
     stop_.store(true, std::memory_order_relaxed);

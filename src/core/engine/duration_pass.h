@@ -17,7 +17,10 @@ namespace chimeon {
 // result only while its generation is current, the row still holds that path and is a file item.
 //
 // Cancel() and the destructor stop the worker promptly (between files, and inside a long MP3
-// walk) and wait for it, so the sink is never called once either has returned.
+// walk) and wait for it, so the sink is never called once either has returned. The sink must
+// therefore never wait for the thread that cancels (hand results over by posting, not by a
+// blocking call). A new load cancels the pass of the old one; the generation still guards
+// against a result that was already on its way.
 class DurationPass {
 public:
     using Sink = std::function<void(DurationResult)>;

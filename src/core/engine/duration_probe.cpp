@@ -31,9 +31,9 @@ std::optional<std::string> ProbeWave(const ReadOnlyFile& file) {
         std::memcmp(h + 8, "WAVE", 4) != 0 || std::memcmp(h + 12, "fmt", 3) != 0) {
         return std::nullopt;
     }
-    auto byteRate = static_cast<std::int32_t>(std::uint32_t{h[28]} | (std::uint32_t{h[29]} << 8) |
-                                              (std::uint32_t{h[30]} << 16) |
-                                              (std::uint32_t{h[31]} << 24));
+    auto byteRate =
+        static_cast<std::int32_t>(std::uint32_t{h[28]} | (std::uint32_t{h[29]} << 8) |
+                                  (std::uint32_t{h[30]} << 16) | (std::uint32_t{h[31]} << 24));
     std::uint64_t size = file.Size();
     // No rate to divide by, or no room for the header: no length can be told.
     if (byteRate <= 0 || size < 44) {

@@ -157,9 +157,13 @@ CMp3Info::CMp3Info(std::string_view path) {
     }
 }
 
-void CMp3Info::Reset() { *this = CMp3Info(); }
+void CMp3Info::Reset() {
+    *this = CMp3Info();
+}
 
-bool CMp3Info::Load(std::string_view path) { return Load(path, nullptr); }
+bool CMp3Info::Load(std::string_view path) {
+    return Load(path, nullptr);
+}
 
 bool CMp3Info::Load(std::string_view path, const std::atomic<bool>* stop) {
     Reset();
@@ -192,8 +196,9 @@ bool CMp3Info::Load(std::string_view path, const std::atomic<bool>* stop) {
             int rate = kSampleRates[static_cast<std::size_t>(version_)][rateIndex];
             computed.sampleRate = rate != 0 ? rate : sampleRate_;
             if (computed.sampleRate != 0) {
-                computed.length = FrameLength(layer_, version_, computed.bitrate,
-                                              computed.sampleRate, static_cast<int>((header >> 9) & 1));
+                computed.length =
+                    FrameLength(layer_, version_, computed.bitrate, computed.sampleRate,
+                                static_cast<int>((header >> 9) & 1));
                 // The forbidden index reads as -1 kbit/s; like free format it adds no play time
                 // (a negative "duration" would only make the total wrong).
                 if (computed.bitrate > 0) {
@@ -262,13 +267,25 @@ bool CMp3Info::Load(std::string_view path, const std::atomic<bool>* stop) {
     return true;
 }
 
-std::string CMp3Info::GetArtist() const { return DecodeGbk(artist_); }
-std::string CMp3Info::GetTitle() const { return DecodeGbk(title_); }
-std::string CMp3Info::GetAlbum() const { return DecodeGbk(album_); }
-std::string CMp3Info::GetComment() const { return DecodeGbk(comment_); }
-std::string CMp3Info::GetYear() const { return DecodeGbk(year_); }
+std::string CMp3Info::GetArtist() const {
+    return DecodeGbk(artist_);
+}
+std::string CMp3Info::GetTitle() const {
+    return DecodeGbk(title_);
+}
+std::string CMp3Info::GetAlbum() const {
+    return DecodeGbk(album_);
+}
+std::string CMp3Info::GetComment() const {
+    return DecodeGbk(comment_);
+}
+std::string CMp3Info::GetYear() const {
+    return DecodeGbk(year_);
+}
 
-std::string FormatPlayTime(int seconds) { return FormatPlayTime64(seconds); }
+std::string FormatPlayTime(int seconds) {
+    return FormatPlayTime64(seconds);
+}
 
 std::string FormatPlayTime64(std::int64_t seconds) {
     char text[48];

@@ -20,7 +20,9 @@ std::string Le32(std::uint32_t v) {
     return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
             static_cast<char>(v >> 24)};
 }
-std::string Le16(std::uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
+std::string Le16(std::uint16_t v) {
+    return {static_cast<char>(v), static_cast<char>(v >> 8)};
+}
 
 // A canonical header with the given fields; `dataSize` is what the header declares.
 std::string Header(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
@@ -160,8 +162,8 @@ TEST(WaveTest, NonCanonicalFilesAreRefusedAndLeaveTheWaveAsItWas) {
         changed.replace(at, bytes.size(), bytes);
         return changed;
     };
-    std::string fmt18 = "RIFF" + Le32(42) + "WAVEfmt " + Le32(18) + good.substr(20, 16) +
-                        Le16(0) + "data" + Le32(4) + "abcd";
+    std::string fmt18 = "RIFF" + Le32(42) + "WAVEfmt " + Le32(18) + good.substr(20, 16) + Le16(0) +
+                        "data" + Le32(4) + "abcd";
     std::string list = good.substr(0, 36) + "LIST" + Le32(4) + "INFO" + good.substr(36);
     struct Case {
         const char* name;

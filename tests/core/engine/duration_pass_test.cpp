@@ -46,10 +46,9 @@ protected:
 TEST_F(DurationPassTest, HandsOverEachMeasuredRowInOrderWithItsGeneration) {
     Recorder recorder;
     std::vector<DurationRequest> requests = {
-        {0, Path("bell.mp3")},
-        {1, Path("music") + "/"},  // folder item: nothing
-        {2, Path("ring.mid")},     // neither WAV nor MP3: nothing
-        {3, Path("gone.mp3")},     // missing: nothing
+        {0, Path("bell.mp3")}, {1, Path("music") + "/"},  // folder item: nothing
+        {2, Path("ring.mid")},                            // neither WAV nor MP3: nothing
+        {3, Path("gone.mp3")},                            // missing: nothing
         {4, Path("bell.mp3")},
     };
     DurationPass pass(7, requests, recorder.Sink());
@@ -111,9 +110,7 @@ TEST_F(DurationPassTest, DestroyingARunningPassWaitsForItAndEndsTheCalls) {
     }
     for (int round = 0; round < 5; ++round) {
         auto recorder = std::make_unique<Recorder>();
-        {
-            DurationPass pass(3, requests, recorder->Sink());
-        }
+        { DurationPass pass(3, requests, recorder->Sink()); }
         EXPECT_LE(recorder->results.size(), requests.size());
         // The sink's target may go away now: nothing runs any more.
         recorder.reset();

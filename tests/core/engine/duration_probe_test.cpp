@@ -40,11 +40,11 @@ TEST(DurationProbeTest, WaveLengthIsDataOverByteRateRoundedHalfUp) {
     };
     const Case cases[] = {
         {0, "0:00"},
-        {1764000, "0:10"},                 // 10 s of 16-bit stereo at 44100 Hz
-        {1852200, "0:11"},                 // 10.5 s: halves go up
+        {1764000, "0:10"},  // 10 s of 16-bit stereo at 44100 Hz
+        {1852200, "0:11"},  // 10.5 s: halves go up
         {1852199, "0:10"},
-        {176400ull * 3725, "62:05"},       // minutes are not limited to 59
-        {176400ull * 30000, "500:00"},     // 5.3 GB: beyond 32-bit lengths
+        {176400ull * 3725, "62:05"},    // minutes are not limited to 59
+        {176400ull * 30000, "500:00"},  // 5.3 GB: beyond 32-bit lengths
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ProbeDuration(MakeWave(dir, "a.wav", c.dataBytes)), c.text) << c.dataBytes;
@@ -103,14 +103,14 @@ TEST(DurationProbeTest, OnlyPathsEndingInWavOrMp3AreMeasured) {
     };
     const Case cases[] = {
         {root + "/Music/Song.WAV", "0:02"},
-        {root + "/music/song.wav", "0:02"},     // letter case of a stored path
-        {root + "\\Music\\Song.WAV", "0:02"},   // separators of a stored path
+        {root + "/music/song.wav", "0:02"},    // letter case of a stored path
+        {root + "\\Music\\Song.WAV", "0:02"},  // separators of a stored path
         {root + "/BELL.MP3", "0:00"},
         {root + "/a.wav.bak", std::nullopt},
         {root + "/x.mp3s/bell.mid", std::nullopt},
-        {root + "/x.mp3s/", std::nullopt},      // a folder item
-        {root + "/folder.wav", std::nullopt},   // a folder named like a file
-        {root + "/pipe.wav", std::nullopt},     // never waits for a writer
+        {root + "/x.mp3s/", std::nullopt},     // a folder item
+        {root + "/folder.wav", std::nullopt},  // a folder named like a file
+        {root + "/pipe.wav", std::nullopt},    // never waits for a writer
         {root + "/pipe.mp3", std::nullopt},
         {root + "/missing.mp3", std::nullopt},
         {root + "/missing.wav", std::nullopt},

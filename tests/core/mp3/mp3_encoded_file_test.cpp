@@ -31,11 +31,12 @@ protected:
                        int channels, const std::string& encoderSettings) {
         std::string path = (dir_ / name).string();
         std::string command =
-            env_ + "timeout 60 gst-launch-1.0 -q audiotestsrc num-buffers=" +
-            std::to_string(buffers) + " samplesperbuffer=" + std::to_string(samplesPerBuffer) +
-            " ! audio/x-raw,rate=" + std::to_string(rate) + ",channels=" +
-            std::to_string(channels) + " ! audioconvert ! lamemp3enc " + encoderSettings +
-            " ! filesink location='" + path + "' >/dev/null 2>&1";
+            env_ +
+            "timeout 60 gst-launch-1.0 -q audiotestsrc num-buffers=" + std::to_string(buffers) +
+            " samplesperbuffer=" + std::to_string(samplesPerBuffer) +
+            " ! audio/x-raw,rate=" + std::to_string(rate) +
+            ",channels=" + std::to_string(channels) + " ! audioconvert ! lamemp3enc " +
+            encoderSettings + " ! filesink location='" + path + "' >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return path;
     }
@@ -47,7 +48,8 @@ protected:
 TEST_F(EncodedMp3Test, ConstantBitrateMpeg1) {
     // 192 × 1152 samples at 44100 Hz: 192 frames of sound, plus at most a few for the encoder's
     // delay and flush; 128 kbit/s frames at 44100 Hz are 417 or 418 bytes.
-    std::string path = Encode("cbr.mp3", 192, 1152, 44100, 2, "target=bitrate cbr=true bitrate=128");
+    std::string path =
+        Encode("cbr.mp3", 192, 1152, 44100, 2, "target=bitrate cbr=true bitrate=128");
     CMp3Info info;
     ASSERT_TRUE(info.Load(path));
     unsigned frames = info.GetFrameCount();

@@ -100,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Mp3InfoTest, VariableBitrateAveragesPerFrameBitratesAndSumsFrameTimes) {
     test::TempDir dir;
     // 32, 128 and 320 kbit/s frames: 104, 417 and 1044 bytes; 0.026 + 0.0260625 + 0.0261 s.
-    std::string triple = Frame(WithBitrate(kCbr128, 1), 104) + kFrame128 +
-                         Frame(WithBitrate(kCbr128, 14), 1044);
+    std::string triple =
+        Frame(WithBitrate(kCbr128, 1), 104) + kFrame128 + Frame(WithBitrate(kCbr128, 14), 1044);
     CMp3Info info = LoadBytes(dir, Repeat(triple, 100) + Frame(WithBitrate(kCbr128, 1), 104));
     EXPECT_EQ(info.GetFrameCount(), 301u);
     EXPECT_EQ(info.GetAverageBitrate(), 159);  // 48032 / 301
@@ -111,8 +111,8 @@ TEST(Mp3InfoTest, VariableBitrateAveragesPerFrameBitratesAndSumsFrameTimes) {
 TEST(Mp3InfoTest, FreeFormatFrameIsCountedWithoutBitrateOrTime) {
     test::TempDir dir;
     // A free-format frame has no length: the next search starts behind its header.
-    std::string bytes = FrameHeader(WithBitrate(kCbr128, 0)) + std::string(100, '\0') +
-                        Repeat(kFrame128, 1001);
+    std::string bytes =
+        FrameHeader(WithBitrate(kCbr128, 0)) + std::string(100, '\0') + Repeat(kFrame128, 1001);
     CMp3Info info = LoadBytes(dir, bytes);
     EXPECT_EQ(info.GetFrameCount(), 1002u);
     EXPECT_EQ(info.GetAverageBitrate(), 127);  // 128128 / 1002
@@ -267,16 +267,19 @@ TEST(Mp3InfoTest, ReadsId3v1AndId3v11Tags) {
                  Field(std::string(29, 'c') + "C", 30),
              17),
          "Bell", "School", "Album", "2010", std::string(29, 'c') + "C", 0, 17},
-        {"v1.1 track", Tag(Field("T", 30) + Field("", 30) + Field("", 30) + "1999" +
-                               Field("hi", 28) + std::string(1, '\0') + "\x07", 80),
+        {"v1.1 track",
+         Tag(Field("T", 30) + Field("", 30) + Field("", 30) + "1999" + Field("hi", 28) +
+                 std::string(1, '\0') + "\x07",
+             80),
          "T", "", "", "1999", "hi", 7, 80},
-        {"v1.1 with track 0", Tag(std::string(90, '\0') + "12" + std::string(2, '\0') +
-                                      std::string(28, 'k') + std::string(2, '\0'), 0),
+        {"v1.1 with track 0",
+         Tag(std::string(90, '\0') + "12" + std::string(2, '\0') + std::string(28, 'k') +
+                 std::string(2, '\0'),
+             0),
          "", "", "", "12", std::string(28, 'k'), 0, 0},
         {"fields of full width", Tag(full30 + full30 + full30 + "2024" + full30, 255), full30,
          full30, full30, "2024", full30, 0, 255},
-        {"trailing blanks kept", Tag(Field("Ring   ", 30), 12), "Ring   ", "", "", "", "", 0,
-         12},
+        {"trailing blanks kept", Tag(Field("Ring   ", 30), 12), "Ring   ", "", "", "", "", 0, 12},
     };
     for (const Case& c : cases) {
         test::TempDir dir;
@@ -413,8 +416,8 @@ TEST(Mp3InfoTest, StopFlagAbandonsTheWalk) {
 }
 
 TEST(Mp3InfoTest, FormatPlayTimeGivesMinutesAndTwoDigitSeconds) {
-    const std::pair<int, const char*> cases[] = {
-        {0, "0:00"}, {5, "0:05"}, {59, "0:59"}, {60, "1:00"}, {65, "1:05"}, {3725, "62:05"}};
+    const std::pair<int, const char*> cases[] = {{0, "0:00"},  {5, "0:05"},  {59, "0:59"},
+                                                 {60, "1:00"}, {65, "1:05"}, {3725, "62:05"}};
     for (const auto& [seconds, text] : cases) {
         EXPECT_EQ(FormatPlayTime(seconds), text);
     }
