@@ -34,11 +34,23 @@ void DurationPass::Run(std::vector<DurationRequest> requests, Sink sink) {
         if (stop_.load(std::memory_order_relaxed)) {
             return;
         }
-        std::optional<std::string> text = ProbeDuration(request.path, &stop_);
+        // Whatever goes wrong with one file (even running out of memory) leaves its cell as it
+        // was; an exception escaping this thread would end the whole program.
+        std::optional<std::string> text;
+        try {
+            text = ProbeDuration(request.path, &stop_);
+        } catch (...) {
+            continue;
+        }
         if (!text || stop_.load(std::memory_order_relaxed)) {
             continue;
         }
-        sink(DurationResult{generation_, request.row, std::move(request.path), std::move(*text)});
+        try {
+            sink(DurationResult{generation_, request.row, std::move(request.path),
+                                std::move(*text)});
+        } catch (...) {
+            // The owner failed to take this one; the next rows are still worth measuring.
+        }
     }
 }
 

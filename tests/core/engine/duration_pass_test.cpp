@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,19 @@ TEST_F(DurationPassTest, HandsOverEachMeasuredRowInOrderWithItsGeneration) {
         EXPECT_EQ(result.text, "0:02");
     }
     EXPECT_EQ(pass.generation(), 7u);
+}
+
+TEST_F(DurationPassTest, ASinkThatThrowsDoesNotEndThePass) {
+    std::vector<int> rows;
+    DurationPass pass(5, {{0, Path("bell.mp3")}, {1, Path("bell.mp3")}},
+                      [&](DurationResult result) {
+                          rows.push_back(result.row);
+                          if (result.row == 0) {
+                              throw std::runtime_error("owner gone");
+                          }
+                      });
+    pass.Wait();
+    EXPECT_EQ(rows, (std::vector<int>{0, 1}));
 }
 
 TEST_F(DurationPassTest, EmptyListEndsWithoutCalls) {
