@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "core/history/play_history.h"
+#include "ctl/json_output.h"
 #include "platform/history/sqlite_play_history.h"
 
 namespace chimeon::ctl {
@@ -72,9 +73,7 @@ int RunHistory(const CommandContext& context, const std::string& since, const st
     }
     for (const HistoryEvent& event : *events) {
         if (context.json) {
-            *context.out << EventToJson(event).dump(
-                                -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                         << '\n';
+            PrintJsonLine(context, EventToJson(event));
         } else {
             PrintEventText(*context.out, event);
         }

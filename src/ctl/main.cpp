@@ -7,6 +7,7 @@
 #include "core/app/program_directory.h"
 #include "ctl/command_context.h"
 #include "ctl/history_command.h"
+#include "ctl/media_commands.h"
 #include "ctl/table_transfer_command.h"
 
 int main(int argc, char* argv[]) {
@@ -24,6 +25,14 @@ int main(int argc, char* argv[]) {
     history->add_option("--since", since, "first date, YYYY-MM-DD");
     history->add_option("--until", until, "last date, YYYY-MM-DD");
     history->add_flag("--json", json, "one JSON object per line");
+
+    std::vector<std::string> mediaFiles;
+    auto* mp3info = app.add_subcommand("mp3info", "every fact of the MP3 analysis of each file");
+    mp3info->add_option("FILE", mediaFiles, "MP3 files")->required();
+    mp3info->add_flag("--json", json, "one JSON object per file");
+    auto* probe = app.add_subcommand("probe", "the play time the duration probe gives each file");
+    probe->add_option("FILE", mediaFiles, "WAV or MP3 files")->required();
+    probe->add_flag("--json", json, "one JSON object per file");
 
     std::string table, file;
     auto* exportTable = app.add_subcommand("export", "a stored table as JSON");
@@ -62,6 +71,12 @@ int main(int argc, char* argv[]) {
         return UsageError(context, "no data directory at " + context.dataDirectory.string());
     }
 
+    if (mp3info->parsed()) {
+        return RunMp3Info(context, mediaFiles);
+    }
+    if (probe->parsed()) {
+        return RunProbe(context, mediaFiles);
+    }
     if (history->parsed()) {
         return RunHistory(context, since, until);
     }

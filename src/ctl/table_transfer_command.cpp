@@ -6,6 +6,7 @@
 
 #include "core/io/file_io.h"
 #include "core/schedule/schedule_file.h"
+#include "ctl/json_output.h"
 #include "ctl/table_json.h"
 
 namespace chimeon::ctl {
@@ -38,9 +39,7 @@ int RunExport(const CommandContext& context, const std::string& tableArgument) {
     if (!table) {
         return UsageError(context, error);
     }
-    *context.out << TableToJson(*id, *table)
-                        .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                 << std::endl;
+    PrintJsonLine(context, TableToJson(*id, *table));
     return kExitOk;
 }
 
