@@ -226,7 +226,7 @@ public:
         if (!playbin) {
             return;
         }
-        if (settled) {
+        if (settled && !releaseAsync) {
             gst_element_set_state(playbin.get(), GST_STATE_NULL);
             return;
         }
@@ -368,6 +368,7 @@ public:
     std::shared_ptr<VideoTap> tap;
 
     bool settled = false;  // prerolled or failed: stopping it cannot block
+    bool releaseAsync = false;
     Outcome outcome = Outcome::kReady;
     std::string error;
 
@@ -406,7 +407,7 @@ void GstMediaPlayer::SetParentWindow(SurfaceHandle surface) {
 void GstMediaPlayer::SetFile(std::string_view path) { file_ = std::string(path); }
 
 std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
-                                                        bool* outputMissing) {
+                                                        bool* outputMissing, bool warmUpOnly) {
     *outputMissing = false;
     if (!EnsureGStreamer()) {
         return nullptr;
@@ -414,11 +415,13 @@ std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
     auto pipeline = std::make_unique<Pipeline>();
     pipeline->path = path;
     pipeline->stamp = gst::StampOf(path);
-    pipeline->withSurface = surface_ != nullptr;
+    pipeline->withSurface = surface_ != nullptr && !warmUpOnly;
 
     std::string reasons;
     std::vector<std::string> candidates;
-    if (options_.audioSink) {
+    if (warmUpOnly) {
+        candidates = {"fakesink"};
+    } else if (options_.audioSink) {
         candidates.push_back(options_.audioSink());
     } else {
         candidates = {"pulsesink", "alsasink"};
@@ -445,7 +448,7 @@ std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
     }
 
     gst::ObjectPtr<GstElement> videoSink;
-    if (surface_ != nullptr) {
+    if (pipeline->withSurface) {
         videoSink = gst::AdoptFloating(gst_element_factory_make("appsink", nullptr));
         if (videoSink) {
             gst::CapsPtr caps(gst_caps_from_string("video/x-raw,format=BGRx"));
@@ -510,7 +513,10 @@ void GstMediaPlayer::Prepare(std::string_view path) {
         return;
     }
     bool outputMissing = false;
-    prepared_ = StartPipeline(wanted, &outputMissing);
+    prepared_ = StartPipeline(wanted, &outputMissing, /*warmUpOnly=*/true);
+    if (prepared_) {
+        prepared_->releaseAsync = true;  // never let its teardown delay the Open it prepared
+    }
 }
 
 bool GstMediaPlayer::Open() {
@@ -526,32 +532,23 @@ bool GstMediaPlayer::Open() {
         return false;
     }
 
-    std::unique_ptr<Pipeline> pipeline;
-    Pipeline::Outcome outcome = Pipeline::Outcome::kUnplayable;
-    if (prepared_ && prepared_->path == file_ && prepared_->stamp == stamp &&
-        prepared_->withSurface == (surface_ != nullptr)) {
-        pipeline = std::move(prepared_);
-        outcome = pipeline->WaitPrerolled(deadline);
-        if (outcome == Pipeline::Outcome::kNoOutput) {
-            // The output may have come up since the file was prepared: try it afresh.
-            pipeline.reset();
-        }
-    } else {
+    // A file prepared ahead has its plugins loaded and its bytes in the page cache, so the
+    // preroll below is short. The prepared pipeline itself is not played: a sound-server stream
+    // that sat paused for seconds starts late (about 100 ms on PulseAudio), while a fresh one
+    // starts at once.
+    if (prepared_ && prepared_->path == file_) {
         DiscardPrepared();
     }
+    bool outputMissing = false;
+    std::unique_ptr<Pipeline> pipeline = StartPipeline(file_, &outputMissing);
     if (!pipeline) {
-        bool outputMissing = false;
-        pipeline = StartPipeline(file_, &outputMissing);
-        if (!pipeline) {
-            if (outputMissing) {
-                std::cerr << "chimeon: no audio output for " << file_ << " (" << lastOutputError_
-                          << "); the next file tries again\n";
-            }
-            return false;
+        if (outputMissing) {
+            std::cerr << "chimeon: no audio output for " << file_ << " (" << lastOutputError_
+                      << "); the next file tries again\n";
         }
-        outcome = pipeline->WaitPrerolled(deadline);
+        return false;
     }
-
+    Pipeline::Outcome outcome = pipeline->WaitPrerolled(deadline);
     switch (outcome) {
         case Pipeline::Outcome::kReady:
             break;

@@ -37,8 +37,10 @@ struct GstMediaPlayerOptions {
 // thread ever changes its state. Only decoded pictures travel from a streaming thread straight
 // to the VideoOutput.
 //
-// Prepare(path) opens and prerolls the file in a second pipeline; an Open of the same file
-// (unchanged on disk) then takes that pipeline over, so Play starts sound at once.
+// Prepare(path) prerolls the file in a scratch pipeline that plays nowhere: its plugins get
+// loaded and its bytes read, so the later Open prerolls in a few milliseconds and Play starts
+// sound at once. (Taking the scratch pipeline over was tried: a sound-server stream left paused
+// for seconds starts about 100 ms late, a fresh one does not.)
 class GstMediaPlayer final : public MediaPlayer {
 public:
     explicit GstMediaPlayer(GstMediaPlayerOptions options = {});
@@ -66,7 +68,8 @@ public:
     bool IsOpen() const { return active_ != nullptr; }
 
 private:
-    std::unique_ptr<gst::Pipeline> StartPipeline(const std::string& path, bool* outputMissing);
+    std::unique_ptr<gst::Pipeline> StartPipeline(const std::string& path, bool* outputMissing,
+                                                 bool warmUpOnly = false);
     void DiscardPrepared();
     void SeekPipeline(gst::Pipeline& pipeline, std::int64_t positionMs);
 

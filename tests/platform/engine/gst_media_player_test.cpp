@@ -487,7 +487,7 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
     EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }
 
-TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
+TEST(GstMediaPlayerTest, PreparingAheadChangesNothingThatOpenShows) {
     Media& media = SharedMedia();
     std::string wav = media.Wav();
     std::string mp3 = media.Mp3();
