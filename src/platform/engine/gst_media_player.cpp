@@ -273,6 +273,28 @@ public:
         return outcome;
     }
 
+    // A sound-server stream that sat paused for seconds starts late (its clock ran on while
+    // no sample was played: about 100 ms on PulseAudio). Before a prepared file plays, its
+    // audio sink therefore gives up that stream and prerolls into a fresh one; the decoders
+    // stay as they are, so this takes a millisecond or two.
+    bool RenewOutput(Clock::time_point deadline) {
+        if (!audioSink) {
+            return false;
+        }
+        if (gst_element_set_state(audioSink.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
+            gst_element_set_state(audioSink.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
+            !gst_element_seek_simple(
+                playbin.get(), GST_FORMAT_TIME,
+                static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0)) {
+            return false;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+        return left.count() > 0 &&
+               gst_element_get_state(playbin.get(), nullptr, nullptr,
+                                     static_cast<GstClockTime>(left.count())) ==
+                   GST_STATE_CHANGE_SUCCESS;
+    }
+
     // Reads what the bus has gathered since the last call: the end of the file and errors.
     void Poll() {
         while (MessagePtr message{gst_bus_pop(bus.get())}) {
@@ -407,7 +429,7 @@ void GstMediaPlayer::SetParentWindow(SurfaceHandle surface) {
 void GstMediaPlayer::SetFile(std::string_view path) { file_ = std::string(path); }
 
 std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
-                                                        bool* outputMissing, bool warmUpOnly) {
+                                                        bool* outputMissing) {
     *outputMissing = false;
     if (!EnsureGStreamer()) {
         return nullptr;
@@ -415,13 +437,11 @@ std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
     auto pipeline = std::make_unique<Pipeline>();
     pipeline->path = path;
     pipeline->stamp = gst::StampOf(path);
-    pipeline->withSurface = surface_ != nullptr && !warmUpOnly;
+    pipeline->withSurface = surface_ != nullptr;
 
     std::string reasons;
     std::vector<std::string> candidates;
-    if (warmUpOnly) {
-        candidates = {"fakesink"};
-    } else if (options_.audioSink) {
+    if (options_.audioSink) {
         candidates.push_back(options_.audioSink());
     } else {
         candidates = {"pulsesink", "alsasink"};
@@ -513,9 +533,9 @@ void GstMediaPlayer::Prepare(std::string_view path) {
         return;
     }
     bool outputMissing = false;
-    prepared_ = StartPipeline(wanted, &outputMissing, /*warmUpOnly=*/true);
+    prepared_ = StartPipeline(wanted, &outputMissing);
     if (prepared_) {
-        prepared_->releaseAsync = true;  // never let its teardown delay the Open it prepared
+        prepared_->releaseAsync = true;  // never let its teardown delay an Open
     }
 }
 
@@ -532,23 +552,34 @@ bool GstMediaPlayer::Open() {
         return false;
     }
 
-    // A file prepared ahead has its plugins loaded and its bytes in the page cache, so the
-    // preroll below is short. The prepared pipeline itself is not played: a sound-server stream
-    // that sat paused for seconds starts late (about 100 ms on PulseAudio), while a fresh one
-    // starts at once.
-    if (prepared_ && prepared_->path == file_) {
+    std::unique_ptr<Pipeline> pipeline;
+    Pipeline::Outcome outcome = Pipeline::Outcome::kUnplayable;
+    if (prepared_ && prepared_->path == file_ && prepared_->stamp == stamp &&
+        prepared_->withSurface == (surface_ != nullptr)) {
+        pipeline = std::move(prepared_);
+        pipeline->releaseAsync = false;
+        outcome = pipeline->WaitPrerolled(deadline);
+        if (outcome == Pipeline::Outcome::kReady && !pipeline->RenewOutput(deadline)) {
+            pipeline->releaseAsync = true;
+            pipeline.reset();  // opened afresh below
+        } else if (outcome == Pipeline::Outcome::kNoOutput) {
+            pipeline.reset();  // the output may have come up since: try it afresh
+        }
+    } else if (prepared_ && prepared_->path == file_) {
         DiscardPrepared();
     }
-    bool outputMissing = false;
-    std::unique_ptr<Pipeline> pipeline = StartPipeline(file_, &outputMissing);
     if (!pipeline) {
-        if (outputMissing) {
-            std::cerr << "chimeon: no audio output for " << file_ << " (" << lastOutputError_
-                      << "); the next file tries again\n";
+        bool outputMissing = false;
+        pipeline = StartPipeline(file_, &outputMissing);
+        if (!pipeline) {
+            if (outputMissing) {
+                std::cerr << "chimeon: no audio output for " << file_ << " ("
+                          << lastOutputError_ << "); the next file tries again\n";
+            }
+            return false;
         }
-        return false;
+        outcome = pipeline->WaitPrerolled(deadline);
     }
-    Pipeline::Outcome outcome = pipeline->WaitPrerolled(deadline);
     switch (outcome) {
         case Pipeline::Outcome::kReady:
             break;

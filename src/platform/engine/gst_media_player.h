@@ -37,10 +37,9 @@ struct GstMediaPlayerOptions {
 // thread ever changes its state. Only decoded pictures travel from a streaming thread straight
 // to the VideoOutput.
 //
-// Prepare(path) prerolls the file in a scratch pipeline that plays nowhere: its plugins get
-// loaded and its bytes read, so the later Open prerolls in a few milliseconds and Play starts
-// sound at once. (Taking the scratch pipeline over was tried: a sound-server stream left paused
-// for seconds starts about 100 ms late, a fresh one does not.)
+// Prepare(path) opens and prerolls the file in a second pipeline; an Open of the same file
+// (unchanged on disk, same kind of surface) takes that pipeline over, renews its sound-server
+// stream and is done in a millisecond or two, so Play starts sound at once.
 class GstMediaPlayer final : public MediaPlayer {
 public:
     explicit GstMediaPlayer(GstMediaPlayerOptions options = {});
@@ -68,8 +67,7 @@ public:
     bool IsOpen() const { return active_ != nullptr; }
 
 private:
-    std::unique_ptr<gst::Pipeline> StartPipeline(const std::string& path, bool* outputMissing,
-                                                 bool warmUpOnly = false);
+    std::unique_ptr<gst::Pipeline> StartPipeline(const std::string& path, bool* outputMissing);
     void DiscardPrepared();
     void SeekPipeline(gst::Pipeline& pipeline, std::int64_t positionMs);
 

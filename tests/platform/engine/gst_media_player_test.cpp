@@ -487,7 +487,7 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
     EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }
 
-TEST(GstMediaPlayerTest, PreparingAheadChangesNothingThatOpenShows) {
+TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
     Media& media = SharedMedia();
     std::string wav = media.Wav();
     std::string mp3 = media.Mp3();
@@ -510,6 +510,25 @@ TEST(GstMediaPlayerTest, PreparingAheadChangesNothingThatOpenShows) {
         player.Play();
         ASSERT_TRUE(PlayToEnd(player));
         player.Close();
+    }
+
+    // The taken-over pipeline really sounds: all of the file, at the volume set after Open.
+    {
+        test::TempDir out;
+        RecordingSink sink(out);
+        GstMediaPlayer player(sink.Options());
+        player.Prepare(wav);
+        player.SetFile(wav);
+        ASSERT_TRUE(player.Open());
+        EXPECT_EQ(sink.files.size(), 1u);  // no second pipeline was built
+        player.SetVolume(500);
+        player.Seek(0);
+        player.Play();
+        ASSERT_TRUE(PlayToEnd(player));
+        player.Close();
+        EXPECT_NEAR(static_cast<double>(std::filesystem::file_size(sink.files[0])), 88200.0,
+                    88200.0 * 0.05);
+        EXPECT_NEAR(PeakOf(sink.files[0]), kFullPeak / 2, 400);
     }
 
     // A file replaced on disk after it was prepared is opened as it is now.
@@ -592,6 +611,23 @@ TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
     ASSERT_TRUE(PlayToEnd(player));
     player.Close();
     EXPECT_EQ(surface.frames, framesBefore);
+
+    // Prepared ahead, the picture still reaches the surface; prepared before the surface was
+    // given, it is opened afresh with one.
+    for (bool surfaceFirst : {true, false}) {
+        SCOPED_TRACE(surfaceFirst ? "surface, then prepared" : "prepared, then surface");
+        int before = surface.frames;
+        player.SetParentWindow(surfaceFirst ? &surface : nullptr);
+        player.Prepare(media.Webm());
+        player.SetParentWindow(&surface);
+        player.SetFile(media.Webm());
+        ASSERT_TRUE(player.Open());
+        player.ShowMaximized();
+        player.Play();
+        ASSERT_TRUE(PlayToEnd(player));
+        player.Close();
+        EXPECT_GT(surface.frames, before);
+    }
 
     // Without a surface the video plays to its end all the same.
     player.SetParentWindow(nullptr);
