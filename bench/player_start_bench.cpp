@@ -94,11 +94,11 @@ public:
         setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         setenv("PULSE_RUNTIME_PATH", (dir / "runtime").c_str(), 1);
-        pid_ = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                      "--disallow-exit", "--use-pid-file=no", "--log-target=stderr",
-                      "--log-level=error",
-                      "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
-                      "--load=module-null-sink sink_name=bench"});
+        pid_ =
+            Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
+                   "--use-pid-file=no", "--log-target=stderr", "--log-level=error",
+                   "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
+                   "--load=module-null-sink sink_name=bench"});
         if (pid_ < 0) {
             throw std::runtime_error("pulseaudio cannot be started");
         }
@@ -338,8 +338,8 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
     state.counters["spawned_missed"] = spawned.missed;
     state.counters["median_ratio"] = mine.median > 0 ? spawned.median / mine.median : 0;
     std::printf("lateness of sound after the scheduled second, %d clicks each (ms):\n", clicks);
-    std::printf("  player  : median %.1f  p99 %.1f  max %.1f  missed %d\n", mine.median,
-                mine.p99, mine.max, mine.missed);
+    std::printf("  player  : median %.1f  p99 %.1f  max %.1f  missed %d\n", mine.median, mine.p99,
+                mine.max, mine.missed);
     std::printf("  player  : click of 100 ms heard for median %.1f, min %.1f\n", heard.median,
                 state.counters["player_heard_min_ms"].value);
     std::printf("  spawned : median %.1f  p99 %.1f  max %.1f  missed %d\n", spawned.median,

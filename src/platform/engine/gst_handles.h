@@ -69,7 +69,9 @@ struct GFree {
 };
 using CharPtr = std::unique_ptr<gchar, GFree>;
 
-inline std::string ToString(const gchar* text) { return text != nullptr ? text : ""; }
+inline std::string ToString(const gchar* text) {
+    return text != nullptr ? text : "";
+}
 
 // The text of an error message and its debug detail, for the standard error stream.
 inline std::string DescribeError(GstMessage* message) {

@@ -155,7 +155,9 @@ GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
     return GST_FLOW_OK;
 }
 
-void DeleteTapRef(gpointer data) { delete static_cast<std::shared_ptr<VideoTap>*>(data); }
+void DeleteTapRef(gpointer data) {
+    delete static_cast<std::shared_ptr<VideoTap>*>(data);
+}
 
 // A broken picture in a video decoder drops frames instead of stopping the whole file, so the
 // sound of a video with a damaged stream goes on.
@@ -240,7 +242,8 @@ public:
     // deadline passed.
     Outcome WaitPrerolled(Clock::time_point deadline) {
         while (!settled) {
-            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
             if (left.count() <= 0) {
                 return Outcome::kTimedOut;
             }
@@ -289,10 +292,9 @@ public:
             return false;
         }
         auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-        return left.count() > 0 &&
-               gst_element_get_state(playbin.get(), nullptr, nullptr,
-                                     static_cast<GstClockTime>(left.count())) ==
-                   GST_STATE_CHANGE_SUCCESS;
+        return left.count() > 0 && gst_element_get_state(playbin.get(), nullptr, nullptr,
+                                                         static_cast<GstClockTime>(left.count())) ==
+                                       GST_STATE_CHANGE_SUCCESS;
     }
 
     // Reads what the bus has gathered since the last call: the end of the file and errors.
@@ -305,8 +307,7 @@ public:
                 case GST_MESSAGE_ERROR:
                     if (!ended) {
                         std::cerr << "chimeon: playback of " << path
-                                  << " ended by an error: " << DescribeError(message.get())
-                                  << "\n";
+                                  << " ended by an error: " << DescribeError(message.get()) << "\n";
                         MarkEnded();
                     }
                     broken = true;
@@ -323,8 +324,7 @@ public:
 
     void QueryDuration() {
         gint64 duration = 0;
-        if (gst_element_query_duration(playbin.get(), GST_FORMAT_TIME, &duration) &&
-            duration > 0) {
+        if (gst_element_query_duration(playbin.get(), GST_FORMAT_TIME, &duration) && duration > 0) {
             durationMs = duration / kNsPerMs;
             estimated = false;
         }
@@ -377,7 +377,7 @@ public:
         settled = true;
         error = DescribeError(message);
         bool fromOutput = audioSink && gst_object_has_as_ancestor(GST_MESSAGE_SRC(message),
-                                                                   GST_OBJECT(audioSink.get()));
+                                                                  GST_OBJECT(audioSink.get()));
         outcome = fromOutput ? Outcome::kNoOutput : Outcome::kUnplayable;
     }
 
@@ -395,8 +395,8 @@ public:
     std::string error;
 
     int prerolledVolume = kNormalPlayerVolume;  // the volume the waiting first buffer went through
-    bool atStart = true;
-    bool playing = false;  // prerolled at 0 and not moved since: a Seek(0) has nothing to do
+    bool atStart = true;  // prerolled at 0 and not moved since: a Seek(0) has nothing to do
+    bool playing = false;
     bool ended = false;
     bool broken = false;  // an error stopped it; it stays at its end until closed
     std::int64_t durationMs = -1;
@@ -426,7 +426,9 @@ void GstMediaPlayer::SetParentWindow(SurfaceHandle surface) {
     }
 }
 
-void GstMediaPlayer::SetFile(std::string_view path) { file_ = std::string(path); }
+void GstMediaPlayer::SetFile(std::string_view path) {
+    file_ = std::string(path);
+}
 
 std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
                                                         bool* outputMissing) {
@@ -493,10 +495,9 @@ std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
     if (!uri) {
         return nullptr;
     }
-    g_object_set(pipeline->playbin.get(), "uri", uri.get(), "audio-sink",
-                 pipeline->audioSink.get(), "flags",
-                 gst::kPlayFlagVideo | gst::kPlayFlagAudio | gst::kPlayFlagSoftVolume, "volume",
-                 1.0, nullptr);
+    g_object_set(pipeline->playbin.get(), "uri", uri.get(), "audio-sink", pipeline->audioSink.get(),
+                 "flags", gst::kPlayFlagVideo | gst::kPlayFlagAudio | gst::kPlayFlagSoftVolume,
+                 "volume", 1.0, nullptr);
     if (videoSink) {
         g_object_set(pipeline->playbin.get(), "video-sink", videoSink.get(), nullptr);
     }
@@ -519,7 +520,9 @@ std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
     return pipeline;
 }
 
-void GstMediaPlayer::DiscardPrepared() { prepared_.reset(); }
+void GstMediaPlayer::DiscardPrepared() {
+    prepared_.reset();
+}
 
 void GstMediaPlayer::Prepare(std::string_view path) {
     std::string wanted(path);
@@ -573,8 +576,8 @@ bool GstMediaPlayer::Open() {
         pipeline = StartPipeline(file_, &outputMissing);
         if (!pipeline) {
             if (outputMissing) {
-                std::cerr << "chimeon: no audio output for " << file_ << " ("
-                          << lastOutputError_ << "); the next file tries again\n";
+                std::cerr << "chimeon: no audio output for " << file_ << " (" << lastOutputError_
+                          << "); the next file tries again\n";
             }
             return false;
         }
@@ -603,7 +606,9 @@ bool GstMediaPlayer::Open() {
     return true;
 }
 
-void GstMediaPlayer::Close() { active_.reset(); }
+void GstMediaPlayer::Close() {
+    active_.reset();
+}
 
 void GstMediaPlayer::Play() {
     if (!active_) {
@@ -677,6 +682,9 @@ std::int64_t GstMediaPlayer::GetPosition() {
         return pipeline.endMs;
     }
     std::int64_t position = pipeline.QueryPosition();
+    if (pipeline.estimated && position >= pipeline.durationMs) {
+        pipeline.QueryDuration();
+    }
     // Until the end is seen, the position stays short of the length: a file must never look
     // finished while its last sound is still on its way.
     std::int64_t limit = pipeline.durationMs > 0 ? pipeline.durationMs : pipeline.lengthGivenMs;

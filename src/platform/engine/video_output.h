@@ -19,7 +19,8 @@ struct VideoFrame {
 //
 // Present and Clear are called from the player's streaming thread as well as from the thread
 // that owns the player; an implementation copies what it needs and hands it to its own thread
-// (a widget repaints on the user-interface thread). Calls never overlap: the player serialises
+// (a widget repaints on the user-interface thread) and never waits for that thread: the player
+// may be closing the file on it at that moment. Calls never overlap: the player serialises
 // them, and none arrives after SetParentWindow(another surface), Close or the player's end
 // returned.
 class VideoOutput {

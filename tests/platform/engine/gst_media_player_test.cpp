@@ -129,7 +129,8 @@ private:
                      bool withSink = true) {
         std::string path = Path(name);
         if (!std::filesystem::exists(path)) {
-            std::string full = withSink ? description + " ! filesink location=" + path : description;
+            std::string full =
+                withSink ? description + " ! filesink location=" + path : description;
             EXPECT_TRUE(RunPipeline(full)) << full;
         }
         return path;
@@ -150,7 +151,9 @@ GstMediaPlayerOptions SinkOptions(const std::string& audioSink) {
 }
 
 // Fast: the file is decoded as quickly as the machine can.
-GstMediaPlayerOptions Unpaced() { return SinkOptions("fakesink sync=false"); }
+GstMediaPlayerOptions Unpaced() {
+    return SinkOptions("fakesink sync=false");
+}
 
 // Polls as the broadcast clock does until position and length meet; false if they never do.
 bool PlayToEnd(GstMediaPlayer& player) {
@@ -246,7 +249,8 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
     std::vector<FormatCase> cases = {
         {"wav", [] { return SharedMedia().Wav(); }, 1000, "wavparse"},
         {"mp3", [] { return SharedMedia().Mp3(); }, 1000, "mpegaudioparse"},
-        {"ten seconds of mp3 with a tag", [] { return SharedMedia().LongMp3(); }, 10000, "id3v2mux"},
+        {"ten seconds of mp3 with a tag", [] { return SharedMedia().LongMp3(); }, 10000,
+         "id3v2mux"},
         // The encoder's delay and padding lengthen it by up to a frame.
         {"vbr mp3", [] { return SharedMedia().VbrMp3(); }, 1050, "xingmux"},
         {"webm video with sound", [] { return SharedMedia().Webm(); }, 1000, "matroskademux"},
@@ -326,8 +330,8 @@ TEST(GstMediaPlayerTest, UnplayableFilesLeaveThePlayerClosed) {
     std::filesystem::copy_file(media.Wav(), dir / "locked.wav");
     chmod((dir / "locked.wav").c_str(), 0);
 
-    std::vector<std::string> names = {"missing.wav", "notes.txt", "empty.mp3", "truncated.mp3",
-                                      "folder.mp3", "pipe.wav", "locked.wav", ""};
+    std::vector<std::string> names = {"missing.wav", "notes.txt", "empty.mp3",  "truncated.mp3",
+                                      "folder.mp3",  "pipe.wav",  "locked.wav", ""};
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         std::string path = name.empty() ? "" : media.Path(name);
@@ -536,9 +540,10 @@ TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
     std::filesystem::copy_file(wav, dir / "changing.wav");
     GstMediaPlayer player(Unpaced());
     player.Prepare(media.Path("changing.wav"));
-    ASSERT_TRUE(RunPipeline("audiotestsrc num-buffers=30 samplesperbuffer=441 ! "
-                            "audio/x-raw,rate=44100,channels=1 ! wavenc ! filesink location=" +
-                            media.Path("changing.new")));
+    ASSERT_TRUE(
+        RunPipeline("audiotestsrc num-buffers=30 samplesperbuffer=441 ! "
+                    "audio/x-raw,rate=44100,channels=1 ! wavenc ! filesink location=" +
+                    media.Path("changing.new")));
     std::filesystem::rename(dir / "changing.new", dir / "changing.wav");
     player.SetFile(media.Path("changing.wav"));
     ASSERT_TRUE(player.Open());
