@@ -344,6 +344,14 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
                 state.counters["player_heard_min_ms"].value);
     std::printf("  spawned : median %.1f  p99 %.1f  max %.1f  missed %d\n", spawned.median,
                 spawned.p99, spawned.max, spawned.missed);
+    for (auto* list : {&playerLate, &baselineLate}) {
+        std::sort(list->begin(), list->end());
+        std::printf("  %s each:", list == &playerLate ? "player " : "spawned");
+        for (double late : *list) {
+            std::printf(" %.0f", late);
+        }
+        std::printf("\n");
+    }
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
 }
