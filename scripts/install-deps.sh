@@ -18,9 +18,7 @@ PACKAGES=(
     # and outputs; the encoders the tests make their media with
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-tools
-    gstreamer1.0-alsa gstreamer1.0-pulseaudio timgm6mb-soundfont
-    # a sound server without a sound card, for the measured start of a broadcast (bench/)
-    pulseaudio pulseaudio-utils
+    gstreamer1.0-plugins-base-apps gstreamer1.0-alsa gstreamer1.0-pulseaudio timgm6mb-soundfont
 )
 
 missing=()

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/engine/video_output.h"
+#include "support/pulse_null_sink.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
@@ -116,6 +117,11 @@ public:
         return Make("picture.webm",
                     "videotestsrc num-buffers=10 ! video/x-raw,width=64,height=48,framerate=25/1 "
                     "! vp8enc ! webmmux");
+    }
+    std::string ShortWav() {
+        return Make("short.wav",
+                    "audiotestsrc num-buffers=30 samplesperbuffer=441 ! "
+                    "audio/x-raw,rate=44100,channels=1 ! wavenc");
     }
     std::string Midi() {
         dir_.Write("note.mid", OneNoteMidi());
@@ -556,6 +562,34 @@ TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
     player.SetFile(media.Path("changing.wav"));
     EXPECT_FALSE(player.Open());
     ExpectClosed(player);
+}
+
+TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
+    std::string why;
+    if (!test::PulseNullSink::Start(&why)) {
+        GTEST_SKIP() << "no PulseAudio null sink: " << why;
+    }
+    std::string wav = SharedMedia().ShortWav();
+    GstMediaPlayer player;  // the default output: the sound server
+    testing::internal::CaptureStderr();
+    for (bool prepared : {false, true}) {
+        SCOPED_TRACE(prepared ? "prepared" : "opened from nothing");
+        if (prepared) {
+            player.Prepare(wav);
+        }
+        player.SetFile(wav);
+        ASSERT_TRUE(player.Open());
+        EXPECT_NEAR(player.GetLength(), 300, 50);
+        player.SetVolume(800);
+        player.Seek(0);
+        player.Play();
+        ASSERT_TRUE(PlayToEnd(player));
+        EXPECT_NEAR(player.GetPosition(), 300, 50);
+        player.Stop();
+        player.Close();
+    }
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }
 
 // Keeps what a display area would have drawn.
