@@ -564,6 +564,69 @@ TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
     ExpectClosed(player);
 }
 
+// Keeps what a display area would have drawn.
+class RecordingOutput : public VideoOutput {
+public:
+    void Present(const VideoFrame& frame) override {
+        ++frames;
+        width = frame.width;
+        height = frame.height;
+        stride = frame.stride;
+        firstPixel = frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16;
+    }
+    void Clear() override { ++clears; }
+
+    int frames = 0;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    int firstPixel = -1;
+    int clears = 0;
+};
+
+// The WebM clip with every picture's coded bytes scrambled: the container and the sound stay
+// intact (the video is track 1, written in SimpleBlocks of up to 16 KiB).
+std::string WithDamagedPictures(const std::string& clip, const std::string& damaged) {
+    std::ifstream in(clip, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int blocks = 0;
+    for (size_t i = bytes.find('\xa3'); i != std::string::npos; i = bytes.find('\xa3', i + 1)) {
+        auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+        if (i + 4 >= bytes.size() || (at(i + 1) & 0xc0) != 0x40) {
+            continue;
+        }
+        size_t size = (at(i + 1) & 0x3f) << 8 | at(i + 2);
+        size_t payload = i + 3 + 4;  // track number, timecode and flags
+        if (at(i + 3) != 0x81 || size < 24 || i + 3 + size > bytes.size()) {
+            continue;
+        }
+        for (size_t k = payload + 3; k < i + 3 + size - 4; ++k) {
+            bytes[k] = static_cast<char>(bytes[k] ^ 0x5a);
+        }
+        ++blocks;
+    }
+    EXPECT_GT(blocks, 10);
+    std::ofstream(damaged, std::ios::binary) << bytes;
+    return damaged;
+}
+
+TEST(GstMediaPlayerTest, DamagedPicturesNeverEndTheSound) {
+    Media& media = SharedMedia();
+    std::string damaged = WithDamagedPictures(media.Webm(), media.Path("damaged.webm"));
+    RecordingOutput surface;
+    GstMediaPlayer player(Unpaced());
+    for (VideoOutput* output : std::vector<VideoOutput*>{&surface, nullptr}) {
+        player.SetParentWindow(output);
+        player.SetFile(damaged);
+        ASSERT_TRUE(player.Open());
+        player.ShowMaximized();
+        player.Play();
+        ASSERT_TRUE(PlayToEnd(player));
+        EXPECT_NEAR(player.GetLength(), 1000, 50);
+        player.Close();
+    }
+}
+
 TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
     std::string why;
     if (!test::PulseNullSink::Start(&why)) {
@@ -591,26 +654,6 @@ TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }
-
-// Keeps what a display area would have drawn.
-class RecordingOutput : public VideoOutput {
-public:
-    void Present(const VideoFrame& frame) override {
-        ++frames;
-        width = frame.width;
-        height = frame.height;
-        stride = frame.stride;
-        firstPixel = frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16;
-    }
-    void Clear() override { ++clears; }
-
-    int frames = 0;
-    int width = 0;
-    int height = 0;
-    int stride = 0;
-    int firstPixel = -1;
-    int clears = 0;
-};
 
 TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
     Media& media = SharedMedia();
