@@ -14,8 +14,11 @@ PACKAGES=(
     libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
     # user interface: Qt 6 Widgets and a CJK font for the Chinese texts
     qt6-base-dev libgl-dev fonts-wqy-microhei
-    # MP3 files encoded at test time (gst-launch-1.0, audiotestsrc, lamemp3enc)
-    gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    # media player: GStreamer's playbin, its decoders (MP3, WAV, WebM, MIDI through fluiddec)
+    # and outputs; the encoders the tests make their media with
+    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
+    gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-tools
+    gstreamer1.0-plugins-base-apps gstreamer1.0-alsa gstreamer1.0-pulseaudio timgm6mb-soundfont
 )
 
 missing=()

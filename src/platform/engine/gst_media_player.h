@@ -1,0 +1,86 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/engine/media_player.h"
+
+namespace chimeon {
+
+class VideoOutput;
+
+namespace gst {
+class Pipeline;
+}
+
+struct GstMediaPlayerOptions {
+    // Builds the description of the audio sink for each new file ("fakesink sync=true" in
+    // tests). Empty: the sound server's sink (PulseAudio, or PipeWire through its PulseAudio
+    // service) when one answers, ALSA's default device otherwise.
+    std::function<std::string()> audioSink;
+    // Where video goes when no surface was given.
+    std::string hiddenVideoSink = "fakevideosink";
+    // The longest an Open may take before it gives up on a file that does not preroll.
+    std::chrono::milliseconds openTimeout{2000};
+};
+
+// The media player on GStreamer's playbin, one pipeline per open file.
+//
+// SurfaceHandle: a `VideoOutput*` (video_output.h), or null for no picture.
+//
+// Everything runs on the thread that owns the player: bus messages are read inside its calls
+// (end of stream and errors are noticed by the next GetPosition or GetLength), so no other
+// thread ever changes its state. Only decoded pictures travel from a streaming thread straight
+// to the VideoOutput.
+//
+// Prepare(path) opens and prerolls the file in a second pipeline; an Open of the same file
+// (unchanged on disk, same kind of surface) takes that pipeline over, renews its sound-server
+// stream and is done in a millisecond or two, so Play starts sound at once.
+class GstMediaPlayer final : public MediaPlayer {
+public:
+    explicit GstMediaPlayer(GstMediaPlayerOptions options = {});
+    ~GstMediaPlayer() override;
+    GstMediaPlayer(const GstMediaPlayer&) = delete;
+    GstMediaPlayer& operator=(const GstMediaPlayer&) = delete;
+
+    void SetParentWindow(SurfaceHandle surface) override;
+    void SetFile(std::string_view path) override;
+    bool Open() override;
+    void Close() override;
+    void Play() override;
+    void Stop() override;
+    void Seek(std::int64_t positionMs) override;
+    std::int64_t GetPosition() override;
+    std::int64_t GetLength() override;
+    // Takes 0 to 1000 (1000 is unity gain); anything outside is clamped, so a hand-edited
+    // percentage can never amplify the loudspeakers.
+    void SetVolume(int volume) override;
+    int GetVolume() const override { return volume_; }
+    void ShowMaximized() override;
+    void Prepare(std::string_view path) override;
+
+    // True while a file is open (for tests and diagnostics).
+    bool IsOpen() const { return active_ != nullptr; }
+
+private:
+    std::unique_ptr<gst::Pipeline> StartPipeline(const std::string& path, bool* outputMissing);
+    void DiscardPrepared();
+    void SeekPipeline(gst::Pipeline& pipeline, std::int64_t positionMs);
+
+    GstMediaPlayerOptions options_;
+    VideoOutput* surface_ = nullptr;
+    std::string file_;
+    int volume_ = 0;
+    std::string lastOutputError_;
+    std::unique_ptr<gst::Pipeline> active_;
+    std::unique_ptr<gst::Pipeline> prepared_;
+};
+
+// Makes GStreamer usable (once per process); false when it cannot start.
+bool EnsureGStreamer();
+
+}  // namespace chimeon
