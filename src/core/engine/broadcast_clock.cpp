@@ -63,7 +63,7 @@ void BroadcastClock::Start() {
     LocalDateTime now = parts_.clock.Now();
     loadedDate_ = DateOf(now);
     handled_.SwitchTo(loadedDate_);
-    lastStepSecond_.reset();
+    lastStepSecond_ = LocalSecond(now);  // nothing before the start is caught up
     SelectToday(now);
     if (mode_ == ControlMode::kAutomatic) {
         ArmDay();
@@ -104,6 +104,12 @@ void BroadcastClock::StopForReload() {
 void BroadcastClock::ChangeDay(const LocalDateTime& now) {
     KillStep();
     KillDay();
+    // The new day's first seconds are replayed (within the usual gap) even when no step ran
+    // yesterday evening, a day without broadcast.
+    std::int64_t midnight = LocalSecond(now) - LocalSecond(now) % kSecondsPerDay;
+    if (!lastStepSecond_ || *lastStepSecond_ < midnight - 1) {
+        lastStepSecond_ = midnight - 1;
+    }
     loadedDate_ = DateOf(now);
     handled_.SwitchTo(loadedDate_);
     StopForReload();
@@ -379,7 +385,8 @@ void BroadcastClock::SwitchToAutomatic() {
         return;
     }
     mode_ = ControlMode::kAutomatic;
-    lastStepSecond_.reset();  // seconds spent in manual mode are never caught up
+    // Seconds spent in manual mode are never caught up.
+    lastStepSecond_ = LocalSecond(parts_.clock.Now());
     ArmDay();
     ArmStep();
 }

@@ -330,6 +330,22 @@ TEST_F(BroadcastClockAtNightTest, ChangeOfDayToAMissingTableOrADayOffPlaysNothin
     }
 }
 
+TEST(BroadcastClockAfterAHolidayTest, FirstSecondOfTheDayIsNotLostToTheDayChecksPhase) {
+    // Sunday is a rest day: no step runs until the day check has loaded Monday, at some
+    // moment within Monday's first second.
+    for (int phase : {50, 500, 950}) {
+        ClockRig rig(MsFromLocal(2026, 12, 6, 23, 59, 40, phase));
+        rig.player.AddFile("/m/a.mp3", 60 * kSecond);
+        rig.WriteTable("Day1.dat", {Row("0:0:0", kOnce, "/m/a.mp3")});
+        rig.StartClock();
+        EXPECT_TRUE(rig.clock.NoBroadcastToday());
+        rig.RunUntil(23, 59, 59, 999);
+        EXPECT_FALSE(rig.stepTimer.IsArmed());
+        rig.RunForMs(1500);
+        EXPECT_EQ(rig.States(), "正播") << phase;
+    }
+}
+
 TEST_F(BroadcastClockAtNightTest, UnreadableTableKeepsTheRowsWaiting) {
     rig.player.AddFile("/m/a.mp3", 600 * kSecond);
     std::filesystem::create_directory(rig.dir / "Day2.dat");
