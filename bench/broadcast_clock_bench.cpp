@@ -143,7 +143,8 @@ constexpr std::int64_t kStartMs = 1'796'601'600'000;
 
 struct Bench {
     explicit Bench(const ScheduleTable& table)
-        : clock(time), player(time),
+        : clock(time),
+          player(time),
           broadcast(BroadcastClockParts{clock, player, lister, calendar, stepTimer, dayTimer, list,
                                         folder.path}) {
         for (int weekday = 0; weekday < 7; ++weekday) {

@@ -71,8 +71,8 @@ void BroadcastClock::Start() {
 }
 
 void BroadcastClock::SelectToday(const LocalDateTime& now) {
-    TodaySelection selection = SelectTodaysTable(now, parts_.calendar.Calendar(),
-                                                 parts_.programDirectory, parts_.list);
+    TodaySelection selection =
+        SelectTodaysTable(now, parts_.calendar.Calendar(), parts_.programDirectory, parts_.list);
     noBroadcastToday_ = selection.noBroadcastToday;
     statusText_ = std::move(selection.statusText);
     preparedPath_.clear();
@@ -465,8 +465,12 @@ void BroadcastClock::KillStep() {
     parts_.stepTimer.Kill();
 }
 
-void BroadcastClock::ArmDay() { parts_.dayTimer.Arm(); }
+void BroadcastClock::ArmDay() {
+    parts_.dayTimer.Arm();
+}
 
-void BroadcastClock::KillDay() { parts_.dayTimer.Kill(); }
+void BroadcastClock::KillDay() {
+    parts_.dayTimer.Kill();
+}
 
 }  // namespace chimeon

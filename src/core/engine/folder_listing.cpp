@@ -12,7 +12,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-unsigned char Folded(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+unsigned char Folded(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 
 bool NameBefore(const std::string& a, const std::string& b) {
     auto lessFolded = [](char x, char y) {

@@ -37,7 +37,9 @@ std::string Text(int seconds) {
            std::to_string(seconds % 60);
 }
 
-std::string DateOf(std::int64_t wallMs) { return DateText(LocalDateTimeFromMs(wallMs)); }
+std::string DateOf(std::int64_t wallMs) {
+    return DateText(LocalDateTimeFromMs(wallMs));
+}
 
 class Simulation : public TodayListObserver {
 public:
@@ -75,7 +77,9 @@ public:
 
 private:
     // --- random world -------------------------------------------------------------------
-    int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    int Uniform(int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random_);
+    }
     bool Chance(double p) { return std::bernoulli_distribution(p)(random_); }
 
     void MakeMedia() {
@@ -109,9 +113,10 @@ private:
             calendar.daysOff.push_back(randomDate());
         }
         for (int i = 0; i < 4; ++i) {
-            std::string table = Chance(0.2) ? "第八套"
-                                            : std::string(TableName(static_cast<TableId>(
-                                                  Uniform(0, kTableCount - 1))));
+            std::string table =
+                Chance(0.2)
+                    ? "第八套"
+                    : std::string(TableName(static_cast<TableId>(Uniform(0, kTableCount - 1))));
             calendar.extraWorkDays.push_back({randomDate(), table});
         }
         calendar.extraWorkDays.push_back({calendar.daysOff[0], "模板1"});
@@ -119,8 +124,8 @@ private:
 
     ScheduleTable MakeTable() {
         // Starts gather where trouble lives: around midnight, and in a busy morning hour.
-        static const int kClusters[][2] = {{0, 150}, {8 * 3600, 8 * 3600 + 1200},
-                                           {86400 - 150, 86399}};
+        static const int kClusters[][2] = {
+            {0, 150}, {8 * 3600, 8 * 3600 + 1200}, {86400 - 150, 86399}};
         ScheduleTable table;
         for (int n = Uniform(4, 16); n > 0; --n) {
             const auto& cluster = kClusters[Uniform(0, 2)];
@@ -343,8 +348,7 @@ private:
         }
         for (std::int64_t day = 0; day < 31; ++day) {
             daysWithoutBroadcast_ +=
-                IsBroadcastDay(DateOf(MsFromLocal(2026, 12, 1, 0, 0, 0) + day * kMsPerDay)) ? 0
-                                                                                              : 1;
+                IsBroadcastDay(DateOf(MsFromLocal(2026, 12, 1, 0, 0, 0) + day * kMsPerDay)) ? 0 : 1;
         }
     }
 
@@ -384,4 +388,3 @@ TEST(BroadcastClockSimulationTest, ThirtyDaysKeepTheRules) {
 
 }  // namespace
 }  // namespace chimeon
-

@@ -24,8 +24,8 @@ const std::string kOnce(kEndPlayOnce);
 
 ProgramItem Row(std::string start, std::string end, std::string path, std::string volume = "100",
                 std::string mode = "顺序") {
-    return ProgramItem{"t", std::move(start), std::move(end), std::move(volume), std::move(mode),
-                       std::move(path)};
+    return ProgramItem{
+        "t", std::move(start), std::move(end), std::move(volume), std::move(mode), std::move(path)};
 }
 
 // Monday 7 December 2026 ("Day1.dat"); Tuesday's table is "Day2.dat".
@@ -154,7 +154,8 @@ TEST_F(BroadcastClockTest, RandomFolderRepeatsItsOrderUntilTheEndAndReshufflesOn
         rig.player.AddFile(files.back(), kSecond);
     }
     rig.lister.SetFolder("/r/", files);
-    Start({Row("8:0:0", "8:0:20", "/r/", "100", "随机"), Row("8:1:0", "8:1:20", "/r/", "100", "随机")});
+    Start({Row("8:0:0", "8:0:20", "/r/", "100", "随机"),
+           Row("8:1:0", "8:1:20", "/r/", "100", "随机")});
 
     rig.RunUntil(8, 0, 59);
     EXPECT_FALSE(rig.clock.IsPlaying());
@@ -182,11 +183,16 @@ TEST(BroadcastClockVolumeTest, Mp3FilesGetTheirVolumeOthersKeepThePlayers) {
         const char* expected;  // "" for no volume set
     };
     const Case cases[] = {
-        {"/m/a.MP3", "50", "volume 500"},  {"/m/a.wav", "50", ""},
-        {"/m/a.mp3", "100", ""},           {"/m/a.mp3", "0", "volume 0"},
-        {"/m/a.mp3", " 80", "volume 800"}, {"/m/a.mp3", "80abc", "volume 800"},
-        {"/m/a.mp3", "abc", "volume 0"},   {"/m/a.mp3", "-5", "volume 0"},
-        {"/m/a.mp3", "150", "volume 1000"}, {".mp3", "50", ""},
+        {"/m/a.MP3", "50", "volume 500"},
+        {"/m/a.wav", "50", ""},
+        {"/m/a.mp3", "100", ""},
+        {"/m/a.mp3", "0", "volume 0"},
+        {"/m/a.mp3", " 80", "volume 800"},
+        {"/m/a.mp3", "80abc", "volume 800"},
+        {"/m/a.mp3", "abc", "volume 0"},
+        {"/m/a.mp3", "-5", "volume 0"},
+        {"/m/a.mp3", "150", "volume 1000"},
+        {".mp3", "50", ""},
     };
     for (const Case& c : cases) {
         ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));
@@ -201,6 +207,31 @@ TEST(BroadcastClockVolumeTest, Mp3FilesGetTheirVolumeOthersKeepThePlayers) {
             }
         }
         EXPECT_EQ(volumes, *c.expected ? Files{c.expected} : Files{}) << c.path << " " << c.volume;
+    }
+}
+
+TEST(BroadcastClockEndTimeTest, EndTimesAreComparedAsTimesOfDayOnly) {
+    struct Case {
+        const char* end;
+        bool playingAfterTwoSeconds;
+    };
+    const Case cases[] = {
+        {"8:0:30", true}, {"", false},  // empty: midnight, so at or before any start
+        {"7:0:0", false},               // before the start: ends at the first step after it
+        {"8:0:0", false},               // the start itself
+        {"8:1", false},                 // 8 h 0 min 1 s, not 8:1:0
+        {"8:1:x", true},                // 8:1:0
+    };
+    for (const Case& c : cases) {
+        ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));
+        rig.player.AddFile("/m/a.mp3", 600 * kSecond);
+        rig.WriteTable("Day1.dat", {Row("8:0:0", c.end, "/m/a.mp3")});
+        rig.StartClock();
+        rig.RunUntil(8, 0, 0, 5);
+        EXPECT_EQ(rig.States(), "正播") << c.end;
+        rig.RunUntil(8, 0, 2);
+        EXPECT_EQ(rig.clock.IsPlaying(), c.playingAfterTwoSeconds) << c.end;
+        EXPECT_EQ(rig.player.IsOpen(), c.playingAfterTwoSeconds) << c.end;
     }
 }
 
@@ -309,8 +340,8 @@ TEST_F(BroadcastClockAtNightTest, ChangeOfDayToAMissingTableOrADayOffPlaysNothin
             rig.calendar.calendar.daysOff = {"12/8/2026"};
             rig.WriteTable("Day2.dat", {Row("0:0:10", kOnce, "/m/a.mp3")});
         }
-        rig.WriteTable("Day1.dat", {Row("23:59:50", kOnce, "/m/a.mp3"),
-                                    Row("0:0:10", kOnce, "/m/a.mp3")});
+        rig.WriteTable("Day1.dat",
+                       {Row("23:59:50", kOnce, "/m/a.mp3"), Row("0:0:10", kOnce, "/m/a.mp3")});
         rig.StartClock();
         rig.RunUntil(23, 59, 51);
         EXPECT_EQ(rig.States(), "正播|待播");
@@ -565,10 +596,9 @@ TEST_F(BroadcastClockTest, ObserverHearsOfStartsEndsAndFailures) {
     rig.RunUntil(8, 0, 6);
     rig.clock.SetSelectedRow(0);
     rig.clock.PlayRow();
-    EXPECT_EQ(observer.events,
-              (Files{"table 今天播放星期一的节目表！", "start 0 /m/a.mp3", "end 0", "empty 1",
-                     "start 2 /m/bad.mp3 failed", "end 2", "start 3 /m/b.mp3", "end 3",
-                     "start 0 /m/a.mp3"}));
+    EXPECT_EQ(observer.events, (Files{"table 今天播放星期一的节目表！", "start 0 /m/a.mp3", "end 0",
+                                      "empty 1", "start 2 /m/bad.mp3 failed", "end 2",
+                                      "start 3 /m/b.mp3", "end 3", "start 0 /m/a.mp3"}));
 }
 
 }  // namespace

@@ -39,9 +39,9 @@ TEST(TimeNotBeforeTest, ReadsStoredTimesLeniently) {
         {"12:30", "12:0:30", true},
         {"0:0:0", "", true},  // the empty text is midnight
         {"", "0:0:1", false},
-        {"08:00:00", "8:0:0", true},  // leading zeros read as numbers
-        {"8:x:0", "8:0:0", true},     // not a number counts 0
-        {"8:5abc:0", "8:5:0", true},  // a number stops at the first non-digit
+        {"08:00:00", "8:0:0", true},                     // leading zeros read as numbers
+        {"8:x:0", "8:0:0", true},                        // not a number counts 0
+        {"8:5abc:0", "8:5:0", true},                     // a number stops at the first non-digit
         {"99999999999999999999:0:0", "23:59:59", true},  // no overflow
         {"23:0:0", "1:0:0", true},
     };

@@ -32,7 +32,8 @@ TEST(FileSystemDirectoryListerTest, ListsEveryRegularFileSortedByNameIgnoringCas
         names.push_back(std::filesystem::path(file).filename().string());
         EXPECT_TRUE(std::filesystem::is_regular_file(file)) << file;
     }
-    EXPECT_EQ(names, (std::vector<std::string>{".hidden.mp3", "A.wav", "b.mp3", "c.MID", "README"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{".hidden.mp3", "A.wav", "b.mp3", "c.MID", "README"}));
 
     // A folder stored on Windows: backslashes and another letter case.
     std::string stored = (dir / "music").string() + "\\";

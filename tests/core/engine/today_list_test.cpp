@@ -9,8 +9,8 @@ namespace chimeon {
 namespace {
 
 ProgramItem Item(std::string start, std::string path, std::string mode = "顺序") {
-    return ProgramItem{"title", std::move(start), "播完终止", "100", std::move(mode),
-                       std::move(path)};
+    return ProgramItem{"title", std::move(start), "播完终止",
+                       "100",   std::move(mode),  std::move(path)};
 }
 
 class RecordingObserver : public TodayListObserver {

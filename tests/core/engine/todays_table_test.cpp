@@ -63,8 +63,8 @@ TEST_F(TodaysTableTest, ChoosesByPrecedence) {
         {"first of two extra working days wins", Day(2010, 5, 2, 0), false,
          "今天播放模板3的节目表！", "template3"},
         {"day off", Day(2010, 10, 1, 5), true, "今天是节假日！", ""},
-        {"day off with a leading zero never matches", Day(2010, 10, 2, 6), true,
-         "今天是节假日！", ""},  // Saturday: a rest day by default
+        {"day off with a leading zero never matches", Day(2010, 10, 2, 6), true, "今天是节假日！",
+         ""},  // Saturday: a rest day by default
         {"ordinary Wednesday", Day(2010, 10, 6, 3), false, "今天播放星期三的节目表！", "day3"},
         {"Sunday rest day", Day(2010, 10, 3, 0), true, "今天是节假日！", ""},
     };
