@@ -23,9 +23,20 @@ void CutAtColon(std::string_view text, std::string_view& before, std::string_vie
 }  // namespace
 
 std::string TimeText(int secondOfDay) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%d:%d:%d", secondOfDay / 3600, secondOfDay / 60 % 60,
-                  secondOfDay % 60);
+    // Formatted by hand: a step makes several of these, and they must stay cheap.
+    std::string text;
+    text.reserve(8);
+    auto append = [&text](int value) {
+        if (value >= 10) {
+            text.push_back(static_cast<char>('0' + value / 10));
+        }
+        text.push_back(static_cast<char>('0' + value % 10));
+    };
+    append(secondOfDay / 3600 % 100);
+    text.push_back(':');
+    append(secondOfDay / 60 % 60);
+    text.push_back(':');
+    append(secondOfDay % 60);
     return text;
 }
 
