@@ -14,21 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the player is given for a stored path: the file it names, ignoring letter case, or the
-// path as stored (the player then fails to open it). Nothing for an existing entry that is not a
-// regular file: a FIFO or a device could block the player and with it the clock.
-std::optional<std::string> PlayablePath(const std::string& storedPath) {
-    auto resolved = ResolvePathIgnoringCase(storedPath);
-    if (!resolved) {
-        return storedPath;
-    }
-    std::error_code error;
-    if (!fs::is_regular_file(*resolved, error)) {
-        return std::nullopt;
-    }
-    return resolved->string();
-}
-
 bool IsMp3Path(std::string_view path) {
     if (path.size() <= 4) {
         return false;
@@ -84,7 +69,7 @@ void BroadcastClock::SelectToday(const LocalDateTime& now) {
     }
 }
 
-void BroadcastClock::StopForReload() {
+void BroadcastClock::StopForReload(EndCause cause) {
     if (!playing_) {
         return;
     }
@@ -93,12 +78,16 @@ void BroadcastClock::StopForReload() {
     // The reload replaces the rows, but a table that cannot be read keeps them: never leave a
     // row shown as playing when nothing plays.
     parts_.list.SetCell(currentRow_, kColumnState, kStateWaiting);
+    ReportEnd(cause);
     playing_ = false;
     silenced_ = false;
-    if (observer_ != nullptr && !finishReported_) {
-        observer_->OnRowFinished(currentRow_);
+}
+
+void BroadcastClock::ReportEnd(EndCause cause) {
+    if (observer_ != nullptr && !endReported_) {
+        observer_->OnRowEnded(currentRow_, cause);
     }
-    finishReported_ = false;
+    endReported_ = true;
 }
 
 void BroadcastClock::ChangeDay(const LocalDateTime& now) {
@@ -112,7 +101,7 @@ void BroadcastClock::ChangeDay(const LocalDateTime& now) {
     }
     loadedDate_ = DateOf(now);
     handled_.SwitchTo(loadedDate_);
-    StopForReload();
+    StopForReload(EndCause::kChangeOfDay);
     SelectToday(now);
     if (mode_ == ControlMode::kAutomatic) {
         ArmDay();
@@ -167,7 +156,7 @@ void BroadcastClock::StepSecond(int secondOfDay) {
     handled_.Set(secondOfDay);
     int row = parts_.list.FirstRowStartingAt(now);
     if (row >= 0) {
-        StartChain(row);
+        StartChain(row, StartCause::kTime, secondOfDay);
     }
 }
 
@@ -202,14 +191,14 @@ void BroadcastClock::WatchCurrent(const std::string& now) {
             ShowAndPlay();
             return;
         }
-        FinishItem();
+        FinishItem(EndCause::kPlayedThrough);
         return;
     }
 
     if (TimeNotBefore(now, end)) {
         player.Stop();
         player.Close();
-        FinishItem();
+        FinishItem(EndCause::kEndTimeReached);
         return;
     }
     if (silenced_ || player.GetPosition() != player.GetLength()) {
@@ -225,19 +214,29 @@ void BroadcastClock::WatchCurrent(const std::string& now) {
     ShowAndPlay();
 }
 
-void BroadcastClock::OpenFile(const std::string& path, int row) {
+bool BroadcastClock::OpenFile(const std::string& path, int row) {
     MediaPlayer& player = parts_.player;
     preparedPath_.clear();
-    auto playable = PlayablePath(path);
-    bool opened = false;
-    if (playable) {
-        player.SetParentWindow(surface_);
-        player.SetFile(*playable);
-        opened = player.Open();
+    auto resolved = ResolvePathIgnoringCase(path);
+    std::error_code error;
+    if (resolved && !fs::is_regular_file(*resolved, error)) {
+        // A FIFO or a device could block the player, and with it the clock: never opened.
+        if (observer_ != nullptr) {
+            observer_->OnPlayFailed(row, resolved->string(), FailureCause::kUnplayable,
+                                    "not a regular file");
+        }
+        return false;
     }
-    if (observer_ != nullptr) {
-        observer_->OnFileStarted(row, playable ? *playable : path, opened);
+    std::string file = resolved ? resolved->string() : path;
+    player.SetParentWindow(surface_);
+    player.SetFile(file);
+    bool opened = player.Open();
+    if (!opened && observer_ != nullptr) {
+        observer_->OnPlayFailed(row, file,
+                                resolved ? FailureCause::kUnplayable : FailureCause::kFileMissing,
+                                resolved ? "the player cannot open it" : "no such file");
     }
+    return opened;
 }
 
 void BroadcastClock::ShowAndPlay() {
@@ -255,7 +254,7 @@ std::vector<std::string> BroadcastClock::ListFolderFiles(std::string_view folder
     return files;
 }
 
-bool BroadcastClock::StartRow(int row) {
+bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
     TodayList& list = parts_.list;
     if (row < 0 || row >= list.RowCount()) {
         return false;
@@ -266,7 +265,8 @@ bool BroadcastClock::StartRow(int row) {
         std::vector<std::string> files = ListFolderFiles(path, row);
         if (files.empty()) {
             if (observer_ != nullptr) {
-                observer_->OnRowNotStarted(row);
+                observer_->OnPlayFailed(row, path, FailureCause::kFileMissing,
+                                        "the folder holds no file");
             }
             return false;
         }
@@ -290,37 +290,42 @@ bool BroadcastClock::StartRow(int row) {
     currentRow_ = row;
     playing_ = true;
     silenced_ = false;
-    finishReported_ = false;
+    endReported_ = false;
+    if (observer_ != nullptr) {
+        observer_->OnRowStarted(row, currentIsFolder_ ? folderFiles_.front() : path, cause,
+                                scheduledSecond);
+    }
     list.SetCell(row, kColumnState, kStatePlaying);
     return true;
 }
 
-bool BroadcastClock::StartChain(int row) {
+bool BroadcastClock::StartChain(int row, StartCause cause, int scheduledSecond) {
     for (;; ++row) {
         if (row < 0 || row >= parts_.list.RowCount()) {
             return false;
         }
-        if (StartRow(row)) {
+        if (StartRow(row, cause, scheduledSecond)) {
             return true;
         }
         if (!IsChained(row + 1)) {
             return false;
         }
+        if (cause == StartCause::kTime) {
+            cause = StartCause::kChain;  // the rows after a folder without files follow it
+            scheduledSecond = -1;
+        }
     }
 }
 
-void BroadcastClock::FinishItem() {
+void BroadcastClock::FinishItem(EndCause cause) {
     if (!playing_) {
         return;
     }
     int finished = currentRow_;
     silenced_ = false;
     parts_.list.SetCell(finished, kColumnState, kStateWaiting);
-    if (observer_ != nullptr && !finishReported_) {
-        observer_->OnRowFinished(finished);
-    }
-    finishReported_ = false;
-    if (!IsChained(finished + 1) || !StartChain(finished + 1)) {
+    ReportEnd(cause);
+    if (!IsChained(finished + 1) || !StartChain(finished + 1, StartCause::kChain)) {
         playing_ = false;
     }
 }
@@ -339,10 +344,7 @@ void BroadcastClock::PlayRow() {
         parts_.player.Close();
         list.SetCell(currentRow_, kColumnState, kStateWaiting);
         silenced_ = true;  // stays current, as after "停止", if nothing else starts
-        if (observer_ != nullptr && !finishReported_) {
-            observer_->OnRowFinished(currentRow_);
-        }
-        finishReported_ = true;
+        ReportEnd(EndCause::kStoppedByOperator);
     }
     for (;; ++row) {
         if (StartRow(row)) {
@@ -365,13 +367,10 @@ void BroadcastClock::StopCurrent() {
     parts_.player.Stop();
     parts_.list.SetCell(currentRow_, kColumnState, kStateWaiting);
     parts_.player.Close();
+    ReportEnd(EndCause::kStoppedByOperator);
     if (mode_ == ControlMode::kManual) {
         playing_ = false;
         silenced_ = false;
-        if (observer_ != nullptr && !finishReported_) {
-            observer_->OnRowFinished(currentRow_);
-        }
-        finishReported_ = false;
         return;
     }
     // Automatic: the item stays current and silent; a play-once item finishes at the next step
@@ -403,7 +402,7 @@ void BroadcastClock::SwitchToManual() {
 void BroadcastClock::ApplyNewSettings() {
     KillStep();
     KillDay();
-    StopForReload();
+    StopForReload(EndCause::kStoppedByOperator);
     LocalDateTime now = parts_.clock.Now();
     loadedDate_ = DateOf(now);
     handled_.SwitchTo(loadedDate_);

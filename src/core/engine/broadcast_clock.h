@@ -68,9 +68,12 @@ public:
     // and never more than kMaxStepIntervalMs.
     int MillisecondsUntilNextStep() const;
 
-    bool StartRow(int row);
-    bool StartChain(int row);
-    void FinishItem();
+    // Start row `row` (or, past folder rows without files, its chained successors); the cause and
+    // due second are only reported to the observer.
+    bool StartRow(int row, StartCause cause = StartCause::kHand, int scheduledSecond = -1);
+    bool StartChain(int row, StartCause cause = StartCause::kHand, int scheduledSecond = -1);
+    // The current item has ended: its chained successor starts, or the clock goes idle.
+    void FinishItem(EndCause cause = EndCause::kPlayedThrough);
     // The files of a folder row in play order (shuffled anew when its mode is "随机").
     std::vector<std::string> ListFolderFiles(std::string_view folder, int row) const;
 
@@ -122,10 +125,12 @@ private:
 
     void ChangeDay(const LocalDateTime& now);
     void SelectToday(const LocalDateTime& now);
-    void StopForReload();
+    void StopForReload(EndCause cause);
+    void ReportEnd(EndCause cause);
     void StepSecond(int secondOfDay);
     void WatchCurrent(const std::string& now);
-    void OpenFile(const std::string& path, int row);
+    // Gives the player the file; false when it cannot play (reported as a failure).
+    bool OpenFile(const std::string& path, int row);
     void ShowAndPlay();
     void PrepareUpcoming(int secondOfDay);
     void PrepareOnce(const std::string& storedPath);
@@ -155,8 +160,8 @@ private:
     HandledSeconds handled_;
     std::optional<std::int64_t> lastStepSecond_;  // continuous local second of the last step
     bool stepArmed_ = false;
-    // The current item's end was already reported (it was replaced by the operator's "播放").
-    bool finishReported_ = false;
+    // The current item's end was already reported (the operator stopped it).
+    bool endReported_ = false;
     std::string preparedPath_;
 };
 

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/history/play_history.h"
 #include "core/schedule/holiday_calendar.h"
 
 namespace chimeon {
@@ -33,7 +34,8 @@ public:
     virtual const HolidayCalendar& Calendar() const = 0;
 };
 
-// What the clock did, for whoever keeps a record of it. Every method may be left as it is.
+// What the clock did, for whoever keeps a record of it (the play history). Every method may be
+// left as it is. Calls come on the clock's thread, right after the act they report.
 class BroadcastClockObserver {
 public:
     virtual ~BroadcastClockObserver() = default;
@@ -42,17 +44,29 @@ public:
         (void)status;
         (void)noBroadcastToday;
     }
-    // Row `row` began playing `file` (a folder item's file, or the item's own path); `opened`
-    // is false when the player could not open it (it then plays nothing).
-    virtual void OnFileStarted(int row, std::string_view file, bool opened) {
+    // Row `row` was asked to play `file` (a folder item's first file, or its own path).
+    // `scheduledSecond` is the second of the day it was due when it started by time, else -1.
+    virtual void OnRowStarted(int row, std::string_view file, StartCause cause,
+                              int scheduledSecond) {
         (void)row;
         (void)file;
-        (void)opened;
+        (void)cause;
+        (void)scheduledSecond;
     }
-    // A folder row could not start because its folder holds no file.
-    virtual void OnRowNotStarted(int row) { (void)row; }
-    // Row `row` finished (end of play, end time, or after an operator's stop).
-    virtual void OnRowFinished(int row) { (void)row; }
+    // The current row stopped being current, or (stopped by the operator) went silent.
+    virtual void OnRowEnded(int row, EndCause cause) {
+        (void)row;
+        (void)cause;
+    }
+    // A file of row `row` cannot play (it plays nothing and ends by the item's rule), or a
+    // folder row holds no file (the row does not start).
+    virtual void OnPlayFailed(int row, std::string_view path, FailureCause cause,
+                              std::string_view reason) {
+        (void)row;
+        (void)path;
+        (void)cause;
+        (void)reason;
+    }
 };
 
 }  // namespace chimeon

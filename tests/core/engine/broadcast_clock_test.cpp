@@ -577,28 +577,46 @@ public:
     void OnTableSelected(std::string_view status, bool noBroadcast) override {
         events.push_back("table " + std::string(status) + (noBroadcast ? " off" : ""));
     }
-    void OnFileStarted(int row, std::string_view file, bool opened) override {
-        events.push_back("start " + std::to_string(row) + " " + std::string(file) +
-                         (opened ? "" : " failed"));
+    void OnRowStarted(int row, std::string_view file, StartCause cause, int second) override {
+        events.push_back("start " + std::to_string(row) + " " + std::string(file) + " " +
+                         std::string(StartCauseName(cause)) +
+                         (second >= 0 ? " " + TimeText(second) : ""));
     }
-    void OnRowNotStarted(int row) override { events.push_back("empty " + std::to_string(row)); }
-    void OnRowFinished(int row) override { events.push_back("end " + std::to_string(row)); }
+    void OnRowEnded(int row, EndCause cause) override {
+        events.push_back("end " + std::to_string(row) + " " + std::string(EndCauseName(cause)));
+    }
+    void OnPlayFailed(int row, std::string_view path, FailureCause cause,
+                      std::string_view) override {
+        events.push_back("failed " + std::to_string(row) + " " + std::string(path) + " " +
+                         std::string(FailureCauseName(cause)));
+    }
     Files events;
 };
 
-TEST_F(BroadcastClockTest, ObserverHearsOfStartsEndsAndFailures) {
+TEST_F(BroadcastClockTest, ObserverHearsHowRowsStartEndAndFail) {
     RecordingClockObserver observer;
     rig.clock.SetObserver(&observer);
     rig.player.AddFile("/m/a.mp3", kSecond);
     rig.player.AddFile("/m/b.mp3", 60 * kSecond);
     Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("续播", kOnce, "/empty/"),
-           Row("续播", kOnce, "/m/bad.mp3"), Row("8:0:5", kOnce, "/m/b.mp3")});
-    rig.RunUntil(8, 0, 6);
+           Row("续播", kOnce, "/m/bad.mp3"), Row("8:0:5", "8:0:8", "/m/b.mp3"),
+           Row("8:0:10", kOnce, "/empty/"), Row("续播", kOnce, "/m/b.mp3")});
+    rig.RunUntil(8, 0, 11);
+    rig.clock.StopCurrent();
+    rig.RunForMs(500);
     rig.clock.SetSelectedRow(0);
     rig.clock.PlayRow();
-    EXPECT_EQ(observer.events, (Files{"table 今天播放星期一的节目表！", "start 0 /m/a.mp3", "end 0",
-                                      "empty 1", "start 2 /m/bad.mp3 failed", "end 2",
-                                      "start 3 /m/b.mp3", "end 3", "start 0 /m/a.mp3"}));
+    rig.RunUntil(23, 59, 59, 999);
+    rig.RunForMs(1000);
+    EXPECT_EQ(
+        observer.events,
+        (Files{"table 今天播放星期一的节目表！", "start 0 /m/a.mp3 time 8:0:0", "end 0 played",
+               "failed 1 /empty/ missing", "failed 2 /m/bad.mp3 missing",
+               "start 2 /m/bad.mp3 chain", "end 2 played", "start 3 /m/b.mp3 time 8:0:5",
+               "end 3 end_time", "failed 4 /empty/ missing", "start 5 /m/b.mp3 chain",
+               "end 5 stopped", "start 0 /m/a.mp3 hand", "end 0 played", "failed 1 /empty/ missing",
+               "failed 2 /m/bad.mp3 missing", "start 2 /m/bad.mp3 chain", "end 2 played",
+               "table 今天播放星期二的节目表！"}));
 }
 
 }  // namespace
