@@ -1,6 +1,7 @@
 #include "support/clock_rig.h"
 
 #include <limits>
+#include <stdexcept>
 
 #include "core/engine/clock_text.h"
 #include "core/schedule/schedule_file.h"
