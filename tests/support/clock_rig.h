@@ -69,8 +69,6 @@ private:
     std::int64_t wallOffsetMs_ = 0;
     std::int64_t nextStepMs_ = 0;
     std::int64_t nextDayMs_ = 0;
-    bool stepScheduled_ = false;
-    bool dayScheduled_ = false;
     int stepArmCount_ = 0;
     int dayArmCount_ = 0;
 };
