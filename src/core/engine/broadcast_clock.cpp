@@ -1,0 +1,475 @@
+#include "core/engine/broadcast_clock.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "core/engine/clock_text.h"
+#include "core/engine/folder_listing.h"
+#include "core/engine/todays_table.h"
+#include "core/io/file_io.h"
+
+namespace chimeon {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsMp3Path(std::string_view path) {
+    if (path.size() <= 4) {
+        return false;
+    }
+    std::string_view tail = path.substr(path.size() - 4);
+    return EqualsIgnoringCase(tail, ".mp3");
+}
+
+}  // namespace
+
+void BroadcastClock::HandledSeconds::SwitchTo(const DateKey& date) {
+    if (current_->date == date) {
+        return;
+    }
+    std::swap(current_, previous_);
+    if (current_->date != date) {
+        current_->date = date;
+        current_->seconds.reset();
+    }
+}
+
+BroadcastClock::BroadcastClock(BroadcastClockParts parts) : parts_(std::move(parts)) {}
+
+BroadcastClock::~BroadcastClock() = default;
+
+std::int64_t BroadcastClock::LocalSecond(const LocalDateTime& now) {
+    int second = std::clamp(now.hour * 3600 + now.minute * 60 + now.second, 0, kSecondsPerDay - 1);
+    return DaysFromCivil(now.year, now.month, now.day) * kSecondsPerDay + second;
+}
+
+void BroadcastClock::Start() {
+    LocalDateTime now = parts_.clock.Now();
+    loadedDate_ = DateOf(now);
+    handled_.SwitchTo(loadedDate_);
+    lastStepSecond_ = LocalSecond(now);  // nothing before the start is caught up
+    SelectToday(now);
+    if (mode_ == ControlMode::kAutomatic) {
+        ArmDay();
+    }
+}
+
+void BroadcastClock::SelectToday(const LocalDateTime& now) {
+    TodaySelection selection =
+        SelectTodaysTable(now, parts_.calendar.Calendar(), parts_.programDirectory, parts_.list);
+    noBroadcastToday_ = selection.noBroadcastToday;
+    statusText_ = std::move(selection.statusText);
+    preparedPath_.clear();
+    if (!noBroadcastToday_ && mode_ == ControlMode::kAutomatic) {
+        ArmStep();
+    }
+    if (observer_ != nullptr) {
+        observer_->OnTableSelected(statusText_, noBroadcastToday_);
+    }
+}
+
+void BroadcastClock::StopForReload(EndCause cause) {
+    if (!playing_) {
+        return;
+    }
+    parts_.player.Stop();
+    parts_.player.Close();
+    // The reload replaces the rows, but a table that cannot be read keeps them: never leave a
+    // row shown as playing when nothing plays.
+    parts_.list.SetCell(currentRow_, kColumnState, kStateWaiting);
+    ReportEnd(cause);
+    playing_ = false;
+    silenced_ = false;
+}
+
+void BroadcastClock::ReportEnd(EndCause cause) {
+    if (observer_ != nullptr && !endReported_) {
+        observer_->OnRowEnded(currentRow_, cause);
+    }
+    endReported_ = true;
+}
+
+void BroadcastClock::ChangeDay(const LocalDateTime& now) {
+    KillStep();
+    KillDay();
+    // The new day's first seconds are replayed (within the usual gap) even when no step ran
+    // yesterday evening, a day without broadcast.
+    std::int64_t midnight = LocalSecond(now) - LocalSecond(now) % kSecondsPerDay;
+    if (!lastStepSecond_ || *lastStepSecond_ < midnight - 1) {
+        lastStepSecond_ = midnight - 1;
+    }
+    loadedDate_ = DateOf(now);
+    handled_.SwitchTo(loadedDate_);
+    StopForReload(EndCause::kChangeOfDay);
+    SelectToday(now);
+    if (mode_ == ControlMode::kAutomatic) {
+        ArmDay();
+    }
+}
+
+void BroadcastClock::DayCheck() {
+    LocalDateTime now = parts_.clock.Now();
+    if (DateOf(now) != loadedDate_) {
+        ChangeDay(now);
+    }
+}
+
+void BroadcastClock::Step() {
+    LocalDateTime now = parts_.clock.Now();
+    if (DateOf(now) != loadedDate_) {
+        ChangeDay(now);
+        if (!stepArmed_) {
+            return;  // a day without broadcast
+        }
+    }
+    std::int64_t second = LocalSecond(now);
+    std::int64_t dayStart = second - second % kSecondsPerDay;
+    if (lastStepSecond_ && second - *lastStepSecond_ > 1 &&
+        second - *lastStepSecond_ <= kMaxReplayGapSeconds) {
+        // Seconds in which no step ran, as if one had; yesterday's last seconds are over.
+        for (std::int64_t t = std::max(*lastStepSecond_ + 1, dayStart); t < second; ++t) {
+            StepSecond(static_cast<int>(t - dayStart));
+        }
+    }
+    lastStepSecond_ = second;
+    int secondOfDay = static_cast<int>(second - dayStart);
+    StepSecond(secondOfDay);
+    if (!playing_) {
+        PrepareUpcoming(secondOfDay);
+    }
+}
+
+void BroadcastClock::StepSecond(int secondOfDay) {
+    std::string now = TimeText(secondOfDay);
+    if (playing_) {
+        WatchCurrent(now);
+        if (playing_) {
+            return;
+        }
+        // The item ended in this step: this second's start is looked at at once, as the next
+        // step of the same second would.
+    }
+    if (handled_.Test(secondOfDay)) {
+        return;
+    }
+    handled_.Set(secondOfDay);
+    int row = parts_.list.FirstRowStartingAt(now);
+    if (row >= 0) {
+        StartChain(row, StartCause::kTime, secondOfDay);
+    }
+}
+
+void BroadcastClock::WatchCurrent(const std::string& now) {
+    MediaPlayer& player = parts_.player;
+    const std::string end = parts_.list.Cell(currentRow_, kColumnEnd);
+    const int fileCount = static_cast<int>(folderFiles_.size());
+
+    if (end == kEndPlayOnce) {
+        if (!silenced_) {
+            std::int64_t position = player.GetPosition();
+            std::int64_t length = player.GetLength();
+            if (position != length) {
+                if (length - position <= kPrepareLeadSeconds * 1000) {
+                    if (currentIsFolder_ && folderIndex_ + 1 < fileCount) {
+                        PrepareOnce(folderFiles_[static_cast<size_t>(folderIndex_ + 1)]);
+                    } else if (IsChained(currentRow_ + 1)) {
+                        const std::string& next = parts_.list.Cell(currentRow_ + 1, kColumnPath);
+                        if (!IsFolderPath(next)) {
+                            PrepareOnce(next);
+                        }
+                    }
+                }
+                return;
+            }
+        }
+        player.Stop();
+        player.Close();
+        if (!silenced_ && currentIsFolder_ && folderIndex_ + 1 < fileCount) {
+            ++folderIndex_;
+            OpenFile(folderFiles_[static_cast<size_t>(folderIndex_)], currentRow_);
+            ShowAndPlay();
+            return;
+        }
+        FinishItem(EndCause::kPlayedThrough);
+        return;
+    }
+
+    if (TimeNotBefore(now, end)) {
+        player.Stop();
+        player.Close();
+        FinishItem(EndCause::kEndTimeReached);
+        return;
+    }
+    if (silenced_ || player.GetPosition() != player.GetLength()) {
+        return;
+    }
+    // Reached the end before the end time: the file again, or the folder's next file.
+    player.Stop();
+    if (currentIsFolder_ && fileCount > 0) {
+        player.Close();
+        folderIndex_ = folderIndex_ >= fileCount - 1 ? 0 : folderIndex_ + 1;
+        OpenFile(folderFiles_[static_cast<size_t>(folderIndex_)], currentRow_);
+    }
+    ShowAndPlay();
+}
+
+bool BroadcastClock::OpenFile(const std::string& path, int row) {
+    MediaPlayer& player = parts_.player;
+    preparedPath_.clear();
+    auto resolved = ResolvePathIgnoringCase(path);
+    std::error_code error;
+    if (resolved && !fs::is_regular_file(*resolved, error)) {
+        // A FIFO or a device could block the player, and with it the clock: never opened.
+        if (observer_ != nullptr) {
+            observer_->OnPlayFailed(row, resolved->string(), FailureCause::kUnplayable,
+                                    "not a regular file");
+        }
+        return false;
+    }
+    std::string file = resolved ? resolved->string() : path;
+    player.SetParentWindow(surface_);
+    player.SetFile(file);
+    bool opened = player.Open();
+    if (!opened && observer_ != nullptr) {
+        observer_->OnPlayFailed(row, file,
+                                resolved ? FailureCause::kUnplayable : FailureCause::kFileMissing,
+                                resolved ? "the player cannot open it" : "no such file");
+    }
+    return opened;
+}
+
+void BroadcastClock::ShowAndPlay() {
+    parts_.player.Seek(0);
+    parts_.player.ShowMaximized();
+    parts_.player.Play();
+}
+
+std::vector<std::string> BroadcastClock::ListFolderFiles(std::string_view folder, int row) const {
+    std::vector<std::string> files = parts_.lister.ListFiles(folder);
+    if (parts_.list.Cell(row, kColumnMode) == kModeRandom) {
+        LocalDateTime now = parts_.clock.Now();
+        ShuffleFolderFiles(files, FolderShuffleSeed(parts_.clock.EpochSeconds(), now.day));
+    }
+    return files;
+}
+
+bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
+    TodayList& list = parts_.list;
+    if (row < 0 || row >= list.RowCount()) {
+        return false;
+    }
+    const std::string path = list.Cell(row, kColumnPath);
+    if (IsFolderPath(path)) {
+        // A folder without files changes nothing: the item stopped before stays as it was.
+        std::vector<std::string> files = ListFolderFiles(path, row);
+        if (files.empty()) {
+            if (observer_ != nullptr) {
+                observer_->OnPlayFailed(row, path, FailureCause::kFileMissing,
+                                        "the folder holds no file");
+            }
+            return false;
+        }
+        currentIsFolder_ = true;
+        folderFiles_ = std::move(files);
+        folderIndex_ = 0;
+        OpenFile(folderFiles_.front(), row);  // folder files keep the player's own volume
+    } else {
+        currentIsFolder_ = false;
+        folderFiles_.clear();
+        folderIndex_ = 0;
+        OpenFile(path, row);
+        const std::string& volume = list.Cell(row, kColumnVolume);
+        if (IsMp3Path(path) && volume != kDefaultVolume) {
+            // Percent as entered; a hand-edited text never goes beyond the normal volume.
+            std::int64_t percent = std::clamp<std::int64_t>(LeadingNumber(volume), 0, 100);
+            parts_.player.SetVolume(static_cast<int>(percent) * kNormalPlayerVolume / 100);
+        }
+    }
+    ShowAndPlay();
+    currentRow_ = row;
+    playing_ = true;
+    silenced_ = false;
+    endReported_ = false;
+    if (observer_ != nullptr) {
+        observer_->OnRowStarted(row, currentIsFolder_ ? folderFiles_.front() : path, cause,
+                                scheduledSecond);
+    }
+    list.SetCell(row, kColumnState, kStatePlaying);
+    return true;
+}
+
+bool BroadcastClock::StartChain(int row, StartCause cause, int scheduledSecond) {
+    for (;; ++row) {
+        if (row < 0 || row >= parts_.list.RowCount()) {
+            return false;
+        }
+        if (StartRow(row, cause, scheduledSecond)) {
+            return true;
+        }
+        if (!IsChained(row + 1)) {
+            return false;
+        }
+        if (cause == StartCause::kTime) {
+            cause = StartCause::kChain;  // the rows after a folder without files follow it
+            scheduledSecond = -1;
+        }
+    }
+}
+
+void BroadcastClock::FinishItem(EndCause cause) {
+    if (!playing_) {
+        return;
+    }
+    int finished = currentRow_;
+    silenced_ = false;
+    parts_.list.SetCell(finished, kColumnState, kStateWaiting);
+    ReportEnd(cause);
+    if (!IsChained(finished + 1) || !StartChain(finished + 1, StartCause::kChain)) {
+        playing_ = false;
+    }
+}
+
+void BroadcastClock::PlayRow() {
+    TodayList& list = parts_.list;
+    int row = selectedRow_;
+    if (row < 0 || row >= list.RowCount()) {
+        return;
+    }
+    if (row == currentRow_ && list.Cell(row, kColumnState) == kStatePlaying) {
+        return;
+    }
+    if (playing_) {
+        parts_.player.Stop();
+        parts_.player.Close();
+        list.SetCell(currentRow_, kColumnState, kStateWaiting);
+        silenced_ = true;  // stays current, as after "停止", if nothing else starts
+        ReportEnd(EndCause::kStoppedByOperator);
+    }
+    for (;; ++row) {
+        if (StartRow(row)) {
+            return;
+        }
+        if (row + 1 >= list.RowCount()) {
+            return;
+        }
+        selectedRow_ = row + 1;
+        if (!IsChained(row + 1)) {
+            return;
+        }
+    }
+}
+
+void BroadcastClock::StopCurrent() {
+    if (!playing_) {
+        return;
+    }
+    parts_.player.Stop();
+    parts_.list.SetCell(currentRow_, kColumnState, kStateWaiting);
+    parts_.player.Close();
+    ReportEnd(EndCause::kStoppedByOperator);
+    if (mode_ == ControlMode::kManual) {
+        playing_ = false;
+        silenced_ = false;
+        return;
+    }
+    // Automatic: the item stays current and silent; a play-once item finishes at the next step
+    // (its chained rows follow), an item with an end time at its end time. A folder item is
+    // silenced like a file item, not started again from its first file.
+    silenced_ = true;
+}
+
+void BroadcastClock::SwitchToAutomatic() {
+    if (mode_ == ControlMode::kAutomatic) {
+        return;
+    }
+    mode_ = ControlMode::kAutomatic;
+    // Seconds spent in manual mode are never caught up.
+    lastStepSecond_ = LocalSecond(parts_.clock.Now());
+    ArmDay();
+    ArmStep();
+}
+
+void BroadcastClock::SwitchToManual() {
+    if (mode_ == ControlMode::kManual) {
+        return;
+    }
+    mode_ = ControlMode::kManual;
+    KillStep();
+    KillDay();
+}
+
+void BroadcastClock::ApplyNewSettings() {
+    KillStep();
+    KillDay();
+    StopForReload(EndCause::kStoppedByOperator);
+    LocalDateTime now = parts_.clock.Now();
+    loadedDate_ = DateOf(now);
+    handled_.SwitchTo(loadedDate_);
+    SelectToday(now);
+    if (mode_ == ControlMode::kAutomatic) {
+        ArmDay();
+    }
+}
+
+int BroadcastClock::MillisecondsUntilNextStep() const {
+    int millisecond = std::clamp(parts_.clock.Now().millisecond, 0, 999);
+    return std::min(1000 - millisecond + kStepMarginMs, kMaxStepIntervalMs);
+}
+
+void BroadcastClock::PrepareUpcoming(int secondOfDay) {
+    for (int ahead = 1; ahead <= kPrepareLeadSeconds; ++ahead) {
+        int second = secondOfDay + ahead;
+        if (second >= kSecondsPerDay) {
+            return;
+        }
+        if (handled_.Test(second)) {
+            continue;
+        }
+        int row = parts_.list.FirstRowStartingAt(TimeText(second));
+        if (row < 0) {
+            continue;
+        }
+        const std::string& path = parts_.list.Cell(row, kColumnPath);
+        if (!IsFolderPath(path)) {
+            PrepareOnce(path);
+        }
+        return;
+    }
+}
+
+void BroadcastClock::PrepareOnce(const std::string& storedPath) {
+    if (storedPath == preparedPath_) {
+        return;
+    }
+    preparedPath_ = storedPath;
+    auto resolved = ResolvePathIgnoringCase(storedPath);
+    std::error_code error;
+    if (resolved && fs::is_regular_file(*resolved, error)) {
+        parts_.player.Prepare(resolved->string());
+    }
+}
+
+bool BroadcastClock::IsChained(int row) const {
+    return parts_.list.Cell(row, kColumnStart) == kStartChained;
+}
+
+void BroadcastClock::ArmStep() {
+    stepArmed_ = true;
+    parts_.stepTimer.Arm();
+}
+
+void BroadcastClock::KillStep() {
+    stepArmed_ = false;
+    parts_.stepTimer.Kill();
+}
+
+void BroadcastClock::ArmDay() {
+    parts_.dayTimer.Arm();
+}
+
+void BroadcastClock::KillDay() {
+    parts_.dayTimer.Kill();
+}
+
+}  // namespace chimeon

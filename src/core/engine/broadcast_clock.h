@@ -1,0 +1,168 @@
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/engine/clock_ports.h"
+#include "core/engine/media_player.h"
+#include "core/engine/today_list.h"
+#include "core/system/local_clock.h"
+
+namespace chimeon {
+
+enum class ControlMode { kAutomatic = 0, kManual = 1 };
+
+// What the clock works with; everything must outlive it.
+struct BroadcastClockParts {
+    LocalClock& clock;
+    MediaPlayer& player;
+    DirectoryLister& lister;
+    CalendarSource& calendar;
+    ClockTimer& stepTimer;
+    ClockTimer& dayTimer;
+    TodayList& list;
+    std::filesystem::path programDirectory;
+};
+
+// Starts and stops today's items at their times, one at a time, through one player.
+//
+// Steps are meant to run just after each second boundary (MillisecondsUntilNextStep), at least
+// every 400 ms. A step first looks at the date (a new day is loaded before any row is looked
+// at), then examines each second since the previous step in order, up to kMaxReplayGapSeconds,
+// as if a step had run in it; a longer gap or a clock set backwards is not replayed. Each second
+// of a day is looked up for its start at most once, so a clock set backwards never rings a bell
+// twice.
+class BroadcastClock {
+public:
+    static constexpr int kMaxReplayGapSeconds = 10;
+    static constexpr int kMaxStepIntervalMs = 400;
+    // How far after a second boundary a step is aimed, so that it lands inside the new second.
+    static constexpr int kStepMarginMs = 2;
+    // How long ahead of a known start the player is told to prepare the file.
+    static constexpr int kPrepareLeadSeconds = 3;
+
+    explicit BroadcastClock(BroadcastClockParts parts);
+    ~BroadcastClock();
+    BroadcastClock(const BroadcastClock&) = delete;
+    BroadcastClock& operator=(const BroadcastClock&) = delete;
+
+    // Where a video's picture is drawn; given to the player at every open.
+    void SetSurface(SurfaceHandle surface) { surface_ = surface; }
+    // Optional record of what the clock does (nullptr for none).
+    void SetObserver(BroadcastClockObserver* observer) { observer_ = observer; }
+
+    // The page is created: chooses today's table and arms the timers.
+    void Start();
+
+    // Handler of the step timer.
+    void Step();
+    // Handler of the day timer (every second): a new date has today's table chosen again.
+    void DayCheck();
+    // Milliseconds from now until the next step is due: just after the next second boundary,
+    // and never more than kMaxStepIntervalMs.
+    int MillisecondsUntilNextStep() const;
+
+    // Start row `row` (or, past folder rows without files, its chained successors); the cause and
+    // due second are only reported to the observer.
+    bool StartRow(int row, StartCause cause = StartCause::kHand, int scheduledSecond = -1);
+    bool StartChain(int row, StartCause cause = StartCause::kHand, int scheduledSecond = -1);
+    // The current item has ended: its chained successor starts, or the clock goes idle.
+    void FinishItem(EndCause cause = EndCause::kPlayedThrough);
+    // The files of a folder row in play order (shuffled anew when its mode is "随机").
+    std::vector<std::string> ListFolderFiles(std::string_view folder, int row) const;
+
+    // The operator's "播放" on the selected row, and "停止".
+    void PlayRow();
+    void StopCurrent();
+    void SetSelectedRow(int row) { selectedRow_ = row; }
+    int SelectedRow() const { return selectedRow_; }
+
+    // "自动" and "手动"; nothing happens when the mode does not change.
+    void SwitchToAutomatic();
+    void SwitchToManual();
+    // "应用新的设置": stops what plays and chooses today's table again.
+    void ApplyNewSettings();
+
+    ControlMode Mode() const { return mode_; }
+    bool IsPlaying() const { return playing_; }
+    int CurrentRow() const { return currentRow_; }
+    bool CurrentIsFolder() const { return currentIsFolder_; }
+    const std::vector<std::string>& FolderFiles() const { return folderFiles_; }
+    int FolderIndex() const { return folderIndex_; }
+    bool NoBroadcastToday() const { return noBroadcastToday_; }
+    const std::string& StatusText() const { return statusText_; }
+
+private:
+    struct DateKey {
+        int year = 0, month = 0, day = 0;
+        bool operator==(const DateKey&) const = default;
+    };
+    // The seconds of a day whose start was already looked up; the day before is kept as well,
+    // for a clock set back over midnight.
+    class HandledSeconds {
+    public:
+        void SwitchTo(const DateKey& date);
+        bool Test(int second) const { return current_->seconds.test(static_cast<size_t>(second)); }
+        void Set(int second) { current_->seconds.set(static_cast<size_t>(second)); }
+
+    private:
+        struct Day {
+            DateKey date;
+            std::bitset<86400> seconds;
+        };
+        std::unique_ptr<Day> current_ = std::make_unique<Day>();
+        std::unique_ptr<Day> previous_ = std::make_unique<Day>();
+    };
+
+    static DateKey DateOf(const LocalDateTime& now) { return {now.year, now.month, now.day}; }
+    static std::int64_t LocalSecond(const LocalDateTime& now);
+
+    void ChangeDay(const LocalDateTime& now);
+    void SelectToday(const LocalDateTime& now);
+    void StopForReload(EndCause cause);
+    void ReportEnd(EndCause cause);
+    void StepSecond(int secondOfDay);
+    void WatchCurrent(const std::string& now);
+    // Gives the player the file; false when it cannot play (reported as a failure).
+    bool OpenFile(const std::string& path, int row);
+    void ShowAndPlay();
+    void PrepareUpcoming(int secondOfDay);
+    void PrepareOnce(const std::string& storedPath);
+    void ArmStep();
+    void KillStep();
+    void ArmDay();
+    void KillDay();
+    bool IsChained(int row) const;
+
+    BroadcastClockParts parts_;
+    SurfaceHandle surface_ = nullptr;
+    BroadcastClockObserver* observer_ = nullptr;
+
+    int currentRow_ = -1;
+    bool playing_ = false;
+    // The operator stopped the current item: it stays current, silent, until it ends by rule.
+    bool silenced_ = false;
+    bool currentIsFolder_ = false;
+    std::vector<std::string> folderFiles_;
+    int folderIndex_ = 0;
+    bool noBroadcastToday_ = false;
+    std::string statusText_;
+    ControlMode mode_ = ControlMode::kAutomatic;
+    int selectedRow_ = -1;
+
+    DateKey loadedDate_;
+    HandledSeconds handled_;
+    std::optional<std::int64_t> lastStepSecond_;  // continuous local second of the last step
+    bool stepArmed_ = false;
+    // The current item's end was already reported (the operator stopped it).
+    bool endReported_ = false;
+    std::string preparedPath_;
+};
+
+}  // namespace chimeon

@@ -1,0 +1,107 @@
+#include "core/engine/clock_text.h"
+
+#include <cstdio>
+
+namespace chimeon {
+namespace {
+
+// Far beyond any time a table can hold; keeps the arithmetic below from overflowing.
+constexpr std::int64_t kNumberLimit = 1'000'000'000;
+
+// Splits at the first ":"; without one, the part before is empty and the rest is all of it.
+void CutAtColon(std::string_view text, std::string_view& before, std::string_view& after) {
+    size_t colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        before = {};
+        after = text;
+    } else {
+        before = text.substr(0, colon);
+        after = text.substr(colon + 1);
+    }
+}
+
+}  // namespace
+
+std::string TimeText(int secondOfDay) {
+    // Formatted by hand: a step makes several of these, and they must stay cheap.
+    std::string text;
+    text.reserve(8);
+    auto append = [&text](int value) {
+        if (value >= 10) {
+            text.push_back(static_cast<char>('0' + value / 10));
+        }
+        text.push_back(static_cast<char>('0' + value % 10));
+    };
+    append(secondOfDay / 3600 % 100);
+    text.push_back(':');
+    append(secondOfDay / 60 % 60);
+    text.push_back(':');
+    append(secondOfDay % 60);
+    return text;
+}
+
+std::string TimeText(const LocalDateTime& now) {
+    return TimeText(now.hour * 3600 + now.minute * 60 + now.second);
+}
+
+std::string DateText(const LocalDateTime& now) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%d/%d/%d", now.month, now.day, now.year);
+    return text;
+}
+
+std::int64_t LeadingNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value < kNumberLimit) {
+            value = value * 10 + (text[i] - '0');
+        }
+    }
+    if (value > kNumberLimit) {
+        value = kNumberLimit;
+    }
+    return negative ? -value : value;
+}
+
+std::int64_t StoredTimeSeconds(std::string_view text) {
+    std::string_view hours, rest, minutes, seconds;
+    CutAtColon(text, hours, rest);
+    CutAtColon(rest, minutes, seconds);
+    return LeadingNumber(hours) * 3600 + LeadingNumber(minutes) * 60 + LeadingNumber(seconds);
+}
+
+bool TimeNotBefore(std::string_view a, std::string_view b) {
+    return StoredTimeSeconds(a) >= StoredTimeSeconds(b);
+}
+
+bool IsFolderPath(std::string_view path) {
+    size_t separator = path.find_last_of("\\/");
+    std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
+    if (separator == std::string_view::npos && name.size() >= 2 && name[1] == ':') {
+        name.remove_prefix(2);  // a drive and nothing else ("d:") names no file
+    }
+    size_t dot = name.rfind('.');
+    return (dot == std::string_view::npos ? name : name.substr(0, dot)).empty();
+}
+
+std::int64_t DaysFromCivil(int year, int month, int day) {
+    // Howard Hinnant's days_from_civil.
+    std::int64_t y = year - (month <= 2 ? 1 : 0);
+    std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    std::int64_t yoe = y - era * 400;
+    std::int64_t mp = (month + 9) % 12;
+    std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
+    std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+}  // namespace chimeon

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/system/local_clock.h"
+
+namespace chimeon {
+
+inline constexpr int kSecondsPerDay = 86400;
+
+// The time of day as the tables store it: "%d:%d:%d" without leading zeros (8:5:0).
+std::string TimeText(int secondOfDay);
+std::string TimeText(const LocalDateTime& now);
+
+// The date as the calendar stores it: "%d/%d/%d" of month, day and year (12/6/2026).
+std::string DateText(const LocalDateTime& now);
+
+// A stored time of day in seconds, read leniently: hours before the first ":", minutes before
+// the next, seconds after it; each part a decimal number up to its first non-digit, 0 when empty
+// or not a number ("12:30" is 12 h 0 min 30 s, "" is midnight). Never overflows.
+std::int64_t StoredTimeSeconds(std::string_view text);
+
+// True when time of day `a` is at or after time of day `b`, both read as above.
+bool TimeNotBefore(std::string_view a, std::string_view b);
+
+// A path names a folder when its file-name part (after the last "\" or "/" and before the
+// extension) is empty: "", "d:\music\", "/srv/bells/", "d:\music\.mp3".
+bool IsFolderPath(std::string_view path);
+
+// Leading decimal number of a stored text as the C library reads it (leading blanks and a sign
+// allowed, stops at the first non-digit, 0 when there is none), saturated instead of overflowing.
+std::int64_t LeadingNumber(std::string_view text);
+
+// Days since 1970-01-01 of a civil date (any year the tables can meet).
+std::int64_t DaysFromCivil(int year, int month, int day);
+
+}  // namespace chimeon

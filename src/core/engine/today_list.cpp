@@ -1,0 +1,102 @@
+#include "core/engine/today_list.h"
+
+#include <algorithm>
+
+#include "core/engine/clock_text.h"
+
+namespace chimeon {
+namespace {
+
+const std::string kNoText;
+
+}  // namespace
+
+const std::string& TodayList::Cell(int row, int column) const {
+    if (!ValidCell(row, column)) {
+        return kNoText;
+    }
+    return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+}
+
+void TodayList::SetCell(int row, int column, std::string_view text) {
+    if (!ValidCell(row, column)) {
+        return;
+    }
+    std::string& cell = rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+    if (cell == text) {
+        return;
+    }
+    cell.assign(text);
+    if (column == kColumnStart) {
+        startIndexValid_ = false;
+    }
+    // A copy: an observer may remove itself while being told.
+    auto observers = observers_;
+    for (TodayListObserver* observer : observers) {
+        observer->OnCellChanged(row, column);
+    }
+}
+
+void TodayList::Load(const ScheduleTable& table) {
+    rows_.clear();
+    rows_.reserve(table.size());
+    for (const ProgramItem& item : table) {
+        rows_.push_back(Row{item.title, std::string(kStateWaiting), item.start, item.end,
+                            item.volume, item.mode, item.path});
+    }
+    rows_.shrink_to_fit();
+    ++generation_;
+    startIndexValid_ = false;
+    auto observers = observers_;
+    for (TodayListObserver* observer : observers) {
+        observer->OnRowsReplaced(generation_);
+    }
+}
+
+int TodayList::FirstRowStartingAt(std::string_view start) const {
+    if (!startIndexValid_) {
+        firstRowByStart_.clear();
+        for (int row = RowCount() - 1; row >= 0; --row) {
+            firstRowByStart_[Cell(row, kColumnStart)] = row;
+        }
+        startIndexValid_ = true;
+    }
+    auto found = firstRowByStart_.find(std::string(start));
+    return found == firstRowByStart_.end() ? -1 : found->second;
+}
+
+std::vector<DurationRequest> TodayList::DurationRequests() const {
+    std::vector<DurationRequest> requests;
+    for (int row = 0; row < RowCount(); ++row) {
+        const std::string& path = Cell(row, kColumnPath);
+        if (!IsFolderPath(path)) {
+            requests.push_back(DurationRequest{row, path});
+        }
+    }
+    return requests;
+}
+
+bool TodayList::ApplyDuration(const DurationResult& result) {
+    if (result.generation != generation_ || result.row < 0 || result.row >= RowCount()) {
+        return false;
+    }
+    const std::string& path = Cell(result.row, kColumnPath);
+    if (path != result.path || IsFolderPath(path)) {
+        return false;
+    }
+    SetCell(result.row, kColumnMode, result.text);
+    return true;
+}
+
+void TodayList::AddObserver(TodayListObserver* observer) {
+    if (observer != nullptr &&
+        std::find(observers_.begin(), observers_.end(), observer) == observers_.end()) {
+        observers_.push_back(observer);
+    }
+}
+
+void TodayList::RemoveObserver(TodayListObserver* observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+}  // namespace chimeon

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "core/engine/today_list.h"
+#include "core/schedule/holiday_calendar.h"
+#include "core/system/local_clock.h"
+
+namespace chimeon {
+
+enum class TodayLoad {
+    kLoaded,      // the file's items replaced the rows
+    kEmptied,     // no such table (never saved, or not one of the twelve): the rows were emptied
+    kUnreadable,  // the file exists but cannot be read: the rows stay as they were
+};
+
+// Replaces the rows of `list` with the table in the file. A file that does not exist (also
+// ignoring letter case) means an empty table: a day whose table was never saved plays nothing,
+// never the rows of the day before.
+TodayLoad LoadTodayList(const std::filesystem::path& file, TodayList& list);
+
+struct TodaySelection {
+    bool noBroadcastToday = false;
+    std::string statusText;  // "今天播放星期一的节目表！", "今天是节假日！", ...
+    TodayLoad load = TodayLoad::kEmptied;
+};
+
+// Chooses today's table: the first extra working day with today's date wins, then a day off,
+// then the weekday's rest flag, then the weekday's own table; loads it into `list` from
+// `programDirectory`. On a day without broadcast the list is emptied, so that nothing of another
+// day can be played on it, not even after a switch to automatic.
+TodaySelection SelectTodaysTable(const LocalDateTime& today, const HolidayCalendar& calendar,
+                                 const std::filesystem::path& programDirectory, TodayList& list);
+
+}  // namespace chimeon

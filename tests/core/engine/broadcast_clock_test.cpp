@@ -1,0 +1,623 @@
+#include "core/engine/broadcast_clock.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/engine/clock_text.h"
+#include "core/engine/folder_listing.h"
+#include "support/clock_rig.h"
+
+namespace chimeon {
+namespace {
+
+using test::ClockRig;
+using test::MsFromLocal;
+using Files = std::vector<std::string>;
+
+constexpr std::int64_t kSecond = 1000;
+const std::string kOnce(kEndPlayOnce);
+
+ProgramItem Row(std::string start, std::string end, std::string path, std::string volume = "100",
+                std::string mode = "顺序") {
+    return ProgramItem{
+        "t", std::move(start), std::move(end), std::move(volume), std::move(mode), std::move(path)};
+}
+
+// Monday 7 December 2026 ("Day1.dat"); Tuesday's table is "Day2.dat".
+class BroadcastClockTest : public ::testing::Test {
+protected:
+    explicit BroadcastClockTest(int hour = 7, int minute = 59, int second = 50)
+        : rig(MsFromLocal(2026, 12, 7, hour, minute, second)) {}
+
+    void Start(const ScheduleTable& monday) {
+        rig.WriteTable("Day1.dat", monday);
+        rig.StartClock();
+    }
+    int Count(const std::string& entry) const {
+        const auto& log = rig.player.Log();
+        return static_cast<int>(std::count(log.begin(), log.end(), entry));
+    }
+
+    ClockRig rig;
+};
+
+class BroadcastClockAtNightTest : public BroadcastClockTest {
+protected:
+    BroadcastClockAtNightTest() : BroadcastClockTest(23, 59, 40) {}
+};
+
+TEST_F(BroadcastClockTest, StartsInTheFirstStepOfItsSecondAndEndsAtTheEndOfPlay) {
+    rig.player.AddFile("/m/a.mp3", 2 * kSecond);
+    Start({Row("8:0:0", kOnce, "/m/a.mp3")});
+    EXPECT_EQ(rig.clock.CurrentRow(), -1);
+    EXPECT_EQ(rig.clock.StatusText(), "今天播放星期一的节目表！");
+
+    rig.RunUntil(7, 59, 59, 999);
+    EXPECT_EQ(rig.States(), "待播");
+    EXPECT_TRUE(rig.player.Opened().empty());
+    rig.RunUntil(8, 0, 0, 5);
+    EXPECT_EQ(rig.States(), "正播");
+    EXPECT_EQ(rig.player.Opened(), Files{"/m/a.mp3"});
+    EXPECT_TRUE(rig.player.IsPlaying());
+    EXPECT_EQ(rig.clock.CurrentRow(), 0);
+
+    rig.RunUntil(8, 0, 1, 999);
+    EXPECT_EQ(rig.States(), "正播");
+    rig.RunUntil(8, 0, 2, 500);
+    EXPECT_EQ(rig.States(), "待播");
+    EXPECT_FALSE(rig.clock.IsPlaying());
+    EXPECT_FALSE(rig.player.IsOpen());
+    EXPECT_TRUE(rig.player.Violations().empty());
+}
+
+TEST_F(BroadcastClockTest, ChainedRowsFollowAndAFolderWithoutFilesIsPassedOver) {
+    rig.player.AddFile("/m/a.mp3", kSecond);
+    rig.player.AddFile("/m/c.mp3", kSecond);
+    rig.player.AddFile("/f/1.mp3", kSecond / 2);
+    rig.player.AddFile("/f/2.mp3", kSecond / 2);
+    rig.lister.SetFolder("/f/", {"/f/1.mp3", "/f/2.mp3"});
+    Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("续播", kOnce, "/empty/"),
+           Row("续播", kOnce, "/m/c.mp3"), Row("续播", kOnce, "/f/"),
+           Row("8:30:0", kOnce, "/m/a.mp3")});
+    rig.RunUntil(8, 0, 10);
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/a.mp3", "/m/c.mp3", "/f/1.mp3", "/f/2.mp3"}));
+    EXPECT_EQ(rig.States(), "待播|待播|待播|待播|待播");
+    EXPECT_FALSE(rig.clock.IsPlaying());
+}
+
+TEST_F(BroadcastClockTest, EmptyFolderWithoutChainedSuccessorLeavesTheClockIdle) {
+    rig.player.AddFile("/m/a.mp3", kSecond);
+    Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("续播", kOnce, "/empty/"),
+           Row("8:0:5", kOnce, "/m/a.mp3")});
+    rig.RunUntil(8, 0, 4);
+    EXPECT_FALSE(rig.clock.IsPlaying());
+    EXPECT_EQ(rig.player.Opened(), Files{"/m/a.mp3"});
+    rig.RunUntil(8, 0, 6);
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/a.mp3", "/m/a.mp3"}));
+}
+
+TEST_F(BroadcastClockTest, EndTimeLoopsTheFileAndTheChainFollowsAtTheEndTime) {
+    rig.player.AddFile("/m/a.mp3", 3 * kSecond);
+    rig.player.AddFile("/m/b.mp3", kSecond);
+    Start({Row("8:0:0", "8:0:10", "/m/a.mp3"), Row("续播", kOnce, "/m/b.mp3")});
+    rig.RunUntil(8, 0, 9, 999);
+    EXPECT_EQ(rig.States(), "正播|待播");
+    EXPECT_EQ(Count("open /m/a.mp3"), 1);
+    EXPECT_GE(Count("play"), 4);  // from the start, then again after 3, 6 and 9 seconds
+    rig.RunUntil(8, 0, 10, 5);
+    EXPECT_EQ(rig.States(), "待播|正播");
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/a.mp3", "/m/b.mp3"}));
+}
+
+TEST_F(BroadcastClockTest, EndAndStartInOneSecondAndNoStartWhileAnotherPlays) {
+    rig.player.AddFile("/m/a.mp3", 60 * kSecond);
+    rig.player.AddFile("/m/b.mp3", kSecond);
+    rig.player.AddFile("/m/c.mp3", kSecond);
+    Start({Row("8:0:0", "8:0:5", "/m/a.mp3"), Row("8:0:5", kOnce, "/m/b.mp3"),
+           Row("8:0:3", kOnce, "/m/c.mp3")});
+    rig.RunUntil(8, 0, 5, 5);
+    EXPECT_EQ(rig.States(), "待播|正播|待播");
+    rig.RunUntil(8, 1, 0);
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/a.mp3", "/m/b.mp3"}));
+}
+
+TEST_F(BroadcastClockTest, OnlyTheUpperOfTwoRowsWithOneStartAndNeverAChainedTopRow) {
+    rig.player.AddFile("/m/a.mp3", kSecond);
+    rig.player.AddFile("/m/b.mp3", kSecond);
+    rig.player.AddFile("/m/c.mp3", kSecond);
+    Start({Row("续播", kOnce, "/m/c.mp3"), Row("8:0:0", kOnce, "/m/a.mp3"),
+           Row("8:0:0", kOnce, "/m/b.mp3"), Row("08:00:01", kOnce, "/m/b.mp3")});
+    rig.RunUntil(8, 1, 0);
+    EXPECT_EQ(rig.player.Opened(), Files{"/m/a.mp3"});
+}
+
+TEST_F(BroadcastClockTest, FolderPlaysItsFilesInOrderPassingOverOneThatCannotPlay) {
+    rig.player.AddFile("/f/1.mp3", kSecond);
+    rig.player.AddFile("/f/3.mp3", kSecond);
+    rig.lister.SetFolder("/f/", {"/f/1.mp3", "/f/2.txt", "/f/3.mp3"});
+    Start({Row("8:0:0", kOnce, "/f/", "80")});
+    rig.RunUntil(8, 0, 10);
+    EXPECT_EQ(rig.player.Opened(), (Files{"/f/1.mp3", "/f/2.txt", "/f/3.mp3"}));
+    EXPECT_EQ(Count("volume 800"), 0);  // folder files keep the player's volume
+    EXPECT_FALSE(rig.clock.IsPlaying());
+}
+
+TEST_F(BroadcastClockTest, RandomFolderRepeatsItsOrderUntilTheEndAndReshufflesOnTheNextStart) {
+    Files files;
+    for (int i = 0; i < 6; ++i) {
+        files.push_back("/r/" + std::to_string(i) + ".mp3");
+        rig.player.AddFile(files.back(), kSecond);
+    }
+    rig.lister.SetFolder("/r/", files);
+    Start({Row("8:0:0", "8:0:20", "/r/", "100", "随机"),
+           Row("8:1:0", "8:1:20", "/r/", "100", "随机")});
+
+    rig.RunUntil(8, 0, 59);
+    EXPECT_FALSE(rig.clock.IsPlaying());
+    Files first = rig.player.Opened();
+    ASSERT_GE(first.size(), 12u);
+    Files expected = files;
+    ShuffleFolderFiles(expected, FolderShuffleSeed(MsFromLocal(2026, 12, 7, 8, 0, 0) / 1000, 7));
+    EXPECT_EQ(Files(first.begin(), first.begin() + 6), expected);
+    EXPECT_EQ(Files(first.begin() + 6, first.begin() + 12), expected);
+
+    rig.RunUntil(8, 1, 19);
+    Files second(rig.player.Opened().begin() + static_cast<long>(first.size()),
+                 rig.player.Opened().end());
+    ASSERT_GE(second.size(), 6u);
+    Files secondOrder(second.begin(), second.begin() + 6);
+    EXPECT_NE(secondOrder, expected);
+    std::sort(secondOrder.begin(), secondOrder.end());
+    EXPECT_EQ(secondOrder, files);
+}
+
+TEST(BroadcastClockVolumeTest, Mp3FilesGetTheirVolumeOthersKeepThePlayers) {
+    struct Case {
+        const char* path;
+        const char* volume;
+        const char* expected;  // "" for no volume set
+    };
+    const Case cases[] = {
+        {"/m/a.MP3", "50", "volume 500"},
+        {"/m/a.wav", "50", ""},
+        {"/m/a.mp3", "100", ""},
+        {"/m/a.mp3", "0", "volume 0"},
+        {"/m/a.mp3", " 80", "volume 800"},
+        {"/m/a.mp3", "80abc", "volume 800"},
+        {"/m/a.mp3", "abc", "volume 0"},
+        {"/m/a.mp3", "-5", "volume 0"},
+        {"/m/a.mp3", "150", "volume 1000"},
+        {".mp3", "50", ""},
+    };
+    for (const Case& c : cases) {
+        ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));
+        rig.player.AddFile(c.path, 10 * kSecond);
+        rig.WriteTable("Day1.dat", {Row("8:0:0", kOnce, c.path, c.volume)});
+        rig.StartClock();
+        rig.RunUntil(8, 0, 1);
+        Files volumes;
+        for (const std::string& entry : rig.player.Log()) {
+            if (entry.rfind("volume", 0) == 0) {
+                volumes.push_back(entry);
+            }
+        }
+        EXPECT_EQ(volumes, *c.expected ? Files{c.expected} : Files{}) << c.path << " " << c.volume;
+    }
+}
+
+TEST(BroadcastClockEndTimeTest, EndTimesAreComparedAsTimesOfDayOnly) {
+    struct Case {
+        const char* end;
+        bool playingAfterTwoSeconds;
+    };
+    const Case cases[] = {
+        {"8:0:30", true}, {"", false},  // empty: midnight, so at or before any start
+        {"7:0:0", false},               // before the start: ends at the first step after it
+        {"8:0:0", false},               // the start itself
+        {"8:1", false},                 // 8 h 0 min 1 s, not 8:1:0
+        {"8:1:x", true},                // 8:1:0
+    };
+    for (const Case& c : cases) {
+        ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));
+        rig.player.AddFile("/m/a.mp3", 600 * kSecond);
+        rig.WriteTable("Day1.dat", {Row("8:0:0", c.end, "/m/a.mp3")});
+        rig.StartClock();
+        rig.RunUntil(8, 0, 0, 5);
+        EXPECT_EQ(rig.States(), "正播") << c.end;
+        rig.RunUntil(8, 0, 2);
+        EXPECT_EQ(rig.clock.IsPlaying(), c.playingAfterTwoSeconds) << c.end;
+        EXPECT_EQ(rig.player.IsOpen(), c.playingAfterTwoSeconds) << c.end;
+    }
+}
+
+TEST_F(BroadcastClockTest, StopInAutomaticModeFinishesAPlayOnceItemAtTheNextStep) {
+    for (bool folder : {false, true}) {
+        ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));
+        rig.player.AddFile("/m/a.mp3", 60 * kSecond);
+        rig.player.AddFile("/m/b.mp3", 60 * kSecond);
+        rig.lister.SetFolder("/f/", {"/m/a.mp3", "/m/a.mp3", "/m/a.mp3"});
+        rig.WriteTable("Day1.dat", {Row("8:0:0", kOnce, folder ? "/f/" : "/m/a.mp3"),
+                                    Row("续播", kOnce, "/m/b.mp3")});
+        rig.StartClock();
+        rig.RunUntil(8, 0, 1);
+        rig.clock.StopCurrent();
+        EXPECT_EQ(rig.States(), "待播|待播");
+        EXPECT_FALSE(rig.player.IsOpen());
+        rig.RunForMs(400);
+        EXPECT_EQ(rig.States(), "待播|正播") << folder;
+        EXPECT_EQ(rig.player.Opened(), (Files{"/m/a.mp3", "/m/b.mp3"})) << folder;
+    }
+}
+
+TEST_F(BroadcastClockTest, StopInAutomaticModeSilencesAnItemWithAnEndTimeUntilThen) {
+    for (bool folder : {false, true}) {
+        ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));
+        rig.player.AddFile("/m/a.mp3", 5 * kSecond);
+        rig.player.AddFile("/m/b.mp3", 60 * kSecond);
+        rig.lister.SetFolder("/f/", {"/m/a.mp3", "/m/a.mp3"});
+        rig.WriteTable("Day1.dat", {Row("8:0:0", "8:0:30", folder ? "/f/" : "/m/a.mp3"),
+                                    Row("续播", kOnce, "/m/b.mp3")});
+        rig.StartClock();
+        rig.RunUntil(8, 0, 1);
+        rig.clock.StopCurrent();
+        rig.RunUntil(8, 0, 29, 999);
+        EXPECT_EQ(rig.player.Opened(), Files{"/m/a.mp3"}) << folder;  // not started again
+        EXPECT_FALSE(rig.player.IsOpen());
+        EXPECT_EQ(rig.States(), "待播|待播");
+        EXPECT_TRUE(rig.clock.IsPlaying());
+        rig.RunUntil(8, 0, 30, 5);
+        EXPECT_EQ(rig.States(), "待播|正播") << folder;
+    }
+}
+
+TEST_F(BroadcastClockTest, StopInManualModeEndsTheItem) {
+    rig.player.AddFile("/m/a.mp3", 60 * kSecond);
+    rig.player.AddFile("/m/b.mp3", 60 * kSecond);
+    Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("续播", kOnce, "/m/b.mp3")});
+    rig.RunUntil(8, 0, 1);
+    rig.clock.SwitchToManual();
+    EXPECT_FALSE(rig.stepTimer.IsArmed());
+    EXPECT_FALSE(rig.dayTimer.IsArmed());
+    rig.clock.StopCurrent();
+    EXPECT_FALSE(rig.clock.IsPlaying());
+    EXPECT_EQ(rig.States(), "待播|待播");
+    rig.clock.StopCurrent();  // nothing plays: nothing happens
+    EXPECT_EQ(rig.player.Opened(), Files{"/m/a.mp3"});
+}
+
+TEST_F(BroadcastClockAtNightTest, ManualModeOverMidnightReloadsOnlyAfterReturningToAutomatic) {
+    rig.player.AddFile("/m/long.mp3", 600 * kSecond);
+    rig.player.AddFile("/m/t.mp3", kSecond);
+    rig.WriteTable("Day2.dat", {ProgramItem{"tuesday", "0:0:5", kOnce, "100", "顺序", "/m/t.mp3"},
+                                Row("0:0:40", kOnce, "/m/t.mp3")});
+    Start({Row("23:59:50", kOnce, "/m/long.mp3")});
+    rig.RunUntil(23, 59, 55);
+    rig.clock.SwitchToManual();
+    std::uint64_t generation = rig.list.Generation();
+    rig.RunForMs(35 * kSecond);  // 0:0:30 on Tuesday
+    EXPECT_EQ(rig.list.Generation(), generation);
+    EXPECT_EQ(rig.States(), "正播");
+    EXPECT_TRUE(rig.player.IsPlaying());
+
+    rig.clock.SwitchToAutomatic();
+    rig.RunForMs(500);
+    EXPECT_EQ(rig.list.Cell(0, kColumnTitle), "tuesday");
+    EXPECT_FALSE(rig.player.IsOpen());
+    EXPECT_EQ(rig.player.Opened(), Files{"/m/long.mp3"});  // 0:0:5 passed in manual mode
+    rig.RunUntil(0, 0, 41);
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/long.mp3", "/m/t.mp3"}));
+}
+
+TEST_F(BroadcastClockAtNightTest, AtMidnightTheNewDaysListIsLookedAtBeforeAnyRow) {
+    for (std::int64_t stall : {0, 2500}) {
+        ClockRig rig(MsFromLocal(2026, 12, 7, 23, 59, 40));
+        rig.player.AddFile("/m/long.mp3", 600 * kSecond);
+        rig.player.AddFile("/m/old.mp3", kSecond);
+        rig.player.AddFile("/m/new.mp3", kSecond);
+        rig.WriteTable("Day1.dat",
+                       {Row("23:59:50", kOnce, "/m/long.mp3"), Row("0:0:0", kOnce, "/m/old.mp3")});
+        rig.WriteTable("Day2.dat", {Row("0:0:0", kOnce, "/m/new.mp3")});
+        rig.StartClock();
+        rig.RunUntil(23, 59, 59, 900);
+        rig.Stall(stall);  // a late first step of the day still finds 0:0:0
+        rig.RunForMs(500);
+        EXPECT_EQ(rig.player.Opened(), (Files{"/m/long.mp3", "/m/new.mp3"})) << stall;
+        EXPECT_EQ(rig.States(), "正播") << stall;
+        EXPECT_TRUE(rig.player.Violations().empty());
+    }
+}
+
+TEST_F(BroadcastClockAtNightTest, ChangeOfDayToAMissingTableOrADayOffPlaysNothingOfYesterday) {
+    for (bool dayOff : {false, true}) {
+        ClockRig rig(MsFromLocal(2026, 12, 7, 23, 59, 40));
+        rig.player.AddFile("/m/a.mp3", 600 * kSecond);
+        if (dayOff) {
+            rig.calendar.calendar.daysOff = {"12/8/2026"};
+            rig.WriteTable("Day2.dat", {Row("0:0:10", kOnce, "/m/a.mp3")});
+        }
+        rig.WriteTable("Day1.dat",
+                       {Row("23:59:50", kOnce, "/m/a.mp3"), Row("0:0:10", kOnce, "/m/a.mp3")});
+        rig.StartClock();
+        rig.RunUntil(23, 59, 51);
+        EXPECT_EQ(rig.States(), "正播|待播");
+        rig.RunForMs(30 * kSecond);
+        EXPECT_EQ(rig.list.RowCount(), 0) << dayOff;
+        EXPECT_FALSE(rig.player.IsOpen());
+        EXPECT_EQ(rig.clock.NoBroadcastToday(), dayOff);
+        EXPECT_EQ(rig.clock.StatusText(), dayOff ? "今天是节假日！" : "今天播放星期二的节目表！");
+        EXPECT_EQ(rig.stepTimer.IsArmed(), !dayOff);
+        EXPECT_TRUE(rig.dayTimer.IsArmed());
+
+        rig.clock.SwitchToManual();
+        rig.clock.SwitchToAutomatic();  // arms the step timer whatever the day is
+        EXPECT_TRUE(rig.stepTimer.IsArmed());
+        rig.RunForMs(60 * kSecond);
+        EXPECT_EQ(rig.player.Opened(), Files{"/m/a.mp3"}) << dayOff;
+    }
+}
+
+TEST(BroadcastClockAfterAHolidayTest, FirstSecondOfTheDayIsNotLostToTheDayChecksPhase) {
+    // Sunday is a rest day: no step runs until the day check has loaded Monday, at some
+    // moment within Monday's first second.
+    for (int phase : {50, 500, 950}) {
+        ClockRig rig(MsFromLocal(2026, 12, 6, 23, 59, 40, phase));
+        rig.player.AddFile("/m/a.mp3", 60 * kSecond);
+        rig.WriteTable("Day1.dat", {Row("0:0:0", kOnce, "/m/a.mp3")});
+        rig.StartClock();
+        EXPECT_TRUE(rig.clock.NoBroadcastToday());
+        rig.RunUntil(23, 59, 59, 999);
+        EXPECT_FALSE(rig.stepTimer.IsArmed());
+        rig.RunForMs(1500);
+        EXPECT_EQ(rig.States(), "正播") << phase;
+    }
+}
+
+TEST_F(BroadcastClockAtNightTest, UnreadableTableKeepsTheRowsWaiting) {
+    rig.player.AddFile("/m/a.mp3", 600 * kSecond);
+    std::filesystem::create_directory(rig.dir / "Day2.dat");
+    Start({Row("23:59:50", kOnce, "/m/a.mp3"), Row("0:0:10", kOnce, "/m/a.mp3")});
+    rig.RunUntil(23, 59, 51);
+    rig.RunForMs(10 * kSecond);  // 0:0:01
+    EXPECT_EQ(rig.States(), "待播|待播");
+    EXPECT_EQ(rig.clock.StatusText(), "今天播放星期二的节目表！");
+    rig.RunForMs(10 * kSecond);
+    EXPECT_EQ(rig.States(), "待播|正播");  // the rows kept are followed
+}
+
+TEST_F(BroadcastClockTest, SecondsWithoutAStepAreExaminedUpToABoundedGap) {
+    struct Case {
+        std::int64_t stallMs;
+        bool started;
+    };
+    for (Case c : {Case{4 * kSecond, true}, Case{9 * kSecond, true}, Case{15 * kSecond, false}}) {
+        ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 50));
+        rig.player.AddFile("/m/a.mp3", 60 * kSecond);
+        rig.WriteTable("Day1.dat", {Row("8:0:0", kOnce, "/m/a.mp3")});
+        rig.StartClock();
+        rig.RunUntil(7, 59, 59, 500 - static_cast<int>(c.stallMs % 1000));
+        rig.Stall(c.stallMs);
+        rig.RunForMs(1);
+        EXPECT_EQ(rig.player.Opened().size(), c.started ? 1u : 0u) << c.stallMs;
+        rig.RunUntil(8, 5, 0);
+        EXPECT_EQ(rig.player.Opened().size(), c.started ? 1u : 0u) << c.stallMs;
+    }
+}
+
+TEST_F(BroadcastClockTest, ReplayedSecondsKeepTheRuleAgainstStartsWhileAnotherPlays) {
+    rig.player.AddFile("/m/b.mp3", 60 * kSecond);
+    rig.player.AddFile("/m/a.mp3", 60 * kSecond);
+    Start({Row("7:59:58", "8:0:1", "/m/b.mp3"), Row("8:0:0", kOnce, "/m/a.mp3"),
+           Row("8:0:2", kOnce, "/m/a.mp3")});
+    rig.RunUntil(7, 59, 59, 500);
+    rig.Stall(3500);  // next step at 8:0:3: 8:0:0 (B plays), 8:0:1 (B ends), 8:0:2 replayed
+    rig.RunForMs(10);
+    EXPECT_EQ(rig.States(), "待播|待播|正播");
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/b.mp3", "/m/a.mp3"}));
+}
+
+TEST_F(BroadcastClockTest, AClockSetBackwardsNeverRingsASecondTime) {
+    rig.player.AddFile("/m/a.mp3", kSecond);
+    rig.player.AddFile("/m/c.mp3", kSecond);
+    Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("8:0:40", kOnce, "/m/c.mp3")});
+    rig.RunUntil(8, 0, 30);
+    rig.JumpWall(-60 * kSecond);  // 7:59:30
+    rig.RunForMs(90 * kSecond);   // 8:1:0
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/a.mp3", "/m/c.mp3"}));
+}
+
+TEST_F(BroadcastClockTest, FileThatCannotBeOpenedStartsOnceAndEndsByItsRule) {
+    rig.player.AddFile("/m/b.mp3", 60 * kSecond);
+    Start({Row("8:0:0", kOnce, "/m/missing.mp3"), Row("续播", kOnce, "/m/b.mp3"),
+           Row("8:1:0", "8:1:10", "/m/missing.mp3"), Row("续播", kOnce, "/m/b.mp3")});
+    rig.RunUntil(8, 0, 2);
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/missing.mp3", "/m/b.mp3"}));
+    rig.clock.StopCurrent();
+    rig.RunUntil(8, 1, 9, 999);
+    EXPECT_EQ(rig.States(), "待播|待播|正播|待播");  // silent, shown playing, until its end
+    rig.RunUntil(8, 1, 10, 5);
+    EXPECT_EQ(rig.States(), "待播|待播|待播|正播");
+    EXPECT_EQ(Count("open-failed /m/missing.mp3"), 2);
+}
+
+TEST_F(BroadcastClockTest, SpecialFileIsNeverHandedToThePlayer) {
+    std::filesystem::path fifo = rig.dir / "pipe.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Start({Row("8:0:0", kOnce, fifo.string())});
+    rig.RunUntil(8, 0, 0, 5);
+    EXPECT_EQ(rig.States(), "正播");
+    EXPECT_EQ(rig.player.OpenCount(), 0);
+    rig.RunUntil(8, 0, 1);
+    EXPECT_EQ(rig.States(), "待播");
+}
+
+TEST_F(BroadcastClockTest, StoredPathIsOpenedIgnoringCaseAndPreparedAheadWithoutAnyEffect) {
+    std::filesystem::create_directory(rig.dir / "Bells");
+    rig.dir.Write("Bells/Ring.MP3", "x");
+    std::string real = (rig.dir / "Bells" / "Ring.MP3").string();
+    std::string stored = (rig.dir / "bells" / "ring.mp3").string();
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    rig.player.AddFile(real, kSecond);
+    int surface = 0;
+    rig.clock.SetSurface(&surface);
+    Start({Row("8:0:0", kOnce, stored)});
+
+    rig.RunUntil(7, 59, 56, 500);
+    EXPECT_TRUE(rig.player.Prepared().empty());
+    rig.RunUntil(7, 59, 59, 999);
+    EXPECT_EQ(rig.player.Prepared(), Files{real});
+    EXPECT_TRUE(rig.player.Log().empty());
+    EXPECT_EQ(rig.States(), "待播");
+    rig.RunUntil(8, 0, 0, 5);
+    EXPECT_EQ(rig.player.Opened(), Files{real});
+    EXPECT_EQ(rig.player.Surface(), &surface);
+}
+
+TEST_F(BroadcastClockTest, ChainedSuccessorIsPreparedNearTheEndOfPlay) {
+    std::filesystem::path next = rig.dir / "next.wav";
+    rig.dir.Write("next.wav", "x");
+    rig.player.AddFile("/m/a.mp3", 10 * kSecond);
+    rig.player.AddFile(next.string(), kSecond);
+    Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("续播", kOnce, next.string())});
+    rig.RunUntil(8, 0, 6);
+    EXPECT_TRUE(rig.player.Prepared().empty());
+    rig.RunUntil(8, 0, 9, 900);
+    EXPECT_EQ(rig.player.Prepared(), Files{next.string()});
+    rig.RunUntil(8, 0, 10, 500);
+    EXPECT_EQ(rig.States(), "待播|正播");
+}
+
+TEST_F(BroadcastClockTest, PlayRowFollowsTheOperatorsSelection) {
+    rig.player.AddFile("/m/a.mp3", 60 * kSecond);
+    rig.player.AddFile("/m/c.mp3", kSecond);
+    rig.player.AddFile("/m/d.mp3", 60 * kSecond);
+    Start({Row("8:0:0", "8:5:0", "/m/a.mp3"), Row("9:0:0", kOnce, "/empty/"),
+           Row("续播", kOnce, "/m/c.mp3"), Row("续播", kOnce, "/m/d.mp3")});
+    rig.clock.PlayRow();  // nothing selected
+    EXPECT_TRUE(rig.player.Opened().empty());
+
+    rig.RunUntil(8, 0, 1);
+    rig.clock.SetSelectedRow(0);
+    rig.clock.PlayRow();  // already playing: nothing happens
+    EXPECT_EQ(rig.player.Opened(), Files{"/m/a.mp3"});
+
+    rig.clock.SetSelectedRow(1);  // a folder without files: its chained successor starts
+    rig.clock.PlayRow();
+    EXPECT_EQ(rig.clock.SelectedRow(), 2);
+    EXPECT_EQ(rig.States(), "待播|待播|正播|待播");
+    rig.RunForMs(1500);  // watched like any item: its successor follows
+    EXPECT_EQ(rig.States(), "待播|待播|待播|正播");
+
+    rig.clock.SetSelectedRow(4);  // beyond the rows
+    rig.clock.PlayRow();
+    EXPECT_EQ(rig.States(), "待播|待播|待播|正播");
+}
+
+TEST_F(BroadcastClockTest, PlayRowThatStartsNothingLeavesTheStoppedItemCurrentAndSilent) {
+    Files files{"/f/1.mp3", "/f/2.mp3"};
+    for (const auto& file : files) {
+        rig.player.AddFile(file, 2 * kSecond);
+    }
+    rig.player.AddFile("/m/b.mp3", 60 * kSecond);
+    rig.lister.SetFolder("/f/", files);
+    Start({Row("8:0:0", "8:0:30", "/f/"), Row("续播", kOnce, "/m/b.mp3"),
+           Row("9:0:0", kOnce, "/empty/")});
+    rig.RunUntil(8, 0, 1);
+    rig.clock.SetSelectedRow(2);
+    rig.clock.PlayRow();
+    EXPECT_TRUE(rig.clock.IsPlaying());
+    EXPECT_EQ(rig.clock.CurrentRow(), 0);
+    EXPECT_TRUE(rig.clock.CurrentIsFolder());
+    EXPECT_EQ(rig.clock.FolderFiles(), files);
+    rig.RunUntil(8, 0, 29, 999);
+    EXPECT_EQ(rig.player.Opened(), Files{"/f/1.mp3"});
+    rig.RunUntil(8, 0, 30, 5);
+    EXPECT_EQ(rig.States(), "待播|正播|待播");
+}
+
+TEST_F(BroadcastClockTest, StepsAreAimedJustAfterEachSecondAndAtMost400MsApart) {
+    struct Case {
+        int millisecond;
+        int expected;
+    };
+    for (Case c : {Case{0, 400}, Case{2, 400}, Case{500, 400}, Case{602, 400}, Case{700, 302},
+                   Case{999, 3}}) {
+        LocalDateTime now;
+        now.millisecond = c.millisecond;
+        rig.localClock.Set(now, 0);
+        EXPECT_EQ(rig.clock.MillisecondsUntilNextStep(), c.expected) << c.millisecond;
+    }
+}
+
+TEST_F(BroadcastClockTest, ApplyingNewSettingsStopsAndReloadsAndManualModeStaysManual) {
+    rig.player.AddFile("/m/a.mp3", 600 * kSecond);
+    Start({Row("8:0:0", kOnce, "/m/a.mp3")});
+    rig.RunUntil(8, 0, 5);
+    rig.WriteTable("Day1.dat", {Row("8:0:0", kOnce, "/m/a.mp3"), Row("8:0:10", kOnce, "/m/a.mp3")});
+    rig.clock.ApplyNewSettings();
+    EXPECT_FALSE(rig.clock.IsPlaying());
+    EXPECT_FALSE(rig.player.IsOpen());
+    EXPECT_EQ(rig.States(), "待播|待播");
+    rig.RunUntil(8, 0, 11);
+    EXPECT_EQ(rig.player.Opened(), (Files{"/m/a.mp3", "/m/a.mp3"}));
+
+    rig.clock.SwitchToManual();
+    rig.clock.ApplyNewSettings();
+    EXPECT_FALSE(rig.stepTimer.IsArmed());
+    EXPECT_FALSE(rig.dayTimer.IsArmed());
+    EXPECT_EQ(rig.clock.Mode(), ControlMode::kManual);
+}
+
+class RecordingClockObserver : public BroadcastClockObserver {
+public:
+    void OnTableSelected(std::string_view status, bool noBroadcast) override {
+        events.push_back("table " + std::string(status) + (noBroadcast ? " off" : ""));
+    }
+    void OnRowStarted(int row, std::string_view file, StartCause cause, int second) override {
+        events.push_back("start " + std::to_string(row) + " " + std::string(file) + " " +
+                         std::string(StartCauseName(cause)) +
+                         (second >= 0 ? " " + TimeText(second) : ""));
+    }
+    void OnRowEnded(int row, EndCause cause) override {
+        events.push_back("end " + std::to_string(row) + " " + std::string(EndCauseName(cause)));
+    }
+    void OnPlayFailed(int row, std::string_view path, FailureCause cause,
+                      std::string_view) override {
+        events.push_back("failed " + std::to_string(row) + " " + std::string(path) + " " +
+                         std::string(FailureCauseName(cause)));
+    }
+    Files events;
+};
+
+TEST_F(BroadcastClockTest, ObserverHearsHowRowsStartEndAndFail) {
+    RecordingClockObserver observer;
+    rig.clock.SetObserver(&observer);
+    rig.player.AddFile("/m/a.mp3", kSecond);
+    rig.player.AddFile("/m/b.mp3", 60 * kSecond);
+    Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("续播", kOnce, "/empty/"),
+           Row("续播", kOnce, "/m/bad.mp3"), Row("8:0:5", "8:0:8", "/m/b.mp3"),
+           Row("8:0:10", kOnce, "/empty/"), Row("续播", kOnce, "/m/b.mp3")});
+    rig.RunUntil(8, 0, 11);
+    rig.clock.StopCurrent();
+    rig.RunForMs(500);
+    rig.clock.SetSelectedRow(0);
+    rig.clock.PlayRow();
+    rig.RunUntil(23, 59, 59, 999);
+    rig.RunForMs(1000);
+    EXPECT_EQ(
+        observer.events,
+        (Files{"table 今天播放星期一的节目表！", "start 0 /m/a.mp3 time 8:0:0", "end 0 played",
+               "failed 1 /empty/ missing", "failed 2 /m/bad.mp3 missing",
+               "start 2 /m/bad.mp3 chain", "end 2 played", "start 3 /m/b.mp3 time 8:0:5",
+               "end 3 end_time", "failed 4 /empty/ missing", "start 5 /m/b.mp3 chain",
+               "end 5 stopped", "start 0 /m/a.mp3 hand", "end 0 played", "failed 1 /empty/ missing",
+               "failed 2 /m/bad.mp3 missing", "start 2 /m/bad.mp3 chain", "end 2 played",
+               "table 今天播放星期二的节目表！"}));
+}
+
+}  // namespace
+}  // namespace chimeon

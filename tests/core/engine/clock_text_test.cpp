@@ -1,0 +1,93 @@
+#include "core/engine/clock_text.h"
+
+#include <gtest/gtest.h>
+
+namespace chimeon {
+namespace {
+
+TEST(TimeTextTest, HasNoLeadingZeros) {
+    EXPECT_EQ(TimeText(0), "0:0:0");
+    EXPECT_EQ(TimeText(8 * 3600 + 5 * 60), "8:5:0");
+    EXPECT_EQ(TimeText(86399), "23:59:59");
+    LocalDateTime now;
+    now.hour = 12;
+    now.minute = 30;
+    now.second = 7;
+    now.millisecond = 999;
+    EXPECT_EQ(TimeText(now), "12:30:7");
+}
+
+TEST(DateTextTest, IsMonthDayYearWithoutLeadingZeros) {
+    LocalDateTime now;
+    now.year = 2010;
+    now.month = 10;
+    now.day = 1;
+    EXPECT_EQ(DateText(now), "10/1/2010");
+}
+
+TEST(TimeNotBeforeTest, ReadsStoredTimesLeniently) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool notBefore;
+    };
+    const Case cases[] = {
+        {"8:0:0", "8:0:0", true},
+        {"8:0:1", "8:0:0", true},
+        {"7:59:59", "8:0:0", false},
+        {"12:30", "12:0:31", false},  // "12:30" is 12 h 0 min 30 s
+        {"12:30", "12:0:30", true},
+        {"0:0:0", "", true},  // the empty text is midnight
+        {"", "0:0:1", false},
+        {"08:00:00", "8:0:0", true},                     // leading zeros read as numbers
+        {"8:x:0", "8:0:0", true},                        // not a number counts 0
+        {"8:5abc:0", "8:5:0", true},                     // a number stops at the first non-digit
+        {"99999999999999999999:0:0", "23:59:59", true},  // no overflow
+        {"23:0:0", "1:0:0", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TimeNotBefore(c.a, c.b), c.notBefore) << c.a << " vs " << c.b;
+    }
+}
+
+TEST(LeadingNumberTest, ReadsLikeTheCLibraryButSaturates) {
+    EXPECT_EQ(LeadingNumber("80"), 80);
+    EXPECT_EQ(LeadingNumber(" 80"), 80);
+    EXPECT_EQ(LeadingNumber("80abc"), 80);
+    EXPECT_EQ(LeadingNumber("-5"), -5);
+    EXPECT_EQ(LeadingNumber(""), 0);
+    EXPECT_EQ(LeadingNumber("abc"), 0);
+    EXPECT_EQ(LeadingNumber("999999999999999999999999"), 1'000'000'000);
+}
+
+TEST(IsFolderPathTest, FileNamePartDecides) {
+    struct Case {
+        const char* path;
+        bool folder;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"d:\\music\\", true},
+        {"/srv/music/", true},
+        {"d:\\music\\.mp3", true},  // only an extension
+        {"d:", true},
+        {"d:\\music\\a.mp3", false},
+        {"/srv/music/a.mp3", false},
+        {"/srv/music/README", false},
+        {"d:\\music", false},  // no separator at the end: a file named "music"
+        {"a.b.mp3", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsFolderPath(c.path), c.folder) << c.path;
+    }
+}
+
+TEST(DaysFromCivilTest, CountsFromTheEpoch) {
+    EXPECT_EQ(DaysFromCivil(1970, 1, 1), 0);
+    EXPECT_EQ(DaysFromCivil(2000, 3, 1), 11017);
+    EXPECT_EQ(DaysFromCivil(2026, 12, 7) - DaysFromCivil(2026, 12, 6), 1);
+    EXPECT_EQ(DaysFromCivil(2025, 1, 1) - DaysFromCivil(2024, 12, 31), 1);
+}
+
+}  // namespace
+}  // namespace chimeon

@@ -1,0 +1,99 @@
+#include "core/engine/folder_listing.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+using test::TempDir;
+
+TEST(FileSystemDirectoryListerTest, ListsEveryRegularFileSortedByNameIgnoringCase) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "Music");
+    for (const char* name : {"b.mp3", "A.wav", ".hidden.mp3", "README", "c.MID"}) {
+        dir.Write(std::string("Music/") + name, "x");
+    }
+    std::filesystem::create_directory(dir / "Music" / "sub");
+    dir.Write("Music/sub/deep.mp3", "x");
+    ASSERT_EQ(mkfifo((dir / "Music" / "pipe.mp3").c_str(), 0600), 0);
+
+    FileSystemDirectoryLister lister;
+    std::string folder = (dir / "Music").string() + "/";
+    std::vector<std::string> files = lister.ListFiles(folder);
+    std::vector<std::string> names;
+    for (const std::string& file : files) {
+        names.push_back(std::filesystem::path(file).filename().string());
+        EXPECT_TRUE(std::filesystem::is_regular_file(file)) << file;
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{".hidden.mp3", "A.wav", "b.mp3", "c.MID", "README"}));
+
+    // A folder stored on Windows: backslashes and another letter case.
+    std::string stored = (dir / "music").string() + "\\";
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    EXPECT_EQ(lister.ListFiles(stored), files);
+}
+
+TEST(FileSystemDirectoryListerTest, MissingOrEmptyFolderGivesNoFiles) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "empty");
+    FileSystemDirectoryLister lister;
+    EXPECT_TRUE(lister.ListFiles((dir / "empty").string() + "/").empty());
+    EXPECT_TRUE(lister.ListFiles((dir / "missing").string() + "/").empty());
+    EXPECT_TRUE(lister.ListFiles("").empty());
+}
+
+TEST(ShuffleFolderFilesTest, SameSeedSameOrderAndAlwaysAPermutation) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 12; ++i) {
+        files.push_back("/m/" + std::to_string(i) + ".mp3");
+    }
+    auto first = files;
+    auto second = files;
+    auto other = files;
+    ShuffleFolderFiles(first, 12345);
+    ShuffleFolderFiles(second, 12345);
+    ShuffleFolderFiles(other, 12346);
+    EXPECT_EQ(first, second);
+    EXPECT_NE(first, other);
+    EXPECT_NE(first, files);
+    std::sort(first.begin(), first.end());
+    auto sorted = files;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(first, sorted);
+
+    std::vector<std::string> none, one{"/m/a.mp3"};
+    ShuffleFolderFiles(none, 1);
+    ShuffleFolderFiles(one, 1);
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(one, std::vector<std::string>{"/m/a.mp3"});
+}
+
+TEST(ShuffleFolderFilesTest, EveryOrderOfThreeIsReachedEvenly) {
+    std::map<std::vector<std::string>, int> seen;
+    for (std::uint32_t seed = 0; seed < 6000; ++seed) {
+        std::vector<std::string> files{"a", "b", "c"};
+        ShuffleFolderFiles(files, seed);
+        ++seen[files];
+    }
+    ASSERT_EQ(seen.size(), 6u);
+    for (const auto& [order, count] : seen) {
+        EXPECT_GT(count, 800);
+        EXPECT_LT(count, 1200);
+    }
+}
+
+TEST(FolderShuffleSeedTest, IsSecondsPlusHundredTimesTheDay) {
+    EXPECT_EQ(FolderShuffleSeed(1'000'000, 7), 1'000'700u);
+    EXPECT_NE(FolderShuffleSeed(1'000'000, 7), FolderShuffleSeed(1'000'000, 8));
+}
+
+}  // namespace
+}  // namespace chimeon

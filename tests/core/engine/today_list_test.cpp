@@ -1,0 +1,118 @@
+#include "core/engine/today_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace chimeon {
+namespace {
+
+ProgramItem Item(std::string start, std::string path, std::string mode = "顺序") {
+    return ProgramItem{"title", std::move(start), "播完终止",
+                       "100",   std::move(mode),  std::move(path)};
+}
+
+class RecordingObserver : public TodayListObserver {
+public:
+    void OnRowsReplaced(std::uint64_t generation) override {
+        events.push_back("rows " + std::to_string(generation));
+    }
+    void OnCellChanged(int row, int column) override {
+        events.push_back("cell " + std::to_string(row) + "," + std::to_string(column));
+    }
+    std::vector<std::string> events;
+};
+
+TEST(TodayListTest, RowsStartWaitingWithTheItemsFields) {
+    TodayList list;
+    list.Load({ProgramItem{"早铃", "8:0:0", "播完终止", "80", "随机", "d:\\bell\\"}});
+    ASSERT_EQ(list.RowCount(), 1);
+    const char* expected[] = {"早铃", "待播", "8:0:0", "播完终止", "80", "随机", "d:\\bell\\"};
+    for (int column = 0; column < kTodayColumnCount; ++column) {
+        EXPECT_EQ(list.Cell(0, column), expected[column]) << column;
+    }
+}
+
+TEST(TodayListTest, ReadsOutsideGiveEmptyTextAndWritesThereAreIgnored) {
+    TodayList list;
+    list.Load({Item("8:0:0", "/a.mp3")});
+    RecordingObserver observer;
+    list.AddObserver(&observer);
+    for (auto [row, column] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 7}, {100, 100}}) {
+        EXPECT_EQ(list.Cell(row, column), "");
+        list.SetCell(row, column, "x");
+    }
+    EXPECT_TRUE(observer.events.empty());
+    EXPECT_EQ(list.RowCount(), 1);
+}
+
+TEST(TodayListTest, ObserversHearOfEveryChangeAndOnlyOfChanges) {
+    TodayList list;
+    RecordingObserver observer;
+    list.AddObserver(&observer);
+    list.AddObserver(&observer);  // once is enough
+    list.Load({Item("8:0:0", "/a.mp3")});
+    list.SetCell(0, kColumnState, kStatePlaying);
+    list.SetCell(0, kColumnState, kStatePlaying);  // same text: no news
+    list.Load({});
+    list.RemoveObserver(&observer);
+    list.Load({});
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"rows 1", "cell 0,1", "rows 2"}));
+}
+
+TEST(TodayListTest, FirstRowStartingAtFollowsEdits) {
+    TodayList list;
+    list.Load({Item("续播", "/a.mp3"), Item("8:0:0", "/b.mp3"), Item("8:0:0", "/c.mp3")});
+    EXPECT_EQ(list.FirstRowStartingAt("8:0:0"), 1);
+    EXPECT_EQ(list.FirstRowStartingAt("9:0:0"), -1);
+    list.SetCell(0, kColumnStart, "8:0:0");
+    EXPECT_EQ(list.FirstRowStartingAt("8:0:0"), 0);
+    list.Load({Item("9:0:0", "/d.mp3")});
+    EXPECT_EQ(list.FirstRowStartingAt("8:0:0"), -1);
+    EXPECT_EQ(list.FirstRowStartingAt("9:0:0"), 0);
+}
+
+TEST(TodayListTest, DurationRequestsNameTheFileItemsOnly) {
+    TodayList list;
+    list.Load({Item("8:0:0", "/a.mp3"), Item("续播", "/music/"), Item("续播", "d:\\b.wav")});
+    auto requests = list.DurationRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].row, 0);
+    EXPECT_EQ(requests[0].path, "/a.mp3");
+    EXPECT_EQ(requests[1].row, 2);
+    EXPECT_EQ(requests[1].path, "d:\\b.wav");
+}
+
+TEST(TodayListTest, ApplyDurationWritesOnlyACurrentFileRowWithTheSamePath) {
+    TodayList list;
+    list.Load({Item("8:0:0", "/old.mp3")});
+    const std::uint64_t stale = list.Generation();
+    list.Load({Item("8:0:0", "/a.mp3"), Item("续播", "/music/", "随机"), Item("续播", "")});
+    const std::uint64_t now = list.Generation();
+    ASSERT_NE(stale, now);
+
+    struct Case {
+        const char* name;
+        DurationResult result;
+        bool applied;
+    };
+    const Case cases[] = {
+        {"older load", {stale, 0, "/a.mp3", "1:00"}, false},
+        {"no such row", {now, 3, "/a.mp3", "1:00"}, false},
+        {"negative row", {now, -1, "/a.mp3", "1:00"}, false},
+        {"row holds another path", {now, 0, "/other.mp3", "1:00"}, false},
+        {"folder row keeps 随机", {now, 1, "/music/", "1:00"}, false},
+        {"empty path is a folder", {now, 2, "", "1:00"}, false},
+        {"current file row", {now, 0, "/a.mp3", "3:07"}, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(list.ApplyDuration(c.result), c.applied) << c.name;
+    }
+    EXPECT_EQ(list.Cell(0, kColumnMode), "3:07");
+    EXPECT_EQ(list.Cell(1, kColumnMode), "随机");
+    EXPECT_EQ(list.Cell(2, kColumnMode), "顺序");
+}
+
+}  // namespace
+}  // namespace chimeon

@@ -1,0 +1,140 @@
+#include "core/engine/todays_table.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/schedule/schedule_file.h"
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+using test::TempDir;
+
+ProgramItem Item(std::string title) {
+    return ProgramItem{std::move(title), "8:0:0", "播完终止", "100", "顺序", "/a.mp3"};
+}
+
+LocalDateTime Day(int year, int month, int day, int weekday) {
+    LocalDateTime t;
+    t.year = year;
+    t.month = month;
+    t.day = day;
+    t.weekday = weekday;
+    return t;
+}
+
+class TodaysTableTest : public ::testing::Test {
+protected:
+    void Save(const std::string& name, const std::string& title) {
+        ASSERT_TRUE(SaveScheduleFile(dir / name, {Item(title)}));
+    }
+    // The title of the only row, "" for no rows, "*" for more than one.
+    std::string Shown() const {
+        return list.RowCount() == 0 ? "" : list.RowCount() > 1 ? "*" : list.Cell(0, kColumnTitle);
+    }
+
+    TempDir dir;
+    TodayList list;
+    HolidayCalendar calendar;
+};
+
+TEST_F(TodaysTableTest, ChoosesByPrecedence) {
+    for (int w = 0; w < 7; ++w) {
+        Save("Day" + std::to_string(w) + ".dat", "day" + std::to_string(w));
+    }
+    for (int t = 1; t <= 5; ++t) {
+        Save("Template" + std::to_string(t) + ".dat", "template" + std::to_string(t));
+    }
+    calendar.daysOff = {"10/1/2010", "10/01/2010", "5/1/2010"};
+    calendar.extraWorkDays = {{"5/1/2010", "星期一"}, {"5/2/2010", "模板3"}, {"5/2/2010", "模板4"}};
+
+    struct Case {
+        const char* name;
+        LocalDateTime today;
+        bool noBroadcast;
+        const char* status;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"extra working day on a Saturday, also a day off", Day(2010, 5, 1, 6), false,
+         "今天播放星期一的节目表！", "day1"},
+        {"first of two extra working days wins", Day(2010, 5, 2, 0), false,
+         "今天播放模板3的节目表！", "template3"},
+        {"day off", Day(2010, 10, 1, 5), true, "今天是节假日！", ""},
+        {"day off with a leading zero never matches", Day(2010, 10, 2, 6), true, "今天是节假日！",
+         ""},  // Saturday: a rest day by default
+        {"ordinary Wednesday", Day(2010, 10, 6, 3), false, "今天播放星期三的节目表！", "day3"},
+        {"Sunday rest day", Day(2010, 10, 3, 0), true, "今天是节假日！", ""},
+    };
+    for (const Case& c : cases) {
+        list.Load({Item("before"), Item("before")});
+        TodaySelection selection = SelectTodaysTable(c.today, calendar, dir.path(), list);
+        EXPECT_EQ(selection.noBroadcastToday, c.noBroadcast) << c.name;
+        EXPECT_EQ(selection.statusText, c.status) << c.name;
+        EXPECT_EQ(Shown(), c.shown) << c.name;
+    }
+}
+
+TEST_F(TodaysTableTest, RestDayFlagIsConsultedOnlyWhenNoListNamesToday) {
+    calendar.restDays = {false, false, false, true, false, false, false};
+    Save("Day0.dat", "sunday");
+    TodaySelection selection = SelectTodaysTable(Day(2010, 10, 3, 0), calendar, dir.path(), list);
+    EXPECT_FALSE(selection.noBroadcastToday);
+    EXPECT_EQ(Shown(), "sunday");
+    selection = SelectTodaysTable(Day(2010, 10, 6, 3), calendar, dir.path(), list);
+    EXPECT_TRUE(selection.noBroadcastToday);
+    EXPECT_EQ(Shown(), "");
+}
+
+TEST_F(TodaysTableTest, MissingTableEmptiesTheListButUnreadableKeepsIt) {
+    LocalDateTime wednesday = Day(2010, 10, 6, 3);
+    list.Load({Item("yesterday"), Item("yesterday")});
+    list.SetCell(0, kColumnState, kStatePlaying);
+
+    // Exists but cannot be read (a folder of that name): the rows stay, with their states.
+    std::filesystem::create_directory(dir / "Day3.dat");
+    TodaySelection selection = SelectTodaysTable(wednesday, calendar, dir.path(), list);
+    EXPECT_EQ(selection.load, TodayLoad::kUnreadable);
+    EXPECT_EQ(selection.statusText, "今天播放星期三的节目表！");
+    EXPECT_FALSE(selection.noBroadcastToday);
+    EXPECT_EQ(Shown(), "*");
+    EXPECT_EQ(list.Cell(0, kColumnState), kStatePlaying);
+
+    // Never saved: the day plays nothing, never yesterday's rows.
+    std::filesystem::remove(dir / "Day3.dat");
+    std::uint64_t generation = list.Generation();
+    selection = SelectTodaysTable(wednesday, calendar, dir.path(), list);
+    EXPECT_EQ(selection.load, TodayLoad::kEmptied);
+    EXPECT_EQ(selection.statusText, "今天播放星期三的节目表！");
+    EXPECT_EQ(Shown(), "");
+    EXPECT_GT(list.Generation(), generation);
+}
+
+TEST_F(TodaysTableTest, TableFileNamedInAnotherCaseIsFound) {
+    Save("day3.DAT", "copied from windows");
+    SelectTodaysTable(Day(2010, 10, 6, 3), calendar, dir.path(), list);
+    EXPECT_EQ(Shown(), "copied from windows");
+}
+
+TEST_F(TodaysTableTest, UnknownTableNameOfAnExtraWorkingDayPlaysNothing) {
+    calendar.extraWorkDays = {{"10/6/2010", "第八套"}};
+    list.Load({Item("yesterday")});
+    TodaySelection selection = SelectTodaysTable(Day(2010, 10, 6, 3), calendar, dir.path(), list);
+    EXPECT_FALSE(selection.noBroadcastToday);
+    EXPECT_EQ(selection.statusText, "今天播放第八套的节目表！");
+    EXPECT_EQ(Shown(), "");
+}
+
+TEST_F(TodaysTableTest, EveryLoadIsANewGenerationEvenWhenEmpty) {
+    ASSERT_TRUE(SaveScheduleFile(dir / "Day3.dat", {}));
+    list.Load({Item("before")});
+    std::uint64_t generation = list.Generation();
+    EXPECT_EQ(LoadTodayList(dir / "Day3.dat", list), TodayLoad::kLoaded);
+    EXPECT_EQ(list.RowCount(), 0);
+    EXPECT_EQ(list.Generation(), generation + 1);
+}
+
+}  // namespace
+}  // namespace chimeon

@@ -1,0 +1,158 @@
+#include "support/clock_rig.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "core/engine/clock_text.h"
+#include "core/schedule/schedule_file.h"
+
+namespace chimeon::test {
+namespace {
+
+constexpr std::int64_t kMsPerDay = 86'400'000;
+
+}  // namespace
+
+LocalDateTime LocalDateTimeFromMs(std::int64_t ms) {
+    std::int64_t days = ms >= 0 ? ms / kMsPerDay : (ms - kMsPerDay + 1) / kMsPerDay;
+    std::int64_t inDay = ms - days * kMsPerDay;
+    // Howard Hinnant's civil_from_days.
+    std::int64_t z = days + 719468;
+    std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    std::int64_t doe = z - era * 146097;
+    std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    std::int64_t mp = (5 * doy + 2) / 153;
+    LocalDateTime t;
+    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2 ? 1 : 0));
+    t.weekday = static_cast<int>((days % 7 + 7 + 4) % 7);
+    t.hour = static_cast<int>(inDay / 3'600'000);
+    t.minute = static_cast<int>(inDay / 60'000 % 60);
+    t.second = static_cast<int>(inDay / 1000 % 60);
+    t.millisecond = static_cast<int>(inDay % 1000);
+    return t;
+}
+
+std::int64_t MsFromLocal(int year, int month, int day, int hour, int minute, int second,
+                         int millisecond) {
+    return DaysFromCivil(year, month, day) * kMsPerDay +
+           ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + millisecond;
+}
+
+ClockRig::ClockRig(std::int64_t startMs)
+    : player([this] { return monotonicMs_; }),
+      clock(BroadcastClockParts{localClock, player, lister, calendar, stepTimer, dayTimer, list,
+                                dir.path()}),
+      monotonicMs_(1'000'000),
+      wallOffsetMs_(startMs - 1'000'000) {
+    SyncClock();
+}
+
+void ClockRig::WriteTable(const std::string& fileName, const ScheduleTable& table) {
+    if (!SaveScheduleFile(dir / fileName, table)) {
+        throw std::runtime_error("cannot write " + fileName);
+    }
+}
+
+void ClockRig::StartClock() {
+    clock.Start();
+    ScheduleNewlyArmed();
+}
+
+void ClockRig::SyncClock() {
+    std::int64_t wall = WallMs();
+    std::int64_t seconds = wall >= 0 ? wall / 1000 : (wall - 999) / 1000;
+    localClock.Set(LocalDateTimeFromMs(wall), seconds);
+}
+
+void ClockRig::ScheduleNewlyArmed() {
+    if (stepTimer.ArmCount() != stepArmCount_) {
+        stepArmCount_ = stepTimer.ArmCount();
+        nextStepMs_ = monotonicMs_ + clock.MillisecondsUntilNextStep();
+    }
+    if (dayTimer.ArmCount() != dayArmCount_) {
+        dayArmCount_ = dayTimer.ArmCount();
+        nextDayMs_ = monotonicMs_ + 1000;
+    }
+}
+
+bool ClockRig::RunNext(bool* ranStep) {
+    ScheduleNewlyArmed();
+    constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+    std::int64_t step = stepTimer.IsArmed() ? nextStepMs_ : kNever;
+    std::int64_t day = dayTimer.IsArmed() ? nextDayMs_ : kNever;
+    if (step == kNever && day == kNever) {
+        return false;
+    }
+    bool isStep = step <= day;
+    monotonicMs_ = std::max(monotonicMs_, isStep ? step : day);
+    SyncClock();
+    if (isStep) {
+        clock.Step();
+        std::int64_t lateness = stepLateness ? stepLateness() : 0;
+        nextStepMs_ = monotonicMs_ + clock.MillisecondsUntilNextStep() + lateness;
+        stepArmCount_ = stepTimer.ArmCount();
+    } else {
+        clock.DayCheck();
+        nextDayMs_ = monotonicMs_ + 1000;
+        dayArmCount_ = dayTimer.ArmCount();
+    }
+    ScheduleNewlyArmed();
+    if (ranStep != nullptr) {
+        *ranStep = isStep;
+    }
+    return true;
+}
+
+void ClockRig::RunForMs(std::int64_t ms) {
+    std::int64_t end = monotonicMs_ + ms;
+    for (;;) {
+        ScheduleNewlyArmed();
+        constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+        std::int64_t step = stepTimer.IsArmed() ? nextStepMs_ : kNever;
+        std::int64_t day = dayTimer.IsArmed() ? nextDayMs_ : kNever;
+        if (std::min(step, day) > end) {
+            break;
+        }
+        RunNext();
+    }
+    monotonicMs_ = end;
+    SyncClock();
+}
+
+void ClockRig::RunUntil(int hour, int minute, int second, int millisecond) {
+    LocalDateTime now = LocalDateTimeFromMs(WallMs());
+    std::int64_t target =
+        MsFromLocal(now.year, now.month, now.day, hour, minute, second, millisecond);
+    if (target > WallMs()) {
+        RunForMs(target - WallMs());
+    }
+}
+
+void ClockRig::Stall(std::int64_t ms) {
+    monotonicMs_ += ms;
+    SyncClock();
+    ScheduleNewlyArmed();
+    nextStepMs_ = std::max(nextStepMs_, monotonicMs_);
+    nextDayMs_ = std::max(nextDayMs_, monotonicMs_);
+}
+
+void ClockRig::JumpWall(std::int64_t ms) {
+    wallOffsetMs_ += ms;
+    SyncClock();
+}
+
+std::string ClockRig::States() const {
+    std::string states;
+    for (int row = 0; row < list.RowCount(); ++row) {
+        if (row > 0) {
+            states += "|";
+        }
+        states += list.Cell(row, kColumnState);
+    }
+    return states;
+}
+
+}  // namespace chimeon::test

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/engine/media_player.h"
+
+namespace chimeon::test {
+
+// A player whose files play in simulated time: the position runs with `nowMs` (a monotonic
+// time in milliseconds) from Play to the file's length. Only files added with AddFile open;
+// every other path fails to open and leaves the player closed, as the real one does.
+class FakeMediaPlayer : public MediaPlayer {
+public:
+    explicit FakeMediaPlayer(std::function<std::int64_t()> nowMs) : nowMs_(std::move(nowMs)) {}
+
+    void AddFile(const std::string& path, std::int64_t lengthMs, int volume = kNormalPlayerVolume) {
+        files_[path] = File{lengthMs, volume};
+    }
+
+    void SetParentWindow(SurfaceHandle surface) override { surface_ = surface; }
+    void SetFile(std::string_view path) override { pendingFile_ = std::string(path); }
+    bool Open() override;
+    void Close() override;
+    void Play() override;
+    void Stop() override;
+    void Seek(std::int64_t positionMs) override;
+    std::int64_t GetPosition() override;
+    std::int64_t GetLength() override { return open_ ? length_ : 0; }
+    void SetVolume(int volume) override;
+    int GetVolume() const override { return volume_; }
+    void ShowMaximized() override { log_.push_back("show"); }
+    void Prepare(std::string_view path) override { prepared_.emplace_back(path); }
+
+    bool IsOpen() const { return open_; }
+    bool IsPlaying() const { return open_ && playing_; }
+    // The file of the last Open (empty after Close).
+    const std::string& CurrentFile() const { return file_; }
+    SurfaceHandle Surface() const { return surface_; }
+    int OpenCount() const { return openCount_; }
+    // Every command in order: "open PATH", "open-failed PATH", "play", "stop", "seek N",
+    // "close", "volume N", "show".
+    const std::vector<std::string>& Log() const { return log_; }
+    void ClearLog() { log_.clear(); }
+    // Paths opened (successfully or not), in order.
+    const std::vector<std::string>& Opened() const { return opened_; }
+    const std::vector<std::string>& Prepared() const { return prepared_; }
+    // Broken rules of the player contract (an Open on a player that is not closed).
+    const std::vector<std::string>& Violations() const { return violations_; }
+
+private:
+    struct File {
+        std::int64_t lengthMs;
+        int volume;
+    };
+
+    std::function<std::int64_t()> nowMs_;
+    std::map<std::string, File> files_;
+    SurfaceHandle surface_ = nullptr;
+    std::string pendingFile_;
+    std::string file_;
+    bool open_ = false;
+    bool playing_ = false;
+    std::int64_t length_ = 0;
+    std::int64_t basePosition_ = 0;
+    std::int64_t playStartedMs_ = 0;
+    int volume_ = 0;
+    int openCount_ = 0;
+    std::vector<std::string> log_;
+    std::vector<std::string> opened_;
+    std::vector<std::string> prepared_;
+    std::vector<std::string> violations_;
+};
+
+}  // namespace chimeon::test
