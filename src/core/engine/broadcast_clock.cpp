@@ -65,7 +65,7 @@ void BroadcastClock::SelectToday(const LocalDateTime& now) {
         ArmStep();
     }
     if (observer_ != nullptr) {
-        observer_->OnTableSelected(statusText_, noBroadcastToday_);
+        observer_->OnTableSelected(statusText_, noBroadcastToday_, selection.tableName);
     }
 }
 
@@ -232,9 +232,15 @@ bool BroadcastClock::OpenFile(const std::string& path, int row) {
     player.SetFile(file);
     bool opened = player.Open();
     if (!opened && observer_ != nullptr) {
-        observer_->OnPlayFailed(row, file,
-                                resolved ? FailureCause::kUnplayable : FailureCause::kFileMissing,
-                                resolved ? "the player cannot open it" : "no such file");
+        if (player.LastOpenFailure() == OpenFailure::kNoAudioOutput) {
+            observer_->OnPlayFailed(row, file, FailureCause::kNoAudioOutput, player.LastOpenFailureReason());
+        } else if (!resolved) {
+            observer_->OnPlayFailed(row, file, FailureCause::kFileMissing, "no such file");
+        } else {
+            std::string reason = player.LastOpenFailureReason();
+            observer_->OnPlayFailed(row, file, FailureCause::kUnplayable,
+                                    reason.empty() ? "the player cannot open it" : reason);
+        }
     }
     return opened;
 }
@@ -410,6 +416,12 @@ void BroadcastClock::ApplyNewSettings() {
     if (mode_ == ControlMode::kAutomatic) {
         ArmDay();
     }
+}
+
+void BroadcastClock::Shutdown() {
+    KillStep();
+    KillDay();
+    StopForReload(EndCause::kProgramExit);
 }
 
 int BroadcastClock::MillisecondsUntilNextStep() const {

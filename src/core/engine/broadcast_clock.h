@@ -88,6 +88,8 @@ public:
     void SwitchToManual();
     // "应用新的设置": stops what plays and chooses today's table again.
     void ApplyNewSettings();
+    // The program ends: what plays stops (reported as the end of the program), timers are killed.
+    void Shutdown();
 
     ControlMode Mode() const { return mode_; }
     bool IsPlaying() const { return playing_; }

@@ -39,10 +39,13 @@ public:
 class BroadcastClockObserver {
 public:
     virtual ~BroadcastClockObserver() = default;
-    // Today's table was chosen again; `status` is the line shown to the operator.
-    virtual void OnTableSelected(std::string_view status, bool noBroadcastToday) {
+    // Today's table was chosen again; `status` is the line shown to the operator and
+    // `tableName` the table's name ("" on a day without broadcast).
+    virtual void OnTableSelected(std::string_view status, bool noBroadcastToday,
+                                 std::string_view tableName) {
         (void)status;
         (void)noBroadcastToday;
+        (void)tableName;
     }
     // Row `row` was asked to play `file` (a folder item's first file, or its own path).
     // `scheduledSecond` is the second of the day it was due when it started by time, else -1.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace chimeon {
@@ -9,6 +10,10 @@ namespace chimeon {
 using SurfaceHandle = void*;
 
 inline constexpr int kNormalPlayerVolume = 1000;
+
+// Why the last Open gave false: the file itself, or the audio output (the sound server not up
+// yet), which the next Open tries again.
+enum class OpenFailure { kNone, kFile, kNoAudioOutput };
 
 // One media file at a time, positions and lengths in milliseconds, volume 1000 normal.
 // Closed player (before the first Open, after Close, after an Open that failed): position and
@@ -34,6 +39,10 @@ public:
     virtual int GetVolume() const = 0;
     // Shows the picture so that it fills the parent surface (audio shows nothing).
     virtual void ShowMaximized() = 0;
+
+    // Why the last Open failed (kNone after one that succeeded), and in words.
+    virtual OpenFailure LastOpenFailure() const { return OpenFailure::kNone; }
+    virtual std::string LastOpenFailureReason() const { return {}; }
 
     // A hint that `path` is due to be opened soon: a player may open and preroll it ahead, so
     // that the later Open and Play start sound at once. Changes nothing that can be observed.

@@ -46,33 +46,39 @@ TodayLoad LoadTodayList(const fs::path& file, TodayList& list) {
     return TodayLoad::kUnreadable;
 }
 
+TableChoice ChooseTable(const LocalDateTime& date, const HolidayCalendar& calendar) {
+    TableChoice choice;
+    std::string dateText = DateText(date);
+    if (auto tableName = calendar.ExtraWorkDayTable(dateText)) {
+        choice.tableName = *tableName;
+        choice.table = TableIdFromName(*tableName);
+    } else if (calendar.IsDayOff(dateText) || calendar.IsRestDay(date.weekday)) {
+        choice.noBroadcastToday = true;
+        choice.statusText = std::string(kHolidayStatus);
+        return choice;
+    } else {
+        choice.table = WeekdayTable(date.weekday);
+        choice.tableName = std::string(TableName(*choice.table));
+    }
+    choice.statusText = PlayingStatus(choice.tableName);
+    return choice;
+}
+
 TodaySelection SelectTodaysTable(const LocalDateTime& today, const HolidayCalendar& calendar,
                                  const fs::path& programDirectory, TodayList& list) {
+    TableChoice choice = ChooseTable(today, calendar);
     TodaySelection selection;
-    std::string date = DateText(today);
-
-    if (auto tableName = calendar.ExtraWorkDayTable(date)) {
-        selection.statusText = PlayingStatus(*tableName);
-        if (auto table = TableIdFromName(*tableName)) {
-            selection.load = LoadTodayList(programDirectory / TableFileName(*table), list);
-        } else {
-            list.Load({});
-            selection.load = TodayLoad::kEmptied;
-        }
-        return selection;
-    }
-
-    if (calendar.IsDayOff(date) || calendar.IsRestDay(today.weekday)) {
-        selection.noBroadcastToday = true;
-        selection.statusText = std::string(kHolidayStatus);
+    selection.noBroadcastToday = choice.noBroadcastToday;
+    selection.tableName = std::move(choice.tableName);
+    selection.statusText = std::move(choice.statusText);
+    if (choice.table) {
+        selection.load = LoadTodayList(programDirectory / TableFileName(*choice.table), list);
+    } else {
+        // A day without broadcast, or an extra day naming no stored table: nothing of another
+        // day may play on it.
         list.Load({});
         selection.load = TodayLoad::kEmptied;
-        return selection;
     }
-
-    TableId weekdayTable = WeekdayTable(today.weekday);
-    selection.statusText = PlayingStatus(TableName(weekdayTable));
-    selection.load = LoadTodayList(programDirectory / TableFileName(weekdayTable), list);
     return selection;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "core/engine/today_list.h"
 #include "core/schedule/holiday_calendar.h"
+#include "core/schedule/table_id.h"
 #include "core/system/local_clock.h"
 
 namespace chimeon {
@@ -20,8 +22,21 @@ enum class TodayLoad {
 // never the rows of the day before.
 TodayLoad LoadTodayList(const std::filesystem::path& file, TodayList& list);
 
+// Which table a date plays, by the calendar alone.
+struct TableChoice {
+    bool noBroadcastToday = false;
+    std::string tableName;         // as stored or shown ("星期一", an extra day's text); "" without broadcast
+    std::optional<TableId> table;  // the stored table it names; nothing for an unknown name
+    std::string statusText;        // "今天播放星期一的节目表！", "今天是节假日！", ...
+};
+
+// The first extra working day with the date wins, then a day off, then the weekday's rest flag,
+// then the weekday's own table.
+TableChoice ChooseTable(const LocalDateTime& date, const HolidayCalendar& calendar);
+
 struct TodaySelection {
     bool noBroadcastToday = false;
+    std::string tableName;   // as in TableChoice
     std::string statusText;  // "今天播放星期一的节目表！", "今天是节假日！", ...
     TodayLoad load = TodayLoad::kEmptied;
 };

@@ -542,17 +542,25 @@ void GstMediaPlayer::Prepare(std::string_view path) {
     }
 }
 
+bool GstMediaPlayer::FailOpen(OpenFailure failure, std::string reason) {
+    lastFailure_ = failure;
+    lastFailureReason_ = std::move(reason);
+    return false;
+}
+
 bool GstMediaPlayer::Open() {
     if (active_) {
         Close();
     }
+    lastFailure_ = OpenFailure::kNone;
+    lastFailureReason_.clear();
     auto deadline = gst::Clock::now() + options_.openTimeout;
     gst::FileStamp stamp = gst::StampOf(file_);
     if (!gst::LooksPlayable(stamp, file_)) {
         if (prepared_ && prepared_->path == file_) {
             DiscardPrepared();
         }
-        return false;
+        return FailOpen(OpenFailure::kFile, "not a readable, non-empty regular file");
     }
 
     std::unique_ptr<Pipeline> pipeline;
@@ -578,8 +586,9 @@ bool GstMediaPlayer::Open() {
             if (outputMissing) {
                 std::cerr << "chimeon: no audio output for " << file_ << " (" << lastOutputError_
                           << "); the next file tries again\n";
+                return FailOpen(OpenFailure::kNoAudioOutput, "no audio output: " + lastOutputError_);
             }
-            return false;
+            return FailOpen(OpenFailure::kFile, "the file cannot be played");
         }
         outcome = pipeline->WaitPrerolled(deadline);
     }
@@ -589,13 +598,15 @@ bool GstMediaPlayer::Open() {
         case Pipeline::Outcome::kNoOutput:
             std::cerr << "chimeon: no audio output for " << file_ << " (" << pipeline->error
                       << "); the next file tries again\n";
-            return false;
+            return FailOpen(OpenFailure::kNoAudioOutput, "no audio output: " + pipeline->error);
         case Pipeline::Outcome::kTimedOut:
             std::cerr << "chimeon: " << file_ << " did not open within "
                       << options_.openTimeout.count() << " ms\n";
-            return false;
+            return FailOpen(OpenFailure::kFile, "did not open within " +
+                                                    std::to_string(options_.openTimeout.count()) + " ms");
         case Pipeline::Outcome::kUnplayable:
-            return false;
+            return FailOpen(OpenFailure::kFile,
+                            pipeline->error.empty() ? "the file cannot be played" : pipeline->error);
     }
     if (pipeline->tap) {
         pipeline->tap->Set(surface_);

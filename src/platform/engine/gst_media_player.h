@@ -62,11 +62,14 @@ public:
     int GetVolume() const override { return volume_; }
     void ShowMaximized() override;
     void Prepare(std::string_view path) override;
+    OpenFailure LastOpenFailure() const override { return lastFailure_; }
+    std::string LastOpenFailureReason() const override { return lastFailureReason_; }
 
     // True while a file is open (for tests and diagnostics).
     bool IsOpen() const { return active_ != nullptr; }
 
 private:
+    bool FailOpen(OpenFailure failure, std::string reason);
     std::unique_ptr<gst::Pipeline> StartPipeline(const std::string& path, bool* outputMissing);
     void DiscardPrepared();
     void SeekPipeline(gst::Pipeline& pipeline, std::int64_t positionMs);
@@ -76,6 +79,8 @@ private:
     std::string file_;
     int volume_ = 0;
     std::string lastOutputError_;
+    OpenFailure lastFailure_ = OpenFailure::kNone;
+    std::string lastFailureReason_;
     std::unique_ptr<gst::Pipeline> active_;
     std::unique_ptr<gst::Pipeline> prepared_;
 };

@@ -574,7 +574,7 @@ TEST_F(BroadcastClockTest, ApplyingNewSettingsStopsAndReloadsAndManualModeStaysM
 
 class RecordingClockObserver : public BroadcastClockObserver {
 public:
-    void OnTableSelected(std::string_view status, bool noBroadcast) override {
+    void OnTableSelected(std::string_view status, bool noBroadcast, std::string_view) override {
         events.push_back("table " + std::string(status) + (noBroadcast ? " off" : ""));
     }
     void OnRowStarted(int row, std::string_view file, StartCause cause, int second) override {

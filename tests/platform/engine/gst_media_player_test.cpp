@@ -353,6 +353,7 @@ TEST(GstMediaPlayerTest, UnplayableFilesLeaveThePlayerClosed) {
             }
             player.SetFile(path);
             EXPECT_FALSE(player.Open());
+            EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kFile);
             ExpectClosed(player);
             player.Play();
             ExpectClosed(player);
@@ -480,12 +481,15 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
     testing::internal::CaptureStderr();
     player.SetFile(SharedMedia().Wav());
     EXPECT_FALSE(player.Open());
+    EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kNoAudioOutput);
+    EXPECT_NE(player.LastOpenFailureReason().find("no audio output"), std::string::npos);
     ExpectClosed(player);
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("no audio output"), std::string::npos) << errors;
     EXPECT_NE(errors.find("tries again"), std::string::npos) << errors;
 
     EXPECT_TRUE(player.Open());
+    EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kNone);
     player.Close();
 
     // An unplayable file is not mistaken for a missing output.
@@ -493,6 +497,7 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
     testing::internal::CaptureStderr();
     player.SetFile(SharedMedia().Path("words.txt"));
     EXPECT_FALSE(player.Open());
+    EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kFile);
     errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }

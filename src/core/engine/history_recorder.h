@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include "core/engine/clock_ports.h"
+#include "core/engine/today_list.h"
+#include "core/history/play_history.h"
+#include "core/system/local_clock.h"
+
+namespace chimeon {
+
+// Writes what the broadcast clock does into the play history: each start with how late sound was
+// asked for, each end with its cause, each failure with its reason. At every change of date the
+// days beyond the kept span are deleted.
+class HistoryRecorder : public BroadcastClockObserver {
+public:
+    HistoryRecorder(const LocalClock& clock, const TodayList& list, PlayHistory& history);
+
+    void OnTableSelected(std::string_view status, bool noBroadcastToday, std::string_view tableName) override;
+    void OnRowStarted(int row, std::string_view file, StartCause cause, int scheduledSecond) override;
+    void OnRowEnded(int row, EndCause cause) override;
+    void OnPlayFailed(int row, std::string_view path, FailureCause cause, std::string_view reason) override;
+
+private:
+    HistoryEvent EventNow(HistoryEvent::Kind kind, int row, const LocalDateTime& now) const;
+
+    const LocalClock& clock_;
+    const TodayList& list_;
+    PlayHistory& history_;
+    std::string tableName_;
+    std::string prunedOn_;
+};
+
+}  // namespace chimeon

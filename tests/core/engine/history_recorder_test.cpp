@@ -1,0 +1,97 @@
+#include "core/engine/history_recorder.h"
+
+#include <gtest/gtest.h>
+
+#include "support/clock_rig.h"
+
+namespace chimeon {
+namespace {
+
+using test::ClockRig;
+using test::MsFromLocal;
+
+class RecordedHistory : public PlayHistory {
+public:
+    void Record(const HistoryEvent& event) override { events.push_back(event); }
+    void DeleteBefore(const std::string& firstKeptDate) override { deletedBefore.push_back(firstKeptDate); }
+    std::vector<HistoryEvent> events;
+    std::vector<std::string> deletedBefore;
+};
+
+ProgramItem Row(std::string title, std::string start, std::string end, std::string path) {
+    return ProgramItem{std::move(title), std::move(start), std::move(end), "100", "顺序", std::move(path)};
+}
+
+class HistoryRecorderTest : public ::testing::Test {
+protected:
+    // Monday 7 December 2026, a few seconds before the first bell.
+    HistoryRecorderTest() : rig(MsFromLocal(2026, 12, 7, 7, 59, 55)), recorder(rig.localClock, rig.list, history) {
+        rig.clock.SetObserver(&recorder);
+    }
+    ClockRig rig;
+    RecordedHistory history;
+    HistoryRecorder recorder;
+};
+
+TEST_F(HistoryRecorderTest, StartsEndsAndFailuresWithTableLatenessAndCause) {
+    rig.player.AddFile("/bells/ring.mp3", 2000);
+    rig.WriteTable("Day1.dat", {Row("上课铃", "8:0:0", "播完终止", "/bells/ring.mp3"),
+                                Row("缺失", "续播", "播完终止", "/bells/gone.mp3")});
+    rig.StartClock();
+    rig.RunUntil(8, 0, 5);
+
+    ASSERT_EQ(history.events.size(), 5u);
+    const HistoryEvent& start = history.events[0];
+    EXPECT_EQ(start.kind, HistoryEvent::Kind::kStart);
+    EXPECT_EQ(start.date, "2026-12-07");
+    EXPECT_EQ(start.scheduledSecond, "8:0:0");
+    EXPECT_EQ(start.table, "星期一");
+    EXPECT_EQ(start.row, 0);
+    EXPECT_EQ(start.title, "上课铃");
+    EXPECT_EQ(start.cause, "time");
+    ASSERT_TRUE(start.latenessMs);
+    EXPECT_GE(*start.latenessMs, 0);
+    EXPECT_LT(*start.latenessMs, 50) << "steps are aimed just after the second";
+    EXPECT_EQ(start.atMs, MsFromLocal(2026, 12, 7, 8, 0, 0) + *start.latenessMs);
+
+    EXPECT_EQ(history.events[1].kind, HistoryEvent::Kind::kEnd);
+    EXPECT_EQ(history.events[1].cause, "played");
+    EXPECT_EQ(history.events[2].kind, HistoryEvent::Kind::kFailure) << "the chained file is missing";
+    EXPECT_EQ(history.events[2].cause, "missing");
+    EXPECT_EQ(history.events[2].title, "缺失");
+    EXPECT_FALSE(history.events[2].reason.empty());
+    EXPECT_EQ(history.events[3].cause, "chain");
+    EXPECT_FALSE(history.events[3].latenessMs) << "a chained start has no due second";
+    EXPECT_EQ(history.events[4].cause, "played");
+
+    EXPECT_EQ(history.deletedBefore, std::vector<std::string>{"2025-11-02"}) << "400 days are kept";
+}
+
+TEST_F(HistoryRecorderTest, ExitAndChangeOfDayEndWhatPlays) {
+    rig.player.AddFile("/music/long.mp3", 3600 * 1000);
+    rig.WriteTable("Day1.dat", {Row("音乐", "8:0:0", "播完终止", "/music/long.mp3")});
+    rig.StartClock();
+    rig.RunUntil(8, 0, 2);
+    rig.clock.Shutdown();
+    ASSERT_EQ(history.events.size(), 2u);
+    EXPECT_EQ(history.events[1].cause, "exit");
+    EXPECT_FALSE(rig.player.IsOpen());
+}
+
+TEST(HistoryRecorderMidnight, NewDayPrunesOnceAndRecordsTheNewTable) {
+    ClockRig rig(MsFromLocal(2026, 12, 7, 23, 59, 50));
+    RecordedHistory history;
+    HistoryRecorder recorder(rig.localClock, rig.list, history);
+    rig.clock.SetObserver(&recorder);
+    rig.player.AddFile("/music/long.mp3", 3600 * 1000);
+    rig.WriteTable("Day1.dat", {Row("晚间", "23:59:55", "播完终止", "/music/long.mp3")});
+    rig.StartClock();
+    rig.RunForMs(20 * 1000);
+    ASSERT_GE(history.events.size(), 2u);
+    EXPECT_EQ(history.events[1].cause, "day_change");
+    EXPECT_EQ(history.events[1].date, "2026-12-08");
+    EXPECT_EQ(history.deletedBefore, (std::vector<std::string>{"2025-11-02", "2025-11-03"}));
+}
+
+}  // namespace
+}  // namespace chimeon
