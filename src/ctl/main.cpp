@@ -8,6 +8,7 @@
 #include "ctl/command_context.h"
 #include "ctl/history_command.h"
 #include "ctl/media_commands.h"
+#include "ctl/schedule_commands.h"
 #include "ctl/table_transfer_command.h"
 
 int main(int argc, char* argv[]) {
@@ -33,6 +34,20 @@ int main(int argc, char* argv[]) {
     auto* probe = app.add_subcommand("probe", "the play time the duration probe gives each file");
     probe->add_option("FILE", mediaFiles, "WAV or MP3 files")->required();
     probe->add_flag("--json", json, "one JSON object per file");
+
+    std::string date, moment;
+    int count = 5, days = 14;
+    auto* day = app.add_subcommand("day", "what plays on a date, by the calendar and the tables");
+    day->add_option("DATE", date, "YYYY-MM-DD (default: today)");
+    day->add_flag("--json", json, "one JSON object");
+    auto* next = app.add_subcommand("next", "the next starts, across days");
+    next->add_option("--count", count, "how many starts (default 5)");
+    next->add_option("--at", moment, "count from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
+    next->add_flag("--json", json, "one JSON object per start");
+    auto* check = app.add_subcommand("check", "everything that would make a bell silently not ring");
+    check->add_option("--days", days, "how many days ahead (default 14)");
+    check->add_option("--at", moment, "from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
+    check->add_flag("--json", json, "one JSON object per finding");
 
     std::string table, file;
     auto* exportTable = app.add_subcommand("export", "a stored table as JSON");
@@ -76,6 +91,15 @@ int main(int argc, char* argv[]) {
     }
     if (probe->parsed()) {
         return RunProbe(context, mediaFiles);
+    }
+    if (day->parsed()) {
+        return RunDay(context, date);
+    }
+    if (next->parsed()) {
+        return RunNext(context, count, moment);
+    }
+    if (check->parsed()) {
+        return RunCheck(context, days, moment);
     }
     if (history->parsed()) {
         return RunHistory(context, since, until);

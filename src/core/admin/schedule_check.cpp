@@ -5,6 +5,8 @@
 #include <map>
 
 #include "core/engine/clock_text.h"
+#include "core/io/file_io.h"
+#include "core/io/stored_lines.h"
 #include "core/schedule/table_id.h"
 
 namespace chimeon {
@@ -163,11 +165,11 @@ std::vector<Finding> CheckCalendar(const HolidayCalendar& calendar) {
                                 "day off " + Quoted(date) + " never matches a date (written like 10/1/2026)"});
         }
     }
-    // The file holds the entries last first; report the line each stands on.
+    // The file holds the entries last first: walk them in file order, reporting each one's line.
     const size_t count = calendar.extraWorkDays.size();
-    for (size_t i = 0; i < count; ++i) {
-        const ExtraWorkDay& day = calendar.extraWorkDays[i];
-        int line = static_cast<int>((count - 1 - i) * 2 + 1);
+    for (size_t fromEnd = 0; fromEnd < count; ++fromEnd) {
+        const ExtraWorkDay& day = calendar.extraWorkDays[count - 1 - fromEnd];
+        int line = static_cast<int>(fromEnd * 2 + 1);
         if (!IsCalendarDateText(day.date)) {
             findings.push_back({std::string(kExtraWorkDaysFileName), line,
                                 "extra working day " + Quoted(day.date) + " never matches a date (written like 10/1/2026)"});
@@ -175,6 +177,26 @@ std::vector<Finding> CheckCalendar(const HolidayCalendar& calendar) {
         if (!TableIdFromName(day.table)) {
             findings.push_back({std::string(kExtraWorkDaysFileName), line + 1,
                                 "extra working day " + day.date + " names no table: " + Quoted(day.table)});
+        }
+    }
+    return findings;
+}
+
+std::vector<Finding> CheckCalendarFiles(const std::filesystem::path& folder) {
+    std::vector<Finding> findings;
+    for (std::string_view name : {kRestDaysFileName, kExtraWorkDaysFileName}) {
+        std::error_code error;
+        auto bytes = ReadStoredFile(folder / name);
+        if (!bytes) {
+            if (std::filesystem::exists(folder / name, error)) {
+                findings.push_back({std::string(name), 0, "cannot be read: the calendar's defaults apply"});
+            }
+            continue;
+        }
+        if (name == kRestDaysFileName && StoredLineReader(*bytes).Next().size() != 7) {
+            findings.push_back({std::string(name), 1,
+                                "the first line is not seven 0/1 flags: the whole calendar is ignored "
+                                "(Saturday and Sunday rest, no days off, no extra working days)"});
         }
     }
     return findings;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,5 +49,9 @@ std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& 
 
 // Calendar entries that can never match a date, and extra working days naming no table.
 std::vector<Finding> CheckCalendar(const HolidayCalendar& calendar);
+
+// The calendar files themselves: one that is there but cannot be read, and a first line of
+// "HlidSave.dat" that is not seven flags (the whole calendar then falls back to its defaults).
+std::vector<Finding> CheckCalendarFiles(const std::filesystem::path& folder);
 
 }  // namespace chimeon

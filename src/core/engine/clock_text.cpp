@@ -1,5 +1,6 @@
 #include "core/engine/clock_text.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace chimeon {
@@ -102,6 +103,25 @@ std::int64_t DaysFromCivil(int year, int month, int day) {
     std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
     std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + doe - 719468;
+}
+
+LocalDateTime CivilDay(int year, int month, int day) {
+    using namespace std::chrono;
+    sys_days days{std::chrono::year{year} / month / day};
+    year_month_day date{days};
+    LocalDateTime result;
+    result.year = static_cast<int>(date.year());
+    result.month = static_cast<int>(static_cast<unsigned>(date.month()));
+    result.day = static_cast<int>(static_cast<unsigned>(date.day()));
+    result.weekday = static_cast<int>(weekday{days}.c_encoding());
+    return result;
+}
+
+LocalDateTime DaysLater(const LocalDateTime& date, int days) {
+    using namespace std::chrono;
+    year_month_day later{sys_days{std::chrono::year{date.year} / date.month / date.day} + std::chrono::days{days}};
+    return CivilDay(static_cast<int>(later.year()), static_cast<int>(static_cast<unsigned>(later.month())),
+                    static_cast<int>(static_cast<unsigned>(later.day())));
 }
 
 }  // namespace chimeon

@@ -36,4 +36,8 @@ std::int64_t LeadingNumber(std::string_view text);
 // Days since 1970-01-01 of a civil date (any year the tables can meet).
 std::int64_t DaysFromCivil(int year, int month, int day);
 
+// Midnight of a civil date, with its weekday; and the midnight `days` later (or earlier).
+LocalDateTime CivilDay(int year, int month, int day);
+LocalDateTime DaysLater(const LocalDateTime& date, int days);
+
 }  // namespace chimeon

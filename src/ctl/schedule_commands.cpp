@@ -1,0 +1,278 @@
+#include "ctl/schedule_commands.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <ostream>
+#include <set>
+
+#include "core/admin/file_system_inspector.h"
+#include "core/admin/schedule_check.h"
+#include "core/engine/clock_text.h"
+#include "core/engine/duration_probe.h"
+#include "core/engine/todays_table.h"
+#include "core/history/play_history.h"
+#include "core/io/file_io.h"
+#include "core/schedule/holiday_calendar.h"
+#include "core/schedule/schedule_file.h"
+#include "ctl/json_output.h"
+#include "platform/audio/audio_path_check.h"
+#include "platform/system/system_local_clock.h"
+
+namespace chimeon::ctl {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A table as the program would load it: rows, or why there are none.
+struct LoadedTable {
+    ScheduleTable rows;
+    bool missing = false;
+    bool unreadable = false;
+};
+
+LoadedTable LoadTable(const CommandContext& context, TableId id) {
+    LoadedTable loaded;
+    std::filesystem::path file = context.dataDirectory / TableFileName(id);
+    if (auto rows = LoadScheduleFile(file)) {
+        loaded.rows = std::move(*rows);
+        return loaded;
+    }
+    std::error_code error;
+    (std::filesystem::exists(file, error) ? loaded.unreadable : loaded.missing) = true;
+    return loaded;
+}
+
+// The moment to count from: the one given ("YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD"), or now.
+std::optional<LocalDateTime> MomentFrom(const std::string& text) {
+    if (text.empty()) {
+        return SystemLocalClock().Now();
+    }
+    auto date = ParseIsoDate(text.substr(0, 10));
+    if (!date) {
+        return std::nullopt;
+    }
+    LocalDateTime moment = CivilDay(date->year, date->month, date->day);
+    if (text.size() > 10) {
+        int hour = -1, minute = -1, second = -1;
+        char extra = 0;
+        if (std::sscanf(text.c_str() + 10, " %d:%d:%d%c", &hour, &minute, &second, &extra) != 3 || hour < 0 ||
+            hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+            return std::nullopt;
+        }
+        moment.hour = hour;
+        moment.minute = minute;
+        moment.second = second;
+    }
+    return moment;
+}
+
+std::string IsoOf(const LocalDateTime& date) { return IsoDate(date.year, date.month, date.day); }
+
+int SecondOfDay(const LocalDateTime& moment) { return moment.hour * 3600 + moment.minute * 60 + moment.second; }
+
+std::string HowLongUntil(std::int64_t seconds) {
+    std::int64_t days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60;
+    std::string text = "in ";
+    if (days > 0) {
+        text += std::to_string(days) + " d ";
+    }
+    if (days > 0 || hours > 0) {
+        text += std::to_string(hours) + " h ";
+    }
+    return text + std::to_string(minutes) + " min " + std::to_string(seconds % 60) + " s";
+}
+
+}  // namespace
+
+int RunDay(const CommandContext& context, const std::string& dateText) {
+    auto moment = MomentFrom(dateText);
+    if (!moment || (!dateText.empty() && dateText.size() != 10)) {
+        return UsageError(context, "\"" + dateText + "\" is not a date (YYYY-MM-DD)");
+    }
+    LocalDateTime date = CivilDay(moment->year, moment->month, moment->day);
+    HolidayCalendar calendar = LoadHolidayCalendar(context.dataDirectory);
+    TableChoice choice = ChooseTable(date, calendar);
+    LoadedTable table;
+    if (choice.table) {
+        table = LoadTable(context, *choice.table);
+        std::string file = TableFileName(*choice.table);
+        if (table.missing) {
+            *context.err << "chimeonctl: " << file << " does not exist: nothing plays that day" << std::endl;
+        } else if (table.unreadable) {
+            *context.err << "chimeonctl: cannot read " << file << ": the program keeps the rows it showed before"
+                         << std::endl;
+        }
+    } else if (!choice.noBroadcastToday) {
+        *context.err << "chimeonctl: \"" << choice.tableName << "\" names no table: nothing plays that day"
+                     << std::endl;
+    }
+
+    Json rows = Json::array();
+    for (const ProgramItem& item : table.rows) {
+        auto resolved = ResolvePathIgnoringCase(item.path);
+        auto duration = IsFolderPath(item.path) ? std::nullopt : ProbeDuration(item.path);
+        rows.push_back({{"title", item.title},
+                        {"start", item.start},
+                        {"end", item.end},
+                        {"volume", item.volume},
+                        {"mode", item.mode},
+                        {"path", item.path},
+                        {"exists", resolved.has_value()},
+                        {"duration", duration ? Json(*duration) : Json(nullptr)}});
+    }
+    Json day = {{"date", IsoOf(date)},
+                {"date_text", DateText(date)},
+                {"weekday", date.weekday},
+                {"broadcast", !choice.noBroadcastToday},
+                {"table", choice.noBroadcastToday ? Json(nullptr) : Json(choice.tableName)},
+                {"file", choice.table ? Json(TableFileName(*choice.table)) : Json(nullptr)},
+                {"status", choice.statusText},
+                {"rows", rows}};
+    if (context.json) {
+        PrintJsonLine(context, day);
+        return kExitOk;
+    }
+    std::ostream& out = *context.out;
+    out << IsoOf(date) << " (" << DateText(date) << "), weekday " << date.weekday << '\n' << choice.statusText << '\n';
+    if (choice.table) {
+        out << "table " << choice.tableName << " (" << TableFileName(*choice.table) << ")\n";
+    }
+    int number = 0;
+    for (const auto& row : rows) {
+        out << ++number << '\t' << row["start"].get<std::string>() << '\t' << row["end"].get<std::string>() << '\t'
+            << row["volume"].get<std::string>() << '\t' << row["mode"].get<std::string>() << '\t'
+            << (row["duration"].is_null() ? "-" : row["duration"].get<std::string>()) << '\t'
+            << row["title"].get<std::string>() << '\t' << row["path"].get<std::string>()
+            << (row["exists"].get<bool>() ? "" : "  [missing]") << '\n';
+    }
+    out.flush();
+    return kExitOk;
+}
+
+int RunNext(const CommandContext& context, int count, const std::string& momentText) {
+    auto now = MomentFrom(momentText);
+    if (!now) {
+        return UsageError(context, "\"" + momentText + "\" is not a moment (YYYY-MM-DD HH:MM:SS)");
+    }
+    if (count < 1) {
+        return UsageError(context, "--count must be at least 1");
+    }
+    HolidayCalendar calendar = LoadHolidayCalendar(context.dataDirectory);
+    std::map<TableId, LoadedTable> tables;
+    const LocalDateTime today = CivilDay(now->year, now->month, now->day);
+    const int nowSecond = SecondOfDay(*now);
+    int listed = 0;
+    // A year and a day covers every weekday and every dated calendar entry.
+    for (int offset = 0; offset <= 366 && listed < count; ++offset) {
+        LocalDateTime date = DaysLater(today, offset);
+        TableChoice choice = ChooseTable(date, calendar);
+        if (!choice.table) {
+            continue;
+        }
+        auto found = tables.find(*choice.table);
+        if (found == tables.end()) {
+            found = tables.emplace(*choice.table, LoadTable(context, *choice.table)).first;
+        }
+        const ScheduleTable& rows = found->second.rows;
+        // Only the first row with a start text plays at it; rows start in time order.
+        std::map<int, size_t> starts;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (IsClockTimeText(rows[i].start)) {
+                int second = static_cast<int>(StoredTimeSeconds(rows[i].start));
+                if (offset > 0 || second > nowSecond) {
+                    starts.emplace(second, i);
+                }
+            }
+        }
+        for (const auto& [second, index] : starts) {
+            if (listed == count) {
+                break;
+            }
+            ++listed;
+            std::int64_t until = static_cast<std::int64_t>(offset) * 86400 + second - nowSecond;
+            for (size_t i = index; i < rows.size() && (i == index || rows[i].IsChained()); ++i) {
+                bool chained = i != index;
+                Json entry = {{"date", IsoOf(date)},
+                              {"time", chained ? std::string(kStartChained) : rows[i].start},
+                              {"table", choice.tableName},
+                              {"file", TableFileName(*choice.table)},
+                              {"row", static_cast<int>(i + 1)},
+                              {"title", rows[i].title},
+                              {"after_row", chained ? Json(static_cast<int>(i)) : Json(nullptr)},
+                              {"in_seconds", until}};
+                if (context.json) {
+                    PrintJsonLine(context, entry);
+                } else if (chained) {
+                    *context.out << "    then row " << i + 1 << "  " << rows[i].title << '\n';
+                } else {
+                    *context.out << IsoOf(date) << ' ' << rows[i].start << "  " << choice.tableName << " row " << i + 1
+                                 << "  " << rows[i].title << "  (" << HowLongUntil(until) << ")\n";
+                }
+            }
+        }
+    }
+    context.out->flush();
+    return kExitOk;
+}
+
+int RunCheck(const CommandContext& context, int days, const std::string& momentText) {
+    auto now = MomentFrom(momentText);
+    if (!now) {
+        return UsageError(context, "\"" + momentText + "\" is not a moment (YYYY-MM-DD HH:MM:SS)");
+    }
+    if (days < 1) {
+        return UsageError(context, "--days must be at least 1");
+    }
+    std::vector<Finding> findings = CheckCalendarFiles(context.dataDirectory);
+    HolidayCalendar calendar = LoadHolidayCalendar(context.dataDirectory);
+    auto calendarFindings = CheckCalendar(calendar);
+    findings.insert(findings.end(), calendarFindings.begin(), calendarFindings.end());
+
+    std::set<TableId> tablesInUse;
+    const LocalDateTime today = CivilDay(now->year, now->month, now->day);
+    for (int offset = 0; offset < days; ++offset) {
+        TableChoice choice = ChooseTable(DaysLater(today, offset), calendar);
+        if (choice.table) {
+            tablesInUse.insert(*choice.table);
+        }
+    }
+    FileSystemInspector media;
+    for (TableId id : tablesInUse) {
+        LoadedTable table = LoadTable(context, id);
+        if (table.unreadable) {
+            findings.push_back({TableFileName(id), 0, "cannot be read: the program keeps the rows it showed before"});
+            continue;
+        }
+        auto tableFindings = CheckTable(TableFileName(id), table.rows, media);
+        findings.insert(findings.end(), tableFindings.begin(), tableFindings.end());
+    }
+    for (const std::string& problem : AudioPathProblems()) {
+        findings.push_back({"", 0, problem});
+    }
+
+    for (const Finding& finding : findings) {
+        if (context.json) {
+            PrintJsonLine(context, {{"file", finding.file}, {"row", finding.row}, {"message", finding.message}});
+            continue;
+        }
+        std::ostream& out = *context.out;
+        if (!finding.file.empty()) {
+            out << finding.file << ':';
+            if (finding.row > 0) {
+                out << finding.row << ':';
+            }
+            out << ' ';
+        }
+        out << finding.message << '\n';
+    }
+    context.out->flush();
+    if (!context.json && findings.empty()) {
+        *context.err << "chimeonctl: nothing found in the next " << days << " days" << std::endl;
+    }
+    return findings.empty() ? kExitOk : kExitFindings;
+}
+
+}  // namespace chimeon::ctl

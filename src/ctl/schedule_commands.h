@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "ctl/command_context.h"
+
+namespace chimeon::ctl {
+
+// What plays on a date ("YYYY-MM-DD", "" for today).
+int RunDay(const CommandContext& context, const std::string& date);
+
+// The next `count` starts from a moment ("YYYY-MM-DD HH:MM:SS", "" for now), across days.
+int RunNext(const CommandContext& context, int count, const std::string& moment);
+
+// Everything that would make a bell silently not ring in the `days` days from a moment; exit 1
+// when anything is found.
+int RunCheck(const CommandContext& context, int days, const std::string& moment);
+
+}  // namespace chimeon::ctl
