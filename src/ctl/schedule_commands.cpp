@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <map>
 #include <ostream>
-#include <set>
 
 #include "core/admin/file_system_inspector.h"
 #include "core/admin/schedule_check.h"
@@ -226,29 +225,8 @@ int RunCheck(const CommandContext& context, int days, const std::string& momentT
     if (days < 1) {
         return UsageError(context, "--days must be at least 1");
     }
-    std::vector<Finding> findings = CheckCalendarFiles(context.dataDirectory);
-    HolidayCalendar calendar = LoadHolidayCalendar(context.dataDirectory);
-    auto calendarFindings = CheckCalendar(calendar);
-    findings.insert(findings.end(), calendarFindings.begin(), calendarFindings.end());
-
-    std::set<TableId> tablesInUse;
-    const LocalDateTime today = CivilDay(now->year, now->month, now->day);
-    for (int offset = 0; offset < days; ++offset) {
-        TableChoice choice = ChooseTable(DaysLater(today, offset), calendar);
-        if (choice.table) {
-            tablesInUse.insert(*choice.table);
-        }
-    }
     FileSystemInspector media;
-    for (TableId id : tablesInUse) {
-        LoadedTable table = LoadTable(context, id);
-        if (table.unreadable) {
-            findings.push_back({TableFileName(id), 0, "cannot be read: the program keeps the rows it showed before"});
-            continue;
-        }
-        auto tableFindings = CheckTable(TableFileName(id), table.rows, media);
-        findings.insert(findings.end(), tableFindings.begin(), tableFindings.end());
-    }
+    std::vector<Finding> findings = CheckDataDirectory(context.dataDirectory, *now, days, media);
     for (const std::string& problem : AudioPathProblems()) {
         findings.push_back({"", 0, problem});
     }

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "core/admin/file_system_inspector.h"
 #include "core/io/file_io.h"
 #include "core/schedule/schedule_file.h"
 #include "ctl/json_output.h"
@@ -70,6 +71,16 @@ int RunImport(const CommandContext& context, const std::string& tableArgument,
     auto table = TableFromJson(document, &error);
     if (!table) {
         return UsageError(context, file + ": " + error);
+    }
+    // The same findings as `check`: a table that would leave a bell silent is not taken.
+    FileSystemInspector media;
+    std::vector<Finding> findings = CheckTable(TableFileName(*id), *table, media);
+    if (!findings.empty()) {
+        for (const Finding& finding : findings) {
+            *context.err << "chimeonctl: " << finding.file << ':' << finding.row << ": " << finding.message << '\n';
+        }
+        *context.err << "chimeonctl: nothing imported; " << TableFileName(*id) << " is unchanged" << std::endl;
+        return kExitFindings;
     }
     std::filesystem::path target = context.dataDirectory / TableFileName(*id);
     if (!SaveScheduleFile(target, *table)) {

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <set>
 
 #include "core/engine/clock_text.h"
+#include "core/engine/todays_table.h"
 #include "core/io/file_io.h"
 #include "core/io/stored_lines.h"
+#include "core/schedule/schedule_file.h"
 #include "core/schedule/table_id.h"
 
 namespace chimeon {
@@ -198,6 +201,36 @@ std::vector<Finding> CheckCalendarFiles(const std::filesystem::path& folder) {
                                 "the first line is not seven 0/1 flags: the whole calendar is ignored "
                                 "(Saturday and Sunday rest, no days off, no extra working days)"});
         }
+    }
+    return findings;
+}
+
+std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder, const LocalDateTime& from, int days,
+                                        MediaInspector& media) {
+    std::vector<Finding> findings = CheckCalendarFiles(folder);
+    HolidayCalendar calendar = LoadHolidayCalendar(folder);
+    auto calendarFindings = CheckCalendar(calendar);
+    findings.insert(findings.end(), calendarFindings.begin(), calendarFindings.end());
+
+    std::set<TableId> tablesInUse;
+    const LocalDateTime firstDay = CivilDay(from.year, from.month, from.day);
+    for (int offset = 0; offset < days; ++offset) {
+        if (auto table = ChooseTable(DaysLater(firstDay, offset), calendar).table) {
+            tablesInUse.insert(*table);
+        }
+    }
+    for (TableId id : tablesInUse) {
+        std::filesystem::path file = folder / TableFileName(id);
+        auto table = LoadScheduleFile(file);
+        std::error_code error;
+        if (!table) {
+            if (std::filesystem::exists(file, error)) {
+                findings.push_back({TableFileName(id), 0, "cannot be read: the program keeps the rows it showed before"});
+            }
+            continue;
+        }
+        auto tableFindings = CheckTable(TableFileName(id), *table, media);
+        findings.insert(findings.end(), tableFindings.begin(), tableFindings.end());
     }
     return findings;
 }

@@ -8,6 +8,7 @@
 
 #include "core/schedule/holiday_calendar.h"
 #include "core/schedule/program_item.h"
+#include "core/system/local_clock.h"
 
 namespace chimeon {
 
@@ -53,5 +54,11 @@ std::vector<Finding> CheckCalendar(const HolidayCalendar& calendar);
 // The calendar files themselves: one that is there but cannot be read, and a first line of
 // "HlidSave.dat" that is not seven flags (the whole calendar then falls back to its defaults).
 std::vector<Finding> CheckCalendarFiles(const std::filesystem::path& folder);
+
+// Everything above for a data directory: the calendar files and entries, and every table that
+// plays on one of the `days` days from `from` (each read once; a table file that is there but
+// cannot be read is a finding).
+std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder, const LocalDateTime& from, int days,
+                                        MediaInspector& media);
 
 }  // namespace chimeon
