@@ -42,8 +42,8 @@ nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
 }
 
 void PrintEventText(std::ostream& out, const HistoryEvent& event) {
-    out << LocalMoment(event.atMs) << "  " << HistoryEventKindName(event.kind) << "  " << event.cause << "  "
-        << event.table << " row " << event.row + 1 << "  " << event.title;
+    out << LocalMoment(event.atMs) << "  " << HistoryEventKindName(event.kind) << "  "
+        << event.cause << "  " << event.table << " row " << event.row + 1 << "  " << event.title;
     if (!event.scheduledSecond.empty()) {
         out << "  due " << event.scheduledSecond;
     }

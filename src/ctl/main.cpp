@@ -44,7 +44,8 @@ int main(int argc, char* argv[]) {
     next->add_option("--count", count, "how many starts (default 5)");
     next->add_option("--at", moment, "count from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
     next->add_flag("--json", json, "one JSON object per start");
-    auto* check = app.add_subcommand("check", "everything that would make a bell silently not ring");
+    auto* check =
+        app.add_subcommand("check", "everything that would make a bell silently not ring");
     check->add_option("--days", days, "how many days ahead (default 14)");
     check->add_option("--at", moment, "from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
     check->add_flag("--json", json, "one JSON object per finding");

@@ -19,9 +19,14 @@ constexpr const char* kUnmeasuredText = "00:00";
 nlohmann::ordered_json Mp3InfoJson(const std::string& path, bool opened, const CMp3Info& info) {
     nlohmann::ordered_json tag = nullptr;
     if (info.GetStatus() & kMp3TagRead) {
-        tag = {{"title", info.GetTitle()},     {"artist", info.GetArtist()}, {"album", info.GetAlbum()},
-               {"year", info.GetYear()},       {"comment", info.GetComment()}, {"track", info.GetTrack()},
-               {"genre", info.GetGenre()},     {"genre_name", std::string(GenreName(info.GetGenre()))}};
+        tag = {{"title", info.GetTitle()},
+               {"artist", info.GetArtist()},
+               {"album", info.GetAlbum()},
+               {"year", info.GetYear()},
+               {"comment", info.GetComment()},
+               {"track", info.GetTrack()},
+               {"genre", info.GetGenre()},
+               {"genre_name", std::string(GenreName(info.GetGenre()))}};
     }
     return {{"path", path},
             {"opened", opened},
@@ -86,9 +91,10 @@ int RunProbe(const CommandContext& context, const std::vector<std::string>& file
     for (const std::string& path : files) {
         auto text = ProbeDuration(path);
         if (context.json) {
-            PrintJsonLine(context, {{"path", path},
-                                    {"text", text.value_or(kUnmeasuredText)},
-                                    {"seconds", text ? nlohmann::ordered_json(*SecondsOf(*text)) : nullptr}});
+            PrintJsonLine(
+                context, {{"path", path},
+                          {"text", text.value_or(kUnmeasuredText)},
+                          {"seconds", text ? nlohmann::ordered_json(*SecondsOf(*text)) : nullptr}});
         } else {
             *context.out << text.value_or(kUnmeasuredText) << '\t' << path << '\n';
         }

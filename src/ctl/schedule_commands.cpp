@@ -57,8 +57,8 @@ std::optional<LocalDateTime> MomentFrom(const std::string& text) {
     if (text.size() > 10) {
         int hour = -1, minute = -1, second = -1;
         char extra = 0;
-        if (std::sscanf(text.c_str() + 10, " %d:%d:%d%c", &hour, &minute, &second, &extra) != 3 || hour < 0 ||
-            hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+        if (std::sscanf(text.c_str() + 10, " %d:%d:%d%c", &hour, &minute, &second, &extra) != 3 ||
+            hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
             return std::nullopt;
         }
         moment.hour = hour;
@@ -68,9 +68,13 @@ std::optional<LocalDateTime> MomentFrom(const std::string& text) {
     return moment;
 }
 
-std::string IsoOf(const LocalDateTime& date) { return IsoDate(date.year, date.month, date.day); }
+std::string IsoOf(const LocalDateTime& date) {
+    return IsoDate(date.year, date.month, date.day);
+}
 
-int SecondOfDay(const LocalDateTime& moment) { return moment.hour * 3600 + moment.minute * 60 + moment.second; }
+int SecondOfDay(const LocalDateTime& moment) {
+    return moment.hour * 3600 + moment.minute * 60 + moment.second;
+}
 
 std::string HowLongUntil(std::int64_t seconds) {
     std::int64_t days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60;
@@ -99,14 +103,15 @@ int RunDay(const CommandContext& context, const std::string& dateText) {
         table = LoadTable(context, *choice.table);
         std::string file = TableFileName(*choice.table);
         if (table.missing) {
-            *context.err << "chimeonctl: " << file << " does not exist: nothing plays that day" << std::endl;
-        } else if (table.unreadable) {
-            *context.err << "chimeonctl: cannot read " << file << ": the program keeps the rows it showed before"
+            *context.err << "chimeonctl: " << file << " does not exist: nothing plays that day"
                          << std::endl;
+        } else if (table.unreadable) {
+            *context.err << "chimeonctl: cannot read " << file
+                         << ": the program keeps the rows it showed before" << std::endl;
         }
     } else if (!choice.noBroadcastToday) {
-        *context.err << "chimeonctl: \"" << choice.tableName << "\" names no table: nothing plays that day"
-                     << std::endl;
+        *context.err << "chimeonctl: \"" << choice.tableName
+                     << "\" names no table: nothing plays that day" << std::endl;
     }
 
     Json rows = Json::array();
@@ -135,14 +140,16 @@ int RunDay(const CommandContext& context, const std::string& dateText) {
         return kExitOk;
     }
     std::ostream& out = *context.out;
-    out << IsoOf(date) << " (" << DateText(date) << "), weekday " << date.weekday << '\n' << choice.statusText << '\n';
+    out << IsoOf(date) << " (" << DateText(date) << "), weekday " << date.weekday << '\n'
+        << choice.statusText << '\n';
     if (choice.table) {
         out << "table " << choice.tableName << " (" << TableFileName(*choice.table) << ")\n";
     }
     int number = 0;
     for (const auto& row : rows) {
-        out << ++number << '\t' << row["start"].get<std::string>() << '\t' << row["end"].get<std::string>() << '\t'
-            << row["volume"].get<std::string>() << '\t' << row["mode"].get<std::string>() << '\t'
+        out << ++number << '\t' << row["start"].get<std::string>() << '\t'
+            << row["end"].get<std::string>() << '\t' << row["volume"].get<std::string>() << '\t'
+            << row["mode"].get<std::string>() << '\t'
             << (row["duration"].is_null() ? "-" : row["duration"].get<std::string>()) << '\t'
             << row["title"].get<std::string>() << '\t' << row["path"].get<std::string>()
             << (row["exists"].get<bool>() ? "" : "  [missing]") << '\n';
@@ -207,8 +214,9 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
                 } else if (chained) {
                     *context.out << "    then row " << i + 1 << "  " << rows[i].title << '\n';
                 } else {
-                    *context.out << IsoOf(date) << ' ' << rows[i].start << "  " << choice.tableName << " row " << i + 1
-                                 << "  " << rows[i].title << "  (" << HowLongUntil(until) << ")\n";
+                    *context.out << IsoOf(date) << ' ' << rows[i].start << "  " << choice.tableName
+                                 << " row " << i + 1 << "  " << rows[i].title << "  ("
+                                 << HowLongUntil(until) << ")\n";
                 }
             }
         }
@@ -233,7 +241,9 @@ int RunCheck(const CommandContext& context, int days, const std::string& momentT
 
     for (const Finding& finding : findings) {
         if (context.json) {
-            PrintJsonLine(context, {{"file", finding.file}, {"row", finding.row}, {"message", finding.message}});
+            PrintJsonLine(
+                context,
+                {{"file", finding.file}, {"row", finding.row}, {"message", finding.message}});
             continue;
         }
         std::ostream& out = *context.out;

@@ -77,9 +77,11 @@ int RunImport(const CommandContext& context, const std::string& tableArgument,
     std::vector<Finding> findings = CheckTable(TableFileName(*id), *table, media);
     if (!findings.empty()) {
         for (const Finding& finding : findings) {
-            *context.err << "chimeonctl: " << finding.file << ':' << finding.row << ": " << finding.message << '\n';
+            *context.err << "chimeonctl: " << finding.file << ':' << finding.row << ": "
+                         << finding.message << '\n';
         }
-        *context.err << "chimeonctl: nothing imported; " << TableFileName(*id) << " is unchanged" << std::endl;
+        *context.err << "chimeonctl: nothing imported; " << TableFileName(*id) << " is unchanged"
+                     << std::endl;
         return kExitFindings;
     }
     std::filesystem::path target = context.dataDirectory / TableFileName(*id);

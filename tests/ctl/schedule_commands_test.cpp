@@ -12,24 +12,28 @@ using test::JsonLines;
 using test::TempDir;
 
 const std::string kOnce = Hex("b2 a5 cd ea d6 d5 d6 b9");  // 播完终止
-const std::string kChained = Hex("d0 f8 b2 a5");          // 续播
-const std::string kMonday = Hex("d0 c7 c6 da d2 bb");     // 星期一
-const std::string kTuesday = Hex("d0 c7 c6 da b6 fe");    // 星期二
+const std::string kChained = Hex("d0 f8 b2 a5");           // 续播
+const std::string kMonday = Hex("d0 c7 c6 da d2 bb");      // 星期一
+const std::string kTuesday = Hex("d0 c7 c6 da b6 fe");     // 星期二
 
 // A stored row: title, start, "end  volume", marker + path.
-std::string Row(const std::string& title, const std::string& start, const std::string& end, const std::string& path) {
+std::string Row(const std::string& title, const std::string& start, const std::string& end,
+                const std::string& path) {
     return title + "\r\n" + start + "\r\n" + end + "  100\r\n0" + path + "\r\n";
 }
 
 // A canonical WAV file of `seconds` of silence, 8000 Hz 16-bit mono.
 std::string Wav(int seconds) {
-    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto le32 = [](uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
     uint32_t data = static_cast<uint32_t>(seconds) * 16000;
-    return "RIFF" + le32(36 + data) + "WAVEfmt " + le32(16) + Hex("01 00 01 00") + le32(8000) + le32(16000) +
-           Hex("02 00 10 00") + "data" + le32(data) + std::string(data, '\0');
+    return "RIFF" + le32(36 + data) + "WAVEfmt " + le32(16) + Hex("01 00 01 00") + le32(8000) +
+           le32(16000) + Hex("02 00 10 00") + "data" + le32(data) + std::string(data, '\0');
 }
 
-nlohmann::ordered_json Day(const TempDir& data, const std::string& date, std::string* err = nullptr) {
+nlohmann::ordered_json Day(const TempDir& data, const std::string& date,
+                           std::string* err = nullptr) {
     auto result = Ctl(data, {"day", date, "--json"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     if (err != nullptr) {
@@ -46,8 +50,9 @@ TEST(CtlDay, TodaysTableSelectionByDate) {
     data.Write("HlidSave.dat", "1000001\r\n5/3/2010\r\n10/01/2010\r\n");
     // 5/1/2010 (a Saturday) works as Monday; 5/3/2010 is both off and extra (Tuesday, written
     // after Monday, so it applies); 5/4/2010 names an unknown table.
-    data.Write("WorkSave.dat", "5/1/2010\r\n" + kMonday + "\r\n5/3/2010\r\n" + kMonday + "\r\n5/3/2010\r\n" +
-                                   kTuesday + "\r\n5/4/2010\r\n" + Hex("d0 c7 c6 da b0 cb") + "\r\n");
+    data.Write("WorkSave.dat", "5/1/2010\r\n" + kMonday + "\r\n5/3/2010\r\n" + kMonday +
+                                   "\r\n5/3/2010\r\n" + kTuesday + "\r\n5/4/2010\r\n" +
+                                   Hex("d0 c7 c6 da b0 cb") + "\r\n");
 
     struct {
         const char* date;
@@ -68,9 +73,11 @@ TEST(CtlDay, TodaysTableSelectionByDate) {
         std::string err;
         auto day = Day(data, c.date, &err);
         EXPECT_EQ(day["broadcast"], c.broadcast) << c.date;
-        EXPECT_EQ(day["table"], c.table.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(c.table))
+        EXPECT_EQ(day["table"], c.table.empty() ? nlohmann::ordered_json(nullptr)
+                                                : nlohmann::ordered_json(c.table))
             << c.date;
-        EXPECT_EQ(day["file"], c.file.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(c.file))
+        EXPECT_EQ(day["file"],
+                  c.file.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(c.file))
             << c.date;
         EXPECT_EQ(day["status"], c.status) << c.date;
         EXPECT_EQ(day["rows"].size(), c.rows) << c.date;
@@ -90,8 +97,10 @@ TEST(CtlDay, TodaysTableSelectionByDate) {
 TEST(CtlNext, StartsAcrossDaysWithChainedRowsFollowing) {
     TempDir data;
     // Monday: 9:0:0 with a chained row, 8:0:0 listed later in the table, a duplicate 8:0:0.
-    data.Write("Day1.dat", Row("nine", "9:0:0", kOnce, "/a.wav") + Row("after nine", kChained, kOnce, "/b.wav") +
-                               Row("eight", "8:0:0", kOnce, "/c.wav") + Row("shadow", "8:0:0", kOnce, "/d.wav"));
+    data.Write("Day1.dat", Row("nine", "9:0:0", kOnce, "/a.wav") +
+                               Row("after nine", kChained, kOnce, "/b.wav") +
+                               Row("eight", "8:0:0", kOnce, "/c.wav") +
+                               Row("shadow", "8:0:0", kOnce, "/d.wav"));
     data.Write("HlidSave.dat", "1000001\r\n");
     auto result = Ctl(data, {"next", "--at", "2026-12-07 08:30:00", "--count", "3", "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -116,8 +125,10 @@ protected:
         if (!test::PulseNullSink::Start(&why)) {
             GTEST_SKIP() << "no PulseAudio null sink for the audio path: " << why;
         }
-        ASSERT_TRUE(test::PulseNullSink::Pactl("set-sink-volume " + test::PulseNullSink::SinkName() + " 60%"));
-        ASSERT_TRUE(test::PulseNullSink::Pactl("set-sink-mute " + test::PulseNullSink::SinkName() + " 0"));
+        ASSERT_TRUE(test::PulseNullSink::Pactl("set-sink-volume " +
+                                               test::PulseNullSink::SinkName() + " 60%"));
+        ASSERT_TRUE(
+            test::PulseNullSink::Pactl("set-sink-mute " + test::PulseNullSink::SinkName() + " 0"));
         std::filesystem::create_directories(data / "media/folder");
         std::filesystem::create_directories(data / "media/empty");
         data.Write("media/bell.wav", Wav(2));
@@ -130,7 +141,8 @@ protected:
 };
 
 TEST_F(CtlCheck, CleanDirectoryHasNothingToSay) {
-    data.Write("Day1.dat", Row("bell", "8:0:0", kOnce, Media("BELL.WAV")) + Row("music", kChained, "9:0:0", Media("folder/")));
+    data.Write("Day1.dat", Row("bell", "8:0:0", kOnce, Media("BELL.WAV")) +
+                               Row("music", kChained, "9:0:0", Media("folder/")));
     auto result = Ctl(data, {"check", "--at", "2026-12-07 07:00:00"});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_EQ(result.out, "");
@@ -147,21 +159,25 @@ TEST_F(CtlCheck, EachPlantedFaultIsFound) {
                                Row("duplicate", "8:1:0", kOnce, Media("bell.wav")) +
                                Row("long", "9:0:0", "9:30:0", Media("bell.wav")) +
                                Row("shadowed", "9:10:0", kOnce, Media("bell.wav")));
-    data.Write("Day2.dat", std::string("\x80\x81", 2));  // garbage loads as one row that cannot play
+    data.Write("Day2.dat",
+               std::string("\x80\x81", 2));  // garbage loads as one row that cannot play
     data.Write("WorkSave.dat", "12/08/2026\r\n" + kMonday + "\r\n12/9/2026\r\nnone\r\n");
     data.Write("HlidSave.dat", "1000001\r\n12/25/2026\r\n1/01/2027\r\n");
-    ASSERT_TRUE(test::PulseNullSink::Pactl("set-sink-volume " + test::PulseNullSink::SinkName() + " 0"));
+    ASSERT_TRUE(
+        test::PulseNullSink::Pactl("set-sink-volume " + test::PulseNullSink::SinkName() + " 0"));
 
     auto result = Ctl(data, {"check", "--at", "2026-12-07 07:00:00", "--json"});
     EXPECT_EQ(result.exitCode, 1) << result.err;
     std::vector<std::string> found;
     for (const auto& line : JsonLines(result.out)) {
-        found.push_back(line["file"].get<std::string>() + ":" + std::to_string(line["row"].get<int>()));
+        found.push_back(line["file"].get<std::string>() + ":" +
+                        std::to_string(line["row"].get<int>()));
     }
-    std::vector<std::string> expected = {"HlidSave.dat:3", "WorkSave.dat:1", "WorkSave.dat:4", "Day1.dat:1",
-                                         "Day1.dat:2",     "Day1.dat:3",     "Day1.dat:4",     "Day1.dat:5",
-                                         "Day1.dat:6",     "Day1.dat:7",     "Day1.dat:8",     "Day1.dat:10",
-                                         "Day2.dat:1",     "Day2.dat:1",     "Day2.dat:1",     ":0"};
+    std::vector<std::string> expected = {
+        "HlidSave.dat:3", "WorkSave.dat:1", "WorkSave.dat:4", "Day1.dat:1",
+        "Day1.dat:2",     "Day1.dat:3",     "Day1.dat:4",     "Day1.dat:5",
+        "Day1.dat:6",     "Day1.dat:7",     "Day1.dat:8",     "Day1.dat:10",
+        "Day2.dat:1",     "Day2.dat:1",     "Day2.dat:1",     ":0"};
     EXPECT_EQ(found, expected) << result.out;
     EXPECT_NE(result.out.find("master volume is at zero"), std::string::npos);
 }
@@ -171,7 +187,8 @@ TEST_F(CtlCheck, DamagedCalendarAndUnreadableTableAreFound) {
     std::filesystem::create_directory(data / "Day1.dat");  // there, but cannot be read as a file
     auto result = Ctl(data, {"check", "--at", "2026-12-07 07:00:00"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.out.find("HlidSave.dat:1: the first line is not seven"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("HlidSave.dat:1: the first line is not seven"), std::string::npos)
+        << result.out;
     EXPECT_NE(result.out.find("Day1.dat: cannot be read"), std::string::npos) << result.out;
 }
 
@@ -179,7 +196,8 @@ TEST(CtlMedia, ProbeAndMp3InfoOfGeneratedFiles) {
     TempDir data;
     data.Write("bell.wav", Wav(3));
     data.Write("notes.mid", "MThd");
-    auto probe = Ctl(data, {"probe", (data / "bell.wav").string(), (data / "notes.mid").string(), "--json"});
+    auto probe =
+        Ctl(data, {"probe", (data / "bell.wav").string(), (data / "notes.mid").string(), "--json"});
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     auto lines = JsonLines(probe.out);
     ASSERT_EQ(lines.size(), 2u);
@@ -190,10 +208,12 @@ TEST(CtlMedia, ProbeAndMp3InfoOfGeneratedFiles) {
 
     // Two MPEG-1 Layer III frames at 128 kbit/s, 44100 Hz (417 bytes each), and an ID3v1.1 tag.
     std::string frame = Hex("ff fb 90 64") + std::string(413, '\0');
-    std::string tag = "TAG" + std::string("Title", 5) + std::string(25, '\0') + std::string(30, '\0') +
-                      std::string(30, '\0') + "2026" + std::string(28, '\0') + std::string{'\0', '\x07'} + "\x0c";
+    std::string tag = "TAG" + std::string("Title", 5) + std::string(25, '\0') +
+                      std::string(30, '\0') + std::string(30, '\0') + "2026" +
+                      std::string(28, '\0') + std::string{'\0', '\x07'} + "\x0c";
     data.Write("song.mp3", frame + frame + tag);
-    auto info = Ctl(data, {"mp3info", (data / "song.mp3").string(), (data / "gone.mp3").string(), "--json"});
+    auto info = Ctl(
+        data, {"mp3info", (data / "song.mp3").string(), (data / "gone.mp3").string(), "--json"});
     EXPECT_EQ(info.exitCode, 2) << "one file could not be opened";
     lines = JsonLines(info.out);
     ASSERT_EQ(lines.size(), 2u);

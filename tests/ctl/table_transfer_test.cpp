@@ -41,8 +41,9 @@ TEST(CtlImport, ExportedTableImportsByteForByte) {
     std::filesystem::create_directories(data / "music");
     data.Write("music/song.mid", "MThd");
     const std::string folder = (data / "music").string() + "/";
-    const std::string table = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" + Hex("b2 a5 cd ea d6 d5 d6 b9") +
-                              "  80\r\n0" + folder + "song.mid\r\nMusic\r\n" + Hex("d0 f8 b2 a5") +
+    const std::string table = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" +
+                              Hex("b2 a5 cd ea d6 d5 d6 b9") + "  80\r\n0" + folder +
+                              "song.mid\r\nMusic\r\n" + Hex("d0 f8 b2 a5") +
                               "\r\n8:30:0  100\r\n1" + folder + "\r\n";
     data.Write("Day1.dat", table);
     auto exported = Ctl(data, {"export", "星期一"});
@@ -59,7 +60,8 @@ TEST(CtlImport, TableThatWouldLeaveABellSilentIsRefused) {
     data.Write("Template2.dat", "old\r\n");
     auto imported = Ctl(data, {"import", "模板2", "-"}, exported.out);
     EXPECT_EQ(imported.exitCode, 1);
-    EXPECT_NE(imported.err.find("Template2.dat:1: file \"d:\\bell\\ring.mp3\" does not exist"), std::string::npos)
+    EXPECT_NE(imported.err.find("Template2.dat:1: file \"d:\\bell\\ring.mp3\" does not exist"),
+              std::string::npos)
         << imported.err;
     EXPECT_NE(imported.err.find("nothing imported"), std::string::npos);
     EXPECT_EQ(data.Read("Template2.dat"), "old\r\n");

@@ -23,7 +23,8 @@ MediaInspector::Facts FileSystemInspector::Inspect(std::string_view storedPath) 
         if (fs::is_directory(status)) {
             facts.kind = Kind::kFolder;
             facts.readable = ::access(resolved->c_str(), R_OK | X_OK) == 0;
-            for (fs::directory_iterator it(*resolved, error), end; !error && it != end; it.increment(error)) {
+            for (fs::directory_iterator it(*resolved, error), end; !error && it != end;
+                 it.increment(error)) {
                 std::error_code entryError;
                 facts.filesInFolder += it->is_regular_file(entryError) ? 1 : 0;
             }

@@ -17,7 +17,8 @@ namespace {
 
 // The decimal numbers of a text split at `separator`; nothing when any part is empty, holds a
 // non-digit, or (when `canonical`) has a leading zero.
-std::optional<std::vector<int>> Numbers(std::string_view text, char separator, size_t count, bool canonical) {
+std::optional<std::vector<int>> Numbers(std::string_view text, char separator, size_t count,
+                                        bool canonical) {
     std::vector<int> numbers;
     size_t start = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -26,7 +27,8 @@ std::optional<std::vector<int>> Numbers(std::string_view text, char separator, s
             return std::nullopt;
         }
         std::string_view part = text.substr(start, end - start);
-        if (part.empty() || part.size() > 4 || (canonical && part.size() > 1 && part.front() == '0')) {
+        if (part.empty() || part.size() > 4 ||
+            (canonical && part.size() > 1 && part.front() == '0')) {
             return std::nullopt;
         }
         int value = 0;
@@ -42,9 +44,13 @@ std::optional<std::vector<int>> Numbers(std::string_view text, char separator, s
     return numbers;
 }
 
-bool TimeInRange(const std::vector<int>& parts) { return parts[0] < 24 && parts[1] < 60 && parts[2] < 60; }
+bool TimeInRange(const std::vector<int>& parts) {
+    return parts[0] < 24 && parts[1] < 60 && parts[2] < 60;
+}
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
 // When a row is known to play: from its start to its end (exclusive), in seconds of the day.
 struct Playing {
@@ -70,15 +76,18 @@ bool IsCalendarDateText(std::string_view text) {
     if (!parts || (*parts)[2] < 1000) {
         return false;
     }
-    std::chrono::year_month_day date{std::chrono::year{(*parts)[2]}, std::chrono::month{static_cast<unsigned>((*parts)[0])},
+    std::chrono::year_month_day date{std::chrono::year{(*parts)[2]},
+                                     std::chrono::month{static_cast<unsigned>((*parts)[0])},
                                      std::chrono::day{static_cast<unsigned>((*parts)[1])}};
     return date.ok();
 }
 
-std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& table, MediaInspector& media) {
+std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& table,
+                                MediaInspector& media) {
     std::vector<Finding> findings;
     auto add = [&](size_t index, std::string message) {
-        findings.push_back({std::string(fileName), static_cast<int>(index + 1), std::move(message)});
+        findings.push_back(
+            {std::string(fileName), static_cast<int>(index + 1), std::move(message)});
     };
     std::map<std::string, size_t> firstWithStart;
     std::vector<Playing> known;
@@ -90,7 +99,8 @@ std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& 
             add(i, "a chained first row never starts by time");
         }
         if (timed && !IsClockTimeText(item.start)) {
-            add(i, "start " + Quoted(item.start) + " never equals the clock's time (written like 8:0:0)");
+            add(i, "start " + Quoted(item.start) +
+                       " never equals the clock's time (written like 8:0:0)");
         }
         if (!item.IsPlayOnce() && !IsReadableTimeText(item.end)) {
             add(i, "end " + Quoted(item.end) + " is not a time of day: the item ends at once");
@@ -98,13 +108,15 @@ std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& 
         if (timed && IsClockTimeText(item.start)) {
             auto [first, inserted] = firstWithStart.emplace(item.start, i);
             if (!inserted) {
-                add(i, "same start as row " + std::to_string(first->second + 1) + ": only the first can play");
+                add(i, "same start as row " + std::to_string(first->second + 1) +
+                           ": only the first can play");
             }
             std::int64_t second = StoredTimeSeconds(item.start);
             for (const Playing& playing : known) {
                 if (second > playing.from && second < playing.until) {
                     add(i, "starts at " + item.start + " while row " + std::to_string(playing.row) +
-                               " still plays (until " + TimeText(static_cast<int>(playing.until % kSecondsPerDay)) +
+                               " still plays (until " +
+                               TimeText(static_cast<int>(playing.until % kSecondsPerDay)) +
                                "): it is skipped");
                     break;
                 }
@@ -129,14 +141,17 @@ std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& 
                 std::string lower = facts.resolved;
                 std::transform(lower.begin(), lower.end(), lower.begin(),
                                [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-                bool measurable = lower.size() > 4 && (lower.ends_with(".mp3") || lower.ends_with(".wav"));
+                bool measurable =
+                    lower.size() > 4 && (lower.ends_with(".mp3") || lower.ends_with(".wav"));
                 if (measurable) {
                     auto playTime = media.PlayTime(facts.resolved);
                     if (!playTime) {
-                        add(i, "file " + Quoted(item.path) + " cannot be measured: it is damaged or not what its name says");
+                        add(i, "file " + Quoted(item.path) +
+                                   " cannot be measured: it is damaged or not what its name says");
                     } else {
                         auto colon = playTime->find(':');
-                        length = LeadingNumber(playTime->substr(0, colon)) * 60 + LeadingNumber(playTime->substr(colon + 1));
+                        length = LeadingNumber(playTime->substr(0, colon)) * 60 +
+                                 LeadingNumber(playTime->substr(colon + 1));
                     }
                 }
             }
@@ -164,8 +179,9 @@ std::vector<Finding> CheckCalendar(const HolidayCalendar& calendar) {
         const std::string& date = calendar.daysOff[i];
         if (!IsCalendarDateText(date)) {
             // Line 1 holds the rest days; days off follow from line 2.
-            findings.push_back({std::string(kRestDaysFileName), static_cast<int>(i + 2),
-                                "day off " + Quoted(date) + " never matches a date (written like 10/1/2026)"});
+            findings.push_back(
+                {std::string(kRestDaysFileName), static_cast<int>(i + 2),
+                 "day off " + Quoted(date) + " never matches a date (written like 10/1/2026)"});
         }
     }
     // The file holds the entries last first: walk them in file order, reporting each one's line.
@@ -175,11 +191,13 @@ std::vector<Finding> CheckCalendar(const HolidayCalendar& calendar) {
         int line = static_cast<int>(fromEnd * 2 + 1);
         if (!IsCalendarDateText(day.date)) {
             findings.push_back({std::string(kExtraWorkDaysFileName), line,
-                                "extra working day " + Quoted(day.date) + " never matches a date (written like 10/1/2026)"});
+                                "extra working day " + Quoted(day.date) +
+                                    " never matches a date (written like 10/1/2026)"});
         }
         if (!TableIdFromName(day.table)) {
-            findings.push_back({std::string(kExtraWorkDaysFileName), line + 1,
-                                "extra working day " + day.date + " names no table: " + Quoted(day.table)});
+            findings.push_back(
+                {std::string(kExtraWorkDaysFileName), line + 1,
+                 "extra working day " + day.date + " names no table: " + Quoted(day.table)});
         }
     }
     return findings;
@@ -192,20 +210,23 @@ std::vector<Finding> CheckCalendarFiles(const std::filesystem::path& folder) {
         auto bytes = ReadStoredFile(folder / name);
         if (!bytes) {
             if (std::filesystem::exists(folder / name, error)) {
-                findings.push_back({std::string(name), 0, "cannot be read: the calendar's defaults apply"});
+                findings.push_back(
+                    {std::string(name), 0, "cannot be read: the calendar's defaults apply"});
             }
             continue;
         }
         if (name == kRestDaysFileName && StoredLineReader(*bytes).Next().size() != 7) {
-            findings.push_back({std::string(name), 1,
-                                "the first line is not seven 0/1 flags: the whole calendar is ignored "
-                                "(Saturday and Sunday rest, no days off, no extra working days)"});
+            findings.push_back(
+                {std::string(name), 1,
+                 "the first line is not seven 0/1 flags: the whole calendar is ignored "
+                 "(Saturday and Sunday rest, no days off, no extra working days)"});
         }
     }
     return findings;
 }
 
-std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder, const LocalDateTime& from, int days,
+std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder,
+                                        const LocalDateTime& from, int days,
                                         MediaInspector& media) {
     std::vector<Finding> findings = CheckCalendarFiles(folder);
     HolidayCalendar calendar = LoadHolidayCalendar(folder);
@@ -225,7 +246,8 @@ std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder, con
         std::error_code error;
         if (!table) {
             if (std::filesystem::exists(file, error)) {
-                findings.push_back({TableFileName(id), 0, "cannot be read: the program keeps the rows it showed before"});
+                findings.push_back({TableFileName(id), 0,
+                                    "cannot be read: the program keeps the rows it showed before"});
             }
             continue;
         }

@@ -46,7 +46,8 @@ bool IsCalendarDateText(std::string_view text);
 
 // The findings of one table: start and end texts, the media it names, a chained first row, two
 // rows with one start, a row due while an earlier row still plays.
-std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& table, MediaInspector& media);
+std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& table,
+                                MediaInspector& media);
 
 // Calendar entries that can never match a date, and extra working days naming no table.
 std::vector<Finding> CheckCalendar(const HolidayCalendar& calendar);
@@ -58,7 +59,7 @@ std::vector<Finding> CheckCalendarFiles(const std::filesystem::path& folder);
 // Everything above for a data directory: the calendar files and entries, and every table that
 // plays on one of the `days` days from `from` (each read once; a table file that is there but
 // cannot be read is a finding).
-std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder, const LocalDateTime& from, int days,
-                                        MediaInspector& media);
+std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder,
+                                        const LocalDateTime& from, int days, MediaInspector& media);
 
 }  // namespace chimeon

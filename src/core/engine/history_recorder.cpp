@@ -9,10 +9,12 @@ constexpr std::int64_t kMillisecondsPerDay = 86'400'000;
 
 }  // namespace
 
-HistoryRecorder::HistoryRecorder(const LocalClock& clock, const TodayList& list, PlayHistory& history)
+HistoryRecorder::HistoryRecorder(const LocalClock& clock, const TodayList& list,
+                                 PlayHistory& history)
     : clock_(clock), list_(list), history_(history) {}
 
-HistoryEvent HistoryRecorder::EventNow(HistoryEvent::Kind kind, int row, const LocalDateTime& now) const {
+HistoryEvent HistoryRecorder::EventNow(HistoryEvent::Kind kind, int row,
+                                       const LocalDateTime& now) const {
     HistoryEvent event;
     event.kind = kind;
     event.date = IsoDate(now.year, now.month, now.day);
@@ -34,16 +36,19 @@ void HistoryRecorder::OnTableSelected(std::string_view, bool, std::string_view t
     }
 }
 
-void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause cause, int scheduledSecond) {
+void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause cause,
+                                   int scheduledSecond) {
     LocalDateTime now = clock_.Now();
     HistoryEvent event = EventNow(HistoryEvent::Kind::kStart, row, now);
     event.path = std::string(file);
     event.cause = std::string(StartCauseName(cause));
     if (scheduledSecond >= 0) {
         event.scheduledSecond = TimeText(scheduledSecond);
-        std::int64_t nowMs = (now.hour * 3600 + now.minute * 60 + now.second) * 1000LL + now.millisecond;
+        std::int64_t nowMs =
+            (now.hour * 3600 + now.minute * 60 + now.second) * 1000LL + now.millisecond;
         std::int64_t lateness = nowMs - scheduledSecond * 1000LL;
-        event.latenessMs = lateness < 0 ? lateness + kMillisecondsPerDay : lateness;  // due before midnight
+        event.latenessMs =
+            lateness < 0 ? lateness + kMillisecondsPerDay : lateness;  // due before midnight
     }
     history_.Record(event);
 }
@@ -54,7 +59,8 @@ void HistoryRecorder::OnRowEnded(int row, EndCause cause) {
     history_.Record(event);
 }
 
-void HistoryRecorder::OnPlayFailed(int row, std::string_view path, FailureCause cause, std::string_view reason) {
+void HistoryRecorder::OnPlayFailed(int row, std::string_view path, FailureCause cause,
+                                   std::string_view reason) {
     HistoryEvent event = EventNow(HistoryEvent::Kind::kFailure, row, clock_.Now());
     event.path = std::string(path);
     event.cause = std::string(FailureCauseName(cause));

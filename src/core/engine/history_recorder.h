@@ -16,10 +16,13 @@ class HistoryRecorder : public BroadcastClockObserver {
 public:
     HistoryRecorder(const LocalClock& clock, const TodayList& list, PlayHistory& history);
 
-    void OnTableSelected(std::string_view status, bool noBroadcastToday, std::string_view tableName) override;
-    void OnRowStarted(int row, std::string_view file, StartCause cause, int scheduledSecond) override;
+    void OnTableSelected(std::string_view status, bool noBroadcastToday,
+                         std::string_view tableName) override;
+    void OnRowStarted(int row, std::string_view file, StartCause cause,
+                      int scheduledSecond) override;
     void OnRowEnded(int row, EndCause cause) override;
-    void OnPlayFailed(int row, std::string_view path, FailureCause cause, std::string_view reason) override;
+    void OnPlayFailed(int row, std::string_view path, FailureCause cause,
+                      std::string_view reason) override;
 
 private:
     HistoryEvent EventNow(HistoryEvent::Kind kind, int row, const LocalDateTime& now) const;

@@ -47,15 +47,19 @@ std::string_view FailureCauseName(FailureCause cause) {
 
 std::string_view HistoryEventKindName(HistoryEvent::Kind kind) {
     switch (kind) {
-        case HistoryEvent::Kind::kStart: return "start";
-        case HistoryEvent::Kind::kEnd: return "end";
-        case HistoryEvent::Kind::kFailure: return "failure";
+        case HistoryEvent::Kind::kStart:
+            return "start";
+        case HistoryEvent::Kind::kEnd:
+            return "end";
+        case HistoryEvent::Kind::kFailure:
+            return "failure";
     }
     return "";
 }
 
 std::optional<HistoryEvent::Kind> HistoryEventKindFromName(std::string_view name) {
-    for (auto kind : {HistoryEvent::Kind::kStart, HistoryEvent::Kind::kEnd, HistoryEvent::Kind::kFailure}) {
+    for (auto kind :
+         {HistoryEvent::Kind::kStart, HistoryEvent::Kind::kEnd, HistoryEvent::Kind::kFailure}) {
         if (HistoryEventKindName(kind) == name) {
             return kind;
         }

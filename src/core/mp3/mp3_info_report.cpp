@@ -6,35 +6,47 @@ namespace chimeon {
 
 std::string Mp3VersionName(int version) {
     switch (version) {
-        case 1: return "MPEG 2.5";
-        case 2: return "MPEG 2";
-        case 3: return "MPEG 1";
-        default: return "N/A";
+        case 1:
+            return "MPEG 2.5";
+        case 2:
+            return "MPEG 2";
+        case 3:
+            return "MPEG 1";
+        default:
+            return "N/A";
     }
 }
 
 std::string Mp3ChannelModeName(int channelMode) {
     switch (channelMode) {
-        case 1: return "Joint Stereo";
-        case 2: return "Dual Channel";
-        case 3: return "Single Channel";
-        default: return "Stereo";
+        case 1:
+            return "Joint Stereo";
+        case 2:
+            return "Dual Channel";
+        case 3:
+            return "Single Channel";
+        default:
+            return "Stereo";
     }
 }
 
 std::string Mp3EmphasisName(int emphasis) {
     switch (emphasis) {
-        case 1: return "50/15 ms";
-        case 3: return "CCIT J.17";
-        default: return "N/A";
+        case 1:
+            return "50/15 ms";
+        case 3:
+            return "CCIT J.17";
+        default:
+            return "N/A";
     }
 }
 
 std::vector<std::string> Mp3InfoReportLines(const CMp3Info& info) {
     auto yesNo = [](int bit) { return std::string(bit == 1 ? "是" : "否"); };
-    std::string validity = std::string("有效性：") +
-                           ((info.GetStatus() & kMp3FramesCounted) ? "数据完整。" : "数据不完整。") +
-                           ((info.GetStatus() & kMp3TagRead) ? "MP3 标记完整。" : "MP3 标记不完整。");
+    std::string validity =
+        std::string("有效性：") +
+        ((info.GetStatus() & kMp3FramesCounted) ? "数据完整。" : "数据不完整。") +
+        ((info.GetStatus() & kMp3TagRead) ? "MP3 标记完整。" : "MP3 标记不完整。");
     return {
         "文件：" + info.GetPath(),
         validity,
@@ -54,7 +66,9 @@ std::vector<std::string> Mp3InfoReportLines(const CMp3Info& info) {
     };
 }
 
-std::string Mp3InfoLoadErrorLine(const std::string& path) { return "读取'" + path + "'文件信息时出错！."; }
+std::string Mp3InfoLoadErrorLine(const std::string& path) {
+    return "读取'" + path + "'文件信息时出错！.";
+}
 
 std::vector<std::string> Mp3TagLines(const CMp3Info& info) {
     return {

@@ -40,7 +40,8 @@ std::vector<std::string> AudioPathProblems() {
         problems.push_back("the master volume is muted");
     }
     std::vector<std::uint32_t> values;
-    if (mixer->Read(values) && std::all_of(values.begin(), values.end(), [](std::uint32_t v) { return v == 0; })) {
+    if (mixer->Read(values) &&
+        std::all_of(values.begin(), values.end(), [](std::uint32_t v) { return v == 0; })) {
         problems.push_back("the master volume is at zero");
     }
     return problems;

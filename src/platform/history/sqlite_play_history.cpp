@@ -232,7 +232,8 @@ std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::
         statement.Bind(2, until);
         while ((result = sqlite3_step(statement.get())) == SQLITE_ROW) {
             HistoryEvent event;
-            event.kind = HistoryEventKindFromName(statement.Text(0)).value_or(HistoryEvent::Kind::kFailure);
+            event.kind =
+                HistoryEventKindFromName(statement.Text(0)).value_or(HistoryEvent::Kind::kFailure);
             event.date = statement.Text(1);
             event.scheduledSecond = statement.Text(2);
             event.atMs = sqlite3_column_int64(statement.get(), 3);

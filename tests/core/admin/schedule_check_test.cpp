@@ -24,9 +24,10 @@ TEST(ScheduleCheckTexts, WhatTheClockAndCalendarCanMatch) {
     struct {
         const char* text;
         bool valid;
-    } dates[] = {{"10/1/2026", true},  {"2/29/2028", true},  {"2/29/2026", false}, {"10/01/2026", false},
-                 {"13/1/2026", false}, {"1/1/26", false},    {"1/1", false},       {"", false},
-                 {"1/32/2026", false}, {"12/31/2026", true}};
+    } dates[] = {{"10/1/2026", true},   {"2/29/2028", true},  {"2/29/2026", false},
+                 {"10/01/2026", false}, {"13/1/2026", false}, {"1/1/26", false},
+                 {"1/1", false},        {"", false},          {"1/32/2026", false},
+                 {"12/31/2026", true}};
     for (const auto& d : dates) {
         EXPECT_EQ(IsCalendarDateText(d.text), d.valid) << d.text;
     }
@@ -45,7 +46,8 @@ public:
         }
         facts.resolved = found->first;
         facts.readable = found->second.first != 'U';
-        facts.kind = found->second.first == 'D' || found->second.first == 'E' ? Kind::kFolder : Kind::kFile;
+        facts.kind =
+            found->second.first == 'D' || found->second.first == 'E' ? Kind::kFolder : Kind::kFile;
         facts.filesInFolder = found->second.first == 'D' ? 3 : 0;
         return facts;
     }
@@ -61,25 +63,29 @@ ProgramItem Row(std::string start, std::string end, std::string path) {
 
 TEST(ScheduleCheckTable, EachPlantedFaultIsFoundOnItsRow) {
     FakeInspector media;
-    media.media = {{"/b/ring.mp3", {'F', "0:30"}},  {"/b/long.mp3", {'F', "10:00"}}, {"/b/bad.mp3", {'F', ""}},
-                   {"/b/clip.mid", {'F', ""}},      {"/m/", {'D', ""}},              {"/empty/", {'E', ""}},
+    media.media = {{"/b/ring.mp3", {'F', "0:30"}},
+                   {"/b/long.mp3", {'F', "10:00"}},
+                   {"/b/bad.mp3", {'F', ""}},
+                   {"/b/clip.mid", {'F', ""}},
+                   {"/m/", {'D', ""}},
+                   {"/empty/", {'E', ""}},
                    {"/b/locked.wav", {'U', "0:05"}}};
     const std::string once(kEndPlayOnce);
     const std::string chained(kStartChained);
     ScheduleTable table = {
-        Row(chained, once, "/b/ring.mp3"),         // 1 chained first row
-        Row("8:0:0", once, "/b/ring.mp3"),         // 2 fine
-        Row("08:00:00", once, "/b/ring.mp3"),      // 3 never matches
-        Row("8:0:0", once, "/b/ring.mp3"),         // 4 same start as 2
-        Row("9:0:0", once, "/b/long.mp3"),         // 5 plays until 9:10:0
-        Row("9:5:0", once, "/b/ring.mp3"),         // 6 skipped: 5 still plays
-        Row("10:0:0", "25:0:0", "/m/"),            // 7 end never read as meant
-        Row("11:0:0", once, "/b/gone.mp3"),        // 8 missing
-        Row("12:0:0", once, "/b/bad.mp3"),         // 9 cannot be measured
-        Row("12:30:0", once, "/b/clip.mid"),       // 10 fine: not measured
-        Row("13:0:0", "14:0:0", "/empty/"),        // 11 empty folder, plays until 14:0:0
-        Row("13:30:0", once, "/nofolder/"),        // 12 skipped by 11, and missing folder
-        Row("15:0:0", once, "/b/locked.wav"),      // 13 unreadable
+        Row(chained, once, "/b/ring.mp3"),     // 1 chained first row
+        Row("8:0:0", once, "/b/ring.mp3"),     // 2 fine
+        Row("08:00:00", once, "/b/ring.mp3"),  // 3 never matches
+        Row("8:0:0", once, "/b/ring.mp3"),     // 4 same start as 2
+        Row("9:0:0", once, "/b/long.mp3"),     // 5 plays until 9:10:0
+        Row("9:5:0", once, "/b/ring.mp3"),     // 6 skipped: 5 still plays
+        Row("10:0:0", "25:0:0", "/m/"),        // 7 end never read as meant
+        Row("11:0:0", once, "/b/gone.mp3"),    // 8 missing
+        Row("12:0:0", once, "/b/bad.mp3"),     // 9 cannot be measured
+        Row("12:30:0", once, "/b/clip.mid"),   // 10 fine: not measured
+        Row("13:0:0", "14:0:0", "/empty/"),    // 11 empty folder, plays until 14:0:0
+        Row("13:30:0", once, "/nofolder/"),    // 12 skipped by 11, and missing folder
+        Row("15:0:0", once, "/b/locked.wav"),  // 13 unreadable
     };
     std::vector<Finding> findings = CheckTable("Day1.dat", table, media);
     std::vector<int> rows;
@@ -88,7 +94,8 @@ TEST(ScheduleCheckTable, EachPlantedFaultIsFoundOnItsRow) {
         EXPECT_FALSE(finding.message.empty());
         rows.push_back(finding.row);
     }
-    EXPECT_EQ(rows, (std::vector<int>{1, 3, 4, 6, 7, 8, 9, 11, 12, 12, 13})) << testing::PrintToString(rows);
+    EXPECT_EQ(rows, (std::vector<int>{1, 3, 4, 6, 7, 8, 9, 11, 12, 12, 13}))
+        << testing::PrintToString(rows);
 }
 
 TEST(ScheduleCheckTable, CleanTableHasNoFindings) {
@@ -106,7 +113,8 @@ TEST(ScheduleCheckCalendar, EntriesThatNeverMatchAndUnknownTables) {
     calendar.extraWorkDays = {{"9/27/2026", "星期一"}, {"09/28/2026", "星期八"}};
     std::vector<Finding> expected = {
         {"HlidSave.dat", 3, "day off \"10/01/2026\" never matches a date (written like 10/1/2026)"},
-        {"WorkSave.dat", 1, "extra working day \"09/28/2026\" never matches a date (written like 10/1/2026)"},
+        {"WorkSave.dat", 1,
+         "extra working day \"09/28/2026\" never matches a date (written like 10/1/2026)"},
         {"WorkSave.dat", 2, "extra working day 09/28/2026 names no table: \"星期八\""},
     };
     EXPECT_EQ(CheckCalendar(calendar), expected);

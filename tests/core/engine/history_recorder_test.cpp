@@ -13,19 +13,23 @@ using test::MsFromLocal;
 class RecordedHistory : public PlayHistory {
 public:
     void Record(const HistoryEvent& event) override { events.push_back(event); }
-    void DeleteBefore(const std::string& firstKeptDate) override { deletedBefore.push_back(firstKeptDate); }
+    void DeleteBefore(const std::string& firstKeptDate) override {
+        deletedBefore.push_back(firstKeptDate);
+    }
     std::vector<HistoryEvent> events;
     std::vector<std::string> deletedBefore;
 };
 
 ProgramItem Row(std::string title, std::string start, std::string end, std::string path) {
-    return ProgramItem{std::move(title), std::move(start), std::move(end), "100", "顺序", std::move(path)};
+    return ProgramItem{std::move(title), std::move(start), std::move(end), "100",
+                       "顺序",           std::move(path)};
 }
 
 class HistoryRecorderTest : public ::testing::Test {
 protected:
     // Monday 7 December 2026, a few seconds before the first bell.
-    HistoryRecorderTest() : rig(MsFromLocal(2026, 12, 7, 7, 59, 55)), recorder(rig.localClock, rig.list, history) {
+    HistoryRecorderTest()
+        : rig(MsFromLocal(2026, 12, 7, 7, 59, 55)), recorder(rig.localClock, rig.list, history) {
         rig.clock.SetObserver(&recorder);
     }
     ClockRig rig;
@@ -56,7 +60,8 @@ TEST_F(HistoryRecorderTest, StartsEndsAndFailuresWithTableLatenessAndCause) {
 
     EXPECT_EQ(history.events[1].kind, HistoryEvent::Kind::kEnd);
     EXPECT_EQ(history.events[1].cause, "played");
-    EXPECT_EQ(history.events[2].kind, HistoryEvent::Kind::kFailure) << "the chained file is missing";
+    EXPECT_EQ(history.events[2].kind, HistoryEvent::Kind::kFailure)
+        << "the chained file is missing";
     EXPECT_EQ(history.events[2].cause, "missing");
     EXPECT_EQ(history.events[2].title, "缺失");
     EXPECT_FALSE(history.events[2].reason.empty());
