@@ -1,11 +1,13 @@
 #include "core/app/ini_settings_store.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
 #include "core/io/file_io.h"
 #include "core/io/stored_lines.h"
 #include "core/text/gbk_codec.h"
+#include "core/text/leading_number.h"
 
 namespace chimeon {
 namespace {
@@ -158,27 +160,7 @@ std::string Write(std::string_view bytes, std::string_view section, std::string_
 }
 
 int ParseLeadingInt(std::string_view text) {
-    text = Trim(text);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    long long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            break;
-        }
-        value = value * 10 + (c - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            value = static_cast<long long>(INT_MAX) + 1;
-        }
-    }
-    value = negative ? -value : value;
-    if (value > INT_MAX) {
-        return INT_MAX;
-    }
-    return static_cast<int>(value);
+    return static_cast<int>(std::clamp<std::int64_t>(LeadingNumber(text), INT_MIN, INT_MAX));
 }
 
 }  // namespace profile_text

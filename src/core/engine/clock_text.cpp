@@ -6,9 +6,6 @@
 namespace chimeon {
 namespace {
 
-// Far beyond any time a table can hold; keeps the arithmetic below from overflowing.
-constexpr std::int64_t kNumberLimit = 1'000'000'000;
-
 // Splits at the first ":"; without one, the part before is empty and the rest is all of it.
 void CutAtColon(std::string_view text, std::string_view& before, std::string_view& after) {
     size_t colon = text.find(':');
@@ -49,28 +46,6 @@ std::string DateText(const LocalDateTime& now) {
     char text[48];
     std::snprintf(text, sizeof text, "%d/%d/%d", now.month, now.day, now.year);
     return text;
-}
-
-std::int64_t LeadingNumber(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value < kNumberLimit) {
-            value = value * 10 + (text[i] - '0');
-        }
-    }
-    if (value > kNumberLimit) {
-        value = kNumberLimit;
-    }
-    return negative ? -value : value;
 }
 
 std::int64_t StoredTimeSeconds(std::string_view text) {

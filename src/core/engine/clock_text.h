@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/system/local_clock.h"
+#include "core/text/leading_number.h"
 
 namespace chimeon {
 
@@ -28,10 +29,6 @@ bool TimeNotBefore(std::string_view a, std::string_view b);
 // A path names a folder when its file-name part (after the last "\" or "/" and before the
 // extension) is empty: "", "d:\music\", "/srv/bells/", "d:\music\.mp3".
 bool IsFolderPath(std::string_view path);
-
-// Leading decimal number of a stored text as the C library reads it (leading blanks and a sign
-// allowed, stops at the first non-digit, 0 when there is none), saturated instead of overflowing.
-std::int64_t LeadingNumber(std::string_view text);
 
 // Days since 1970-01-01 of a civil date (any year the tables can meet).
 std::int64_t DaysFromCivil(int year, int month, int day);

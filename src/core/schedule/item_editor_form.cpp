@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/text/leading_number.h"
+
 namespace chimeon {
 namespace {
 
@@ -11,26 +13,6 @@ bool IsDigit(char c) {
 }
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-// The leading decimal number of `text` the way a C library reads it (leading blanks, an optional
-// sign, digits up to the first non-digit; 0 without digits), held within ±1e9 so that no hand-made
-// text can overflow the arithmetic.
-std::int64_t LeadingNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::int64_t value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), 1'000'000'000);
-    }
-    return negative ? -value : value;
 }
 
 // A line break cannot be kept inside a field: the stored table holds four lines per item.

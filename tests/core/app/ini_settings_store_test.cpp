@@ -24,8 +24,8 @@ TEST(ProfileText, ParseLeadingIntReadsTheDecimalNumberAtTheStart) {
                  {"abc", 0},
                  {"0x10", 0},
                  {"", 0},
-                 {"99999999999", 2147483647},
-                 {"-99999999999", -2147483647 - 1}};
+                 {"99999999999", 1000000000},
+                 {"-99999999999", -1000000000}};
     for (const auto& c : cases) {
         EXPECT_EQ(profile_text::ParseLeadingInt(c.text), c.expected) << c.text;
     }
