@@ -18,7 +18,7 @@ constexpr int kSmallLabelGap = 4;
 constexpr int kItemSpacing = 8;
 constexpr int kSmallItemSpacing = 10;
 constexpr int kArrowMargin = 5;
-constexpr int kBounceCycleEnd = 10;
+constexpr int kBounceCycle = 11;
 }  // namespace
 
 CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent, int flags) : QWidget(parent), flags_(flags) {
@@ -29,7 +29,7 @@ CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent, int flags) : QWidget(parent), fl
     arrowTimer_.setInterval(kArrowRepeatMs);
     connect(&hoverTimer_, &QTimer::timeout, this, &CGfxOutBarCtrl::OnHoverWatch);
     connect(&arrowTimer_, &QTimer::timeout, this, &CGfxOutBarCtrl::OnArrowRepeat);
-    connect(&bounceTimer_, &QTimer::timeout, this, &CGfxOutBarCtrl::OnBounce);
+    connect(&bounceTimer_, &QTimer::timeout, this, &CGfxOutBarCtrl::OnBounceTimer);
     connect(&animationTimer_, &QTimer::timeout, this, &CGfxOutBarCtrl::OnAnimationFrame);
     connect(this, &CGfxOutBarCtrl::colorsChanged, this, qOverload<>(&QWidget::update));
 }
@@ -295,12 +295,12 @@ void CGfxOutBarCtrl::OnArrowRepeat() {
     }
 }
 
-void CGfxOutBarCtrl::OnBounce() {
+void CGfxOutBarCtrl::OnBounceTimer() {
     if (chosenItem_ < 0) {
         return;
     }
     const int drawn = bounceStep_;
-    bounceStep_ = bounceStep_ >= kBounceCycleEnd ? -1 : bounceStep_ + 1;
+    bounceStep_ = (bounceStep_ + 1) % kBounceCycle;
     if (drawn >= 0 && drawn <= 3) {
         update(ItemRect(chosenItem_).adjusted(-4, -4, 4, 4));
     }

@@ -80,6 +80,8 @@ public:
     bool IsArrowRepeatRunning() const { return arrowTimer_.isActive(); }
     bool IsHoverWatchRunning() const { return hoverTimer_.isActive(); }
     QPoint BounceOffset() const;
+    // One tick of the bounce timer: the chosen item's icon twitches once every eleven ticks.
+    void OnBounceTimer();
 
 signals:
     void navigate(int code, int value);
@@ -120,7 +122,6 @@ private:
     void ClearHover();
     void OnHoverWatch();
     void OnArrowRepeat();
-    void OnBounce();
     void OnAnimationFrame();
     void PaintContent(QPainter& painter, int openFolder, int firstVisible);
     void PaintFolder(QPainter& painter, int folder, bool held, bool hovered);
