@@ -16,7 +16,8 @@ int main(int argc, char* argv[]) {
     // A second copy ends at once and silently; the first is not disturbed. When the lock file
     // cannot be made at all, running unguarded beats not broadcasting.
     bool lockFailed = false;
-    auto instanceLock = SingleInstanceLock::TryAcquire(DefaultInstanceLockFile(dataDirectory), &lockFailed);
+    auto instanceLock =
+        SingleInstanceLock::TryAcquire(DefaultInstanceLockFile(dataDirectory), &lockFailed);
     if (!instanceLock && !lockFailed) {
         return 0;
     }
@@ -31,7 +32,8 @@ int main(int argc, char* argv[]) {
     state.servicesStarted = true;
     IniSettingsStore settings(dataDirectory / "setup.ini");
     StyleSheetSkinning skinning;
-    if (!ApplyStartupSkin(settings, {dataDirectory / "skin", InstalledSkinFolder()}, skinning, state)) {
+    if (!ApplyStartupSkin(settings, {dataDirectory / "skin", InstalledSkinFolder()}, skinning,
+                          state)) {
         return 0;
     }
     LoadStartupSettings(settings, state);
@@ -39,7 +41,8 @@ int main(int argc, char* argv[]) {
     int exitCode = 0;
     {
         CMainDlg window(state, settings, dataDirectory);
-        QObject::connect(&window, &CMainDlg::exitRequested, &application, [] { QCoreApplication::exit(0); });
+        QObject::connect(&window, &CMainDlg::exitRequested, &application,
+                         [] { QCoreApplication::exit(0); });
         window.ShowAtStartup();
         exitCode = application.exec();
     }  // the window takes its tray icon with it

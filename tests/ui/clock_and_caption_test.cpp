@@ -32,9 +32,15 @@ TEST(DigitalClockTest, DigitsOfAMoment) {
     const Case cases[] = {
         {At(2024, 4, 3, 9, 5, 7), 0, {0, 3, 0, 4, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
         {At(2024, 4, 3, 9, 5, 7), 1, {0, 4, 0, 3, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
-        {At(2024, 4, 3, 9, 5, 7), 2, {0, 3, 0, 4, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},  // any other: day first
+        {At(2024, 4, 3, 9, 5, 7),
+         2,
+         {0, 3, 0, 4, 2, 0, 2, 4},
+         {0, 9, 0, 5, 0, 7}},  // any other: day first
         {At(1999, 12, 31, 23, 59, 59), 0, {3, 1, 1, 2, 1, 9, 9, 9}, {2, 3, 5, 9, 5, 9}},
-        {At(10000, 1, 1, 0, 0, 0), 0, {0, 1, 0, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 0}},  // no stray pictures
+        {At(10000, 1, 1, 0, 0, 0),
+         0,
+         {0, 1, 0, 1, 1, 0, 0, 0},
+         {0, 0, 0, 0, 0, 0}},  // no stray pictures
     };
     for (const Case& c : cases) {
         const ClockDigits digits = ComputeClockDigits(c.now, c.dateOrder);
@@ -73,13 +79,15 @@ TEST(DigitalClockTest, DigitsArePlacedOnTheFace) {
     CDigitalClock face;
     ASSERT_EQ(face.Start(&clock, 0), 0);
     const QImage shown = face.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage big = CDigitalClock::MakeDigitStrip(24, 34).toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage small = CDigitalClock::MakeDigitStrip(12, 17).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage big =
+        CDigitalClock::MakeDigitStrip(24, 34).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage small =
+        CDigitalClock::MakeDigitStrip(12, 17).toImage().convertToFormat(QImage::Format_RGB32);
     auto bigDigit = [&](int d) { return big.copy(d * 24, 0, 24, 34); };
     auto smallDigit = [&](int d) { return small.copy(d * 12, 0, 12, 17); };
-    EXPECT_EQ(shown.copy(5, 33, 24, 34), bigDigit(0));    // hour tens
-    EXPECT_EQ(shown.copy(32, 33, 24, 34), bigDigit(9));   // hour units
-    EXPECT_EQ(shown.copy(92, 33, 24, 34), bigDigit(5));   // minute units
+    EXPECT_EQ(shown.copy(5, 33, 24, 34), bigDigit(0));      // hour tens
+    EXPECT_EQ(shown.copy(32, 33, 24, 34), bigDigit(9));     // hour units
+    EXPECT_EQ(shown.copy(92, 33, 24, 34), bigDigit(5));     // minute units
     EXPECT_EQ(shown.copy(134, 50, 12, 17), smallDigit(7));  // second units
     EXPECT_EQ(shown.copy(19, 5, 12, 17), smallDigit(3));    // day units
     EXPECT_EQ(shown.copy(119, 5, 12, 17), smallDigit(4));   // last year digit

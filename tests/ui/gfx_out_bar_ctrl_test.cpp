@@ -24,7 +24,9 @@ protected:
         bar.InsertItem(1, -1, QStringLiteral("关于"), 0, 0);
     }
 
-    void Click(const QPoint& point) { QTest::mouseClick(&bar, Qt::LeftButton, Qt::NoModifier, point); }
+    void Click(const QPoint& point) {
+        QTest::mouseClick(&bar, Qt::LeftButton, Qt::NoModifier, point);
+    }
 
     test::WithApp app_;
     CGfxOutBarCtrl bar{nullptr, 0x1FC};
@@ -70,8 +72,9 @@ TEST_F(OutBarTest, ItemClickNotifiesOnlyWhenReleasedOnTheSameItem) {
 
     // Pressed on an item, moved off, released elsewhere: nothing.
     QTest::mousePress(&bar, Qt::LeftButton, Qt::NoModifier, bar.ItemRect(0).center());
-    QMouseEvent move(QEvent::MouseMove, QPointF(bar.ItemRect(1).center()), bar.mapToGlobal(QPointF(bar.ItemRect(1).center())),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(bar.ItemRect(1).center()),
+                     bar.mapToGlobal(QPointF(bar.ItemRect(1).center())), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&bar, &move);
     QTest::mouseRelease(&bar, Qt::LeftButton, Qt::NoModifier, bar.ItemRect(1).center());
     EXPECT_EQ(spy.count(), 1);
@@ -82,12 +85,14 @@ TEST_F(OutBarTest, ItemClickNotifiesOnlyWhenReleasedOnTheSameItem) {
 TEST_F(OutBarTest, DraggedItemMovesOnlyWithTheOwnersConsent) {
     for (bool approve : {false, true}) {
         SCOPED_TRACE(approve);
-        bar.SetMoveApprover([approve](int folder, int from, int to) { return approve && folder == 0 && from == 0 && to == 2; });
+        bar.SetMoveApprover([approve](int folder, int from, int to) {
+            return approve && folder == 0 && from == 0 && to == 2;
+        });
         const QPoint from = bar.ItemRect(0).center();
         const QPoint to = bar.ItemRect(2).center();
         QTest::mousePress(&bar, Qt::LeftButton, Qt::NoModifier, from);
-        QMouseEvent move(QEvent::MouseMove, QPointF(to), bar.mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), bar.mapToGlobal(QPointF(to)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&bar, &move);
         QTest::mouseRelease(&bar, Qt::LeftButton, Qt::NoModifier, to);
         EXPECT_EQ(bar.ItemText(0), approve ? QStringLiteral("项目1") : QStringLiteral("项目0"));
@@ -137,7 +142,8 @@ TEST_F(OutBarTest, ScrollArrowsFollowTheItemsThatDoNotFit) {
     QTest::mousePress(&bar, Qt::LeftButton, Qt::NoModifier, bar.UpArrowRect().center());
     EXPECT_TRUE(bar.IsArrowRepeatRunning());
     EXPECT_TRUE(QTest::qWaitFor([&] { return bar.FirstVisibleItem() < clicks; }, 2000));
-    QTest::mouseRelease(&bar, Qt::LeftButton, Qt::NoModifier, bar.rect().bottomLeft() - QPoint(-1, 1));
+    QTest::mouseRelease(&bar, Qt::LeftButton, Qt::NoModifier,
+                        bar.rect().bottomLeft() - QPoint(-1, 1));
     EXPECT_FALSE(bar.IsArrowRepeatRunning());
     const int after = bar.FirstVisibleItem();
     while (bar.IsUpArrowShown()) {

@@ -61,7 +61,8 @@ TEST_F(LoginPageTest, FreshSettingsShowTheBoxClearedAndControlsDisabled) {
 TEST_F(LoginPageTest, SwitchOnLogInChangeLogOutAndSwitchOff) {
     Create();
     QSignalSpy userState(page.get(), &CSubDialog::userStateChanged);
-    QTest::mouseClick(page->usePasswordCheck(), Qt::LeftButton, Qt::NoModifier, QPoint(5, page->usePasswordCheck()->height() / 2));
+    QTest::mouseClick(page->usePasswordCheck(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, page->usePasswordCheck()->height() / 2));
     EXPECT_TRUE(page->usePasswordCheck()->isChecked());
     EXPECT_TRUE(ControlsEnabled());
     EXPECT_EQ(settings.values["Use"], "1");

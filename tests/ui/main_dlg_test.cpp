@@ -82,7 +82,8 @@ TEST_F(MainDlgTest, PagesAreCreatedInTheFixedOrderAndTheRestOnFirstUse) {
     ClickItem(*window, 4);
     EXPECT_EQ(created, (std::vector<int>{140, 142, 143, 145, 147, 148}));  // made once
     for (int i = 0; i < kPageKindCount; ++i) {
-        EXPECT_EQ(window->page(static_cast<PageKind>(i))->m_nIDD, PageTemplateId(static_cast<PageKind>(i)));
+        EXPECT_EQ(window->page(static_cast<PageKind>(i))->m_nIDD,
+                  PageTemplateId(static_cast<PageKind>(i)));
         EXPECT_EQ(window->page(static_cast<PageKind>(i))->parentWidget(), window->pageArea());
     }
 }
@@ -123,7 +124,7 @@ TEST_F(MainDlgTest, SlideInStepsBySixthsAndEndsExactlyOnTarget) {
         std::vector<int> lefts;  // the page's left edge after each tick
     };
     const Case cases[] = {
-        {636, {-530, -424, -318, -212, -106, 0}},     // five steps of w/6 and the final placement
+        {636, {-530, -424, -318, -212, -106, 0}},      // five steps of w/6 and the final placement
         {637, {-531, -425, -319, -213, -107, -1, 0}},  // the remainder costs one more step
         {5, {-4, -3, -2, -1, 0}},                      // narrower than 6: a pixel a step
         {0, {0}},                                      // not laid out yet: arrives at once
@@ -157,9 +158,11 @@ TEST_F(MainDlgTest, NavigationShowsPagesAndSetsTitles) {
         const char* title;
     };
     const Case cases[] = {
-        {0, PageKind::kTemplate, "模版"},     {1, PageKind::kHoliday, "节假日"}, {2, PageKind::kProgram, "节目编排"},
-        {3, PageKind::kToday, "今日列表"},    {4, PageKind::kRecord, "录音"},    {5, PageKind::kMp3Info, "MP3文件信息"},
-        {6, PageKind::kSettings, "设置"},     {7, PageKind::kLogin, "用户登陆"}, {7, PageKind::kLogin, "用户登陆"},
+        {0, PageKind::kTemplate, "模版"},    {1, PageKind::kHoliday, "节假日"},
+        {2, PageKind::kProgram, "节目编排"}, {3, PageKind::kToday, "今日列表"},
+        {4, PageKind::kRecord, "录音"},      {5, PageKind::kMp3Info, "MP3文件信息"},
+        {6, PageKind::kSettings, "设置"},    {7, PageKind::kLogin, "用户登陆"},
+        {7, PageKind::kLogin, "用户登陆"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
@@ -177,7 +180,8 @@ TEST_F(MainDlgTest, NavigationShowsPagesAndSetsTitles) {
     CGfxOutBarCtrl* bar = window->navigationBar();
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->FolderRect(1).center());
     ASSERT_EQ(bar->SelectedFolder(), 1);
-    EXPECT_EQ(window->currentPage(), window->page(PageKind::kLogin));  // opening a folder shows nothing
+    EXPECT_EQ(window->currentPage(),
+              window->page(PageKind::kLogin));  // opening a folder shows nothing
     ClickItem(*window, 0);
     EXPECT_EQ(window->currentPage(), window->page(PageKind::kAbout));
     EXPECT_EQ(window->captionLabel()->text(), QStringLiteral("关于"));

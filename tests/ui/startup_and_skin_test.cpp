@@ -5,12 +5,12 @@
 #include <QPushButton>
 #include <QtGlobal>
 
+#include "support/temp_dir.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/gfx_out_bar_ctrl.h"
-#include "support/temp_dir.h"
 #include "ui_test_support.h"
 
 namespace chimeon {
@@ -77,14 +77,16 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
     test::App();
     static QStringList warnings;
     warnings.clear();
-    QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        // Only the style sheet's own complaints count; the offscreen platform has its own.
-        if (type != QtDebugMsg && type != QtInfoMsg &&
-            (text.contains(QLatin1String("style"), Qt::CaseInsensitive) || text.contains(QLatin1String("parse")) ||
-             text.contains(QLatin1String("property"), Qt::CaseInsensitive))) {
-            warnings.append(text);
-        }
-    });
+    QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            // Only the style sheet's own complaints count; the offscreen platform has its own.
+            if (type != QtDebugMsg && type != QtInfoMsg &&
+                (text.contains(QLatin1String("style"), Qt::CaseInsensitive) ||
+                 text.contains(QLatin1String("parse")) ||
+                 text.contains(QLatin1String("property"), Qt::CaseInsensitive))) {
+                warnings.append(text);
+            }
+        });
     test::TrayAvailability tray(false);
     test::MessageCapture messages;
     AppState state;

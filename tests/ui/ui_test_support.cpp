@@ -21,7 +21,9 @@ MessageCapture::MessageCapture() {
     previous_ = SetMessageHandler([this](QWidget*, const QString& text) { messages.append(text); });
 }
 
-MessageCapture::~MessageCapture() { SetMessageHandler(previous_); }
+MessageCapture::~MessageCapture() {
+    SetMessageHandler(previous_);
+}
 
 int MemorySettings::GetInt(std::string_view key, int defaultValue) const {
     auto it = values.find(key);
@@ -33,7 +35,9 @@ std::string MemorySettings::GetString(std::string_view key, std::string_view def
     return it == values.end() ? std::string(defaultValue) : it->second;
 }
 
-bool MemorySettings::WriteInt(std::string_view key, int value) { return WriteString(key, std::to_string(value)); }
+bool MemorySettings::WriteInt(std::string_view key, int value) {
+    return WriteString(key, std::to_string(value));
+}
 
 bool MemorySettings::WriteString(std::string_view key, std::string_view value) {
     values[std::string(key)] = std::string(value);

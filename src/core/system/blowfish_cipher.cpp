@@ -21,10 +21,11 @@ void WriteLittleEndian(std::uint32_t word, unsigned char* bytes) {
 }  // namespace
 
 CBlowfishCipher::CBlowfishCipher() {
-    std::copy(std::begin(blowfish_tables::kInitialP), std::end(blowfish_tables::kInitialP), p_.begin());
+    std::copy(std::begin(blowfish_tables::kInitialP), std::end(blowfish_tables::kInitialP),
+              p_.begin());
     for (std::size_t box = 0; box < 4; ++box) {
-        std::copy(std::begin(blowfish_tables::kInitialS[box]), std::end(blowfish_tables::kInitialS[box]),
-                  s_[box].begin());
+        std::copy(std::begin(blowfish_tables::kInitialS[box]),
+                  std::end(blowfish_tables::kInitialS[box]), s_[box].begin());
     }
 }
 

@@ -31,7 +31,8 @@ public:
     // Enciphers ceil(n/8) blocks into `output`, which must hold PaddedLength(n) bytes; a short
     // last block is filled with zero bytes. `input` may equal `output` (then the buffer must
     // hold PaddedLength(n) bytes too). Returns PaddedLength(n).
-    std::size_t EncipherBuffer(const unsigned char* input, unsigned char* output, std::size_t n) const;
+    std::size_t EncipherBuffer(const unsigned char* input, unsigned char* output,
+                               std::size_t n) const;
 
     // Deciphers ceil(n/8) whole blocks; both buffers hold PaddedLength(n) bytes and may be the
     // same. n = 0 does nothing.

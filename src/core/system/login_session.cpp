@@ -14,7 +14,8 @@ std::string UserStateCaption(bool loggedIn) {
     return caption;
 }
 
-LoginSession::LoginSession(AppState& state, SettingsStore& settings) : state_(state), settings_(settings) {}
+LoginSession::LoginSession(AppState& state, SettingsStore& settings)
+    : state_(state), settings_(settings) {}
 
 void LoginSession::Init() {
     view_.stateText = std::string(login_text::kNotLoggedIn);
@@ -58,7 +59,8 @@ void LoginSession::Logout() {
     }
 }
 
-std::string LoginSession::ChangePassword(std::string_view newPassword, std::string_view confirmPassword) {
+std::string LoginSession::ChangePassword(std::string_view newPassword,
+                                         std::string_view confirmPassword) {
     if (!state_.loggedIn) {
         return std::string(login_text::kLoginBeforeChange);
     }

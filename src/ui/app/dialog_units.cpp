@@ -23,8 +23,8 @@ QFont DialogFont() {
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
     QFontMetrics metrics(font);
-    const int alphabetWidth =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabetWidth = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return DialogBaseUnits{(alphabetWidth / 26 + 1) / 2, metrics.height()};
 }
 

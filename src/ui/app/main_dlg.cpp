@@ -28,16 +28,17 @@ struct NavigationEntry {
 
 // Folder 0 "操作" and folder 1 "帮助", in order.
 constexpr NavigationEntry kNavigation[] = {
-    {0, "模版", 0},     {0, "节假日", 1}, {0, "节目编排", 2}, {0, "今日列表", 3}, {0, "录音", 4},
+    {0, "模版", 0},        {0, "节假日", 1}, {0, "节目编排", 2}, {0, "今日列表", 3}, {0, "录音", 4},
     {0, "MP3文件信息", 5}, {0, "设置", 6},   {0, "用户登陆", 8}, {1, "关于", 7},     {1, "帮助", 9},
 };
 // The page each item of folder 0 shows.
-constexpr PageKind kFolderZeroPages[] = {PageKind::kTemplate, PageKind::kHoliday, PageKind::kProgram,
-                                         PageKind::kToday,    PageKind::kRecord,  PageKind::kMp3Info,
-                                         PageKind::kSettings, PageKind::kLogin};
+constexpr PageKind kFolderZeroPages[] = {
+    PageKind::kTemplate, PageKind::kHoliday, PageKind::kProgram,  PageKind::kToday,
+    PageKind::kRecord,   PageKind::kMp3Info, PageKind::kSettings, PageKind::kLogin};
 // Icons in image-list order.
-const char* const kIconFiles[] = {"template.svg", "holiday.svg", "program.svg",  "today.svg", "record.svg",
-                                  "mp3.svg",      "settings.svg", "about.svg", "login.svg", "help.svg"};
+const char* const kIconFiles[] = {"template.svg", "holiday.svg", "program.svg",  "today.svg",
+                                  "record.svg",   "mp3.svg",     "settings.svg", "about.svg",
+                                  "login.svg",    "help.svg"};
 constexpr int kTodayItem = 3;
 constexpr int kNavigationFlags = 0x1FC;
 constexpr int kFolderSlideDelayMs = 20;
@@ -55,7 +56,8 @@ int PageTemplateId(PageKind kind) {
 
 CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::path dataDirectory,
                    PageMaker makePage, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       state_(state),
       settings_(settings),
       dataDirectory_(std::move(dataDirectory)) {
@@ -115,11 +117,14 @@ CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::pa
     caption_->setText(bar_->ItemText(kTodayItem));
 
     trayMenu_ = new QMenu(this);
-    QAction* showMain = trayMenu_->addAction(QStringLiteral("主窗口(&M)"), this, &CMainDlg::ToggleMainWindow);
+    QAction* showMain =
+        trayMenu_->addAction(QStringLiteral("主窗口(&M)"), this, &CMainDlg::ToggleMainWindow);
     trayMenu_->setDefaultAction(showMain);
     trayMenu_->addSeparator();
     trayMenu_->addAction(QStringLiteral("退出(&X)"), this, &CMainDlg::exitRequested);
-    if (tray_.Create(this, QString::fromUtf8(kMainWindowTitle.data(), static_cast<qsizetype>(kMainWindowTitle.size())),
+    if (tray_.Create(this,
+                     QString::fromUtf8(kMainWindowTitle.data(),
+                                       static_cast<qsizetype>(kMainWindowTitle.size())),
                      appIcon, kTrayIconId, trayMenu_)) {
         tray_.SetIcon(appIcon);
     }
@@ -127,7 +132,9 @@ CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::pa
     RefreshUserState();
 }
 
-CMainDlg::~CMainDlg() { tray_.RemoveIcon(); }
+CMainDlg::~CMainDlg() {
+    tray_.RemoveIcon();
+}
 
 void CMainDlg::CreatePages(PageMaker& makePage) {
     for (int i = 0; i < kPageKindCount; ++i) {
@@ -148,8 +155,8 @@ void CMainDlg::CreatePages(PageMaker& makePage) {
     // The today page reads the holiday page's calendar while it starts, and the settings page
     // the today page's state: this order is relied on. The recorder, MP3 information and about
     // pages are made on first use.
-    for (PageKind kind : {PageKind::kTemplate, PageKind::kHoliday, PageKind::kProgram, PageKind::kToday,
-                          PageKind::kSettings, PageKind::kLogin}) {
+    for (PageKind kind : {PageKind::kTemplate, PageKind::kHoliday, PageKind::kProgram,
+                          PageKind::kToday, PageKind::kSettings, PageKind::kLogin}) {
         CSubDialog* p = page(kind);
         p->CreatePage(p->m_nIDD, pageArea_);
     }
@@ -273,7 +280,9 @@ void CMainDlg::NoteTrayMissing() {
     }
 }
 
-void CMainDlg::RefreshUserState() { setWindowTitle(QString::fromStdString(UserStateCaption(state_.loggedIn))); }
+void CMainDlg::RefreshUserState() {
+    setWindowTitle(QString::fromStdString(UserStateCaption(state_.loggedIn)));
+}
 
 void CMainDlg::closeEvent(QCloseEvent* event) {
     // The caption's close (and Alt+F4) never ends the program.

@@ -24,7 +24,17 @@ class CCaptionLabel;
 class CGfxOutBarCtrl;
 
 // The pages of the main window, in the order their objects are made.
-enum class PageKind { kTemplate, kHoliday, kProgram, kToday, kRecord, kSettings, kMp3Info, kLogin, kAbout };
+enum class PageKind {
+    kTemplate,
+    kHoliday,
+    kProgram,
+    kToday,
+    kRecord,
+    kSettings,
+    kMp3Info,
+    kLogin,
+    kAbout
+};
 inline constexpr int kPageKindCount = 9;
 
 // Each page's template number, its identity.
@@ -72,7 +82,9 @@ public:
     // Why the window minimises instead of hiding, once said; "" while the tray is there.
     QString trayNotice() const { return trayNotice_; }
     // Tests replace how the help file is opened.
-    void SetHelpOpener(std::function<void(const QString& file)> opener) { helpOpener_ = std::move(opener); }
+    void SetHelpOpener(std::function<void(const QString& file)> opener) {
+        helpOpener_ = std::move(opener);
+    }
 
 signals:
     // The tray menu's "退出(&X)": the program ends.

@@ -25,13 +25,15 @@ void ShowNotice(QWidget* parent, const QString& text) {
         CurrentHandler()(parent, text);
         return;
     }
-    auto* box = new QMessageBox(QMessageBox::Information, QString::fromLatin1(kApplicationTitle), text,
-                                QMessageBox::Ok, parent);
+    auto* box = new QMessageBox(QMessageBox::Information, QString::fromLatin1(kApplicationTitle),
+                                text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
 }
 
-MessageHandler SetMessageHandler(MessageHandler handler) { return std::exchange(CurrentHandler(), std::move(handler)); }
+MessageHandler SetMessageHandler(MessageHandler handler) {
+    return std::exchange(CurrentHandler(), std::move(handler));
+}
 
 }  // namespace chimeon

@@ -1,19 +1,20 @@
 #include "ui/app/startup.h"
 
-#include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
 
 #include "core/app/skin_choice.h"
 #include "ui/app/message_box.h"
 
 namespace chimeon {
 
-bool ApplyStartupSkin(const SettingsStore& settings, const std::vector<std::filesystem::path>& skinFolders,
-                      Skinning& skinning, AppState& state) {
+bool ApplyStartupSkin(const SettingsStore& settings,
+                      const std::vector<std::filesystem::path>& skinFolders, Skinning& skinning,
+                      AppState& state) {
     const SkinChoice skin = ChooseSkin(settings.GetString(settings_key::kSkin, ""), skinFolders);
     if (skin.message) {
         ShowMessage(nullptr, QString::fromStdString(*skin.message));
@@ -36,11 +37,13 @@ void OnTerminationSignal(int) {
 }  // namespace
 
 void EndInOrderOnTerminationSignals() {
-    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+    if (signalPipe[0] >= 0 ||
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
         return;
     }
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    auto* notifier =
+        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char byte = 0;
         [[maybe_unused]] ssize_t got = ::read(signalPipe[0], &byte, 1);

@@ -15,15 +15,20 @@ std::optional<bool>& AvailabilityOverride() {
 
 CSystemTray::CSystemTray(QObject* parent) : QObject(parent) {}
 
-CSystemTray::~CSystemTray() { RemoveIcon(); }
+CSystemTray::~CSystemTray() {
+    RemoveIcon();
+}
 
 bool CSystemTray::IsAvailable() {
     return AvailabilityOverride().value_or(QSystemTrayIcon::isSystemTrayAvailable());
 }
 
-void CSystemTray::SetAvailabilityForTesting(std::optional<bool> available) { AvailabilityOverride() = available; }
+void CSystemTray::SetAvailabilityForTesting(std::optional<bool> available) {
+    AvailabilityOverride() = available;
+}
 
-bool CSystemTray::Create(QWidget* parent, const QString& tip, const QIcon& icon, int iconId, QMenu* menu) {
+bool CSystemTray::Create(QWidget* parent, const QString& tip, const QIcon& icon, int iconId,
+                         QMenu* menu) {
     if (parent == nullptr || !IsAvailable()) {
         enabled_ = false;
         return false;
@@ -34,15 +39,16 @@ bool CSystemTray::Create(QWidget* parent, const QString& tip, const QIcon& icon,
     if (menu != nullptr) {
         icon_->setContextMenu(menu);
     }
-    connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        TrayMouse message = TrayMouse::kOther;
-        if (reason == QSystemTrayIcon::DoubleClick) {
-            message = TrayMouse::kLeftDoubleClick;
-        } else if (reason == QSystemTrayIcon::Context) {
-            message = TrayMouse::kRightButtonUp;
-        }
-        emit notify(iconId_, message);
-    });
+    connect(icon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                TrayMouse message = TrayMouse::kOther;
+                if (reason == QSystemTrayIcon::DoubleClick) {
+                    message = TrayMouse::kLeftDoubleClick;
+                } else if (reason == QSystemTrayIcon::Context) {
+                    message = TrayMouse::kRightButtonUp;
+                }
+                emit notify(iconId_, message);
+            });
     icon_->show();
     enabled_ = true;
     return true;
@@ -66,8 +72,12 @@ bool CSystemTray::RemoveIcon() {
     return true;
 }
 
-bool CSystemTray::IsShown() const { return enabled_ && icon_ && icon_->isVisible() && IsAvailable(); }
+bool CSystemTray::IsShown() const {
+    return enabled_ && icon_ && icon_->isVisible() && IsAvailable();
+}
 
-QString CSystemTray::toolTip() const { return icon_ ? icon_->toolTip() : QString(); }
+QString CSystemTray::toolTip() const {
+    return icon_ ? icon_->toolTip() : QString();
+}
 
 }  // namespace chimeon

@@ -4,7 +4,9 @@
 
 namespace chimeon {
 
-CCaptionLabel::CCaptionLabel(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent, true); }
+CCaptionLabel::CCaptionLabel(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+}
 
 void CCaptionLabel::setText(const QString& text) {
     text_ = text;
@@ -63,7 +65,8 @@ void CCaptionLabel::paintEvent(QPaintEvent*) {
     painter.drawPixmap(0, 0, Background());
     painter.setFont(TitleFont());
     painter.setPen(m_textColor);
-    painter.drawText(rect().adjusted(5, 0, 0, 0).translated(1, 1), Qt::AlignVCenter | Qt::TextSingleLine, text_);
+    painter.drawText(rect().adjusted(5, 0, 0, 0).translated(1, 1),
+                     Qt::AlignVCenter | Qt::TextSingleLine, text_);
 }
 
 }  // namespace chimeon

@@ -20,10 +20,10 @@ public:
     explicit CCaptionLabel(QWidget* parent = nullptr);
 
     // Set by the owner before the label is first drawn.
-    QString m_faceName;           // "" draws the title in the parent's font
-    int m_height = 12;            // title font height, pixels
-    int m_weight = 400;           // 400 normal, 700 bold
-    QString m_backgroundWord;     // drawn embossed at the right
+    QString m_faceName;        // "" draws the title in the parent's font
+    int m_height = 12;         // title font height, pixels
+    int m_weight = 400;        // 400 normal, 700 bold
+    QString m_backgroundWord;  // drawn embossed at the right
 
     QString text() const { return text_; }
     void setText(const QString& text);

@@ -13,7 +13,8 @@ const QColor kLitColor(0x4c, 0xf0, 0x7a);
 const QColor kUnlitColor(0x1e, 0x34, 0x26);
 
 // Segments a..g of a seven-segment digit, lit for each of 0-9.
-constexpr unsigned char kSegments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+constexpr unsigned char kSegments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66,
+                                         0x6D, 0x7D, 0x07, 0x7F, 0x6F};
 
 void PaintDigit(QPainter& painter, const QRectF& cell, int digit) {
     const qreal t = std::max<qreal>(2.0, cell.width() / 6.0);  // segment thickness
@@ -21,9 +22,9 @@ void PaintDigit(QPainter& painter, const QRectF& cell, int digit) {
     const qreal top = cell.top() + t / 2 + 1, bottom = cell.bottom() - t / 2 - 1;
     const qreal mid = (top + bottom) / 2;
     const QLineF segments[7] = {
-        {l + t / 2, top, r - t / 2, top},       {r, top + t / 2, r, mid - t / 2},
-        {r, mid + t / 2, r, bottom - t / 2},    {l + t / 2, bottom, r - t / 2, bottom},
-        {l, mid + t / 2, l, bottom - t / 2},    {l, top + t / 2, l, mid - t / 2},
+        {l + t / 2, top, r - t / 2, top},    {r, top + t / 2, r, mid - t / 2},
+        {r, mid + t / 2, r, bottom - t / 2}, {l + t / 2, bottom, r - t / 2, bottom},
+        {l, mid + t / 2, l, bottom - t / 2}, {l, top + t / 2, l, mid - t / 2},
         {l + t / 2, mid, r - t / 2, mid},
     };
     for (int s = 0; s < 7; ++s) {
@@ -112,7 +113,9 @@ int CDigitalClock::Start(const LocalClock* clock, int dateOrder) {
     return 0;
 }
 
-void CDigitalClock::Stop() { refresh_.stop(); }
+void CDigitalClock::Stop() {
+    refresh_.stop();
+}
 
 void CDigitalClock::Update() {
     if (clock_ == nullptr) {
@@ -132,10 +135,12 @@ void CDigitalClock::paintEvent(QPaintEvent*) {
     {
         QPainter face(&composed);
         auto big = [&](int x, int digit) {
-            face.drawPixmap(x, 33, bigDigits_, digit * kBigDigitWidth, 0, kBigDigitWidth, kBigDigitHeight);
+            face.drawPixmap(x, 33, bigDigits_, digit * kBigDigitWidth, 0, kBigDigitWidth,
+                            kBigDigitHeight);
         };
         auto small = [&](int x, int y, int digit) {
-            face.drawPixmap(x, y, smallDigits_, digit * kSmallDigitWidth, 0, kSmallDigitWidth, kSmallDigitHeight);
+            face.drawPixmap(x, y, smallDigits_, digit * kSmallDigitWidth, 0, kSmallDigitWidth,
+                            kSmallDigitHeight);
         };
         big(5, digits_.time[0]);
         big(32, digits_.time[1]);

@@ -64,9 +64,13 @@ QList<QIcon> CGfxOutBarCtrl::SetIconList(const QList<QIcon>& icons, int kind) {
     return previous;
 }
 
-const QList<QIcon>& CGfxOutBarCtrl::Icons() const { return (flags_ & kSmallIcons) ? smallIcons_ : largeIcons_; }
+const QList<QIcon>& CGfxOutBarCtrl::Icons() const {
+    return (flags_ & kSmallIcons) ? smallIcons_ : largeIcons_;
+}
 
-QSize CGfxOutBarCtrl::IconSize() const { return (flags_ & kSmallIcons) ? QSize(16, 16) : QSize(32, 32); }
+QSize CGfxOutBarCtrl::IconSize() const {
+    return (flags_ & kSmallIcons) ? QSize(16, 16) : QSize(32, 32);
+}
 
 int CGfxOutBarCtrl::ItemCount() const {
     if (openFolder_ < 0 || openFolder_ >= FolderCount()) {
@@ -79,7 +83,9 @@ QString CGfxOutBarCtrl::ItemText(int index) const {
     if (index < 0 || index >= ItemCount()) {
         return QString();
     }
-    return folders_[static_cast<std::size_t>(openFolder_)].items[static_cast<std::size_t>(index)].label;
+    return folders_[static_cast<std::size_t>(openFolder_)]
+        .items[static_cast<std::size_t>(index)]
+        .label;
 }
 
 void CGfxOutBarCtrl::SetBouncePeriod(int ms) {
@@ -119,8 +125,8 @@ QRect CGfxOutBarCtrl::LabelRect(const QString& label) const {
     if (flags_ & kSmallIcons) {
         return metrics.boundingRect(label);
     }
-    return metrics.boundingRect(QRect(0, 0, std::max(1, width()), 10000), Qt::AlignHCenter | Qt::TextWordWrap,
-                                label);
+    return metrics.boundingRect(QRect(0, 0, std::max(1, width()), 10000),
+                                Qt::AlignHCenter | Qt::TextWordWrap, label);
 }
 
 QRect CGfxOutBarCtrl::ItemRectFrom(int index, int firstVisible) const {
@@ -136,11 +142,13 @@ QRect CGfxOutBarCtrl::ItemRectFrom(int index, int firstVisible) const {
         const QRect label = LabelRect(items[static_cast<std::size_t>(i)].label);
         QRect item;
         if (small) {
-            item = QRect(area.left() + kLeftMargin, y, icon.width() + kSmallLabelGap + label.width(),
-                         std::max(icon.height(), label.height()));
+            item =
+                QRect(area.left() + kLeftMargin, y, icon.width() + kSmallLabelGap + label.width(),
+                      std::max(icon.height(), label.height()));
         } else {
             const int w = std::max(icon.width(), label.width());
-            item = QRect(area.left() + (area.width() - w) / 2, y, w, icon.height() + kLabelGap + label.height());
+            item = QRect(area.left() + (area.width() - w) / 2, y, w,
+                         icon.height() + kLabelGap + label.height());
         }
         if (i == index) {
             return item;
@@ -149,7 +157,9 @@ QRect CGfxOutBarCtrl::ItemRectFrom(int index, int firstVisible) const {
     }
 }
 
-QRect CGfxOutBarCtrl::ItemRect(int index) const { return ItemRectFrom(index, firstVisible_); }
+QRect CGfxOutBarCtrl::ItemRect(int index) const {
+    return ItemRectFrom(index, firstVisible_);
+}
 
 int CGfxOutBarCtrl::LastItemBottom() const {
     const int count = ItemCount();
@@ -165,13 +175,17 @@ QRect CGfxOutBarCtrl::UpArrowRect() const {
 QRect CGfxOutBarCtrl::DownArrowRect() const {
     const int size = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const QRect area = ItemArea();
-    return QRect(width() - kArrowMargin - size, area.bottom() + 1 - kArrowMargin - size, size, size);
+    return QRect(width() - kArrowMargin - size, area.bottom() + 1 - kArrowMargin - size, size,
+                 size);
 }
 
-bool CGfxOutBarCtrl::IsUpArrowShown() const { return firstVisible_ > 0; }
+bool CGfxOutBarCtrl::IsUpArrowShown() const {
+    return firstVisible_ > 0;
+}
 
 bool CGfxOutBarCtrl::IsDownArrowShown() const {
-    return ItemCount() > 0 && firstVisible_ < ItemCount() - 1 && LastItemBottom() > ItemArea().bottom();
+    return ItemCount() > 0 && firstVisible_ < ItemCount() - 1 &&
+           LastItemBottom() > ItemArea().bottom();
 }
 
 CGfxOutBarCtrl::HitResult CGfxOutBarCtrl::HitTest(const QPoint& point) const {
@@ -220,8 +234,8 @@ void CGfxOutBarCtrl::SelectFolder(int index) {
     if (index < 0 || index >= FolderCount()) {
         return;
     }
-    const bool animate = index != openFolder_ && (flags_ & kAnimateFolders) && slideDelay_ >= 0 && isVisible() &&
-                         !ItemArea().isEmpty();
+    const bool animate = index != openFolder_ && (flags_ & kAnimateFolders) && slideDelay_ >= 0 &&
+                         isVisible() && !ItemArea().isEmpty();
     if (animate) {
         animationFrom_ = QPixmap(ItemArea().size());
         QPainter painter(&animationFrom_);
@@ -416,7 +430,9 @@ void CGfxOutBarCtrl::resizeEvent(QResizeEvent* event) {
 
 void CGfxOutBarCtrl::PaintFolder(QPainter& painter, int folder, bool held, bool hovered) {
     const QRect r = FolderRect(folder);
-    painter.fillRect(r, held ? folderColor_.darker(110) : hovered ? folderColor_.lighter(106) : folderColor_);
+    painter.fillRect(r, held      ? folderColor_.darker(110)
+                        : hovered ? folderColor_.lighter(106)
+                                  : folderColor_);
     const QColor topLeft = held ? shadowColor_ : lightColor_;
     const QColor bottomRight = held ? lightColor_ : shadowColor_;
     painter.setPen(topLeft);
@@ -467,10 +483,11 @@ void CGfxOutBarCtrl::PaintContent(QPainter& painter, int openFolder, int firstVi
         if (item.top() > area.bottom()) {
             break;
         }
-        QRect icon = small ? QRect(item.left() + 2, item.top() + (item.height() - iconSize.height()) / 2,
-                                   iconSize.width(), iconSize.height())
-                           : QRect(item.left() + (item.width() - iconSize.width()) / 2, item.top(),
-                                   iconSize.width(), iconSize.height());
+        QRect icon =
+            small ? QRect(item.left() + 2, item.top() + (item.height() - iconSize.height()) / 2,
+                          iconSize.width(), iconSize.height())
+                  : QRect(item.left() + (item.width() - iconSize.width()) / 2, item.top(),
+                          iconSize.width(), iconSize.height());
         const QRect halo = icon.adjusted(-3, -3, 3, 3);
         const bool isPressed = pressing && pressed_.index == i;
         if (isPressed) {
@@ -495,11 +512,12 @@ void CGfxOutBarCtrl::PaintContent(QPainter& painter, int openFolder, int firstVi
         painter.setPen(textColor_);
         const QString& label = items[static_cast<std::size_t>(i)].label;
         if (small) {
-            painter.drawText(QRect(icon.right() + 1 + kSmallLabelGap, item.top(), area.width(), item.height()),
-                             Qt::AlignVCenter | Qt::TextSingleLine, label);
+            painter.drawText(
+                QRect(icon.right() + 1 + kSmallLabelGap, item.top(), area.width(), item.height()),
+                Qt::AlignVCenter | Qt::TextSingleLine, label);
         } else {
-            painter.drawText(QRect(area.left(), item.top() + iconSize.height() + kLabelGap, area.width(),
-                                   item.height() - iconSize.height() - kLabelGap),
+            painter.drawText(QRect(area.left(), item.top() + iconSize.height() + kLabelGap,
+                                   area.width(), item.height() - iconSize.height() - kLabelGap),
                              Qt::AlignHCenter | Qt::TextWordWrap, label);
         }
     }
@@ -517,15 +535,18 @@ void CGfxOutBarCtrl::paintEvent(QPaintEvent*) {
         painter.save();
         painter.setClipRect(area);
         painter.drawPixmap(area.topLeft() + QPoint(0, direction * offset), animationFrom_);
-        painter.drawPixmap(area.topLeft() + QPoint(0, direction * (offset - animationDistance_)), animationTo_);
+        painter.drawPixmap(area.topLeft() + QPoint(0, direction * (offset - animationDistance_)),
+                           animationTo_);
         painter.restore();
     } else {
         PaintContent(painter, openFolder_, firstVisible_);
         if (IsUpArrowShown()) {
-            PaintArrow(painter, UpArrowRect(), true, pressed_.kind == Hit::kUpArrow && pressedOver_);
+            PaintArrow(painter, UpArrowRect(), true,
+                       pressed_.kind == Hit::kUpArrow && pressedOver_);
         }
         if (IsDownArrowShown()) {
-            PaintArrow(painter, DownArrowRect(), false, pressed_.kind == Hit::kDownArrow && pressedOver_);
+            PaintArrow(painter, DownArrowRect(), false,
+                       pressed_.kind == Hit::kDownArrow && pressedOver_);
         }
     }
     for (int i = 0; i < FolderCount(); ++i) {

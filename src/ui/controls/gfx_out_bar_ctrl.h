@@ -62,7 +62,9 @@ public:
     void SetFolderSlideDelay(int ms) { slideDelay_ = ms; }
     int flags() const { return flags_; }
     // Asked before a dragged item moves (folder, from, to); no answer means no move.
-    void SetMoveApprover(std::function<bool(int, int, int)> approver) { moveApprover_ = std::move(approver); }
+    void SetMoveApprover(std::function<bool(int, int, int)> approver) {
+        moveApprover_ = std::move(approver);
+    }
 
     // Geometry, for painting, hit-testing and tests.
     QRect FolderRect(int folder) const;

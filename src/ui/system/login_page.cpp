@@ -15,7 +15,9 @@
 namespace chimeon {
 
 namespace {
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 }  // namespace
 
 CLoginPage::CLoginPage(AppState& state, SettingsStore& settings, QWidget* parent)
@@ -83,9 +85,10 @@ void CLoginPage::ShowView() {
         const QSignalBlocker blocker(m_usePasswordCheck);
         m_usePasswordCheck->setChecked(view.usePasswordChecked);
     }
-    for (QWidget* control : {static_cast<QWidget*>(m_enteredPassword), static_cast<QWidget*>(m_loginButton),
-                             static_cast<QWidget*>(m_logoutButton), static_cast<QWidget*>(m_newPassword),
-                             static_cast<QWidget*>(m_confirmPassword), static_cast<QWidget*>(m_changeButton)}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_enteredPassword), static_cast<QWidget*>(m_loginButton),
+          static_cast<QWidget*>(m_logoutButton), static_cast<QWidget*>(m_newPassword),
+          static_cast<QWidget*>(m_confirmPassword), static_cast<QWidget*>(m_changeButton)}) {
         control->setEnabled(view.controlsEnabled);
     }
     m_stateText->setText(Q(view.stateText));
@@ -123,7 +126,8 @@ void CLoginPage::OnCancel() {
 }
 
 void CLoginPage::OnChangePassword() {
-    Finish(session_.ChangePassword(m_newPassword->text().toStdString(), m_confirmPassword->text().toStdString()),
+    Finish(session_.ChangePassword(m_newPassword->text().toStdString(),
+                                   m_confirmPassword->text().toStdString()),
            false);
 }
 

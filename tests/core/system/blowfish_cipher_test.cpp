@@ -65,7 +65,8 @@ TEST(BlowfishCipherTest, PublishedVectorsWithLittleEndianHalves) {
 }
 
 TEST(BlowfishCipherTest, PaddedLengthRoundsUpToWholeBlocks) {
-    const std::pair<std::size_t, std::size_t> cases[] = {{0, 0}, {1, 8}, {7, 8}, {8, 8}, {9, 16}, {96, 96}, {97, 104}};
+    const std::pair<std::size_t, std::size_t> cases[] = {{0, 0},  {1, 8},   {7, 8},   {8, 8},
+                                                         {9, 16}, {96, 96}, {97, 104}};
     for (auto [n, padded] : cases) {
         EXPECT_EQ(CBlowfishCipher::PaddedLength(n), padded) << n;
     }

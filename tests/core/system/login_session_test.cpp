@@ -25,7 +25,9 @@ public:
         auto it = values_.find(std::string(key));
         return it == values_.end() ? std::string(defaultValue) : it->second;
     }
-    bool WriteInt(std::string_view key, int value) override { return WriteString(key, std::to_string(value)); }
+    bool WriteInt(std::string_view key, int value) override {
+        return WriteString(key, std::to_string(value));
+    }
     bool WriteString(std::string_view key, std::string_view value) override {
         if (failWrites) {
             return false;
@@ -65,7 +67,9 @@ struct Transition {
 
 const std::string kUnset = "<unset>";
 
-std::string Text(std::string_view text) { return std::string(text); }
+std::string Text(std::string_view text) {
+    return std::string(text);
+}
 
 TEST(LoginSessionTest, EveryTransition) {
     using namespace login_text;
@@ -74,66 +78,194 @@ TEST(LoginSessionTest, EveryTransition) {
     const Start unlocked{true, true, kStoredSecret};
     const Start lockedEmpty{true, false, ""};
     const Transition cases[] = {
-        {"page opens without password", noPassword, [](LoginSession&) { return std::string(); }, "", false,
-         false, "", {false, false, Text(kNotLoggedIn)}, kUnset, kUnset},
-        {"page opens locked", locked, [](LoginSession&) { return std::string(); }, "", true, false,
-         kStoredSecret, {true, true, Text(kNotLoggedIn)}, kUnset, kUnset},
-        {"tick the box: locked with the empty password", noPassword,
-         [](LoginSession& s) { return s.SetUsePassword(true); }, "", true, false, "",
-         {true, true, Text(kNotLoggedIn)}, "1", ""},
-        {"clear the box while locked is refused", locked,
-         [](LoginSession& s) { return s.SetUsePassword(false); }, Text(kLoginBeforeSwitchingOff), true, false,
-         kStoredSecret, {true, true, Text(kNotLoggedIn)}, kUnset, kUnset},
-        {"clear the box while unlocked: no password, logged out", unlocked,
-         [](LoginSession& s) { return s.SetUsePassword(false); }, "", false, false, "",
-         {false, false, Text(kNotLoggedIn)}, "0", ""},
-        {"login with the right password", locked, [](LoginSession& s) {
+        {"page opens without password",
+         noPassword,
+         [](LoginSession&) { return std::string(); },
+         "",
+         false,
+         false,
+         "",
+         {false, false, Text(kNotLoggedIn)},
+         kUnset,
+         kUnset},
+        {"page opens locked",
+         locked,
+         [](LoginSession&) { return std::string(); },
+         "",
+         true,
+         false,
+         kStoredSecret,
+         {true, true, Text(kNotLoggedIn)},
+         kUnset,
+         kUnset},
+        {"tick the box: locked with the empty password",
+         noPassword,
+         [](LoginSession& s) { return s.SetUsePassword(true); },
+         "",
+         true,
+         false,
+         "",
+         {true, true, Text(kNotLoggedIn)},
+         "1",
+         ""},
+        {"clear the box while locked is refused",
+         locked,
+         [](LoginSession& s) { return s.SetUsePassword(false); },
+         Text(kLoginBeforeSwitchingOff),
+         true,
+         false,
+         kStoredSecret,
+         {true, true, Text(kNotLoggedIn)},
+         kUnset,
+         kUnset},
+        {"clear the box while unlocked: no password, logged out",
+         unlocked,
+         [](LoginSession& s) { return s.SetUsePassword(false); },
+         "",
+         false,
+         false,
+         "",
+         {false, false, Text(kNotLoggedIn)},
+         "0",
+         ""},
+        {"login with the right password",
+         locked,
+         [](LoginSession& s) {
              s.Login("secret");
              return std::string();
          },
-         "", true, true, kStoredSecret, {true, true, Text(kLoggedIn)}, kUnset, kUnset},
-        {"login with the empty entry and the empty password", lockedEmpty, [](LoginSession& s) {
+         "",
+         true,
+         true,
+         kStoredSecret,
+         {true, true, Text(kLoggedIn)},
+         kUnset,
+         kUnset},
+        {"login with the empty entry and the empty password",
+         lockedEmpty,
+         [](LoginSession& s) {
              s.Login("");
              return std::string();
          },
-         "", true, true, "", {true, true, Text(kLoggedIn)}, kUnset, kUnset},
-        {"login with a wrong password", locked, [](LoginSession& s) {
+         "",
+         true,
+         true,
+         "",
+         {true, true, Text(kLoggedIn)},
+         kUnset,
+         kUnset},
+        {"login with a wrong password",
+         locked,
+         [](LoginSession& s) {
              s.Login("Secret");
              return std::string();
          },
-         "", true, false, kStoredSecret, {true, true, Text(kWrongPassword)}, kUnset, kUnset},
-        {"wrong password while logged in keeps the login", unlocked, [](LoginSession& s) {
+         "",
+         true,
+         false,
+         kStoredSecret,
+         {true, true, Text(kWrongPassword)},
+         kUnset,
+         kUnset},
+        {"wrong password while logged in keeps the login",
+         unlocked,
+         [](LoginSession& s) {
              s.Login("nope");
              return std::string();
          },
-         "", true, true, kStoredSecret, {true, true, Text(kWrongPassword)}, kUnset, kUnset},
-        {"logout while logged in", unlocked, [](LoginSession& s) {
+         "",
+         true,
+         true,
+         kStoredSecret,
+         {true, true, Text(kWrongPassword)},
+         kUnset,
+         kUnset},
+        {"logout while logged in",
+         unlocked,
+         [](LoginSession& s) {
              s.Logout();
              return std::string();
          },
-         "", true, false, kStoredSecret, {true, true, Text(kLoggedOut)}, kUnset, kUnset},
-        {"logout while not logged in", locked, [](LoginSession& s) {
+         "",
+         true,
+         false,
+         kStoredSecret,
+         {true, true, Text(kLoggedOut)},
+         kUnset,
+         kUnset},
+        {"logout while not logged in",
+         locked,
+         [](LoginSession& s) {
              s.Logout();
              return std::string();
          },
-         "", true, false, kStoredSecret, {true, true, Text(kNotYetLoggedIn)}, kUnset, kUnset},
-        {"change while not logged in", locked, [](LoginSession& s) { return s.ChangePassword("a", "a"); },
-         Text(kLoginBeforeChange), true, false, kStoredSecret, {true, true, Text(kNotLoggedIn)}, kUnset, kUnset},
-        {"change with a confirmation differing in case", unlocked,
-         [](LoginSession& s) { return s.ChangePassword("abc", "ABC"); }, Text(kPasswordsDiffer), true, true,
-         kStoredSecret, {true, true, Text(kNotLoggedIn)}, kUnset, kUnset},
-        {"change of 8 bytes", unlocked, [](LoginSession& s) { return s.ChangePassword("12345678", "12345678"); },
-         Text(kChanged), true, true, "98F1FE74C8CD17BE", {true, true, Text(kNotLoggedIn)}, kUnset,
+         "",
+         true,
+         false,
+         kStoredSecret,
+         {true, true, Text(kNotYetLoggedIn)},
+         kUnset,
+         kUnset},
+        {"change while not logged in",
+         locked,
+         [](LoginSession& s) { return s.ChangePassword("a", "a"); },
+         Text(kLoginBeforeChange),
+         true,
+         false,
+         kStoredSecret,
+         {true, true, Text(kNotLoggedIn)},
+         kUnset,
+         kUnset},
+        {"change with a confirmation differing in case",
+         unlocked,
+         [](LoginSession& s) { return s.ChangePassword("abc", "ABC"); },
+         Text(kPasswordsDiffer),
+         true,
+         true,
+         kStoredSecret,
+         {true, true, Text(kNotLoggedIn)},
+         kUnset,
+         kUnset},
+        {"change of 8 bytes",
+         unlocked,
+         [](LoginSession& s) { return s.ChangePassword("12345678", "12345678"); },
+         Text(kChanged),
+         true,
+         true,
+         "98F1FE74C8CD17BE",
+         {true, true, Text(kNotLoggedIn)},
+         kUnset,
          "98F1FE74C8CD17BE"},
-        {"change of 9 bytes", unlocked,
-         [](LoginSession& s) { return s.ChangePassword("123456789", "123456789"); }, Text(kChanged), true, true,
-         "98F1FE74C8CD17BEE180074171441057", {true, true, Text(kNotLoggedIn)}, kUnset,
+        {"change of 9 bytes",
+         unlocked,
+         [](LoginSession& s) { return s.ChangePassword("123456789", "123456789"); },
+         Text(kChanged),
+         true,
+         true,
+         "98F1FE74C8CD17BEE180074171441057",
+         {true, true, Text(kNotLoggedIn)},
+         kUnset,
          "98F1FE74C8CD17BEE180074171441057"},
-        {"change to a Chinese password stores its GBK bytes", unlocked,
-         [](LoginSession& s) { return s.ChangePassword("广播密码", "广播密码"); }, Text(kChanged), true, true,
-         "0D7487BB406768F3", {true, true, Text(kNotLoggedIn)}, kUnset, "0D7487BB406768F3"},
-        {"change to the empty password", unlocked, [](LoginSession& s) { return s.ChangePassword("", ""); },
-         Text(kChanged), true, true, "", {true, true, Text(kNotLoggedIn)}, kUnset, ""},
+        {"change to a Chinese password stores its GBK bytes",
+         unlocked,
+         [](LoginSession& s) { return s.ChangePassword("广播密码", "广播密码"); },
+         Text(kChanged),
+         true,
+         true,
+         "0D7487BB406768F3",
+         {true, true, Text(kNotLoggedIn)},
+         kUnset,
+         "0D7487BB406768F3"},
+        {"change to the empty password",
+         unlocked,
+         [](LoginSession& s) { return s.ChangePassword("", ""); },
+         Text(kChanged),
+         true,
+         true,
+         "",
+         {true, true, Text(kNotLoggedIn)},
+         kUnset,
+         ""},
     };
     for (const Transition& c : cases) {
         SCOPED_TRACE(c.name);
