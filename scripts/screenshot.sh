@@ -5,7 +5,8 @@
 #   bash scripts/screenshot.sh [skin.smf] [output.png] [navigation item]
 #
 # The navigation item (0-7, folder "操作") is clicked before the picture is taken, e.g. 7 for the
-# login page. Needs: xvfb (xvfb-run), xdotool, imagemagick (import); the program built in build/.
+# login page. CHIMEON_EXTRA_CLICKS="x,y ..." clicks further points of the window after that (e.g.
+# "120,257" ticks the login page's check box). Needs: xvfb (xvfb-run), xdotool, imagemagick (import); the program built in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 skin="${1:-corona.smf}"
@@ -48,12 +49,16 @@ if [ -n "$ITEM" ]; then
     xdotool mousemove --window "$window" 54 $((53 + ITEM * 58)) click 1
     sleep 1
 fi
+for point in $EXTRA_CLICKS; do
+    xdotool mousemove --window "$window" "${point%,*}" "${point#*,}" click 1
+    sleep 0.5
+done
 import -window root "${OUT%.png}-screen.png"
 import -window "$window" "$OUT"
 kill "$pid"
 wait "$pid" || true
 INNER
 HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/runtime" XDG_DATA_HOME="$scratch/home/data" \
-APP="$scratch/app/chimeon" OUT="$output" ITEM="$item" \
+APP="$scratch/app/chimeon" OUT="$output" ITEM="$item" EXTRA_CLICKS="${CHIMEON_EXTRA_CLICKS:-}" \
     xvfb-run -a -s "-screen 0 1024x768x24" bash "$scratch/shoot.sh"
 echo "saved $output"
