@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/app/app_state.h"
@@ -222,6 +223,24 @@ TEST_F(MainDlgTest, TrayDoubleClickTogglesTheWindow) {
     window->ToggleMainWindow();
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(MainDlgTest, HiddenWindowComesBackWhenTheTrayGoes) {
+    std::optional<test::TrayAvailability> trayOnDesktop(std::in_place, true);
+    auto dialog = Make();
+    dialog->ShowAtStartup();
+    dialog->close();
+    ASSERT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(dialog->trayWatchTimer().isActive());
+    dialog->OnTrayWatch();  // the tray is still there
+    EXPECT_FALSE(dialog->isVisible());
+
+    trayOnDesktop.reset();  // the desktop's tray goes away
+    dialog->OnTrayWatch();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->isMinimized());
+    EXPECT_FALSE(dialog->trayWatchTimer().isActive());
+    EXPECT_EQ(messages.messages.size(), 1);
 }
 
 TEST_F(MainDlgTest, TrayMenuShowsTheWindowAndEndsTheProgram) {

@@ -105,6 +105,8 @@ CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::pa
     pageArea_->setGeometry(MapDialogRect(QRect(60, 34, 318, 265), units));
     slideTimer_.setInterval(kSlideTimerMs);
     connect(&slideTimer_, &QTimer::timeout, this, &CMainDlg::OnSlideTimer);
+    trayWatch_.setInterval(kTrayWatchMs);
+    connect(&trayWatch_, &QTimer::timeout, this, &CMainDlg::OnTrayWatch);
     CreatePages(makePage);
 
     CSubDialog* today = page(PageKind::kToday);
@@ -255,13 +257,27 @@ void CMainDlg::HideToTray() {
     // Hidden only while the tray icon is there to bring the window back; otherwise minimised.
     if (tray_.IsShown()) {
         hide();
+        trayWatch_.start();
         return;
     }
     NoteTrayMissing();
     showMinimized();
 }
 
+void CMainDlg::OnTrayWatch() {
+    if (isVisible()) {
+        trayWatch_.stop();
+        return;
+    }
+    if (!tray_.IsShown()) {
+        trayWatch_.stop();
+        NoteTrayMissing();
+        showMinimized();
+    }
+}
+
 void CMainDlg::ShowFromTray() {
+    trayWatch_.stop();
     show();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();

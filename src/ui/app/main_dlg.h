@@ -52,6 +52,7 @@ class CMainDlg : public QWidget {
 public:
     static constexpr int kTrayIconId = 130;
     static constexpr int kSlideTimerMs = 1;
+    static constexpr int kTrayWatchMs = 2000;
 
     CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::path dataDirectory,
              PageMaker makePage = {}, QWidget* parent = nullptr);
@@ -67,6 +68,10 @@ public:
     // One step of the slide-in (the slide timer's work).
     void OnSlideTimer();
     void RefreshUserState();
+    // While hidden: brings the window back (minimised) when the tray has gone from the desktop,
+    // so that it never stays out of reach.
+    void OnTrayWatch();
+    const QTimer& trayWatchTimer() const { return trayWatch_; }
     void OpenHelp();
 
     CSubDialog* page(PageKind kind) const { return pages_[static_cast<std::size_t>(kind)]; }
@@ -117,6 +122,7 @@ private:
     QRect slideTarget_;
     QRect slideCurrent_;
     QTimer slideTimer_;
+    QTimer trayWatch_;
     QString trayNotice_;
     std::function<void(const QString&)> helpOpener_;
 };
