@@ -8,13 +8,15 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "chimeon_ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        auto* created = new QApplication(argc, argv);
+    // Other test files of this program may have made the application already.
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
         QApplication::setQuitOnLastWindowClosed(false);
-        return created;
-    }();
-    return *app;
+        return *existing;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    auto* created = new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return *created;
 }
 
 MessageCapture::MessageCapture() {
