@@ -326,8 +326,9 @@ void CGfxOutBarCtrl::mouseMoveEvent(QMouseEvent* event) {
     const HitResult hit = HitTest(event->position().toPoint());
     if ((event->buttons() & Qt::LeftButton) && pressed_.kind != Hit::kNothing) {
         const bool over = hit.kind == pressed_.kind && hit.index == pressed_.index;
-        if (pressed_.kind == Hit::kItem && !over && (flags_ & kDragItems)) {
+        if (pressed_.kind == Hit::kItem && !over && (flags_ & kDragItems) && !dragging_) {
             dragging_ = true;
+            setCursor(Qt::ClosedHandCursor);
         }
         if (over != pressedOver_) {
             pressedOver_ = over;
@@ -412,7 +413,10 @@ void CGfxOutBarCtrl::mouseReleaseEvent(QMouseEvent* event) {
         case Hit::kNothing:
             break;
     }
-    dragging_ = false;
+    if (dragging_) {
+        dragging_ = false;
+        unsetCursor();
+    }
     update();
 }
 
