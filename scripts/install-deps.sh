@@ -12,8 +12,8 @@ PACKAGES=(
     libsqlite3-dev libcli11-dev nlohmann-json3-dev
     # sound: ALSA mixer, and a PulseAudio null sink that tests and benchmarks play into
     libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
-    # user interface: Qt 6 Widgets and a CJK font for the Chinese texts
-    qt6-base-dev libgl-dev fonts-wqy-microhei
+    # user interface: Qt 6 Widgets, its SVG plugins for the icons, a CJK font for the Chinese texts
+    qt6-base-dev libgl-dev libqt6svg6 fonts-wqy-microhei
     # media player: GStreamer's playbin, its decoders (MP3, WAV, WebM, MIDI through fluiddec)
     # and outputs; the encoders the tests make their media with
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base

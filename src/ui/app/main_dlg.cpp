@@ -1,0 +1,332 @@
+#include "ui/app/main_dlg.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QUrl>
+#include <algorithm>
+
+#include "core/system/login_session.h"
+#include "ui/app/app_icons.h"
+#include "ui/app/dialog_units.h"
+#include "ui/app/message_box.h"
+#include "ui/controls/caption_label.h"
+#include "ui/controls/gfx_out_bar_ctrl.h"
+#include "ui/system/login_page.h"
+
+namespace chimeon {
+
+namespace {
+
+struct NavigationEntry {
+    int folder;
+    const char* text;
+    int image;
+};
+
+// Folder 0 "操作" and folder 1 "帮助", in order.
+constexpr NavigationEntry kNavigation[] = {
+    {0, "模版", 0},        {0, "节假日", 1}, {0, "节目编排", 2}, {0, "今日列表", 3}, {0, "录音", 4},
+    {0, "MP3文件信息", 5}, {0, "设置", 6},   {0, "用户登陆", 8}, {1, "关于", 7},     {1, "帮助", 9},
+};
+// The page each item of folder 0 shows.
+constexpr PageKind kFolderZeroPages[] = {
+    PageKind::kTemplate, PageKind::kHoliday, PageKind::kProgram,  PageKind::kToday,
+    PageKind::kRecord,   PageKind::kMp3Info, PageKind::kSettings, PageKind::kLogin};
+// Icons in image-list order.
+const char* const kIconFiles[] = {"template.svg", "holiday.svg", "program.svg",  "today.svg",
+                                  "record.svg",   "mp3.svg",     "settings.svg", "about.svg",
+                                  "login.svg",    "help.svg"};
+constexpr int kTodayItem = 3;
+constexpr int kNavigationFlags = 0x1FC;
+constexpr int kFolderSlideDelayMs = 20;
+constexpr int kBouncePeriodMs = 200;
+
+const char kTrayMissingNotice[] =
+    "桌面上没有系统托盘：关闭或最大化主窗口时，窗口只最小化到任务栏，广播照常进行。";
+
+}  // namespace
+
+int PageTemplateId(PageKind kind) {
+    static constexpr int kIds[kPageKindCount] = {140, 142, 143, 145, 148, 147, 153, 159, 100};
+    return kIds[static_cast<int>(kind)];
+}
+
+CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::path dataDirectory,
+                   PageMaker makePage, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      state_(state),
+      settings_(settings),
+      dataDirectory_(std::move(dataDirectory)) {
+    setObjectName(QStringLiteral("mainWindow"));
+    const QFont dialogFont = DialogFont();
+    setFont(dialogFont);
+    const DialogBaseUnits units = BaseUnitsOf(dialogFont);
+    setFixedSize(MapDialogSize(QSize(382, 303), units));
+    const QIcon appIcon = AppIcon(QStringLiteral("chimeon.svg"));
+    setWindowIcon(appIcon);
+
+    caption_ = new CCaptionLabel(this);
+    caption_->setObjectName(QStringLiteral("captionLabel"));
+    caption_->setGeometry(MapDialogRect(QRect(60, 7, 318, 23), units));
+    caption_->m_faceName = QStringLiteral("Verdana");
+    caption_->m_height = 14;
+    caption_->m_weight = 700;
+    caption_->m_backgroundWord = QStringLiteral("Larkworks");
+
+    barPlaceholder_ = new QFrame(this);
+    barPlaceholder_->setObjectName(QStringLiteral("navigationFrame"));
+    barPlaceholder_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    barPlaceholder_->setGeometry(MapDialogRect(QRect(4, 7, 54, 292), units));
+    bar_ = new CGfxOutBarCtrl(barPlaceholder_, kNavigationFlags);
+    bar_->setObjectName(QStringLiteral("navigationBar"));
+    bar_->setGeometry(barPlaceholder_->rect());
+
+    QList<QIcon> icons;
+    for (const char* file : kIconFiles) {
+        icons.append(AppIcon(QString::fromLatin1(file)));
+    }
+    bar_->SetIconList(icons, CGfxOutBarCtrl::kLargeIconList);
+    bar_->SetFolderSlideDelay(kFolderSlideDelayMs);
+    bar_->SetBouncePeriod(kBouncePeriodMs);
+    bar_->AddFolder(QStringLiteral("操作"), 0);
+    bar_->AddFolder(QStringLiteral("帮助"), 1);
+    for (const NavigationEntry& entry : kNavigation) {
+        bar_->InsertItem(entry.folder, -1, QString::fromUtf8(entry.text), entry.image, 0);
+    }
+    bar_->SelectFolder(0);
+    connect(bar_, &CGfxOutBarCtrl::navigate, this, &CMainDlg::OnNavigate);
+
+    pageArea_ = new QWidget(this);
+    pageArea_->setObjectName(QStringLiteral("pageArea"));
+    pageArea_->setGeometry(MapDialogRect(QRect(60, 34, 318, 265), units));
+    slideTimer_.setInterval(kSlideTimerMs);
+    connect(&slideTimer_, &QTimer::timeout, this, &CMainDlg::OnSlideTimer);
+    trayWatch_.setInterval(kTrayWatchMs);
+    connect(&trayWatch_, &QTimer::timeout, this, &CMainDlg::OnTrayWatch);
+    CreatePages(makePage);
+
+    CSubDialog* today = page(PageKind::kToday);
+    today->setGeometry(pageArea_->rect());
+    today->show();
+    today->setFocus();
+    current_ = today;
+    currentFolder_ = 0;
+    currentItem_ = kTodayItem;
+    caption_->setText(bar_->ItemText(kTodayItem));
+
+    trayMenu_ = new QMenu(this);
+    QAction* showMain =
+        trayMenu_->addAction(QStringLiteral("主窗口(&M)"), this, &CMainDlg::ToggleMainWindow);
+    trayMenu_->setDefaultAction(showMain);
+    trayMenu_->addSeparator();
+    trayMenu_->addAction(QStringLiteral("退出(&X)"), this, &CMainDlg::exitRequested);
+    if (tray_.Create(this,
+                     QString::fromUtf8(kMainWindowTitle.data(),
+                                       static_cast<qsizetype>(kMainWindowTitle.size())),
+                     appIcon, kTrayIconId, trayMenu_)) {
+        tray_.SetIcon(appIcon);
+    }
+    connect(&tray_, &CSystemTray::notify, this, &CMainDlg::OnTrayNotify);
+    RefreshUserState();
+}
+
+CMainDlg::~CMainDlg() {
+    tray_.RemoveIcon();
+}
+
+void CMainDlg::CreatePages(PageMaker& makePage) {
+    for (int i = 0; i < kPageKindCount; ++i) {
+        const auto kind = static_cast<PageKind>(i);
+        std::unique_ptr<CSubDialog> made = makePage ? makePage(kind) : nullptr;
+        if (!made) {
+            if (kind == PageKind::kLogin) {
+                made = std::make_unique<CLoginPage>(state_, settings_);
+            } else {
+                made = std::make_unique<CSubDialog>(PageTemplateId(kind));
+            }
+        }
+        made->setParent(pageArea_);
+        made->hide();
+        connect(made.get(), &CSubDialog::userStateChanged, this, &CMainDlg::RefreshUserState);
+        pages_[static_cast<std::size_t>(i)] = made.release();
+    }
+    // The today page reads the holiday page's calendar while it starts, and the settings page
+    // the today page's state: this order is relied on. The recorder, MP3 information and about
+    // pages are made on first use.
+    for (PageKind kind : {PageKind::kTemplate, PageKind::kHoliday, PageKind::kProgram,
+                          PageKind::kToday, PageKind::kSettings, PageKind::kLogin}) {
+        CSubDialog* p = page(kind);
+        p->CreatePage(p->m_nIDD, pageArea_);
+    }
+}
+
+void CMainDlg::ShowAtStartup() {
+    show();
+    if (!tray_.IsShown()) {
+        NoteTrayMissing();
+    }
+    if (state_.startMinimized) {
+        HideToTray();
+    }
+}
+
+void CMainDlg::ShowPage(CSubDialog* target) {
+    if (target == nullptr) {
+        return;
+    }
+    if (current_ != nullptr) {
+        current_->hide();
+    }
+    current_ = target;
+    if (!target->IsCreated()) {
+        target->CreatePage(target->m_nIDD, pageArea_);
+    }
+    slideTarget_ = target->rect();
+    slideCurrent_ = slideTarget_.translated(-slideTarget_.width(), 0);
+    target->setGeometry(slideCurrent_);
+    slideTimer_.start();
+}
+
+void CMainDlg::OnSlideTimer() {
+    if (current_ == nullptr) {
+        slideTimer_.stop();
+        return;
+    }
+    // At least a pixel a step, so that a page without a width yet still arrives.
+    const int step = std::max(1, slideTarget_.width() / 6);
+    if (slideTarget_.left() - slideCurrent_.left() > step) {
+        slideCurrent_.translate(step, 0);
+        current_->setGeometry(slideCurrent_);
+        current_->show();
+    } else {
+        current_->setGeometry(slideTarget_);
+        current_->show();
+        slideTimer_.stop();
+    }
+}
+
+void CMainDlg::OnNavigate(int code, int item) {
+    if (code != CGfxOutBarCtrl::kItemClicked) {
+        return;
+    }
+    currentFolder_ = bar_->SelectedFolder();
+    currentItem_ = item;
+    if (currentFolder_ == 0 && item >= 0 && item < static_cast<int>(std::size(kFolderZeroPages))) {
+        ShowPage(page(kFolderZeroPages[item]));
+    } else if (currentFolder_ == 1 && item == 0) {
+        ShowPage(page(PageKind::kAbout));
+    } else if (currentFolder_ == 1 && item == 1) {
+        OpenHelp();
+    }
+    caption_->setText(bar_->ItemText(item));
+}
+
+void CMainDlg::OpenHelp() {
+    const QString file = QString::fromStdString((dataDirectory_ / "Help.chm").string());
+    if (helpOpener_) {
+        helpOpener_(file);
+        return;
+    }
+    // Not examined: a missing help file or viewer is not the operator's problem to solve here.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+void CMainDlg::OnTrayNotify(int iconId, TrayMouse message) {
+    if (iconId != kTrayIconId) {
+        return;
+    }
+    // The right button's menu is shown by the tray itself.
+    if (message == TrayMouse::kLeftDoubleClick) {
+        ToggleMainWindow();
+    }
+}
+
+void CMainDlg::ToggleMainWindow() {
+    if (isVisible() && !isMinimized()) {
+        HideToTray();
+    } else {
+        ShowFromTray();
+    }
+}
+
+void CMainDlg::HideToTray() {
+    // Hidden only while the tray icon is there to bring the window back; otherwise minimised.
+    if (tray_.IsShown()) {
+        hide();
+        trayWatch_.start();
+        return;
+    }
+    NoteTrayMissing();
+    showMinimized();
+}
+
+void CMainDlg::OnTrayWatch() {
+    if (isVisible()) {
+        trayWatch_.stop();
+        return;
+    }
+    if (!tray_.IsShown()) {
+        trayWatch_.stop();
+        NoteTrayMissing();
+        showMinimized();
+    }
+}
+
+void CMainDlg::ShowFromTray() {
+    trayWatch_.stop();
+    show();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
+void CMainDlg::NoteTrayMissing() {
+    if (!trayNotice_.isEmpty()) {
+        return;
+    }
+    trayNotice_ = QString::fromUtf8(kTrayMissingNotice);
+    if (isVisible()) {
+        ShowNotice(this, trayNotice_);
+    } else {
+        ShowNotice(nullptr, trayNotice_);
+    }
+}
+
+void CMainDlg::RefreshUserState() {
+    setWindowTitle(QString::fromStdString(UserStateCaption(state_.loggedIn)));
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+    // The caption's close (and Alt+F4) never ends the program.
+    event->ignore();
+    HideToTray();
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)) {
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+        QTimer::singleShot(0, this, &CMainDlg::HideToTray);
+    }
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+            // A stray key must not stop the bells: only the tray menu ends the program.
+            event->accept();
+            return;
+        case Qt::Key_F1:
+            OpenHelp();
+            event->accept();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}
+
+}  // namespace chimeon

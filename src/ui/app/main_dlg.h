@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QIcon>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "core/app/app_state.h"
+#include "core/app/settings_store.h"
+#include "ui/app/sub_dialog.h"
+#include "ui/app/system_tray.h"
+
+class QFrame;
+class QMenu;
+class QAction;
+
+namespace chimeon {
+
+class CCaptionLabel;
+class CGfxOutBarCtrl;
+
+// The pages of the main window, in the order their objects are made.
+enum class PageKind {
+    kTemplate,
+    kHoliday,
+    kProgram,
+    kToday,
+    kRecord,
+    kSettings,
+    kMp3Info,
+    kLogin,
+    kAbout
+};
+inline constexpr int kPageKindCount = 9;
+
+// Each page's template number, its identity.
+int PageTemplateId(PageKind kind);
+
+// Makes the page of a kind; a null result makes the built-in one (an empty page, or the login
+// page). Pages that later parts of the program build are plugged in here.
+using PageMaker = std::function<std::unique_ptr<CSubDialog>(PageKind kind)>;
+
+// The main window: navigation bar on the left, page title and page area on the right, user
+// state in the caption, the tray icon. It never closes from its caption: it hides into the tray
+// (or, with no tray on the desktop, minimises). The program ends by exitRequested().
+class CMainDlg : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kTrayIconId = 130;
+    static constexpr int kSlideTimerMs = 1;
+    static constexpr int kTrayWatchMs = 2000;
+
+    CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::path dataDirectory,
+             PageMaker makePage = {}, QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // Shows the window as start-up does: hidden right away when the start-minimised flag is set.
+    void ShowAtStartup();
+
+    void ShowPage(CSubDialog* page);
+    void OnNavigate(int code, int item);
+    void OnTrayNotify(int iconId, chimeon::TrayMouse message);
+    void ToggleMainWindow();
+    // One step of the slide-in (the slide timer's work).
+    void OnSlideTimer();
+    void RefreshUserState();
+    // While hidden: brings the window back (minimised) when the tray has gone from the desktop,
+    // so that it never stays out of reach.
+    void OnTrayWatch();
+    const QTimer& trayWatchTimer() const { return trayWatch_; }
+    void OpenHelp();
+
+    CSubDialog* page(PageKind kind) const { return pages_[static_cast<std::size_t>(kind)]; }
+    CSubDialog* currentPage() const { return current_; }
+    CGfxOutBarCtrl* navigationBar() const { return bar_; }
+    CCaptionLabel* captionLabel() const { return caption_; }
+    QWidget* pageArea() const { return pageArea_; }
+    CSystemTray& tray() { return tray_; }
+    QMenu* trayMenu() const { return trayMenu_; }
+    const QTimer& slideTimer() const { return slideTimer_; }
+    int currentFolder() const { return currentFolder_; }
+    int currentItem() const { return currentItem_; }
+    // Why the window minimises instead of hiding, once said; "" while the tray is there.
+    QString trayNotice() const { return trayNotice_; }
+    // Tests replace how the help file is opened.
+    void SetHelpOpener(std::function<void(const QString& file)> opener) {
+        helpOpener_ = std::move(opener);
+    }
+
+signals:
+    // The tray menu's "退出(&X)": the program ends.
+    void exitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void CreatePages(PageMaker& makePage);
+    void HideToTray();
+    void ShowFromTray();
+    void NoteTrayMissing();
+
+    AppState& state_;
+    SettingsStore& settings_;
+    std::filesystem::path dataDirectory_;
+    CSystemTray tray_;
+    QMenu* trayMenu_ = nullptr;
+    QFrame* barPlaceholder_ = nullptr;
+    CGfxOutBarCtrl* bar_ = nullptr;
+    CCaptionLabel* caption_ = nullptr;
+    QWidget* pageArea_ = nullptr;
+    CSubDialog* current_ = nullptr;
+    std::array<CSubDialog*, kPageKindCount> pages_{};
+    int currentFolder_ = 0;
+    int currentItem_ = 0;
+    QRect slideTarget_;
+    QRect slideCurrent_;
+    QTimer slideTimer_;
+    QTimer trayWatch_;
+    QString trayNotice_;
+    std::function<void(const QString&)> helpOpener_;
+};
+
+}  // namespace chimeon

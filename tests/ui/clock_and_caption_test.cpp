@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTest>
+
+#include "support/fake_local_clock.h"
+#include "ui/controls/caption_label.h"
+#include "ui/controls/digital_clock.h"
+#include "ui_test_support.h"
+
+namespace chimeon {
+namespace {
+
+LocalDateTime At(int year, int month, int day, int hour, int minute, int second) {
+    LocalDateTime t;
+    t.year = year;
+    t.month = month;
+    t.day = day;
+    t.hour = hour;
+    t.minute = minute;
+    t.second = second;
+    return t;
+}
+
+TEST(DigitalClockTest, DigitsOfAMoment) {
+    struct Case {
+        LocalDateTime now;
+        int dateOrder;
+        std::array<int, 8> date;
+        std::array<int, 6> time;
+    };
+    const Case cases[] = {
+        {At(2024, 4, 3, 9, 5, 7), 0, {0, 3, 0, 4, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
+        {At(2024, 4, 3, 9, 5, 7), 1, {0, 4, 0, 3, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
+        {At(2024, 4, 3, 9, 5, 7),
+         2,
+         {0, 3, 0, 4, 2, 0, 2, 4},
+         {0, 9, 0, 5, 0, 7}},  // any other: day first
+        {At(1999, 12, 31, 23, 59, 59), 0, {3, 1, 1, 2, 1, 9, 9, 9}, {2, 3, 5, 9, 5, 9}},
+        {At(10000, 1, 1, 0, 0, 0),
+         0,
+         {0, 1, 0, 1, 1, 0, 0, 0},
+         {0, 0, 0, 0, 0, 0}},  // no stray pictures
+    };
+    for (const Case& c : cases) {
+        const ClockDigits digits = ComputeClockDigits(c.now, c.dateOrder);
+        EXPECT_EQ(digits.date, c.date) << c.now.year << " order " << c.dateOrder;
+        EXPECT_EQ(digits.time, c.time) << c.now.year << " order " << c.dateOrder;
+    }
+}
+
+TEST(DigitalClockTest, ReadsOnlyItsClockOnATimerOfItsOwnThread) {
+    test::App();
+    test::FakeLocalClock clock;
+    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    CDigitalClock face;
+    EXPECT_FALSE(face.IsRunning());
+    EXPECT_EQ(face.Start(nullptr, 0), 1);
+    EXPECT_EQ(face.Start(&clock, 0), 0);
+    EXPECT_EQ(face.Start(&clock, 0), 0);  // already running
+    EXPECT_TRUE(face.IsRunning());
+    EXPECT_EQ(face.size(), QSize(CDigitalClock::kFaceWidth, CDigitalClock::kFaceHeight));
+    EXPECT_EQ(face.refreshTimer().interval(), 1000);
+    EXPECT_EQ(face.refreshTimer().thread(), face.thread());
+    EXPECT_EQ(face.digits().time, (std::array<int, 6>{0, 9, 0, 5, 0, 7}));
+
+    clock.Set(At(2024, 4, 3, 9, 5, 8), 0);
+    EXPECT_EQ(face.digits().time[5], 7);  // until the next refresh
+    face.Update();
+    EXPECT_EQ(face.digits().time[5], 8);
+    face.Stop();
+    EXPECT_FALSE(face.IsRunning());
+}
+
+TEST(DigitalClockTest, DigitsArePlacedOnTheFace) {
+    test::App();
+    test::FakeLocalClock clock;
+    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    CDigitalClock face;
+    ASSERT_EQ(face.Start(&clock, 0), 0);
+    const QImage shown = face.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage big =
+        CDigitalClock::MakeDigitStrip(24, 34).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage small =
+        CDigitalClock::MakeDigitStrip(12, 17).toImage().convertToFormat(QImage::Format_RGB32);
+    auto bigDigit = [&](int d) { return big.copy(d * 24, 0, 24, 34); };
+    auto smallDigit = [&](int d) { return small.copy(d * 12, 0, 12, 17); };
+    EXPECT_EQ(shown.copy(5, 33, 24, 34), bigDigit(0));      // hour tens
+    EXPECT_EQ(shown.copy(32, 33, 24, 34), bigDigit(9));     // hour units
+    EXPECT_EQ(shown.copy(92, 33, 24, 34), bigDigit(5));     // minute units
+    EXPECT_EQ(shown.copy(134, 50, 12, 17), smallDigit(7));  // second units
+    EXPECT_EQ(shown.copy(19, 5, 12, 17), smallDigit(3));    // day units
+    EXPECT_EQ(shown.copy(119, 5, 12, 17), smallDigit(4));   // last year digit
+    EXPECT_NE(bigDigit(8), bigDigit(0));
+}
+
+TEST(CaptionLabelTest, TitleFontAndText) {
+    test::App();
+    QWidget parent;
+    QFont parentFont(QStringLiteral("Serif"));
+    parentFont.setPixelSize(21);
+    parent.setFont(parentFont);
+    CCaptionLabel label(&parent);
+    label.resize(300, 30);
+    EXPECT_EQ(label.TitleFont().pixelSize(), 21);  // no face: the parent's font
+
+    label.m_faceName = QStringLiteral("Verdana");
+    label.m_height = 14;
+    label.m_weight = 700;
+    label.m_backgroundWord = QStringLiteral("Larkworks");
+    EXPECT_EQ(label.TitleFont().pixelSize(), 14);
+    EXPECT_EQ(label.TitleFont().weight(), QFont::Bold);
+
+    const QImage blank = label.grab().toImage();
+    label.setText(QStringLiteral("今日列表"));
+    EXPECT_EQ(label.text(), QStringLiteral("今日列表"));
+    const QImage titled = label.grab().toImage();
+    EXPECT_NE(blank, titled);
+    // The word at the right stays; only the left part changes.
+    EXPECT_EQ(blank.copy(200, 0, 100, 30), titled.copy(200, 0, 100, 30));
+    EXPECT_EQ(QColor(titled.pixel(2, 2)), QColor(240, 240, 240));
+
+    label.setBackgroundColor(QColor(10, 20, 30));
+    EXPECT_EQ(QColor(label.grab().toImage().pixel(2, 2)), QColor(10, 20, 30));
+}
+
+}  // namespace
+}  // namespace chimeon

@@ -1,0 +1,196 @@
+#include "ui/controls/gfx_out_bar_ctrl.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ui_test_support.h"
+
+namespace chimeon {
+namespace {
+
+class OutBarTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::App();
+        bar.resize(90, 300);
+        bar.AddFolder(QStringLiteral("操作"), 0);
+        bar.AddFolder(QStringLiteral("帮助"), 1);
+        bar.AddFolder(QStringLiteral("其他"), 2);
+        for (int i = 0; i < 3; ++i) {
+            bar.InsertItem(0, -1, QStringLiteral("项目%1").arg(i), i, 0);
+        }
+        bar.InsertItem(1, -1, QStringLiteral("关于"), 0, 0);
+    }
+
+    void Click(const QPoint& point) {
+        QTest::mouseClick(&bar, Qt::LeftButton, Qt::NoModifier, point);
+    }
+
+    test::WithApp app_;
+    CGfxOutBarCtrl bar{nullptr, 0x1FC};
+};
+
+TEST_F(OutBarTest, FoldersAndItems) {
+    EXPECT_EQ(bar.FolderCount(), 3);
+    EXPECT_EQ(bar.ItemCount(), 3);
+    // An index below 0 or past the end appends; otherwise the item goes before that index.
+    EXPECT_EQ(bar.InsertItem(0, 99, QStringLiteral("末"), 0, 0), 3);
+    EXPECT_EQ(bar.InsertItem(0, 1, QStringLiteral("插"), 0, 0), 1);
+    EXPECT_EQ(bar.ItemText(0), QStringLiteral("项目0"));
+    EXPECT_EQ(bar.ItemText(1), QStringLiteral("插"));
+    EXPECT_EQ(bar.ItemText(4), QStringLiteral("末"));
+    EXPECT_EQ(bar.ItemText(5), QString());
+    EXPECT_EQ(bar.ItemText(-1), QString());
+
+    QList<QIcon> icons{QIcon(), QIcon()};
+    EXPECT_TRUE(bar.SetIconList(icons, CGfxOutBarCtrl::kLargeIconList).isEmpty());
+    EXPECT_EQ(bar.SetIconList({}, CGfxOutBarCtrl::kLargeIconList).size(), 2);
+    EXPECT_TRUE(bar.SetIconList(icons, 7).isEmpty());  // other kinds do nothing
+}
+
+TEST_F(OutBarTest, FolderButtonsStackAboveAndBelowTheOpenFolder) {
+    bar.SelectFolder(1);
+    EXPECT_EQ(bar.FolderRect(0), QRect(0, -1, 90, 22));
+    EXPECT_EQ(bar.FolderRect(1), QRect(0, 21, 90, 22));
+    EXPECT_EQ(bar.FolderRect(2), QRect(0, 300 - 22, 90, 22));
+    EXPECT_EQ(bar.ItemArea(), QRect(0, 43, 90, 300 - 22 - 43));
+    EXPECT_EQ(bar.ItemText(0), QStringLiteral("关于"));
+    const QRect item = bar.ItemRect(0);
+    EXPECT_EQ(item.top(), 43 + 5);
+    EXPECT_NEAR(item.center().x(), 45, 1);  // large icons are centred
+}
+
+TEST_F(OutBarTest, ItemClickNotifiesOnlyWhenReleasedOnTheSameItem) {
+    QSignalSpy spy(&bar, &CGfxOutBarCtrl::navigate);
+    Click(bar.ItemRect(2).center());
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy[0][0].toInt(), CGfxOutBarCtrl::kItemClicked);
+    EXPECT_EQ(spy[0][1].toInt(), 2);
+    EXPECT_EQ(bar.ChosenItem(), 2);
+
+    // Pressed on an item, moved off, released elsewhere: nothing.
+    QTest::mousePress(&bar, Qt::LeftButton, Qt::NoModifier, bar.ItemRect(0).center());
+    QMouseEvent move(QEvent::MouseMove, QPointF(bar.ItemRect(1).center()),
+                     bar.mapToGlobal(QPointF(bar.ItemRect(1).center())), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&bar, &move);
+    QTest::mouseRelease(&bar, Qt::LeftButton, Qt::NoModifier, bar.ItemRect(1).center());
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(bar.ItemText(0), QStringLiteral("项目0"));  // no owner approves a move
+    EXPECT_EQ(bar.ItemText(1), QStringLiteral("项目1"));
+}
+
+TEST_F(OutBarTest, DraggedItemMovesOnlyWithTheOwnersConsent) {
+    for (bool approve : {false, true}) {
+        SCOPED_TRACE(approve);
+        bar.SetMoveApprover([approve](int folder, int from, int to) {
+            return approve && folder == 0 && from == 0 && to == 2;
+        });
+        const QPoint from = bar.ItemRect(0).center();
+        const QPoint to = bar.ItemRect(2).center();
+        QTest::mousePress(&bar, Qt::LeftButton, Qt::NoModifier, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), bar.mapToGlobal(QPointF(to)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&bar, &move);
+        QTest::mouseRelease(&bar, Qt::LeftButton, Qt::NoModifier, to);
+        EXPECT_EQ(bar.ItemText(0), approve ? QStringLiteral("项目1") : QStringLiteral("项目0"));
+        EXPECT_EQ(bar.ItemText(2), approve ? QStringLiteral("项目0") : QStringLiteral("项目2"));
+    }
+}
+
+TEST_F(OutBarTest, FolderButtonOpensTheFolderWithAnimation) {
+    bar.SetFolderSlideDelay(20);
+    bar.show();
+    QSignalSpy spy(&bar, &CGfxOutBarCtrl::navigate);
+    Click(bar.FolderRect(0).center());  // the open folder: nothing
+    EXPECT_EQ(spy.count(), 0);
+    Click(bar.FolderRect(2).center());
+    EXPECT_EQ(bar.SelectedFolder(), 2);
+    EXPECT_EQ(bar.ChosenItem(), -1);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy[0][0].toInt(), CGfxOutBarCtrl::kFolderOpened);
+    EXPECT_EQ(spy[0][1].toInt(), 2);
+    EXPECT_TRUE(bar.IsFolderAnimationRunning());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !bar.IsFolderAnimationRunning(); }, 5000));
+
+    bar.SetFolderSlideDelay(-1);  // negative: no animation
+    bar.SelectFolder(0);
+    EXPECT_FALSE(bar.IsFolderAnimationRunning());
+    EXPECT_EQ(bar.SelectedFolder(), 0);
+}
+
+TEST_F(OutBarTest, ScrollArrowsFollowTheItemsThatDoNotFit) {
+    for (int i = 3; i < 12; ++i) {
+        bar.InsertItem(0, -1, QStringLiteral("项目%1").arg(i), 0, 0);
+    }
+    EXPECT_FALSE(bar.IsUpArrowShown());
+    ASSERT_TRUE(bar.IsDownArrowShown());
+    int clicks = 0;
+    while (bar.IsDownArrowShown() && clicks < 20) {
+        Click(bar.DownArrowRect().center());
+        ++clicks;
+    }
+    EXPECT_LT(clicks, 12);
+    EXPECT_FALSE(bar.IsDownArrowShown());
+    EXPECT_TRUE(bar.IsUpArrowShown());
+    EXPECT_EQ(bar.FirstVisibleItem(), clicks);
+    EXPECT_LE(bar.ItemRect(11).bottom(), bar.ItemArea().bottom());
+
+    // Held down, the arrow repeats until released.
+    QTest::mousePress(&bar, Qt::LeftButton, Qt::NoModifier, bar.UpArrowRect().center());
+    EXPECT_TRUE(bar.IsArrowRepeatRunning());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar.FirstVisibleItem() < clicks; }, 2000));
+    QTest::mouseRelease(&bar, Qt::LeftButton, Qt::NoModifier,
+                        bar.rect().bottomLeft() - QPoint(-1, 1));
+    EXPECT_FALSE(bar.IsArrowRepeatRunning());
+    const int after = bar.FirstVisibleItem();
+    while (bar.IsUpArrowShown()) {
+        Click(bar.UpArrowRect().center());
+    }
+    EXPECT_EQ(bar.FirstVisibleItem(), 0);
+    EXPECT_LT(after, clicks);
+}
+
+TEST_F(OutBarTest, HoverFollowsThePointer) {
+    bar.show();
+    QTest::mouseMove(&bar, bar.ItemRect(1).center());
+    EXPECT_EQ(bar.HoveredItem(), 1);
+    EXPECT_TRUE(bar.IsHoverWatchRunning());
+    QTest::mouseMove(&bar, bar.FolderRect(1).center());
+    EXPECT_EQ(bar.HoveredItem(), -1);
+    EXPECT_EQ(bar.HoveredFolder(), 1);
+    EXPECT_EQ(bar.cursor().shape(), Qt::PointingHandCursor);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&bar, &leave);
+    EXPECT_EQ(bar.HoveredFolder(), -1);
+    EXPECT_FALSE(bar.IsHoverWatchRunning());
+}
+
+TEST_F(OutBarTest, BounceTwitchesTheChosenItemOnceEveryElevenTicks) {
+    bar.SetBouncePeriod(200);
+    for (int tick = 0; tick < 3; ++tick) {
+        bar.OnBounceTimer();  // no chosen item: nothing moves
+        EXPECT_EQ(bar.BounceOffset(), QPoint(0, 0));
+    }
+    Click(bar.ItemRect(1).center());
+    QList<int> left, right;
+    for (int tick = 0; tick < 22; ++tick) {
+        bar.OnBounceTimer();
+        if (bar.BounceOffset() == QPoint(-1, 1)) {
+            left.append(tick);
+        } else if (bar.BounceOffset() == QPoint(1, 1)) {
+            right.append(tick);
+        } else {
+            EXPECT_EQ(bar.BounceOffset(), QPoint(0, 0));
+        }
+    }
+    EXPECT_EQ(left, (QList<int>{0, 11}));
+    EXPECT_EQ(right, (QList<int>{2, 13}));
+    bar.SetBouncePeriod(0);
+    EXPECT_EQ(bar.BounceOffset(), QPoint(0, 0));
+}
+
+}  // namespace
+}  // namespace chimeon

@@ -1,0 +1,132 @@
+#include "ui/system/login_page.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "core/system/stored_password.h"
+#include "ui_test_support.h"
+
+namespace chimeon {
+namespace {
+
+class LoginPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::App();
+        page = std::make_unique<CLoginPage>(state, settings);
+    }
+    void Create() {
+        area.resize(480, 400);
+        page->CreatePage(CLoginPage::kTemplateId, &area);
+        area.show();
+        page->show();
+    }
+    bool ControlsEnabled() const {
+        return page->enteredPassword()->isEnabled() && page->loginButton()->isEnabled() &&
+               page->logoutButton()->isEnabled() && page->newPassword()->isEnabled() &&
+               page->confirmPassword()->isEnabled() && page->changeButton()->isEnabled();
+    }
+    bool ControlsDisabled() const {
+        return !page->enteredPassword()->isEnabled() && !page->loginButton()->isEnabled() &&
+               !page->logoutButton()->isEnabled() && !page->newPassword()->isEnabled() &&
+               !page->confirmPassword()->isEnabled() && !page->changeButton()->isEnabled();
+    }
+
+    test::WithApp app_;
+    AppState state;
+    test::MemorySettings settings;
+    test::MessageCapture messages;
+    QWidget area;
+    std::unique_ptr<CLoginPage> page;
+};
+
+TEST_F(LoginPageTest, FreshSettingsShowTheBoxClearedAndControlsDisabled) {
+    Create();
+    EXPECT_EQ(page->m_nIDD, 159);
+    EXPECT_FALSE(page->usePasswordCheck()->isChecked());
+    EXPECT_EQ(page->usePasswordCheck()->text(), QStringLiteral("使用登陆密码"));
+    EXPECT_TRUE(ControlsDisabled());
+    EXPECT_EQ(page->stateText()->text(), QStringLiteral("用户未登陆！"));
+    EXPECT_TRUE(page->infoText()->toPlainText().startsWith(QStringLiteral("    如果登陆密码")));
+    EXPECT_EQ(page->enteredPassword()->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(state.IsEditAllowed());
+}
+
+TEST_F(LoginPageTest, SwitchOnLogInChangeLogOutAndSwitchOff) {
+    Create();
+    QSignalSpy userState(page.get(), &CSubDialog::userStateChanged);
+    QTest::mouseClick(page->usePasswordCheck(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, page->usePasswordCheck()->height() / 2));
+    EXPECT_TRUE(page->usePasswordCheck()->isChecked());
+    EXPECT_TRUE(ControlsEnabled());
+    EXPECT_EQ(settings.values["Use"], "1");
+    EXPECT_EQ(settings.values["Pas"], "");
+    EXPECT_FALSE(state.IsEditAllowed());
+    EXPECT_GE(userState.count(), 1);
+
+    // Clearing the box while locked is refused and the box is ticked again.
+    page->usePasswordCheck()->click();
+    EXPECT_TRUE(page->usePasswordCheck()->isChecked());
+    EXPECT_EQ(messages.messages, QStringList{QStringLiteral("登陆后才能取消登陆密码！")});
+    EXPECT_TRUE(state.usePassword);
+
+    // Enter in the password entry logs in, with the empty password.
+    page->enteredPassword()->setFocus();
+    QTest::keyClick(page->enteredPassword(), Qt::Key_Return);
+    EXPECT_TRUE(state.loggedIn);
+    EXPECT_EQ(page->stateText()->text(), QStringLiteral("用户已经登陆！"));
+
+    page->newPassword()->setText(QStringLiteral("广播"));
+    page->confirmPassword()->setText(QStringLiteral("广播 "));
+    page->changeButton()->click();
+    EXPECT_EQ(messages.messages.last(), QStringLiteral("两次输入的密码不一致，修改失败！"));
+    page->confirmPassword()->setText(QStringLiteral("广播"));
+    page->changeButton()->click();
+    EXPECT_EQ(messages.messages.last(), QStringLiteral("修改成功！"));
+    EXPECT_EQ(settings.values["Pas"], EncipherPassword("\xB9\xE3\xB2\xA5"));  // GBK bytes of 广播
+
+    page->logoutButton()->click();
+    EXPECT_FALSE(state.loggedIn);
+    EXPECT_EQ(page->stateText()->text(), QStringLiteral("用户已经退出！"));
+    page->logoutButton()->click();
+    EXPECT_EQ(page->stateText()->text(), QStringLiteral("用户还未登陆！"));
+    page->changeButton()->click();
+    EXPECT_EQ(messages.messages.last(), QStringLiteral("用户还未登陆，不能修改密码！"));
+
+    page->enteredPassword()->setText(QStringLiteral("广"));
+    page->loginButton()->click();
+    EXPECT_EQ(page->stateText()->text(), QStringLiteral("密码错误，用户未登陆！"));
+    page->enteredPassword()->setText(QStringLiteral("广播"));
+    page->loginButton()->click();
+    EXPECT_TRUE(state.loggedIn);
+
+    page->usePasswordCheck()->click();
+    EXPECT_FALSE(page->usePasswordCheck()->isChecked());
+    EXPECT_TRUE(ControlsDisabled());
+    EXPECT_FALSE(state.loggedIn);
+    EXPECT_EQ(settings.values["Use"], "0");
+    EXPECT_EQ(settings.values["Pas"], "");
+    EXPECT_TRUE(state.IsEditAllowed());
+}
+
+TEST_F(LoginPageTest, EscapeAndEnterStayInsideThePage) {
+    state.usePassword = true;
+    Create();
+    QSignalSpy userState(page.get(), &CSubDialog::userStateChanged);
+    page->newPassword()->setFocus();
+    QTest::keyClick(page->newPassword(), Qt::Key_Return);  // no default button is pressed
+    QTest::keyClick(page->newPassword(), Qt::Key_Escape);
+    EXPECT_FALSE(state.loggedIn);
+    EXPECT_EQ(userState.count(), 0);
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_TRUE(page->isVisible());
+}
+
+}  // namespace
+}  // namespace chimeon

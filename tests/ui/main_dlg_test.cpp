@@ -1,0 +1,336 @@
+#include "ui/app/main_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/app/app_state.h"
+#include "ui/controls/caption_label.h"
+#include "ui/controls/gfx_out_bar_ctrl.h"
+#include "ui_test_support.h"
+
+namespace chimeon {
+namespace {
+
+// A page that notes when its content is built.
+class RecordingPage : public CSubDialog {
+public:
+    RecordingPage(int id, std::vector<int>& log) : CSubDialog(id), log_(log) {}
+
+protected:
+    void OnInitDialog() override { log_.push_back(m_nIDD); }
+
+private:
+    std::vector<int>& log_;
+};
+
+class MainDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::App(); }
+
+    std::unique_ptr<CMainDlg> Make(bool recordPages = true) {
+        PageMaker maker;
+        if (recordPages) {
+            maker = [this](PageKind kind) -> std::unique_ptr<CSubDialog> {
+                if (kind == PageKind::kLogin) {
+                    return nullptr;  // the built-in login page
+                }
+                return std::make_unique<RecordingPage>(PageTemplateId(kind), created);
+            };
+        }
+        auto window = std::make_unique<CMainDlg>(state, settings, "/data", maker);
+        window->SetHelpOpener([this](const QString& file) { helpOpened.append(file); });
+        return window;
+    }
+
+    // Clicks an item of the open folder of the navigation bar with the mouse.
+    static void ClickItem(CMainDlg& window, int item) {
+        CGfxOutBarCtrl* bar = window.navigationBar();
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->ItemRect(item).center());
+    }
+
+    static void FinishSlide(CMainDlg& window) {
+        for (int i = 0; i < 1000 && window.slideTimer().isActive(); ++i) {
+            window.OnSlideTimer();
+        }
+    }
+
+    test::WithApp app_;
+    AppState state;
+    test::MemorySettings settings;
+    std::vector<int> created;
+    QStringList helpOpened;
+    test::MessageCapture messages;
+    test::TrayAvailability tray{false};
+};
+
+TEST_F(MainDlgTest, PagesAreCreatedInTheFixedOrderAndTheRestOnFirstUse) {
+    auto window = Make();
+    // Template, holiday, weekly program, today, settings (the login page is built in).
+    EXPECT_EQ(created, (std::vector<int>{140, 142, 143, 145, 147}));
+    EXPECT_TRUE(window->page(PageKind::kLogin)->IsCreated());
+    for (PageKind lazy : {PageKind::kRecord, PageKind::kMp3Info, PageKind::kAbout}) {
+        EXPECT_FALSE(window->page(lazy)->IsCreated()) << PageTemplateId(lazy);
+    }
+    ClickItem(*window, 4);  // 录音
+    EXPECT_TRUE(window->page(PageKind::kRecord)->IsCreated());
+    EXPECT_FALSE(window->page(PageKind::kMp3Info)->IsCreated());
+    ClickItem(*window, 4);
+    EXPECT_EQ(created, (std::vector<int>{140, 142, 143, 145, 147, 148}));  // made once
+    for (int i = 0; i < kPageKindCount; ++i) {
+        EXPECT_EQ(window->page(static_cast<PageKind>(i))->m_nIDD,
+                  PageTemplateId(static_cast<PageKind>(i)));
+        EXPECT_EQ(window->page(static_cast<PageKind>(i))->parentWidget(), window->pageArea());
+    }
+}
+
+TEST_F(MainDlgTest, StartsOnTheTodayPageWithCaptionAndTitle) {
+    auto window = Make();
+    window->ShowAtStartup();
+    CSubDialog* today = window->page(PageKind::kToday);
+    EXPECT_EQ(window->currentPage(), today);
+    EXPECT_TRUE(today->isVisible());
+    EXPECT_EQ(today->geometry(), window->pageArea()->rect());
+    EXPECT_FALSE(window->slideTimer().isActive());  // no slide-in at start-up
+    EXPECT_EQ(window->currentFolder(), 0);
+    EXPECT_EQ(window->currentItem(), 3);
+    EXPECT_EQ(window->captionLabel()->text(), QStringLiteral("今日列表"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("[Vantor]Chimeon  用户状态：未登陆"));
+    state.loggedIn = true;
+    window->RefreshUserState();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("[Vantor]Chimeon  用户状态：已登陆"));
+    for (int i = 0; i < kPageKindCount; ++i) {
+        CSubDialog* p = window->page(static_cast<PageKind>(i));
+        EXPECT_EQ(p->isVisible(), p == today) << p->m_nIDD;
+    }
+}
+
+TEST_F(MainDlgTest, WindowSizeFollowsTheDialogFont) {
+    auto window = Make();
+    // 382 x 303 dialog units; the page area is 318 x 265 of them.
+    EXPECT_TRUE(window->minimumSize() == window->maximumSize());
+    EXPECT_GT(window->width(), window->pageArea()->width());
+    EXPECT_NEAR(window->pageArea()->width() * 382.0 / 318.0, window->width(), 3.0);
+    EXPECT_NEAR(window->pageArea()->height() * 303.0 / 265.0, window->height(), 3.0);
+}
+
+TEST_F(MainDlgTest, SlideInStepsBySixthsAndEndsExactlyOnTarget) {
+    struct Case {
+        int width;
+        std::vector<int> lefts;  // the page's left edge after each tick
+    };
+    const Case cases[] = {
+        {636, {-530, -424, -318, -212, -106, 0}},      // five steps of w/6 and the final placement
+        {637, {-531, -425, -319, -213, -107, -1, 0}},  // the remainder costs one more step
+        {5, {-4, -3, -2, -1, 0}},                      // narrower than 6: a pixel a step
+        {0, {0}},                                      // not laid out yet: arrives at once
+    };
+    auto window = Make();
+    CSubDialog* page = window->page(PageKind::kHoliday);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        page->resize(c.width, 100);
+        window->ShowPage(page);
+        EXPECT_EQ(window->currentPage(), page);
+        EXPECT_EQ(page->x(), -c.width);
+        EXPECT_EQ(window->slideTimer().interval(), 1);
+        ASSERT_TRUE(window->slideTimer().isActive());
+        std::vector<int> lefts;
+        while (window->slideTimer().isActive() && lefts.size() < 50) {
+            window->OnSlideTimer();
+            lefts.push_back(page->x());
+        }
+        EXPECT_EQ(lefts, c.lefts);
+        EXPECT_EQ(page->geometry(), QRect(0, 0, c.width, 100));
+    }
+}
+
+TEST_F(MainDlgTest, NavigationShowsPagesAndSetsTitles) {
+    auto window = Make();
+    window->ShowAtStartup();
+    struct Case {
+        int item;
+        PageKind page;
+        const char* title;
+    };
+    const Case cases[] = {
+        {0, PageKind::kTemplate, "模版"},    {1, PageKind::kHoliday, "节假日"},
+        {2, PageKind::kProgram, "节目编排"}, {3, PageKind::kToday, "今日列表"},
+        {4, PageKind::kRecord, "录音"},      {5, PageKind::kMp3Info, "MP3文件信息"},
+        {6, PageKind::kSettings, "设置"},    {7, PageKind::kLogin, "用户登陆"},
+        {7, PageKind::kLogin, "用户登陆"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        window->captionLabel()->setText(QString());
+        ClickItem(*window, c.item);
+        EXPECT_EQ(window->currentPage(), window->page(c.page));
+        EXPECT_TRUE(window->slideTimer().isActive());  // the page slides in again, also when shown
+        FinishSlide(*window);
+        EXPECT_TRUE(window->page(c.page)->isVisible());
+        EXPECT_EQ(window->captionLabel()->text(), QString::fromUtf8(c.title));
+        EXPECT_EQ(window->currentItem(), c.item);
+    }
+
+    // Folder "帮助": the about page, and the help item that keeps the page but sets the title.
+    CGfxOutBarCtrl* bar = window->navigationBar();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->FolderRect(1).center());
+    ASSERT_EQ(bar->SelectedFolder(), 1);
+    EXPECT_EQ(window->currentPage(),
+              window->page(PageKind::kLogin));  // opening a folder shows nothing
+    ClickItem(*window, 0);
+    EXPECT_EQ(window->currentPage(), window->page(PageKind::kAbout));
+    EXPECT_EQ(window->captionLabel()->text(), QStringLiteral("关于"));
+    EXPECT_EQ(window->currentFolder(), 1);
+    FinishSlide(*window);
+    ClickItem(*window, 1);
+    EXPECT_EQ(window->currentPage(), window->page(PageKind::kAbout));
+    EXPECT_EQ(window->captionLabel()->text(), QStringLiteral("帮助"));
+    ASSERT_EQ(helpOpened.size(), 1);
+    EXPECT_EQ(helpOpened[0], QStringLiteral("/data/Help.chm"));
+
+    // Only item clicks navigate.
+    window->OnNavigate(CGfxOutBarCtrl::kFolderOpened, 0);
+    EXPECT_EQ(window->currentPage(), window->page(PageKind::kAbout));
+}
+
+TEST_F(MainDlgTest, TrayDoubleClickTogglesTheWindow) {
+    test::TrayAvailability withTray(true);
+    auto window = Make();
+    window->ShowAtStartup();
+    ASSERT_TRUE(window->tray().IsShown());
+    EXPECT_EQ(window->tray().toolTip(), QStringLiteral("[Vantor]Chimeon"));
+    EXPECT_TRUE(window->trayNotice().isEmpty());
+
+    window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftDoubleClick);
+    EXPECT_FALSE(window->isVisible());
+    window->OnTrayNotify(CMainDlg::kTrayIconId + 1, TrayMouse::kLeftDoubleClick);  // another icon
+    window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kOther);
+    window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kRightButtonUp);
+    EXPECT_FALSE(window->isVisible());
+    window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftDoubleClick);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+
+    // The caption's close only hides while the tray icon is there.
+    EXPECT_FALSE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    window->ToggleMainWindow();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(MainDlgTest, HiddenWindowComesBackWhenTheTrayGoes) {
+    std::optional<test::TrayAvailability> trayOnDesktop(std::in_place, true);
+    auto dialog = Make();
+    dialog->ShowAtStartup();
+    dialog->close();
+    ASSERT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(dialog->trayWatchTimer().isActive());
+    dialog->OnTrayWatch();  // the tray is still there
+    EXPECT_FALSE(dialog->isVisible());
+
+    trayOnDesktop.reset();  // the desktop's tray goes away
+    dialog->OnTrayWatch();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->isMinimized());
+    EXPECT_FALSE(dialog->trayWatchTimer().isActive());
+    EXPECT_EQ(messages.messages.size(), 1);
+}
+
+TEST_F(MainDlgTest, TrayMenuShowsTheWindowAndEndsTheProgram) {
+    test::TrayAvailability withTray(true);
+    auto window = Make();
+    window->ShowAtStartup();
+    QSignalSpy exits(window.get(), &CMainDlg::exitRequested);
+    const QList<QAction*> actions = window->trayMenu()->actions();
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("主窗口(&M)"));
+    EXPECT_TRUE(actions[1]->isSeparator());
+    EXPECT_EQ(actions[2]->text(), QStringLiteral("退出(&X)"));
+    EXPECT_EQ(window->trayMenu()->defaultAction(), actions[0]);
+
+    actions[0]->trigger();
+    EXPECT_FALSE(window->isVisible());
+    actions[2]->trigger();  // also while hidden
+    EXPECT_EQ(exits.count(), 1);
+    actions[0]->trigger();
+    EXPECT_TRUE(window->isVisible());
+
+    EXPECT_TRUE(window->tray().RemoveIcon());
+    EXPECT_FALSE(window->tray().RemoveIcon());  // a second removal does nothing
+    EXPECT_FALSE(window->tray().SetIcon(QIcon()));
+}
+
+TEST_F(MainDlgTest, WithoutATrayTheWindowMinimisesAndSaysWhyOnce) {
+    auto window = Make();
+    window->ShowAtStartup();
+    EXPECT_FALSE(window->tray().IsShown());
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0], window->trayNotice());
+    EXPECT_TRUE(window->trayNotice().contains(QStringLiteral("系统托盘")));
+
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());  // never hidden into nothing
+    EXPECT_TRUE(window->isMinimized());
+    window->ToggleMainWindow();
+    EXPECT_FALSE(window->isMinimized());
+    window->ToggleMainWindow();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+    window->setWindowState(Qt::WindowMaximized);
+    QTest::qWait(0);
+    EXPECT_FALSE(window->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(messages.messages.size(), 1);
+}
+
+TEST_F(MainDlgTest, StartMinimisedHidesIntoTheTrayOrMinimisesWithout) {
+    state.startMinimized = true;
+    {
+        test::TrayAvailability withTray(true);
+        auto window = Make();
+        window->ShowAtStartup();
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("[Vantor]Chimeon  用户状态：未登陆"));
+        window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftDoubleClick);
+        EXPECT_TRUE(window->isVisible());
+    }
+    auto window = Make();
+    window->ShowAtStartup();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+}
+
+TEST_F(MainDlgTest, EscapeNeverEndsOrHidesTheProgram) {
+    auto window = Make(false);
+    window->ShowAtStartup();
+    QSignalSpy exits(window.get(), &CMainDlg::exitRequested);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ClickItem(*window, 7);  // the bar takes the focus, as after any click
+    FinishSlide(*window);
+    EXPECT_TRUE(window->navigationBar()->hasFocus());
+    QTest::keyClick(window->navigationBar(), Qt::Key_Escape);
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_EQ(exits.count(), 0);
+
+    // Inside a page: Escape and Enter stop at the page.
+    CSubDialog* today = window->page(PageKind::kToday);
+    QTest::keyClick(today, Qt::Key_Escape);
+    QTest::keyClick(today, Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(exits.count(), 0);
+
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    EXPECT_EQ(helpOpened.size(), 1);
+}
+
+}  // namespace
+}  // namespace chimeon

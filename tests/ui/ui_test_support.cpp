@@ -1,0 +1,49 @@
+#include "ui_test_support.h"
+
+#include <cstdlib>
+
+namespace chimeon::test {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "chimeon_ui_tests";
+    static char* argv[] = {name, nullptr};
+    // Other test files of this program may have made the application already.
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QApplication::setQuitOnLastWindowClosed(false);
+        return *existing;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    auto* created = new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return *created;
+}
+
+MessageCapture::MessageCapture() {
+    previous_ = SetMessageHandler([this](QWidget*, const QString& text) { messages.append(text); });
+}
+
+MessageCapture::~MessageCapture() {
+    SetMessageHandler(previous_);
+}
+
+int MemorySettings::GetInt(std::string_view key, int defaultValue) const {
+    auto it = values.find(key);
+    return it == values.end() || it->second.empty() ? defaultValue : std::atoi(it->second.c_str());
+}
+
+std::string MemorySettings::GetString(std::string_view key, std::string_view defaultValue) const {
+    auto it = values.find(key);
+    return it == values.end() ? std::string(defaultValue) : it->second;
+}
+
+bool MemorySettings::WriteInt(std::string_view key, int value) {
+    return WriteString(key, std::to_string(value));
+}
+
+bool MemorySettings::WriteString(std::string_view key, std::string_view value) {
+    values[std::string(key)] = std::string(value);
+    return true;
+}
+
+}  // namespace chimeon::test
