@@ -1,10 +1,17 @@
 #include "ctl/table_transfer_command.h"
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iostream>
 #include <iterator>
 
 #include "core/admin/file_system_inspector.h"
+#include "core/app/app_state.h"
+#include "core/app/ini_settings_store.h"
+#include "core/system/login_session.h"
 #include "core/io/file_io.h"
 #include "core/schedule/schedule_file.h"
 #include "ctl/json_output.h"
@@ -27,6 +34,71 @@ std::optional<ScheduleTable> LoadStoredTable(const CommandContext& context, Tabl
     return ScheduleTable{};  // a table that was never saved is empty
 }
 
+// Reads one line from the terminal without showing it; nothing when there is no terminal.
+std::optional<std::string> ReadPasswordFromTerminal() {
+    int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (tty < 0) {
+        return std::nullopt;
+    }
+    (void)!::write(tty, "Password: ", 10);
+    termios saved{};
+    bool quiet = ::tcgetattr(tty, &saved) == 0;
+    if (quiet) {
+        termios hidden = saved;
+        hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(tty, TCSAFLUSH, &hidden);
+    }
+    std::string line;
+    char c = 0;
+    while (::read(tty, &c, 1) == 1 && c != '\n') {
+        line.push_back(c);
+    }
+    if (quiet) {
+        ::tcsetattr(tty, TCSAFLUSH, &saved);
+    }
+    (void)!::write(tty, "\n", 1);
+    ::close(tty);
+    return line;
+}
+
+// The first line of standard input, without its line end.
+std::string ReadFirstLine(std::istream& in) {
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+// True when no login password is in use, or the one given is the stored one (checked as the
+// login page checks it). Says why not on the message stream.
+bool EditAllowed(const CommandContext& context, const ImportOptions& options) {
+    IniSettingsStore settings(context.dataDirectory / "setup.ini");
+    AppState state;
+    LoadStartupSettings(settings, state);
+    if (state.IsEditAllowed()) {
+        return true;
+    }
+    std::optional<std::string> password;
+    if (options.passwordFromStdin) {
+        password = ReadFirstLine(std::cin);
+    } else {
+        password = ReadPasswordFromTerminal();
+    }
+    if (!password) {
+        UsageError(context, "a login password is in use: give it on a terminal or with --password-stdin");
+        return false;
+    }
+    LoginSession session(state, settings);
+    session.Login(*password);
+    if (!state.loggedIn) {
+        UsageError(context, "wrong password; nothing imported");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunExport(const CommandContext& context, const std::string& tableArgument) {
@@ -46,11 +118,13 @@ int RunExport(const CommandContext& context, const std::string& tableArgument) {
 
 int RunImport(const CommandContext& context, const std::string& tableArgument,
               const std::string& file, const ImportOptions& options) {
-    (void)options;
     auto id = TableFromArgument(tableArgument);
     if (!id) {
         return UsageError(context, "unknown table \"" + tableArgument +
                                        "\": give its name (星期一, 模板1) or its file (Day1.dat)");
+    }
+    if (!EditAllowed(context, options)) {
+        return kExitUsage;
     }
     std::string text;
     if (file == "-") {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/system/stored_password.h"
+#include "core/text/gbk_codec.h"
 #include "ctl_test_support.h"
 
 namespace chimeon {
@@ -101,6 +103,33 @@ TEST(CtlImport, BadInputChangesNothing) {
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
             << c.name << ": one line: " << result.err;
         EXPECT_EQ(data.Read("Day3.dat"), kMondayFile) << c.name;
+    }
+}
+
+TEST(CtlImport, NeedsTheLoginPasswordWhenOneIsInUse) {
+    TempDir data;
+    // "Use"=1 and "Pas" holding 广播密码 enciphered as the login page stores it.
+    data.Write("setup.ini", "[Settings]\r\nUse=1\r\nPas=" + EncipherPassword(EncodeGbk("广播密码")) + "\r\n");
+    data.Write("Template1.dat", "old\r\n");
+    const std::string empty = R"({"rows":[]})";
+    struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string input;
+        int exitCode;
+    } cases[] = {
+        {"no_terminal_no_password", {"import", "模板1", "-"}, empty, 2},
+        {"wrong", {"import", "模板1", "-", "--password-stdin"}, "guess\n" + empty, 2},
+        {"right", {"import", "模板1", "-", "--password-stdin"}, "广播密码\n" + empty, 0},
+    };
+    for (const auto& c : cases) {
+        auto result = test::RunProgram(CHIMEON_CTL_PATH, [&] {
+            std::vector<std::string> arguments = {"--data-dir", data.path().string()};
+            arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+            return arguments;
+        }(), c.input);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.name << ": " << result.err;
+        EXPECT_EQ(data.Read("Template1.dat"), c.exitCode == 0 ? "" : "old\r\n") << c.name;
     }
 }
 

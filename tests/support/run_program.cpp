@@ -46,7 +46,13 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     envp.push_back(nullptr);
 
     pid_t child = 0;
-    int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    // A session of its own: the program never reaches the terminal the tests run in (no prompt
+    // can wait there for an answer).
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    int spawned = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
