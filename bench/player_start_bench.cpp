@@ -2,8 +2,9 @@
 //
 // Starts a private PulseAudio server with a null sink (no sound card needed, root is fine),
 // records the sink's monitor, and plays 30 scheduled clicks two ways in the same run:
-//   player   - GstMediaPlayer driven the way the broadcast clock drives it: Prepare 1.5 s
-//              before the second, then SetFile, Open, Seek(0), ShowMaximized, Play at it;
+//   player   - today's table holds a click every two seconds; the real broadcast clock starts
+//              them through GstMediaPlayer, stepped by the step driver's rule (a step just after
+//              each second boundary, MillisecondsUntilNextStep);
 //   baseline - a `gst-play-1.0` process spawned at the second.
 // The lateness of each click is the onset found in the recording minus its scheduled time,
 // both on the monotonic clock. Run: ./build/bench/player_start_bench
@@ -29,7 +30,13 @@
 #include <thread>
 #include <vector>
 
+#include "core/engine/broadcast_clock.h"
+#include "core/engine/clock_text.h"
+#include "core/engine/folder_listing.h"
+#include "core/schedule/schedule_file.h"
+#include "core/schedule/table_id.h"
 #include "platform/engine/gst_media_player.h"
+#include "platform/system/system_local_clock.h"
 
 extern char** environ;
 
@@ -222,6 +229,74 @@ struct Figures {
     int missed = 0;
 };
 
+// A timer the step driver below runs while it is armed.
+class DriverTimer : public ClockTimer {
+public:
+    void Arm() override { armed = true; }
+    void Kill() override { armed = false; }
+    bool armed = false;
+};
+
+// Every day is a working day, whatever today is.
+class AlwaysWorking : public CalendarSource {
+public:
+    AlwaysWorking() { calendar_.restDays.fill(false); }
+    const HolidayCalendar& Calendar() const override { return calendar_; }
+
+private:
+    HolidayCalendar calendar_;
+};
+
+// Wall time (CLOCK_REALTIME) of a monotonic moment, and back, as measured now.
+std::int64_t RealtimeMinusMonotonicNs() {
+    timespec real{}, mono{};
+    clock_gettime(CLOCK_REALTIME, &real);
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    return (static_cast<std::int64_t>(real.tv_sec) - mono.tv_sec) * kSecond + (real.tv_nsec - mono.tv_nsec);
+}
+
+// Plays `clicks` rows of today's table through the real clock and player; gives the monotonic
+// moments at which each row was due.
+std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, const std::string& click,
+                                              int clicks) {
+    SystemLocalClock wall;
+    LocalDateTime now = wall.Now();
+    std::int64_t offset = RealtimeMinusMonotonicNs();
+    std::int64_t firstWall = (wall.EpochSeconds() + 4) * kSecond;
+    int firstSecond = now.hour * 3600 + now.minute * 60 + now.second + 4;
+    ScheduleTable table;
+    std::vector<std::int64_t> dueAt;
+    for (int i = 0; i < clicks; ++i) {
+        table.push_back({"click", TimeText((firstSecond + 2 * i) % kSecondsPerDay), std::string(kEndPlayOnce), "100",
+                         "顺序", click});
+        dueAt.push_back(firstWall + 2LL * i * kSecond - offset);
+    }
+    if (!SaveScheduleFile(dir / TableFileName(WeekdayTable(now.weekday)), table)) {
+        return {};
+    }
+    GstMediaPlayer player;
+    FileSystemDirectoryLister lister;
+    AlwaysWorking calendar;
+    DriverTimer stepTimer, dayTimer;
+    TodayList list;
+    BroadcastClock clock({wall, player, lister, calendar, stepTimer, dayTimer, list, dir});
+    clock.Start();
+    std::int64_t end = dueAt.back() + 2 * kSecond;
+    std::int64_t lastDayCheck = 0;
+    while (MonotonicNs() < end) {
+        SleepUntil(MonotonicNs() + static_cast<std::int64_t>(clock.MillisecondsUntilNextStep()) * 1000000);
+        if (stepTimer.armed) {
+            clock.Step();
+        }
+        if (dayTimer.armed && MonotonicNs() - lastDayCheck >= kSecond) {
+            lastDayCheck = MonotonicNs();
+            clock.DayCheck();
+        }
+    }
+    clock.Shutdown();
+    return dueAt;
+}
+
 Figures Summarise(std::vector<double> lateMs, int expected) {
     Figures figures;
     figures.missed = expected - static_cast<int>(lateMs.size());
@@ -270,34 +345,11 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
     for (auto _ : state) {
         SoundServer server(dir);
         MonitorRecorder recorder;
-        GstMediaPlayer player;
-        std::vector<std::int64_t> playerAt;
+        std::vector<std::int64_t> playerAt = PlayThroughTheClock(dir, click, clicks);
         std::vector<std::int64_t> baselineAt;
-        // Whole seconds, two apart: the player's click on the second, the spawned player's
-        // one second later.
-        std::int64_t first = (MonotonicNs() / kSecond + 3) * kSecond;
+        std::int64_t first = (MonotonicNs() / kSecond + 2) * kSecond;
         for (int i = 0; i < clicks; ++i) {
-            std::int64_t due = first + static_cast<std::int64_t>(i) * 2 * kSecond;
-            SleepUntil(due - 1500 * 1000000LL);
-            player.Prepare(click);
-            SleepUntil(due);
-            player.SetParentWindow(nullptr);
-            player.SetFile(click);
-            if (player.Open()) {
-                player.Seek(0);
-                player.ShowMaximized();
-                player.Play();
-            }
-            playerAt.push_back(due);
-            // The clock's steps watch for the end and close the file as soon as it is seen.
-            while (MonotonicNs() < due + 900 * 1000000LL &&
-                   player.GetPosition() != player.GetLength()) {
-                SleepUntil(MonotonicNs() + 10 * 1000000LL);
-            }
-            player.Stop();
-            player.Close();
-
-            std::int64_t baselineDue = due + kSecond;
+            std::int64_t baselineDue = first + static_cast<std::int64_t>(i) * 2 * kSecond;
             SleepUntil(baselineDue);
             pid_t pid = Spawn({"gst-play-1.0", "-q", "--no-interactive", click});
             baselineAt.push_back(baselineDue);
