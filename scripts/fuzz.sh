@@ -19,6 +19,7 @@ for fuzzer in build-fuzz/fuzz/*_fuzzer; do
     mkdir -p "$corpus"
     seeds=()
     [ -d "fuzz/corpus/$name" ] && seeds+=("fuzz/corpus/$name")
+    seeds+=("tests/data")  # the hand-made stored files seed every parser
     log="build-fuzz/$name.log"
     if "$fuzzer" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
         "$corpus" "${seeds[@]}" >"$log" 2>&1; then

@@ -19,6 +19,7 @@ PACKAGES=(
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-tools
     gstreamer1.0-plugins-base-apps gstreamer1.0-alsa gstreamer1.0-pulseaudio timgm6mb-soundfont
+    gstreamer1.0-libav gstreamer1.0-plugins-ugly
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "support/write_failures.h"
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -7,6 +8,11 @@
 #include <unistd.h>
 
 namespace chimeon::test {
+namespace {
+
+constexpr int kCouldNotDropRoot = 3;
+
+}  // namespace
 
 bool RunWithoutWritePermission(const std::string& folder, const std::function<bool()>& attempt) {
     if (::geteuid() != 0) {
@@ -22,12 +28,15 @@ bool RunWithoutWritePermission(const std::string& folder, const std::function<bo
         constexpr uid_t kNobody = 65534;
         if (::setresgid(kNobody, kNobody, kNobody) != 0 ||
             ::setresuid(kNobody, kNobody, kNobody) != 0) {
-            ::_exit(2);
+            ::_exit(kCouldNotDropRoot);
         }
         ::_exit(attempt() ? 1 : 0);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
+    // A child that kept root would prove nothing: say so instead of passing quietly.
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kCouldNotDropRoot)
+        << "the test could not give up root to try a folder without write permission";
     return WIFEXITED(status) && WEXITSTATUS(status) == 1;
 }
 

@@ -17,7 +17,7 @@ fs::path ResolveProgramDirectory(const fs::path& executableFolder, const char* x
         fs::is_directory(executableFolder / "skin", error)) {
         return executableFolder;
     }
-    // The base directory specification ignores a relative XDG_DATA_HOME.
+    // By the XDG base-directory rules a relative XDG_DATA_HOME is ignored.
     if (xdgDataHome != nullptr && fs::path(xdgDataHome).is_absolute()) {
         return fs::path(xdgDataHome) / "Chimeon";
     }

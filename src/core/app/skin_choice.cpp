@@ -52,8 +52,13 @@ SkinChoice ChooseSkin(std::string_view skinSetting, const std::vector<fs::path>&
     // A stored name may use Windows separators ("sub\\x.smf").
     std::string name(skinSetting);
     std::replace(name.begin(), name.end(), '\\', '/');
+    // A name that climbs out of the skin folder is not a skin: it would load any file as the look.
+    const fs::path named(name);
+    bool climbsOut = named.is_absolute() ||
+                     std::any_of(named.begin(), named.end(), [](const fs::path& part) { return part == ".."; });
     if (!name.empty()) {
-        if (auto file = FindNamedSkin(name, skinFolders)) {
+        auto file = climbsOut ? std::nullopt : FindNamedSkin(name, skinFolders);
+        if (file) {
             return SkinChoice{*file, std::string(skinSetting), std::nullopt};
         }
     } else if (auto file = FindNamedSkin(kDefaultSkinFile, skinFolders)) {

@@ -113,8 +113,18 @@ std::optional<std::string> ReadStoredFile(const fs::path& path) {
     return ReadFileBytes(*match);
 }
 
-bool WriteFileAtomically(const fs::path& path, std::string_view bytes, mode_t newFileMode,
+bool WriteFileAtomically(const fs::path& requestedPath, std::string_view bytes, mode_t newFileMode,
                          bool forceMode) {
+    // A stored file that is a symbolic link (tables kept on a shared folder, say) is replaced at
+    // its target: renaming over the link would cut it off from the file it stood for.
+    fs::path path = requestedPath;
+    std::error_code linkError;
+    if (fs::is_symlink(requestedPath, linkError)) {
+        fs::path target = fs::read_symlink(requestedPath, linkError);
+        if (!linkError) {
+            path = target.is_absolute() ? target : requestedPath.parent_path() / target;
+        }
+    }
     mode_t mode = newFileMode;
     struct stat existing {};
     if (!forceMode && ::stat(path.c_str(), &existing) == 0) {

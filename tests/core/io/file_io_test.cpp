@@ -35,6 +35,16 @@ TEST(WriteFileAtomically, ReplacesWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
+TEST(WriteFileAtomically, ALinkedFileIsReplacedAtItsTarget) {
+    TempDir dir;
+    fs::create_directory(dir / "shared");
+    dir.Write("shared/Day1.dat", "old");
+    fs::create_symlink("shared/Day1.dat", dir / "Day1.dat");
+    ASSERT_TRUE(WriteFileAtomically(dir / "Day1.dat", "new"));
+    EXPECT_TRUE(fs::is_symlink(dir / "Day1.dat"));
+    EXPECT_EQ(dir.Read("shared/Day1.dat"), "new");
+}
+
 TEST(WriteFileAtomically, ModeOfNewFileAndKeptModeOfOldOne) {
     TempDir dir;
     ASSERT_TRUE(WriteFileAtomically(dir / "secret", "x", 0600));
