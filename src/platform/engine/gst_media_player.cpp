@@ -403,6 +403,9 @@ public:
     bool estimated = false;  // durationMs is worked out, not yet told by the stream
     std::int64_t lastPositionMs = 0;
     std::int64_t lengthGivenMs = 0;  // the last length reported while the duration is unknown
+    // Where and when the position last moved while playing.
+    std::int64_t progressPositionMs = -1;
+    Clock::time_point progressAt{};
     std::int64_t endMs = 0;
 };
 
@@ -635,6 +638,7 @@ void GstMediaPlayer::Play() {
     gst_element_set_state(active_->playbin.get(), GST_STATE_PLAYING);
     active_->atStart = false;
     active_->playing = true;
+    active_->progressPositionMs = -1;  // the stall watch starts afresh
 }
 
 void GstMediaPlayer::Stop() {
@@ -683,6 +687,22 @@ void GstMediaPlayer::SeekPipeline(Pipeline& pipeline, std::int64_t positionMs) {
     pipeline.playing = false;
 }
 
+bool GstMediaPlayer::WatchForStall(Pipeline& pipeline, std::int64_t position) {
+    auto now = gst::Clock::now();
+    if (position != pipeline.progressPositionMs) {
+        pipeline.progressPositionMs = position;
+        pipeline.progressAt = now;
+        return false;
+    }
+    if (now - pipeline.progressAt < options_.stallLimit) {
+        return false;
+    }
+    std::cerr << "chimeon: playback of " << pipeline.path << " has not moved from " << position << " ms for "
+              << options_.stallLimit.count() << " ms; taken as its end\n";
+    pipeline.MarkEnded();
+    return true;
+}
+
 std::int64_t GstMediaPlayer::GetPosition() {
     if (!active_) {
         return 0;
@@ -693,6 +713,9 @@ std::int64_t GstMediaPlayer::GetPosition() {
         return pipeline.endMs;
     }
     std::int64_t position = pipeline.QueryPosition();
+    if (pipeline.playing && WatchForStall(pipeline, position)) {
+        return pipeline.endMs;
+    }
     if (pipeline.estimated && position >= pipeline.durationMs) {
         pipeline.QueryDuration();
     }

@@ -26,6 +26,10 @@ struct GstMediaPlayerOptions {
     std::string hiddenVideoSink = "fakevideosink";
     // The longest an Open may take before it gives up on a file that does not preroll.
     std::chrono::milliseconds openTimeout{2000};
+    // A playing file whose position has not moved for this long (an output that stopped taking
+    // sound without an error) is taken as ended, so a play-once item cannot hold up every later
+    // bell of the day.
+    std::chrono::milliseconds stallLimit{10000};
 };
 
 // The media player on GStreamer's playbin, one pipeline per open file.
@@ -70,6 +74,9 @@ public:
 
 private:
     bool FailOpen(OpenFailure failure, std::string reason);
+    // True when a playing file's position has stood still past the stall limit (it is then
+    // marked ended).
+    bool WatchForStall(gst::Pipeline& pipeline, std::int64_t position);
     std::unique_ptr<gst::Pipeline> StartPipeline(const std::string& path, bool* outputMissing);
     void DiscardPrepared();
     void SeekPipeline(gst::Pipeline& pipeline, std::int64_t positionMs);

@@ -449,6 +449,34 @@ TEST(GstMediaPlayerTest, SeekMovesThePositionAndRestartsAfterTheEnd) {
     EXPECT_NE(player.GetLength(), 0);
 }
 
+TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundEndsTheFile) {
+    // An application sink that nobody reads takes one buffer and then holds the stream still,
+    // as a stuck sound output does, without an error.
+    GstMediaPlayerOptions options = SinkOptions("appsink max-buffers=1 drop=false sync=false");
+    options.stallLimit = std::chrono::milliseconds(300);
+    GstMediaPlayer player(options);
+    player.SetFile(SharedMedia().LongMp3());
+    ASSERT_TRUE(player.Open());
+    std::int64_t length = player.GetLength();
+    testing::internal::CaptureStderr();
+    player.Play();
+    EXPECT_TRUE(PlayToEnd(player)) << "a stalled file must end, or every later bell is skipped";
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("has not moved"), std::string::npos) << errors;
+    EXPECT_EQ(player.GetPosition(), length);
+
+    // A file that plays on normally is never cut short by the watch.
+    GstMediaPlayerOptions paced = SinkOptions("fakesink sync=true");
+    paced.stallLimit = std::chrono::milliseconds(300);
+    GstMediaPlayer healthy(paced);
+    healthy.SetFile(SharedMedia().ShortWav());
+    ASSERT_TRUE(healthy.Open());
+    testing::internal::CaptureStderr();
+    healthy.Play();
+    EXPECT_TRUE(PlayToEnd(healthy));
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("has not moved"), std::string::npos);
+}
+
 TEST(GstMediaPlayerTest, AnErrorDuringPlayCountsAsTheEnd) {
     // The sink fails after a few buffers, as a sound server that goes away would.
     GstMediaPlayer player(SinkOptions("identity error-after=20 ! fakesink sync=false"));
