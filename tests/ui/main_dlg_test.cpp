@@ -225,6 +225,22 @@ TEST_F(MainDlgTest, TrayDoubleClickTogglesTheWindow) {
     EXPECT_TRUE(messages.messages.isEmpty());
 }
 
+TEST_F(MainDlgTest, TrayThatComesUpAfterTheProgramStillGetsTheIcon) {
+    auto window = Make();  // no tray on the desktop yet, as at an early autostart
+    window->ShowAtStartup();
+    EXPECT_FALSE(window->tray().IsShown());
+    EXPECT_TRUE(window->trayRetryTimer().isActive());
+    EXPECT_FALSE(window->RetryTray());
+
+    test::TrayAvailability trayArrives(true);
+    EXPECT_TRUE(window->RetryTray());
+    EXPECT_TRUE(window->tray().IsShown());
+    EXPECT_FALSE(window->trayRetryTimer().isActive());
+    // With the icon there, closing hides the window into it.
+    EXPECT_FALSE(window->close());
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(MainDlgTest, HiddenWindowComesBackWhenTheTrayGoes) {
     std::optional<test::TrayAvailability> trayOnDesktop(std::in_place, true);
     auto dialog = Make();

@@ -124,11 +124,13 @@ CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::pa
     trayMenu_->setDefaultAction(showMain);
     trayMenu_->addSeparator();
     trayMenu_->addAction(QStringLiteral("退出(&X)"), this, &CMainDlg::exitRequested);
-    if (tray_.Create(this,
-                     QString::fromUtf8(kMainWindowTitle.data(),
-                                       static_cast<qsizetype>(kMainWindowTitle.size())),
-                     appIcon, kTrayIconId, trayMenu_)) {
-        tray_.SetIcon(appIcon);
+    // At an autostart the desktop's tray may come up after the program: until it is there,
+    // try again every few seconds, so the icon appears as soon as it can.
+    trayIcon_ = appIcon;
+    trayRetry_.setInterval(kTrayWatchMs);
+    connect(&trayRetry_, &QTimer::timeout, this, &CMainDlg::RetryTray);
+    if (!RetryTray()) {
+        trayRetry_.start();
     }
     connect(&tray_, &CSystemTray::notify, this, &CMainDlg::OnTrayNotify);
     RefreshUserState();
@@ -251,6 +253,18 @@ void CMainDlg::ToggleMainWindow() {
     } else {
         ShowFromTray();
     }
+}
+
+bool CMainDlg::RetryTray() {
+    if (tray_.IsShown() ||
+        !tray_.Create(this,
+                      QString::fromUtf8(kMainWindowTitle.data(), static_cast<qsizetype>(kMainWindowTitle.size())),
+                      trayIcon_, kTrayIconId, trayMenu_)) {
+        return tray_.IsShown();
+    }
+    tray_.SetIcon(trayIcon_);
+    trayRetry_.stop();
+    return true;
 }
 
 void CMainDlg::HideToTray() {

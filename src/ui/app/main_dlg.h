@@ -72,6 +72,10 @@ public:
     // so that it never stays out of reach.
     void OnTrayWatch();
     const QTimer& trayWatchTimer() const { return trayWatch_; }
+    // Creates the tray icon if the desktop's tray has come up since (the retry timer's work,
+    // which runs while there is none); true once the icon is shown.
+    bool RetryTray();
+    const QTimer& trayRetryTimer() const { return trayRetry_; }
     void OpenHelp();
 
     CSubDialog* page(PageKind kind) const { return pages_[static_cast<std::size_t>(kind)]; }
@@ -123,6 +127,8 @@ private:
     QRect slideCurrent_;
     QTimer slideTimer_;
     QTimer trayWatch_;
+    QTimer trayRetry_;
+    QIcon trayIcon_;
     QString trayNotice_;
     std::function<void(const QString&)> helpOpener_;
 };
