@@ -224,7 +224,10 @@ void CWave::ReadFrom(detail::WaveSource& source, std::string_view name) {
 }
 
 void CWave::Write(std::ostream& out) const {
-    std::uint64_t size64 = GetByteSize();
+    // The header's sizes count exactly the bytes written after it: the frames' block is count ×
+    // element size, which may be less than count × block align.
+    std::uint64_t available = frames_.GetData() != nullptr ? frames_.GetByteSize() : 0;
+    std::uint64_t size64 = std::min<std::uint64_t>(GetByteSize(), available);
     if (size64 > UINT32_MAX - 36) {
         throw FileError(FileError::Kind::kGeneric, {});  // the size fields cannot hold it
     }
@@ -243,11 +246,8 @@ void CWave::Write(std::ostream& out) const {
     std::memcpy(h + 36, "data", 4);
     PutLe32(h + 40, dataSize);
     out.write(reinterpret_cast<const char*>(h), sizeof h);
-    // The frames' block is exactly count × element size; never write beyond it.
-    std::uint64_t available = frames_.GetByteSize();
-    if (frames_.GetData() != nullptr && available > 0) {
-        out.write(reinterpret_cast<const char*>(frames_.GetData()),
-                  static_cast<std::streamsize>(std::min(size64, available)));
+    if (size64 > 0) {
+        out.write(reinterpret_cast<const char*>(frames_.GetData()), static_cast<std::streamsize>(size64));
     }
     if (!out) {
         throw FileError(FileError::Kind::kHardIo, {});
