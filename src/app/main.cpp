@@ -1,13 +1,40 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
+#include <iostream>
 
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
+#include "core/engine/folder_listing.h"
+#include "core/engine/history_recorder.h"
+#include "core/schedule/holiday_calendar.h"
 #include "platform/app/single_instance_lock.h"
+#include "platform/audio/alsa_master_mixer.h"
+#include "platform/engine/gst_media_player.h"
+#include "platform/history/sqlite_play_history.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
+#include "ui/engine/today_page.h"
+#ifdef CHIMEON_TEST_CLOCK
+#include "app/file_local_clock.h"
+#else
+#include "platform/system/system_local_clock.h"
+#endif
+
+namespace {
+
+// The calendar as it was stored at start-up; the holiday page will hold the edited one.
+class StoredCalendar : public chimeon::CalendarSource {
+public:
+    explicit StoredCalendar(chimeon::HolidayCalendar calendar) : calendar_(std::move(calendar)) {}
+    const chimeon::HolidayCalendar& Calendar() const override { return calendar_; }
+
+private:
+    chimeon::HolidayCalendar calendar_;
+};
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
@@ -38,14 +65,44 @@ int main(int argc, char* argv[]) {
     }
     LoadStartupSettings(settings, state);
 
+#ifdef CHIMEON_TEST_CLOCK
+    // Test build only: the time is read from a file the test writes.
+    FileLocalClock localClock(dataDirectory / "test-clock.txt");
+#else
+    SystemLocalClock localClock;
+#endif
+    // Everything the today page drives lives longer than the window.
+    GstMediaPlayer player;
+    FileSystemDirectoryLister lister;
+    StoredCalendar calendar(LoadHolidayCalendar(dataDirectory));
+    std::string mixerError;
+    std::unique_ptr<AlsaMasterMixer> mixer = AlsaMasterMixer::Open("default", "Master", &mixerError);
+    if (!mixer) {
+        std::cerr << "chimeon: no master volume: " << mixerError << '\n';
+    }
+    SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+
+    PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
+        if (kind != PageKind::kToday) {
+            return nullptr;
+        }
+        TodayPageParts parts{state, settings, localClock, player, lister, calendar, dataDirectory};
+        parts.alsaMixer = mixer.get();
+        parts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
+            return std::make_unique<HistoryRecorder>(clock, list, history);
+        };
+        return std::make_unique<CTodayPage>(std::move(parts));
+    };
+
     int exitCode = 0;
     {
-        CMainDlg window(state, settings, dataDirectory);
+        CMainDlg window(state, settings, dataDirectory, makePage);
         QObject::connect(&window, &CMainDlg::exitRequested, &application,
                          [] { QCoreApplication::exit(0); });
         window.ShowAtStartup();
         exitCode = application.exec();
-    }  // the window takes its tray icon with it
+    }  // the window takes its pages (and the preview window) and its tray icon with it
+    history.Flush();
     skinning.Shutdown();
     return exitCode;
 }

@@ -385,6 +385,20 @@ void BroadcastClock::StopCurrent() {
     silenced_ = true;
 }
 
+void BroadcastClock::RowRemoved(int row) {
+    if (row >= 0 && row < currentRow_) {
+        --currentRow_;
+    }
+}
+
+void BroadcastClock::RowsSwapped(int upper) {
+    if (currentRow_ == upper) {
+        currentRow_ = upper + 1;
+    } else if (currentRow_ == upper + 1) {
+        currentRow_ = upper;
+    }
+}
+
 void BroadcastClock::SwitchToAutomatic() {
     if (mode_ == ControlMode::kAutomatic) {
         return;

@@ -83,6 +83,14 @@ public:
     void SetSelectedRow(int row) { selectedRow_ = row; }
     int SelectedRow() const { return selectedRow_; }
 
+    // The row the clock follows: it plays, or the operator stopped it and it stays current
+    // until it ends by its rule (a chained successor may still start from it).
+    bool IsWatching(int row) const { return playing_ && row >= 0 && row == currentRow_; }
+    // The operator removed row `row` or exchanged rows `upper` and `upper` + 1 of today's list:
+    // the clock keeps following the same item.
+    void RowRemoved(int row);
+    void RowsSwapped(int upper);
+
     // "自动" and "手动"; nothing happens when the mode does not change.
     void SwitchToAutomatic();
     void SwitchToManual();

@@ -53,6 +53,48 @@ void TodayList::Load(const ScheduleTable& table) {
     }
 }
 
+void TodayList::AppendRow(const ProgramItem& item) {
+    rows_.push_back(Row{item.title, std::string(kStateWaiting), item.start, item.end, item.volume,
+                        item.mode, item.path});
+    startIndexValid_ = false;
+    const int row = RowCount() - 1;
+    auto observers = observers_;
+    for (TodayListObserver* observer : observers) {
+        observer->OnRowInserted(row);
+    }
+}
+
+void TodayList::RemoveRow(int row) {
+    if (row < 0 || row >= RowCount()) {
+        return;
+    }
+    rows_.erase(rows_.begin() + row);
+    startIndexValid_ = false;
+    auto observers = observers_;
+    for (TodayListObserver* observer : observers) {
+        observer->OnRowRemoved(row);
+    }
+}
+
+void TodayList::SwapRows(int first, int second) {
+    if (first == second || first < 0 || second < 0 || first >= RowCount() ||
+        second >= RowCount()) {
+        return;
+    }
+    Row a = rows_[static_cast<size_t>(first)];
+    Row b = rows_[static_cast<size_t>(second)];
+    for (int column = 0; column < kTodayColumnCount; ++column) {
+        SetCell(first, column, b[static_cast<size_t>(column)]);
+        SetCell(second, column, a[static_cast<size_t>(column)]);
+    }
+    startIndexValid_ = false;
+}
+
+ProgramItem TodayList::Item(int row) const {
+    return ProgramItem{Cell(row, kColumnTitle), Cell(row, kColumnStart), Cell(row, kColumnEnd),
+                       Cell(row, kColumnVolume), Cell(row, kColumnMode), Cell(row, kColumnPath)};
+}
+
 int TodayList::FirstRowStartingAt(std::string_view start) const {
     if (!startIndexValid_) {
         firstRowByStart_.clear();

@@ -33,6 +33,10 @@ public:
     // All rows were replaced (a new load); `generation` is the load's number.
     virtual void OnRowsReplaced(std::uint64_t generation) = 0;
     virtual void OnCellChanged(int row, int column) = 0;
+    // A row was added at `row` (the end of the list), or row `row` was removed; the rows after
+    // it moved up by one. Observers that only watch cells may leave these as they are.
+    virtual void OnRowInserted(int row) { (void)row; }
+    virtual void OnRowRemoved(int row) { (void)row; }
 };
 
 // Today's rows, seven text cells each. Reads outside the rows give "" and writes there are
@@ -49,6 +53,16 @@ public:
     void Load(const ScheduleTable& table);
     // Number of the current load; 0 before the first.
     std::uint64_t Generation() const { return generation_; }
+
+    // The operator's changes for today only (nothing is written to a file). AppendRow adds a
+    // waiting row at the end; RemoveRow and SwapRows ignore rows outside the list. None of them
+    // starts a new load: measured times still on their way find their row by its path.
+    void AppendRow(const ProgramItem& item);
+    void RemoveRow(int row);
+    // Exchanges every cell of the two rows, the state included.
+    void SwapRows(int first, int second);
+    // The row as a program item (its state left out); an empty item outside the list.
+    ProgramItem Item(int row) const;
 
     // The first row whose start text is exactly `start`, or -1.
     int FirstRowStartingAt(std::string_view start) const;

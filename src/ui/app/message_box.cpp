@@ -10,7 +10,31 @@ MessageHandler& CurrentHandler() {
     static MessageHandler handler;
     return handler;
 }
+QuestionHandler& CurrentQuestionHandler() {
+    static QuestionHandler handler;
+    return handler;
+}
 }  // namespace
+
+void ShowReminder(QWidget* parent, const QString& text) {
+    if (CurrentHandler()) {
+        CurrentHandler()(parent, text);
+        return;
+    }
+    QMessageBox::information(parent, QStringLiteral("提醒"), text, QMessageBox::Ok);
+}
+
+bool AskYesNo(QWidget* parent, const QString& title, const QString& text) {
+    if (CurrentQuestionHandler()) {
+        return CurrentQuestionHandler()(parent, text);
+    }
+    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+QuestionHandler SetQuestionHandler(QuestionHandler handler) {
+    return std::exchange(CurrentQuestionHandler(), std::move(handler));
+}
 
 void ShowMessage(QWidget* parent, const QString& text) {
     if (CurrentHandler()) {

@@ -14,6 +14,16 @@ void ShowMessage(QWidget* parent, const QString& text);
 // The same box without waiting for the operator: the program goes on at once.
 void ShowNotice(QWidget* parent, const QString& text);
 
+// A message titled "提醒" (the pages' reminders); goes to the same handler as ShowMessage.
+void ShowReminder(QWidget* parent, const QString& text);
+
+// A question titled `title` with the buttons Yes and No; true for Yes.
+bool AskYesNo(QWidget* parent, const QString& title, const QString& text);
+// Where questions go instead of a box (tests): the handler's answer stands for the operator's.
+// An empty handler restores the box. Returns the handler that was in place.
+using QuestionHandler = std::function<bool(QWidget* parent, const QString& text)>;
+QuestionHandler SetQuestionHandler(QuestionHandler handler);
+
 // Where messages go instead of a box (tests); an empty handler restores the box. Returns the
 // handler that was in place.
 using MessageHandler = std::function<void(QWidget* parent, const QString& text)>;

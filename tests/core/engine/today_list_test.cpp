@@ -21,6 +21,8 @@ public:
     void OnCellChanged(int row, int column) override {
         events.push_back("cell " + std::to_string(row) + "," + std::to_string(column));
     }
+    void OnRowInserted(int row) override { events.push_back("insert " + std::to_string(row)); }
+    void OnRowRemoved(int row) override { events.push_back("remove " + std::to_string(row)); }
     std::vector<std::string> events;
 };
 
@@ -112,6 +114,44 @@ TEST(TodayListTest, ApplyDurationWritesOnlyACurrentFileRowWithTheSamePath) {
     EXPECT_EQ(list.Cell(0, kColumnMode), "3:07");
     EXPECT_EQ(list.Cell(1, kColumnMode), "随机");
     EXPECT_EQ(list.Cell(2, kColumnMode), "顺序");
+}
+
+TEST(TodayListTest, OperatorChangesKeepTheLoadAndTheStartLookupCurrent) {
+    TodayList list;
+    list.Load({Item("8:0:0", "/a.mp3"), Item("9:0:0", "/b.mp3")});
+    list.SetCell(0, kColumnState, kStatePlaying);
+    RecordingObserver observer;
+    list.AddObserver(&observer);
+
+    list.AppendRow(Item("10:0:0", "/c.mp3"));
+    EXPECT_EQ(list.Cell(2, kColumnState), kStateWaiting);
+    EXPECT_EQ(list.FirstRowStartingAt("10:0:0"), 2);
+
+    list.SwapRows(0, 1);  // the state moves with its row
+    EXPECT_EQ(list.Cell(1, kColumnState), kStatePlaying);
+    EXPECT_EQ(list.Cell(0, kColumnPath), "/b.mp3");
+    EXPECT_EQ(list.FirstRowStartingAt("8:0:0"), 1);
+
+    list.RemoveRow(0);
+    EXPECT_EQ(list.RowCount(), 2);
+    EXPECT_EQ(list.FirstRowStartingAt("8:0:0"), 0);
+    EXPECT_EQ(list.FirstRowStartingAt("9:0:0"), -1);
+    EXPECT_EQ(list.Item(1), Item("10:0:0", "/c.mp3"));
+
+    // Outside the list nothing happens.
+    list.RemoveRow(2);
+    list.RemoveRow(-1);
+    list.SwapRows(1, 2);
+    list.SwapRows(1, 1);
+    EXPECT_EQ(list.Generation(), 1u);
+    EXPECT_EQ(observer.events.front(), "insert 2");
+    EXPECT_EQ(observer.events.back(), "remove 0");
+    EXPECT_EQ(list.Item(5), ProgramItem{});
+
+    // A measured time still finds its row by path after rows moved.
+    EXPECT_FALSE(list.ApplyDuration(DurationResult{1, 1, "/b.mp3", "1:00"}));
+    EXPECT_TRUE(list.ApplyDuration(DurationResult{1, 1, "/c.mp3", "1:00"}));
+    list.RemoveObserver(&observer);
 }
 
 }  // namespace

@@ -1,0 +1,487 @@
+#include "ui/engine/today_page.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "core/app/app_state.h"
+#include "core/app/settings_store.h"
+#include "core/engine/duration_probe.h"
+#include "ui/app/message_box.h"
+#include "ui/controls/digital_clock.h"
+#include "ui/controls/mixer_fader_slider.h"
+#include "ui/editing/program_item_editor.h"
+#include "ui/engine/media_preview_dlg.h"
+
+namespace chimeon {
+namespace {
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+constexpr std::string_view kColumnTitles[kTodayColumnCount] = {
+    "标题", "状态", "起播时间", "结束时间", "起始音量", "时长", "文件路径"};
+
+}  // namespace
+
+QtClockTimer::QtClockTimer(std::function<int()> interval, std::function<void()> handler,
+                           Qt::TimerType type)
+    : interval_(std::move(interval)), handler_(std::move(handler)) {
+    timer_.setSingleShot(true);
+    timer_.setTimerType(type);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Fire(); });
+}
+
+void QtClockTimer::Arm() {
+    armed_ = true;
+    timer_.start(interval_());
+}
+
+void QtClockTimer::Kill() {
+    armed_ = false;
+    timer_.stop();
+}
+
+void QtClockTimer::Fire() {
+    if (!armed_) {
+        return;
+    }
+    handler_();
+    // The handler may have killed the timer (a day without broadcast) or armed it again.
+    if (armed_) {
+        timer_.start(interval_());
+    }
+}
+
+CTodayListView::CTodayListView(QWidget* parent) : QTableWidget(parent) {}
+
+void CTodayListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTableWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        emit leftClicked();
+    }
+}
+
+void CTodayListView::contextMenuEvent(QContextMenuEvent* event) {
+    emit rightClicked(event->globalPos());
+    event->accept();
+}
+
+CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
+    : CSubDialog(kTemplateId, parent),
+      parts_(std::move(parts)),
+      player_(parts_.player),
+      stepTimer_([this] { return clock_->MillisecondsUntilNextStep(); },
+                 [this] {
+                     clock_->Step();
+                     RefreshStatus();
+                 },
+                 Qt::PreciseTimer),
+      dayTimer_([] { return kDayTimerMs; },
+                [this] {
+                    clock_->DayCheck();
+                    RefreshStatus();
+                },
+                Qt::CoarseTimer) {
+    if (!parts_.editItem) {
+        parts_.editItem = [](QWidget* parent, const ProgramItem* item) {
+            return ProgramItemEditor::Edit(
+                parent, [](const std::string& path) { return ProbeDuration(path).value_or(""); },
+                item);
+        };
+    }
+    clock_ = std::make_unique<BroadcastClock>(
+        BroadcastClockParts{parts_.clock, player_, parts_.lister, parts_.calendar, stepTimer_,
+                            dayTimer_, list_, parts_.programDirectory});
+    if (parts_.makeObserver) {
+        observer_ = parts_.makeObserver(parts_.clock, list_);
+        clock_->SetObserver(observer_.get());
+    }
+    list_.AddObserver(this);
+}
+
+CTodayPage::~CTodayPage() {
+    // No measured time may arrive once the page is gone; what plays stops and is recorded as
+    // the end of the program.
+    durationPass_.reset();
+    clock_->Shutdown();
+    player_.Close();
+    player_.SetParentWindow(nullptr);
+    list_.RemoveObserver(this);
+    preview_.reset();
+}
+
+QPushButton* CTodayPage::button(std::string_view text) const {
+    for (QPushButton* candidate : findChildren<QPushButton*>()) {
+        if (candidate->text() == Text(text)) {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
+void CTodayPage::OnInitDialog() {
+    BuildControls();
+    digitalClock_->Start(&parts_.clock, 0);
+    if (parts_.alsaMixer != nullptr) {
+        slider_->Init(parts_.alsaMixer);
+    } else {
+        slider_->Init(parts_.mixer);
+    }
+
+    // Today's table is chosen, loaded and the clock armed.
+    clock_->Start();
+    RefreshStatus();
+
+    preview_ = std::make_unique<CMediaPreviewDlg>(
+        player_, [this] { return player_.File(); }, parts_.settings);
+    PlacePreview();
+    VideoOutput* surface = preview_->displayArea();
+    clock_->SetSurface(static_cast<SurfaceHandle>(surface));
+    player_.SetParentWindow(static_cast<SurfaceHandle>(surface));
+    ShowMode();
+}
+
+void CTodayPage::BuildControls() {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* top = new QHBoxLayout;
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("todayStatus"));
+    top->addWidget(status_, 1);
+    auto* apply = new QPushButton(Text("应用新的设置"), this);
+    connect(apply, &QPushButton::clicked, this, &CTodayPage::OnApply);
+    top->addWidget(apply);
+    layout->addLayout(top);
+
+    view_ = new CTodayListView(this);
+    view_->setColumnCount(kTodayColumnCount);
+    QStringList headings;
+    for (std::string_view title : kColumnTitles) {
+        headings << Text(title);
+    }
+    view_->setHorizontalHeaderLabels(headings);
+    for (int column = 0; column < kTodayColumnCount; ++column) {
+        view_->setColumnWidth(column, kColumnWidths[column]);
+    }
+    view_->setShowGrid(true);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->horizontalHeader()->setSectionsMovable(true);
+    view_->horizontalHeader()->setStretchLastSection(false);
+    view_->verticalHeader()->hide();
+    connect(view_, &CTodayListView::leftClicked, this, &CTodayPage::OnListLeftClicked);
+    connect(view_, &CTodayListView::rightClicked, this, &CTodayPage::OnListRightClicked);
+    layout->addWidget(view_, 1);
+
+    auto* bottom = new QHBoxLayout;
+    auto* control = new QGroupBox(Text("控制方法"), this);
+    auto* controlLayout = new QHBoxLayout(control);
+    automatic_ = new QRadioButton(Text("自动"), control);
+    manual_ = new QRadioButton(Text("手动"), control);
+    connect(automatic_, &QRadioButton::clicked, this, &CTodayPage::OnAutomatic);
+    connect(manual_, &QRadioButton::clicked, this, &CTodayPage::OnManual);
+    controlLayout->addWidget(automatic_);
+    controlLayout->addWidget(manual_);
+    controlLayout->addWidget(new QLabel(Text("音量："), control));
+    slider_ = new MixerFaderSlider(Qt::Horizontal, control);
+    slider_->setMinimumWidth(100);
+    controlLayout->addWidget(slider_);
+    controlLayout->addWidget(new QLabel(Text("高"), control));
+    auto* play = new QPushButton(Text("播放"), control);
+    auto* stop = new QPushButton(Text("停止"), control);
+    connect(play, &QPushButton::clicked, this, &CTodayPage::OnPlay);
+    connect(stop, &QPushButton::clicked, this, &CTodayPage::OnStop);
+    controlLayout->addWidget(play);
+    controlLayout->addWidget(stop);
+    bottom->addWidget(control);
+
+    auto* rows = new QGroupBox(Text("节目项操作"), this);
+    auto* rowsLayout = new QHBoxLayout(rows);
+    const std::pair<std::string_view, void (CTodayPage::*)()> rowButtons[] = {
+        {"增加", &CTodayPage::OnAdd}, {"编辑", &CTodayPage::OnEdit},
+        {"删除", &CTodayPage::OnDelete}, {"上移", &CTodayPage::OnUp},
+        {"下移", &CTodayPage::OnDown}};
+    for (const auto& [text, handler] : rowButtons) {
+        auto* button = new QPushButton(Text(text), rows);
+        connect(button, &QPushButton::clicked, this, handler);
+        rowsLayout->addWidget(button);
+    }
+    bottom->addWidget(rows);
+
+    digitalClock_ = new CDigitalClock(this);
+    digitalClock_->setFixedSize(CDigitalClock::kFaceWidth, CDigitalClock::kFaceHeight);
+    bottom->addWidget(digitalClock_);
+    layout->addLayout(bottom);
+
+    // The right click's menu: "播放" (the default) and "停止", for the row of the last left click.
+    popup_ = new QMenu(this);
+    QAction* playAction = popup_->addAction(Text("播放"), this, &CTodayPage::OnPlay);
+    popup_->addAction(Text("停止"), this, &CTodayPage::OnStop);
+    popup_->setDefaultAction(playAction);
+}
+
+void CTodayPage::PlacePreview() {
+    if (parts_.settings.GetInt(settings_key::kShowMedia, kDefaultShowMedia) == 0) {
+        preview_->hide();
+        return;
+    }
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const int height = screen != nullptr ? screen->availableGeometry().height() : 0;
+    preview_->move(0, (height - preview_->height()) / 2);
+    preview_->show();
+    QWidget* main = window();
+    if (main != nullptr && main != this) {
+        main->move(preview_->width() + 5, (height - main->height()) / 2);
+    }
+}
+
+bool CTodayPage::CheckEditAllowed() {
+    if (parts_.state.IsEditAllowed()) {
+        return true;
+    }
+    ShowMessage(this, Text(kNotLoggedInMessage));
+    return false;
+}
+
+void CTodayPage::RefreshStatus() {
+    const QString text = QString::fromStdString(clock_->StatusText());
+    if (status_ != nullptr && status_->text() != text) {
+        status_->setText(text);
+    }
+}
+
+void CTodayPage::ShowMode() {
+    const bool automatic = clock_->Mode() == ControlMode::kAutomatic;
+    automatic_->setChecked(automatic);
+    manual_->setChecked(!automatic);
+}
+
+void CTodayPage::OnListLeftClicked() {
+    const QModelIndexList selected = view_->selectionModel()->selectedRows();
+    clock_->SetSelectedRow(selected.isEmpty() ? -1 : selected.front().row());
+}
+
+void CTodayPage::OnListRightClicked(const QPoint& globalPos) {
+    // The menu acts on the row of the last left click; the right click chooses nothing.
+    popup_->popup(globalPos);
+}
+
+void CTodayPage::OnApply() {
+    if (!CheckEditAllowed()) {
+        return;
+    }
+    if (!AskYesNo(this, Text("提醒"), Text(kApplyQuestion))) {
+        return;
+    }
+    clock_->ApplyNewSettings();
+    RefreshStatus();
+}
+
+void CTodayPage::OnAdd() {
+    if (!CheckEditAllowed()) {
+        return;
+    }
+    std::optional<ProgramItem> item = parts_.editItem(this, nullptr);
+    if (item) {
+        list_.AppendRow(*item);
+    }
+}
+
+void CTodayPage::OnEdit() {
+    if (!CheckEditAllowed()) {
+        return;
+    }
+    const int row = clock_->SelectedRow();
+    // The clock still follows a row the operator stopped: its chained rows start from it.
+    if (list_.Cell(row, kColumnState) == kStatePlaying || clock_->IsWatching(row)) {
+        ShowReminder(this, Text(kCannotEditPlaying));
+        return;
+    }
+    if (row < 0 || row >= list_.RowCount()) {
+        return;
+    }
+    const ProgramItem before = list_.Item(row);
+    const std::uint64_t generation = list_.Generation();
+    std::optional<ProgramItem> edited = parts_.editItem(this, &before);
+    if (!edited) {
+        return;
+    }
+    // While the editor was open the list may have been loaded anew (a new day): the row with
+    // this index is then another item.
+    if (list_.Generation() != generation || row >= list_.RowCount()) {
+        ShowReminder(this, Text(kEditOverReloaded));
+        return;
+    }
+    if (list_.Cell(row, kColumnState) == kStatePlaying || clock_->IsWatching(row)) {
+        ShowReminder(this, Text(kCannotChangePlaying));
+        return;
+    }
+    WriteEditedRow(row, *edited);
+}
+
+void CTodayPage::WriteEditedRow(int row, const ProgramItem& item) {
+    list_.SetCell(row, kColumnTitle, item.title);
+    list_.SetCell(row, kColumnState, kStateWaiting);
+    list_.SetCell(row, kColumnStart, item.start);
+    list_.SetCell(row, kColumnEnd, item.end);
+    list_.SetCell(row, kColumnVolume, item.volume);
+    list_.SetCell(row, kColumnMode, item.mode);
+    list_.SetCell(row, kColumnPath, item.path);
+}
+
+void CTodayPage::OnDelete() {
+    if (!CheckEditAllowed()) {
+        return;
+    }
+    const int row = clock_->SelectedRow();
+    if (list_.Cell(row, kColumnState) == kStatePlaying || clock_->IsWatching(row)) {
+        ShowReminder(this, Text(kCannotDeletePlaying));
+        return;
+    }
+    if (row < 0 || row >= list_.RowCount()) {
+        return;
+    }
+    clock_->RowRemoved(row);
+    list_.RemoveRow(row);
+}
+
+void CTodayPage::OnUp() {
+    if (!CheckEditAllowed()) {
+        return;
+    }
+    const int row = clock_->SelectedRow();
+    if (row < 1 || row >= list_.RowCount()) {
+        return;
+    }
+    clock_->RowsSwapped(row - 1);
+    list_.SwapRows(row - 1, row);
+    clock_->SetSelectedRow(row - 1);
+}
+
+void CTodayPage::OnDown() {
+    if (!CheckEditAllowed()) {
+        return;
+    }
+    const int row = clock_->SelectedRow();
+    if (row < 0 || row >= list_.RowCount() - 1) {
+        return;
+    }
+    clock_->RowsSwapped(row);
+    list_.SwapRows(row, row + 1);
+    clock_->SetSelectedRow(row + 1);
+}
+
+void CTodayPage::OnAutomatic() {
+    if (!CheckEditAllowed()) {
+        ShowMode();
+        return;
+    }
+    if (clock_->Mode() != ControlMode::kAutomatic) {
+        clock_->SwitchToAutomatic();
+        RefreshStatus();
+    }
+    ShowMode();
+}
+
+void CTodayPage::OnManual() {
+    if (!CheckEditAllowed()) {
+        ShowMode();
+        return;
+    }
+    if (clock_->Mode() != ControlMode::kManual) {
+        clock_->SwitchToManual();
+    }
+    ShowMode();
+}
+
+void CTodayPage::OnPlay() {
+    if (!CheckEditAllowed()) {
+        return;
+    }
+    clock_->PlayRow();
+}
+
+void CTodayPage::OnStop() {
+    if (!CheckEditAllowed()) {
+        return;
+    }
+    clock_->StopCurrent();
+}
+
+void CTodayPage::ShowRow(int row) {
+    for (int column = 0; column < kTodayColumnCount; ++column) {
+        auto* item = new QTableWidgetItem(QString::fromStdString(list_.Cell(row, column)));
+        if (column == kColumnVolume) {
+            item->setTextAlignment(Qt::AlignCenter);
+        }
+        view_->setItem(row, column, item);
+    }
+}
+
+void CTodayPage::OnRowsReplaced(std::uint64_t generation) {
+    if (view_ != nullptr) {
+        view_->clearContents();
+        view_->setRowCount(list_.RowCount());
+        for (int row = 0; row < list_.RowCount(); ++row) {
+            ShowRow(row);
+        }
+    }
+    StartDurationPass(generation);
+}
+
+void CTodayPage::OnCellChanged(int row, int column) {
+    if (view_ == nullptr) {
+        return;
+    }
+    if (QTableWidgetItem* item = view_->item(row, column)) {
+        item->setText(QString::fromStdString(list_.Cell(row, column)));
+    }
+}
+
+void CTodayPage::OnRowInserted(int row) {
+    if (view_ != nullptr) {
+        view_->insertRow(row);
+        ShowRow(row);
+    }
+}
+
+void CTodayPage::OnRowRemoved(int row) {
+    if (view_ != nullptr) {
+        view_->removeRow(row);
+    }
+}
+
+void CTodayPage::StartDurationPass(std::uint64_t generation) {
+    durationPass_.reset();  // the old load's pass stops and is waited for
+    if (!parts_.measureDurations) {
+        return;
+    }
+    durationPass_ = std::make_unique<DurationPass>(
+        generation, list_.DurationRequests(), [this](DurationResult result) {
+            // On the worker thread: the list belongs to the window's thread.
+            QMetaObject::invokeMethod(
+                this, [this, result = std::move(result)] { list_.ApplyDuration(result); },
+                Qt::QueuedConnection);
+        });
+}
+
+void CTodayPage::WaitForDurations() {
+    if (durationPass_) {
+        durationPass_->Wait();
+    }
+}
+
+}  // namespace chimeon

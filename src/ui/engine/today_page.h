@@ -1,0 +1,217 @@
+#pragma once
+
+#include <QTableWidget>
+#include <QTimer>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/engine/broadcast_clock.h"
+#include "core/engine/clock_ports.h"
+#include "core/engine/duration_pass.h"
+#include "core/engine/media_player.h"
+#include "core/engine/today_list.h"
+#include "core/schedule/program_item.h"
+#include "ui/app/sub_dialog.h"
+
+class QLabel;
+class QMenu;
+class QAction;
+class QPushButton;
+class QRadioButton;
+
+namespace chimeon {
+
+struct AppState;
+class SettingsStore;
+class LocalClock;
+class MixerControl;
+class AlsaMasterMixer;
+class MixerFaderSlider;
+class CDigitalClock;
+class CMediaPreviewDlg;
+
+// The page's texts.
+inline constexpr std::string_view kApplyQuestion = "你确定要应用新的设置吗？";
+inline constexpr std::string_view kCannotEditPlaying = "正在播放的节目不能编辑！";
+inline constexpr std::string_view kCannotChangePlaying = "正在播放的节目不能修改！";
+inline constexpr std::string_view kCannotDeletePlaying = "正在播放的节目不能删除！";
+inline constexpr std::string_view kEditOverReloaded = "今天的节目表已重新载入，这次修改没有写入！";
+
+// A timer on the window's thread that drives one handler of the broadcast clock while armed:
+// single shot, re-armed after every call with the interval asked for then (the step timer lands
+// just after each second boundary; the day timer runs every second).
+class QtClockTimer : public ClockTimer {
+public:
+    QtClockTimer(std::function<int()> interval, std::function<void()> handler,
+                 Qt::TimerType type);
+    void Arm() override;
+    void Kill() override;
+    bool IsArmed() const { return armed_; }
+    const QTimer& timer() const { return timer_; }
+
+private:
+    void Fire();
+
+    std::function<int()> interval_;
+    std::function<void()> handler_;
+    bool armed_ = false;
+    QTimer timer_;
+};
+
+// The list of today's rows: reports left clicks (which choose the row to play or edit) and
+// right clicks (the popup menu) apart.
+class CTodayListView : public QTableWidget {
+    Q_OBJECT
+public:
+    explicit CTodayListView(QWidget* parent = nullptr);
+
+signals:
+    void leftClicked();
+    void rightClicked(const QPoint& globalPos);
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+};
+
+// What the today page works with; everything must outlive the page.
+struct TodayPageParts {
+    AppState& state;
+    SettingsStore& settings;
+    LocalClock& clock;
+    MediaPlayer& player;
+    DirectoryLister& lister;
+    CalendarSource& calendar;
+    std::filesystem::path programDirectory;
+    // The master volume: a mixer control (tests), or the ALSA mixer with its change events.
+    // Neither: the slider is disabled and the page works on.
+    MixerControl* mixer = nullptr;
+    AlsaMasterMixer* alsaMixer = nullptr;
+    // Makes the record of what the clock does (the play history); may be empty.
+    std::function<std::unique_ptr<BroadcastClockObserver>(const LocalClock&, const TodayList&)>
+        makeObserver;
+    // Measures the play times of each load off the window's thread.
+    bool measureDurations = true;
+    // Opens the item editor for a new item (null) or a copy of one; nothing when cancelled.
+    // Empty: the program item editor with the duration probe.
+    std::function<std::optional<ProgramItem>(QWidget* parent, const ProgramItem* item)> editItem;
+};
+
+// The operator's console for today's broadcast: today's list with the state of every row, the
+// broadcast clock driven by timers, automatic and manual control, play and stop by hand, today's
+// list edited for today only, the master volume, and the video preview window.
+class CTodayPage : public CSubDialog, public TodayListObserver {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 145;
+    static constexpr int kDayTimerMs = 1000;
+    static constexpr int kColumnWidths[kTodayColumnCount] = {100, 50, 80, 80, 80, 50, 400};
+
+    explicit CTodayPage(TodayPageParts parts, QWidget* parent = nullptr);
+    ~CTodayPage() override;
+
+    // The buttons' and the menu's commands.
+    void OnApply();
+    void OnAdd();
+    void OnEdit();
+    void OnDelete();
+    void OnUp();
+    void OnDown();
+    void OnAutomatic();
+    void OnManual();
+    void OnPlay();
+    void OnStop();
+
+    BroadcastClock& clock() { return *clock_; }
+    TodayList& list() { return list_; }
+    CTodayListView* listView() const { return view_; }
+    QLabel* statusLabel() const { return status_; }
+    QRadioButton* automaticButton() const { return automatic_; }
+    QRadioButton* manualButton() const { return manual_; }
+    QPushButton* button(std::string_view text) const;
+    QMenu* popupMenu() const { return popup_; }
+    MixerFaderSlider* volumeSlider() const { return slider_; }
+    CDigitalClock* digitalClock() const { return digitalClock_; }
+    CMediaPreviewDlg* preview() const { return preview_.get(); }
+    const QtClockTimer& stepTimer() const { return stepTimer_; }
+    const QtClockTimer& dayTimer() const { return dayTimer_; }
+    // Waits until the current load's play times have been measured (tests).
+    void WaitForDurations();
+
+    // TodayListObserver
+    void OnRowsReplaced(std::uint64_t generation) override;
+    void OnCellChanged(int row, int column) override;
+    void OnRowInserted(int row) override;
+    void OnRowRemoved(int row) override;
+
+protected:
+    void OnInitDialog() override;
+
+private:
+    // Forwards to the real player and remembers the file it was given last (the preview
+    // window's status line names it).
+    class NotingPlayer : public MediaPlayer {
+    public:
+        explicit NotingPlayer(MediaPlayer& player) : player_(player) {}
+        void SetParentWindow(SurfaceHandle surface) override { player_.SetParentWindow(surface); }
+        void SetFile(std::string_view path) override {
+            file_ = std::string(path);
+            player_.SetFile(path);
+        }
+        bool Open() override { return player_.Open(); }
+        void Close() override { player_.Close(); }
+        void Play() override { player_.Play(); }
+        void Stop() override { player_.Stop(); }
+        void Seek(std::int64_t positionMs) override { player_.Seek(positionMs); }
+        std::int64_t GetPosition() override { return player_.GetPosition(); }
+        std::int64_t GetLength() override { return player_.GetLength(); }
+        void SetVolume(int volume) override { player_.SetVolume(volume); }
+        int GetVolume() const override { return player_.GetVolume(); }
+        void ShowMaximized() override { player_.ShowMaximized(); }
+        OpenFailure LastOpenFailure() const override { return player_.LastOpenFailure(); }
+        std::string LastOpenFailureReason() const override {
+            return player_.LastOpenFailureReason();
+        }
+        void Prepare(std::string_view path) override { player_.Prepare(path); }
+        const std::string& File() const { return file_; }
+
+    private:
+        MediaPlayer& player_;
+        std::string file_;
+    };
+
+    bool CheckEditAllowed();
+    void BuildControls();
+    void PlacePreview();
+    void ShowRow(int row);
+    void ShowMode();
+    void RefreshStatus();
+    void OnListLeftClicked();
+    void OnListRightClicked(const QPoint& globalPos);
+    void StartDurationPass(std::uint64_t generation);
+    void WriteEditedRow(int row, const ProgramItem& item);
+
+    TodayPageParts parts_;
+    NotingPlayer player_;
+    TodayList list_;
+    QtClockTimer stepTimer_;
+    QtClockTimer dayTimer_;
+    std::unique_ptr<BroadcastClock> clock_;
+    std::unique_ptr<BroadcastClockObserver> observer_;
+    std::unique_ptr<DurationPass> durationPass_;
+    std::unique_ptr<CMediaPreviewDlg> preview_;
+
+    QLabel* status_ = nullptr;
+    CTodayListView* view_ = nullptr;
+    QRadioButton* automatic_ = nullptr;
+    QRadioButton* manual_ = nullptr;
+    MixerFaderSlider* slider_ = nullptr;
+    CDigitalClock* digitalClock_ = nullptr;
+    QMenu* popup_ = nullptr;
+};
+
+}  // namespace chimeon

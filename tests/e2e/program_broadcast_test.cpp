@@ -1,0 +1,175 @@
+// The whole program on a clock the test sets: a row starts at its second, its sound reaches the
+// sound server, and it returns to waiting when the file has played through.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/schedule/schedule_file.h"
+#include "platform/history/sqlite_play_history.h"
+#include "support/pulse_null_sink.h"
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Starts a program with `extraEnvironment` added; its output goes to `outputFile`.
+pid_t Spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+            const fs::path& outputFile) {
+    pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    for (const std::string& entry : environment) {
+        putenv(const_cast<char*>(entry.c_str()));
+    }
+    int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out >= 0) {
+        dup2(out, STDOUT_FILENO);
+        close(out);
+    }
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+// Ends a process with SIGTERM (SIGKILL if it does not end in time); its exit status.
+int Stop(pid_t pid) {
+    kill(pid, SIGTERM);
+    int status = 0;
+    for (auto until = Clock::now() + std::chrono::seconds(15); Clock::now() < until;) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return status;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// A 440 Hz tone, 8000 Hz 16-bit mono.
+void WriteTone(const fs::path& path, double seconds) {
+    const std::uint32_t rate = 8000;
+    const auto samples = static_cast<std::uint32_t>(seconds * rate);
+    std::string bytes = "RIFF";
+    auto put = [&](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    put(36 + samples * 2, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
+    bytes += "data";
+    put(samples * 2, 4);
+    for (std::uint32_t i = 0; i < samples; ++i) {
+        auto value = static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * 440 * i / rate));
+        put(static_cast<std::uint16_t>(value), 2);
+    }
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void SetClock(const fs::path& dataDirectory, const char* moment) {
+    std::ofstream(dataDirectory / "test-clock.txt.new") << moment << '\n';
+    fs::rename(dataDirectory / "test-clock.txt.new", dataDirectory / "test-clock.txt");
+}
+
+std::vector<HistoryEvent> History(const fs::path& dataDirectory) {
+    std::string error;
+    auto events = ReadPlayHistory(dataDirectory / kHistoryFileName, "", "", &error);
+    return events ? *events : std::vector<HistoryEvent>{};
+}
+
+bool HasEvent(const std::vector<HistoryEvent>& events, HistoryEvent::Kind kind) {
+    for (const HistoryEvent& event : events) {
+        if (event.kind == kind && event.row == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(ProgramBroadcast, RowStartsAtItsSecondSoundsAndReturnsToWaiting) {
+    std::string why;
+    if (!test::PulseNullSink::Start(&why)) {
+        GTEST_SKIP() << "no PulseAudio server for the program's sound: " << why;
+    }
+    test::TempDir dir;
+    // A portable copy: the program's folder holds setup.ini, the skins and the tables.
+    const fs::path data = dir.path();
+    fs::copy_file(CHIMEON_E2E_EXECUTABLE, data / "chimeon_e2e");
+    fs::copy(CHIMEON_SKIN_DIR, data / "skin", fs::copy_options::recursive);
+    std::ofstream(data / "setup.ini", std::ios::binary) << "[Settings]\r\nShowMedia=1\r\n";
+    WriteTone(data / "bell.wav", 2.0);
+    // 2026-12-07 is a Monday.
+    ASSERT_TRUE(SaveScheduleFile(data / "Day1.dat", {ProgramItem{"上课铃", "8:0:0", "播完终止", "100",
+                                                                 "", (data / "bell.wav").string()}}));
+    SetClock(data, "2026-12-07 07:59:58");
+
+    const std::vector<std::string> environment = {
+        "QT_QPA_PLATFORM=offscreen", std::string("GST_REGISTRY=") + CHIMEON_TEST_GST_REGISTRY};
+    pid_t program = Spawn({(data / "chimeon_e2e").string()}, environment, data / "program.out");
+    ASSERT_GT(program, 0);
+    // What reaches the null sink, recorded from its monitor.
+    pid_t recorder =
+        Spawn({"parec", "--device=" + test::PulseNullSink::SinkName() + ".monitor",
+               "--format=s16le", "--rate=8000", "--channels=1", "--raw"},
+              {}, data / "monitor.raw");
+
+    SetClock(data, "2026-12-07 08:00:00");
+
+    bool started = false, ended = false;
+    for (auto until = Clock::now() + std::chrono::seconds(40); Clock::now() < until && !ended;) {
+        std::vector<HistoryEvent> events = History(data);
+        started = started || HasEvent(events, HistoryEvent::Kind::kStart);
+        ended = HasEvent(events, HistoryEvent::Kind::kEnd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    Stop(recorder);
+    const int status = Stop(program);
+
+    EXPECT_TRUE(started) << "the row never turned 正播";
+    EXPECT_TRUE(ended) << "the row never returned to 待播";
+    std::vector<HistoryEvent> events = History(data);
+    for (const HistoryEvent& event : events) {
+        EXPECT_NE(event.kind, HistoryEvent::Kind::kFailure) << event.reason;
+        if (event.kind == HistoryEvent::Kind::kStart) {
+            EXPECT_EQ(event.scheduledSecond, "8:0:0");
+            EXPECT_EQ(event.cause, "time");
+            EXPECT_EQ(event.title, "上课铃");
+        }
+        if (event.kind == HistoryEvent::Kind::kEnd) {
+            EXPECT_EQ(event.cause, "played");
+        }
+    }
+
+    std::ifstream raw(data / "monitor.raw", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(raw)), std::istreambuf_iterator<char>());
+    int loud = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        auto sample = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        loud += std::abs(sample) > 2000 ? 1 : 0;
+    }
+    EXPECT_GT(loud, 4000) << "the null sink received no sound (" << bytes.size() << " bytes)";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+}  // namespace
+}  // namespace chimeon

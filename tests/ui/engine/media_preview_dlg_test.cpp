@@ -1,0 +1,107 @@
+#include "ui/engine/media_preview_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <thread>
+#include <vector>
+
+#include "support/fake_media_player.h"
+#include "ui_test_support.h"
+
+namespace chimeon {
+namespace {
+
+TEST(MediaFileName, TakesThePartAfterTheLastSeparatorOfEitherKind) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"c:\\music\\bell.mp3", "bell.mp3"}, {"/srv/music/bell.wav", "bell.wav"},
+        {"d:/media\\video.avi", "video.avi"}, {"d:\\media/clip.mpg", "clip.mpg"},
+        {"bell.mp3", "bell.mp3"},             {"", ""},
+        {"/srv/music/", ""},                  {"c:\\音乐\\国歌.mp3", "国歌.mp3"},
+    };
+    for (const auto& [path, name] : cases) {
+        EXPECT_EQ(MediaFileName(path), name) << path;
+    }
+}
+
+TEST(PreviewStatusText, ShowsPositionAndLengthAsHoursMinutesSeconds) {
+    const std::int64_t hour = 3600000, minute = 60000, second = 1000;
+    EXPECT_EQ(PreviewStatusText("a.avi", 30 * second, hour + 2 * minute + 5 * second),
+              "正播：a.avi 00:00:30 / 01:02:05");
+    EXPECT_EQ(PreviewStatusText("", 0, 0), "正播： 00:00:00 / 00:00:00");
+    EXPECT_EQ(PreviewStatusText("b.mp3", 59999, 61 * minute + 999),
+              "正播：b.mp3 00:00:59 / 01:01:00");
+    EXPECT_EQ(PreviewStatusText("long.mp3", 0, 100 * hour), "正播：long.mp3 00:00:00 / 100:00:00");
+}
+
+class MediaPreviewDlgTest : public ::testing::Test, public test::WithApp {
+protected:
+    std::int64_t mediaMs = 0;
+    test::FakeMediaPlayer player{[this] { return mediaMs; }};
+    std::string file;
+    test::MemorySettings settings;
+    CMediaPreviewDlg preview{player, [this] { return file; }, settings};
+};
+
+TEST_F(MediaPreviewDlgTest, StatusLineNamesThePlayingFileWithItsPositionAndLength) {
+    EXPECT_EQ(preview.windowTitle(), QStringLiteral("视频媒体预览窗口"));
+    EXPECT_EQ(preview.statusTimer().interval(), CMediaPreviewDlg::kStatusTimerMs);
+    EXPECT_TRUE(preview.statusTimer().isActive());
+    EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播： 00:00:00 / 00:00:00"));
+
+    file = "d:\\video\\film.avi";
+    player.AddFile(file, (3600 + 2 * 60 + 5) * 1000);
+    player.SetFile(file);
+    ASSERT_TRUE(player.Open());
+    player.Play();
+    mediaMs = 30 * 1000;
+    preview.UpdateStatus();
+    EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播：film.avi 00:00:30 / 01:02:05"));
+
+    // Idle: the last file's name with nothing played.
+    player.Close();
+    preview.UpdateStatus();
+    EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播：film.avi 00:00:00 / 00:00:00"));
+}
+
+TEST_F(MediaPreviewDlgTest, ClosingHidesTheWindowAndTurnsShowMediaOff) {
+    settings.values["ShowMedia"] = "1";
+    preview.show();
+    player.AddFile("/v/a.avi", 60000);
+    player.SetFile("/v/a.avi");
+    ASSERT_TRUE(player.Open());
+    player.Play();
+    QSignalSpy closed(&preview, &CMediaPreviewDlg::closedByOperator);
+
+    EXPECT_TRUE(preview.close() == false || !preview.isVisible());
+    EXPECT_FALSE(preview.isVisible());
+    EXPECT_EQ(settings.GetInt("ShowMedia", 1), 0);
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_TRUE(player.IsPlaying());
+    EXPECT_TRUE(preview.statusTimer().isActive());
+    // It can be shown again: the window was not destroyed.
+    preview.show();
+    EXPECT_TRUE(preview.isVisible());
+}
+
+TEST_F(MediaPreviewDlgTest, PicturesFromAnotherThreadArePaintedOnTheWindowsThread) {
+    CVideoArea* area = preview.displayArea();
+    std::vector<std::uint8_t> pixels(4 * 3 * 2, 0x7f);
+    VideoFrame frame{3, 2, 12, pixels.data()};
+    std::thread streaming([&] { static_cast<VideoOutput*>(area)->Present(frame); });
+    streaming.join();
+    pixels.assign(pixels.size(), 0);  // the player reuses its buffer
+    QCoreApplication::processEvents();
+    ASSERT_EQ(area->picture().size(), QSize(3, 2));
+    EXPECT_EQ(qRed(area->picture().pixel(0, 0)), 0x7f);
+
+    static_cast<VideoOutput*>(area)->Present(VideoFrame{0, 0, 0, nullptr});
+    static_cast<VideoOutput*>(area)->Clear();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(area->picture().isNull());
+}
+
+}  // namespace
+}  // namespace chimeon

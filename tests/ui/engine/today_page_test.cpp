@@ -1,0 +1,531 @@
+#include "ui/engine/today_page.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <fstream>
+
+#include "core/app/app_state.h"
+#include "core/audio/mixer_control.h"
+#include "core/schedule/item_editor_form.h"
+#include "core/schedule/schedule_file.h"
+#include "support/clock_rig.h"
+#include "support/fake_engine_ports.h"
+#include "support/fake_local_clock.h"
+#include "support/fake_media_player.h"
+#include "support/temp_dir.h"
+#include "ui/controls/mixer_fader_slider.h"
+#include "ui/engine/media_preview_dlg.h"
+#include "ui_test_support.h"
+
+namespace chimeon {
+namespace {
+
+using test::MemorySettings;
+using test::MessageCapture;
+
+constexpr std::int64_t kSecond = 1000;
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+ProgramItem FileItem(std::string title, std::string start, std::string path,
+                     std::string end = std::string(kEndPlayOnce)) {
+    return ProgramItem{std::move(title), std::move(start), std::move(end), "100", "", std::move(path)};
+}
+
+class FakeMixer : public MixerControl {
+public:
+    unsigned Channels() const override { return 2; }
+    std::uint32_t Range() const override { return 100; }
+    unsigned Steps() const override { return 100; }
+    bool Read(std::vector<std::uint32_t>& values) override {
+        values = values_;
+        return true;
+    }
+    bool Write(const std::vector<std::uint32_t>& values) override {
+        values_ = values;
+        return true;
+    }
+    std::optional<bool> IsMuted() override { return false; }
+
+private:
+    std::vector<std::uint32_t> values_{50, 50};
+};
+
+// A today page on a fake clock (Monday 2026-12-07), a fake player in simulated media time and a
+// fake mixer; the item editor is replaced by `editor`.
+class TodayPageTest : public ::testing::Test, public test::WithApp {
+protected:
+    TodayPageTest() { settings.values["ShowMedia"] = "0"; }
+    ~TodayPageTest() override {
+        page.reset();
+        SetQuestionHandler({});
+    }
+
+    void WriteToday(const ScheduleTable& table) {
+        ASSERT_TRUE(SaveScheduleFile(dir / "Day1.dat", table));
+    }
+    void SetTime(int hour, int minute, int second) {
+        wallMs = test::MsFromLocal(2026, 12, 7, hour, minute, second);
+        localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+    }
+    // Moves wall and media time on second by second, a step in each.
+    void RunTo(int hour, int minute, int second) {
+        const std::int64_t target = test::MsFromLocal(2026, 12, 7, hour, minute, second);
+        while (wallMs < target) {
+            wallMs += kSecond;
+            mediaMs += kSecond;
+            localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+            page->clock().Step();
+        }
+    }
+    void CreatePage(MixerControl* useMixer = nullptr) {
+        TodayPageParts parts{state, settings, localClock, player, lister, calendar, dir.path()};
+        parts.mixer = useMixer;
+        parts.measureDurations = measure;
+        parts.editItem = [this](QWidget*, const ProgramItem* item) -> std::optional<ProgramItem> {
+            editorSeen.push_back(item ? std::optional<ProgramItem>(*item) : std::nullopt);
+            if (whileEditorOpen) {
+                whileEditorOpen();
+            }
+            return editorAnswer;
+        };
+        page = std::make_unique<CTodayPage>(std::move(parts));
+        page->CreatePage(CTodayPage::kTemplateId, &host);
+        page->resize(900, 500);
+    }
+    QRect RowRect(int row) const {
+        return page->listView()->visualRect(page->listView()->model()->index(row, 0));
+    }
+    void LeftClickRow(int row) {
+        QTest::mouseClick(page->listView()->viewport(), Qt::LeftButton, {}, RowRect(row).center());
+    }
+    void Click(std::string_view text) {
+        QPushButton* button = page->button(text);
+        ASSERT_NE(button, nullptr) << text;
+        button->click();
+    }
+    std::string States() const {
+        std::string states;
+        for (int row = 0; row < page->list().RowCount(); ++row) {
+            states += (row ? "|" : "") + page->list().Cell(row, kColumnState);
+        }
+        return states;
+    }
+    std::string ViewCell(int row, int column) const {
+        QTableWidgetItem* item = page->listView()->item(row, column);
+        return item ? item->text().toStdString() : "<none>";
+    }
+
+    test::TempDir dir;
+    test::FakeLocalClock localClock;
+    std::int64_t wallMs = 0;
+    std::int64_t mediaMs = 0;
+    test::FakeMediaPlayer player{[this] { return mediaMs; }};
+    test::FakeDirectoryLister lister;
+    test::FakeCalendarSource calendar;
+    MemorySettings settings;
+    AppState state;
+    MessageCapture messages;
+    bool measure = false;
+    std::vector<std::optional<ProgramItem>> editorSeen;
+    std::optional<ProgramItem> editorAnswer;
+    std::function<void()> whileEditorOpen;
+    QWidget host;
+    std::unique_ptr<CTodayPage> page;
+};
+
+TEST_F(TodayPageTest, ShowsTodaysRowsInSevenColumnsWithTheStatusLine) {
+    WriteToday({FileItem("起床铃", "6:30:0", "/m/bell.mp3")});
+    SetTime(6, 0, 0);
+    CreatePage();
+
+    CTodayListView* view = page->listView();
+    ASSERT_EQ(view->columnCount(), kTodayColumnCount);
+    const std::pair<const char*, int> columns[] = {{"标题", 100},    {"状态", 50},
+                                                   {"起播时间", 80}, {"结束时间", 80},
+                                                   {"起始音量", 80}, {"时长", 50},
+                                                   {"文件路径", 400}};
+    for (int column = 0; column < kTodayColumnCount; ++column) {
+        EXPECT_EQ(view->horizontalHeaderItem(column)->text(), QString::fromUtf8(columns[column].first));
+        EXPECT_EQ(view->columnWidth(column), columns[column].second);
+    }
+    EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(view->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_TRUE(view->horizontalHeader()->sectionsMovable());
+    EXPECT_EQ(ViewCell(0, kColumnTitle), "起床铃");
+    EXPECT_EQ(ViewCell(0, kColumnState), "待播");
+    EXPECT_EQ(ViewCell(0, kColumnStart), "6:30:0");
+    EXPECT_EQ(view->item(0, kColumnVolume)->textAlignment(), int(Qt::AlignCenter));
+    EXPECT_EQ(page->statusLabel()->text(), Q("今天播放星期一的节目表！"));
+    EXPECT_TRUE(page->automaticButton()->isChecked());
+    EXPECT_TRUE(page->stepTimer().IsArmed());
+    EXPECT_TRUE(page->dayTimer().IsArmed());
+}
+
+TEST_F(TodayPageTest, RowStatesFollowTheClockInTheList) {
+    player.AddFile("/m/bell.mp3", 3 * kSecond);
+    WriteToday({FileItem("铃", "8:0:0", "/m/bell.mp3")});
+    SetTime(7, 59, 58);
+    CreatePage();
+    RunTo(8, 0, 0);
+    EXPECT_EQ(ViewCell(0, kColumnState), "正播");
+    EXPECT_EQ(player.CurrentFile(), "/m/bell.mp3");
+    RunTo(8, 0, 4);
+    EXPECT_EQ(ViewCell(0, kColumnState), "待播");
+}
+
+TEST_F(TodayPageTest, PlayBeforeAnyLeftClickDoesNothing) {
+    player.AddFile("/m/a.mp3", 5 * kSecond);
+    WriteToday({FileItem("a", "9:0:0", "/m/a.mp3")});
+    SetTime(8, 0, 0);
+    CreatePage();
+    Click("播放");
+    EXPECT_EQ(player.OpenCount(), 0);
+    EXPECT_EQ(States(), "待播");
+}
+
+TEST_F(TodayPageTest, PopupPlayActsOnTheLastLeftClickedRow) {
+    for (const char* path : {"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"}) {
+        player.AddFile(path, 5 * kSecond);
+    }
+    WriteToday({FileItem("a", "9:0:0", "/m/a.mp3"), FileItem("b", "9:1:0", "/m/b.mp3"),
+                FileItem("c", "9:2:0", "/m/c.mp3")});
+    SetTime(8, 0, 0);
+    CreatePage();
+    page->show();
+    LeftClickRow(1);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, RowRect(2).center(),
+                                 page->listView()->viewport()->mapToGlobal(RowRect(2).center()));
+    QCoreApplication::sendEvent(page->listView()->viewport(), &rightClick);
+    QMenu* menu = page->popupMenu();
+    EXPECT_TRUE(menu->isVisible());
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[1]->text(), Q("停止"));
+    ASSERT_EQ(menu->defaultAction(), menu->actions()[0]);
+    EXPECT_EQ(menu->defaultAction()->text(), Q("播放"));
+    menu->defaultAction()->trigger();
+    menu->hide();
+    EXPECT_EQ(player.CurrentFile(), "/m/b.mp3");
+    EXPECT_EQ(States(), "待播|正播|待播");
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(States(), "待播|待播|待播");
+    EXPECT_FALSE(player.IsPlaying());
+}
+
+// Rows a..d; c (row 2) plays by time; the operator changes the list around it.
+struct AroundPlayingCase {
+    const char* name;
+    int selected;
+    const char* button;
+    int playingRowAfter;
+    const char* statesAfter;
+};
+
+class AroundPlayingRow : public TodayPageTest,
+                         public ::testing::WithParamInterface<AroundPlayingCase> {};
+
+TEST_P(AroundPlayingRow, ClockKeepsFollowingThePlayingItem) {
+    const AroundPlayingCase& c = GetParam();
+    player.AddFile("/m/c.mp3", 5 * kSecond);
+    WriteToday({FileItem("a", "7:0:0", "/m/a.mp3"), FileItem("b", "7:1:0", "/m/b.mp3"),
+                FileItem("c", "8:0:0", "/m/c.mp3"), FileItem("d", "9:0:0", "/m/d.mp3")});
+    SetTime(7, 59, 59);
+    CreatePage();
+    RunTo(8, 0, 0);
+    ASSERT_EQ(page->clock().CurrentRow(), 2);
+
+    page->clock().SetSelectedRow(c.selected);
+    Click(c.button);
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_EQ(page->clock().CurrentRow(), c.playingRowAfter);
+    EXPECT_EQ(States(), c.statesAfter);
+    EXPECT_EQ(page->list().Cell(c.playingRowAfter, kColumnTitle), "c");
+    EXPECT_EQ(ViewCell(c.playingRowAfter, kColumnTitle), "c");
+
+    // The end of the item is noticed on its own row, wherever it went.
+    RunTo(8, 0, 6);
+    EXPECT_EQ(States().find("正播"), std::string::npos);
+    EXPECT_FALSE(player.IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TodayPage, AroundPlayingRow,
+    ::testing::Values(AroundPlayingCase{"DeleteAbove", 0, "删除", 1, "待播|正播|待播"},
+                      AroundPlayingCase{"DeleteBelow", 3, "删除", 2, "待播|待播|正播"},
+                      AroundPlayingCase{"MovePlayingUp", 2, "上移", 1, "待播|正播|待播|待播"},
+                      AroundPlayingCase{"MovePlayingDown", 2, "下移", 3, "待播|待播|待播|正播"},
+                      AroundPlayingCase{"MoveRowAboveDown", 1, "下移", 1, "待播|正播|待播|待播"},
+                      AroundPlayingCase{"MoveRowBelowUp", 3, "上移", 3, "待播|待播|待播|正播"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TodayPageTest, PlayingRowCannotBeDeletedOrEdited) {
+    player.AddFile("/m/a.mp3", 60 * kSecond);
+    WriteToday({FileItem("a", "8:0:0", "/m/a.mp3")});
+    SetTime(7, 59, 59);
+    CreatePage();
+    RunTo(8, 0, 0);
+    page->clock().SetSelectedRow(0);
+    Click("删除");
+    Click("编辑");
+    EXPECT_EQ(messages.messages, QStringList({Q(kCannotDeletePlaying), Q(kCannotEditPlaying)}));
+    EXPECT_EQ(page->list().RowCount(), 1);
+    EXPECT_TRUE(editorSeen.empty());
+}
+
+TEST_F(TodayPageTest, RowStoppedInAutomaticModeStaysProtectedUntilItEnds) {
+    // A row playing to its end time with a chained row after it: after "停止" it reads "待播"
+    // but the clock still follows it, and the chained row starts from it at the end time.
+    player.AddFile("/m/loop.mp3", 10 * kSecond);
+    player.AddFile("/m/next.mp3", 10 * kSecond);
+    WriteToday({FileItem("loop", "8:0:0", "/m/loop.mp3", "8:0:30"),
+                FileItem("next", std::string(kStartChained), "/m/next.mp3"),
+                FileItem("other", "9:0:0", "/m/other.mp3")});
+    SetTime(7, 59, 59);
+    CreatePage();
+    RunTo(8, 0, 2);
+    page->clock().SetSelectedRow(0);
+    Click("停止");
+    RunTo(8, 0, 3);
+    ASSERT_EQ(States(), "待播|待播|待播");
+    ASSERT_TRUE(page->clock().IsWatching(0));
+
+    Click("删除");
+    Click("编辑");
+    EXPECT_EQ(messages.messages, QStringList({Q(kCannotDeletePlaying), Q(kCannotEditPlaying)}));
+    EXPECT_EQ(page->list().RowCount(), 3);
+    EXPECT_TRUE(editorSeen.empty());
+
+    RunTo(8, 0, 30);
+    EXPECT_EQ(States(), "待播|正播|待播");
+    EXPECT_EQ(player.CurrentFile(), "/m/next.mp3");
+}
+
+TEST_F(TodayPageTest, EditedRowIsNotWrittenWhenTheListWasLoadedAnewMeanwhile) {
+    WriteToday({FileItem("old", "9:0:0", "/m/old.mp3")});
+    SetTime(8, 0, 0);
+    CreatePage();
+    page->clock().SetSelectedRow(0);
+    editorAnswer = FileItem("edited", "9:30:0", "/m/edited.mp3");
+    whileEditorOpen = [this] {
+        // Midnight passes while the editor is open: Tuesday's table replaces Monday's.
+        ASSERT_TRUE(SaveScheduleFile(dir / "Day2.dat", {FileItem("tuesday", "7:0:0", "/m/t.mp3")}));
+        wallMs = test::MsFromLocal(2026, 12, 8, 0, 0, 0);
+        localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+        page->clock().DayCheck();
+    };
+    Click("编辑");
+    ASSERT_EQ(editorSeen.size(), 1u);
+    EXPECT_EQ(editorSeen[0]->title, "old");
+    EXPECT_EQ(messages.messages, QStringList({Q(kEditOverReloaded)}));
+    EXPECT_EQ(page->list().Item(0), FileItem("tuesday", "7:0:0", "/m/t.mp3"));
+}
+
+TEST_F(TodayPageTest, EditedRowThatStartedMeanwhileIsNotChanged) {
+    player.AddFile("/m/a.mp3", 60 * kSecond);
+    WriteToday({FileItem("a", "8:0:1", "/m/a.mp3")});
+    SetTime(8, 0, 0);
+    CreatePage();
+    page->clock().SetSelectedRow(0);
+    editorAnswer = FileItem("changed", "9:0:0", "/m/b.mp3");
+    whileEditorOpen = [this] { RunTo(8, 0, 1); };
+    Click("编辑");
+    EXPECT_EQ(messages.messages, QStringList({Q(kCannotChangePlaying)}));
+    EXPECT_EQ(page->list().Cell(0, kColumnTitle), "a");
+    EXPECT_EQ(States(), "正播");
+}
+
+TEST_F(TodayPageTest, EditRewritesTheRowAndOpensFolderRowsAsFolders) {
+    WriteToday({ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机",
+                            "d:\\music\\"}});
+    SetTime(8, 0, 0);
+    CreatePage();
+    page->clock().SetSelectedRow(0);
+    editorAnswer = FileItem("file", "9:5:0", "/m/x.mp3");
+    Click("编辑");
+    ASSERT_EQ(editorSeen.size(), 1u);
+    EXPECT_EQ(FieldsFromItem(*editorSeen[0]).source, SourceKind::kFolder);
+    EXPECT_TRUE(FieldsFromItem(*editorSeen[0]).randomOrder);
+    EXPECT_EQ(page->list().Item(0), *editorAnswer);
+    EXPECT_EQ(ViewCell(0, kColumnTitle), "file");
+    EXPECT_EQ(ViewCell(0, kColumnStart), "9:5:0");
+}
+
+TEST_F(TodayPageTest, AddedRowStartsAtItsTimeAndApplyReloadsTheTable) {
+    player.AddFile("/m/new.mp3", 60 * kSecond);
+    WriteToday({FileItem("a", "9:0:0", "/m/a.mp3")});
+    SetTime(8, 0, 0);
+    CreatePage();
+    editorAnswer = FileItem("new", "8:0:5", "/m/new.mp3");
+    Click("增加");
+    ASSERT_EQ(page->list().RowCount(), 2);
+    EXPECT_EQ(ViewCell(1, kColumnTitle), "new");
+    EXPECT_EQ(ViewCell(1, kColumnState), "待播");
+    RunTo(8, 0, 5);
+    EXPECT_EQ(States(), "待播|正播");
+
+    int asked = 0;
+    SetQuestionHandler([&](QWidget*, const QString& text) {
+        ++asked;
+        EXPECT_EQ(text, Q(kApplyQuestion));
+        return asked > 1;  // "否" the first time, "是" the second
+    });
+    Click("应用新的设置");
+    EXPECT_EQ(page->list().RowCount(), 2);
+    Click("应用新的设置");
+    EXPECT_EQ(page->list().RowCount(), 1);
+    EXPECT_EQ(page->listView()->rowCount(), 1);
+    EXPECT_FALSE(player.IsOpen());
+    EXPECT_EQ(States(), "待播");
+}
+
+TEST_F(TodayPageTest, RowOperationsOutsideTheListDoNothing) {
+    WriteToday({FileItem("a", "9:0:0", "/m/a.mp3"), FileItem("b", "9:1:0", "/m/b.mp3")});
+    SetTime(8, 0, 0);
+    CreatePage();
+    const std::pair<int, const char*> cases[] = {{-1, "删除"}, {2, "删除"}, {0, "上移"},
+                                                 {1, "下移"},  {-1, "编辑"}, {5, "编辑"}};
+    for (const auto& [row, button] : cases) {
+        page->clock().SetSelectedRow(row);
+        Click(button);
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_TRUE(editorSeen.empty());
+    EXPECT_EQ(page->list().Cell(0, kColumnTitle), "a");
+    EXPECT_EQ(page->list().RowCount(), 2);
+}
+
+TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheModeInForce) {
+    state.usePassword = true;
+    player.AddFile("/m/a.mp3", 60 * kSecond);
+    WriteToday({FileItem("a", "9:0:0", "/m/a.mp3"), FileItem("b", "9:1:0", "/m/b.mp3")});
+    SetTime(8, 0, 0);
+    CreatePage();
+    page->show();
+    int asked = 0;
+    SetQuestionHandler([&](QWidget*, const QString&) { return ++asked > 0; });
+    editorAnswer = FileItem("x", "9:0:0", "/m/x.mp3");
+    page->clock().SetSelectedRow(1);
+    for (const char* button : {"应用新的设置", "增加", "编辑", "删除", "上移", "下移", "播放", "停止"}) {
+        messages.messages.clear();
+        Click(button);
+        EXPECT_EQ(messages.messages, QStringList({Q(kNotLoggedInMessage)})) << button;
+    }
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(editorSeen.empty());
+    EXPECT_EQ(player.OpenCount(), 0);
+    EXPECT_EQ(page->list().Cell(1, kColumnTitle), "b");
+
+    messages.messages.clear();
+    QTest::mouseClick(page->manualButton(), Qt::LeftButton);
+    EXPECT_EQ(messages.messages, QStringList({Q(kNotLoggedInMessage)}));
+    EXPECT_TRUE(page->automaticButton()->isChecked());
+    EXPECT_FALSE(page->manualButton()->isChecked());
+    EXPECT_EQ(page->clock().Mode(), ControlMode::kAutomatic);
+
+    // Logged in, the same click switches to manual and the timers stop.
+    state.loggedIn = true;
+    QTest::mouseClick(page->manualButton(), Qt::LeftButton);
+    EXPECT_TRUE(page->manualButton()->isChecked());
+    EXPECT_EQ(page->clock().Mode(), ControlMode::kManual);
+    EXPECT_FALSE(page->stepTimer().IsArmed());
+    EXPECT_FALSE(page->dayTimer().IsArmed());
+    QTest::mouseClick(page->automaticButton(), Qt::LeftButton);
+    EXPECT_EQ(page->clock().Mode(), ControlMode::kAutomatic);
+    EXPECT_TRUE(page->stepTimer().IsArmed());
+}
+
+TEST_F(TodayPageTest, HiddenPreviewStillPlaysSoundAndDrawsIntoItsDisplayArea) {
+    player.AddFile("/m/a.mp3", 60 * kSecond);
+    WriteToday({FileItem("a", "8:0:1", "/m/a.mp3")});
+    SetTime(8, 0, 0);
+    CreatePage();
+    ASSERT_NE(page->preview(), nullptr);
+    EXPECT_FALSE(page->preview()->isVisible());
+    RunTo(8, 0, 1);
+    EXPECT_TRUE(player.IsPlaying());
+    EXPECT_EQ(player.Surface(),
+              static_cast<SurfaceHandle>(static_cast<VideoOutput*>(page->preview()->displayArea())));
+}
+
+TEST_F(TodayPageTest, ShownPreviewIsPlacedAtTheLeftEdgeHalfwayDown) {
+    settings.values["ShowMedia"] = "1";
+    WriteToday({});
+    SetTime(8, 0, 0);
+    QWidget mainWindow;
+    mainWindow.resize(600, 400);
+    TodayPageParts parts{state, settings, localClock, player, lister, calendar, dir.path()};
+    parts.measureDurations = false;
+    page = std::make_unique<CTodayPage>(std::move(parts));
+    page->CreatePage(CTodayPage::kTemplateId, &mainWindow);
+    CMediaPreviewDlg* preview = page->preview();
+    ASSERT_TRUE(preview->isVisible());
+    const int height = QGuiApplication::primaryScreen()->availableGeometry().height();
+    EXPECT_EQ(preview->pos(), QPoint(0, (height - preview->height()) / 2));
+    EXPECT_EQ(mainWindow.pos(), QPoint(preview->width() + 5, (height - 400) / 2));
+}
+
+TEST_F(TodayPageTest, VolumeSliderFollowsTheMixerAndIsDisabledWithoutOne) {
+    WriteToday({});
+    SetTime(8, 0, 0);
+    FakeMixer mixer;
+    CreatePage(&mixer);
+    EXPECT_TRUE(page->volumeSlider()->isEnabled());
+    EXPECT_EQ(page->volumeSlider()->maximum(), 100);
+    page.reset();
+    CreatePage(nullptr);
+    EXPECT_FALSE(page->volumeSlider()->isEnabled());
+}
+
+void WriteWav(const std::filesystem::path& path, int seconds) {
+    const std::uint32_t rate = 8000, dataBytes = rate * 2 * static_cast<std::uint32_t>(seconds);
+    std::string bytes = "RIFF";
+    auto put32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    auto put16 = [&](std::uint16_t v) {
+        bytes.push_back(static_cast<char>(v));
+        bytes.push_back(static_cast<char>(v >> 8));
+    };
+    put32(36 + dataBytes);
+    bytes += "WAVEfmt ";
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(rate);
+    put32(rate * 2);
+    put16(2);
+    put16(16);
+    bytes += "data";
+    put32(dataBytes);
+    bytes.append(dataBytes, '\0');
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST_F(TodayPageTest, PlayTimesAreMeasuredOffTheWindowThreadAndShown) {
+    WriteWav(dir / "two.wav", 2);
+    WriteToday({FileItem("wav", "9:0:0", (dir / "two.wav").string()),
+                ProgramItem{"folder", "9:1:0", std::string(kEndPlayOnce), "100", "顺序",
+                            (dir.path() / "").string()}});
+    SetTime(8, 0, 0);
+    measure = true;
+    CreatePage();
+    page->WaitForDurations();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ViewCell(0, kColumnMode), "0:02");
+    EXPECT_EQ(ViewCell(1, kColumnMode), "顺序");
+}
+
+}  // namespace
+}  // namespace chimeon
