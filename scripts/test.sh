@@ -20,5 +20,5 @@ echo "== fuzzers (a short fixed run each)"
 bash scripts/fuzz.sh
 
 echo "== full build"
-bash scripts/build.sh
+bash scripts/build.sh -DCHIMEON_TEST_CLOCK=ON
 ctest --test-dir build --output-on-failure -j2

@@ -86,7 +86,7 @@ int main(int argc, char* argv[]) {
         if (kind != PageKind::kToday) {
             return nullptr;
         }
-        TodayPageParts parts{state, settings, localClock, player, lister, calendar, dataDirectory};
+        TodayPageParts parts(state, settings, localClock, player, lister, calendar, dataDirectory);
         parts.alsaMixer = mixer.get();
         parts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
             return std::make_unique<HistoryRecorder>(clock, list, history);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/engine/broadcast_clock.h"
 #include "core/engine/clock_ports.h"
@@ -80,6 +81,17 @@ protected:
 
 // What the today page works with; everything must outlive the page.
 struct TodayPageParts {
+    TodayPageParts(AppState& state, SettingsStore& settings, LocalClock& clock, MediaPlayer& player,
+                   DirectoryLister& lister, CalendarSource& calendar,
+                   std::filesystem::path programDirectory)
+        : state(state),
+          settings(settings),
+          clock(clock),
+          player(player),
+          lister(lister),
+          calendar(calendar),
+          programDirectory(std::move(programDirectory)) {}
+
     AppState& state;
     SettingsStore& settings;
     LocalClock& clock;
