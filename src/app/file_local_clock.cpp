@@ -31,7 +31,7 @@ void FileLocalClock::Refresh() const {
         return;
     }
     now_ = LocalDateTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_wday,
-                         fields.tm_hour, fields.tm_min, fields.tm_sec, 0};
+                         fields.tm_hour,        fields.tm_min,     fields.tm_sec,  0};
     epochSeconds_ = static_cast<std::int64_t>(epoch);
 }
 

@@ -76,7 +76,8 @@ int main(int argc, char* argv[]) {
     FileSystemDirectoryLister lister;
     StoredCalendar calendar(LoadHolidayCalendar(dataDirectory));
     std::string mixerError;
-    std::unique_ptr<AlsaMasterMixer> mixer = AlsaMasterMixer::Open("default", "Master", &mixerError);
+    std::unique_ptr<AlsaMasterMixer> mixer =
+        AlsaMasterMixer::Open("default", "Master", &mixerError);
     if (!mixer) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }

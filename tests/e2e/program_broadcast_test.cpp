@@ -71,7 +71,8 @@ void WriteTone(const fs::path& path, double seconds) {
     const auto samples = static_cast<std::uint32_t>(seconds * rate);
     std::string bytes = "RIFF";
     auto put = [&](std::uint32_t value, int size) {
-        for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
+        for (int i = 0; i < size; ++i)
+            bytes.push_back(static_cast<char>(value >> (8 * i)));
     };
     put(36 + samples * 2, 4);
     bytes += "WAVEfmt ";
@@ -118,8 +119,9 @@ TEST(ProgramBroadcast, RowStartsAtItsSecondSoundsAndReturnsToWaiting) {
     std::ofstream(data / "setup.ini", std::ios::binary) << "[Settings]\r\nShowMedia=1\r\n";
     WriteTone(data / "bell.wav", 2.0);
     // 2026-12-07 is a Monday.
-    ASSERT_TRUE(SaveScheduleFile(data / "Day1.dat", {ProgramItem{"上课铃", "8:0:0", "播完终止", "100",
-                                                                 "", (data / "bell.wav").string()}}));
+    ASSERT_TRUE(SaveScheduleFile(
+        data / "Day1.dat",
+        {ProgramItem{"上课铃", "8:0:0", "播完终止", "100", "", (data / "bell.wav").string()}}));
     SetClock(data, "2026-12-07 07:59:58");
 
     const std::vector<std::string> environment = {
@@ -127,10 +129,9 @@ TEST(ProgramBroadcast, RowStartsAtItsSecondSoundsAndReturnsToWaiting) {
     pid_t program = Spawn({(data / "chimeon_e2e").string()}, environment, data / "program.out");
     ASSERT_GT(program, 0);
     // What reaches the null sink, recorded from its monitor.
-    pid_t recorder =
-        Spawn({"parec", "--device=" + test::PulseNullSink::SinkName() + ".monitor",
-               "--format=s16le", "--rate=8000", "--channels=1", "--raw"},
-              {}, data / "monitor.raw");
+    pid_t recorder = Spawn({"parec", "--device=" + test::PulseNullSink::SinkName() + ".monitor",
+                            "--format=s16le", "--rate=8000", "--channels=1", "--raw"},
+                           {}, data / "monitor.raw");
 
     SetClock(data, "2026-12-07 08:00:00");
 
@@ -160,7 +161,8 @@ TEST(ProgramBroadcast, RowStartsAtItsSecondSoundsAndReturnsToWaiting) {
     }
 
     std::ifstream raw(data / "monitor.raw", std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(raw)), std::istreambuf_iterator<char>());
+    std::vector<char> bytes((std::istreambuf_iterator<char>(raw)),
+                            std::istreambuf_iterator<char>());
     int loud = 0;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
         auto sample = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i]) |

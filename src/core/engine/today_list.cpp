@@ -77,8 +77,7 @@ void TodayList::RemoveRow(int row) {
 }
 
 void TodayList::SwapRows(int first, int second) {
-    if (first == second || first < 0 || second < 0 || first >= RowCount() ||
-        second >= RowCount()) {
+    if (first == second || first < 0 || second < 0 || first >= RowCount() || second >= RowCount()) {
         return;
     }
     Row a = rows_[static_cast<size_t>(first)];
@@ -91,8 +90,8 @@ void TodayList::SwapRows(int first, int second) {
 }
 
 ProgramItem TodayList::Item(int row) const {
-    return ProgramItem{Cell(row, kColumnTitle), Cell(row, kColumnStart), Cell(row, kColumnEnd),
-                       Cell(row, kColumnVolume), Cell(row, kColumnMode), Cell(row, kColumnPath)};
+    return ProgramItem{Cell(row, kColumnTitle),  Cell(row, kColumnStart), Cell(row, kColumnEnd),
+                       Cell(row, kColumnVolume), Cell(row, kColumnMode),  Cell(row, kColumnPath)};
 }
 
 int TodayList::FirstRowStartingAt(std::string_view start) const {

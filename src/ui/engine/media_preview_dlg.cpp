@@ -42,8 +42,8 @@ void CVideoArea::Present(const VideoFrame& frame) {
         return;
     }
     // The frame's bytes belong to the player only for this call.
-    QImage copy = QImage(frame.data, frame.width, frame.height, frame.stride, QImage::Format_RGB32)
-                      .copy();
+    QImage copy =
+        QImage(frame.data, frame.width, frame.height, frame.stride, QImage::Format_RGB32).copy();
     QMetaObject::invokeMethod(
         this,
         [this, copy = std::move(copy)]() mutable {

@@ -211,8 +211,10 @@ void CTodayPage::BuildControls() {
     auto* rows = new QGroupBox(Text("节目项操作"), this);
     auto* rowsLayout = new QHBoxLayout(rows);
     const std::pair<std::string_view, void (CTodayPage::*)()> rowButtons[] = {
-        {"增加", &CTodayPage::OnAdd}, {"编辑", &CTodayPage::OnEdit},
-        {"删除", &CTodayPage::OnDelete}, {"上移", &CTodayPage::OnUp},
+        {"增加", &CTodayPage::OnAdd},
+        {"编辑", &CTodayPage::OnEdit},
+        {"删除", &CTodayPage::OnDelete},
+        {"上移", &CTodayPage::OnUp},
         {"下移", &CTodayPage::OnDown}};
     for (const auto& [text, handler] : rowButtons) {
         auto* button = new QPushButton(Text(text), rows);

@@ -47,8 +47,7 @@ inline constexpr std::string_view kEditOverReloaded = "今天的节目表已重�
 // just after each second boundary; the day timer runs every second).
 class QtClockTimer : public ClockTimer {
 public:
-    QtClockTimer(std::function<int()> interval, std::function<void()> handler,
-                 Qt::TimerType type);
+    QtClockTimer(std::function<int()> interval, std::function<void()> handler, Qt::TimerType type);
     void Arm() override;
     void Kill() override;
     bool IsArmed() const { return armed_; }

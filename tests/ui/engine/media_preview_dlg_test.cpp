@@ -16,10 +16,14 @@ namespace {
 
 TEST(MediaFileName, TakesThePartAfterTheLastSeparatorOfEitherKind) {
     const std::pair<const char*, const char*> cases[] = {
-        {"c:\\music\\bell.mp3", "bell.mp3"}, {"/srv/music/bell.wav", "bell.wav"},
-        {"d:/media\\video.avi", "video.avi"}, {"d:\\media/clip.mpg", "clip.mpg"},
-        {"bell.mp3", "bell.mp3"},             {"", ""},
-        {"/srv/music/", ""},                  {"c:\\音乐\\国歌.mp3", "国歌.mp3"},
+        {"c:\\music\\bell.mp3", "bell.mp3"},
+        {"/srv/music/bell.wav", "bell.wav"},
+        {"d:/media\\video.avi", "video.avi"},
+        {"d:\\media/clip.mpg", "clip.mpg"},
+        {"bell.mp3", "bell.mp3"},
+        {"", ""},
+        {"/srv/music/", ""},
+        {"c:\\音乐\\国歌.mp3", "国歌.mp3"},
     };
     for (const auto& [path, name] : cases) {
         EXPECT_EQ(MediaFileName(path), name) << path;

@@ -41,7 +41,8 @@ QString Q(std::string_view text) {
 
 ProgramItem FileItem(std::string title, std::string start, std::string path,
                      std::string end = std::string(kEndPlayOnce)) {
-    return ProgramItem{std::move(title), std::move(start), std::move(end), "100", "", std::move(path)};
+    return ProgramItem{std::move(title), std::move(start), std::move(end), "100", "",
+                       std::move(path)};
 }
 
 class FakeMixer : public MixerControl {
@@ -153,12 +154,12 @@ TEST_F(TodayPageTest, ShowsTodaysRowsInSevenColumnsWithTheStatusLine) {
 
     CTodayListView* view = page->listView();
     ASSERT_EQ(view->columnCount(), kTodayColumnCount);
-    const std::pair<const char*, int> columns[] = {{"标题", 100},    {"状态", 50},
-                                                   {"起播时间", 80}, {"结束时间", 80},
-                                                   {"起始音量", 80}, {"时长", 50},
-                                                   {"文件路径", 400}};
+    const std::pair<const char*, int> columns[] = {
+        {"标题", 100},    {"状态", 50}, {"起播时间", 80}, {"结束时间", 80},
+        {"起始音量", 80}, {"时长", 50}, {"文件路径", 400}};
     for (int column = 0; column < kTodayColumnCount; ++column) {
-        EXPECT_EQ(view->horizontalHeaderItem(column)->text(), QString::fromUtf8(columns[column].first));
+        EXPECT_EQ(view->horizontalHeaderItem(column)->text(),
+                  QString::fromUtf8(columns[column].first));
         EXPECT_EQ(view->columnWidth(column), columns[column].second);
     }
     EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
@@ -348,8 +349,8 @@ TEST_F(TodayPageTest, EditedRowThatStartedMeanwhileIsNotChanged) {
 }
 
 TEST_F(TodayPageTest, EditRewritesTheRowAndOpensFolderRowsAsFolders) {
-    WriteToday({ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机",
-                            "d:\\music\\"}});
+    WriteToday(
+        {ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机", "d:\\music\\"}});
     SetTime(8, 0, 0);
     CreatePage();
     page->clock().SetSelectedRow(0);
@@ -395,7 +396,7 @@ TEST_F(TodayPageTest, RowOperationsOutsideTheListDoNothing) {
     WriteToday({FileItem("a", "9:0:0", "/m/a.mp3"), FileItem("b", "9:1:0", "/m/b.mp3")});
     SetTime(8, 0, 0);
     CreatePage();
-    const std::pair<int, const char*> cases[] = {{-1, "删除"}, {2, "删除"}, {0, "上移"},
+    const std::pair<int, const char*> cases[] = {{-1, "删除"}, {2, "删除"},  {0, "上移"},
                                                  {1, "下移"},  {-1, "编辑"}, {5, "编辑"}};
     for (const auto& [row, button] : cases) {
         page->clock().SetSelectedRow(row);
@@ -418,7 +419,8 @@ TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheM
     SetQuestionHandler([&](QWidget*, const QString&) { return ++asked > 0; });
     editorAnswer = FileItem("x", "9:0:0", "/m/x.mp3");
     page->clock().SetSelectedRow(1);
-    for (const char* button : {"应用新的设置", "增加", "编辑", "删除", "上移", "下移", "播放", "停止"}) {
+    for (const char* button :
+         {"应用新的设置", "增加", "编辑", "删除", "上移", "下移", "播放", "停止"}) {
         messages.messages.clear();
         Click(button);
         EXPECT_EQ(messages.messages, QStringList({Q(kNotLoggedInMessage)})) << button;
@@ -456,8 +458,8 @@ TEST_F(TodayPageTest, HiddenPreviewStillPlaysSoundAndDrawsIntoItsDisplayArea) {
     EXPECT_FALSE(page->preview()->isVisible());
     RunTo(8, 0, 1);
     EXPECT_TRUE(player.IsPlaying());
-    EXPECT_EQ(player.Surface(),
-              static_cast<SurfaceHandle>(static_cast<VideoOutput*>(page->preview()->displayArea())));
+    EXPECT_EQ(player.Surface(), static_cast<SurfaceHandle>(
+                                    static_cast<VideoOutput*>(page->preview()->displayArea())));
 }
 
 TEST_F(TodayPageTest, ShownPreviewIsPlacedAtTheLeftEdgeHalfwayDown) {
@@ -494,7 +496,8 @@ void WriteWav(const std::filesystem::path& path, int seconds) {
     const std::uint32_t rate = 8000, dataBytes = rate * 2 * static_cast<std::uint32_t>(seconds);
     std::string bytes = "RIFF";
     auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<char>(v >> (8 * i)));
     };
     auto put16 = [&](std::uint16_t v) {
         bytes.push_back(static_cast<char>(v));
