@@ -234,6 +234,10 @@ struct AroundPlayingCase {
     const char* statesAfter;
 };
 
+void PrintTo(const AroundPlayingCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class AroundPlayingRow : public TodayPageTest,
                          public ::testing::WithParamInterface<AroundPlayingCase> {};
 
