@@ -33,6 +33,7 @@
 #include "core/engine/broadcast_clock.h"
 #include "core/engine/clock_text.h"
 #include "core/engine/folder_listing.h"
+#include "core/engine/history_recorder.h"
 #include "core/schedule/schedule_file.h"
 #include "core/schedule/table_id.h"
 #include "platform/engine/gst_media_player.h"
@@ -129,7 +130,7 @@ class MonitorRecorder {
 public:
     MonitorRecorder() {
         pipeline_ = gst_parse_launch(
-            "pulsesrc device=bench.monitor buffer-time=20000 latency-time=2000 ! "
+            "pulsesrc device=bench.monitor buffer-time=20000 latency-time=2000 slave-method=re-timestamp ! "
             "audio/x-raw,format=S16LE,rate=44100,channels=1 ! appsink name=rec sync=false",
             nullptr);
         if (pipeline_ == nullptr) {
@@ -247,6 +248,18 @@ private:
     HolidayCalendar calendar_;
 };
 
+// Keeps how late after its second the clock asked each start for sound.
+class AskedLateness : public PlayHistory {
+public:
+    void Record(const HistoryEvent& event) override {
+        if (event.kind == HistoryEvent::Kind::kStart && event.latenessMs) {
+            lateMs.push_back(static_cast<double>(*event.latenessMs));
+        }
+    }
+    void DeleteBefore(const std::string&) override {}
+    std::vector<double> lateMs;
+};
+
 // Wall time (CLOCK_REALTIME) of a monotonic moment, and back, as measured now.
 std::int64_t RealtimeMinusMonotonicNs() {
     timespec real{}, mono{};
@@ -258,7 +271,7 @@ std::int64_t RealtimeMinusMonotonicNs() {
 // Plays `clicks` rows of today's table through the real clock and player; gives the monotonic
 // moments at which each row was due.
 std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, const std::string& click,
-                                              int clicks) {
+                                              int clicks, std::vector<double>* askedLateMs) {
     SystemLocalClock wall;
     LocalDateTime now = wall.Now();
     std::int64_t offset = RealtimeMinusMonotonicNs();
@@ -280,6 +293,9 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
     DriverTimer stepTimer, dayTimer;
     TodayList list;
     BroadcastClock clock({wall, player, lister, calendar, stepTimer, dayTimer, list, dir});
+    AskedLateness asked;
+    HistoryRecorder recorder(wall, list, asked);
+    clock.SetObserver(&recorder);
     clock.Start();
     std::int64_t end = dueAt.back() + 2 * kSecond;
     std::int64_t lastDayCheck = 0;
@@ -294,6 +310,7 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
         }
     }
     clock.Shutdown();
+    *askedLateMs = asked.lateMs;
     return dueAt;
 }
 
@@ -342,10 +359,11 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
     std::vector<double> playerLate;
     std::vector<double> baselineLate;
     std::vector<double> playerHeard;  // how much of each 100 ms click was heard
+    std::vector<double> askedLate;    // when the clock asked the player for sound
     for (auto _ : state) {
         SoundServer server(dir);
         MonitorRecorder recorder;
-        std::vector<std::int64_t> playerAt = PlayThroughTheClock(dir, click, clicks);
+        std::vector<std::int64_t> playerAt = PlayThroughTheClock(dir, click, clicks, &askedLate);
         std::vector<std::int64_t> baselineAt;
         std::int64_t first = (MonotonicNs() / kSecond + 2) * kSecond;
         for (int i = 0; i < clicks; ++i) {
@@ -394,11 +412,13 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
                 mine.max, mine.missed);
     std::printf("  player  : click of 100 ms heard for median %.1f, min %.1f\n", heard.median,
                 state.counters["player_heard_min_ms"].value);
+    Figures asking = Summarise(askedLate, clicks);
+    std::printf("  clock asked the player for sound: median %.1f  p99 %.1f  max %.1f\n", asking.median,
+                asking.p99, asking.max);
     std::printf("  spawned : median %.1f  p99 %.1f  max %.1f  missed %d\n", spawned.median,
                 spawned.p99, spawned.max, spawned.missed);
     for (auto* list : {&playerLate, &baselineLate}) {
-        std::sort(list->begin(), list->end());
-        std::printf("  %s each:", list == &playerLate ? "player " : "spawned");
+        std::printf("  %s each, in order:", list == &playerLate ? "player " : "spawned");
         for (double late : *list) {
             std::printf(" %.0f", late);
         }
