@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -186,27 +187,32 @@ void CTodayPage::BuildControls() {
     connect(view_, &CTodayListView::rightClicked, this, &CTodayPage::OnListRightClicked);
     layout->addWidget(view_, 1);
 
+    // Two lines of controls beside the clock, so that every text fits the page's width: the
+    // control method with play and stop, the volume, then the row operations.
     auto* bottom = new QHBoxLayout;
+    auto* groups = new QVBoxLayout;
     auto* control = new QGroupBox(Text("控制方法"), this);
-    auto* controlLayout = new QHBoxLayout(control);
+    auto* controlLayout = new QGridLayout(control);
     automatic_ = new QRadioButton(Text("自动"), control);
     manual_ = new QRadioButton(Text("手动"), control);
     connect(automatic_, &QRadioButton::clicked, this, &CTodayPage::OnAutomatic);
     connect(manual_, &QRadioButton::clicked, this, &CTodayPage::OnManual);
-    controlLayout->addWidget(automatic_);
-    controlLayout->addWidget(manual_);
-    controlLayout->addWidget(new QLabel(Text("音量："), control));
-    slider_ = new MixerFaderSlider(Qt::Horizontal, control);
-    slider_->setMinimumWidth(100);
-    controlLayout->addWidget(slider_);
-    controlLayout->addWidget(new QLabel(Text("高"), control));
     auto* play = new QPushButton(Text("播放"), control);
     auto* stop = new QPushButton(Text("停止"), control);
     connect(play, &QPushButton::clicked, this, &CTodayPage::OnPlay);
     connect(stop, &QPushButton::clicked, this, &CTodayPage::OnStop);
-    controlLayout->addWidget(play);
-    controlLayout->addWidget(stop);
-    bottom->addWidget(control);
+    controlLayout->addWidget(automatic_, 0, 0);
+    controlLayout->addWidget(manual_, 0, 1);
+    controlLayout->addWidget(play, 0, 2);
+    controlLayout->addWidget(stop, 0, 3);
+    auto* volume = new QHBoxLayout;
+    volume->addWidget(new QLabel(Text("音量："), control));
+    slider_ = new MixerFaderSlider(Qt::Horizontal, control);
+    slider_->setMinimumWidth(100);
+    volume->addWidget(slider_, 1);
+    volume->addWidget(new QLabel(Text("高"), control));
+    controlLayout->addLayout(volume, 1, 0, 1, 4);
+    groups->addWidget(control);
 
     auto* rows = new QGroupBox(Text("节目项操作"), this);
     auto* rowsLayout = new QHBoxLayout(rows);
@@ -221,11 +227,12 @@ void CTodayPage::BuildControls() {
         connect(button, &QPushButton::clicked, this, handler);
         rowsLayout->addWidget(button);
     }
-    bottom->addWidget(rows);
+    groups->addWidget(rows);
+    bottom->addLayout(groups, 1);
 
     digitalClock_ = new CDigitalClock(this);
     digitalClock_->setFixedSize(CDigitalClock::kFaceWidth, CDigitalClock::kFaceHeight);
-    bottom->addWidget(digitalClock_);
+    bottom->addWidget(digitalClock_, 0, Qt::AlignBottom);
     layout->addLayout(bottom);
 
     // The right click's menu: "播放" (the default) and "停止", for the row of the last left click.
