@@ -6,6 +6,7 @@
 #include <set>
 
 #include "core/engine/clock_text.h"
+#include "core/engine/duration_probe.h"
 #include "core/engine/todays_table.h"
 #include "core/io/file_io.h"
 #include "core/io/stored_lines.h"
@@ -138,12 +139,7 @@ std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& 
             } else if (facts.kind != MediaInspector::Kind::kFile || !facts.readable) {
                 add(i, "file " + Quoted(item.path) + " cannot be read");
             } else {
-                std::string lower = facts.resolved;
-                std::transform(lower.begin(), lower.end(), lower.begin(),
-                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-                bool measurable =
-                    lower.size() > 4 && (lower.ends_with(".mp3") || lower.ends_with(".wav"));
-                if (measurable) {
+                if (IsProbedFileName(facts.resolved)) {
                     auto playTime = media.PlayTime(facts.resolved);
                     if (!playTime) {
                         add(i, "file " + Quoted(item.path) +

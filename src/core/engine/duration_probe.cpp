@@ -6,19 +6,10 @@
 #include "core/io/file_io.h"
 #include "core/io/read_only_file.h"
 #include "core/mp3/mp3_info.h"
+#include "core/text/ascii_case.h"
 
 namespace chimeon {
 namespace {
-
-std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
 
 bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -46,16 +37,16 @@ std::optional<std::string> ProbeWave(const ReadOnlyFile& file) {
 
 }  // namespace
 
+bool IsProbedFileName(std::string_view path) {
+    std::string lower = LowerCaseAscii(path);
+    return EndsWith(lower, ".wav") || EndsWith(lower, ".mp3");
+}
+
 std::optional<std::string> ProbeDuration(std::string_view path, const std::atomic<bool>* stop) {
-    std::string lower = AsciiLower(path);
-    if (lower.size() < 4 ||
-        (lower.find(".wav") == std::string::npos && lower.find(".mp3") == std::string::npos)) {
-        return std::nullopt;
+    if (!IsProbedFileName(path)) {
+        return std::nullopt;  // ".wav" or ".mp3" only inside the path, or neither
     }
-    bool isWave = EndsWith(lower, ".wav");
-    if (!isWave && !EndsWith(lower, ".mp3")) {
-        return std::nullopt;
-    }
+    bool isWave = EndsWith(LowerCaseAscii(path), ".wav");
     std::optional<std::filesystem::path> resolved = ResolvePathIgnoringCase(path);
     if (!resolved) {
         return std::nullopt;

@@ -12,6 +12,9 @@ namespace chimeon {
 // with a usable header. An MP3 file without a single frame gives 0:00. The path may be a stored
 // one ("\" separators, any letter case). Keeps no state; safe on any thread. With `stop`, a
 // long MP3 walk gives up (nothing) soon after the flag is set.
+// Whether the probe measures files of this name: it ends in ".wav" or ".mp3", in any letter case.
+bool IsProbedFileName(std::string_view path);
+
 std::optional<std::string> ProbeDuration(std::string_view path,
                                          const std::atomic<bool>* stop = nullptr);
 

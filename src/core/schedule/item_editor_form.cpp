@@ -79,16 +79,6 @@ VolumeParse ParseVolumeText(std::string_view text) {
     return {VolumeCheck::kOk, static_cast<unsigned>(value)};
 }
 
-std::string LowerCaseAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
-
 bool IsMeasurablePath(std::string_view path) {
     if (path.size() < 4) {
         return false;

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/text/ascii_case.h"
 #include "core/schedule/program_item.h"
 
 namespace chimeon {
@@ -70,9 +71,6 @@ struct VolumeParse {
     unsigned value = 0;
 };
 VolumeParse ParseVolumeText(std::string_view text);
-
-// ASCII letters lowered; every other byte (UTF-8 sequences of Chinese names) stays.
-std::string LowerCaseAscii(std::string_view text);
 
 // Whether a file path is worth asking the duration probe about: at least four bytes, and ".wav"
 // or ".mp3" somewhere in it, ignoring case.
