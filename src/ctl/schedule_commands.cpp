@@ -17,6 +17,7 @@
 #include "core/schedule/holiday_calendar.h"
 #include "core/schedule/schedule_file.h"
 #include "ctl/json_output.h"
+#include "ctl/stored_table.h"
 #include "platform/audio/audio_path_check.h"
 #include "platform/system/system_local_clock.h"
 
@@ -24,25 +25,6 @@ namespace chimeon::ctl {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// A table as the program would load it: rows, or why there are none.
-struct LoadedTable {
-    ScheduleTable rows;
-    bool missing = false;
-    bool unreadable = false;
-};
-
-LoadedTable LoadTable(const CommandContext& context, TableId id) {
-    LoadedTable loaded;
-    std::filesystem::path file = context.dataDirectory / TableFileName(id);
-    if (auto rows = LoadScheduleFile(file)) {
-        loaded.rows = std::move(*rows);
-        return loaded;
-    }
-    std::error_code error;
-    (std::filesystem::exists(file, error) ? loaded.unreadable : loaded.missing) = true;
-    return loaded;
-}
 
 // The moment to count from: the one given ("YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD"), or now.
 std::optional<LocalDateTime> MomentFrom(const std::string& text) {

@@ -11,28 +11,15 @@
 #include "core/admin/file_system_inspector.h"
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
-#include "core/system/login_session.h"
 #include "core/io/file_io.h"
 #include "core/schedule/schedule_file.h"
+#include "core/system/login_session.h"
 #include "ctl/json_output.h"
+#include "ctl/stored_table.h"
 #include "ctl/table_json.h"
 
 namespace chimeon::ctl {
 namespace {
-
-std::optional<ScheduleTable> LoadStoredTable(const CommandContext& context, TableId id,
-                                             std::string* error) {
-    std::filesystem::path file = context.dataDirectory / TableFileName(id);
-    if (auto table = LoadScheduleFile(file)) {
-        return table;
-    }
-    std::error_code exists;
-    if (std::filesystem::exists(file, exists)) {
-        *error = "cannot read " + file.string();
-        return std::nullopt;
-    }
-    return ScheduleTable{};  // a table that was never saved is empty
-}
 
 // Reads one line from the terminal without showing it; nothing when there is no terminal.
 std::optional<std::string> ReadPasswordFromTerminal() {
@@ -87,7 +74,8 @@ bool EditAllowed(const CommandContext& context, const ImportOptions& options) {
         password = ReadPasswordFromTerminal();
     }
     if (!password) {
-        UsageError(context, "a login password is in use: give it on a terminal or with --password-stdin");
+        UsageError(context,
+                   "a login password is in use: give it on a terminal or with --password-stdin");
         return false;
     }
     LoginSession session(state, settings);
@@ -107,12 +95,12 @@ int RunExport(const CommandContext& context, const std::string& tableArgument) {
         return UsageError(context, "unknown table \"" + tableArgument +
                                        "\": give its name (星期一, 模板1) or its file (Day1.dat)");
     }
-    std::string error;
-    auto table = LoadStoredTable(context, *id, &error);
-    if (!table) {
-        return UsageError(context, error);
+    LoadedTable table = LoadTable(context, *id);
+    if (table.unreadable) {
+        return UsageError(context,
+                          "cannot read " + (context.dataDirectory / TableFileName(*id)).string());
     }
-    PrintJsonLine(context, TableToJson(*id, *table));
+    PrintJsonLine(context, TableToJson(*id, table.rows));  // a table never saved is empty
     return kExitOk;
 }
 
