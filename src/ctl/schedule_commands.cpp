@@ -16,8 +16,8 @@
 #include "core/io/file_io.h"
 #include "core/schedule/holiday_calendar.h"
 #include "core/schedule/schedule_file.h"
+#include "core/schedule/stored_table.h"
 #include "ctl/json_output.h"
-#include "ctl/stored_table.h"
 #include "platform/audio/audio_path_check.h"
 #include "platform/system/system_local_clock.h"
 
@@ -82,7 +82,7 @@ int RunDay(const CommandContext& context, const std::string& dateText) {
     TableChoice choice = ChooseTable(date, calendar);
     LoadedTable table;
     if (choice.table) {
-        table = LoadTable(context, *choice.table);
+        table = LoadStoredTable(context.dataDirectory, *choice.table);
         std::string file = TableFileName(*choice.table);
         if (table.missing) {
             *context.err << "chimeonctl: " << file << " does not exist: nothing plays that day"
@@ -162,7 +162,9 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
         }
         auto found = tables.find(*choice.table);
         if (found == tables.end()) {
-            found = tables.emplace(*choice.table, LoadTable(context, *choice.table)).first;
+            found =
+                tables.emplace(*choice.table, LoadStoredTable(context.dataDirectory, *choice.table))
+                    .first;
         }
         const ScheduleTable& rows = found->second.rows;
         // Only the first row with a start text plays at it; rows start in time order.

@@ -13,9 +13,9 @@
 #include "core/app/ini_settings_store.h"
 #include "core/io/file_io.h"
 #include "core/schedule/schedule_file.h"
+#include "core/schedule/stored_table.h"
 #include "core/system/login_session.h"
 #include "ctl/json_output.h"
-#include "ctl/stored_table.h"
 #include "ctl/table_json.h"
 
 namespace chimeon::ctl {
@@ -95,7 +95,7 @@ int RunExport(const CommandContext& context, const std::string& tableArgument) {
         return UsageError(context, "unknown table \"" + tableArgument +
                                        "\": give its name (星期一, 模板1) or its file (Day1.dat)");
     }
-    LoadedTable table = LoadTable(context, *id);
+    LoadedTable table = LoadStoredTable(context.dataDirectory, *id);
     if (table.unreadable) {
         return UsageError(context,
                           "cannot read " + (context.dataDirectory / TableFileName(*id)).string());

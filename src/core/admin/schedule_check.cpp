@@ -10,7 +10,7 @@
 #include "core/engine/todays_table.h"
 #include "core/io/file_io.h"
 #include "core/io/stored_lines.h"
-#include "core/schedule/schedule_file.h"
+#include "core/schedule/stored_table.h"
 #include "core/schedule/table_id.h"
 
 namespace chimeon {
@@ -237,17 +237,13 @@ std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder,
         }
     }
     for (TableId id : tablesInUse) {
-        std::filesystem::path file = folder / TableFileName(id);
-        auto table = LoadScheduleFile(file);
-        std::error_code error;
-        if (!table) {
-            if (std::filesystem::exists(file, error)) {
-                findings.push_back({TableFileName(id), 0,
-                                    "cannot be read: the program keeps the rows it showed before"});
-            }
+        LoadedTable table = LoadStoredTable(folder, id);
+        if (table.unreadable) {
+            findings.push_back({TableFileName(id), 0,
+                                "cannot be read: the program keeps the rows it showed before"});
             continue;
         }
-        auto tableFindings = CheckTable(TableFileName(id), *table, media);
+        auto tableFindings = CheckTable(TableFileName(id), table.rows, media);
         findings.insert(findings.end(), tableFindings.begin(), tableFindings.end());
     }
     return findings;

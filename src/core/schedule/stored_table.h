@@ -1,10 +1,11 @@
 #pragma once
 
+#include <filesystem>
+
 #include "core/schedule/program_item.h"
 #include "core/schedule/table_id.h"
-#include "ctl/command_context.h"
 
-namespace chimeon::ctl {
+namespace chimeon {
 
 // A stored table as the program would load it: its rows, or why there are none. A table that
 // was never saved is missing and empty; one that is there but cannot be read is unreadable.
@@ -14,6 +15,6 @@ struct LoadedTable {
     bool unreadable = false;
 };
 
-LoadedTable LoadTable(const CommandContext& context, TableId id);
+LoadedTable LoadStoredTable(const std::filesystem::path& folder, TableId id);
 
-}  // namespace chimeon::ctl
+}  // namespace chimeon

@@ -1,15 +1,15 @@
-#include "ctl/stored_table.h"
+#include "core/schedule/stored_table.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "core/schedule/schedule_file.h"
 
-namespace chimeon::ctl {
+namespace chimeon {
 
-LoadedTable LoadTable(const CommandContext& context, TableId id) {
+LoadedTable LoadStoredTable(const std::filesystem::path& folder, TableId id) {
     LoadedTable loaded;
-    std::filesystem::path file = context.dataDirectory / TableFileName(id);
+    std::filesystem::path file = folder / TableFileName(id);
     if (auto rows = LoadScheduleFile(file)) {
         loaded.rows = std::move(*rows);
         return loaded;
@@ -19,4 +19,4 @@ LoadedTable LoadTable(const CommandContext& context, TableId id) {
     return loaded;
 }
 
-}  // namespace chimeon::ctl
+}  // namespace chimeon
