@@ -56,7 +56,6 @@ int main(int argc, char* argv[]) {
     EndInOrderOnTerminationSignals();
 
     AppState state;
-    state.servicesStarted = true;
     IniSettingsStore settings(dataDirectory / "setup.ini");
     StyleSheetSkinning skinning;
     if (!ApplyStartupSkin(settings, {dataDirectory / "skin", InstalledSkinFolder()}, skinning,
