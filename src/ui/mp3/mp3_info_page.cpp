@@ -126,6 +126,9 @@ bool CMp3InfoPage::IsReading() const {
 }
 
 void CMp3InfoPage::Analyse(const QString& path) {
+    if (!IsCreated()) {
+        return;
+    }
     if (stop_) {
         stop_->store(true);  // a newer choice replaces a read still running
     }
