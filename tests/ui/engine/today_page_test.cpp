@@ -493,7 +493,7 @@ TEST_F(TodayPageTest, HiddenPreviewStillPlaysSoundAndDrawsIntoItsDisplayArea) {
                                     static_cast<VideoOutput*>(page->preview()->displayArea())));
 }
 
-TEST_F(TodayPageTest, ShownPreviewIsPlacedAtTheLeftEdgeHalfwayDown) {
+TEST_F(TodayPageTest, ShownPreviewAndMainWindowStayOnTheUsableScreenArea) {
     settings.values["ShowMedia"] = "1";
     WriteToday({});
     SetTime(8, 0, 0);
