@@ -102,19 +102,16 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
     other.show();
     QTimeEdit picker;
     picker.show();
-    // The middle of the picker's up button: the arrow drawn there has a colour of its own.
+    // Across the middle of the picker's up button the arrow has a colour of its own.
     auto upArrowColours = [&picker] {
         QStyleOptionSpinBox option;
         option.initFrom(&picker);
-        option.subControls = QStyle::SC_SpinBoxUp;
         const QRect up = picker.style()->subControlRect(QStyle::CC_SpinBox, &option,
                                                         QStyle::SC_SpinBoxUp, &picker);
         const QImage image = picker.grab().toImage();
         std::set<QRgb> colours;
         for (int x = up.center().x() - 2; x <= up.center().x() + 2; ++x) {
-            for (int y = up.center().y() - 1; y <= up.center().y() + 1; ++y) {
-                colours.insert(image.pixel(x, y));
-            }
+            colours.insert(image.pixel(x, up.center().y()));
         }
         return colours.size();
     };
