@@ -11,12 +11,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/engine/video_output.h"
 #include "support/pulse_null_sink.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
@@ -751,6 +753,83 @@ TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
     player.ShowMaximized();
     player.Play();
     EXPECT_TRUE(PlayToEnd(player));
+}
+
+int OpenDescriptors() {
+    auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
+}
+
+// Every way a file leaves the player, a few hundred times over, in a child process with
+// GStreamer's leaks tracer on: it names every object still alive when GStreamer ends.
+TEST(GstMediaPlayerTest, EveryWayOfEndingReleasesThePipeline) {
+    if (std::getenv("CHIMEON_LEAK_CHILD") == nullptr) {
+        test::ProgramResult child = test::RunProgram(
+            std::filesystem::read_symlink("/proc/self/exe"),
+            {"--gtest_filter=GstMediaPlayerTest.EveryWayOfEndingReleasesThePipeline"}, "",
+            {"CHIMEON_LEAK_CHILD=1", "GST_TRACERS=leaks", "GST_DEBUG=GST_TRACER:7"});
+        EXPECT_EQ(child.exitCode, 0) << child.out;
+        // "object-alive, type-name=(string)GstBus, ..." (its format line has "%s" there).
+        std::smatch alive;
+        EXPECT_FALSE(std::regex_search(child.err, alive,
+                                       std::regex(R"(object-alive, type-name=\(string\)[^%].*)")))
+            << alive.str();
+        return;
+    }
+    Media& media = SharedMedia();
+    const std::string bell = media.ShortWav();
+    const std::string clip = media.Webm();
+    media.dir().Write("words.wav", "no sound here\n");
+    RecordingOutput surface;
+    struct Players {
+        GstMediaPlayer plain{Unpaced()};
+        GstMediaPlayer hurried{[] {
+            GstMediaPlayerOptions options = Unpaced();
+            options.openTimeout = milliseconds(0);
+            return options;
+        }()};
+        GstMediaPlayer broken{SinkOptions("identity error-after=2 ! fakesink sync=false")};
+        GstMediaPlayer silent{SinkOptions("alsasink device=hw:97,0")};
+    };
+    auto players = std::make_unique<Players>();
+    GstMediaPlayer& player = players->plain;
+    auto play = [](GstMediaPlayer& p, const std::string& file, bool toEnd) {
+        p.SetFile(file);
+        if (p.Open()) {
+            p.ShowMaximized();
+            p.Play();
+            EXPECT_TRUE(!toEnd || PlayToEnd(p));
+            p.Stop();
+        }
+        p.Close();
+    };
+    const std::vector<std::function<void()>> ways = {
+        [&] { player.Prepare(bell), play(player, bell, true); },  // prepared, taken over
+        [&] { play(player, bell, true); },                        // opened afresh
+        [&] { player.Prepare(clip), player.Prepare(bell); },      // prepared, then dropped
+        [&] { play(player, media.Path("words.wav"), false); },    // unplayable
+        [&] { play(players->hurried, bell, false); },             // not prerolled in time
+        [&] { play(players->broken, bell, true); },               // an error while playing
+        [&] { play(players->silent, bell, false); },              // no audio output
+        [&] {
+            player.SetParentWindow(&surface), play(player, clip, false),
+                player.SetParentWindow(nullptr);
+        },  // a picture, stopped early
+    };
+    // Each pipeline's bus holds descriptors until the pipeline is released.
+    const int descriptors = OpenDescriptors();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 300; ++i) {
+        ways[static_cast<size_t>(i) % ways.size()]();
+    }
+    players.reset();
+    // Pipelines still prerolling are released on GStreamer's own threads.
+    for (int wait = 0; wait < 300 && OpenDescriptors() > descriptors; ++wait) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(OpenDescriptors(), descriptors);
+    gst_deinit();  // the tracer's report; safe now that no pipeline is being released
 }
 
 }  // namespace
