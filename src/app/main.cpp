@@ -40,11 +40,12 @@ int main(int argc, char* argv[]) {
     using namespace chimeon;
     const std::filesystem::path dataDirectory = ProgramDirectory();
 
-    // A second copy ends at once and silently; the first is not disturbed. When the lock file
-    // cannot be made at all, running unguarded beats not broadcasting.
+    // A second copy on the same data directory ends at once and silently; the first is not
+    // disturbed. When the lock file cannot be made at all, running unguarded beats not
+    // broadcasting.
     bool lockFailed = false;
     auto instanceLock =
-        SingleInstanceLock::TryAcquire(DefaultInstanceLockFile(dataDirectory), &lockFailed);
+        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &lockFailed);
     if (!instanceLock && !lockFailed) {
         return 0;
     }
