@@ -83,6 +83,11 @@ int main(int argc, char* argv[]) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    // The history's health, on the writer's thread: on standard error for now.
+    history.SetProblemListener([](const std::string& problem) {
+        std::cerr << "chimeon: "
+                  << (problem.empty() ? "the play history is written again" : problem) << std::endl;
+    });
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
         if (kind != PageKind::kToday) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include "ctl_test_support.h"
+#include <set>
+
 #include "core/engine/history_recorder.h"
+#include "ctl_test_support.h"
 #include "platform/history/sqlite_play_history.h"
 #include "support/clock_rig.h"
 
@@ -58,9 +61,11 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
 TEST(CtlHistory, WhatTheClockPlayedUnderTheFakeClockReadsBack) {
     test::ClockRig rig(test::MsFromLocal(2026, 12, 7, 7, 59, 58));
     rig.player.AddFile("/bells/ring.wav", 1500);
-    rig.WriteTable("Day1.dat", {ProgramItem{"上课铃", "8:0:0", std::string(kEndPlayOnce), "100", "顺序", "/bells/ring.wav"},
-                                ProgramItem{"缺失", std::string(kStartChained), std::string(kEndPlayOnce), "100",
-                                            "顺序", "/bells/gone.wav"}});
+    rig.WriteTable("Day1.dat",
+                   {ProgramItem{"上课铃", "8:0:0", std::string(kEndPlayOnce), "100", "顺序",
+                                "/bells/ring.wav"},
+                    ProgramItem{"缺失", std::string(kStartChained), std::string(kEndPlayOnce),
+                                "100", "顺序", "/bells/gone.wav"}});
     {
         SqlitePlayHistory history(rig.dir / "history.db");
         HistoryRecorder recorder(rig.localClock, rig.list, history);
@@ -70,7 +75,8 @@ TEST(CtlHistory, WhatTheClockPlayedUnderTheFakeClockReadsBack) {
         rig.clock.Shutdown();
         rig.clock.SetObserver(nullptr);
     }
-    auto result = test::RunProgram(CHIMEON_CTL_PATH, {"--data-dir", rig.dir.path().string(), "history", "--json"});
+    auto result = test::RunProgram(CHIMEON_CTL_PATH,
+                                   {"--data-dir", rig.dir.path().string(), "history", "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     auto lines = test::JsonLines(result.out);
     ASSERT_EQ(lines.size(), 5u) << result.out;
@@ -84,9 +90,75 @@ TEST(CtlHistory, WhatTheClockPlayedUnderTheFakeClockReadsBack) {
     EXPECT_EQ(lines[1]["cause"], "played");
     EXPECT_EQ(lines[2]["kind"], "failure");
     EXPECT_EQ(lines[2]["title"], "缺失");
+    EXPECT_EQ(lines[2]["row"], 2) << "rows are numbered from 1, as in the text";
     // A file item whose file is missing starts all the same, plays nothing and ends at once.
     EXPECT_EQ(lines[3]["cause"], "chain");
     EXPECT_EQ(lines[4]["kind"], "end");
+    EXPECT_EQ(lines[4]["cause"], "not_played");
+}
+
+TEST(CtlHistory, OneLinePerEventWhateverTheReasonHolds) {
+    TempDir data;
+    {
+        SqlitePlayHistory history(data / "history.db");
+        HistoryEvent failure =
+            Event(HistoryEvent::Kind::kFailure, "2026-12-07", 1765094400000, "unplayable");
+        failure.reason = "Internal data stream error.\r\n(gstbasesrc.c:3132)\n\tstreaming stopped";
+        history.Record(failure);
+    }
+    auto text = Ctl(data, {"history"});
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 1) << text.out;
+    EXPECT_NE(text.out.find("星期一 row 1 "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("(Internal data stream error. (gstbasesrc.c:3132) streaming stopped)"),
+              std::string::npos)
+        << text.out;
+}
+
+// Read by a user who may not write the folder (nobody, when the tests run as root): a read-only
+// folder or mount, with the program stopped or still writing.
+TEST(CtlHistory, ReadsAFolderItMayOnlyReadAndLeavesNoFileBehind) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        bool readOnly;
+        bool programRunning;
+    };
+    for (Case c : {Case{"read-only", true, false}, Case{"read-only, program running", true, true},
+                   Case{"the program's own folder", false, false}}) {
+        SCOPED_TRACE(c.name);
+        TempDir data;
+        auto history = std::make_unique<SqlitePlayHistory>(data / "history.db");
+        history->Record(Event(HistoryEvent::Kind::kStart, "2026-12-07", 1765094400004, "time"));
+        history->Flush();
+        if (!c.programRunning) {
+            history.reset();
+        }
+        auto files = [&] {
+            std::set<std::string> names;
+            for (const auto& entry : fs::directory_iterator(data.path())) {
+                names.insert(entry.path().filename().string());
+            }
+            return names;
+        };
+        const auto before = files();
+        std::vector<std::string> command = {"--data-dir", data.path().string(), "history",
+                                            "--json"};
+        std::string program = CHIMEON_CTL_PATH;
+        if (c.readOnly) {
+            fs::permissions(data.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                             fs::perms::others_read | fs::perms::others_exec);
+            if (geteuid() == 0) {
+                command.insert(command.begin(),
+                               {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+                program = "/usr/bin/setpriv";
+            }
+        }
+        auto result = test::RunProgram(program, command);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(test::JsonLines(result.out).size(), 1u) << result.out;
+        EXPECT_EQ(files(), before);
+        fs::permissions(data.path(), fs::perms::owner_all);
+    }
 }
 
 TEST(CtlHistory, NoHistoryYetIsEmptyAndBadDatesAreRefused) {
