@@ -18,7 +18,9 @@ class FakeLocalClock : public LocalClock {
 public:
     ClockReading Read() const override {
         ClockReading reading{LocalDateTimeFromMs(ms_), ms_};
-        ms_ += stepPerReadMs_;
+        if (stepPerReadMs_ != 0) {
+            ms_ += stepPerReadMs_;
+        }
         return reading;
     }
 

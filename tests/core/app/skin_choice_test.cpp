@@ -90,15 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "corona.smf",
                  ""},
         SkinCase{"upper_case_extension", {"BIG.SMF"}, {}, "x.smf", "data/BIG.SMF", "BIG.SMF", ""},
-        SkinCase{"huge_named_is_passed_over",
-                 {"huge.smf", "plain.smf"},
-                 {},
-                 "huge.smf",
-                 "data/plain.smf",
-                 "plain.smf",
-                 ""},
         SkinCase{
-            "only_huge_gives_the_message", {"huge.smf"}, {}, "", "", "", "Can not find any skin!"},
+            "huge_passed_over", {"huge.smf", "b.smf"}, {}, "huge.smf", "data/b.smf", "b.smf", ""},
+        SkinCase{"only_huge", {"huge.smf"}, {}, "", "", "", "Can not find any skin!"},
         SkinCase{
             "none_when_set", {"readme.txt"}, {}, "corona.smf", "", "", "Can not find any skin"},
         SkinCase{"none_when_empty", {}, {}, "", "", "", "Can not find any skin!"}),

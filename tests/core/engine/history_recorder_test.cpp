@@ -101,18 +101,18 @@ TEST(HistoryRecorderMidnight, NewDayPrunesOnceAndRecordsTheNewTable) {
 TEST(HistoryRecorderReadings, DateMomentAndLatenessComeFromOneReading) {
     struct Case {
         std::int64_t atMs;
-        int dueSecond;
         const char* endDate;
     };
-    for (const Case& c : {Case{MsFromLocal(2026, 12, 7, 14, 10, 16, 999), 51016, "2026-12-07"},
-                          Case{MsFromLocal(2026, 12, 7, 23, 59, 59, 999), 86399, "2026-12-08"}}) {
+    for (const Case& c : {Case{MsFromLocal(2026, 12, 7, 14, 10, 16, 999), "2026-12-07"},
+                          Case{MsFromLocal(2026, 12, 7, 23, 59, 59, 999), "2026-12-08"}}) {
         test::FakeLocalClock clock;
         clock.SetMs(c.atMs);
         clock.RunOnWhileRead(2);
         TodayList list;
         RecordedHistory history;
         HistoryRecorder recorder(clock, list, history);
-        recorder.OnRowStarted(0, "/bells/ring.wav", StartCause::kTime, c.dueSecond);
+        const int dueSecond = static_cast<int>(c.atMs / 1000 % 86400);
+        recorder.OnRowStarted(0, "/bells/ring.wav", StartCause::kTime, dueSecond);
         recorder.OnRowEnded(0, EndCause::kPlayedThrough);
         ASSERT_EQ(history.events.size(), 2u);
         EXPECT_EQ(history.events[0].atMs, c.atMs);
