@@ -201,7 +201,8 @@ ObjectPtr<GstElement> ParseSink(const std::string& description, std::string* rea
 
 bool HasStreamVolume(GstElement* sink) {
     return GST_IS_STREAM_VOLUME(sink) ||
-           AdoptFull(gst_bin_get_by_interface(GST_BIN(sink), GST_TYPE_STREAM_VOLUME)) != nullptr;
+           (GST_IS_BIN(sink) &&
+            AdoptFull(gst_bin_get_by_interface(GST_BIN(sink), GST_TYPE_STREAM_VOLUME)) != nullptr);
 }
 
 // A sink element from a description, checked by opening its device (connecting to the sound
