@@ -119,13 +119,15 @@ TEST(CtlHistory, ReadsAFolderItMayOnlyReadAndLeavesNoFileBehind) {
         if (!c.programRunning) {
             history.reset();
         }
+        // Beside the data, so that the other user may run it wherever the build lies.
+        fs::copy_file(CHIMEON_CTL_PATH, data / "chimeonctl");
         auto files = [&] {
             auto entries = fs::directory_iterator(data.path());
             return std::distance(begin(entries), end(entries));
         };
         const auto before = files();
-        std::vector<std::string> command = {CHIMEON_CTL_PATH, "--data-dir", data.path().string(),
-                                            "history", "--json"};
+        std::vector<std::string> command = {(data / "chimeonctl").string(), "--data-dir",
+                                            data.path().string(), "history", "--json"};
         if (c.readOnly) {
             fs::permissions(data.path(), fs::perms::owner_read | fs::perms::owner_exec |
                                              fs::perms::others_read | fs::perms::others_exec);

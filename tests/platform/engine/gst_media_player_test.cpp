@@ -813,7 +813,7 @@ TEST(GstMediaPlayerTest, EveryWayOfEndingReleasesThePipeline) {
     }
     players.clear();
     // Pipelines still prerolling are released on GStreamer's own threads.
-    for (int wait = 0; wait < 300 && OpenDescriptors() > descriptors; ++wait) {
+    for (int wait = 0; wait < 1000 && OpenDescriptors() > descriptors; ++wait) {
         std::this_thread::sleep_for(milliseconds(10));
     }
     EXPECT_EQ(OpenDescriptors(), descriptors);
