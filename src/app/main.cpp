@@ -1,6 +1,9 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "core/app/app_state.h"
@@ -37,6 +40,30 @@ public:
 
 private:
     chimeon::HolidayCalendar calendar_;
+};
+
+// The play history's last problem ("" when none), passed on to whoever shows it.
+class HistoryHealth {
+public:
+    void Report(const std::string& problem) {
+        const std::lock_guard lock(mutex_);
+        last_ = problem;
+        if (shown_) {
+            shown_(problem);
+        }
+    }
+    void ShowOn(std::function<void(const std::string&)> show) {
+        const std::lock_guard lock(mutex_);
+        shown_ = std::move(show);
+        if (!last_.empty()) {
+            shown_(last_);
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::string last_;
+    std::function<void(const std::string&)> shown_;
 };
 
 }  // namespace
@@ -98,10 +125,13 @@ int main(int argc, char* argv[]) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
-    // The history's health, on the writer's thread: on standard error for now.
-    history.SetProblemListener([](const std::string& problem) {
+    // The history's health, reported on the writer's thread: on standard error, and in the today
+    // page's notices once the page is there (a problem found before it is shown when it comes).
+    auto historyHealth = std::make_shared<HistoryHealth>();
+    history.SetProblemListener([historyHealth](const std::string& problem) {
         std::cerr << "chimeon: "
                   << (problem.empty() ? "the play history is written again" : problem) << std::endl;
+        historyHealth->Report(problem);
     });
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
@@ -127,7 +157,9 @@ int main(int argc, char* argv[]) {
         parts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
             return std::make_unique<HistoryRecorder>(clock, list, history);
         };
-        return std::make_unique<CTodayPage>(std::move(parts));
+        auto page = std::make_unique<CTodayPage>(std::move(parts));
+        historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
+        return page;
     };
 
     int exitCode = 0;
