@@ -10,11 +10,13 @@
 #include "core/schedule/holiday_calendar.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
+#include "platform/audio/alsa_pcm.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
+#include "ui/audio/record_page.h"
 #include "ui/engine/today_page.h"
 #ifdef CHIMEON_TEST_CLOCK
 #include "app/file_local_clock.h"
@@ -82,8 +84,12 @@ int main(int argc, char* argv[]) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    AlsaPcmSystem soundDevices;
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
+        if (kind == PageKind::kRecord) {
+            return std::make_unique<CRecordPage>(soundDevices);
+        }
         if (kind != PageKind::kToday) {
             return nullptr;
         }
