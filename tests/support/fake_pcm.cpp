@@ -52,6 +52,15 @@ public:
         state_->Call("stop");
         return 0;
     }
+    // A device that cannot pause: it drops what is still unheard.
+    long Pause() override {
+        auto lock = state_->Call("pause");
+        return state_->unheard;
+    }
+    int Resume() override {
+        state_->Call("resume");
+        return 0;
+    }
     long Read(void* frames, std::uint32_t count, int timeoutMs) override {
         auto lock = state_->Call({});
         if (int error = std::exchange(state_->failNext, 0); error != 0) {

@@ -23,13 +23,18 @@ public:
     virtual int Start() = 0;
     // Pending frames are dropped; the device idles until Start.
     virtual int Stop() = 0;
+    // The device holds its place until Resume. One that cannot drops what it holds instead and
+    // answers how many frames that was (a player plays them again); otherwise 0, or an error.
+    virtual long Pause() = 0;
+    virtual int Resume() = 0;
     // Wait at most `timeoutMs` for data (room), then move what is there without blocking: the
     // frames moved, 0 when the wait ran out, or an error code.
     virtual long Read(void* frames, std::uint32_t count, int timeoutMs) = 0;
     virtual long Write(const void* frames, std::uint32_t count, int timeoutMs) = 0;
     // Back to work after an overrun, underrun or suspend: 0, or the error that remains.
     virtual int Recover(int error) = 0;
-    // Playback: frames written but not yet heard, or an error code (an underrun once all is heard).
+    // Playback: frames written but not yet heard, or an error code (an underrun once all is
+    // heard).
     virtual long Delay() = 0;
 };
 

@@ -44,11 +44,11 @@ protected:
                 return stream.Start();
             }
             case Command::kContinue:
-                return running ? 0 : stream.Start();
+                return running ? 0 : stream.Resume();
             default: {  // pause and reset: what the device holds is handed on first
                 int result = running ? Drain(stream) : 0;
-                int stopped = stream.Stop();
-                return result != 0 ? result : stopped;
+                long stopped = command == Command::kPause ? stream.Pause() : stream.Stop();
+                return result != 0 ? result : static_cast<int>(std::min(stopped, 0L));
             }
         }
     }

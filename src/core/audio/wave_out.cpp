@@ -44,14 +44,14 @@ protected:
                 return result;
             }
             case Command::kPause: {
-                // What the device still holds is dropped and played again after Continue.
-                long unheard = running ? stream.Delay() : 0;
+                // What a device that cannot pause dropped is played again after Continue.
+                const long dropped = stream.Pause();
                 offset_ -= std::min<std::uint64_t>(
-                    offset_, static_cast<std::uint64_t>(std::max(unheard, 0L)) * BlockAlign());
-                return stream.Stop();
+                    offset_, static_cast<std::uint64_t>(std::max(dropped, 0L)) * BlockAlign());
+                return static_cast<int>(std::min(dropped, 0L));
             }
             case Command::kContinue:
-                return running ? 0 : stream.Start();
+                return running ? 0 : stream.Resume();
             default:
                 offset_ = end_;
                 Ended();

@@ -76,7 +76,9 @@ public:
         snd_pcm_hw_params_set_period_size_near(pcm_, hw, &period, nullptr);
         snd_pcm_uframes_t buffer = period * periods;
         snd_pcm_hw_params_set_buffer_size_near(pcm_, hw, &buffer);
-        return std::min(snd_pcm_hw_params(pcm_, hw), 0);
+        const int result = snd_pcm_hw_params(pcm_, hw);
+        canPause_ = result == 0 && snd_pcm_hw_params_can_pause(hw) != 0;
+        return std::min(result, 0);
     }
 
     int Start() override {
@@ -89,7 +91,34 @@ public:
         return StartCapture();
     }
 
-    int Stop() override { return std::min(snd_pcm_drop(pcm_), 0); }
+    int Stop() override {
+        // Only a stream that runs is dropped: PulseAudio's plugin may never deliver again after a
+        // drop that is followed at once by a new start.
+        switch (snd_pcm_state(pcm_)) {
+            case SND_PCM_STATE_OPEN:
+            case SND_PCM_STATE_SETUP:
+            case SND_PCM_STATE_PREPARED:
+                return 0;
+            default:
+                return std::min(snd_pcm_drop(pcm_), 0);
+        }
+    }
+
+    long Pause() override {
+        if (canPause_ && snd_pcm_state(pcm_) == SND_PCM_STATE_RUNNING) {
+            return std::min(snd_pcm_pause(pcm_, 1), 0);
+        }
+        const long unheard = direction_ == PcmDirection::kPlayback ? std::max(Delay(), 0L) : 0;
+        const int result = Stop();
+        return result < 0 ? result : unheard;
+    }
+
+    int Resume() override {
+        if (snd_pcm_state(pcm_) == SND_PCM_STATE_PAUSED) {
+            return std::min(snd_pcm_pause(pcm_, 0), 0);
+        }
+        return Start();
+    }
 
     long Read(void* frames, std::uint32_t count, int timeoutMs) override {
         const snd_pcm_sframes_t ready = Available(timeoutMs);
@@ -149,6 +178,7 @@ private:
 
     snd_pcm_t* pcm_;
     PcmDirection direction_;
+    bool canPause_ = false;
 };
 
 // ALSA's PCM hints for a direction: (name, first line of the description).

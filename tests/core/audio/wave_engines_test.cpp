@@ -50,11 +50,12 @@ bool CountsUpTo(const std::uint8_t* bytes, std::size_t size, std::size_t frames)
     return true;
 }
 
-bool Eventually(const std::function<bool()>& condition) {
+template <typename Condition>
+bool Eventually(Condition condition) {
     for (int i = 0; i < 500 && !condition(); ++i) {
         std::this_thread::sleep_for(10ms);
     }
-    return condition();
+    return static_cast<bool>(condition());
 }
 
 class WaveInTest : public testing::Test {
@@ -101,7 +102,7 @@ TEST_F(WaveInTest, ADeviceThatFailsForGoodStopsAndKeepsWhatWasRecorded) {
     ASSERT_TRUE(devices.Supply(3000));
     devices.FailNextTransfer(-ENODEV, -ENODEV);
     std::optional<int> failure;
-    ASSERT_TRUE(Eventually([&] { return (failure = recorder.TakeFailure()).has_value(); }));
+    ASSERT_TRUE(Eventually([&] { return (failure = failure ? failure : recorder.TakeFailure()); }));
     EXPECT_EQ(failure, -ENODEV);
     EXPECT_TRUE(recorder.Close());  // what was recorded can still be saved
     EXPECT_TRUE(CountsUpTo(chunks->bytes.data(), chunks->bytes.size(), 3000));
