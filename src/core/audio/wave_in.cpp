@@ -73,11 +73,15 @@ private:
     }
     std::uint8_t* Free() { return buffer_.GetData() + std::size_t{fill_} * format_.blockAlign; }
 
-    // Takes what the device holds now and hands on the partly filled buffer.
+    // Takes what the device holds now (no more than its buffers: a source that never runs dry
+    // must not keep a pause waiting) and hands on the partly filled buffer.
     int Drain(PcmStream& stream) {
-        for (long got = 1; got > 0;) {
-            got = stream.Read(Free(), frames_ - fill_, 0);
-            fill_ += static_cast<std::uint32_t>(std::max(got, 0L));
+        for (unsigned reads = 0; reads < 2 * CWaveIn::kDeviceBuffers; ++reads) {
+            const long got = stream.Read(Free(), frames_ - fill_, 0);
+            if (got <= 0) {
+                break;
+            }
+            fill_ += static_cast<std::uint32_t>(got);
             if (fill_ == frames_) {
                 if (int result = Deliver(); result != 0) {
                     return result;
