@@ -150,6 +150,11 @@ public:
     }
 
     long Delay() override {
+        // PulseAudio's plugin still reports a delay after everything was heard: the underrun
+        // that the pointer update notices is what tells the end.
+        if (const snd_pcm_sframes_t ready = snd_pcm_avail_update(pcm_); ready < 0) {
+            return ready;
+        }
         snd_pcm_sframes_t frames = 0;
         const int result = snd_pcm_delay(pcm_, &frames);
         return result < 0 ? result : frames;

@@ -126,6 +126,15 @@ TEST_F(AlsaPcmTest, PausedRecordingKeepsBothStretchesInOrderAndPlayedFilesReachT
     EXPECT_LT(lastA, firstB) << shapes;
     EXPECT_GE(std::count(shapes.begin(), shapes.end(), 'a'), 6) << shapes;
     EXPECT_GE(std::count(shapes.begin(), shapes.end(), 'b'), 6) << shapes;
+
+    // A sound that ran out is noticed, and 放音 plays it again.
+    ASSERT_EQ(console.StopPlaying().status, "音频文件已经停止播放！");
+    ASSERT_EQ(console.Play(Tone("c.wav", 1000, 100)).status, "正在放音！");
+    for (int i = 0; i < 300 && console.player().IsPlaying(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_FALSE(console.player().IsPlaying());
+    EXPECT_EQ(console.Play("c.wav").status, "正在放音！");
 }
 
 }  // namespace
