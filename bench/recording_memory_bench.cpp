@@ -64,8 +64,8 @@ int main() {
     const double after = ResidentMegabytes();
     const auto bytes = fs::file_size(folder / "hour.wav") - chimeon::kWaveHeaderSize;
 
-    std::printf("recorded %.1f minutes (%.1f MB) in %.1f s%s\n", bytes / 16000.0 / 60,
-                bytes / 1e6, seconds, closed ? "" : " (close failed)");
+    std::printf("recorded %.1f minutes (%.1f MB) in %.1f s%s\n", bytes / 16000.0 / 60, bytes / 1e6,
+                seconds, closed ? "" : " (close failed)");
     std::printf("resident memory: %.1f MB before, %.1f MB at 60 minutes, %.1f MB after stop\n",
                 before, during, after);
     std::printf("growth %.2f MB; keeping the recording in memory would add %.1f MB\n",

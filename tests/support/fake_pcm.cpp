@@ -38,8 +38,7 @@ public:
     explicit FakeStream(std::shared_ptr<FakePcmSystem::State> state) : state_(std::move(state)) {}
     ~FakeStream() override { state_->Call("close"); }
 
-    int Configure(const WaveFormat& format, std::uint32_t periodFrames,
-                  unsigned periods) override {
+    int Configure(const WaveFormat& format, std::uint32_t periodFrames, unsigned periods) override {
         state_->Call("configure " + std::to_string(periodFrames) + "x" + std::to_string(periods));
         blockAlign_ = format.blockAlign;
         return 0;
@@ -109,10 +108,9 @@ FakePcmSystem::~FakePcmSystem() {
     Release();
 }
 
-std::unique_ptr<PcmStream> FakePcmSystem::Open(PcmDirection direction, std::uint32_t,
-                                               int* error) {
-    auto lock = state_->Call(direction == PcmDirection::kCapture ? "open capture"
-                                                                 : "open playback");
+std::unique_ptr<PcmStream> FakePcmSystem::Open(PcmDirection direction, std::uint32_t, int* error) {
+    auto lock =
+        state_->Call(direction == PcmDirection::kCapture ? "open capture" : "open playback");
     if (openError != 0) {
         *error = openError;
         return nullptr;

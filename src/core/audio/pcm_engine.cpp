@@ -35,9 +35,8 @@ void PcmWorker::Run(PcmSystem& system, PcmDirection direction, std::uint32_t dev
             if (stream == nullptr) {
                 return;
             }
-            changed_.wait(lock, [this] {
-                return pending_ != Command::kNone || running_ || abandoned_;
-            });
+            changed_.wait(lock,
+                          [this] { return pending_ != Command::kNone || running_ || abandoned_; });
             if (abandoned_) {
                 return;
             }

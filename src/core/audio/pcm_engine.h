@@ -22,7 +22,7 @@ namespace chimeon {
 class PcmWorker {
 public:
     enum class Command { kNone, kStart, kPause, kContinue, kReset, kClose };
-    static constexpr int kIdle = 1;     // Transfer: nothing is left to move
+    static constexpr int kIdle = 1;      // Transfer: nothing is left to move
     static constexpr int kStepMs = 100;  // longest wait for the device between two commands
 
     virtual ~PcmWorker() = default;

@@ -251,9 +251,11 @@ void CWave::Write(std::ostream& out) const {
         throw FileError(FileError::Kind::kGeneric, {});  // the size fields cannot hold it
     }
     const auto header = WaveHeader(format_, static_cast<std::uint32_t>(size64));
-    out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    out.write(reinterpret_cast<const char*>(header.data()),
+              static_cast<std::streamsize>(header.size()));
     if (size64 > 0) {
-        out.write(reinterpret_cast<const char*>(frames_.GetData()), static_cast<std::streamsize>(size64));
+        out.write(reinterpret_cast<const char*>(frames_.GetData()),
+                  static_cast<std::streamsize>(size64));
     }
     if (!out) {
         throw FileError(FileError::Kind::kHardIo, {});

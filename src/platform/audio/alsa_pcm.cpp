@@ -30,8 +30,7 @@ snd_pcm_format_t SampleFormat(const WaveFormat& format) {
 }
 
 snd_pcm_stream_t StreamOf(PcmDirection direction) {
-    return direction == PcmDirection::kCapture ? SND_PCM_STREAM_CAPTURE
-                                               : SND_PCM_STREAM_PLAYBACK;
+    return direction == PcmDirection::kCapture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
 }
 
 // Sets access, sample format, channels and rate on `hw`; 0 or the first error.
@@ -63,8 +62,7 @@ public:
     AlsaPcmStream(const AlsaPcmStream&) = delete;
     AlsaPcmStream& operator=(const AlsaPcmStream&) = delete;
 
-    int Configure(const WaveFormat& format, std::uint32_t periodFrames,
-                  unsigned periods) override {
+    int Configure(const WaveFormat& format, std::uint32_t periodFrames, unsigned periods) override {
         snd_pcm_drop(pcm_);
         snd_pcm_hw_params_t* hw = nullptr;
         snd_pcm_hw_params_alloca(&hw);
@@ -174,8 +172,7 @@ private:
     }
 
     int StartCapture() {
-        if (direction_ == PcmDirection::kCapture &&
-            snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) {
+        if (direction_ == PcmDirection::kCapture && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) {
             return std::min(snd_pcm_start(pcm_), 0);
         }
         return 0;
@@ -226,8 +223,8 @@ std::unique_ptr<PcmStream> AlsaPcmSystem::Open(PcmDirection direction, std::uint
                                                int* error) {
     snd_pcm_t* pcm = nullptr;
     // Never blocking, not even on a device another program holds.
-    const int result = snd_pcm_open(&pcm, AlsaName(direction, device).c_str(),
-                                    StreamOf(direction), SND_PCM_NONBLOCK);
+    const int result = snd_pcm_open(&pcm, AlsaName(direction, device).c_str(), StreamOf(direction),
+                                    SND_PCM_NONBLOCK);
     if (result < 0) {
         *error = result;
         return nullptr;

@@ -52,8 +52,7 @@ QLineEdit* AddGroup(CRecordPage* page, QVBoxLayout* layout, const char* title,
 
 }  // namespace
 
-CRecordPage::CRecordPage(PcmSystem& system, std::filesystem::path recordingsFolder,
-                         QWidget* parent)
+CRecordPage::CRecordPage(PcmSystem& system, std::filesystem::path recordingsFolder, QWidget* parent)
     : CSubDialog(kTemplateId, parent),
       system_(system),
       console_(std::make_unique<RecorderConsole>(
@@ -175,10 +174,9 @@ void CRecordPage::OnRecord() {
     fileName_ = fileNameEdit_->text();
     Carry(recordStatus_, [this] {
         return console_->Record(fileName_.toStdString(), [this](const std::filesystem::path& file) {
-            return file == chosen_ ||
-                   AskYesNo(this, Text("提醒"),
-                            Text("文件“%1”已经存在，要覆盖它吗？")
-                                .arg(QString::fromStdString(file.string())));
+            return file == chosen_ || AskYesNo(this, Text("提醒"),
+                                               Text("文件“%1”已经存在，要覆盖它吗？")
+                                                   .arg(QString::fromStdString(file.string())));
         });
     });
 }

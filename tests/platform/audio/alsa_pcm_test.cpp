@@ -66,7 +66,9 @@ protected:
             for (int i = 1; i < kWindow; ++i) {
                 crossings += (samples[start + i - 1] < 0) != (samples[start + i] < 0);
             }
-            shapes += std::abs(crossings - 50) <= 5 ? 'a' : std::abs(crossings - 200) <= 10 ? 'b' : '.';
+            shapes += std::abs(crossings - 50) <= 5     ? 'a'
+                      : std::abs(crossings - 200) <= 10 ? 'b'
+                                                        : '.';
         }
         return shapes;
     }
@@ -81,7 +83,8 @@ TEST_F(AlsaPcmTest, RecordsForTheTimeAskedIntoACanonicalFile) {
     const auto begin = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(1500ms);
     ASSERT_EQ(console.StopRecording().status, "录音已经停止！");
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 
     const std::string bytes = dir.Read("take.wav");
     CWave saved;

@@ -44,9 +44,9 @@ struct PageRig {
     CRecordPage page{devices, dir.path()};
 };
 
-constexpr const char* kButtons[8] = {"recordButton", "recordPauseButton",  "recordContinueButton",
-                                     "recordStopButton", "playButton", "playPauseButton",
-                                     "playContinueButton", "playStopButton"};
+constexpr const char* kButtons[8] = {
+    "recordButton", "recordPauseButton", "recordContinueButton", "recordStopButton",
+    "playButton",   "playPauseButton",   "playContinueButton",   "playStopButton"};
 
 struct StateSetup {
     const char* name;
@@ -123,7 +123,8 @@ const Outcome kOutcomes[6][8] = {
 };
 
 TEST(RecordPageTest, EveryCommandInEveryStateAnswersInItsOwnLine) {
-    const QuestionHandler previous = SetQuestionHandler([](QWidget*, const QString&) { return true; });
+    const QuestionHandler previous =
+        SetQuestionHandler([](QWidget*, const QString&) { return true; });
     for (int state = 0; state < 6; ++state) {
         for (int command = 0; command < 8; ++command) {
             const StateSetup& setup = kStates[state];
@@ -133,7 +134,8 @@ TEST(RecordPageTest, EveryCommandInEveryStateAnswersInItsOwnLine) {
                 rig.Click(click);
             }
             if (setup.unheard == 0) {
-                ASSERT_TRUE(rig.Eventually([&] { return !rig.page.console().player().IsPlaying(); }));
+                ASSERT_TRUE(
+                    rig.Eventually([&] { return !rig.page.console().player().IsPlaying(); }));
             }
             const bool recordLine = command < 4;
             QLineEdit* line = recordLine ? rig.page.recordStatusEdit() : rig.page.playStatusEdit();
