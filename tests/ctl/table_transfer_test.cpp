@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/app/program_version.h"
 #include "core/system/stored_password.h"
 #include "core/text/gbk_codec.h"
 #include "ctl_test_support.h"
@@ -142,6 +143,9 @@ TEST(CtlUsage, BadArgumentsAndMissingDataDirectory) {
             .exitCode,
         2);
     EXPECT_EQ(test::RunProgram(CHIMEON_CTL_PATH, {"--help"}).exitCode, 0);
+    const test::ProgramResult version = test::RunProgram(CHIMEON_CTL_PATH, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "chimeonctl " + std::string(ProgramVersion()) + "\n");
 }
 
 }  // namespace
