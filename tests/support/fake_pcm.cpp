@@ -14,13 +14,13 @@ struct FakePcmSystem::State {
     std::uint64_t supplied = 0;
     std::uint64_t taken = 0;
     int failNext = 0;
-    int recoverResult = 0;
+    long recoverResult = 0;
     bool hung = false;
     long unheard = 0;
     std::vector<std::uint8_t> played;
     std::vector<std::string> log;
 
-    // Notes a call, first waiting out a hang.
+    // Notes a call (after waiting out a hang); the caller keeps the lock.
     std::unique_lock<std::mutex> Call(const std::string& what) {
         std::unique_lock lock(mutex);
         changed.wait(lock, [this] { return !hung; });
@@ -29,6 +29,10 @@ struct FakePcmSystem::State {
         }
         return lock;
     }
+    int Note(const std::string& what) {
+        Call(what);
+        return 0;
+    }
 };
 
 namespace {
@@ -36,29 +40,20 @@ namespace {
 class FakeStream : public PcmStream {
 public:
     explicit FakeStream(std::shared_ptr<FakePcmSystem::State> state) : state_(std::move(state)) {}
-    ~FakeStream() override { state_->Call("close"); }
+    ~FakeStream() override { state_->Note("close"); }
 
-    int Configure(const WaveFormat& format, std::uint32_t periodFrames, unsigned periods) override {
-        state_->Call("configure " + std::to_string(periodFrames) + "x" + std::to_string(periods));
+    int Configure(const WaveFormat& format, std::uint32_t frames, unsigned periods) override {
         blockAlign_ = format.blockAlign;
-        return 0;
+        return state_->Note("configure " + std::to_string(frames) + "x" + std::to_string(periods));
     }
-    int Start() override {
-        state_->Call("start");
-        return 0;
-    }
-    int Stop() override {
-        state_->Call("stop");
-        return 0;
-    }
+    int Start() override { return state_->Note("start"); }
+    int Stop() override { return state_->Note("stop"); }
+    int Resume() override { return state_->Note("resume"); }
     // A device that cannot pause: it drops what is still unheard.
-    long Pause() override {
-        auto lock = state_->Call("pause");
-        return state_->unheard;
-    }
-    int Resume() override {
-        state_->Call("resume");
-        return 0;
+    long Pause() override { return Answer("pause", &State::unheard); }
+    long Delay() override { return Answer({}, &State::unheard); }
+    int Recover(int error) override {
+        return static_cast<int>(Answer("recover " + std::to_string(error), &State::recoverResult));
     }
     long Read(void* frames, std::uint32_t count, int timeoutMs) override {
         auto lock = state_->Call({});
@@ -67,15 +62,14 @@ public:
         }
         state_->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                  [this] { return state_->supplied > state_->taken; });
-        const auto n = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(count, state_->supplied - state_->taken));
-        auto* samples = static_cast<std::int16_t*>(frames);
-        for (std::uint32_t i = 0; i < n; ++i) {
-            samples[i] = static_cast<std::int16_t>((state_->taken + i) % 32768);
+        const auto n = std::min<std::uint64_t>(count, state_->supplied - state_->taken);
+        for (std::uint64_t i = 0; i < n; ++i) {
+            static_cast<std::int16_t*>(frames)[i] =
+                static_cast<std::int16_t>((state_->taken + i) % 32768);
         }
         state_->taken += n;
         state_->changed.notify_all();
-        return n;
+        return static_cast<long>(n);
     }
     long Write(const void* frames, std::uint32_t count, int) override {
         auto lock = state_->Call({});
@@ -86,16 +80,14 @@ public:
         state_->played.insert(state_->played.end(), bytes, bytes + count * blockAlign_);
         return count;
     }
-    int Recover(int error) override {
-        auto lock = state_->Call("recover " + std::to_string(error));
-        return state_->recoverResult;
-    }
-    long Delay() override {
-        auto lock = state_->Call({});
-        return state_->unheard;
-    }
 
 private:
+    using State = FakePcmSystem::State;
+    long Answer(const std::string& what, long State::*field) {
+        auto lock = state_->Call(what);
+        return (*state_).*field;
+    }
+
     std::shared_ptr<FakePcmSystem::State> state_;
     std::uint32_t blockAlign_ = 1;
 };
@@ -109,13 +101,9 @@ FakePcmSystem::~FakePcmSystem() {
 }
 
 std::unique_ptr<PcmStream> FakePcmSystem::Open(PcmDirection direction, std::uint32_t, int* error) {
-    auto lock =
-        state_->Call(direction == PcmDirection::kCapture ? "open capture" : "open playback");
-    if (openError != 0) {
-        *error = openError;
-        return nullptr;
-    }
-    return std::make_unique<FakeStream>(state_);
+    state_->Note(direction == PcmDirection::kCapture ? "open capture" : "open playback");
+    *error = openError;
+    return openError != 0 ? nullptr : std::make_unique<FakeStream>(state_);
 }
 
 std::vector<std::string> FakePcmSystem::DeviceNames(PcmDirection direction) const {

@@ -20,11 +20,11 @@ namespace {
 using test::FakePcmSystem;
 using namespace std::chrono_literals;
 
-WaveFormat Mono16() {
+const WaveFormat kMono16 = [] {
     CWave wave;
     wave.SetFormat(1, 8000, 16);
     return wave.GetFormat();
-}
+}();
 
 // Chunks as they arrive (read only after the engine answered a command).
 struct ChunkList : WaveChunkSink {
@@ -37,17 +37,14 @@ struct ChunkList : WaveChunkSink {
     std::vector<std::uint8_t> bytes;
 };
 
-// True when the bytes are the fake's samples 0, 1, 2 ... `frames` − 1: every frame once, in order.
-bool CountsUpTo(const std::uint8_t* bytes, std::size_t size, std::size_t frames) {
-    if (size != frames * 2) {
-        return false;
+// The fake's first `frames` samples, 0, 1, 2 ...: every frame once, in order.
+std::vector<std::uint8_t> Counting(unsigned frames) {
+    std::vector<std::uint8_t> bytes;
+    for (unsigned i = 0; i < frames; ++i) {
+        bytes.insert(bytes.end(),
+                     {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)});
     }
-    for (std::size_t i = 0; i < frames; ++i) {
-        if ((bytes[2 * i] | (bytes[2 * i + 1] << 8)) != static_cast<int>(i % 32768)) {
-            return false;
-        }
-    }
-    return true;
+    return bytes;
 }
 
 template <typename Condition>
@@ -60,11 +57,10 @@ bool Eventually(Condition condition) {
 
 class WaveInTest : public testing::Test {
 protected:
-    void StartRecording() {
-        recorder.SetFormat(Mono16());
+    void SetUp() override {
+        recorder.SetFormat(kMono16);
         recorder.SetChunkSink(chunks);
-        ASSERT_TRUE(recorder.Open()) << recorder.ErrorText();
-        ASSERT_TRUE(recorder.Start(4096)) << recorder.ErrorText();
+        ASSERT_TRUE(recorder.Open() && recorder.Start(4096)) << recorder.ErrorText();
     }
 
     FakePcmSystem devices;
@@ -73,63 +69,41 @@ protected:
 };
 
 TEST_F(WaveInTest, PauseAndCloseHandOnThePartlyFilledBuffersInOrder) {
-    StartRecording();
     ASSERT_TRUE(devices.Supply(5000));
     ASSERT_TRUE(recorder.Pause());
     EXPECT_EQ(chunks->sizes, (std::vector<std::uint32_t>{2048, 2048, 904}));
-    ASSERT_TRUE(recorder.Continue());
-    ASSERT_TRUE(devices.Supply(3000));
-    ASSERT_TRUE(recorder.Close());
+    ASSERT_TRUE(recorder.Continue() && devices.Supply(3000) && recorder.Close());
     EXPECT_EQ(chunks->sizes, (std::vector<std::uint32_t>{2048, 2048, 904, 2048, 952}));
-    EXPECT_TRUE(CountsUpTo(chunks->bytes.data(), chunks->bytes.size(), 8000));
+    EXPECT_EQ(chunks->bytes, Counting(8000));
     EXPECT_EQ(devices.Log().at(1), "configure 2048x2");  // two device buffers of 4096 bytes
 }
 
-TEST_F(WaveInTest, AnOverrunIsRecoveredWithoutLosingWhatWasRecorded) {
-    StartRecording();
+TEST_F(WaveInTest, AnOverrunIsRecoveredAndAFailedDeviceKeepsWhatWasRecorded) {
     ASSERT_TRUE(devices.Supply(3000));
-    devices.FailNextTransfer(-EPIPE);
+    devices.FailNextTransfer(-EPIPE);  // overrun: recovered, nothing recorded is lost
     ASSERT_TRUE(devices.Supply(3000));
-    ASSERT_TRUE(recorder.Close());
-    EXPECT_TRUE(CountsUpTo(chunks->bytes.data(), chunks->bytes.size(), 6000));
-    const auto log = devices.Log();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "recover -32"), 1);
-    EXPECT_FALSE(recorder.TakeFailure());
-}
-
-TEST_F(WaveInTest, ADeviceThatFailsForGoodStopsAndKeepsWhatWasRecorded) {
-    StartRecording();
-    ASSERT_TRUE(devices.Supply(3000));
-    devices.FailNextTransfer(-ENODEV, -ENODEV);
+    devices.FailNextTransfer(-ENODEV, -ENODEV);  // unplugged: the recording stops
     std::optional<int> failure;
     ASSERT_TRUE(Eventually([&] { return (failure = failure ? failure : recorder.TakeFailure()); }));
     EXPECT_EQ(failure, -ENODEV);
     EXPECT_TRUE(recorder.Close());  // what was recorded can still be saved
-    EXPECT_TRUE(CountsUpTo(chunks->bytes.data(), chunks->bytes.size(), 3000));
+    EXPECT_EQ(chunks->bytes, Counting(6000));
+    const auto log = devices.Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "recover -32"), 1);
 }
 
 TEST_F(WaveInTest, ADeviceThatStopsAnsweringNeverHoldsTheCallerLong) {
     recorder.SetAnswerDeadline(50ms);
-    StartRecording();
     devices.Hang();
     EXPECT_FALSE(recorder.Close());
     EXPECT_EQ(recorder.ErrorText(), "error -110");
-    EXPECT_FALSE(recorder.IsOpen());
-    EXPECT_TRUE(recorder.Close());  // given up on: the engine is closed
+    EXPECT_FALSE(recorder.IsOpen());  // given up on: the engine is closed, and opens anew
     devices.Release();
-}
-
-TEST_F(WaveInTest, ClosedEnginesDoNothingAndOpenFailuresSayWhy) {
-    CWaveOut player(devices);
-    for (PcmEngine* engine : std::initializer_list<PcmEngine*>{&recorder, &player}) {
-        EXPECT_TRUE(engine->Pause() && engine->Continue() && engine->Reset() && engine->Close());
-    }
+    EXPECT_TRUE(recorder.Close() && recorder.Pause() && recorder.Continue() && recorder.Reset());
     EXPECT_FALSE(recorder.Start(4096));
     devices.openError = -EBUSY;
     EXPECT_FALSE(recorder.Open());
     EXPECT_EQ(recorder.ErrorText(), "error -16");
-    EXPECT_FALSE(recorder.IsOpen());
-    EXPECT_TRUE(devices.Log() == std::vector<std::string>{"open capture"});
 }
 
 TEST(WaveOutTest, PlaysEverythingInChunksAndPauseReplaysWhatWasNotHeard) {
@@ -145,9 +119,7 @@ TEST(WaveOutTest, PlaysEverythingInChunksAndPauseReplaysWhatWasNotHeard) {
     ASSERT_TRUE(player.Open() && player.Play()) << player.ErrorText();
     EXPECT_EQ(devices.Log().at(1), "configure 2048x3");
     ASSERT_TRUE(Eventually([&] { return devices.Played().size() == 10000; }));
-    EXPECT_TRUE(player.IsPlaying());
-    ASSERT_TRUE(player.Pause() && player.IsPlaying());
-    ASSERT_TRUE(player.Continue());
+    ASSERT_TRUE(player.Pause() && player.IsPlaying() && player.Continue());
     devices.SetUnheard(0);
     ASSERT_TRUE(Eventually([&] { return !player.IsPlaying(); }));
     std::vector<std::uint8_t> expected(sound.begin(), sound.end() - 1);
@@ -166,38 +138,32 @@ TEST(WaveRecordingFileTest, IsAWholeWaveAfterEveryChunkAndReplacesTheTargetOnlyA
     const std::uint8_t samples[6] = {1, 0, 2, 0, 3, 0};
     chunk.CopyIn(samples, 3, 2);
     {
-        WaveRecordingFile dropped(dir / "take.wav", Mono16());
+        WaveRecordingFile dropped(dir / "take.wav", kMono16);
         ASSERT_EQ(dropped.Append(chunk), 0);
     }
-    WaveRecordingFile recording(dir / "take.wav", Mono16());
-    for (int i = 1; i <= 2; ++i) {
+    WaveRecordingFile recording(dir / "take.wav", kMono16);
+    for (unsigned i = 1; i <= 2; ++i) {
         ASSERT_EQ(recording.Append(chunk), 0);
         CWave sofar;  // what a crash now would leave
         sofar.Load(recording.TemporaryPath().string());
-        EXPECT_EQ(sofar.GetFrameCount(), 3u * i);
+        EXPECT_EQ(sofar.GetFrameCount(), 3 * i);
         EXPECT_EQ(dir.Read("take.wav"), "old");
     }
     recording.Finish();
     CWave saved;
     saved.Load((dir / "take.wav").string());
-    EXPECT_EQ(saved.GetFormat(), Mono16());
+    EXPECT_EQ(saved.GetFormat(), kMono16);
     EXPECT_EQ(saved.GetFrameCount(), 6u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-    EXPECT_THROW(WaveRecordingFile(dir.path(), Mono16()), FileError);
+    EXPECT_THROW(WaveRecordingFile(dir.path(), kMono16), FileError);
 }
 
 TEST(RecorderConsoleTest, TypedNamesLandInTheRecordingsFolderWithAnExtension) {
     FakePcmSystem devices;
     RecorderConsole console(devices, "/home/op/Music");
-    const std::pair<const char*, const char*> cases[] = {
-        {"notice", "/home/op/Music/notice.wav"},
-        {"Day1.dat", "/home/op/Music/Day1.dat"},
-        {"../x.WAV", "/home/op/Music/../x.WAV"},
-        {"/srv/bells/ring", "/srv/bells/ring.wav"},
-    };
-    for (const auto& [typed, expected] : cases) {
-        EXPECT_EQ(console.ResolveName(typed), expected) << typed;
-    }
+    EXPECT_EQ(console.ResolveName("notice"), "/home/op/Music/notice.wav");
+    EXPECT_EQ(console.ResolveName("Day1.dat"), "/home/op/Music/Day1.dat");  // never a table
+    EXPECT_EQ(console.ResolveName("/srv/bells/ring"), "/srv/bells/ring.wav");
 }
 
 }  // namespace

@@ -29,12 +29,6 @@ struct PageRig {
     void Click(const char* button) {
         page.findChild<QPushButton*>(QString::fromLatin1(button))->click();
     }
-    bool Eventually(const std::function<bool()>& condition) {
-        for (int i = 0; i < 300 && !condition(); ++i) {
-            QTest::qWait(10);
-        }
-        return condition();
-    }
 
     test::WithApp app;
     test::MessageCapture messages;
@@ -52,75 +46,46 @@ struct StateSetup {
     const char* name;
     std::vector<const char*> clicks;
     long unheard;  // 0: every sound ends as soon as it is written
-};
-const StateSetup kStates[] = {
-    {"idle", {}, 1000},
-    {"recording", {"recordButton"}, 1000},
-    {"recording paused", {"recordButton", "recordPauseButton"}, 1000},
-    {"playing", {"playButton"}, 1000},
-    {"played to the end", {"playButton"}, 0},
-    {"playing paused", {"playButton", "playPauseButton"}, 1000},
-};
-
-struct Outcome {
-    const char* text;  // in the record line for the first four buttons, else the play line
     int record;
     int play;
 };
+const StateSetup kStates[] = {
+    {"idle", {}, 1000, 0, 0},
+    {"recording", {"recordButton"}, 1000, 1, 0},
+    {"recording paused", {"recordButton", "recordPauseButton"}, 1000, 2, 0},
+    {"playing", {"playButton"}, 1000, 0, 1},
+    {"played to the end", {"playButton"}, 0, 0, 1},
+    {"playing paused", {"playButton", "playPauseButton"}, 1000, 0, 2},
+};
+
+// The answer of each button in each state: in the record line for the first four buttons, else
+// in the play line.
 constexpr char kNotRecording[] = "还未开始录音！";
 constexpr char kPlaying[] = "正在播放音乐，不能同时录音！";
-constexpr char kPausedPlaying[] = "当前音频文件已经暂停！";
-constexpr char kPlayStopped[] = "音频文件已经停止播放！";
-const Outcome kOutcomes[6][8] = {
-    {{"录音开始！", 1, 0},
-     {kNotRecording, 0, 0},
-     {kNotRecording, 0, 0},
-     {kNotRecording, 0, 0},
-     {"正在放音！", 0, 1},
-     {"目前没有音频文件正在播放！", 0, 0},
-     {"目前没有音频文件被暂停，无法继续播放！", 0, 0},
-     {"目前没有音频文件正在播放！", 0, 0}},
-    {{"正在录音，不能同时录音！", 1, 0},
-     {"录音已经暂停！", 2, 0},
-     {"正在录音！", 1, 0},
-     {"录音已经停止！", 0, 0},
-     {"正在录音，不能进行播放！", 1, 0},
-     {"正在录音，请用录音“暂停”按钮暂停录音！", 1, 0},
-     {"正在录音，请先停止录音再进行播放！", 1, 0},
-     {"正在录音，请先停止录音！", 1, 0}},
-    {{"录音处于暂停状态，请点“继续”按钮继续录音！", 2, 0},
-     {"录音已经暂停！", 2, 0},
-     {"录音继续！", 1, 0},
-     {"录音已经停止！", 0, 0},
-     {"正在录音，不能进行播放！", 2, 0},
-     {"正在录音，请用录音“暂停”按钮暂停录音！", 2, 0},
-     {"正在录音，请先停止录音再进行播放！", 2, 0},
-     {"正在录音，请先停止录音！", 2, 0}},
-    {{kPlaying, 0, 1},
-     {kNotRecording, 0, 1},
-     {kNotRecording, 0, 1},
-     {kNotRecording, 0, 1},
-     {"正在播放音乐，不能重复播放！", 0, 1},
-     {kPausedPlaying, 0, 2},
-     {"正在播放音频文件！", 0, 1},
-     {kPlayStopped, 0, 0}},
-    {{kPlaying, 0, 1},
-     {kNotRecording, 0, 1},
-     {kNotRecording, 0, 1},
-     {kNotRecording, 0, 1},
-     {"正在放音！", 0, 1},  // the sound ran out: it plays again
-     {kPausedPlaying, 0, 2},
-     {"正在播放音频文件！", 0, 1},
-     {kPlayStopped, 0, 0}},
-    {{kPlaying, 0, 2},
-     {kNotRecording, 0, 2},
-     {kNotRecording, 0, 2},
-     {kNotRecording, 0, 2},
-     {"请点“继续”按钮，继续进行播放！", 0, 2},
-     {kPausedPlaying, 0, 2},
-     {"暂停音频文件恢复播放！", 0, 1},
-     {kPlayStopped, 0, 0}},
+constexpr char kPaused[] = "当前音频文件已经暂停！";
+constexpr char kStopped[] = "音频文件已经停止播放！";
+constexpr char kNothing[] = "目前没有音频文件正在播放！";
+constexpr char kRecordingNoPlay[] = "正在录音，不能进行播放！";
+constexpr char kRecordingNoPause[] = "正在录音，请用录音“暂停”按钮暂停录音！";
+constexpr char kRecordingNoContinue[] = "正在录音，请先停止录音再进行播放！";
+constexpr char kRecordingNoStop[] = "正在录音，请先停止录音！";
+const char* const kAnswers[6][8] = {
+    {"录音开始！", kNotRecording, kNotRecording, kNotRecording, "正在放音！", kNothing,
+     "目前没有音频文件被暂停，无法继续播放！", kNothing},
+    {"正在录音，不能同时录音！", "录音已经暂停！", "正在录音！", "录音已经停止！", kRecordingNoPlay,
+     kRecordingNoPause, kRecordingNoContinue, kRecordingNoStop},
+    {"录音处于暂停状态，请点“继续”按钮继续录音！", "录音已经暂停！", "录音继续！", "录音已经停止！",
+     kRecordingNoPlay, kRecordingNoPause, kRecordingNoContinue, kRecordingNoStop},
+    {kPlaying, kNotRecording, kNotRecording, kNotRecording, "正在播放音乐，不能重复播放！", kPaused,
+     "正在播放音频文件！", kStopped},
+    {kPlaying, kNotRecording, kNotRecording, kNotRecording, "正在放音！" /* plays again */, kPaused,
+     "正在播放音频文件！", kStopped},
+    {kPlaying, kNotRecording, kNotRecording, kNotRecording, "请点“继续”按钮，继续进行播放！",
+     kPaused, "暂停音频文件恢复播放！", kStopped},
 };
+// The state each button leads to, by its index in kStates.
+const char* const kNext[6] = {"10003000", "12101111", "22102222",
+                              "33333530", "33333530", "55555530"};
 
 TEST(RecordPageTest, EveryCommandInEveryStateAnswersInItsOwnLine) {
     const QuestionHandler previous =
@@ -133,21 +98,19 @@ TEST(RecordPageTest, EveryCommandInEveryStateAnswersInItsOwnLine) {
             for (const char* click : setup.clicks) {
                 rig.Click(click);
             }
-            if (setup.unheard == 0) {
-                ASSERT_TRUE(
-                    rig.Eventually([&] { return !rig.page.console().player().IsPlaying(); }));
-            }
-            const bool recordLine = command < 4;
-            QLineEdit* line = recordLine ? rig.page.recordStatusEdit() : rig.page.playStatusEdit();
-            QLineEdit* other = recordLine ? rig.page.playStatusEdit() : rig.page.recordStatusEdit();
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return setup.unheard != 0 || !rig.page.console().player().IsPlaying(); }));
+            QLineEdit* line = command < 4 ? rig.page.recordStatusEdit() : rig.page.playStatusEdit();
+            QLineEdit* other =
+                command < 4 ? rig.page.playStatusEdit() : rig.page.recordStatusEdit();
             const QString otherBefore = other->text();
             rig.Click(kButtons[command]);
-            const Outcome& expected = kOutcomes[state][command];
+            const StateSetup& next = kStates[kNext[state][command] - '0'];
             const std::string where = std::string(setup.name) + " / " + kButtons[command];
-            EXPECT_EQ(line->text().toStdString(), expected.text) << where;
+            EXPECT_EQ(line->text().toStdString(), kAnswers[state][command]) << where;
             EXPECT_EQ(other->text(), otherBefore) << where;
-            EXPECT_EQ(rig.page.console().RecordState(), expected.record) << where;
-            EXPECT_EQ(rig.page.console().PlayState(), expected.play) << where;
+            EXPECT_EQ(rig.page.console().RecordState(), next.record) << where;
+            EXPECT_EQ(rig.page.console().PlayState(), next.play) << where;
             EXPECT_TRUE(rig.messages.messages.isEmpty()) << where;
         }
     }
@@ -172,7 +135,7 @@ TEST(RecordPageTest, NamesResolveInTheRecordingsFolderAndNothingIsReplacedUnaske
     EXPECT_EQ(rig.page.fileNameEdit()->text(), notice);  // where it really goes
     ASSERT_TRUE(rig.devices.Supply(3000));
     rig.devices.FailNextTransfer(-ENODEV, -ENODEV);  // unplugged: what came before is kept
-    EXPECT_TRUE(rig.Eventually([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         return rig.page.recordStatusEdit()->text() ==
                QStringLiteral("录音中断：error -19，请点“停止”保存已录的声音！");
     }));
