@@ -29,7 +29,7 @@ public:
     // The recording format (channels, samples per second, bits per sample of the record).
     void SetFormat(const WaveFormat& format);
     const CWave& GetWave() const { return wave_; }
-    // Given to the device at the next Open.
+    // Handed to the device at the next Open.
     void SetChunkSink(std::shared_ptr<WaveChunkSink> sink) { sink_ = std::move(sink); }
 
     bool Open();
