@@ -117,9 +117,8 @@ void CWaveIn::SetFormat(const WaveFormat& format) {
 
 bool CWaveIn::Open() {
     // The sink goes with the device: a recording that cannot start leaves nothing behind.
-    return Launch(
-        std::make_shared<CaptureWorker>(wave_.GetFormat(), bufferSize_, std::move(sink_)),
-        PcmDirection::kCapture);
+    return Launch(std::make_shared<CaptureWorker>(wave_.GetFormat(), bufferSize_, std::move(sink_)),
+                  PcmDirection::kCapture);
 }
 
 bool CWaveIn::Start(std::uint32_t bufferSize) {
