@@ -16,11 +16,13 @@
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/audio_path_check.h"
+#include "platform/audio/alsa_pcm.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
+#include "ui/audio/record_page.h"
 #include "ui/controls/about_page.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
@@ -133,8 +135,12 @@ int main(int argc, char* argv[]) {
                   << (problem.empty() ? "the play history is written again" : problem) << std::endl;
         historyHealth->Report(problem);
     });
+    AlsaPcmSystem soundDevices;
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
+        if (kind == PageKind::kRecord) {
+            return std::make_unique<CRecordPage>(soundDevices);
+        }
         if (kind == PageKind::kMp3Info) {
             return std::make_unique<CMp3InfoPage>();
         }
