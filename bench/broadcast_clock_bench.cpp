@@ -59,7 +59,7 @@ private:
 class BenchPlayer : public MediaPlayer {
 public:
     explicit BenchPlayer(const SimulatedTime& time) : time_(time) {}
-    void SetParentWindow(SurfaceHandle) override {}
+    void SetParentWindow(VideoOutput*) override {}
     void SetFile(std::string_view path) override { file_ = std::string(path); }
     bool Open() override {
         open_ = file_.find("bad") == std::string::npos;

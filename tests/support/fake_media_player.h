@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/engine/media_player.h"
+#include "core/engine/video_output.h"
 
 namespace chimeon::test {
 
@@ -21,7 +22,7 @@ public:
         files_[path] = File{lengthMs, volume};
     }
 
-    void SetParentWindow(SurfaceHandle surface) override { surface_ = surface; }
+    void SetParentWindow(VideoOutput* surface) override { surface_ = surface; }
     void SetFile(std::string_view path) override { pendingFile_ = std::string(path); }
     bool Open() override;
     void Close() override;
@@ -39,7 +40,7 @@ public:
     bool IsPlaying() const { return open_ && playing_; }
     // The file of the last Open (empty after Close).
     const std::string& CurrentFile() const { return file_; }
-    SurfaceHandle Surface() const { return surface_; }
+    VideoOutput* Surface() const { return surface_; }
     int OpenCount() const { return openCount_; }
     // Every command in order: "open PATH", "open-failed PATH", "play", "stop", "seek N",
     // "close", "volume N", "show".
@@ -59,7 +60,7 @@ private:
 
     std::function<std::int64_t()> nowMs_;
     std::map<std::string, File> files_;
-    SurfaceHandle surface_ = nullptr;
+    VideoOutput* surface_ = nullptr;
     std::string pendingFile_;
     std::string file_;
     bool open_ = false;
@@ -73,6 +74,26 @@ private:
     std::vector<std::string> opened_;
     std::vector<std::string> prepared_;
     std::vector<std::string> violations_;
+};
+
+// Keeps what a display area would have drawn.
+class FakeVideoOutput : public VideoOutput {
+public:
+    void Present(const VideoFrame& frame) override {
+        ++frames;
+        width = frame.width;
+        height = frame.height;
+        stride = frame.stride;
+        firstPixel = frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16;
+    }
+    void Clear() override { ++clears; }
+
+    int frames = 0;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    int firstPixel = -1;
+    int clears = 0;
 };
 
 }  // namespace chimeon::test

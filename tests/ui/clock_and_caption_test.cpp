@@ -7,7 +7,7 @@
 #include "support/fake_local_clock.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/digital_clock.h"
-#include "ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QFontMetrics>
 
-#include "ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

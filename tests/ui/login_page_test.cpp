@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "core/system/stored_password.h"
-#include "ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -12,7 +12,7 @@
 #include "core/app/app_state.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/gfx_out_bar_ctrl.h"
-#include "ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "platform/app/single_instance_lock.h"
 #include "support/temp_dir.h"
-#include "ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

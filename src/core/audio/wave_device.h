@@ -13,23 +13,23 @@ class CWaveDevice {
 public:
     static constexpr std::uint32_t kWaveMapper = 0xFFFFFFFF;
 
-    explicit CWaveDevice(PcmSystem* system = nullptr) : system_(system) {}
+    explicit CWaveDevice(PcmSystem* system = nullptr) : m_system(system) {}
     virtual ~CWaveDevice() = default;
 
     bool IsInputFormat(const CWave& wave) const {
-        return system_ != nullptr &&
-               system_->IsFormatSupported(PcmDirection::kCapture, m_id, wave.GetFormat());
+        return m_system != nullptr &&
+               m_system->IsFormatSupported(PcmDirection::kCapture, m_id, wave.GetFormat());
     }
     bool IsOutputFormat(const CWave& wave) const {
-        return system_ != nullptr &&
-               system_->IsFormatSupported(PcmDirection::kPlayback, m_id, wave.GetFormat());
+        return m_system != nullptr &&
+               m_system->IsFormatSupported(PcmDirection::kPlayback, m_id, wave.GetFormat());
     }
-    PcmSystem* System() const { return system_; }
+    PcmSystem* System() const { return m_system; }
 
     std::uint32_t m_id = kWaveMapper;
 
 private:
-    PcmSystem* system_;
+    PcmSystem* m_system;
 };
 
 }  // namespace chimeon

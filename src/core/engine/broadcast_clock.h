@@ -53,7 +53,7 @@ public:
     BroadcastClock& operator=(const BroadcastClock&) = delete;
 
     // Where a video's picture is drawn; given to the player at every open.
-    void SetSurface(SurfaceHandle surface) { surface_ = surface; }
+    void SetSurface(VideoOutput* surface) { surface_ = surface; }
     // Optional record of what the clock does (nullptr for none).
     void SetObserver(BroadcastClockObserver* observer) { observer_ = observer; }
 
@@ -150,7 +150,7 @@ private:
     bool IsChained(int row) const;
 
     BroadcastClockParts parts_;
-    SurfaceHandle surface_ = nullptr;
+    VideoOutput* surface_ = nullptr;
     BroadcastClockObserver* observer_ = nullptr;
 
     int currentRow_ = -1;

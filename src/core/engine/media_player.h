@@ -6,8 +6,7 @@
 
 namespace chimeon {
 
-// Where a video's picture is drawn (the preview window's display area); opaque to the core.
-using SurfaceHandle = void*;
+class VideoOutput;
 
 inline constexpr int kNormalPlayerVolume = 1000;
 
@@ -23,7 +22,8 @@ class MediaPlayer {
 public:
     virtual ~MediaPlayer() = default;
 
-    virtual void SetParentWindow(SurfaceHandle surface) = 0;
+    // Where a video's picture is drawn (the preview window's display area); null for none.
+    virtual void SetParentWindow(VideoOutput* surface) = 0;
     virtual void SetFile(std::string_view path) = 0;
     // Opens the file set last; only called on a closed player. False when the file cannot be
     // played; the player then stays closed.

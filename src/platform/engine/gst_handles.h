@@ -35,15 +35,6 @@ ObjectPtr<T> AdoptFull(T* object) {
     return ObjectPtr<T>(object);
 }
 
-// Adds a reference to an object owned elsewhere.
-template <typename T>
-ObjectPtr<T> Share(T* object) {
-    if (object != nullptr) {
-        gst_object_ref(object);
-    }
-    return ObjectPtr<T>(object);
-}
-
 struct MiniObjectUnref {
     void operator()(gpointer object) const {
         if (object != nullptr) {

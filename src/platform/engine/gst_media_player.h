@@ -11,8 +11,6 @@
 
 namespace chimeon {
 
-class VideoOutput;
-
 namespace gst {
 class Pipeline;
 }
@@ -34,8 +32,6 @@ struct GstMediaPlayerOptions {
 
 // The media player on GStreamer's playbin, one pipeline per open file.
 //
-// SurfaceHandle: a `VideoOutput*` (video_output.h), or null for no picture.
-//
 // Everything runs on the thread that owns the player: bus messages are read inside its calls
 // (end of stream and errors are noticed by the next GetPosition or GetLength), so no other
 // thread ever changes its state. Only decoded pictures travel from a streaming thread straight
@@ -51,7 +47,7 @@ public:
     GstMediaPlayer(const GstMediaPlayer&) = delete;
     GstMediaPlayer& operator=(const GstMediaPlayer&) = delete;
 
-    void SetParentWindow(SurfaceHandle surface) override;
+    void SetParentWindow(VideoOutput* surface) override;
     void SetFile(std::string_view path) override;
     bool Open() override;
     void Close() override;

@@ -10,11 +10,11 @@ CSubDialog::CSubDialog(int templateId, QWidget* parent) : QWidget(parent), m_nID
 }
 
 bool CSubDialog::CreatePage(int templateId, QWidget* parent) {
-    if (created_) {
+    if (m_created) {
         return true;
     }
     m_nIDD = templateId;
-    pageParent_ = parent;
+    m_pageParent = parent;
     if (parent != nullptr && parentWidget() != parent) {
         setParent(parent);
     }
@@ -23,7 +23,7 @@ bool CSubDialog::CreatePage(int templateId, QWidget* parent) {
     }
     hide();
     OnInitDialog();
-    created_ = true;
+    m_created = true;
     return true;
 }
 

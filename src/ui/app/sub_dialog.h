@@ -17,8 +17,8 @@ public:
 
     // Places the page, hidden, over the whole of `parent` and builds its content.
     virtual bool CreatePage(int templateId, QWidget* parent);
-    bool IsCreated() const { return created_; }
-    QWidget* pageParent() const { return pageParent_; }
+    bool IsCreated() const { return m_created; }
+    QWidget* pageParent() const { return m_pageParent; }
 
     // The page's OK and cancel commands; pages that give them a meaning override these.
     virtual void OnOK() {}
@@ -34,8 +34,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QWidget* pageParent_ = nullptr;
-    bool created_ = false;
+    QWidget* m_pageParent = nullptr;
+    bool m_created = false;
 };
 
 }  // namespace chimeon

@@ -11,7 +11,7 @@
 namespace chimeon {
 
 CAboutPage::CAboutPage(std::filesystem::path logoPath, LinkOpener opener, QWidget* parent)
-    : CSubDialog(kTemplateId, parent), logoPath_(std::move(logoPath)), opener_(std::move(opener)) {}
+    : CSubDialog(kTemplateId, parent), m_logoPath(std::move(logoPath)), m_opener(std::move(opener)) {}
 
 void CAboutPage::OnInitDialog() {
     setObjectName(QStringLiteral("aboutPage"));
@@ -29,16 +29,16 @@ void CAboutPage::OnInitDialog() {
     m_webLink->SetLink(site);
     for (CLinkStatic* link : {m_mailLink, m_webLink}) {
         link->SetUnderline(true);
-        link->SetOpener(opener_);
+        link->SetOpener(m_opener);
     }
 
     m_logo = new CGifPicture(this);
     m_logo->setObjectName(QStringLiteral("logo"));
-    if (m_logo->Load(QString::fromStdString(logoPath_.string()))) {
+    if (m_logo->Load(QString::fromStdString(m_logoPath.string()))) {
         m_logo->Draw();
         m_logo->setCursor(Qt::PointingHandCursor);
         m_logo->SetLink(site);
-        m_logo->SetOpener(opener_);
+        m_logo->SetOpener(m_opener);
         m_logo->setAccessibleName(QStringLiteral("Larkworks"));
     }
 

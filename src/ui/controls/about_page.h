@@ -39,8 +39,8 @@ protected:
     void OnInitDialog() override;
 
 private:
-    std::filesystem::path logoPath_;
-    LinkOpener opener_;
+    std::filesystem::path m_logoPath;
+    LinkOpener m_opener;
     QLabel* m_product = nullptr;
     CGifPicture* m_logo = nullptr;
     CLinkStatic* m_webLink = nullptr;

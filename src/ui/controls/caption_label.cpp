@@ -13,15 +13,15 @@ CCaptionLabel::CCaptionLabel(QWidget* parent) : QWidget(parent) {
 }
 
 void CCaptionLabel::setText(const QString& text) {
-    text_ = text;
+    m_text = text;
     update();
     QAccessibleEvent changed(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
 }
 
 void CCaptionLabel::setBackgroundColor(const QColor& color) {
-    backgroundColor_ = color;
-    background_ = QPixmap();
+    m_backgroundColor = color;
+    m_background = QPixmap();
     update();
 }
 
@@ -31,8 +31,8 @@ void CCaptionLabel::setTextColor(const QColor& color) {
 }
 
 void CCaptionLabel::setWordColor(const QColor& color) {
-    wordColor_ = color;
-    background_ = QPixmap();
+    m_wordColor = color;
+    m_background = QPixmap();
     update();
 }
 
@@ -47,32 +47,32 @@ QFont CCaptionLabel::TitleFont() const {
 }
 
 const QPixmap& CCaptionLabel::Background() {
-    if (background_.isNull()) {
-        background_ = QPixmap(size().expandedTo(QSize(1, 1)));
-        background_.fill(backgroundColor_);
-        QPainter painter(&background_);
+    if (m_background.isNull()) {
+        m_background = QPixmap(size().expandedTo(QSize(1, 1)));
+        m_background.fill(m_backgroundColor);
+        QPainter painter(&m_background);
         QFont word(m_faceName.isEmpty() ? font().family() : m_faceName);
         word.setPixelSize(18);
         word.setWeight(QFont::Bold);
         painter.setFont(word);
-        const QRect area = QRect(QPoint(0, 0), background_.size()).adjusted(0, 0, -5, 0);
+        const QRect area = QRect(QPoint(0, 0), m_background.size()).adjusted(0, 0, -5, 0);
         const int align = Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine;
         painter.setPen(Qt::black);
         painter.drawText(area.translated(1, 1), align, m_backgroundWord);
-        painter.setPen(wordColor_);
+        painter.setPen(m_wordColor);
         painter.drawText(area, align, m_backgroundWord);
     }
-    return background_;
+    return m_background;
 }
 
 void CCaptionLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), backgroundColor_);
+    painter.fillRect(rect(), m_backgroundColor);
     painter.drawPixmap(0, 0, Background());
     painter.setFont(TitleFont());
     painter.setPen(m_textColor);
     painter.drawText(rect().adjusted(5, 0, 0, 0).translated(1, 1),
-                     Qt::AlignVCenter | Qt::TextSingleLine, text_);
+                     Qt::AlignVCenter | Qt::TextSingleLine, m_text);
 }
 
 }  // namespace chimeon

@@ -25,12 +25,12 @@ public:
     int m_weight = 400;        // 400 normal, 700 bold
     QString m_backgroundWord;  // drawn embossed at the right
 
-    QString text() const { return text_; }
+    QString text() const { return m_text; }
     void setText(const QString& text);
-    QColor backgroundColor() const { return backgroundColor_; }
+    QColor backgroundColor() const { return m_backgroundColor; }
     void setBackgroundColor(const QColor& color);
     void setTextColor(const QColor& color);
-    QColor wordColor() const { return wordColor_; }
+    QColor wordColor() const { return m_wordColor; }
     void setWordColor(const QColor& color);
 
     QFont TitleFont() const;
@@ -41,11 +41,11 @@ protected:
 private:
     const QPixmap& Background();
 
-    QString text_;
+    QString m_text;
     QColor m_textColor{Qt::black};
-    QColor backgroundColor_{240, 240, 240};
-    QColor wordColor_{160, 160, 160};
-    QPixmap background_;  // made once; remade only when a colour changes
+    QColor m_backgroundColor{240, 240, 240};
+    QColor m_wordColor{160, 160, 160};
+    QPixmap m_background;  // made once; remade only when a colour changes
 };
 
 }  // namespace chimeon

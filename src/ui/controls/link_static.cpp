@@ -16,7 +16,7 @@ LinkOpener DesktopLinkOpener() {
 }
 
 CLinkStatic::CLinkStatic(const QString& text, QWidget* parent)
-    : QLabel(text, parent), opener_(DesktopLinkOpener()) {
+    : QLabel(text, parent), m_opener(DesktopLinkOpener()) {
     setCursor(Qt::PointingHandCursor);
     // Reachable from the keyboard as any button is.
     setFocusPolicy(Qt::StrongFocus);
@@ -52,7 +52,7 @@ void CLinkStatic::ApplyLook() {
 
 void CLinkStatic::OpenLink() {
     const QString target = m_link.isEmpty() ? text() : m_link;
-    const bool opened = opener_ && opener_(QUrl(target, QUrl::TolerantMode));
+    const bool opened = m_opener && m_opener(QUrl(target, QUrl::TolerantMode));
     SetVisited(opened);
     if (!opened) {
         QApplication::beep();

@@ -28,7 +28,7 @@ public:
     void SetLink(const QString& link);
     void SetVisited(bool visited);
     void SetUnderline(bool underline);
-    void SetOpener(LinkOpener opener) { opener_ = std::move(opener); }
+    void SetOpener(LinkOpener opener) { m_opener = std::move(opener); }
     const QString& link() const { return m_link; }
     bool visited() const { return m_visited; }
 
@@ -45,7 +45,7 @@ private:
     bool m_visited = false;
     bool m_underline = true;
     QString m_link;
-    LinkOpener opener_;
+    LinkOpener m_opener;
 };
 
 }  // namespace chimeon

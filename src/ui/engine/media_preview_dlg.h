@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/engine/video_output.h"
+#include "core/engine/video_output.h"
 
 class QLabel;
 class QPushButton;

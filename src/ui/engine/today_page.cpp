@@ -178,8 +178,8 @@ void CTodayPage::OnInitDialog() {
         player_, [this] { return player_.File(); }, parts_.settings);
     PlacePreview();
     VideoOutput* surface = preview_->displayArea();
-    clock_->SetSurface(static_cast<SurfaceHandle>(surface));
-    player_.SetParentWindow(static_cast<SurfaceHandle>(surface));
+    clock_->SetSurface(surface);
+    player_.SetParentWindow(surface);
     ShowMode();
 }
 

@@ -196,7 +196,7 @@ private:
         // `opened` hears the outcome of every Open, on the thread that opened.
         NotingPlayer(MediaPlayer& player, std::function<void(OpenFailure, std::string)> opened)
             : player_(player), opened_(std::move(opened)) {}
-        void SetParentWindow(SurfaceHandle surface) override { player_.SetParentWindow(surface); }
+        void SetParentWindow(VideoOutput* surface) override { player_.SetParentWindow(surface); }
         void SetFile(std::string_view path) override {
             file_ = std::string(path);
             player_.SetFile(path);

@@ -48,12 +48,12 @@ Mp3InfoView ReadOffThread(const std::string& path, std::shared_ptr<std::atomic<b
 }  // namespace
 
 CMp3InfoPage::CMp3InfoPage(QWidget* parent)
-    : CSubDialog(kTemplateId, parent), fileChooser_(OpenMp3WithQt) {}
+    : CSubDialog(kTemplateId, parent), m_fileChooser(OpenMp3WithQt) {}
 
 CMp3InfoPage::~CMp3InfoPage() {
     // A read still running gives up soon; its answer goes nowhere.
-    if (stop_) {
-        stop_->store(true);
+    if (m_stop) {
+        m_stop->store(true);
     }
 }
 
@@ -113,7 +113,7 @@ void CMp3InfoPage::OnInitDialog() {
 }
 
 void CMp3InfoPage::ChooseFile() {
-    std::optional<QString> chosen = fileChooser_ ? fileChooser_(this) : std::nullopt;
+    std::optional<QString> chosen = m_fileChooser ? m_fileChooser(this) : std::nullopt;
     if (!chosen) {
         return;
     }
@@ -129,22 +129,22 @@ void CMp3InfoPage::Analyse(const QString& path) {
     if (!IsCreated()) {
         return;
     }
-    if (stop_) {
-        stop_->store(true);  // a newer choice replaces a read still running
+    if (m_stop) {
+        m_stop->store(true);  // a newer choice replaces a read still running
     }
-    stop_ = std::make_shared<std::atomic<bool>>(false);
-    const std::uint64_t request = ++request_;
+    m_stop = std::make_shared<std::atomic<bool>>(false);
+    const std::uint64_t request = ++m_request;
     m_busy->show();
     auto* watcher = new QFutureWatcher<Mp3InfoView>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, request] {
         watcher->deleteLater();
-        if (request == request_) {
+        if (request == m_request) {
             m_busy->hide();
             ShowView(watcher->result());
         }
     });
     watcher->setFuture(
-        QtConcurrent::run(ReadOffThread, QFile::encodeName(path).toStdString(), stop_));
+        QtConcurrent::run(ReadOffThread, QFile::encodeName(path).toStdString(), m_stop));
 }
 
 void CMp3InfoPage::ShowView(const Mp3InfoView& view) {

@@ -32,7 +32,7 @@ public:
     ~CMp3InfoPage() override;
 
     // Replaces Qt's file dialog (tests).
-    void SetFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
+    void SetFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
     // ">>": choose a file, show its path and analyse it.
     void ChooseFile();
     // Reads the file off the window's thread; the answer to the latest request is shown.
@@ -56,9 +56,9 @@ protected:
 private:
     void ShowView(const Mp3InfoView& view);
 
-    FileChooser fileChooser_;
-    std::uint64_t request_ = 0;
-    std::shared_ptr<std::atomic<bool>> stop_;
+    FileChooser m_fileChooser;
+    std::uint64_t m_request = 0;
+    std::shared_ptr<std::atomic<bool>> m_stop;
     QLineEdit* m_filePath = nullptr;
     QPushButton* m_choose = nullptr;
     QLineEdit* m_title = nullptr;

@@ -21,7 +21,7 @@ QString Q(std::string_view text) {
 }  // namespace
 
 CLoginPage::CLoginPage(AppState& state, SettingsStore& settings, QWidget* parent)
-    : CSubDialog(kTemplateId, parent), state_(state), session_(state, settings) {}
+    : CSubDialog(kTemplateId, parent), m_state(state), m_session(state, settings) {}
 
 void CLoginPage::OnInitDialog() {
     setObjectName(QStringLiteral("loginPage"));
@@ -75,12 +75,12 @@ void CLoginPage::OnInitDialog() {
     connect(m_changeButton, &QPushButton::clicked, this, &CLoginPage::OnChangePassword);
 
     m_info->setPlainText(Q(login_text::kInfo));
-    session_.Init();
+    m_session.Init();
     ShowView();
 }
 
 void CLoginPage::ShowView() {
-    const LoginView& view = session_.view();
+    const LoginView& view = m_session.view();
     {
         const QSignalBlocker blocker(m_usePasswordCheck);
         m_usePasswordCheck->setChecked(view.usePasswordChecked);
@@ -105,7 +105,7 @@ void CLoginPage::Finish(const std::string& message, bool userStateMayHaveChanged
 }
 
 void CLoginPage::OnUsePasswordClicked() {
-    const std::string message = session_.SetUsePassword(m_usePasswordCheck->isChecked());
+    const std::string message = m_session.SetUsePassword(m_usePasswordCheck->isChecked());
     Finish(message, message.empty());
 }
 
@@ -113,7 +113,7 @@ void CLoginPage::OnOK() {
     if (!IsCreated()) {
         return;
     }
-    session_.Login(m_enteredPassword->text().toStdString());
+    m_session.Login(m_enteredPassword->text().toStdString());
     Finish({}, true);
 }
 
@@ -121,12 +121,12 @@ void CLoginPage::OnCancel() {
     if (!IsCreated()) {
         return;
     }
-    session_.Logout();
+    m_session.Logout();
     Finish({}, true);
 }
 
 void CLoginPage::OnChangePassword() {
-    Finish(session_.ChangePassword(m_newPassword->text().toStdString(),
+    Finish(m_session.ChangePassword(m_newPassword->text().toStdString(),
                                    m_confirmPassword->text().toStdString()),
            false);
 }

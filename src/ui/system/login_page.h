@@ -45,8 +45,8 @@ private:
     void ShowView();
     void Finish(const std::string& message, bool userStateMayHaveChanged);
 
-    AppState& state_;
-    LoginSession session_;
+    AppState& m_state;
+    LoginSession m_session;
     QPlainTextEdit* m_info = nullptr;
     QCheckBox* m_usePasswordCheck = nullptr;
     QLineEdit* m_stateText = nullptr;

@@ -2,34 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fake_mixer.h"
+
 namespace chimeon {
 namespace {
 
-class FakeMixerControl : public MixerControl {
-public:
-    FakeMixerControl(unsigned channels, std::uint32_t range, unsigned steps)
-        : values_(channels, 0), channels_(channels), range_(range), steps_(steps) {}
-    unsigned Channels() const override { return channels_; }
-    std::uint32_t Range() const override { return range_; }
-    unsigned Steps() const override { return steps_; }
-    bool Read(std::vector<std::uint32_t>& values) override {
-        values = values_;
-        return readable_;
-    }
-    bool Write(const std::vector<std::uint32_t>& values) override {
-        values_ = values;
-        return true;
-    }
-    std::optional<bool> IsMuted() override { return std::nullopt; }
-
-    std::vector<std::uint32_t> values_;
-    bool readable_ = true;
-
-private:
-    unsigned channels_;
-    std::uint32_t range_;
-    unsigned steps_;
-};
+using test::FakeMixer;
+using Values = std::vector<std::uint32_t>;
 
 TEST(MixerFader, InitRefusesWhatItCannotShow) {
     struct {
@@ -42,10 +21,11 @@ TEST(MixerFader, InitRefusesWhatItCannotShow) {
         {2, 65535, 65535, FaderType::kMain, true},  {1, 65535, 65535, FaderType::kMain, true},
         {1, 65535, 65535, FaderType::kLeft, false}, {1, 65535, 65535, FaderType::kBalance, false},
         {2, 65535, 0, FaderType::kMain, false},  // no steps: no division by zero, slider disabled
+        {2, 0, 100, FaderType::kMain, false},    // no range
         {2, 100, 1000, FaderType::kMain, true},  // more steps than range: step size stays 1
     };
     for (const auto& c : cases) {
-        FakeMixerControl control(c.channels, c.range, c.steps);
+        FakeMixer control(c.channels, c.range, c.steps);
         MixerFader fader;
         EXPECT_EQ(fader.Init(&control, c.type), c.ready) << c.channels << " " << c.steps;
         if (fader.IsReady()) {
@@ -58,34 +38,16 @@ TEST(MixerFader, InitRefusesWhatItCannotShow) {
     EXPECT_FALSE(none.Init(nullptr, FaderType::kMain));
 }
 
-TEST(MixerFader, MainMovesTheLouderChannelAndKeepsTheBalance) {
-    FakeMixerControl control(2, 65535, 65535);
-    MixerFader fader;
-    ASSERT_TRUE(fader.Init(&control, FaderType::kMain));
-    control.values_ = {30000, 15000};
-    EXPECT_EQ(fader.ReadPosition(), 30000);
-    EXPECT_FLOAT_EQ(fader.Balance(), -0.5f);
-    ASSERT_TRUE(fader.WritePosition(40000));
-    EXPECT_EQ(control.values_, (std::vector<std::uint32_t>{40000, 20000}));
-
-    control.values_ = {10000, 40000};  // right louder: balance 0.75
-    EXPECT_EQ(fader.ReadPosition(), 40000);
-    ASSERT_TRUE(fader.WritePosition(20000));
-    EXPECT_EQ(control.values_, (std::vector<std::uint32_t>{5000, 20000}));
-
-    control.values_ = {0, 0};  // silence: shows 0 and keeps the last balance
-    EXPECT_EQ(fader.ReadPosition(), 0);
-    EXPECT_FLOAT_EQ(fader.Balance(), 0.75f);
-}
-
 TEST(MixerFader, PositionsAndValuesByFaderType) {
     struct {
         FaderType type;
-        std::vector<std::uint32_t> before;
+        Values before;
         std::optional<int> position;
         int moveTo;
-        std::vector<std::uint32_t> after;
+        Values after;
     } cases[] = {
+        {FaderType::kMain, {30000, 15000}, 30000, 40000, {40000, 20000}},  // keeps the balance
+        {FaderType::kMain, {10000, 40000}, 40000, 20000, {5000, 20000}},
         {FaderType::kLeft, {30000, 15000}, 30000, 100, {100, 15000}},
         {FaderType::kRight, {30000, 15000}, 15000, 100, {30000, 100}},
         {FaderType::kBalance, {30000, 15000}, 16383, 65535, {0, 30000}},
@@ -95,25 +57,36 @@ TEST(MixerFader, PositionsAndValuesByFaderType) {
         {FaderType::kBalance, {0, 0}, std::nullopt, 100, {0, 0}},
     };
     for (const auto& c : cases) {
-        FakeMixerControl control(2, 65535, 65535);
+        FakeMixer control(2, 65535, 65535);
         MixerFader fader;
         ASSERT_TRUE(fader.Init(&control, c.type));
-        control.values_ = c.before;
+        control.values = c.before;
         EXPECT_EQ(fader.ReadPosition(), c.position) << static_cast<int>(c.type);
         ASSERT_TRUE(fader.WritePosition(c.moveTo));
-        EXPECT_EQ(control.values_, c.after) << static_cast<int>(c.type) << " to " << c.moveTo;
+        EXPECT_EQ(control.values, c.after) << static_cast<int>(c.type) << " to " << c.moveTo;
     }
 }
 
-TEST(MixerFader, CoarseControlsUseTheirStepSize) {
-    FakeMixerControl control(1, 100, 10);  // step size 10
+TEST(MixerFader, SilenceKeepsTheLastBalance) {
+    FakeMixer control(2, 65535, 65535);
     MixerFader fader;
     ASSERT_TRUE(fader.Init(&control, FaderType::kMain));
-    control.values_ = {57};
+    control.values = {10000, 40000};
+    EXPECT_EQ(fader.ReadPosition(), 40000);
+    control.values = {0, 0};
+    EXPECT_EQ(fader.ReadPosition(), 0);
+    EXPECT_FLOAT_EQ(fader.Balance(), 0.75f);
+}
+
+TEST(MixerFader, CoarseControlsUseTheirStepSize) {
+    FakeMixer control(1, 100, 10);  // step size 10
+    MixerFader fader;
+    ASSERT_TRUE(fader.Init(&control, FaderType::kMain));
+    control.values = {57};
     EXPECT_EQ(fader.ReadPosition(), 5);
     ASSERT_TRUE(fader.WritePosition(99));  // beyond the slider: clamped to its end
-    EXPECT_EQ(control.values_, (std::vector<std::uint32_t>{100}));
-    control.readable_ = false;
+    EXPECT_EQ(control.values, Values{100});
+    control.readable = false;
     EXPECT_EQ(fader.ReadPosition(), std::nullopt);
     EXPECT_FALSE(fader.WritePosition(3));
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "../mp3/mp3_test_frames.h"
+#include "support/mp3_frames.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "../mp3/mp3_test_frames.h"
+#include "support/mp3_frames.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {

@@ -47,7 +47,7 @@ TEST_F(TodaysTableTest, ChoosesByPrecedence) {
     for (int t = 1; t <= 5; ++t) {
         Save("Template" + std::to_string(t) + ".dat", "template" + std::to_string(t));
     }
-    calendar.daysOff = {"10/1/2010", "10/01/2010", "5/1/2010"};
+    calendar.daysOff = {"10/1/2010", "10/07/2010", "5/1/2010"};
     calendar.extraWorkDays = {{"5/1/2010", "星期一"}, {"5/2/2010", "模板3"}, {"5/2/2010", "模板4"}};
 
     struct Case {
@@ -63,8 +63,8 @@ TEST_F(TodaysTableTest, ChoosesByPrecedence) {
         {"first of two extra working days wins", Day(2010, 5, 2, 0), false,
          "今天播放模板3的节目表！", "template3"},
         {"day off", Day(2010, 10, 1, 5), true, "今天是节假日！", ""},
-        {"day off with a leading zero never matches", Day(2010, 10, 2, 6), true, "今天是节假日！",
-         ""},  // Saturday: a rest day by default
+        {"day off with a leading zero never matches", Day(2010, 10, 7, 4), false,
+         "今天播放星期四的节目表！", "day4"},
         {"ordinary Wednesday", Day(2010, 10, 6, 3), false, "今天播放星期三的节目表！", "day3"},
         {"Sunday rest day", Day(2010, 10, 3, 0), true, "今天是节假日！", ""},
     };

@@ -8,7 +8,7 @@
 
 #include "core/mp3/genre_names.h"
 #include "core/mp3/mp3_info_report.h"
-#include "mp3_test_frames.h"
+#include "support/mp3_frames.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {

@@ -3,306 +3,122 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <functional>
-#include <map>
+#include <sstream>
 #include <string>
 
 #include "core/app/ini_settings_store.h"
 #include "core/system/stored_password.h"
-#include "core/text/gbk_codec.h"
+#include "support/memory_settings.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
 namespace {
 
-class MemorySettings : public SettingsStore {
-public:
-    int GetInt(std::string_view key, int defaultValue) const override {
-        auto it = values_.find(std::string(key));
-        return it == values_.end() ? defaultValue : std::stoi(it->second);
+using test::MemorySettings;
+
+const std::string kSecret = EncipherPassword("secret");
+
+enum class Start { kNoPassword, kLocked, kUnlocked, kLockedEmpty };
+
+// "use 1", "login secret", "logout", "change new confirmation"; a missing word is empty.
+std::string Act(LoginSession& session, const std::string& action) {
+    std::istringstream words(action);
+    std::string verb, first, second;
+    words >> verb >> first >> second;
+    if (verb == "use") {
+        return session.SetUsePassword(first == "1");
     }
-    std::string GetString(std::string_view key, std::string_view defaultValue) const override {
-        auto it = values_.find(std::string(key));
-        return it == values_.end() ? std::string(defaultValue) : it->second;
+    if (verb == "login") {
+        session.Login(first);
+    } else if (verb == "logout") {
+        session.Logout();
+    } else if (verb == "change") {
+        return session.ChangePassword(first, second);
     }
-    bool WriteInt(std::string_view key, int value) override {
-        return WriteString(key, std::to_string(value));
+    return "";
+}
+
+// What was written to the settings: "Pas=... Use=...", "-" for nothing.
+std::string Written(const MemorySettings& settings) {
+    std::string written;
+    for (const auto& [key, value] : settings.values) {
+        written += (written.empty() ? "" : " ") + key + "=" + value;
     }
-    bool WriteString(std::string_view key, std::string_view value) override {
-        if (failWrites) {
-            return false;
-        }
-        values_[std::string(key)] = std::string(value);
-        return true;
-    }
-    std::string Stored(std::string_view key) const { return GetString(key, "<unset>"); }
-
-    bool failWrites = false;
-
-private:
-    std::map<std::string, std::string> values_;
-};
-
-const std::string kStoredSecret = EncipherPassword("secret");
-
-struct Start {
-    bool usePassword;
-    bool loggedIn;
-    std::string password;  // "Pas" as held
-};
-
-struct Transition {
-    const char* name;
-    Start start;
-    std::function<std::string(LoginSession&)> act;
-    // Expected afterwards.
-    std::string message;
-    bool usePassword;
-    bool loggedIn;
-    std::string password;
-    LoginView view;
-    std::string storedUse;  // "<unset>" when not written
-    std::string storedPas;
-};
-
-const std::string kUnset = "<unset>";
-
-std::string Text(std::string_view text) {
-    return std::string(text);
+    return written.empty() ? "-" : written;
 }
 
 TEST(LoginSessionTest, EveryTransition) {
     using namespace login_text;
-    const Start noPassword{false, false, ""};
-    const Start locked{true, false, kStoredSecret};
-    const Start unlocked{true, true, kStoredSecret};
-    const Start lockedEmpty{true, false, ""};
-    const Transition cases[] = {
-        {"page opens without password",
-         noPassword,
-         [](LoginSession&) { return std::string(); },
-         "",
-         false,
-         false,
-         "",
-         {false, false, Text(kNotLoggedIn)},
-         kUnset,
-         kUnset},
-        {"page opens locked",
-         locked,
-         [](LoginSession&) { return std::string(); },
-         "",
-         true,
-         false,
-         kStoredSecret,
-         {true, true, Text(kNotLoggedIn)},
-         kUnset,
-         kUnset},
-        {"tick the box: locked with the empty password",
-         noPassword,
-         [](LoginSession& s) { return s.SetUsePassword(true); },
-         "",
-         true,
-         false,
-         "",
-         {true, true, Text(kNotLoggedIn)},
-         "1",
-         ""},
-        {"clear the box while locked is refused",
-         locked,
-         [](LoginSession& s) { return s.SetUsePassword(false); },
-         Text(kLoginBeforeSwitchingOff),
-         true,
-         false,
-         kStoredSecret,
-         {true, true, Text(kNotLoggedIn)},
-         kUnset,
-         kUnset},
-        {"clear the box while unlocked: no password, logged out",
-         unlocked,
-         [](LoginSession& s) { return s.SetUsePassword(false); },
-         "",
-         false,
-         false,
-         "",
-         {false, false, Text(kNotLoggedIn)},
-         "0",
-         ""},
-        {"login with the right password",
-         locked,
-         [](LoginSession& s) {
-             s.Login("secret");
-             return std::string();
-         },
-         "",
-         true,
-         true,
-         kStoredSecret,
-         {true, true, Text(kLoggedIn)},
-         kUnset,
-         kUnset},
-        {"login with the empty entry and the empty password",
-         lockedEmpty,
-         [](LoginSession& s) {
-             s.Login("");
-             return std::string();
-         },
-         "",
-         true,
-         true,
-         "",
-         {true, true, Text(kLoggedIn)},
-         kUnset,
-         kUnset},
-        {"login with a wrong password",
-         locked,
-         [](LoginSession& s) {
-             s.Login("Secret");
-             return std::string();
-         },
-         "",
-         true,
-         false,
-         kStoredSecret,
-         {true, true, Text(kWrongPassword)},
-         kUnset,
-         kUnset},
-        {"wrong password while logged in keeps the login",
-         unlocked,
-         [](LoginSession& s) {
-             s.Login("nope");
-             return std::string();
-         },
-         "",
-         true,
-         true,
-         kStoredSecret,
-         {true, true, Text(kWrongPassword)},
-         kUnset,
-         kUnset},
-        {"logout while logged in",
-         unlocked,
-         [](LoginSession& s) {
-             s.Logout();
-             return std::string();
-         },
-         "",
-         true,
-         false,
-         kStoredSecret,
-         {true, true, Text(kLoggedOut)},
-         kUnset,
-         kUnset},
-        {"logout while not logged in",
-         locked,
-         [](LoginSession& s) {
-             s.Logout();
-             return std::string();
-         },
-         "",
-         true,
-         false,
-         kStoredSecret,
-         {true, true, Text(kNotYetLoggedIn)},
-         kUnset,
-         kUnset},
-        {"change while not logged in",
-         locked,
-         [](LoginSession& s) { return s.ChangePassword("a", "a"); },
-         Text(kLoginBeforeChange),
-         true,
-         false,
-         kStoredSecret,
-         {true, true, Text(kNotLoggedIn)},
-         kUnset,
-         kUnset},
-        {"change with a confirmation differing in case",
-         unlocked,
-         [](LoginSession& s) { return s.ChangePassword("abc", "ABC"); },
-         Text(kPasswordsDiffer),
-         true,
-         true,
-         kStoredSecret,
-         {true, true, Text(kNotLoggedIn)},
-         kUnset,
-         kUnset},
-        {"change of 8 bytes",
-         unlocked,
-         [](LoginSession& s) { return s.ChangePassword("12345678", "12345678"); },
-         Text(kChanged),
-         true,
-         true,
-         "98F1FE74C8CD17BE",
-         {true, true, Text(kNotLoggedIn)},
-         kUnset,
-         "98F1FE74C8CD17BE"},
-        {"change of 9 bytes",
-         unlocked,
-         [](LoginSession& s) { return s.ChangePassword("123456789", "123456789"); },
-         Text(kChanged),
-         true,
-         true,
-         "98F1FE74C8CD17BEE180074171441057",
-         {true, true, Text(kNotLoggedIn)},
-         kUnset,
-         "98F1FE74C8CD17BEE180074171441057"},
-        {"change to a Chinese password stores its GBK bytes",
-         unlocked,
-         [](LoginSession& s) { return s.ChangePassword("广播密码", "广播密码"); },
-         Text(kChanged),
-         true,
-         true,
-         "0D7487BB406768F3",
-         {true, true, Text(kNotLoggedIn)},
-         kUnset,
-         "0D7487BB406768F3"},
-        {"change to the empty password",
-         unlocked,
-         [](LoginSession& s) { return s.ChangePassword("", ""); },
-         Text(kChanged),
-         true,
-         true,
-         "",
-         {true, true, Text(kNotLoggedIn)},
-         kUnset,
-         ""},
+    const struct {
+        const char* name;
+        Start start;
+        const char* action;
+        std::string_view message;
+        bool use, in;
+        std::string_view stateText;
+        std::string password;  // "Pas" as held afterwards
+        std::string written;
+    } cases[] = {
+        {"page opens", Start::kNoPassword, "", "", 0, 0, kNotLoggedIn, "", "-"},
+        {"page opens locked", Start::kLocked, "", "", 1, 0, kNotLoggedIn, kSecret, "-"},
+        {"tick the box: locked with the empty password", Start::kNoPassword, "use 1", "", 1, 0,
+         kNotLoggedIn, "", "Pas= Use=1"},
+        {"clear the box while locked is refused", Start::kLocked, "use 0",
+         kLoginBeforeSwitchingOff, 1, 0, kNotLoggedIn, kSecret, "-"},
+        {"clear the box while unlocked", Start::kUnlocked, "use 0", "", 0, 0, kNotLoggedIn, "",
+         "Pas= Use=0"},
+        {"right password", Start::kLocked, "login secret", "", 1, 1, kLoggedIn, kSecret, "-"},
+        {"empty password", Start::kLockedEmpty, "login", "", 1, 1, kLoggedIn, "", "-"},
+        {"wrong password", Start::kLocked, "login Secret", "", 1, 0, kWrongPassword, kSecret, "-"},
+        {"wrong password keeps a login", Start::kUnlocked, "login no", "", 1, 1, kWrongPassword,
+         kSecret, "-"},
+        {"logout", Start::kUnlocked, "logout", "", 1, 0, kLoggedOut, kSecret, "-"},
+        {"logout when out", Start::kLocked, "logout", "", 1, 0, kNotYetLoggedIn, kSecret, "-"},
+        {"change while out", Start::kLocked, "change a a", kLoginBeforeChange, 1, 0, kNotLoggedIn,
+         kSecret, "-"},
+        {"confirmation differs in case", Start::kUnlocked, "change abc ABC", kPasswordsDiffer, 1,
+         1, kNotLoggedIn, kSecret, "-"},
+        {"Chinese password: its GBK bytes", Start::kUnlocked, "change 广播密码 广播密码", kChanged,
+         1, 1, kNotLoggedIn, "0D7487BB406768F3", "Pas=0D7487BB406768F3"},
+        {"empty password", Start::kUnlocked, "change", kChanged, 1, 1, kNotLoggedIn, "", "Pas="},
     };
-    for (const Transition& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         AppState state;
-        state.usePassword = c.start.usePassword;
-        state.loggedIn = c.start.loggedIn;
-        state.password = c.start.password;
+        state.usePassword = c.start != Start::kNoPassword;
+        state.loggedIn = c.start == Start::kUnlocked;
+        state.password = state.usePassword && c.start != Start::kLockedEmpty ? kSecret : "";
         MemorySettings settings;
         LoginSession session(state, settings);
         session.Init();
-        EXPECT_EQ(c.act(session), c.message);
-        EXPECT_EQ(state.usePassword, c.usePassword);
-        EXPECT_EQ(state.loggedIn, c.loggedIn);
+        EXPECT_EQ(Act(session, c.action), c.message);
+        EXPECT_EQ(state.usePassword, c.use);
+        EXPECT_EQ(state.loggedIn, c.in);
         EXPECT_EQ(state.password, c.password);
-        EXPECT_EQ(session.view().usePasswordChecked, c.view.usePasswordChecked);
-        EXPECT_EQ(session.view().controlsEnabled, c.view.controlsEnabled);
-        EXPECT_EQ(session.view().stateText, c.view.stateText);
-        EXPECT_EQ(settings.Stored(settings_key::kUsePassword), c.storedUse);
-        EXPECT_EQ(settings.Stored(settings_key::kPassword), c.storedPas);
-        EXPECT_EQ(state.IsEditAllowed(), !c.usePassword || c.loggedIn);
+        EXPECT_EQ(session.view().usePasswordChecked, c.use);
+        EXPECT_EQ(session.view().controlsEnabled, c.use);
+        EXPECT_EQ(session.view().stateText, c.stateText);
+        EXPECT_EQ(Written(settings), c.written);
+        EXPECT_EQ(state.IsEditAllowed(), !c.use || c.in);
     }
 }
 
-TEST(LoginSessionTest, ChangedPasswordLogsInAfterRestart) {
+TEST(LoginSessionTest, ChangedPasswordLogsInAfterRestartAndAFailedWriteKeepsTheOldOne) {
     AppState state;
     MemorySettings settings;
     LoginSession session(state, settings);
     session.Init();
     EXPECT_EQ(session.SetUsePassword(true), "");
     session.Login("");
-    ASSERT_TRUE(state.loggedIn);
     EXPECT_EQ(session.ChangePassword("广播密码", "广播密码"), login_text::kChanged);
+    const std::string changed = state.password;
+    settings.failWrites = true;
+    EXPECT_EQ(session.ChangePassword("new", "new"), login_text::kCannotSave);
+    EXPECT_EQ(state.password, changed);
 
     AppState restarted;
     LoadStartupSettings(settings, restarted);
     EXPECT_TRUE(restarted.usePassword);
-    EXPECT_FALSE(restarted.loggedIn);
     EXPECT_FALSE(restarted.IsEditAllowed());
     LoginSession again(restarted, settings);
     again.Init();
@@ -310,22 +126,6 @@ TEST(LoginSessionTest, ChangedPasswordLogsInAfterRestart) {
     EXPECT_FALSE(restarted.loggedIn);
     again.Login("广播密码");
     EXPECT_TRUE(restarted.loggedIn);
-}
-
-TEST(LoginSessionTest, FailedWriteKeepsTheOldPassword) {
-    AppState state{true, false, true, kStoredSecret, ""};
-    MemorySettings settings;
-    settings.failWrites = true;
-    LoginSession session(state, settings);
-    session.Init();
-    EXPECT_EQ(session.ChangePassword("new", "new"), login_text::kCannotSave);
-    EXPECT_EQ(state.password, kStoredSecret);
-    session.Login("secret");
-    EXPECT_TRUE(state.loggedIn);
-}
-
-TEST(LoginSessionTest, CaptionFollowsTheLoginState) {
-    EXPECT_EQ(UserStateCaption(false), "[Vantor]Chimeon  用户状态：未登陆");
     EXPECT_EQ(UserStateCaption(true), "[Vantor]Chimeon  用户状态：已登陆");
 }
 
@@ -345,14 +145,8 @@ TEST(LoginSessionTest, SettingsFileWithThePasswordIsPrivate) {
     struct stat info {};
     ASSERT_EQ(::stat((dir / "setup.ini").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    EXPECT_EQ(settings.GetString(settings_key::kPassword, ""), kStoredSecret);
+    EXPECT_EQ(settings.GetString(settings_key::kPassword, ""), kSecret);
     EXPECT_EQ(settings.GetString(settings_key::kSkin, ""), "corona.smf");
-
-    test::TempDir fresh;
-    IniSettingsStore created(fresh / "setup.ini");
-    ASSERT_TRUE(created.WriteString(settings_key::kPassword, kStoredSecret));
-    ASSERT_EQ(::stat((fresh / "setup.ini").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 }  // namespace

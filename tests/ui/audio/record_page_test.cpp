@@ -10,7 +10,7 @@
 
 #include "support/fake_pcm.h"
 #include "support/temp_dir.h"
-#include "ui/ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

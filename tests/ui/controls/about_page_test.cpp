@@ -10,7 +10,7 @@
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "ui/controls/gif_picture.h"
-#include "ui/ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

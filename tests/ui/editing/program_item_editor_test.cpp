@@ -18,7 +18,7 @@
 
 #include "support/printers.h"
 #include "support/temp_dir.h"
-#include "ui/editing/ensure_editor_test_app.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {
@@ -50,7 +50,7 @@ struct FakeProbe {
 class ProgramItemEditorTest : public testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureEditorTestApp();
+        test::App();
         // The stale-answer test keeps one worker waiting while another answers.
         QThreadPool::globalInstance()->setMaxThreadCount(
             std::max(4, QThreadPool::globalInstance()->maxThreadCount()));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/fake_media_player.h"
-#include "ui/ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

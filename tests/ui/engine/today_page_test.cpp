@@ -27,7 +27,7 @@
 #include "support/temp_dir.h"
 #include "ui/controls/mixer_fader_slider.h"
 #include "ui/engine/media_preview_dlg.h"
-#include "ui/ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {
@@ -489,8 +489,7 @@ TEST_F(TodayPageTest, HiddenPreviewStillPlaysSoundAndDrawsIntoItsDisplayArea) {
     EXPECT_FALSE(page->preview()->isVisible());
     RunTo(8, 0, 1);
     EXPECT_TRUE(player.IsPlaying());
-    EXPECT_EQ(player.Surface(), static_cast<SurfaceHandle>(
-                                    static_cast<VideoOutput*>(page->preview()->displayArea())));
+    EXPECT_EQ(player.Surface(), static_cast<VideoOutput*>(page->preview()->displayArea()));
 }
 
 TEST_F(TodayPageTest, ShownPreviewAndMainWindowStayOnTheUsableScreenArea) {

@@ -7,9 +7,9 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 
-#include "core/mp3/mp3_test_frames.h"
+#include "support/mp3_frames.h"
 #include "support/temp_dir.h"
-#include "ui/ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -13,9 +13,8 @@ struct VideoFrame {
     const std::uint8_t* data = nullptr;
 };
 
-// Where a player draws the picture of a video: the preview window's display area. The player's
-// SurfaceHandle is a pointer to one of these (or null: then video is decoded into a sink that
-// needs no window and shown nowhere).
+// Where a player draws the picture of a video: the preview window's display area. A player given
+// none (null) decodes video into a sink that needs no window and shows it nowhere.
 //
 // Present and Clear are called from the player's streaming thread as well as from the thread
 // that owns the player; an implementation copies what it needs and hands it to its own thread

@@ -1,6 +1,6 @@
-#include "ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
-#include <cstdlib>
+#include <stdlib.h>
 
 namespace chimeon::test {
 
@@ -25,25 +25,6 @@ MessageCapture::MessageCapture() {
 
 MessageCapture::~MessageCapture() {
     SetMessageHandler(previous_);
-}
-
-int MemorySettings::GetInt(std::string_view key, int defaultValue) const {
-    auto it = values.find(key);
-    return it == values.end() || it->second.empty() ? defaultValue : std::atoi(it->second.c_str());
-}
-
-std::string MemorySettings::GetString(std::string_view key, std::string_view defaultValue) const {
-    auto it = values.find(key);
-    return it == values.end() ? std::string(defaultValue) : it->second;
-}
-
-bool MemorySettings::WriteInt(std::string_view key, int value) {
-    return WriteString(key, std::to_string(value));
-}
-
-bool MemorySettings::WriteString(std::string_view key, std::string_view value) {
-    values[std::string(key)] = std::string(value);
-    return true;
 }
 
 }  // namespace chimeon::test

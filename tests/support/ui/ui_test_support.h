@@ -3,16 +3,14 @@
 #include <QApplication>
 #include <QString>
 #include <QStringList>
-#include <map>
-#include <string>
 
-#include "core/app/settings_store.h"
+#include "support/memory_settings.h"
 #include "ui/app/message_box.h"
 #include "ui/app/system_tray.h"
 
 namespace chimeon::test {
 
-// The one application object of the widget tests (offscreen platform).
+// The one application object of the widget tests (offscreen platform), made on first use.
 QApplication& App();
 
 // As the first member of a fixture: the application exists before any widget member.
@@ -36,16 +34,6 @@ class TrayAvailability {
 public:
     explicit TrayAvailability(bool available) { CSystemTray::SetAvailabilityForTesting(available); }
     ~TrayAvailability() { CSystemTray::SetAvailabilityForTesting(std::nullopt); }
-};
-
-// Settings kept in memory.
-class MemorySettings : public SettingsStore {
-public:
-    int GetInt(std::string_view key, int defaultValue) const override;
-    std::string GetString(std::string_view key, std::string_view defaultValue) const override;
-    bool WriteInt(std::string_view key, int value) override;
-    bool WriteString(std::string_view key, std::string_view value) override;
-    std::map<std::string, std::string, std::less<>> values;
 };
 
 }  // namespace chimeon::test
