@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
 
 #include "core/system/stored_password.h"
 #include "core/text/gbk_codec.h"
 #include "ctl_test_support.h"
+#include "support/write_failures.h"
 
 namespace chimeon {
 namespace {
@@ -41,11 +47,11 @@ TEST(CtlExport, PrintsTheTableAsJsonByNameOrFile) {
 TEST(CtlImport, ExportedTableImportsByteForByte) {
     TempDir data;
     std::filesystem::create_directories(data / "music");
-    data.Write("music/song.mid", "MThd");
+    data.Write("music/song.wav", test::SilentWav(1));
     const std::string folder = (data / "music").string() + "/";
     const std::string table = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" +
                               Hex("b2 a5 cd ea d6 d5 d6 b9") + "  80\r\n0" + folder +
-                              "song.mid\r\nMusic\r\n" + Hex("d0 f8 b2 a5") +
+                              "song.wav\r\nMusic\r\n" + Hex("d0 f8 b2 a5") +
                               "\r\n8:30:0  100\r\n1" + folder + "\r\n";
     data.Write("Day1.dat", table);
     auto exported = Ctl(data, {"export", "星期一"});
@@ -93,6 +99,9 @@ TEST(CtlImport, BadInputChangesNothing) {
         {"line_break",
          {"import", "星期三", "-"},
          R"({"rows":[{"title":"a\nb","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p"}]})"},
+        {"nul",
+         {"import", "星期三", "-"},
+         R"({"rows":[{"title":"t","start":"8:0:0","end":"x","volume":"1","mode":"","path":"/a.wav\u0000.mp3"}]})"},
         {"unknown_table", {"import", "星期八", "-"}, "{\"rows\":[" + row + "]}"},
         {"missing_file", {"import", "星期三", "/nonexistent.json"}, ""},
     };
@@ -104,6 +113,54 @@ TEST(CtlImport, BadInputChangesNothing) {
             << c.name << ": one line: " << result.err;
         EXPECT_EQ(data.Read("Day3.dat"), kMondayFile) << c.name;
     }
+}
+
+TEST(CtlImport, RefusedWithNothingWrittenWhenTheSaveCannotBeTrusted) {
+    TempDir data;
+    std::filesystem::create_directories(data / "music");
+    data.Write("music/song.wav", test::SilentWav(1));
+    const std::string input = R"({"rows":[{"title":"t","start":"8:0:0","end":"播完终止",)"
+                              R"("volume":"100","mode":"顺序","path":"music/song.wav"}]})";
+    auto import = [&] { return Ctl(data, {"import", "模板1", "-"}, input); };
+    struct {
+        const char* name;
+        std::function<void()> before;
+        bool limitFileSize = false;
+    } cases[] = {
+        {"settings are a folder", [&] { std::filesystem::create_directory(data / "setup.ini"); }},
+        {"table write-protected", [&] { ::chmod((data / "Template1.dat").c_str(), 0444); }},
+        {"file size limit", [] {}, true},
+    };
+    for (const auto& c : cases) {
+        data.Write("Template1.dat", "old\r\n");
+        c.before();
+        test::ProgramResult result;
+        if (c.limitFileSize) {
+            test::RunWithFileSizeLimit(16, [&] {
+                std::signal(SIGXFSZ, SIG_DFL);  // as a shell's "ulimit -f" leaves it
+                result = import();
+                return true;
+            });
+        } else {
+            result = import();
+        }
+        EXPECT_EQ(result.exitCode, 2) << c.name << ": " << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1)
+            << c.name << result.err;
+        EXPECT_EQ(data.Read("Template1.dat"), "old\r\n") << c.name;
+        std::filesystem::remove_all(data / "setup.ini");
+        std::filesystem::remove(data / "Template1.dat");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.path()), {}), 1)
+            << c.name << ": no temporary file is left";
+    }
+    // A save that did get through clears what an interrupted one left (a relative path is found
+    // in the data directory, wherever chimeonctl runs).
+    data.Write(".Template1.dat.Ab12Cd", "partial");
+    std::filesystem::last_write_time(
+        data / ".Template1.dat.Ab12Cd",
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    EXPECT_EQ(import().exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(data / ".Template1.dat.Ab12Cd"));
 }
 
 TEST(CtlImport, NeedsTheLoginPasswordWhenOneIsInUse) {
@@ -142,6 +199,13 @@ TEST(CtlUsage, BadArgumentsAndMissingDataDirectory) {
             .exitCode,
         2);
     EXPECT_EQ(test::RunProgram(CHIMEON_CTL_PATH, {"--help"}).exitCode, 0);
+    // Answers that would take minutes are refused, with the limit said.
+    for (std::vector<std::string> huge : {std::vector<std::string>{"check", "--days", "2147483647"},
+                                          {"next", "--count", "2147483647"}}) {
+        auto result = Ctl(data, huge);
+        EXPECT_EQ(result.exitCode, 2) << huge[0];
+        EXPECT_NE(result.err.find("must be 1 to "), std::string::npos) << result.err;
+    }
 }
 
 }  // namespace

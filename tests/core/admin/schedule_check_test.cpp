@@ -33,8 +33,9 @@ TEST(ScheduleCheckTexts, WhatTheClockAndCalendarCanMatch) {
     }
 }
 
-// Media by stored path: "F" a file of the given play time (or unmeasurable with ""), "D" a folder
-// with files, "E" an empty folder, absent: missing.
+// Media by stored path: "F" a file of the given play time (or not measured with ""), "X" a file
+// without sound, "U" an unreadable file, "D" a folder with files, "E" an empty folder, absent:
+// missing.
 class FakeInspector : public MediaInspector {
 public:
     std::map<std::string, std::pair<char, std::string>> media;
@@ -51,9 +52,16 @@ public:
         facts.filesInFolder = found->second.first == 'D' ? 3 : 0;
         return facts;
     }
-    std::optional<std::string> PlayTime(const std::string& resolvedPath) override {
-        const std::string& time = media.at(resolvedPath).second;
-        return time.empty() ? std::nullopt : std::optional<std::string>(time);
+    Sound Listen(const std::string& resolvedPath) override {
+        const auto& [kind, time] = media.at(resolvedPath);
+        if (kind == 'X') {
+            return {false, "holds no sound", {}};
+        }
+        auto colon = time.find(':');
+        return {true, "",
+                time.empty() ? std::nullopt
+                             : std::optional<std::int64_t>(std::stoi(time.substr(0, colon)) * 60 +
+                                                           std::stoi(time.substr(colon + 1)))};
     }
 };
 
@@ -65,7 +73,7 @@ TEST(ScheduleCheckTable, EachPlantedFaultIsFoundOnItsRow) {
     FakeInspector media;
     media.media = {{"/b/ring.mp3", {'F', "0:30"}},
                    {"/b/long.mp3", {'F', "10:00"}},
-                   {"/b/bad.mp3", {'F', ""}},
+                   {"/b/bad.mp3", {'X', ""}},
                    {"/b/clip.mid", {'F', ""}},
                    {"/m/", {'D', ""}},
                    {"/empty/", {'E', ""}},
@@ -81,7 +89,7 @@ TEST(ScheduleCheckTable, EachPlantedFaultIsFoundOnItsRow) {
         Row("9:5:0", once, "/b/ring.mp3"),     // 6 skipped: 5 still plays
         Row("10:0:0", "25:0:0", "/m/"),        // 7 end never read as meant
         Row("11:0:0", once, "/b/gone.mp3"),    // 8 missing
-        Row("12:0:0", once, "/b/bad.mp3"),     // 9 cannot be measured
+        Row("12:0:0", once, "/b/bad.mp3"),     // 9 no sound
         Row("12:30:0", once, "/b/clip.mid"),   // 10 fine: not measured
         Row("13:0:0", "14:0:0", "/empty/"),    // 11 empty folder, plays until 14:0:0
         Row("13:30:0", once, "/nofolder/"),    // 12 skipped by 11, and missing folder

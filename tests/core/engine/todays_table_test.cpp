@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "core/schedule/schedule_file.h"
+#include "core/schedule/stored_table.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
@@ -93,17 +95,31 @@ TEST_F(TodaysTableTest, MissingTableEmptiesTheListButUnreadableKeepsIt) {
     list.Load({Item("yesterday"), Item("yesterday")});
     list.SetCell(0, kColumnState, kStatePlaying);
 
-    // Exists but cannot be read (a folder of that name): the rows stay, with their states.
-    std::filesystem::create_directory(dir / "Day3.dat");
-    TodaySelection selection = SelectTodaysTable(wednesday, calendar, dir.path(), list);
-    EXPECT_EQ(selection.load, TodayLoad::kUnreadable);
-    EXPECT_EQ(selection.statusText, "今天播放星期三的节目表！");
-    EXPECT_FALSE(selection.noBroadcastToday);
-    EXPECT_EQ(Shown(), "*");
-    EXPECT_EQ(list.Cell(0, kColumnState), kStatePlaying);
+    // There but cannot be read: the rows stay, with their states; chimeonctl's loader agrees.
+    namespace fs = std::filesystem;
+    const std::function<void()> unreadable[] = {
+        [&] { fs::create_directory(dir / "Day3.dat"); },
+        [&] { fs::create_symlink("/unmounted/share/Day3.dat", dir / "Day3.dat"); },
+        [&] { fs::create_symlink("/unmounted/share/Day3.dat", dir / "day3.DAT"); },
+        [&] { Save("day3.dat", "a"), Save("DAY3.DAT", "b"); },
+    };
+    TodaySelection selection;
+    for (size_t i = 0; i < std::size(unreadable); ++i) {
+        unreadable[i]();
+        selection = SelectTodaysTable(wednesday, calendar, dir.path(), list);
+        EXPECT_EQ(selection.load, TodayLoad::kUnreadable) << i;
+        EXPECT_EQ(selection.statusText, "今天播放星期三的节目表！");
+        EXPECT_FALSE(selection.noBroadcastToday);
+        EXPECT_EQ(Shown(), "*") << i;
+        EXPECT_EQ(list.Cell(0, kColumnState), kStatePlaying);
+        EXPECT_TRUE(LoadStoredTable(dir.path(), TableId::kWednesday).unreadable) << i;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            fs::remove(entry.path());
+        }
+    }
 
     // Never saved: the day plays nothing, never yesterday's rows.
-    std::filesystem::remove(dir / "Day3.dat");
+    EXPECT_TRUE(LoadStoredTable(dir.path(), TableId::kWednesday).missing);
     std::uint64_t generation = list.Generation();
     selection = SelectTodaysTable(wednesday, calendar, dir.path(), list);
     EXPECT_EQ(selection.load, TodayLoad::kEmptied);
