@@ -10,6 +10,8 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # play history, admin command line
     libsqlite3-dev libcli11-dev nlohmann-json3-dev
+    # the stored password's Blowfish cipher
+    nettle-dev
     # sound: ALSA mixer, and a PulseAudio null sink that tests and benchmarks play into
     libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
     # user interface: Qt 6 Widgets, its SVG plugins for the icons, a CJK font for the Chinese texts

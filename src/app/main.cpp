@@ -1,10 +1,12 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
 #include <iostream>
+#include <string_view>
 
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
+#include "core/app/program_version.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
 #include "core/io/file_io.h"
@@ -16,7 +18,9 @@
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
+#include "ui/controls/about_page.h"
 #include "ui/engine/today_page.h"
+#include "ui/mp3/mp3_info_page.h"
 #ifdef CHIMEON_TEST_CLOCK
 #include "app/file_local_clock.h"
 #else
@@ -39,6 +43,13 @@ private:
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
+    // Answered before any window, lock or data directory.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            std::cout << "chimeon " << ProgramVersion() << '\n';
+            return 0;
+        }
+    }
     const std::filesystem::path dataDirectory = ProgramDirectory();
 
     // A second copy ends at once and silently; the first is not disturbed. When the lock file
@@ -61,7 +72,6 @@ int main(int argc, char* argv[]) {
     RemoveStaleSaveTemporaries(dataDirectory);
 
     AppState state;
-    state.servicesStarted = true;
     IniSettingsStore settings(dataDirectory / "setup.ini");
     StyleSheetSkinning skinning;
     if (!ApplyStartupSkin(settings, {dataDirectory / "skin", InstalledSkinFolder()}, skinning,
@@ -89,6 +99,12 @@ int main(int argc, char* argv[]) {
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
+        if (kind == PageKind::kMp3Info) {
+            return std::make_unique<CMp3InfoPage>();
+        }
+        if (kind == PageKind::kAbout) {
+            return std::make_unique<CAboutPage>(LocateDataFile(dataDirectory, kLogoFileName));
+        }
         if (kind != PageKind::kToday) {
             return nullptr;
         }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "core/app/program_directory.h"
+#include "core/app/program_version.h"
 #include "core/io/file_io.h"
 #include "ctl/command_context.h"
 #include "ctl/history_command.h"
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
 
     CLI::App app{"chimeonctl: inspect and check the broadcast schedule of Chimeon"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "chimeonctl " + std::string(ProgramVersion()));
     std::string dataDirectory;
     app.add_option("--data-dir", dataDirectory, "data directory (default: the program's own)");
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <functional>
 
+#include "core/app/program_version.h"
 #include "core/system/stored_password.h"
 #include "core/text/gbk_codec.h"
 #include "ctl_test_support.h"
@@ -199,6 +200,9 @@ TEST(CtlUsage, BadArgumentsAndMissingDataDirectory) {
             .exitCode,
         2);
     EXPECT_EQ(test::RunProgram(CHIMEON_CTL_PATH, {"--help"}).exitCode, 0);
+    const test::ProgramResult version = test::RunProgram(CHIMEON_CTL_PATH, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "chimeonctl " + std::string(ProgramVersion()) + "\n");
     // Answers that would take minutes are refused, with the limit said.
     for (std::vector<std::string> huge : {std::vector<std::string>{"check", "--days", "2147483647"},
                                           {"next", "--count", "2147483647"}}) {

@@ -60,8 +60,22 @@ int RemoveStaleSaveTemporaries(const fs::path& dataDirectory) {
     return RemoveStaleTemporaryFiles(dataDirectory, names);
 }
 
+fs::path InstalledDataFolder() {
+    return fs::path(CHIMEON_INSTALLED_DATA_DIR);
+}
+
 fs::path InstalledSkinFolder() {
-    return fs::path(CHIMEON_INSTALLED_DATA_DIR) / "skin";
+    return InstalledDataFolder() / "skin";
+}
+
+fs::path LocateDataFile(const fs::path& dataDirectory, std::string_view name) {
+    for (const fs::path& folder : {dataDirectory, InstalledDataFolder()}) {
+        std::error_code error;
+        if (fs::is_regular_file(folder / name, error)) {
+            return folder / name;
+        }
+    }
+    return {};
 }
 
 }  // namespace chimeon

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace chimeon {
 
@@ -25,7 +26,13 @@ std::string ProgramDirectory();
 // calendar) left in the data directory, leaving those of a save still running; how many.
 int RemoveStaleSaveTemporaries(const std::filesystem::path& dataDirectory);
 
+// The folder of data installed with the program (skins, the logo).
+std::filesystem::path InstalledDataFolder();
 // The folder of skins installed with the program (beside the data directory's own "skin").
 std::filesystem::path InstalledSkinFolder();
+// A file shipped with the program ("Larkworks.gif"): the data directory's own copy, else the
+// installed one; an empty path when neither exists.
+std::filesystem::path LocateDataFile(const std::filesystem::path& dataDirectory,
+                                     std::string_view name);
 
 }  // namespace chimeon

@@ -104,7 +104,6 @@ public:
     int CurrentRow() const { return currentRow_; }
     bool CurrentIsFolder() const { return currentIsFolder_; }
     const std::vector<std::string>& FolderFiles() const { return folderFiles_; }
-    int FolderIndex() const { return folderIndex_; }
     bool NoBroadcastToday() const { return noBroadcastToday_; }
     const std::string& StatusText() const { return statusText_; }
 

@@ -70,14 +70,8 @@ bool IsFolderPath(std::string_view path) {
 }
 
 std::int64_t DaysFromCivil(int year, int month, int day) {
-    // Howard Hinnant's days_from_civil.
-    std::int64_t y = year - (month <= 2 ? 1 : 0);
-    std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    std::int64_t yoe = y - era * 400;
-    std::int64_t mp = (month + 9) % 12;
-    std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
-    std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
+    using namespace std::chrono;
+    return sys_days{std::chrono::year{year} / month / day}.time_since_epoch().count();
 }
 
 LocalDateTime CivilDay(int year, int month, int day) {
@@ -94,8 +88,10 @@ LocalDateTime CivilDay(int year, int month, int day) {
 
 LocalDateTime DaysLater(const LocalDateTime& date, int days) {
     using namespace std::chrono;
-    year_month_day later{sys_days{std::chrono::year{date.year} / date.month / date.day} + std::chrono::days{days}};
-    return CivilDay(static_cast<int>(later.year()), static_cast<int>(static_cast<unsigned>(later.month())),
+    year_month_day later{sys_days{std::chrono::year{date.year} / date.month / date.day} +
+                         std::chrono::days{days}};
+    return CivilDay(static_cast<int>(later.year()),
+                    static_cast<int>(static_cast<unsigned>(later.month())),
                     static_cast<int>(static_cast<unsigned>(later.day())));
 }
 

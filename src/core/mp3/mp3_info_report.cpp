@@ -79,4 +79,25 @@ std::vector<std::string> Mp3TagLines(const CMp3Info& info) {
     };
 }
 
+Mp3InfoView MakeMp3InfoView(const std::string& path, bool opened, const CMp3Info& info) {
+    if (!opened) {
+        Mp3InfoView cleared;
+        cleared.reportLines = {Mp3InfoLoadErrorLine(path)};
+        return cleared;
+    }
+    // The box holds the empty entry first, so genre g sits at g + 1 and a missing tag's 255 (or
+    // any byte past the list) shows the empty entry.
+    const int genre = info.GetGenre();
+    return Mp3InfoView{
+        .title = info.GetTitle(),
+        .artist = info.GetArtist(),
+        .album = info.GetAlbum(),
+        .comment = info.GetComment(),
+        .year = info.GetYear(),
+        .track = info.GetTrack(),
+        .genreIndex = genre >= 0 && genre < kGenreCount ? genre + 1 : 0,
+        .reportLines = Mp3InfoReportLines(info),
+    };
+}
+
 }  // namespace chimeon

@@ -17,6 +17,17 @@ std::string Mp3InfoLoadErrorLine(const std::string& path);
 // The tag fields under their labels ("标题：", "歌手：", ...), genre by name.
 std::vector<std::string> Mp3TagLines(const CMp3Info& info);
 
+// What the MP3 information page shows for one analysed file: the tag fields, the genre box's
+// choice and the report. A file that could not be opened clears the fields, selects no genre
+// and reports the single error line.
+struct Mp3InfoView {
+    std::string title, artist, album, comment, year;
+    int track = 0;
+    int genreIndex = -1;  // in the box: 0 the empty entry, g + 1 genre g, -1 nothing selected
+    std::vector<std::string> reportLines;
+};
+Mp3InfoView MakeMp3InfoView(const std::string& path, bool opened, const CMp3Info& info);
+
 // Names of the coded header fields, as the report shows them.
 std::string Mp3VersionName(int version);
 std::string Mp3ChannelModeName(int channelMode);

@@ -11,10 +11,8 @@ namespace chimeon {
 namespace {
 
 CBlowfishCipher PasswordCipher() {
-    CBlowfishCipher cipher;
-    cipher.SetKey(reinterpret_cast<const unsigned char*>(kPasswordCipherKey.data()),
-                  kPasswordCipherKey.size());
-    return cipher;
+    return CBlowfishCipher(reinterpret_cast<const unsigned char*>(kPasswordCipherKey.data()),
+                           kPasswordCipherKey.size());
 }
 
 }  // namespace

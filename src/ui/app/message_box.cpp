@@ -44,6 +44,14 @@ void ShowMessage(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok);
 }
 
+void ShowWarning(QWidget* parent, const QString& text) {
+    if (CurrentHandler()) {
+        CurrentHandler()(parent, text);
+        return;
+    }
+    QMessageBox::warning(parent, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok);
+}
+
 void ShowNotice(QWidget* parent, const QString& text) {
     if (CurrentHandler()) {
         CurrentHandler()(parent, text);

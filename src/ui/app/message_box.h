@@ -14,6 +14,9 @@ void ShowMessage(QWidget* parent, const QString& text);
 // The same box without waiting for the operator: the program goes on at once.
 void ShowNotice(QWidget* parent, const QString& text);
 
+// The same box with the exclamation icon (a link that cannot be opened); same handler.
+void ShowWarning(QWidget* parent, const QString& text);
+
 // A message titled "提醒" (the pages' reminders); goes to the same handler as ShowMessage.
 void ShowReminder(QWidget* parent, const QString& text);
 

@@ -37,6 +37,13 @@ TEST(ProgramDirectory, PortableCopyOrTheUsersDataFolder) {
     }
 }
 
+TEST(ProgramDirectory, ShippedFilesAreTakenFromTheDataDirectoryFirst) {
+    TempDir dir;
+    dir.Write("Larkworks.gif", "GIF89a");
+    EXPECT_EQ(LocateDataFile(dir.path(), "Larkworks.gif"), dir / "Larkworks.gif");
+    EXPECT_EQ(LocateDataFile(dir.path(), "no-such-file.gif"), fs::path());
+}
+
 TEST(ProgramDirectory, EndsInASlash) {
     std::string directory = ProgramDirectory();
     ASSERT_FALSE(directory.empty());

@@ -7,15 +7,18 @@
 #include <string>
 
 #include "core/mp3/genre_names.h"
+#include "core/mp3/mp3_info_report.h"
 #include "mp3_test_frames.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
 namespace {
 
+using test::Field;
 using test::Frame;
 using test::FrameFields;
 using test::FrameHeader;
+using test::Tag;
 
 std::string Repeat(const std::string& block, int times) {
     std::string out;
@@ -241,17 +244,6 @@ TEST(Mp3InfoTest, CrcPresentFollowsTheProtectionBit) {
     EXPECT_EQ(LoadBytes(dir, "no frames here").GetCrcPresent(), 0);
 }
 
-// The 128 bytes of an ID3v1 tag; `fields` fills offsets 3 to 126, `genre` the last byte.
-std::string Tag(std::string fields, int genre) {
-    fields.resize(124, '\0');
-    return "TAG" + fields + std::string(1, static_cast<char>(genre));
-}
-
-std::string Field(std::string text, std::size_t width) {
-    text.resize(width, '\0');
-    return text;
-}
-
 TEST(Mp3InfoTest, ReadsId3v1AndId3v11Tags) {
     struct Case {
         const char* name;
@@ -413,6 +405,14 @@ TEST(Mp3InfoTest, StopFlagAbandonsTheWalk) {
     stop = false;
     EXPECT_TRUE(info.Load((dir / "long.mp3").string(), &stop));
     EXPECT_EQ(info.GetFrameCount(), 10000u);
+}
+
+TEST(Mp3InfoTest, PageGenreBoxHasTheEmptyEntryFirst) {
+    test::TempDir dir;
+    for (auto [genre, index] : {std::pair{0, 1}, {147, 148}, {148, 0}, {255, 0}}) {
+        CMp3Info info = LoadBytes(dir, Repeat(kFrame128, 3) + Tag(Field("Bell", 30), genre));
+        EXPECT_EQ(MakeMp3InfoView(info.GetPath(), true, info).genreIndex, index) << genre;
+    }
 }
 
 TEST(Mp3InfoTest, FormatPlayTimeGivesMinutesAndTwoDigitSeconds) {

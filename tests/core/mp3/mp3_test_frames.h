@@ -40,4 +40,16 @@ inline std::string Frame(const FrameFields& f, int length) {
     return frame;
 }
 
+// The 128 bytes of an ID3v1 tag; `fields` fills offsets 3 to 126, `genre` the last byte.
+inline std::string Tag(std::string fields, int genre) {
+    fields.resize(124, '\0');
+    return "TAG" + fields + std::string(1, static_cast<char>(genre));
+}
+
+// A tag text padded with zero bytes to its field's width.
+inline std::string Field(std::string text, std::size_t width) {
+    text.resize(width, '\0');
+    return text;
+}
+
 }  // namespace chimeon::test

@@ -313,7 +313,7 @@ TEST(LoginSessionTest, ChangedPasswordLogsInAfterRestart) {
 }
 
 TEST(LoginSessionTest, FailedWriteKeepsTheOldPassword) {
-    AppState state{true, false, true, kStoredSecret, true, ""};
+    AppState state{true, false, true, kStoredSecret, ""};
     MemorySettings settings;
     settings.failWrites = true;
     LoginSession session(state, settings);
@@ -336,7 +336,7 @@ TEST(LoginSessionTest, SettingsFileWithThePasswordIsPrivate) {
     dir.Write("setup.ini", "[Settings]\r\nSkin=corona.smf\r\n");
     ASSERT_EQ(::chmod((dir / "setup.ini").c_str(), 0644), 0);
     const mode_t oldMask = ::umask(0);
-    AppState state{true, false, true, "", true, ""};
+    AppState state{true, false, true, "", ""};
     IniSettingsStore settings(dir / "setup.ini");
     LoginSession session(state, settings);
     EXPECT_EQ(session.ChangePassword("secret", "secret"), login_text::kChanged);
