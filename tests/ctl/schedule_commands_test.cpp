@@ -198,10 +198,6 @@ TEST_F(CtlCheck, DamagedCalendarAndUnreadableTableAreFound) {
                                  "Day3.dat: cannot be read (several names differ"}) {
         EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
     }
-    auto day = Ctl(data, {"day", "2026-12-08"});
-    EXPECT_NE(day.err.find("cannot read Day2.dat (a symbolic link to nothing): the program keeps"),
-              std::string::npos)
-        << day.err;
 }
 
 TEST(CtlMedia, ProbeAndMp3InfoOfGeneratedFiles) {
@@ -240,28 +236,17 @@ TEST(CtlMedia, ProbeAndMp3InfoOfGeneratedFiles) {
 
 TEST(CtlMedia, WhatIsNotAFileIsBadInputForBoth) {
     TempDir data;
-    data.Write("bell.wav", SilentWav(1));
     ASSERT_EQ(::mkfifo((data / "fifo").c_str(), 0600), 0);
     for (const char* command : {"probe", "mp3info"}) {
         for (const std::string& bad : {(data / "gone.mp3").string(), data.path().string(),
                                        (data / "fifo").string(), std::string("/dev/zero")}) {
-            for (bool json : {false, true}) {
-                std::vector<std::string> arguments = {command, bad};
-                if (json) {
-                    arguments.push_back("--json");
-                }
-                auto result = Ctl(data, arguments);
-                EXPECT_EQ(result.exitCode, 2) << command << ' ' << bad;
-                EXPECT_EQ(result.out, "") << command << ' ' << bad;
-                EXPECT_EQ(result.err.rfind("chimeonctl: cannot open " + bad + " (", 0), 0u)
-                    << result.err;
-            }
+            auto result = Ctl(data, {command, bad});
+            EXPECT_EQ(result.exitCode, 2) << command << ' ' << bad;
+            EXPECT_EQ(result.out, "") << command << ' ' << bad;
+            EXPECT_EQ(result.err.rfind("chimeonctl: cannot open " + bad + " (", 0), 0u)
+                << result.err;
         }
     }
-    // The other files given are still reported.
-    auto probe = Ctl(data, {"probe", (data / "gone.wav").string(), (data / "bell.wav").string()});
-    EXPECT_EQ(probe.exitCode, 2);
-    EXPECT_EQ(probe.out, "0:01\t" + (data / "bell.wav").string() + "\n");
 }
 
 }  // namespace

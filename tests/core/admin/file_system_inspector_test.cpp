@@ -2,63 +2,48 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "core/mp3/mp3_test_frames.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
 namespace {
 
-using Verdict = MediaStreamProbe::Verdict;
-
-// What the media framework would say, by file name; anything not listed has a stream.
+// GStreamer's word, faked by name: "noise.*" holds no stream, "slow.*" gets no answer in time.
 class FakeStreamProbe : public MediaStreamProbe {
 public:
-    std::map<std::string, Verdict> verdicts;
     Answer Examine(const std::string& file) override {
-        auto found = verdicts.find(std::filesystem::path(file).filename().string());
-        Verdict verdict = found == verdicts.end() ? Verdict::kHasStream : found->second;
-        return {verdict, verdict == Verdict::kNoStream ? "not media" : ""};
+        std::string name = std::filesystem::path(file).stem().string();
+        if (name == "noise") {
+            return {Verdict::kNoStream, "not media"};
+        }
+        return {name == "slow" ? Verdict::kUnknown : Verdict::kHasStream, ""};
     }
 };
 
 TEST(FileSystemInspector, AFileWithoutPlayableSoundIsTold) {
     test::TempDir dir;
     std::filesystem::create_directory(dir / "media");
-    const std::string frame = test::Frame(test::FrameFields{}, 417);  // 128 kbit/s, 44100 Hz
-    struct {
-        const char* name;
-        std::string bytes;
-        Verdict framework;
-        bool playable;
-        std::optional<std::int64_t> seconds;
-    } cases[] = {
-        {"ring.mp3", std::string(frame).append(frame), Verdict::kHasStream, true, 0},
-        {"empty.mp3", "", Verdict::kHasStream, false, {}},
-        {"zeros.mp3", std::string(4096, '\0'), Verdict::kHasStream, false, {}},
-        {"tag.mp3", "TAG" + std::string(125, ' '), Verdict::kHasStream, false, {}},
-        {"noise.mp3", std::string(frame).append("random"), Verdict::kNoStream, false, {}},
-        {"bell.wav", test::SilentWav(2), Verdict::kHasStream, true, 2},
-        {"header.wav", test::SilentWav(0), Verdict::kHasStream, false, {}},
-        {"clip.mid", "MThd", Verdict::kHasStream, true, {}},
-        {"noise.ogg", "random", Verdict::kNoStream, false, {}},
-        {"slow.avi", "RIFF", Verdict::kUnknown, true, {}},
+    const std::string frame = test::Frame(test::FrameFields{}, 417);
+    // What plays gets its measured length, if any; what does not gets nothing (and a reason).
+    const std::tuple<const char*, std::string, bool, std::optional<std::int64_t>> cases[] = {
+        {"bell.wav", test::SilentWav(2), true, 2},
+        {"header.wav", test::SilentWav(0), false, {}},
+        {"zeros.mp3", std::string(4096, '\0'), false, {}},
+        {"noise.mp3", frame + "random", false, {}},  // the frame walk is fooled, GStreamer not
+        {"clip.mid", "MThd", true, {}},
+        {"slow.avi", "RIFF", true, {}},
     };
     FakeStreamProbe streams;
-    for (const auto& c : cases) {
-        dir.Write(std::string("media/") + c.name, c.bytes);
-        streams.verdicts[c.name] = c.framework;
-    }
     FileSystemInspector inspector(dir.path(), &streams);
-    for (const auto& c : cases) {
+    for (const auto& [name, bytes, playable, seconds] : cases) {
+        dir.Write(std::string("media/") + name, bytes);
         // Relative paths lie in the data directory, whatever the working directory.
-        auto facts = inspector.Inspect(std::string("MEDIA\\") + c.name);
-        ASSERT_EQ(facts.kind, MediaInspector::Kind::kFile) << c.name;
+        auto facts = inspector.Inspect(std::string("MEDIA\\") + name);
+        ASSERT_EQ(facts.kind, MediaInspector::Kind::kFile) << name;
         auto sound = inspector.Listen(facts.resolved);
-        EXPECT_EQ(sound.playable, c.playable) << c.name << ": " << sound.problem;
-        EXPECT_EQ(sound.problem.empty(), c.playable) << c.name;
-        EXPECT_EQ(sound.seconds, c.seconds) << c.name;
+        EXPECT_EQ(sound.playable, playable) << name;
+        EXPECT_EQ(sound.problem.empty(), playable) << name;
+        EXPECT_EQ(sound.seconds, seconds) << name;
     }
 }
 

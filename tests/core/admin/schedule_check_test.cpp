@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "core/engine/clock_text.h"
+
 namespace chimeon {
 namespace {
 
@@ -54,14 +56,8 @@ public:
     }
     Sound Listen(const std::string& resolvedPath) override {
         const auto& [kind, time] = media.at(resolvedPath);
-        if (kind == 'X') {
-            return {false, "holds no sound", {}};
-        }
-        auto colon = time.find(':');
-        return {true, "",
-                time.empty() ? std::nullopt
-                             : std::optional<std::int64_t>(std::stoi(time.substr(0, colon)) * 60 +
-                                                           std::stoi(time.substr(colon + 1)))};
+        return {kind != 'X', kind == 'X' ? "holds no sound" : "",
+                time.empty() ? std::nullopt : std::optional(StoredTimeSeconds("0:" + time))};
     }
 };
 
