@@ -13,6 +13,7 @@
 #include "core/schedule/holiday_calendar.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
+#include "platform/audio/audio_path_check.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "ui/app/main_dlg.h"
@@ -70,6 +71,10 @@ int main(int argc, char* argv[]) {
     // Only the one broadcaster of this data directory gets here: what its own interrupted saves
     // left behind can go.
     RemoveStaleSaveTemporaries(dataDirectory);
+    if (LoadQtChineseTranslations(application) == nullptr) {
+        std::cerr << "chimeon: Qt's Chinese translations (qtbase_zh_CN) are not installed; Qt's "
+                     "own buttons stay in English\n";
+    }
 
     AppState state;
     IniSettingsStore settings(dataDirectory / "setup.ini");
@@ -110,6 +115,14 @@ int main(int argc, char* argv[]) {
         }
         TodayPageParts parts(state, settings, localClock, player, lister, calendar, dataDirectory);
         parts.alsaMixer = mixer.get();
+        parts.probeAudioOutput = &AudioOutputProblem;
+        // A sound server that comes up after the program brings the master volume with it.
+        parts.reopenMixer = [&mixer]() -> AlsaMasterMixer* {
+            if (!mixer) {
+                mixer = AlsaMasterMixer::Open("default", "Master");
+            }
+            return mixer.get();
+        };
         parts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
             return std::make_unique<HistoryRecorder>(clock, list, history);
         };

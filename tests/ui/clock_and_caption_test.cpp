@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QImage>
 #include <QTest>
 
@@ -122,6 +123,25 @@ TEST(CaptionLabelTest, TitleFontAndText) {
 
     label.setBackgroundColor(QColor(10, 20, 30));
     EXPECT_EQ(QColor(label.grab().toImage().pixel(2, 2)), QColor(10, 20, 30));
+}
+
+TEST(ClockAndCaptionTest, AccessibilityBusReadsWhatTheyShow) {
+    test::App();
+    CCaptionLabel caption;
+    caption.setText(QStringLiteral("今日列表"));
+    QAccessibleInterface* title = QAccessible::queryAccessibleInterface(&caption);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->role(), QAccessible::StaticText);
+    EXPECT_EQ(title->text(QAccessible::Name), QStringLiteral("今日列表"));
+
+    test::FakeLocalClock clock;
+    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    CDigitalClock face;
+    ASSERT_EQ(face.Start(&clock, 0), 0);
+    QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(&face);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->role(), QAccessible::Clock);
+    EXPECT_EQ(shown->text(QAccessible::Name), QStringLiteral("03-04-2024 09:05:07"));
 }
 
 }  // namespace
