@@ -53,11 +53,12 @@ int main(int argc, char* argv[]) {
     }
     const std::filesystem::path dataDirectory = ProgramDirectory();
 
-    // A second copy ends at once and silently; the first is not disturbed. When the lock file
-    // cannot be made at all, running unguarded beats not broadcasting.
+    // A second copy on the same data directory ends at once and silently; the first is not
+    // disturbed. When the lock file cannot be made at all, running unguarded beats not
+    // broadcasting.
     bool lockFailed = false;
     auto instanceLock =
-        SingleInstanceLock::TryAcquire(DefaultInstanceLockFile(dataDirectory), &lockFailed);
+        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &lockFailed);
     if (!instanceLock && !lockFailed) {
         return 0;
     }
@@ -102,6 +103,11 @@ int main(int argc, char* argv[]) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    // The history's health, on the writer's thread: on standard error for now.
+    history.SetProblemListener([](const std::string& problem) {
+        std::cerr << "chimeon: "
+                  << (problem.empty() ? "the play history is written again" : problem) << std::endl;
+    });
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
         if (kind == PageKind::kMp3Info) {
