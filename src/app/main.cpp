@@ -1,6 +1,9 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "core/app/app_state.h"
@@ -13,12 +16,14 @@
 #include "core/schedule/holiday_calendar.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
+#include "platform/audio/alsa_pcm.h"
 #include "platform/audio/audio_path_check.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
+#include "ui/audio/record_page.h"
 #include "ui/controls/about_page.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
@@ -38,6 +43,30 @@ public:
 
 private:
     chimeon::HolidayCalendar calendar_;
+};
+
+// The play history's last problem ("" when none), passed on to whoever shows it.
+class HistoryHealth {
+public:
+    void Report(const std::string& problem) {
+        const std::lock_guard lock(mutex_);
+        last_ = problem;
+        if (shown_) {
+            shown_(problem);
+        }
+    }
+    void ShowOn(std::function<void(const std::string&)> show) {
+        const std::lock_guard lock(mutex_);
+        shown_ = std::move(show);
+        if (!last_.empty()) {
+            shown_(last_);
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::string last_;
+    std::function<void(const std::string&)> shown_;
 };
 
 }  // namespace
@@ -103,13 +132,20 @@ int main(int argc, char* argv[]) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
-    // The history's health, on the writer's thread: on standard error for now.
-    history.SetProblemListener([](const std::string& problem) {
+    // The history's health, reported on the writer's thread: on standard error, and in the today
+    // page's notices once the page is there (a problem found before it is shown when it comes).
+    auto historyHealth = std::make_shared<HistoryHealth>();
+    history.SetProblemListener([historyHealth](const std::string& problem) {
         std::cerr << "chimeon: "
                   << (problem.empty() ? "the play history is written again" : problem) << std::endl;
+        historyHealth->Report(problem);
     });
+    AlsaPcmSystem soundDevices;
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
+        if (kind == PageKind::kRecord) {
+            return std::make_unique<CRecordPage>(soundDevices);
+        }
         if (kind == PageKind::kMp3Info) {
             return std::make_unique<CMp3InfoPage>();
         }
@@ -132,7 +168,9 @@ int main(int argc, char* argv[]) {
         parts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
             return std::make_unique<HistoryRecorder>(clock, list, history);
         };
-        return std::make_unique<CTodayPage>(std::move(parts));
+        auto page = std::make_unique<CTodayPage>(std::move(parts));
+        historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
+        return page;
     };
 
     int exitCode = 0;

@@ -135,7 +135,7 @@ TEST(ClockAndCaptionTest, AccessibilityBusReadsWhatTheyShow) {
     EXPECT_EQ(title->text(QAccessible::Name), QStringLiteral("今日列表"));
 
     test::FakeLocalClock clock;
-    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    clock.Set(At(2024, 4, 3, 9, 5, 7));
     CDigitalClock face;
     ASSERT_EQ(face.Start(&clock, 0), 0);
     QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(&face);

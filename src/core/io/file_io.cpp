@@ -41,20 +41,6 @@ private:
     int fd_;
 };
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -114,24 +100,6 @@ int CreateTemporaryFile(const fs::path& folder, const fs::path& path, mode_t mod
         }
     }
     return -1;
-}
-
-// The file a path finally names: every symbolic link in a chain followed (a relative target
-// from its link's folder); nothing for a loop or a link that cannot be read.
-std::optional<fs::path> FinalTarget(const fs::path& path) {
-    fs::path current = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        if (!fs::is_symlink(current, error)) {
-            return current;
-        }
-        fs::path target = fs::read_symlink(current, error);
-        if (error) {
-            return std::nullopt;
-        }
-        current = target.is_absolute() ? target : current.parent_path() / target;
-    }
-    return std::nullopt;
 }
 
 enum class Existing { kNone, kWritable, kProtected };
@@ -239,15 +207,51 @@ std::optional<std::string> ReadStoredFile(const fs::path& path) {
     return std::move(read.bytes);
 }
 
-bool WriteFileAtomically(const fs::path& requestedPath, std::string_view bytes, mode_t newFileMode,
-                         bool forceMode) {
-    // A stored file that is a symbolic link (tables kept on a shared folder, say) is replaced at
-    // its final target: renaming over a link would cut it off from the file it stood for.
-    std::optional<fs::path> target = FinalTarget(requestedPath);
-    if (!target) {
+fs::path ReplacementPath(const fs::path& requestedPath) {
+    fs::path current = requestedPath;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(current, error)) {
+            return current;
+        }
+        fs::path target = fs::read_symlink(current, error);
+        if (error) {
+            break;
+        }
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return requestedPath;  // a loop: opening it fails, so nothing replaces it
+}
+
+bool RenameIntoPlace(const fs::path& temporary, const fs::path& path) {
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
         return false;
     }
-    const fs::path& path = *target;
+    fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) {
+        ::fsync(dir.get());
+    }
+    return true;
+}
+
+bool WriteAllBytes(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const fs::path& requestedPath, std::string_view bytes, mode_t newFileMode,
+                         bool forceMode) {
+    const fs::path path = ReplacementPath(requestedPath);
     struct stat existing {};
     Existing state = InspectExisting(path, &existing);
     if (state == Existing::kProtected) {
@@ -270,20 +274,12 @@ bool WriteFileAtomically(const fs::path& requestedPath, std::string_view bytes, 
             (void)!::fchown(fd.get(), static_cast<uid_t>(-1), existing.st_gid);
         }
     }
-    bool ok = (!setsMode || ::fchmod(fd.get(), mode) == 0) && WriteAll(fd.get(), bytes) &&
+    bool ok = (!setsMode || ::fchmod(fd.get(), mode) == 0) && WriteAllBytes(fd.get(), bytes) &&
               ::fsync(fd.get()) == 0;
-    ok = fd.Close() && ok;
-    if (ok) {
-        ok = ::rename(temporary.c_str(), path.c_str()) == 0;
-    }
+    ok = fd.Close() && ok && RenameIntoPlace(temporary, path);
     if (!ok) {
         ::unlink(temporary.c_str());
         return false;
-    }
-    // The rename itself reaches the disk only with its folder.
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
-        ::fsync(dir.get());
     }
     return true;
 }

@@ -50,6 +50,19 @@ struct StoredFileRead {
 [[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                        mode_t newFileMode = 0644, bool forceMode = false);
 
+// The file a replacement of `path` is written to: the file a symbolic link, or a chain of them,
+// finally names (tables kept on a shared folder, say), so that no link is cut off from the file
+// it stood for.
+std::filesystem::path ReplacementPath(const std::filesystem::path& path);
+
+// Renames a finished, flushed temporary file over `path` and flushes the folder, so the rename
+// itself reaches the disk. False (errno set) when the rename fails.
+[[nodiscard]] bool RenameIntoPlace(const std::filesystem::path& temporary,
+                                   const std::filesystem::path& path);
+
+// Writes all the bytes to the descriptor, going on after interrupted or partial writes.
+[[nodiscard]] bool WriteAllBytes(int fd, std::string_view bytes);
+
 // Makes a write past the file-size limit (ulimit -f) fail with EFBIG instead of ending the process
 // by SIGXFSZ, so that a save meeting the limit fails like one on a full disk: the old file kept,
 // the temporary file removed. Each program calls it once at start.
