@@ -8,7 +8,6 @@
 // reporting the resident set size after day 1 and after day 365.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,44 +20,21 @@
 #include "core/engine/clock_text.h"
 #include "core/engine/folder_listing.h"
 #include "core/schedule/schedule_file.h"
+#include "support/fake_engine_ports.h"
+#include "support/fake_local_clock.h"
+#include "support/temp_dir.h"
 
 namespace chimeon {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Wall and media time in one: milliseconds since 1970, local time taken as UTC.
-struct SimulatedTime {
-    std::int64_t ms = 0;
-};
-
-class BenchClock : public LocalClock {
-public:
-    explicit BenchClock(const SimulatedTime& time) : time_(time) {}
-    ClockReading Read() const override {
-        time_t seconds = static_cast<time_t>(time_.ms / 1000);
-        struct tm parts {};
-        gmtime_r(&seconds, &parts);
-        LocalDateTime now;
-        now.year = parts.tm_year + 1900;
-        now.month = parts.tm_mon + 1;
-        now.day = parts.tm_mday;
-        now.weekday = parts.tm_wday;
-        now.hour = parts.tm_hour;
-        now.minute = parts.tm_min;
-        now.second = parts.tm_sec;
-        now.millisecond = static_cast<int>(time_.ms % 1000);
-        return {now, time_.ms};
-    }
-
-private:
-    const SimulatedTime& time_;
-};
-
 // Every file plays 20 s; a path with "bad" in it cannot be opened.
+// (The tests' fake player keeps a log of every command; over a simulated year that log would be
+// the memory measured.)
 class BenchPlayer : public MediaPlayer {
 public:
-    explicit BenchPlayer(const SimulatedTime& time) : time_(time) {}
+    explicit BenchPlayer(const LocalClock& clock) : clock_(clock) {}
     void SetParentWindow(VideoOutput*) override {}
     void SetFile(std::string_view path) override { file_ = std::string(path); }
     bool Open() override {
@@ -66,11 +42,11 @@ public:
         return open_;
     }
     void Close() override { open_ = false; }
-    void Play() override { startedMs_ = time_.ms; }
+    void Play() override { startedMs_ = Now(); }
     void Stop() override {}
-    void Seek(std::int64_t) override { startedMs_ = time_.ms; }
+    void Seek(std::int64_t) override { startedMs_ = Now(); }
     std::int64_t GetPosition() override {
-        return open_ ? std::min<std::int64_t>(kLengthMs, time_.ms - startedMs_) : 0;
+        return open_ ? std::min<std::int64_t>(kLengthMs, Now() - startedMs_) : 0;
     }
     std::int64_t GetLength() override { return open_ ? kLengthMs : 0; }
     void SetVolume(int) override {}
@@ -79,25 +55,12 @@ public:
 
 private:
     static constexpr std::int64_t kLengthMs = 20'000;
-    const SimulatedTime& time_;
+    std::int64_t Now() const { return clock_.Read().epochMs; }
+
+    const LocalClock& clock_;
     std::string file_;
     bool open_ = false;
     std::int64_t startedMs_ = 0;
-};
-
-class NoTimer : public ClockTimer {
-public:
-    void Arm() override {}
-    void Kill() override {}
-};
-
-class NoCalendar : public CalendarSource {
-public:
-    NoCalendar() { calendar_.restDays.fill(false); }
-    const HolidayCalendar& Calendar() const override { return calendar_; }
-
-private:
-    HolidayCalendar calendar_;
 };
 
 // Counts the rows that began playing.
@@ -114,22 +77,6 @@ private:
     const TodayList& list_;
 };
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "chimeon-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code error;
-        fs::remove_all(path, error);
-    }
-    fs::path path;
-};
-
 std::int64_t ResidentKilobytes() {
     std::ifstream statm("/proc/self/statm");
     std::int64_t size = 0, resident = 0;
@@ -142,24 +89,29 @@ constexpr std::int64_t kStartMs = 1'796'601'600'000;
 
 struct Bench {
     explicit Bench(const ScheduleTable& table)
-        : clock(time),
-          player(time),
+        : player(clock),
           broadcast(BroadcastClockParts{clock, player, lister, calendar, stepTimer, dayTimer, list,
-                                        folder.path}) {
+                                        folder.path()}) {
+        calendar.calendar.restDays.fill(false);
+        clock.SetMs(ms);
+        SaveWeek(table);
+    }
+    void SaveWeek(const ScheduleTable& table) {
         for (int weekday = 0; weekday < 7; ++weekday) {
-            if (!SaveScheduleFile(folder.path / ("Day" + std::to_string(weekday) + ".dat"),
-                                  table)) {
+            if (!SaveScheduleFile(folder / ("Day" + std::to_string(weekday) + ".dat"), table)) {
                 std::abort();
             }
         }
     }
-    SimulatedTime time{kStartMs};
-    TempFolder folder;
-    BenchClock clock;
+    void Advance(std::int64_t by) { clock.SetMs(ms += by); }
+
+    std::int64_t ms = kStartMs;
+    test::TempDir folder;
+    test::FakeLocalClock clock;
     BenchPlayer player;
     FileSystemDirectoryLister lister;
-    NoCalendar calendar;
-    NoTimer stepTimer, dayTimer;
+    test::FakeCalendarSource calendar;
+    test::FakeClockTimer stepTimer, dayTimer;
     TodayList list;
     BroadcastClock broadcast;
 };
@@ -173,11 +125,11 @@ void IdleStepOver10000Rows(benchmark::State& state) {
                                     "播完终止", "100", "顺序", "/srv/bells/ring.mp3"});
     }
     Bench bench(table);
-    bench.time.ms = kStartMs + 12 * 3'600'000;
+    bench.Advance(12 * 3'600'000);
     bench.broadcast.Start();
     bench.broadcast.Step();
     for (auto _ : state) {
-        bench.time.ms += 1000;
+        bench.Advance(1000);
         bench.broadcast.Step();
     }
     if (bench.broadcast.IsPlaying() || bench.list.RowCount() != 10'000) {
@@ -188,11 +140,11 @@ BENCHMARK(IdleStepOver10000Rows)->Iterations(40'000)->Unit(benchmark::kMicroseco
 
 void YearOfDays(benchmark::State& state) {
     Bench bench({});
-    fs::create_directory(bench.folder.path / "music");
+    fs::create_directory(bench.folder / "music");
     for (const char* name : {"a.mp3", "b.mp3", "c.wav", "bad.mp3", "d.mid"}) {
-        std::ofstream(bench.folder.path / "music" / name) << "x";
+        bench.folder.Write(std::string("music/") + name, "x");
     }
-    std::string folder = (bench.folder.path / "music").string() + "/";
+    std::string folder = (bench.folder / "music").string() + "/";
     ScheduleTable table;
     std::mt19937 random(11);
     for (int i = 0; i < 200; ++i) {
@@ -203,12 +155,7 @@ void YearOfDays(benchmark::State& state) {
                                     i % 4 == 0 ? TimeText(start + 60) : "播完终止", "80",
                                     i % 6 == 0 ? "随机" : "顺序", path});
     }
-    for (int weekday = 0; weekday < 7; ++weekday) {
-        if (!SaveScheduleFile(bench.folder.path / ("Day" + std::to_string(weekday) + ".dat"),
-                              table)) {
-            std::abort();
-        }
-    }
+    bench.SaveWeek(table);
 
     StartCounter counter(bench.list);
     bench.list.AddObserver(&counter);
@@ -217,7 +164,7 @@ void YearOfDays(benchmark::State& state) {
         bench.broadcast.Start();
         for (int day = 1; day <= 365; ++day) {
             for (int second = 0; second < 86'400; ++second) {
-                bench.time.ms += 1000;
+                bench.Advance(1000);
                 bench.broadcast.Step();
             }
             bench.broadcast.DayCheck();

@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -19,6 +18,8 @@
 #include <vector>
 
 #include "core/mp3/mp3_info.h"
+#include "support/mp3_frames.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -26,12 +27,10 @@ constexpr int kFrames = 137813;  // 60 minutes of 1152-sample frames at 44100 Hz
 
 // MPEG 1 Layer III, 44100 Hz, no CRC, with a zero payload of the length the header implies.
 void AppendFrame(std::string& out, int bitrateIndex, int bitrate, bool padding) {
-    int length = bitrate * 144000 / 44100 + (padding ? 1 : 0);
-    out += '\xFF';
-    out += '\xFB';
-    out += static_cast<char>((bitrateIndex << 4) | (padding ? 0x02 : 0));
-    out += '\x44';
-    out.append(static_cast<std::size_t>(length - 4), '\0');
+    chimeon::test::FrameFields fields;
+    fields.bitrateIndex = bitrateIndex;
+    fields.padding = padding ? 1 : 0;
+    out += chimeon::test::Frame(fields, bitrate * 144000 / 44100 + fields.padding);
 }
 
 std::string CbrFile() {
@@ -63,26 +62,16 @@ std::string VbrFile() {
 }
 
 struct Files {
-    std::filesystem::path folder;
+    chimeon::test::TempDir folder;
     std::map<std::string, std::string> paths;
 
     Files() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "chimeon-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        folder = pattern;
         Write("cbr", CbrFile());
         Write("vbr", VbrFile());
     }
-    ~Files() { std::filesystem::remove_all(folder); }
-
     void Write(const std::string& name, const std::string& bytes) {
-        std::string path = (folder / (name + ".mp3")).string();
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
-        paths[name] = path;
+        folder.Write(name + ".mp3", bytes);
+        paths[name] = (folder / (name + ".mp3")).string();
     }
 };
 

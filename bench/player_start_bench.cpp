@@ -1,7 +1,7 @@
 // Measured start of a broadcast: how late after its scheduled second a click is heard.
 //
-// Starts a private PulseAudio server with a null sink (no sound card needed, root is fine),
-// records the sink's monitor, and plays 30 scheduled clicks two ways in the same run:
+// Starts a private PulseAudio server with a null sink (the tests' own; no sound card needed, root
+// is fine), records the sink's monitor, and plays 30 scheduled clicks two ways in the same run:
 //   player   - today's table holds a click every two seconds; the real broadcast clock starts
 //              them through GstMediaPlayer, stepped by the step driver's rule (a step just after
 //              each second boundary, MillisecondsUntilNextStep);
@@ -38,6 +38,10 @@
 #include "core/schedule/table_id.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/system/system_local_clock.h"
+#include "support/fake_engine_ports.h"
+#include "support/gst/gst_pipeline_run.h"
+#include "support/pulse_null_sink.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -73,66 +77,15 @@ pid_t Spawn(const std::vector<std::string>& args) {
     return pid;
 }
 
-bool RunToEnd(const std::string& description) {
-    GstElement* pipeline = gst_parse_launch(description.c_str(), nullptr);
-    if (pipeline == nullptr) {
-        return false;
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* message = gst_bus_timed_pop_filtered(
-        bus, 30 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    bool ok = message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
-    if (message != nullptr) {
-        gst_message_unref(message);
-    }
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    return ok;
-}
-
-// A private sound server in a folder of its own, ended by its process id.
-class SoundServer {
-public:
-    explicit SoundServer(const std::filesystem::path& dir) {
-        std::filesystem::create_directories(dir / "runtime");
-        std::string socket = (dir / "runtime" / "native").string();
-        setenv("HOME", dir.c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        setenv("PULSE_RUNTIME_PATH", (dir / "runtime").c_str(), 1);
-        pid_ =
-            Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
-                   "--use-pid-file=no", "--log-target=stderr", "--log-level=error",
-                   "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
-                   "--load=module-null-sink sink_name=bench"});
-        if (pid_ < 0) {
-            throw std::runtime_error("pulseaudio cannot be started");
-        }
-        setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    ~SoundServer() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
 // Records the null sink's monitor with the capture time of every buffer on the monotonic clock.
 class MonitorRecorder {
 public:
     MonitorRecorder() {
-        pipeline_ = gst_parse_launch(
-            "pulsesrc device=bench.monitor buffer-time=20000 latency-time=2000 slave-method=re-timestamp ! "
-            "audio/x-raw,format=S16LE,rate=44100,channels=1 ! appsink name=rec sync=false",
-            nullptr);
+        const std::string description =
+            "pulsesrc device=" + test::PulseNullSink::SinkName() +
+            ".monitor buffer-time=20000 latency-time=2000 slave-method=re-timestamp ! "
+            "audio/x-raw,format=S16LE,rate=44100,channels=1 ! appsink name=rec sync=false";
+        pipeline_ = gst_parse_launch(description.c_str(), nullptr);
         if (pipeline_ == nullptr) {
             throw std::runtime_error("cannot record the monitor");
         }
@@ -230,24 +183,6 @@ struct Figures {
     int missed = 0;
 };
 
-// A timer the step driver below runs while it is armed.
-class DriverTimer : public ClockTimer {
-public:
-    void Arm() override { armed = true; }
-    void Kill() override { armed = false; }
-    bool armed = false;
-};
-
-// Every day is a working day, whatever today is.
-class AlwaysWorking : public CalendarSource {
-public:
-    AlwaysWorking() { calendar_.restDays.fill(false); }
-    const HolidayCalendar& Calendar() const override { return calendar_; }
-
-private:
-    HolidayCalendar calendar_;
-};
-
 // Keeps how late after its second the clock asked each start for sound.
 class AskedLateness : public PlayHistory {
 public:
@@ -289,8 +224,9 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
     }
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
-    AlwaysWorking calendar;
-    DriverTimer stepTimer, dayTimer;
+    test::FakeCalendarSource calendar;  // every day a working day
+    calendar.calendar.restDays.fill(false);
+    test::FakeClockTimer stepTimer, dayTimer;  // run by the step driver below while armed
     TodayList list;
     BroadcastClock clock({wall, player, lister, calendar, stepTimer, dayTimer, list, dir});
     AskedLateness asked;
@@ -301,10 +237,10 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
     std::int64_t lastDayCheck = 0;
     while (MonotonicNs() < end) {
         SleepUntil(MonotonicNs() + static_cast<std::int64_t>(clock.MillisecondsUntilNextStep()) * 1000000);
-        if (stepTimer.armed) {
+        if (stepTimer.IsArmed()) {
             clock.Step();
         }
-        if (dayTimer.armed && MonotonicNs() - lastDayCheck >= kSecond) {
+        if (dayTimer.IsArmed() && MonotonicNs() - lastDayCheck >= kSecond) {
             lastDayCheck = MonotonicNs();
             clock.DayCheck();
         }
@@ -337,21 +273,22 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
     if (const char* text = getenv("CHIMEON_BENCH_CLICKS")) {
         clicks = std::max(1, atoi(text));
     }
-    char pattern[] = "/tmp/chimeon-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        state.SkipWithError("no temporary folder");
+    test::TempDir temporary;
+    const std::filesystem::path& dir = temporary.path();
+    setenv("GST_REGISTRY", (dir / "registry.bin").c_str(), 1);
+    std::string why;
+    if (!test::PulseNullSink::Start(&why)) {
+        state.SkipWithError(("no sound server of our own: " + why).c_str());
         return;
     }
-    std::filesystem::path dir = pattern;
-    setenv("GST_REGISTRY", (dir / "registry.bin").c_str(), 1);
     if (!EnsureGStreamer()) {
         state.SkipWithError("GStreamer does not start");
         return;
     }
     std::string click = (dir / "click.wav").string();
-    if (!RunToEnd("audiotestsrc freq=1000 num-buffers=10 samplesperbuffer=441 ! "
-                  "audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location=" +
-                  click)) {
+    if (!test::RunPipeline("audiotestsrc freq=1000 num-buffers=10 samplesperbuffer=441 ! "
+                           "audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location=" +
+                           click)) {
         state.SkipWithError("cannot make the click");
         return;
     }
@@ -361,7 +298,6 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
     std::vector<double> playerHeard;  // how much of each 100 ms click was heard
     std::vector<double> askedLate;    // when the clock asked the player for sound
     for (auto _ : state) {
-        SoundServer server(dir);
         MonitorRecorder recorder;
         std::vector<std::int64_t> playerAt = PlayThroughTheClock(dir, click, clicks, &askedLate);
         std::vector<std::int64_t> baselineAt;
@@ -424,8 +360,6 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
         }
         std::printf("\n");
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
 }
 BENCHMARK(BM_StartOfScheduledClick)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 

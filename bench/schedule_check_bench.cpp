@@ -17,6 +17,9 @@
 #include "core/schedule/holiday_calendar.h"
 #include "core/schedule/schedule_file.h"
 #include "core/schedule/table_id.h"
+#include "support/mp3_frames.h"
+#include "support/temp_dir.h"
+#include "support/wave_bytes.h"
 
 namespace {
 
@@ -26,23 +29,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kMediaFiles = 2000;
 constexpr int kRowsPerTable = 1000;
 
-std::string Le32(uint32_t v) {
-    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-}
-
-std::string Wav(int seconds) {
-    uint32_t data = static_cast<uint32_t>(seconds) * 16000;
-    return "RIFF" + Le32(36 + data) + "WAVEfmt " + Le32(16) + std::string("\x01\x00\x01\x00", 4) +
-           Le32(8000) + Le32(16000) + std::string("\x02\x00\x10\x00", 4) + "data" + Le32(data) +
-           std::string(data, '\0');
-}
-
 std::string Mp3(int frames) {
-    std::string frame =
-        std::string("\xff\xfb\x90\x64", 4) + std::string(413, '\0');  // 128 kbit/s, 44.1 kHz
     std::string file;
     for (int i = 0; i < frames; ++i) {
-        file += frame;
+        file += chimeon::test::Frame({}, 417);  // 128 kbit/s, 44.1 kHz
     }
     return file;
 }
@@ -54,14 +44,14 @@ double Seconds(Clock::time_point begin) {
 }  // namespace
 
 int main() {
-    fs::path folder = fs::temp_directory_path() / "chimeon-check-bench";
-    fs::remove_all(folder);
+    chimeon::test::TempDir data;
+    const fs::path& folder = data.path();
     fs::create_directories(folder / "media");
     std::vector<std::string> media;
     for (int i = 0; i < kMediaFiles; ++i) {
         bool wave = i % 2 == 0;
         fs::path file = folder / "media" / ("item" + std::to_string(i) + (wave ? ".wav" : ".mp3"));
-        (void)chimeon::WriteFileAtomically(file, wave ? Wav(2 + i % 5) : Mp3(200 + i % 300));
+        (void)chimeon::WriteFileAtomically(file, wave ? chimeon::test::SilentWav(2 + i % 5) : Mp3(200 + i % 300));
         media.push_back(file.string());
     }
     for (int t = 0; t < chimeon::kTableCount; ++t) {
@@ -110,6 +100,5 @@ int main() {
                 findings);
     std::printf("  baseline: read every file once %7.1f ms\n", read * 1000);
     std::printf("  ratio                          %8.2f\n", check / read);
-    fs::remove_all(folder);
     return 0;
 }

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "core/engine/history_recorder.h"
+#include "core/history/play_history.h"
 #include "ctl_test_support.h"
 #include "platform/history/sqlite_play_history.h"
-#include "support/clock_rig.h"
 
 namespace chimeon {
 namespace {
@@ -60,44 +59,6 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
     EXPECT_NE(text.out.find("星期一 row 1  上课铃  due 8:0:0  late 4 ms"), std::string::npos);
     EXPECT_NE(text.out.find("(Internal data stream error. (gstbasesrc.c) stopped)"),
               std::string::npos);
-}
-
-TEST(CtlHistory, WhatTheClockPlayedUnderTheFakeClockReadsBack) {
-    test::ClockRig rig(test::MsFromLocal(2026, 12, 7, 7, 59, 58));
-    rig.player.AddFile("/bells/ring.wav", 1500);
-    rig.WriteTable("Day1.dat",
-                   {ProgramItem{"上课铃", "8:0:0", std::string(kEndPlayOnce), "100", "顺序",
-                                "/bells/ring.wav"},
-                    ProgramItem{"缺失", std::string(kStartChained), std::string(kEndPlayOnce),
-                                "100", "顺序", "/bells/gone.wav"}});
-    {
-        SqlitePlayHistory history(rig.dir / "history.db");
-        HistoryRecorder recorder(rig.localClock, rig.list, history);
-        rig.clock.SetObserver(&recorder);
-        rig.StartClock();
-        rig.RunUntil(8, 0, 4);
-        rig.clock.Shutdown();
-        rig.clock.SetObserver(nullptr);
-    }
-    auto result = test::RunProgram(CHIMEON_CTL_PATH,
-                                   {"--data-dir", rig.dir.path().string(), "history", "--json"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    auto lines = test::JsonLines(result.out);
-    ASSERT_EQ(lines.size(), 5u) << result.out;
-    EXPECT_EQ(lines[0]["kind"], "start");
-    EXPECT_EQ(lines[0]["scheduled"], "8:0:0");
-    EXPECT_EQ(lines[0]["date"], "2026-12-07");
-    EXPECT_EQ(lines[0]["table"], "星期一");
-    EXPECT_EQ(lines[0]["cause"], "time");
-    EXPECT_LT(lines[0]["lateness_ms"].get<int>(), 50);
-    EXPECT_EQ(lines[1]["kind"], "end");
-    EXPECT_EQ(lines[1]["cause"], "played");
-    EXPECT_EQ(lines[2]["kind"], "failure");
-    EXPECT_EQ(lines[2]["title"], "缺失");
-    // A file item whose file is missing starts all the same, plays nothing and ends at once.
-    EXPECT_EQ(lines[3]["cause"], "chain");
-    EXPECT_EQ(lines[4]["kind"], "end");
-    EXPECT_EQ(lines[4]["cause"], "not_played");
 }
 
 // Read by a user who may not write the folder (nobody, when the tests run as root): a read-only

@@ -3,6 +3,7 @@
 
 #include "ctl_test_support.h"
 #include "support/pulse_null_sink.h"
+#include "support/wave_bytes.h"
 
 namespace chimeon {
 namespace {

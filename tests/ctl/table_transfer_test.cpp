@@ -6,6 +6,7 @@
 #include "core/system/stored_password.h"
 #include "core/text/gbk_codec.h"
 #include "ctl_test_support.h"
+#include "support/wave_bytes.h"
 #include "support/write_failures.h"
 
 namespace chimeon {

@@ -20,4 +20,9 @@ std::string WaveHeader(std::uint16_t channels, std::uint32_t rate, std::uint16_t
            Le32(dataBytes);
 }
 
+std::string SilentWav(int seconds) {
+    const auto dataBytes = static_cast<std::uint32_t>(seconds) * 16000;
+    return WaveHeader(1, 8000, 16, dataBytes) + std::string(dataBytes, '\0');
+}
+
 }  // namespace chimeon::test

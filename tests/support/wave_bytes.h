@@ -14,4 +14,7 @@ std::string Le32(std::uint32_t value);
 std::string WaveHeader(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
                        std::uint32_t dataBytes, std::uint16_t blockAlign = 0);
 
+// A canonical WAV file of `seconds` of silence, 8000 Hz 16-bit mono.
+std::string SilentWav(int seconds);
+
 }  // namespace chimeon::test

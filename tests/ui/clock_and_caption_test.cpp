@@ -24,26 +24,19 @@ LocalDateTime At(int year, int month, int day, int hour, int minute, int second)
 }
 
 TEST(DigitalClockTest, DigitsOfAMoment) {
-    struct Case {
+    const struct {
         LocalDateTime now;
-        int dateOrder;
+        int dateOrder;  // 1: month first; any other: day first
         std::array<int, 8> date;
         std::array<int, 6> time;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {At(2024, 4, 3, 9, 5, 7), 0, {0, 3, 0, 4, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
         {At(2024, 4, 3, 9, 5, 7), 1, {0, 4, 0, 3, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
-        {At(2024, 4, 3, 9, 5, 7),
-         2,
-         {0, 3, 0, 4, 2, 0, 2, 4},
-         {0, 9, 0, 5, 0, 7}},  // any other: day first
+        {At(2024, 4, 3, 9, 5, 7), 2, {0, 3, 0, 4, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
         {At(1999, 12, 31, 23, 59, 59), 0, {3, 1, 1, 2, 1, 9, 9, 9}, {2, 3, 5, 9, 5, 9}},
-        {At(10000, 1, 1, 0, 0, 0),
-         0,
-         {0, 1, 0, 1, 1, 0, 0, 0},
-         {0, 0, 0, 0, 0, 0}},  // no stray pictures
+        {At(10000, 1, 1, 0, 0, 0), 0, {0, 1, 0, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 0}},  // no strays
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const ClockDigits digits = ComputeClockDigits(c.now, c.dateOrder);
         EXPECT_EQ(digits.date, c.date) << c.now.year << " order " << c.dateOrder;
         EXPECT_EQ(digits.time, c.time) << c.now.year << " order " << c.dateOrder;
@@ -71,28 +64,6 @@ TEST(DigitalClockTest, ReadsOnlyItsClockOnATimerOfItsOwnThread) {
     EXPECT_EQ(face.digits().time[5], 8);
     face.Stop();
     EXPECT_FALSE(face.IsRunning());
-}
-
-TEST(DigitalClockTest, DigitsArePlacedOnTheFace) {
-    test::App();
-    test::FakeLocalClock clock;
-    clock.Set(At(2024, 4, 3, 9, 5, 7));
-    CDigitalClock face;
-    ASSERT_EQ(face.Start(&clock, 0), 0);
-    const QImage shown = face.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage big =
-        CDigitalClock::MakeDigitStrip(24, 34).toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage small =
-        CDigitalClock::MakeDigitStrip(12, 17).toImage().convertToFormat(QImage::Format_RGB32);
-    auto bigDigit = [&](int d) { return big.copy(d * 24, 0, 24, 34); };
-    auto smallDigit = [&](int d) { return small.copy(d * 12, 0, 12, 17); };
-    EXPECT_EQ(shown.copy(5, 33, 24, 34), bigDigit(0));      // hour tens
-    EXPECT_EQ(shown.copy(32, 33, 24, 34), bigDigit(9));     // hour units
-    EXPECT_EQ(shown.copy(92, 33, 24, 34), bigDigit(5));     // minute units
-    EXPECT_EQ(shown.copy(134, 50, 12, 17), smallDigit(7));  // second units
-    EXPECT_EQ(shown.copy(19, 5, 12, 17), smallDigit(3));    // day units
-    EXPECT_EQ(shown.copy(119, 5, 12, 17), smallDigit(4));   // last year digit
-    EXPECT_NE(bigDigit(8), bigDigit(0));
 }
 
 TEST(CaptionLabelTest, TitleFontAndText) {

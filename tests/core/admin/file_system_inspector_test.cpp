@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/mp3/mp3_test_frames.h"
+#include "support/mp3_frames.h"
 #include "support/temp_dir.h"
+#include "support/wave_bytes.h"
 
 namespace chimeon {
 namespace {

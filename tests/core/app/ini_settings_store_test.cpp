@@ -12,25 +12,6 @@ namespace {
 using test::Hex;
 using test::TempDir;
 
-TEST(ProfileText, ParseLeadingIntReadsTheDecimalNumberAtTheStart) {
-    struct {
-        const char* text;
-        int expected;
-    } cases[] = {{"1", 1},
-                 {"5", 5},
-                 {"  42abc", 42},
-                 {"-3", -3},
-                 {"+7", 7},
-                 {"abc", 0},
-                 {"0x10", 0},
-                 {"", 0},
-                 {"99999999999", 1000000000},
-                 {"-99999999999", -1000000000}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(profile_text::ParseLeadingInt(c.text), c.expected) << c.text;
-    }
-}
-
 TEST(ProfileText, FindMatchesKeysAndSectionsIgnoringCase) {
     const std::string file =
         "; comment=1\r\nUse=9\r\n[settings]\r\n minimize = 1 \r\nSkin=\"a "

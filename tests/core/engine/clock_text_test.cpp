@@ -5,23 +5,17 @@
 namespace chimeon {
 namespace {
 
-TEST(TimeTextTest, HasNoLeadingZeros) {
+TEST(TimeTextTest, TimeAndDateHaveNoLeadingZeros) {
     EXPECT_EQ(TimeText(0), "0:0:0");
     EXPECT_EQ(TimeText(8 * 3600 + 5 * 60), "8:5:0");
     EXPECT_EQ(TimeText(86399), "23:59:59");
     LocalDateTime now;
-    now.hour = 12;
-    now.minute = 30;
-    now.second = 7;
-    now.millisecond = 999;
-    EXPECT_EQ(TimeText(now), "12:30:7");
-}
-
-TEST(DateTextTest, IsMonthDayYearWithoutLeadingZeros) {
-    LocalDateTime now;
     now.year = 2010;
     now.month = 10;
     now.day = 1;
+    now.hour = 12;
+    now.second = 7;
+    EXPECT_EQ(TimeText(now), "12:0:7");
     EXPECT_EQ(DateText(now), "10/1/2010");
 }
 
@@ -51,13 +45,14 @@ TEST(TimeNotBeforeTest, ReadsStoredTimesLeniently) {
 }
 
 TEST(LeadingNumberTest, ReadsLikeTheCLibraryButSaturates) {
-    EXPECT_EQ(LeadingNumber("80"), 80);
-    EXPECT_EQ(LeadingNumber(" 80"), 80);
-    EXPECT_EQ(LeadingNumber("80abc"), 80);
-    EXPECT_EQ(LeadingNumber("-5"), -5);
-    EXPECT_EQ(LeadingNumber(""), 0);
-    EXPECT_EQ(LeadingNumber("abc"), 0);
-    EXPECT_EQ(LeadingNumber("999999999999999999999999"), 1'000'000'000);
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"80", 80},  {" 80", 80}, {"80abc", 80}, {"-5", -5},     {"+7", 7},
+        {"", 0},     {"abc", 0},  {"0x10", 0},   {"999999999999999999999999", 1'000'000'000},
+        {"-99999999999", -1'000'000'000},
+    };
+    for (const auto& [text, number] : cases) {
+        EXPECT_EQ(LeadingNumber(text), number) << text;
+    }
 }
 
 TEST(IsFolderPathTest, FileNamePartDecides) {

@@ -9,25 +9,19 @@
 
 #include "support/mp3_frames.h"
 #include "support/temp_dir.h"
+#include "support/wave_bytes.h"
 
 namespace chimeon {
 namespace {
 
-std::string Le32(std::uint32_t v) {
-    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-            static_cast<char>(v >> 24)};
-}
+using test::Le32;
 
-// The 44-byte header the probe expects, with a chosen byte rate at offset 28.
-std::string WaveHeader(std::uint32_t byteRate) {
-    return "RIFF" + Le32(0) + "WAVEfmt " + Le32(16) + test::Hex("01 00 02 00 44 ac 00 00") +
-           Le32(byteRate) + test::Hex("04 00 10 00") + "data" + Le32(0);
-}
+// The 44-byte header the probe expects: 16-bit stereo at 44100 Hz, 176400 bytes a second.
+const std::string kHeader = test::WaveHeader(2, 44100, 16, 0);
 
 // A WAV file of `dataBytes` bytes of (sparse, unwritten) sound behind the header.
-std::string MakeWave(const test::TempDir& dir, const std::string& name, std::uint64_t dataBytes,
-                     std::uint32_t byteRate = 176400) {
-    dir.Write(name, WaveHeader(byteRate));
+std::string MakeWave(const test::TempDir& dir, const std::string& name, std::uint64_t dataBytes) {
+    dir.Write(name, kHeader);
     std::filesystem::resize_file(dir / name, 44 + dataBytes);
     return (dir / name).string();
 }
@@ -53,7 +47,7 @@ TEST(DurationProbeTest, WaveLengthIsDataOverByteRateRoundedHalfUp) {
 
 TEST(DurationProbeTest, WaveHeaderChecks) {
     test::TempDir dir;
-    std::string good = WaveHeader(176400) + std::string(176400, '\0');
+    std::string good = kHeader + std::string(176400, '\0');
     auto with = [&](std::size_t at, const std::string& bytes) {
         std::string changed = good;
         changed.replace(at, bytes.size(), bytes);
@@ -89,7 +83,7 @@ TEST(DurationProbeTest, OnlyPathsEndingInWavOrMp3AreMeasured) {
     std::filesystem::create_directories(dir / "Music");
     std::filesystem::create_directories(dir / "x.mp3s");
     std::filesystem::create_directories(dir / "folder.wav");
-    std::string wave = WaveHeader(176400) + std::string(176400 * 2, '\0');
+    std::string wave = kHeader + std::string(176400 * 2, '\0');
     dir.Write("Music/Song.WAV", wave);
     dir.Write("a.wav.bak", wave);
     dir.Write("x.mp3s/bell.mid", wave);

@@ -46,59 +46,35 @@ CMp3Info LoadBytes(const test::TempDir& dir, const std::string& bytes,
 
 // 1001 equal frames: lengths, bitrates and times below are worked out by hand from the frame
 // rules (e.g. MPEG 2 Layer III 40 kbit/s at 22050 Hz: 40 × 72000 ÷ 22050 = 130 bytes, each
-// frame 130 × 8 ÷ 40000 = 0.026 s, 1001 frames 26.026 s).
-struct CbrCase {
-    const char* name;
-    FrameFields fields;
-    int length;
-    int bitrate;
-    int sampleRate;
-    int version;
-    int layer;
-    int playTime;
-};
-
-class Mp3CbrTest : public testing::TestWithParam<CbrCase> {};
-
-TEST_P(Mp3CbrTest, CountsFramesBitrateRateAndPlayTime) {
-    const CbrCase& c = GetParam();
-    test::TempDir dir;
-    CMp3Info info = LoadBytes(dir, Repeat(Frame(c.fields, c.length), 1001));
-    EXPECT_EQ(info.GetFrameCount(), 1001u);
-    EXPECT_EQ(info.GetAverageBitrate(), c.bitrate);
-    EXPECT_EQ(info.GetSampleRate(), c.sampleRate);
-    EXPECT_EQ(info.GetVersion(), c.version);
-    EXPECT_EQ(info.GetLayer(), c.layer);
-    EXPECT_EQ(info.GetPlayTime(), c.playTime);
-    EXPECT_EQ(info.GetStatus(), kMp3FramesCounted);
-    EXPECT_EQ(info.GetCrcPresent(), 0);
+// frame 130 × 8 ÷ 40000 = 0.026 s, 1001 frames 26.026 s). Fields: version code, layer code,
+// protection, bitrate index, rate index, padding.
+TEST(Mp3InfoTest, ConstantBitrateFramesOfEveryVersionAndLayer) {
+    const struct {
+        FrameFields fields;
+        int length, bitrate, sampleRate, version, layer, playTime;
+    } cases[] = {
+        {{3, 1, 1, 9, 0, 1}, 418, 128, 44100, 3, 3, 26},  {{3, 1, 1, 14, 1, 0}, 960, 320, 48000, 3, 3, 24},
+        {{3, 1, 1, 13, 2, 1}, 1153, 256, 32000, 3, 3, 36}, {{3, 3, 1, 14, 0, 1}, 488, 448, 44100, 3, 1, 8},
+        {{3, 3, 1, 1, 1, 0}, 32, 32, 48000, 3, 1, 8},     {{3, 2, 1, 14, 1, 0}, 1152, 384, 48000, 3, 2, 24},
+        {{2, 1, 1, 5, 0, 0}, 130, 40, 22050, 2, 3, 26},    {{2, 1, 1, 1, 2, 0}, 36, 8, 16000, 2, 3, 36},
+        {{2, 2, 1, 14, 0, 0}, 1044, 160, 22050, 2, 2, 52}, {{2, 3, 1, 9, 0, 0}, 312, 144, 22050, 2, 1, 17},
+        {{0, 1, 1, 14, 1, 0}, 960, 160, 12000, 1, 3, 48},  {{0, 3, 1, 1, 0, 0}, 136, 32, 11025, 1, 1, 34},
+        {{0, 2, 1, 8, 0, 1}, 836, 64, 11025, 1, 2, 104},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        CMp3Info info = LoadBytes(dir, Repeat(Frame(c.fields, c.length), 1001));
+        SCOPED_TRACE(c.length);
+        EXPECT_EQ(info.GetFrameCount(), 1001u);
+        EXPECT_EQ(info.GetAverageBitrate(), c.bitrate);
+        EXPECT_EQ(info.GetSampleRate(), c.sampleRate);
+        EXPECT_EQ(info.GetVersion(), c.version);
+        EXPECT_EQ(info.GetLayer(), c.layer);
+        EXPECT_EQ(info.GetPlayTime(), c.playTime);
+        EXPECT_EQ(info.GetStatus(), kMp3FramesCounted);
+        EXPECT_EQ(info.GetCrcPresent(), 0);
+    }
 }
-
-// versionCode, layerCode, protection, bitrateIndex, rateIndex, padding
-INSTANTIATE_TEST_SUITE_P(
-    Frames, Mp3CbrTest,
-    testing::Values(
-        CbrCase{"Mpeg1L3_128_44100", {3, 1, 1, 9, 0, 0}, 417, 128, 44100, 3, 3, 26},
-        CbrCase{"Mpeg1L3_128_44100_Padded", {3, 1, 1, 9, 0, 1}, 418, 128, 44100, 3, 3, 26},
-        CbrCase{"Mpeg1L3_320_48000", {3, 1, 1, 14, 1, 0}, 960, 320, 48000, 3, 3, 24},
-        CbrCase{"Mpeg1L3_32_32000", {3, 1, 1, 1, 2, 0}, 144, 32, 32000, 3, 3, 36},
-        CbrCase{"Mpeg1L3_256_32000_Padded", {3, 1, 1, 13, 2, 1}, 1153, 256, 32000, 3, 3, 36},
-        CbrCase{"Mpeg1L1_448_44100", {3, 3, 1, 14, 0, 0}, 484, 448, 44100, 3, 1, 8},
-        CbrCase{"Mpeg1L1_448_44100_Padded", {3, 3, 1, 14, 0, 1}, 488, 448, 44100, 3, 1, 8},
-        CbrCase{"Mpeg1L1_32_48000", {3, 3, 1, 1, 1, 0}, 32, 32, 48000, 3, 1, 8},
-        CbrCase{"Mpeg1L2_384_48000", {3, 2, 1, 14, 1, 0}, 1152, 384, 48000, 3, 2, 24},
-        CbrCase{"Mpeg1L2_32_44100", {3, 2, 1, 1, 0, 0}, 104, 32, 44100, 3, 2, 26},
-        CbrCase{"Mpeg2L3_40_22050", {2, 1, 1, 5, 0, 0}, 130, 40, 22050, 2, 3, 26},
-        CbrCase{"Mpeg2L3_160_24000", {2, 1, 1, 14, 1, 0}, 480, 160, 24000, 2, 3, 24},
-        CbrCase{"Mpeg2L3_8_16000", {2, 1, 1, 1, 2, 0}, 36, 8, 16000, 2, 3, 36},
-        CbrCase{"Mpeg25L3_8_8000", {0, 1, 1, 1, 2, 0}, 72, 8, 8000, 1, 3, 72},
-        CbrCase{"Mpeg25L3_160_12000", {0, 1, 1, 14, 1, 0}, 960, 160, 12000, 1, 3, 48},
-        CbrCase{"Mpeg2L2_160_22050", {2, 2, 1, 14, 0, 0}, 1044, 160, 22050, 2, 2, 52},
-        CbrCase{"Mpeg2L1_256_16000", {2, 3, 1, 14, 2, 0}, 768, 256, 16000, 2, 1, 24},
-        CbrCase{"Mpeg2L1_144_22050", {2, 3, 1, 9, 0, 0}, 312, 144, 22050, 2, 1, 17},
-        CbrCase{"Mpeg25L1_32_11025", {0, 3, 1, 1, 0, 0}, 136, 32, 11025, 1, 1, 34},
-        CbrCase{"Mpeg25L2_64_11025_Padded", {0, 2, 1, 8, 0, 1}, 836, 64, 11025, 1, 2, 104}),
-    [](const testing::TestParamInfo<CbrCase>& info) { return std::string(info.param.name); });
 
 TEST(Mp3InfoTest, VariableBitrateAveragesPerFrameBitratesAndSumsFrameTimes) {
     test::TempDir dir;
@@ -111,27 +87,21 @@ TEST(Mp3InfoTest, VariableBitrateAveragesPerFrameBitratesAndSumsFrameTimes) {
     EXPECT_EQ(info.GetPlayTime(), 7);          // 7.81625 + 0.026
 }
 
-TEST(Mp3InfoTest, FreeFormatFrameIsCountedWithoutBitrateOrTime) {
+TEST(Mp3InfoTest, FreeFormatAndForbiddenBitrateFramesAreCountedWithoutTime) {
     test::TempDir dir;
     // A free-format frame has no length: the next search starts behind its header.
-    std::string bytes =
-        FrameHeader(WithBitrate(kCbr128, 0)) + std::string(100, '\0') + Repeat(kFrame128, 1001);
-    CMp3Info info = LoadBytes(dir, bytes);
-    EXPECT_EQ(info.GetFrameCount(), 1002u);
-    EXPECT_EQ(info.GetAverageBitrate(), 127);  // 128128 / 1002
-    EXPECT_EQ(info.GetPlayTime(), 26);
-}
-
-TEST(Mp3InfoTest, ForbiddenBitrateIndexCountsLikeFreeFormatAndAddsNoTime) {
-    test::TempDir dir;
+    CMp3Info free = LoadBytes(dir, FrameHeader(WithBitrate(kCbr128, 0)) + std::string(100, '\0') +
+                                       Repeat(kFrame128, 1001));
+    EXPECT_EQ(free.GetFrameCount(), 1002u);
+    EXPECT_EQ(free.GetAverageBitrate(), 127);  // 128128 / 1002
+    EXPECT_EQ(free.GetPlayTime(), 26);
     // Read as -1 kbit/s, each such header would otherwise add (-3 × 8) ÷ -1000 = 0.024 s: 100
     // of them 2.4 s of sound that is not there.
-    std::string bytes =
-        Repeat(FrameHeader(WithBitrate(kCbr128, 15)), 100) + Repeat(kFrame128, 1001);
-    CMp3Info info = LoadBytes(dir, bytes);
-    EXPECT_EQ(info.GetFrameCount(), 1101u);
-    EXPECT_EQ(info.GetAverageBitrate(), 116);  // 128128 / 1101
-    EXPECT_EQ(info.GetPlayTime(), 26);
+    CMp3Info forbidden = LoadBytes(
+        dir, Repeat(FrameHeader(WithBitrate(kCbr128, 15)), 100) + Repeat(kFrame128, 1001));
+    EXPECT_EQ(forbidden.GetFrameCount(), 1101u);
+    EXPECT_EQ(forbidden.GetAverageBitrate(), 116);  // 128128 / 1101
+    EXPECT_EQ(forbidden.GetPlayTime(), 26);
 }
 
 TEST(Mp3InfoTest, ReservedLayerFramesHaveNoBitrate) {
@@ -233,15 +203,6 @@ TEST(Mp3InfoTest, ShortAndTruncatedFilesNeverReadPastTheEnd) {
         EXPECT_EQ(info.GetPlayTime(), 0) << c.name;
         EXPECT_EQ(FormatPlayTime(info.GetPlayTime()), "0:00") << c.name;
     }
-}
-
-TEST(Mp3InfoTest, CrcPresentFollowsTheProtectionBit) {
-    test::TempDir dir;
-    FrameFields crc = kCbr128;
-    crc.protection = 0;
-    EXPECT_EQ(LoadBytes(dir, Repeat(Frame(crc, 417), 2)).GetCrcPresent(), 1);
-    EXPECT_EQ(LoadBytes(dir, Repeat(kFrame128, 2)).GetCrcPresent(), 0);
-    EXPECT_EQ(LoadBytes(dir, "no frames here").GetCrcPresent(), 0);
 }
 
 TEST(Mp3InfoTest, ReadsId3v1AndId3v11Tags) {
@@ -365,34 +326,23 @@ TEST(Mp3InfoTest, LeadingId3v2TagIsSkippedWhenWellFormed) {
     }
 }
 
-TEST(Mp3InfoTest, FilesThatCannotBeOpenedLeaveEverythingReset) {
+TEST(Mp3InfoTest, EveryLoadStartsFromResetAndOneThatFailsForgetsThePath) {
     test::TempDir dir;
     dir.Write("tagged.mp3", Repeat(kFrame128, 3) + Tag(Field("Bell", 30), 1));
+    dir.Write("plain.mp3", "");
     ASSERT_EQ(mkfifo((dir / "fifo.mp3").c_str(), 0600), 0);
     std::filesystem::create_directory(dir / "folder.mp3");
-    for (const char* name : {"missing.mp3", "fifo.mp3", "folder.mp3"}) {
-        CMp3Info info;
-        ASSERT_TRUE(info.Load((dir / "tagged.mp3").string()));
-        EXPECT_FALSE(info.Load((dir / name).string())) << name;
-        EXPECT_EQ(info.GetPath(), "") << name;
+    for (const char* name : {"plain.mp3", "missing.mp3", "fifo.mp3", "folder.mp3"}) {
+        CMp3Info info((dir / "tagged.mp3").string());
+        ASSERT_EQ(info.GetRawTitle(), "Bell");
+        const bool opened = *name == 'p';
+        EXPECT_EQ(info.Load((dir / name).string()), opened) << name;
+        EXPECT_EQ(info.GetPath(), opened ? (dir / name).string() : "") << name;
         EXPECT_EQ(info.GetStatus(), 0u) << name;
         EXPECT_EQ(info.GetFrameCount(), 0u) << name;
         EXPECT_EQ(info.GetRawTitle(), "") << name;
         EXPECT_EQ(info.GetGenre(), 255) << name;
     }
-}
-
-TEST(Mp3InfoTest, ReloadStartsFromResetAndKeepsThePath) {
-    test::TempDir dir;
-    dir.Write("tagged.mp3", Repeat(kFrame128, 3) + Tag(Field("Bell", 30), 1));
-    dir.Write("plain.mp3", "");
-    CMp3Info info((dir / "tagged.mp3").string());
-    EXPECT_EQ(info.GetRawTitle(), "Bell");
-    ASSERT_TRUE(info.Load((dir / "plain.mp3").string()));
-    EXPECT_EQ(info.GetPath(), (dir / "plain.mp3").string());
-    EXPECT_EQ(info.GetRawTitle(), "");
-    EXPECT_EQ(info.GetFrameCount(), 0u);
-    EXPECT_EQ(info.GetGenre(), 255);
 }
 
 TEST(Mp3InfoTest, StopFlagAbandonsTheWalk) {
@@ -426,18 +376,12 @@ TEST(Mp3InfoTest, FormatPlayTimeGivesMinutesAndTwoDigitSeconds) {
 
 TEST(Mp3InfoTest, GenreNamesAreTheFixedList) {
     EXPECT_EQ(kGenreNames.size(), 148u);
-    for (std::string_view name : kGenreNames) {
-        EXPECT_FALSE(name.empty());
-    }
     EXPECT_EQ(GenreName(0), "Blues");
-    EXPECT_EQ(GenreName(17), "Rock");
     EXPECT_EQ(GenreName(67), "Psychadelic");
-    EXPECT_EQ(GenreName(79), "Hard Rock");
-    EXPECT_EQ(GenreName(116), "Ballad");
     EXPECT_EQ(GenreName(147), "SynthPop");
-    EXPECT_EQ(GenreName(148), "");
-    EXPECT_EQ(GenreName(255), "");
-    EXPECT_EQ(GenreName(-1), "");
+    for (int outside : {148, 255, -1}) {
+        EXPECT_EQ(GenreName(outside), "") << outside;
+    }
 }
 
 }  // namespace

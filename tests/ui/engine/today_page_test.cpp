@@ -24,6 +24,7 @@
 #include "support/fake_local_clock.h"
 #include "support/fake_media_player.h"
 #include "support/temp_dir.h"
+#include "support/wave_bytes.h"
 #include "ui/controls/mixer_fader_slider.h"
 #include "ui/engine/media_preview_dlg.h"
 #include "support/ui/ui_test_support.h"
