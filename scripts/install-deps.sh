@@ -6,8 +6,8 @@ set -euo pipefail
 PACKAGES=(
     # build
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-    # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev
+    # tests, their line coverage, and benchmarks
+    libgtest-dev libgmock-dev gcovr libbenchmark-dev
     # play history, admin command line
     libsqlite3-dev libcli11-dev nlohmann-json3-dev
     # the stored password's Blowfish cipher
