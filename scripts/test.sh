@@ -23,6 +23,8 @@ echo "== full build"
 bash scripts/build.sh -DCHIMEON_TEST_CLOCK=ON
 
 if [ "${CI:-}" = "true" ]; then
+    echo "== Debian package"
+    bash scripts/package.sh
     echo "== soak of the real program (3 minutes of bells)"
     bash scripts/soak.sh 3
 fi
