@@ -9,7 +9,7 @@
 #include "core/app/program_version.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
-#include "core/schedule/holiday_calendar.h"
+#include "core/engine/calendar_copy.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/engine/gst_media_player.h"
@@ -18,6 +18,8 @@
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
 #include "ui/controls/about_page.h"
+#include "ui/editing/holiday_page.h"
+#include "ui/editing/table_page.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
 #ifdef CHIMEON_TEST_CLOCK
@@ -25,20 +27,6 @@
 #else
 #include "platform/system/system_local_clock.h"
 #endif
-
-namespace {
-
-// The calendar as it was stored at start-up; the holiday page will hold the edited one.
-class StoredCalendar : public chimeon::CalendarSource {
-public:
-    explicit StoredCalendar(chimeon::HolidayCalendar calendar) : calendar_(std::move(calendar)) {}
-    const chimeon::HolidayCalendar& Calendar() const override { return calendar_; }
-
-private:
-    chimeon::HolidayCalendar calendar_;
-};
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
@@ -84,7 +72,9 @@ int main(int argc, char* argv[]) {
     // Everything the today page drives lives longer than the window.
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
-    StoredCalendar calendar(LoadHolidayCalendar(dataDirectory));
+    // Today's table is chosen by the holiday page's calendar as it is in memory: the page loads
+    // it before the today page starts and sends every change here.
+    CalendarCopy calendar;
     std::string mixerError;
     std::unique_ptr<AlsaMasterMixer> mixer =
         AlsaMasterMixer::Open("default", "Master", &mixerError);
@@ -99,6 +89,17 @@ int main(int argc, char* argv[]) {
         }
         if (kind == PageKind::kAbout) {
             return std::make_unique<CAboutPage>(LocateDataFile(dataDirectory, kLogoFileName));
+        }
+        if (kind == PageKind::kTemplate) {
+            return std::make_unique<CTemplatePage>(TablePageParts(state, dataDirectory));
+        }
+        if (kind == PageKind::kProgram) {
+            return std::make_unique<CProgramPage>(TablePageParts(state, dataDirectory));
+        }
+        if (kind == PageKind::kHoliday) {
+            return std::make_unique<CHolidayPage>(HolidayPageParts(
+                state, dataDirectory, localClock,
+                [&calendar](const HolidayCalendar& changed) { calendar.Update(changed); }));
         }
         if (kind != PageKind::kToday) {
             return nullptr;

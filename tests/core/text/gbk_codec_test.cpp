@@ -37,22 +37,32 @@ INSTANTIATE_TEST_SUITE_P(
                     CodecCase{"empty", "", ""}),
     [](const testing::TestParamInfo<CodecCase>& info) { return info.param.name; });
 
-TEST(GbkDecode, BytesThatDoNotDecodeBecomeReplacementAndTheRestIsRead) {
-    const std::string replacement = "\xEF\xBF\xBD";
+TEST(GbkDecode, BytesThatDoNotDecodeAreKeptAndTheRestIsRead) {
+    const std::string kept80 = "\xEF\x9E\x80";  // U+F780 stands for the byte 0x80
     struct {
         std::string gbk;
         std::string utf8;
     } cases[] = {
-        {Hex("ff") + "abc", replacement + "abc"},
+        {Hex("ff") + "abc", "\xEF\x9F\xBF" "abc"},
         // A lead byte before a space must not swallow the space (the volume separator).
-        {Hex("d0") + "  80", replacement + "  80"},
-        {"ab" + Hex("d0"), "ab" + replacement},
-        {Hex("d0 f8 80 b2 a5"), "续" + replacement + "播"},
+        {Hex("d0") + "  80", "\xEF\x9F\x90" "  80"},
+        {"ab" + Hex("d0"), "ab" "\xEF\x9F\x90"},
+        {Hex("d0 f8 80 b2 a5"), "续" + kept80 + "播"},
+        {Hex("81 30 81"), "\xEF\x9E\x81" "0" "\xEF\x9E\x81"},  // a cut-off four-byte form
+        // The four-byte form of a kept-byte code point is itself kept byte by byte.
+        {Hex("83 39 d8 37"), "\xEF\x9E\x83" "9" "\xEF\x9F\x98" "7"},
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DecodeGbk(c.gbk), c.utf8);
+        EXPECT_EQ(EncodeGbk(DecodeGbk(c.gbk)), c.gbk) << "the bytes come back";
     }
+    std::string everyByte;
+    for (int b = 0; b < 256; ++b) {
+        everyByte += static_cast<char>(b);
+        everyByte += static_cast<char>(255 - b);
+    }
+    EXPECT_EQ(EncodeGbk(DecodeGbk(everyByte)), everyByte);
 }
 
 TEST(GbkEncode, InvalidUtf8BecomesQuestionMarkAndTheRestIsWritten) {
