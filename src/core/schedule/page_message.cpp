@@ -17,8 +17,7 @@ PageMessage SaveFailed(const std::vector<std::filesystem::path>& unwritten) {
     for (const std::filesystem::path& file : unwritten) {
         files += (files.empty() ? "" : "、") + file.string();
     }
-    return {MessageTitle::kApplication,
-            "保存失败！无法写入：" + files + "\n原来的文件保持不变。"};
+    return {MessageTitle::kApplication, "保存失败！无法写入：" + files + "\n原来的文件保持不变。"};
 }
 
 PageMessage TableUnreadable(const std::filesystem::path& file) {

@@ -79,7 +79,6 @@ size_t ValidUtf8Length(std::string_view text) {
 
 }  // namespace
 
-
 namespace {
 
 // A byte that is no part of a GB18030 character is held as one code point of a private-use block

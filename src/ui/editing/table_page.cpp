@@ -56,9 +56,9 @@ void CTablePage::BuildControls() {
     layout->addWidget(list_, 1);
 
     auto* bottom = new QHBoxLayout;
-    auto addGroup = [this, bottom](std::string_view title,
-                                   std::vector<std::pair<std::string_view, void (CTablePage::*)()>>
-                                       buttons) {
+    auto addGroup = [this, bottom](
+                        std::string_view title,
+                        std::vector<std::pair<std::string_view, void (CTablePage::*)()>> buttons) {
         auto* box = new QGroupBox(Utf8(title), this);
         auto* boxLayout = new QHBoxLayout(box);
         for (const auto& [text, handler] : buttons) {
@@ -154,8 +154,8 @@ void CTablePage::OnImport() {
 }
 
 CProgramPage::CProgramPage(TablePageParts parts, QWidget* parent)
-    : CTablePage(std::move(parts),
-                 {kTemplateId, "一周", WeekdayTables(), "增加", Qt::AlignHCenter}, parent) {}
+    : CTablePage(std::move(parts), {kTemplateId, "一周", WeekdayTables(), "增加", Qt::AlignHCenter},
+                 parent) {}
 
 CTemplatePage::CTemplatePage(TablePageParts parts, QWidget* parent)
     : CTablePage(std::move(parts), {kTemplateId, "模板", TemplateTables(), "添加", Qt::AlignLeft},

@@ -24,8 +24,8 @@ struct TablePageParts {
 
     const AppState& state;
     std::filesystem::path dataDirectory;
-    ItemEditFunction editItem;         // empty: the program item editor
-    TableChooseFunction chooseTable;   // empty: the template chooser
+    ItemEditFunction editItem;        // empty: the program item editor
+    TableChooseFunction chooseTable;  // empty: the template chooser
 };
 
 // How the two pages differ.

@@ -43,14 +43,27 @@ TEST(GbkDecode, BytesThatDoNotDecodeAreKeptAndTheRestIsRead) {
         std::string gbk;
         std::string utf8;
     } cases[] = {
-        {Hex("ff") + "abc", "\xEF\x9F\xBF" "abc"},
+        {Hex("ff") + "abc",
+         "\xEF\x9F\xBF"
+         "abc"},
         // A lead byte before a space must not swallow the space (the volume separator).
-        {Hex("d0") + "  80", "\xEF\x9F\x90" "  80"},
-        {"ab" + Hex("d0"), "ab" "\xEF\x9F\x90"},
+        {Hex("d0") + "  80",
+         "\xEF\x9F\x90"
+         "  80"},
+        {"ab" + Hex("d0"),
+         "ab"
+         "\xEF\x9F\x90"},
         {Hex("d0 f8 80 b2 a5"), "续" + kept80 + "播"},
-        {Hex("81 30 81"), "\xEF\x9E\x81" "0" "\xEF\x9E\x81"},  // a cut-off four-byte form
+        {Hex("81 30 81"),
+         "\xEF\x9E\x81"
+         "0"
+         "\xEF\x9E\x81"},  // a cut-off four-byte form
         // The four-byte form of a kept-byte code point is itself kept byte by byte.
-        {Hex("83 39 d8 37"), "\xEF\x9E\x83" "9" "\xEF\x9F\x98" "7"},
+        {Hex("83 39 d8 37"),
+         "\xEF\x9E\x83"
+         "9"
+         "\xEF\x9F\x98"
+         "7"},
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };
     for (const auto& c : cases) {
