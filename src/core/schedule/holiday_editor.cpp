@@ -18,6 +18,13 @@ std::tuple<int, int, int> Ordered(CalendarDate date) {
     return {date.year, date.month, date.day};
 }
 
+template <typename Entries>
+void EraseRow(Entries& entries, int row) {
+    if (row >= 0 && row < static_cast<int>(entries.size())) {
+        entries.erase(entries.begin() + row);
+    }
+}
+
 std::string DateTextOf(CalendarDate date) {
     LocalDateTime day;
     day.year = date.year;
@@ -52,61 +59,42 @@ PageMessage HolidayEditor::EditRefusal() const {
     return state_.IsEditAllowed() ? PageMessage{} : NotLoggedIn();
 }
 
-PageMessage HolidayEditor::CheckAdd(CalendarDate date) const {
+PageMessage HolidayEditor::AddEntry(const RestDayBoxes& boxes, CalendarDate date,
+                                    const std::function<void(HolidayCalendar&)>& append) {
     if (PageMessage refusal = EditRefusal(); !refusal.IsEmpty()) {
         return refusal;
     }
     if (!IsUsableCalendarDate(date)) {
         return {MessageTitle::kReminder, std::string(kDateOutOfRangeMessage)};
     }
+    Change([&](HolidayCalendar& calendar) {
+        calendar.restDays = boxes;
+        append(calendar);
+    });
     return {};
 }
 
 PageMessage HolidayEditor::AddDayOff(const RestDayBoxes& boxes, CalendarDate date) {
-    if (PageMessage refusal = CheckAdd(date); !refusal.IsEmpty()) {
-        return refusal;
-    }
-    Change([&](HolidayCalendar& calendar) {
-        calendar.restDays = boxes;
+    return AddEntry(boxes, date, [date](HolidayCalendar& calendar) {
         calendar.daysOff.push_back(DateTextOf(date));
     });
-    return {};
 }
 
 PageMessage HolidayEditor::AddExtraWorkDay(const RestDayBoxes& boxes, CalendarDate date,
                                            TableId table) {
-    if (PageMessage refusal = CheckAdd(date); !refusal.IsEmpty()) {
-        return refusal;
-    }
-    Change([&](HolidayCalendar& calendar) {
-        calendar.restDays = boxes;
+    return AddEntry(boxes, date, [date, table](HolidayCalendar& calendar) {
         calendar.extraWorkDays.push_back({DateTextOf(date), std::string(TableName(table))});
     });
-    return {};
 }
 
 PageMessage HolidayEditor::DeleteDayOff() {
-    if (PageMessage refusal = EditRefusal(); !refusal.IsEmpty()) {
-        return refusal;
-    }
-    Change([this](HolidayCalendar& calendar) {
-        if (dayOffRow_ >= 0 && dayOffRow_ < static_cast<int>(calendar.daysOff.size())) {
-            calendar.daysOff.erase(calendar.daysOff.begin() + dayOffRow_);
-        }
-    });
-    return {};
+    return ChangeIfAllowed(
+        [this](HolidayCalendar& calendar) { EraseRow(calendar.daysOff, dayOffRow_); });
 }
 
 PageMessage HolidayEditor::DeleteExtraWorkDay() {
-    if (PageMessage refusal = EditRefusal(); !refusal.IsEmpty()) {
-        return refusal;
-    }
-    Change([this](HolidayCalendar& calendar) {
-        if (workDayRow_ >= 0 && workDayRow_ < static_cast<int>(calendar.extraWorkDays.size())) {
-            calendar.extraWorkDays.erase(calendar.extraWorkDays.begin() + workDayRow_);
-        }
-    });
-    return {};
+    return ChangeIfAllowed(
+        [this](HolidayCalendar& calendar) { EraseRow(calendar.extraWorkDays, workDayRow_); });
 }
 
 PageMessage HolidayEditor::Save(const RestDayBoxes& boxes) {
@@ -123,6 +111,14 @@ PageMessage HolidayEditor::Save(const RestDayBoxes& boxes) {
         unwritten.push_back(folder_ / kExtraWorkDaysFileName);
     }
     return unwritten.empty() ? Saved() : SaveFailed(unwritten);
+}
+
+PageMessage HolidayEditor::ChangeIfAllowed(const std::function<void(HolidayCalendar&)>& change) {
+    if (PageMessage refusal = EditRefusal(); !refusal.IsEmpty()) {
+        return refusal;
+    }
+    Change(change);
+    return {};
 }
 
 void HolidayEditor::Change(const std::function<void(HolidayCalendar&)>& change) {

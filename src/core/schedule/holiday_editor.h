@@ -67,7 +67,11 @@ public:
 private:
     // Applies a change to the calendar and tells the listener when it changed anything.
     void Change(const std::function<void(HolidayCalendar&)>& change);
-    PageMessage CheckAdd(CalendarDate date) const;
+    // The same after asking whether the operator may change the calendar.
+    PageMessage ChangeIfAllowed(const std::function<void(HolidayCalendar&)>& change);
+    // Takes the boxes over and appends an entry for a usable date.
+    PageMessage AddEntry(const RestDayBoxes& boxes, CalendarDate date,
+                         const std::function<void(HolidayCalendar&)>& append);
 
     const AppState& state_;
     std::filesystem::path folder_;

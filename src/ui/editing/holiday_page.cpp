@@ -89,39 +89,17 @@ void CHolidayPage::BuildControls() {
     layout->addWidget(weekBox);
 
     auto* lists = new QHBoxLayout;
-    auto* offBox = new QGroupBox(Utf8("公休日"), this);
-    auto* offLayout = new QVBoxLayout(offBox);
-    dayOffList_ = MakeReportList(offBox, kDayOffColumns, offBox->title());
-    offLayout->addWidget(dayOffList_, 1);
-    dayOffDate_ = MakeDatePicker(offBox, today);
-    offLayout->addLayout(LabelledLine(offBox, "日期：", dayOffDate_));
-    auto* offButtons = new QHBoxLayout;
-    connect(AddButton(offButtons, offBox, "增加"), &QPushButton::clicked, this,
-            &CHolidayPage::OnAddDayOff);
-    connect(AddButton(offButtons, offBox, "删除"), &QPushButton::clicked, this,
-            &CHolidayPage::OnDeleteDayOff);
-    offLayout->addLayout(offButtons);
-    lists->addWidget(offBox);
-
-    auto* workBox = new QGroupBox(Utf8("加班日"), this);
-    auto* workLayout = new QVBoxLayout(workBox);
-    workDayList_ = MakeReportList(workBox, kWorkDayColumns, workBox->title());
-    workLayout->addWidget(workDayList_, 1);
-    workDayDate_ = MakeDatePicker(workBox, today);
-    workLayout->addLayout(LabelledLine(workBox, "日期：", workDayDate_));
-    tableChoice_ = new QComboBox(workBox);
+    tableChoice_ = new QComboBox(this);
     for (int id = 0; id < kTableCount; ++id) {
         tableChoice_->addItem(Utf8(TableName(static_cast<TableId>(id))), id);
     }
     tableChoice_->setCurrentIndex(0);
-    workLayout->addLayout(LabelledLine(workBox, "节目表：", tableChoice_));
-    auto* workButtons = new QHBoxLayout;
-    connect(AddButton(workButtons, workBox, "增加"), &QPushButton::clicked, this,
-            &CHolidayPage::OnAddWorkDay);
-    connect(AddButton(workButtons, workBox, "删除"), &QPushButton::clicked, this,
-            &CHolidayPage::OnDeleteWorkDay);
-    workLayout->addLayout(workButtons);
-    lists->addWidget(workBox);
+    lists->addWidget(AddListGroup("公休日", kDayOffColumns, today, dayOffList_, dayOffDate_,
+                                  nullptr, &CHolidayPage::OnAddDayOff,
+                                  &CHolidayPage::OnDeleteDayOff));
+    lists->addWidget(AddListGroup("加班日", kWorkDayColumns, today, workDayList_, workDayDate_,
+                                  tableChoice_, &CHolidayPage::OnAddWorkDay,
+                                  &CHolidayPage::OnDeleteWorkDay));
     layout->addLayout(lists, 1);
 
     auto* saveLine = new QHBoxLayout;
@@ -134,6 +112,27 @@ void CHolidayPage::BuildControls() {
             [this] { editor_.SetDayOffRow(SelectedRow(dayOffList_)); });
     connect(workDayList_, &QTableWidget::itemSelectionChanged, this,
             [this] { editor_.SetWorkDayRow(SelectedRow(workDayList_)); });
+}
+
+QGroupBox* CHolidayPage::AddListGroup(std::string_view title,
+                                      const std::vector<ListColumn>& columns, const QDate& today,
+                                      QTableWidget*& list, QDateEdit*& picker, QComboBox* table,
+                                      void (CHolidayPage::*onAdd)(),
+                                      void (CHolidayPage::*onDelete)()) {
+    auto* box = new QGroupBox(Utf8(title), this);
+    auto* boxLayout = new QVBoxLayout(box);
+    list = MakeReportList(box, columns, box->title());
+    boxLayout->addWidget(list, 1);
+    picker = MakeDatePicker(box, today);
+    boxLayout->addLayout(LabelledLine(box, "日期：", picker));
+    if (table != nullptr) {
+        boxLayout->addLayout(LabelledLine(box, "节目表：", table));
+    }
+    auto* buttons = new QHBoxLayout;
+    connect(AddButton(buttons, box, "增加"), &QPushButton::clicked, this, onAdd);
+    connect(AddButton(buttons, box, "删除"), &QPushButton::clicked, this, onDelete);
+    boxLayout->addLayout(buttons);
+    return box;
 }
 
 RestDayBoxes CHolidayPage::Boxes() const {

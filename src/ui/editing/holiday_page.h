@@ -10,7 +10,9 @@
 
 class QCheckBox;
 class QComboBox;
+class QDate;
 class QDateEdit;
+class QGroupBox;
 class QPushButton;
 class QTableWidget;
 
@@ -62,6 +64,12 @@ protected:
 
 private:
     void BuildControls();
+    // A group box of one list: the list, "日期：" with its picker, "节目表：" with `table` when
+    // there is one, "增加" and "删除".
+    QGroupBox* AddListGroup(std::string_view title, const std::vector<ListColumn>& columns,
+                            const QDate& today, QTableWidget*& list, QDateEdit*& picker,
+                            QComboBox* table, void (CHolidayPage::*onAdd)(),
+                            void (CHolidayPage::*onDelete)());
     void ShowRestDays();
     void ShowLists();
     RestDayBoxes Boxes() const;
