@@ -38,32 +38,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<CodecCase>& info) { return info.param.name; });
 
 TEST(GbkDecode, BytesThatDoNotDecodeAreKeptAndTheRestIsRead) {
-    const std::string kept80 = "\xEF\x9E\x80";  // U+F780 stands for the byte 0x80
+    // Byte b is held as U+F780 + b - 0x80.
+    const std::string k80 = "\xEF\x9E\x80", k81 = "\xEF\x9E\x81", k83 = "\xEF\x9E\x83",
+                      kD0 = "\xEF\x9F\x90", kD8 = "\xEF\x9F\x98", kFF = "\xEF\x9F\xBF";
     struct {
         std::string gbk;
         std::string utf8;
     } cases[] = {
-        {Hex("ff") + "abc",
-         "\xEF\x9F\xBF"
-         "abc"},
+        {Hex("ff") + "abc", kFF + "abc"},
         // A lead byte before a space must not swallow the space (the volume separator).
-        {Hex("d0") + "  80",
-         "\xEF\x9F\x90"
-         "  80"},
-        {"ab" + Hex("d0"),
-         "ab"
-         "\xEF\x9F\x90"},
-        {Hex("d0 f8 80 b2 a5"), "续" + kept80 + "播"},
-        {Hex("81 30 81"),
-         "\xEF\x9E\x81"
-         "0"
-         "\xEF\x9E\x81"},  // a cut-off four-byte form
+        {Hex("d0") + "  80", kD0 + "  80"},
+        {Hex("d0 f8 80 b2 a5"), "续" + k80 + "播"},
+        {Hex("81 30 81"), k81 + "0" + k81},  // a cut-off four-byte form
         // The four-byte form of a kept-byte code point is itself kept byte by byte.
-        {Hex("83 39 d8 37"),
-         "\xEF\x9E\x83"
-         "9"
-         "\xEF\x9F\x98"
-         "7"},
+        {Hex("83 39 d8 37"), k83 + "9" + kD8 + "7"},
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };
     for (const auto& c : cases) {
@@ -72,8 +60,7 @@ TEST(GbkDecode, BytesThatDoNotDecodeAreKeptAndTheRestIsRead) {
     }
     std::string everyByte;
     for (int b = 0; b < 256; ++b) {
-        everyByte += static_cast<char>(b);
-        everyByte += static_cast<char>(255 - b);
+        everyByte += {static_cast<char>(b), static_cast<char>(255 - b)};
     }
     EXPECT_EQ(EncodeGbk(DecodeGbk(everyByte)), everyByte);
 }

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QAccessible>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
@@ -29,11 +27,6 @@ ProgramItem Bell(std::string title) {
     return {std::move(title), "8:0:0", "播完终止", "100", "顺序", "/m/bell.wav"};
 }
 
-QString Cell(const QTableWidget* list, int row, int column = 0) {
-    const QTableWidgetItem* item = list->item(row, column);
-    return item ? item->text() : QStringLiteral("<none>");
-}
-
 // The editing pages and a today page on one data folder, wired as the program wires them, on a
 // fake clock at Monday 2026-12-07 10:00.
 struct EditingPagesTest : testing::Test, test::WithApp {
@@ -50,13 +43,12 @@ struct EditingPagesTest : testing::Test, test::WithApp {
     template <typename Page>
     std::unique_ptr<Page> MakeTablePage() {
         TablePageParts parts(state, dir.path());
-        parts.editItem = [](QWidget*, const ProgramItem* item) {
-            return std::optional<ProgramItem>(Bell(item ? "edited" : "新铃"));
+        parts.editItem = [](QWidget*, const ProgramItem*) {
+            return std::optional<ProgramItem>(Bell("新铃"));
         };
         parts.chooseTable = [this](QWidget*) { return chosen; };
         auto page = std::make_unique<Page>(std::move(parts));
         page->CreatePage(Page::kTemplateId, &host);
-        page->resize(800, 500);
         return page;
     }
     std::unique_ptr<CHolidayPage> MakeHolidayPage() {
@@ -85,66 +77,46 @@ TEST_F(EditingPagesTest, ProgramPageShowsWhatTheEditorHolds) {
     auto page = MakeTablePage<CProgramPage>();
     QTableWidget* list = page->listView();
     EXPECT_TRUE(page->tableRadio(0)->isChecked());
-    EXPECT_EQ(page->tableRadio(6)->text(), QStringLiteral("星期六"));
-    EXPECT_EQ(list->columnCount(), 6);
-    EXPECT_EQ(list->horizontalHeaderItem(4)->text(), QStringLiteral("时长"));
-    EXPECT_EQ(Cell(list, 1, 1), QStringLiteral("8:0:0"));
-
     ClickRow(list, 1);
-    EXPECT_EQ(page->editor().CurrentRow(), 1);
     page->button("上移")->click();
-    EXPECT_EQ(Cell(list, 0), QStringLiteral("B"));
-    EXPECT_EQ(list->selectionModel()->selectedRows().front().row(), 0) << "the highlight follows";
-    page->button("编辑")->click();
-    EXPECT_EQ(Cell(list, 0), QStringLiteral("edited"));
+    EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("B"));
+    EXPECT_EQ(SelectedRow(list), 0) << "the highlight shows the row the buttons act on";
 
     page->tableRadio(1)->click();
-    EXPECT_EQ(list->rowCount(), 0);
     page->button("增加")->click();
-    EXPECT_EQ(Cell(list, 0), QStringLiteral("新铃"));
     page->button("保存")->click();
-    EXPECT_EQ(messages.messages, QStringList{QStringLiteral("保存完毕！")});
-    EXPECT_EQ(LoadScheduleFile(dir / "Day1.dat")->front().title, "新铃");
-
+    EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("新铃"));
+    EXPECT_EQ(LoadScheduleFile(dir / "Day1.dat")->size(), 1u);
     chosen = TableId::kTemplate1;
     page->button("从模板导入")->click();
     EXPECT_EQ(list->rowCount(), 0);
-    EXPECT_EQ(messages.messages.last(), QStringLiteral("您没有保存相关数据！无法导入！"));
+    EXPECT_EQ(messages.messages, (QStringList{QStringLiteral("保存完毕！"),
+                                              QStringLiteral("您没有保存相关数据！无法导入！")}));
 }
 
 TEST_F(EditingPagesTest, TemplatePageAndTheChooser) {
     auto page = MakeTablePage<CTemplatePage>();
-    EXPECT_TRUE(page->tableRadio(0)->isChecked());
     EXPECT_EQ(page->tableRadio(4)->text(), QStringLiteral("模板5"));
-    EXPECT_EQ(page->tableRadio(5), nullptr);
     EXPECT_NE(page->button("添加"), nullptr);
-
     CTemplateChooseDlg first;
-    EXPECT_TRUE(first.radio(TableId::kTemplate1)->isChecked());
     first.radio(TableId::kFriday)->click();
     EXPECT_EQ(first.Choice(), TableId::kFriday);
-    CTemplateChooseDlg again;
-    EXPECT_EQ(again.Choice(), TableId::kTemplate1) << "every chooser starts at 模板1";
-    EXPECT_EQ(again.radio(TableId::kSaturday)->text(), QStringLiteral("星期六"));
+    EXPECT_EQ(CTemplateChooseDlg().Choice(), TableId::kTemplate1) << "每次都从模板1开始";
 }
 
-TEST_F(EditingPagesTest, HolidayPageShowsTheCalendarAndRefusesWhenLockedOut) {
+TEST_F(EditingPagesTest, HolidayPageFollowsTheCalendarAndRefusesWhenLockedOut) {
     auto page = MakeHolidayPage();
-    EXPECT_TRUE(page->restDayBox(0)->isChecked());
     EXPECT_TRUE(page->restDayBox(6)->isChecked());
     EXPECT_FALSE(page->restDayBox(3)->isChecked());
     EXPECT_EQ(page->dayOffDate()->date(), QDate(2026, 12, 7));
-    EXPECT_EQ(page->tableChoice()->currentText(), QStringLiteral("模板1"));
-    auto* label = qobject_cast<QLabel*>(page->dayOffDate()->parentWidget()->findChild<QLabel*>());
-    ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->buddy(), page->dayOffDate());
+    EXPECT_EQ(page->dayOffDate()->parentWidget()->findChild<QLabel*>()->buddy(),
+              page->dayOffDate());
 
     page->restDayBox(3)->click();
     page->dayOffDate()->setDate(QDate(2010, 5, 1));
     page->OnAddDayOff();
-    EXPECT_EQ(Cell(page->dayOffList(), 0), QStringLiteral("5/1/2010"));
+    EXPECT_EQ(page->dayOffList()->item(0, 0)->text(), QStringLiteral("5/1/2010"));
     EXPECT_TRUE(calendar.Calendar().restDays[3]) << "the today page's copy follows at once";
-    EXPECT_EQ(calendar.Calendar().daysOff, std::vector<std::string>{"5/1/2010"});
 
     state.usePassword = true;
     page->restDayBox(2)->click();
@@ -166,7 +138,6 @@ TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
     parts.measureDurations = false;
     CTodayPage today(std::move(parts));
     today.CreatePage(CTodayPage::kTemplateId, &host);
-    EXPECT_EQ(today.list().RowCount(), 0);
 
     program->tableRadio(1)->click();
     program->button("增加")->click();
