@@ -256,7 +256,7 @@ public:
             lateMs.push_back(static_cast<double>(*event.latenessMs));
         }
     }
-    void DeleteBefore(const std::string&) override {}
+    void KeepNewestDays(int) override {}
     std::vector<double> lateMs;
 };
 

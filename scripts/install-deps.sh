@@ -14,8 +14,9 @@ PACKAGES=(
     nettle-dev
     # sound: ALSA mixer, and a PulseAudio null sink that tests and benchmarks play into
     libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
-    # user interface: Qt 6 Widgets, its SVG plugins for the icons, a CJK font for the Chinese texts
-    qt6-base-dev libgl-dev libqt6svg6 fonts-wqy-microhei
+    # user interface: Qt 6 Widgets, its SVG plugins for the icons, a CJK font for the Chinese texts,
+    # Qt's own Chinese translations (its buttons and dialogs)
+    qt6-base-dev libgl-dev libqt6svg6 fonts-wqy-microhei qt6-translations-l10n
     # media player: GStreamer's playbin, its decoders (MP3, WAV, WebM, MIDI through fluiddec)
     # and outputs; the encoders the tests make their media with
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base

@@ -1,6 +1,9 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "core/app/app_state.h"
@@ -12,11 +15,14 @@
 #include "core/engine/history_recorder.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
+#include "platform/audio/audio_path_check.h"
+#include "platform/audio/alsa_pcm.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
+#include "ui/audio/record_page.h"
 #include "ui/controls/about_page.h"
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
@@ -27,6 +33,34 @@
 #else
 #include "platform/system/system_local_clock.h"
 #endif
+
+namespace {
+
+// The play history's last problem ("" when none), passed on to whoever shows it.
+class HistoryHealth {
+public:
+    void Report(const std::string& problem) {
+        const std::lock_guard lock(mutex_);
+        last_ = problem;
+        if (shown_) {
+            shown_(problem);
+        }
+    }
+    void ShowOn(std::function<void(const std::string&)> show) {
+        const std::lock_guard lock(mutex_);
+        shown_ = std::move(show);
+        if (!last_.empty()) {
+            shown_(last_);
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::string last_;
+    std::function<void(const std::string&)> shown_;
+};
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
@@ -39,11 +73,12 @@ int main(int argc, char* argv[]) {
     }
     const std::filesystem::path dataDirectory = ProgramDirectory();
 
-    // A second copy ends at once and silently; the first is not disturbed. When the lock file
-    // cannot be made at all, running unguarded beats not broadcasting.
+    // A second copy on the same data directory ends at once and silently; the first is not
+    // disturbed. When the lock file cannot be made at all, running unguarded beats not
+    // broadcasting.
     bool lockFailed = false;
     auto instanceLock =
-        SingleInstanceLock::TryAcquire(DefaultInstanceLockFile(dataDirectory), &lockFailed);
+        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &lockFailed);
     if (!instanceLock && !lockFailed) {
         return 0;
     }
@@ -53,6 +88,10 @@ int main(int argc, char* argv[]) {
     // The window spends most of its life hidden in the tray; only the tray menu ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     EndInOrderOnTerminationSignals();
+    if (LoadQtChineseTranslations(application) == nullptr) {
+        std::cerr << "chimeon: Qt's Chinese translations (qtbase_zh_CN) are not installed; Qt's "
+                     "own buttons stay in English\n";
+    }
 
     AppState state;
     IniSettingsStore settings(dataDirectory / "setup.ini");
@@ -82,8 +121,20 @@ int main(int argc, char* argv[]) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    // The history's health, reported on the writer's thread: on standard error, and in the today
+    // page's notices once the page is there (a problem found before it is shown when it comes).
+    auto historyHealth = std::make_shared<HistoryHealth>();
+    history.SetProblemListener([historyHealth](const std::string& problem) {
+        std::cerr << "chimeon: "
+                  << (problem.empty() ? "the play history is written again" : problem) << std::endl;
+        historyHealth->Report(problem);
+    });
+    AlsaPcmSystem soundDevices;
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
+        if (kind == PageKind::kRecord) {
+            return std::make_unique<CRecordPage>(soundDevices);
+        }
         if (kind == PageKind::kMp3Info) {
             return std::make_unique<CMp3InfoPage>();
         }
@@ -106,10 +157,20 @@ int main(int argc, char* argv[]) {
         }
         TodayPageParts parts(state, settings, localClock, player, lister, calendar, dataDirectory);
         parts.alsaMixer = mixer.get();
+        parts.probeAudioOutput = &AudioOutputProblem;
+        // A sound server that comes up after the program brings the master volume with it.
+        parts.reopenMixer = [&mixer]() -> AlsaMasterMixer* {
+            if (!mixer) {
+                mixer = AlsaMasterMixer::Open("default", "Master");
+            }
+            return mixer.get();
+        };
         parts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
             return std::make_unique<HistoryRecorder>(clock, list, history);
         };
-        return std::make_unique<CTodayPage>(std::move(parts));
+        auto page = std::make_unique<CTodayPage>(std::move(parts));
+        historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
+        return page;
     };
 
     int exitCode = 0;

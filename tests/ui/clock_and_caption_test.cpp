@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QImage>
 #include <QTest>
 
@@ -52,7 +53,7 @@ TEST(DigitalClockTest, DigitsOfAMoment) {
 TEST(DigitalClockTest, ReadsOnlyItsClockOnATimerOfItsOwnThread) {
     test::App();
     test::FakeLocalClock clock;
-    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    clock.Set(At(2024, 4, 3, 9, 5, 7));
     CDigitalClock face;
     EXPECT_FALSE(face.IsRunning());
     EXPECT_EQ(face.Start(nullptr, 0), 1);
@@ -64,7 +65,7 @@ TEST(DigitalClockTest, ReadsOnlyItsClockOnATimerOfItsOwnThread) {
     EXPECT_EQ(face.refreshTimer().thread(), face.thread());
     EXPECT_EQ(face.digits().time, (std::array<int, 6>{0, 9, 0, 5, 0, 7}));
 
-    clock.Set(At(2024, 4, 3, 9, 5, 8), 0);
+    clock.Set(At(2024, 4, 3, 9, 5, 8));
     EXPECT_EQ(face.digits().time[5], 7);  // until the next refresh
     face.Update();
     EXPECT_EQ(face.digits().time[5], 8);
@@ -75,7 +76,7 @@ TEST(DigitalClockTest, ReadsOnlyItsClockOnATimerOfItsOwnThread) {
 TEST(DigitalClockTest, DigitsArePlacedOnTheFace) {
     test::App();
     test::FakeLocalClock clock;
-    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    clock.Set(At(2024, 4, 3, 9, 5, 7));
     CDigitalClock face;
     ASSERT_EQ(face.Start(&clock, 0), 0);
     const QImage shown = face.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -122,6 +123,25 @@ TEST(CaptionLabelTest, TitleFontAndText) {
 
     label.setBackgroundColor(QColor(10, 20, 30));
     EXPECT_EQ(QColor(label.grab().toImage().pixel(2, 2)), QColor(10, 20, 30));
+}
+
+TEST(ClockAndCaptionTest, AccessibilityBusReadsWhatTheyShow) {
+    test::App();
+    CCaptionLabel caption;
+    caption.setText(QStringLiteral("今日列表"));
+    QAccessibleInterface* title = QAccessible::queryAccessibleInterface(&caption);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->role(), QAccessible::StaticText);
+    EXPECT_EQ(title->text(QAccessible::Name), QStringLiteral("今日列表"));
+
+    test::FakeLocalClock clock;
+    clock.Set(At(2024, 4, 3, 9, 5, 7));
+    CDigitalClock face;
+    ASSERT_EQ(face.Start(&clock, 0), 0);
+    QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(&face);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->role(), QAccessible::Clock);
+    EXPECT_EQ(shown->text(QAccessible::Name), QStringLiteral("03-04-2024 09:05:07"));
 }
 
 }  // namespace

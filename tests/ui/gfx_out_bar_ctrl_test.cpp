@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -190,6 +191,38 @@ TEST_F(OutBarTest, BounceTwitchesTheChosenItemOnceEveryElevenTicks) {
     EXPECT_EQ(right, (QList<int>{2, 13}));
     bar.SetBouncePeriod(0);
     EXPECT_EQ(bar.BounceOffset(), QPoint(0, 0));
+}
+
+// A screen reader or a GUI test tool reaches every page: folders and their items are named,
+// pressable parts of the bar, also while their folder is closed.
+TEST_F(OutBarTest, FoldersAndItemsArePressableOnTheAccessibilityBus) {
+    QSignalSpy notified(&bar, &CGfxOutBarCtrl::navigate);
+    bar.show();
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(&bar);
+    ASSERT_NE(tree, nullptr);
+    ASSERT_EQ(tree->childCount(), 3);
+    QAccessibleInterface* help = tree->child(1);
+    EXPECT_EQ(help->text(QAccessible::Name), QStringLiteral("帮助"));
+    EXPECT_EQ(help->parent(), tree);
+    ASSERT_EQ(help->childCount(), 1);
+    QAccessibleInterface* about = help->child(0);
+    EXPECT_EQ(about->text(QAccessible::Name), QStringLiteral("关于"));
+    EXPECT_EQ(about->role(), QAccessible::Button);
+    EXPECT_TRUE(about->state().invisible);  // its folder is closed
+
+    const QString press = QAccessibleActionInterface::pressAction();
+    ASSERT_NE(about->actionInterface(), nullptr);
+    EXPECT_EQ(about->actionInterface()->actionNames(), QStringList{press});
+    about->actionInterface()->doAction(press);
+    EXPECT_EQ(bar.SelectedFolder(), 1);
+    ASSERT_FALSE(notified.isEmpty());
+    EXPECT_EQ(notified.last(), (QList<QVariant>{CGfxOutBarCtrl::kItemClicked, 0}));
+    EXPECT_TRUE(help->state().selected);
+    EXPECT_FALSE(about->state().invisible);
+    EXPECT_EQ(tree->childAt(about->rect().center().x(), about->rect().center().y()), about);
+
+    tree->child(0)->actionInterface()->doAction(press);
+    EXPECT_EQ(bar.SelectedFolder(), 0);
 }
 
 }  // namespace

@@ -31,7 +31,14 @@ private:
 
 class MainDlgTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::App(); }
+    void SetUp() override {
+        test::App();
+        SetQuestionHandler([this](QWidget*, const QString& text) {
+            questions.append(text);
+            return answerYes;
+        });
+    }
+    void TearDown() override { SetQuestionHandler({}); }
 
     std::unique_ptr<CMainDlg> Make(bool recordPages = true) {
         PageMaker maker;
@@ -65,6 +72,8 @@ protected:
     test::MemorySettings settings;
     std::vector<int> created;
     QStringList helpOpened;
+    QStringList questions;
+    bool answerYes = false;
     test::MessageCapture messages;
     test::TrayAvailability tray{false};
 };
@@ -216,6 +225,14 @@ TEST_F(MainDlgTest, TrayDoubleClickTogglesTheWindow) {
     window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftDoubleClick);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->isMinimized());
+    // A StatusNotifierItem tray reports clicks only; an XEmbed tray reports a click before the
+    // double-click, which is then the same gesture.
+    window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftClick);
+    EXPECT_FALSE(window->isVisible());
+    window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftDoubleClick);
+    EXPECT_FALSE(window->isVisible());
+    window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftClick);
+    EXPECT_TRUE(window->isVisible());
 
     // The caption's close only hides while the tray icon is there.
     EXPECT_FALSE(window->close());
@@ -236,6 +253,8 @@ TEST_F(MainDlgTest, TrayThatComesUpAfterTheProgramStillGetsTheIcon) {
     EXPECT_TRUE(window->RetryTray());
     EXPECT_TRUE(window->tray().IsShown());
     EXPECT_FALSE(window->trayRetryTimer().isActive());
+    window->OnTrayGraceOver();
+    EXPECT_TRUE(messages.messages.isEmpty());  // it came in time: nothing to say
     // With the icon there, closing hides the window into it.
     EXPECT_FALSE(window->close());
     EXPECT_FALSE(window->isVisible());
@@ -283,17 +302,25 @@ TEST_F(MainDlgTest, TrayMenuShowsTheWindowAndEndsTheProgram) {
     EXPECT_FALSE(window->tray().SetIcon(QIcon()));
 }
 
-TEST_F(MainDlgTest, WithoutATrayTheWindowMinimisesAndSaysWhyOnce) {
+TEST_F(MainDlgTest, WithoutATrayTheWindowMinimisesSaysWhyOnceAndEndsWhenConfirmed) {
     auto window = Make();
     window->ShowAtStartup();
     EXPECT_FALSE(window->tray().IsShown());
+    EXPECT_TRUE(messages.messages.isEmpty());  // a tray may still come up
+    ASSERT_TRUE(window->trayGraceTimer().isActive());
+    window->OnTrayGraceOver();
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_EQ(messages.messages[0], window->trayNotice());
     EXPECT_TRUE(window->trayNotice().contains(QStringLiteral("系统托盘")));
 
-    EXPECT_FALSE(window->close());
+    QSignalSpy exits(window.get(), &CMainDlg::exitRequested);
+    EXPECT_FALSE(window->close());     // asked, and "否"
     EXPECT_TRUE(window->isVisible());  // never hidden into nothing
     EXPECT_TRUE(window->isMinimized());
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("要退出程序吗")));
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("铃声和节目都不再按时播放")));
+    EXPECT_EQ(exits.count(), 0);
     window->ToggleMainWindow();
     EXPECT_FALSE(window->isMinimized());
     window->ToggleMainWindow();
@@ -303,6 +330,9 @@ TEST_F(MainDlgTest, WithoutATrayTheWindowMinimisesAndSaysWhyOnce) {
     QTest::qWait(0);
     EXPECT_FALSE(window->windowState() & Qt::WindowMaximized);
     EXPECT_EQ(messages.messages.size(), 1);
+    answerYes = true;
+    window->close();
+    EXPECT_EQ(exits.count(), 1);
 }
 
 TEST_F(MainDlgTest, StartMinimisedHidesIntoTheTrayOrMinimisesWithout) {

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QPushButton>
+#include <QStyleOptionSpinBox>
+#include <QTimeEdit>
+#include <QTranslator>
 #include <QtGlobal>
+#include <set>
 
 #include "support/temp_dir.h"
 #include "ui/app/main_dlg.h"
@@ -95,6 +100,21 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
     window.show();
     QPushButton other(QStringLiteral("播放"));
     other.show();
+    QTimeEdit picker;
+    picker.show();
+    // Across the middle of the picker's up button the arrow has a colour of its own.
+    auto upArrowColours = [&picker] {
+        QStyleOptionSpinBox option;
+        option.initFrom(&picker);
+        const QRect up = picker.style()->subControlRect(QStyle::CC_SpinBox, &option,
+                                                        QStyle::SC_SpinBoxUp, &picker);
+        const QImage image = picker.grab().toImage();
+        std::set<QRgb> colours;
+        for (int x = up.center().x() - 2; x <= up.center().x() + 2; ++x) {
+            colours.insert(image.pixel(x, up.center().y()));
+        }
+        return colours.size();
+    };
 
     StyleSheetSkinning skinning;
     std::vector<QColor> barColors;
@@ -110,6 +130,7 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
         buttonColors.push_back(other.palette().color(QPalette::Button));
         other.grab();
         window.grab();
+        EXPECT_GT(upArrowColours(), 1u) << "no up arrow on the time picker";
     }
     skinning.Shutdown();
     qInstallMessageHandler(previous);
@@ -120,6 +141,17 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
         EXPECT_NE(buttonColors[i], buttonColors[i - 1]);
     }
     EXPECT_EQ(barColors[0], QColor(QStringLiteral("#2f558f")));
+}
+
+TEST(StartupSkinTest, QtsOwnButtonsSpeakChinese) {
+    QTranslator* translator = LoadQtChineseTranslations(test::App());
+    ASSERT_NE(translator, nullptr) << "qt6-translations-l10n is not installed";
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Yes | QDialogButtonBox::No);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_TRUE(buttons.button(QDialogButtonBox::Yes)->text().startsWith(QStringLiteral("是")));
+    EXPECT_TRUE(buttons.button(QDialogButtonBox::No)->text().startsWith(QStringLiteral("否")));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 }  // namespace

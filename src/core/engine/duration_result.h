@@ -12,8 +12,8 @@ struct DurationRequest {
 };
 
 // A measured play time for a row, tagged with the load of today's list it was asked for. The
-// owner of the rows applies it only while that load is current, the row still holds the same
-// path and it is a file item: a late answer never lands on a row that a newer load put there.
+// owner of the rows applies it only while that load is current, to file rows holding the same
+// path: a late answer never lands on a row that a newer load put there.
 struct DurationResult {
     std::uint64_t generation = 0;
     int row = -1;

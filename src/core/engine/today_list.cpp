@@ -118,15 +118,23 @@ std::vector<DurationRequest> TodayList::DurationRequests() const {
 }
 
 bool TodayList::ApplyDuration(const DurationResult& result) {
-    if (result.generation != generation_ || result.row < 0 || result.row >= RowCount()) {
+    if (result.generation != generation_ || IsFolderPath(result.path)) {
         return false;
     }
-    const std::string& path = Cell(result.row, kColumnPath);
-    if (path != result.path || IsFolderPath(path)) {
-        return false;
+    if (Cell(result.row, kColumnPath) == result.path) {
+        SetCell(result.row, kColumnMode, result.text);
+        return true;
     }
-    SetCell(result.row, kColumnMode, result.text);
-    return true;
+    // Rows moved since the request (a delete, a move): every file row of that path has the
+    // same play time.
+    bool applied = false;
+    for (int row = 0; row < RowCount(); ++row) {
+        if (Cell(row, kColumnPath) == result.path) {
+            SetCell(row, kColumnMode, result.text);
+            applied = true;
+        }
+    }
+    return applied;
 }
 
 void TodayList::AddObserver(TodayListObserver* observer) {

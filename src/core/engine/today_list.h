@@ -69,9 +69,10 @@ public:
 
     // The file items to measure for the current load.
     std::vector<DurationRequest> DurationRequests() const;
-    // Writes a measured play time into the mode cell. Refused (false) when the result belongs to
-    // an older load, names no row, the row now holds another path, or the row is a folder item
-    // (its "顺序"/"随机" decides how the folder plays).
+    // Writes a measured play time into the mode cell of the result's row, or, when rows moved
+    // since it was asked for, of every row that holds its path. Refused (false) when the result
+    // belongs to an older load, no row holds its path, or the path is a folder (its
+    // "顺序"/"随机" decides how the folder plays).
     bool ApplyDuration(const DurationResult& result);
 
     // The observer must outlive the list or be removed first.

@@ -132,6 +132,14 @@ ItemEditorFields FieldsFromItem(const ProgramItem& item) {
     return fields;
 }
 
+ItemEditorFields FieldsFromTodayRow(const ProgramItem& row) {
+    ItemEditorFields fields = FieldsFromItem(row);
+    if (fields.source == SourceKind::kFile) {
+        fields.durationText = row.mode;
+    }
+    return fields;
+}
+
 FieldsCheck CheckFields(const ItemEditorFields& fields) {
     // A folder item ignores the volume box, which its layout disables: a bad leftover there could
     // not be corrected and must not keep the item from being saved.

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/text/ascii_case.h"
 #include "core/schedule/program_item.h"
+#include "core/text/ascii_case.h"
 
 namespace chimeon {
 
@@ -80,8 +80,11 @@ bool IsMeasurablePath(std::string_view path);
 // one the path already uses ("\" for a path written the Windows way, "/" otherwise).
 std::string WithTrailingSeparator(std::string_view folder);
 
-// The editor's fields for an existing item.
+// The editor's fields for an existing item of a stored table (its play time is measured anew).
 ItemEditorFields FieldsFromItem(const ProgramItem& item);
+// The editor's fields for a row of today's list: as above, and a file row keeps the play time
+// its "时长" cell shows.
+ItemEditorFields FieldsFromTodayRow(const ProgramItem& row);
 
 // The outcome of OK: the first message that keeps the editor open, in the order they are checked
 // (volume of a file item, title, file or folder path); nothing when the item may be made.

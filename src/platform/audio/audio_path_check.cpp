@@ -2,8 +2,7 @@
 
 #include <alsa/asoundlib.h>
 
-#include <algorithm>
-
+#include "core/engine/audio_output_watch.h"
 #include "platform/audio/alsa_master_mixer.h"
 
 namespace chimeon {
@@ -20,28 +19,33 @@ public:
 
 }  // namespace
 
-std::vector<std::string> AudioPathProblems() {
+std::string AudioOutputProblem() {
     QuietAlsa quiet;
-    std::vector<std::string> problems;
     snd_pcm_t* pcm = nullptr;
     int result = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (result < 0) {
-        problems.push_back(std::string("no audio output: ALSA's \"default\" cannot be opened (") +
-                           snd_strerror(result) + ")");
-        return problems;
+        return std::string("ALSA's \"default\" cannot be opened (") + snd_strerror(result) + ")";
     }
     snd_pcm_close(pcm);
+    return {};
+}
 
+std::vector<std::string> AudioPathProblems() {
+    std::vector<std::string> problems;
+    if (std::string missing = AudioOutputProblem(); !missing.empty()) {
+        problems.push_back("no audio output: " + missing);
+        return problems;
+    }
+    QuietAlsa quiet;
     auto mixer = AlsaMasterMixer::Open();
     if (!mixer) {
         return problems;  // no master volume to look at; the output itself is there
     }
-    if (mixer->IsMuted() == true) {
+    const MasterVolumeState volume = ReadMasterVolumeState(*mixer);
+    if (volume.muted) {
         problems.push_back("the master volume is muted");
     }
-    std::vector<std::uint32_t> values;
-    if (mixer->Read(values) &&
-        std::all_of(values.begin(), values.end(), [](std::uint32_t v) { return v == 0; })) {
+    if (volume.atZero) {
         problems.push_back("the master volume is at zero");
     }
     return problems;

@@ -5,6 +5,10 @@
 
 namespace chimeon {
 
+// Why ALSA's "default" cannot be opened for playback (no audio output at all); "" when it can.
+// Opens and closes the device at once; may take a moment while a sound server starts.
+std::string AudioOutputProblem();
+
 // What stands between the player and the loudspeakers: no audio output at all (ALSA's "default"
 // cannot be opened for playback), or the master volume muted or at zero. Empty when the way is
 // clear.

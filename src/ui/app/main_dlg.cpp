@@ -1,5 +1,6 @@
 #include "ui/app/main_dlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFrame>
@@ -45,7 +46,11 @@ constexpr int kFolderSlideDelayMs = 20;
 constexpr int kBouncePeriodMs = 200;
 
 const char kTrayMissingNotice[] =
-    "桌面上没有系统托盘：关闭或最大化主窗口时，窗口只最小化到任务栏，广播照常进行。";
+    "桌面上没有系统托盘：关闭或最大化主窗口时，窗口只最小化到任务栏，广播照常进行。"
+    "关闭主窗口时可以选择退出程序。";
+const char kExitWithoutTrayQuestion[] =
+    "桌面上没有系统托盘。要退出程序吗？\n退出后，铃声和节目都不再按时播放。\n"
+    "选“否”，窗口最小化到任务栏，广播照常进行。";
 
 }  // namespace
 
@@ -129,6 +134,9 @@ CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::pa
     trayIcon_ = appIcon;
     trayRetry_.setInterval(kTrayWatchMs);
     connect(&trayRetry_, &QTimer::timeout, this, &CMainDlg::RetryTray);
+    trayGrace_.setSingleShot(true);
+    trayGrace_.setInterval(kTrayGraceMs);
+    connect(&trayGrace_, &QTimer::timeout, this, &CMainDlg::OnTrayGraceOver);
     if (!RetryTray()) {
         trayRetry_.start();
     }
@@ -169,7 +177,7 @@ void CMainDlg::CreatePages(PageMaker& makePage) {
 void CMainDlg::ShowAtStartup() {
     show();
     if (!tray_.IsShown()) {
-        NoteTrayMissing();
+        trayGrace_.start();  // the desktop's tray may still be on its way
     }
     if (state_.startMinimized) {
         HideToTray();
@@ -241,10 +249,21 @@ void CMainDlg::OnTrayNotify(int iconId, TrayMouse message) {
     if (iconId != kTrayIconId) {
         return;
     }
-    // The right button's menu is shown by the tray itself.
-    if (message == TrayMouse::kLeftDoubleClick) {
-        ToggleMainWindow();
+    // The right button's menu is shown by the tray itself. A StatusNotifierItem tray reports
+    // clicks only, an XEmbed tray a click before every double-click: either way, one gesture
+    // toggles the window once.
+    if (message != TrayMouse::kLeftClick && message != TrayMouse::kLeftDoubleClick) {
+        return;
     }
+    if (trayClickToggle_.isValid() &&
+        trayClickToggle_.elapsed() < QApplication::doubleClickInterval()) {
+        trayClickToggle_.invalidate();
+        return;
+    }
+    if (message == TrayMouse::kLeftClick) {
+        trayClickToggle_.start();
+    }
+    ToggleMainWindow();
 }
 
 void CMainDlg::ToggleMainWindow() {
@@ -258,7 +277,8 @@ void CMainDlg::ToggleMainWindow() {
 bool CMainDlg::RetryTray() {
     if (tray_.IsShown() ||
         !tray_.Create(this,
-                      QString::fromUtf8(kMainWindowTitle.data(), static_cast<qsizetype>(kMainWindowTitle.size())),
+                      QString::fromUtf8(kMainWindowTitle.data(),
+                                        static_cast<qsizetype>(kMainWindowTitle.size())),
                       trayIcon_, kTrayIconId, trayMenu_)) {
         return tray_.IsShown();
     }
@@ -274,8 +294,16 @@ void CMainDlg::HideToTray() {
         trayWatch_.start();
         return;
     }
-    NoteTrayMissing();
+    if (!trayGrace_.isActive()) {
+        NoteTrayMissing();
+    }
     showMinimized();
+}
+
+void CMainDlg::OnTrayGraceOver() {
+    if (!tray_.IsShown()) {
+        NoteTrayMissing();
+    }
 }
 
 void CMainDlg::OnTrayWatch() {
@@ -315,8 +343,14 @@ void CMainDlg::RefreshUserState() {
 }
 
 void CMainDlg::closeEvent(QCloseEvent* event) {
-    // The caption's close (and Alt+F4) never ends the program.
+    // The caption's close (and Alt+F4) hides the window into the tray. Without a tray it is the
+    // one way to end the program from the window: asked first, "否" the default.
     event->ignore();
+    if (!tray_.IsShown() && AskYesNo(this, QString::fromLatin1(kApplicationTitle),
+                                     QString::fromUtf8(kExitWithoutTrayQuestion))) {
+        emit exitRequested();
+        return;
+    }
     HideToTray();
 }
 

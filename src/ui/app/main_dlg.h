@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QRect>
 #include <QTimer>
@@ -45,14 +46,18 @@ int PageTemplateId(PageKind kind);
 using PageMaker = std::function<std::unique_ptr<CSubDialog>(PageKind kind)>;
 
 // The main window: navigation bar on the left, page title and page area on the right, user
-// state in the caption, the tray icon. It never closes from its caption: it hides into the tray
-// (or, with no tray on the desktop, minimises). The program ends by exitRequested().
+// state in the caption, the tray icon. Its caption's close hides it into the tray; with no tray
+// on the desktop it asks whether to end the program (else it minimises). The program ends by
+// exitRequested().
 class CMainDlg : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kTrayIconId = 130;
     static constexpr int kSlideTimerMs = 1;
     static constexpr int kTrayWatchMs = 2000;
+    // How long a tray may take to come up after the program (an autostart) before the window
+    // says that there is none.
+    static constexpr int kTrayGraceMs = 15000;
 
     CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::path dataDirectory,
              PageMaker makePage = {}, QWidget* parent = nullptr);
@@ -76,6 +81,9 @@ public:
     // which runs while there is none); true once the icon is shown.
     bool RetryTray();
     const QTimer& trayRetryTimer() const { return trayRetry_; }
+    // The grace period is over: says so if there still is no tray.
+    void OnTrayGraceOver();
+    const QTimer& trayGraceTimer() const { return trayGrace_; }
     void OpenHelp();
 
     CSubDialog* page(PageKind kind) const { return pages_[static_cast<std::size_t>(kind)]; }
@@ -96,7 +104,8 @@ public:
     }
 
 signals:
-    // The tray menu's "退出(&X)": the program ends.
+    // The tray menu's "退出(&X)", or the window's close confirmed without a tray: the program
+    // ends.
     void exitRequested();
 
 protected:
@@ -128,6 +137,10 @@ private:
     QTimer slideTimer_;
     QTimer trayWatch_;
     QTimer trayRetry_;
+    QTimer trayGrace_;
+    // Since the last single click on the tray toggled the window: a second click within the
+    // double-click interval belongs to the same gesture.
+    QElapsedTimer trayClickToggle_;
     QIcon trayIcon_;
     QString trayNotice_;
     std::function<void(const QString&)> helpOpener_;

@@ -4,7 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QSocketNotifier>
+#include <QTranslator>
 #include <csignal>
 
 #include "core/app/skin_choice.h"
@@ -24,6 +26,17 @@ bool ApplyStartupSkin(const SettingsStore& settings,
     skinning.ApplySkinFile(skin.file);
     state.skinFile = skin.skinFile;
     return true;
+}
+
+QTranslator* LoadQtChineseTranslations(QCoreApplication& application) {
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
 }
 
 namespace {

@@ -44,6 +44,8 @@ bool CSystemTray::Create(QWidget* parent, const QString& tip, const QIcon& icon,
                 TrayMouse message = TrayMouse::kOther;
                 if (reason == QSystemTrayIcon::DoubleClick) {
                     message = TrayMouse::kLeftDoubleClick;
+                } else if (reason == QSystemTrayIcon::Trigger) {
+                    message = TrayMouse::kLeftClick;
                 } else if (reason == QSystemTrayIcon::Context) {
                     message = TrayMouse::kRightButtonUp;
                 }

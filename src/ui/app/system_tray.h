@@ -12,8 +12,9 @@ class QWidget;
 
 namespace chimeon {
 
-// Mouse messages the tray reports to its owner.
-enum class TrayMouse { kRightButtonUp, kLeftDoubleClick, kOther };
+// Mouse messages the tray reports to its owner. A tray that speaks StatusNotifierItem reports
+// every left click as a single click, never as a double-click.
+enum class TrayMouse { kRightButtonUp, kLeftClick, kLeftDoubleClick, kOther };
 
 // The icon in the notification area. Shown only when the desktop has a tray.
 class CSystemTray : public QObject {

@@ -1,16 +1,22 @@
 #include "ui/controls/caption_label.h"
 
+#include <QAccessible>
 #include <QPainter>
+
+#include "ui/controls/controls_accessible.h"
 
 namespace chimeon {
 
 CCaptionLabel::CCaptionLabel(QWidget* parent) : QWidget(parent) {
+    InstallControlsAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent, true);
 }
 
 void CCaptionLabel::setText(const QString& text) {
     text_ = text;
     update();
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void CCaptionLabel::setBackgroundColor(const QColor& color) {

@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <cstdio>
 
+#include "ui/controls/controls_accessible.h"
+
 namespace chimeon {
 
 namespace {
@@ -61,9 +63,24 @@ ClockDigits ComputeClockDigits(const LocalDateTime& now, int dateOrder) {
 }
 
 CDigitalClock::CDigitalClock(QWidget* parent) : QWidget(parent) {
+    InstallControlsAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent, true);
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, &CDigitalClock::Update);
+}
+
+QString CDigitalClock::ShownText() const {
+    QString text;
+    for (std::size_t i = 0; i < digits_.date.size(); ++i) {
+        text +=
+            QString::number(digits_.date[i]) + (i == 1 || i == 3 ? QStringLiteral("-") : QString());
+    }
+    text += QLatin1Char(' ');
+    for (std::size_t i = 0; i < digits_.time.size(); ++i) {
+        text +=
+            QString::number(digits_.time[i]) + (i == 1 || i == 3 ? QStringLiteral(":") : QString());
+    }
+    return text;
 }
 
 QPixmap CDigitalClock::MakeDigitStrip(int digitWidth, int digitHeight) {

@@ -39,6 +39,8 @@ public:
     void Update();
 
     const ClockDigits& digits() const { return digits_; }
+    // What the face shows, as text: "dd-mm-yyyy hh:mm:ss" (month first with date order 1).
+    QString ShownText() const;
     const QTimer& refreshTimer() const { return refresh_; }
     // The pictures, made in code: the face with its separators and the two digit strips (0-9
     // side by side).

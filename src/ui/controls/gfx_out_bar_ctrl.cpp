@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "ui/controls/controls_accessible.h"
+
 namespace chimeon {
 
 namespace {
@@ -22,6 +24,7 @@ constexpr int kBounceCycle = 11;
 }  // namespace
 
 CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent, int flags) : QWidget(parent), flags_(flags) {
+    InstallControlsAccessibility();
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, true);
@@ -73,19 +76,30 @@ QSize CGfxOutBarCtrl::IconSize() const {
 }
 
 int CGfxOutBarCtrl::ItemCount() const {
-    if (openFolder_ < 0 || openFolder_ >= FolderCount()) {
-        return 0;
-    }
-    return static_cast<int>(folders_[static_cast<std::size_t>(openFolder_)].items.size());
+    return FolderItemCount(openFolder_);
 }
 
 QString CGfxOutBarCtrl::ItemText(int index) const {
-    if (index < 0 || index >= ItemCount()) {
+    return FolderItemText(openFolder_, index);
+}
+
+QString CGfxOutBarCtrl::FolderText(int folder) const {
+    return folder >= 0 && folder < FolderCount() ? folders_[static_cast<std::size_t>(folder)].name
+                                                 : QString();
+}
+
+int CGfxOutBarCtrl::FolderItemCount(int folder) const {
+    if (folder < 0 || folder >= FolderCount()) {
+        return 0;
+    }
+    return static_cast<int>(folders_[static_cast<std::size_t>(folder)].items.size());
+}
+
+QString CGfxOutBarCtrl::FolderItemText(int folder, int index) const {
+    if (index < 0 || index >= FolderItemCount(folder)) {
         return QString();
     }
-    return folders_[static_cast<std::size_t>(openFolder_)]
-        .items[static_cast<std::size_t>(index)]
-        .label;
+    return folders_[static_cast<std::size_t>(folder)].items[static_cast<std::size_t>(index)].label;
 }
 
 void CGfxOutBarCtrl::SetBouncePeriod(int ms) {
@@ -320,6 +334,25 @@ void CGfxOutBarCtrl::OnBounceTimer() {
     }
 }
 
+void CGfxOutBarCtrl::ChooseItem(int index) {
+    if (chosenItem_ != index) {
+        bounceStep_ = 0;
+    }
+    chosenItem_ = index;
+    emit navigate(kItemClicked, index);
+}
+
+void CGfxOutBarCtrl::PressItem(int folder, int index) {
+    if (index < 0 || index >= FolderItemCount(folder)) {
+        return;
+    }
+    if (folder != openFolder_) {
+        SelectFolder(folder);
+    }
+    ChooseItem(index);
+    update();
+}
+
 // ---- mouse ----
 
 void CGfxOutBarCtrl::mouseMoveEvent(QMouseEvent* event) {
@@ -388,11 +421,7 @@ void CGfxOutBarCtrl::mouseReleaseEvent(QMouseEvent* event) {
                     items.insert(items.begin() + hit.index, moved);
                 }
             } else if (over) {
-                if (chosenItem_ != pressed.index) {
-                    bounceStep_ = 0;
-                }
-                chosenItem_ = pressed.index;
-                emit navigate(kItemClicked, pressed.index);
+                ChooseItem(pressed.index);
             }
             break;
         case Hit::kFolder:

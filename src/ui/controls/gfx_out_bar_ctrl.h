@@ -56,6 +56,13 @@ public:
     QString ItemText(int index) const;
     int FolderCount() const { return static_cast<int>(folders_.size()); }
     int ItemCount() const;
+    // Any folder's name, item count and item texts ("" when out of range).
+    QString FolderText(int folder) const;
+    int FolderItemCount(int folder) const;
+    QString FolderItemText(int folder, int index) const;
+    // Chooses an item as a click on it does, opening its folder first when it is closed (the
+    // accessibility bus's "press").
+    void PressItem(int folder, int index);
     // A positive period starts the icon bounce, anything else stops it.
     void SetBouncePeriod(int ms);
     // Pause between frames of the folder-switch animation; negative switches it off.
@@ -115,6 +122,7 @@ private:
     };
 
     HitResult HitTest(const QPoint& point) const;
+    void ChooseItem(int index);
     QSize IconSize() const;
     QRect LabelRect(const QString& label) const;
     QRect ItemRectFrom(int index, int firstVisible) const;

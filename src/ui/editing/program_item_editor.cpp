@@ -107,10 +107,14 @@ ProgramItemEditor::~ProgramItemEditor() = default;
 
 std::optional<ProgramItem> ProgramItemEditor::Edit(QWidget* parent, DurationProbe probe,
                                                    const ProgramItem* item) {
+    return Edit(parent, std::move(probe),
+                item != nullptr ? FieldsFromItem(*item) : ItemEditorFields{});
+}
+
+std::optional<ProgramItem> ProgramItemEditor::Edit(QWidget* parent, DurationProbe probe,
+                                                   const ItemEditorFields& fields) {
     ProgramItemEditor editor(std::move(probe), parent);
-    if (item != nullptr) {
-        editor.SetItem(*item);
-    }
+    editor.SetFields(fields);
     if (editor.exec() != QDialog::Accepted) {
         return std::nullopt;
     }

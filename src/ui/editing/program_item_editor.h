@@ -42,6 +42,9 @@ public:
     // after "确定", nothing after "取消".
     static std::optional<ProgramItem> Edit(QWidget* parent, DurationProbe probe,
                                            const ProgramItem* item);
+    // The same for fields the caller made (a row of today's list keeps its play time).
+    static std::optional<ProgramItem> Edit(QWidget* parent, DurationProbe probe,
+                                           const ItemEditorFields& fields);
 
     // Fills the controls; a new item starts from ItemEditorFields' defaults.
     void SetFields(const ItemEditorFields& fields);

@@ -1,10 +1,11 @@
 #include "ui/engine/today_page.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,12 +13,16 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "core/app/app_state.h"
 #include "core/app/settings_store.h"
+#include "core/app/window_placement.h"
 #include "core/engine/duration_probe.h"
+#include "platform/audio/alsa_master_mixer.h"
 #include "ui/app/message_box.h"
 #include "ui/controls/digital_clock.h"
 #include "ui/controls/mixer_fader_slider.h"
@@ -75,14 +80,24 @@ void CTodayListView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CTodayListView::contextMenuEvent(QContextMenuEvent* event) {
-    emit rightClicked(event->globalPos());
+    // From the keyboard the menu is for the highlighted row.
+    const int row = event->reason() == QContextMenuEvent::Mouse ? rowAt(event->pos().y()) : -1;
+    emit rightClicked(event->globalPos(), row);
     event->accept();
 }
 
 CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
     : CSubDialog(kTemplateId, parent),
       parts_(std::move(parts)),
-      player_(parts_.player),
+      player_(
+          parts_.player,
+          [this](OpenFailure failure, std::string reason) {
+              // The clock may open files on a thread of its own.
+              QMetaObject::invokeMethod(
+                  this,
+                  [this, failure, reason = std::move(reason)] { OnPlayerOpened(failure, reason); },
+                  Qt::QueuedConnection);
+          }),
       stepTimer_([this] { return clock_->MillisecondsUntilNextStep(); },
                  [this] {
                      clock_->Step();
@@ -96,12 +111,16 @@ CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
                 },
                 Qt::CoarseTimer) {
     if (!parts_.editItem) {
-        parts_.editItem = [](QWidget* parent, const ProgramItem* item) {
+        parts_.editItem = [](QWidget* parent, const ItemEditorFields* fields) {
             return ProgramItemEditor::Edit(
                 parent, [](const std::string& path) { return ProbeDuration(path).value_or(""); },
-                item);
+                fields != nullptr ? *fields : ItemEditorFields{});
         };
     }
+    relay_->page = this;
+    audioProbe_.setSingleShot(true);
+    audioProbe_.setInterval(kAudioProbeMs);
+    connect(&audioProbe_, &QTimer::timeout, this, &CTodayPage::ProbeAudioOutput);
     clock_ = std::make_unique<BroadcastClock>(
         BroadcastClockParts{parts_.clock, player_, parts_.lister, parts_.calendar, stepTimer_,
                             dayTimer_, list_, parts_.programDirectory});
@@ -113,6 +132,10 @@ CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
 }
 
 CTodayPage::~CTodayPage() {
+    {
+        const std::lock_guard<std::mutex> lock(relay_->mutex);
+        relay_->page = nullptr;
+    }
     // No measured time may arrive once the page is gone; what plays stops and is recorded as
     // the end of the program.
     durationPass_.reset();
@@ -137,9 +160,15 @@ void CTodayPage::OnInitDialog() {
     digitalClock_->Start(&parts_.clock, 0);
     if (parts_.alsaMixer != nullptr) {
         slider_->Init(parts_.alsaMixer);
+        volumeMixer_ = parts_.alsaMixer;
     } else {
         slider_->Init(parts_.mixer);
+        volumeMixer_ = parts_.mixer;
     }
+    connect(slider_, &MixerFaderSlider::MixerChanged, this, &CTodayPage::ReadMasterVolume);
+    connect(slider_, &QSlider::valueChanged, this, &CTodayPage::ReadMasterVolume);
+    ReadMasterVolume();
+    ProbeAudioOutput();
 
     // Today's table is chosen, loaded and the clock armed.
     clock_->Start();
@@ -165,6 +194,15 @@ void CTodayPage::BuildControls() {
     connect(apply, &QPushButton::clicked, this, &CTodayPage::OnApply);
     top->addWidget(apply);
     layout->addLayout(top);
+    // Problems the operator must know of (no sound, no record); hidden while there are none.
+    notice_ = new QLabel(this);
+    notice_->setObjectName(QStringLiteral("todayNotice"));
+    notice_->setWordWrap(true);
+    QPalette warning = notice_->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xb0, 0x10, 0x10));
+    notice_->setPalette(warning);
+    notice_->hide();
+    layout->addWidget(notice_);
 
     view_ = new CTodayListView(this);
     view_->setColumnCount(kTodayColumnCount);
@@ -185,6 +223,8 @@ void CTodayPage::BuildControls() {
     view_->verticalHeader()->hide();
     connect(view_, &CTodayListView::leftClicked, this, &CTodayPage::OnListLeftClicked);
     connect(view_, &CTodayListView::rightClicked, this, &CTodayPage::OnListRightClicked);
+    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CTodayPage::OnSelectionChanged);
     layout->addWidget(view_, 1);
 
     // Two lines of controls beside the clock, so that every text fits the page's width: the
@@ -206,11 +246,15 @@ void CTodayPage::BuildControls() {
     controlLayout->addWidget(play, 0, 2);
     controlLayout->addWidget(stop, 0, 3);
     auto* volume = new QHBoxLayout;
-    volume->addWidget(new QLabel(Text("音量："), control));
+    volumeLabel_ = new QLabel(Text("音量："), control);
+    volume->addWidget(volumeLabel_);
     slider_ = new MixerFaderSlider(Qt::Horizontal, control);
     slider_->setMinimumWidth(100);
+    slider_->setAccessibleName(Text("音量"));
+    volumeLabel_->setBuddy(slider_);
     volume->addWidget(slider_, 1);
-    volume->addWidget(new QLabel(Text("高"), control));
+    volumeHighLabel_ = new QLabel(Text("高"), control);
+    volume->addWidget(volumeHighLabel_);
     controlLayout->addLayout(volume, 1, 0, 1, 4);
     groups->addWidget(control);
 
@@ -248,12 +292,19 @@ void CTodayPage::PlacePreview() {
         return;
     }
     QScreen* screen = QGuiApplication::primaryScreen();
-    const int height = screen != nullptr ? screen->availableGeometry().height() : 0;
-    preview_->move(0, (height - preview_->height()) / 2);
-    preview_->show();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect();
     QWidget* main = window();
-    if (main != nullptr && main != this) {
-        main->move(preview_->width() + 5, (height - main->height()) / 2);
+    const bool hasMain = main != nullptr && main != this;
+    // Frames as far as they are known (before the first show, the windows' own sizes).
+    const QSize previewSize = preview_->frameGeometry().size();
+    const QSize mainSize = hasMain ? main->frameGeometry().size() : QSize();
+    const PreviewAndMainPlacement placement = PlaceBesidePreview(
+        {area.x(), area.y(), area.width(), area.height()},
+        {previewSize.width(), previewSize.height()}, {mainSize.width(), mainSize.height()});
+    preview_->move(placement.preview.x, placement.preview.y);
+    preview_->show();
+    if (hasMain) {
+        main->move(placement.main.x, placement.main.y);
     }
 }
 
@@ -283,9 +334,32 @@ void CTodayPage::OnListLeftClicked() {
     clock_->SetSelectedRow(selected.isEmpty() ? -1 : selected.front().row());
 }
 
-void CTodayPage::OnListRightClicked(const QPoint& globalPos) {
-    // The menu acts on the row of the last left click; the right click chooses nothing.
+void CTodayPage::OnListRightClicked(const QPoint& globalPos, int row) {
+    // The menu acts on the row the operator sees highlighted: a right click on a row makes it
+    // the one the buttons act on.
+    if (row >= 0) {
+        clock_->SetSelectedRow(row);
+        ShowSelectedRow();
+    }
     popup_->popup(globalPos);
+}
+
+void CTodayPage::OnSelectionChanged() {
+    // The keyboard moves the highlight too; the buttons follow it. While rows are removed or
+    // loaded the view moves its highlight by itself: the row the buttons act on stays.
+    const QModelIndexList selected = view_->selectionModel()->selectedRows();
+    if (!selected.isEmpty() && !rowsChanging_) {
+        clock_->SetSelectedRow(selected.front().row());
+    }
+}
+
+void CTodayPage::ShowSelectedRow() {
+    const int row = clock_->SelectedRow();
+    if (row >= 0 && row < view_->rowCount()) {
+        view_->selectRow(row);
+    } else {
+        view_->clearSelection();
+    }
 }
 
 void CTodayPage::OnApply() {
@@ -322,7 +396,7 @@ void CTodayPage::OnEdit() {
     if (row < 0 || row >= list_.RowCount()) {
         return;
     }
-    const ProgramItem before = list_.Item(row);
+    const ItemEditorFields before = FieldsFromTodayRow(list_.Item(row));
     const std::uint64_t generation = list_.Generation();
     std::optional<ProgramItem> edited = parts_.editItem(this, &before);
     if (!edited) {
@@ -364,7 +438,13 @@ void CTodayPage::OnDelete() {
         return;
     }
     clock_->RowRemoved(row);
-    list_.RemoveRow(row);
+    {
+        // The view moves its highlight off the removed row by itself; the row the buttons act
+        // on stays where it is, and the highlight follows it.
+        const QScopedValueRollback<bool> removing(rowsChanging_, true);
+        list_.RemoveRow(row);
+    }
+    ShowSelectedRow();
 }
 
 void CTodayPage::OnUp() {
@@ -378,6 +458,7 @@ void CTodayPage::OnUp() {
     clock_->RowsSwapped(row - 1);
     list_.SwapRows(row - 1, row);
     clock_->SetSelectedRow(row - 1);
+    ShowSelectedRow();
 }
 
 void CTodayPage::OnDown() {
@@ -391,6 +472,7 @@ void CTodayPage::OnDown() {
     clock_->RowsSwapped(row);
     list_.SwapRows(row, row + 1);
     clock_->SetSelectedRow(row + 1);
+    ShowSelectedRow();
 }
 
 void CTodayPage::OnAutomatic() {
@@ -442,11 +524,13 @@ void CTodayPage::ShowRow(int row) {
 
 void CTodayPage::OnRowsReplaced(std::uint64_t generation) {
     if (view_ != nullptr) {
+        const QScopedValueRollback<bool> reloading(rowsChanging_, true);
         view_->clearContents();
         view_->setRowCount(list_.RowCount());
         for (int row = 0; row < list_.RowCount(); ++row) {
             ShowRow(row);
         }
+        ShowSelectedRow();
     }
     StartDurationPass(generation);
 }
@@ -491,6 +575,96 @@ void CTodayPage::WaitForDurations() {
     if (durationPass_) {
         durationPass_->Wait();
     }
+}
+
+void CTodayPage::SetNotice(NoticeTopic topic, const QString& text) {
+    QMetaObject::invokeMethod(
+        this, [this, topic, text = text.toStdString()] { ShowNotice(topic, text); },
+        Qt::QueuedConnection);
+}
+
+std::function<void(const std::string&)> CTodayPage::NoticeReporter(NoticeTopic topic) {
+    return [relay = relay_, topic](const std::string& problem) {
+        // Held while posting: the page cannot go away in between.
+        const std::lock_guard<std::mutex> lock(relay->mutex);
+        if (relay->page != nullptr) {
+            relay->page->SetNotice(topic, QString::fromStdString(ReportedNotice(topic, problem)));
+        }
+    };
+}
+
+void CTodayPage::ShowNotice(NoticeTopic topic, const std::string& text) {
+    if (!notices_.Set(topic, text)) {
+        return;
+    }
+    const QString shown = QString::fromStdString(notices_.Text());
+    notice_->setText(shown);
+    notice_->setVisible(!shown.isEmpty());
+    if (!shown.isEmpty()) {
+        QAccessibleEvent alert(notice_, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
+}
+
+void CTodayPage::OnPlayerOpened(OpenFailure failure, const std::string& reason) {
+    audio_.PlayerOpened(failure, reason);
+    ShowAudioState();
+}
+
+void CTodayPage::ProbeAudioOutput() {
+    if (!parts_.probeAudioOutput || probing_ != nullptr) {
+        return;
+    }
+    // Opening the output may wait for a sound server: never on the window's thread.
+    const std::uint64_t probe = audio_.ProbeStarted();
+    probing_ = new QFutureWatcher<std::string>(this);
+    connect(probing_, &QFutureWatcherBase::finished, this, [this, probe] {
+        const std::string missing = probing_->result();
+        probing_->deleteLater();
+        probing_ = nullptr;
+        OnAudioProbed(probe, missing);
+    });
+    probing_->setFuture(QtConcurrent::run(parts_.probeAudioOutput));
+}
+
+void CTodayPage::OnAudioProbed(std::uint64_t probe, const std::string& missingReason) {
+    audio_.ProbeAnswered(probe, missingReason);
+    // An output that came up after start brings the master volume it may lack.
+    if (!audio_.OutputMissing() && !slider_->IsBound() && parts_.reopenMixer) {
+        if (AlsaMasterMixer* mixer = parts_.reopenMixer()) {
+            slider_->Init(mixer);
+            volumeMixer_ = mixer;
+        }
+    }
+    ReadMasterVolume();
+}
+
+void CTodayPage::ReadMasterVolume() {
+    audio_.MasterVolumeRead(volumeMixer_ != nullptr && slider_->IsBound()
+                                ? ReadMasterVolumeState(*volumeMixer_)
+                                : MasterVolumeState{});
+    ShowAudioState();
+}
+
+void CTodayPage::ShowAudioState() {
+    ShowNotice(NoticeTopic::kAudioOutput, audio_.Notice());
+    // Until sound is found again, look for it every few seconds.
+    if (audio_.OutputMissing() && !audioProbe_.isActive()) {
+        audioProbe_.start();
+    }
+    // A disabled slider must not pass for one turned down: its labels fade with it, and it
+    // says why.
+    const bool usable = slider_->isEnabled();
+    volumeLabel_->setEnabled(usable);
+    volumeHighLabel_->setEnabled(usable);
+    const QString why = usable ? QString()
+                               : Text("没有主音量控制") +
+                                     (slider_->diagnostic().empty()
+                                          ? QString()
+                                          : QStringLiteral("（%1）").arg(
+                                                QString::fromStdString(slider_->diagnostic())));
+    slider_->setToolTip(why);
+    slider_->setAccessibleDescription(why);
 }
 
 }  // namespace chimeon

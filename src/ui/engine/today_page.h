@@ -1,20 +1,25 @@
 #pragma once
 
+#include <QFutureWatcher>
 #include <QTableWidget>
 #include <QTimer>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/engine/audio_output_watch.h"
 #include "core/engine/broadcast_clock.h"
 #include "core/engine/clock_ports.h"
 #include "core/engine/duration_pass.h"
 #include "core/engine/media_player.h"
+#include "core/engine/operator_notices.h"
 #include "core/engine/today_list.h"
+#include "core/schedule/item_editor_form.h"
 #include "core/schedule/program_item.h"
 #include "ui/app/sub_dialog.h"
 
@@ -63,7 +68,7 @@ private:
 };
 
 // The list of today's rows: reports left clicks (which choose the row to play or edit) and
-// right clicks (the popup menu) apart.
+// right clicks (the popup menu, with the row clicked, -1 for none) apart.
 class CTodayListView : public QTableWidget {
     Q_OBJECT
 public:
@@ -71,7 +76,7 @@ public:
 
 signals:
     void leftClicked();
-    void rightClicked(const QPoint& globalPos);
+    void rightClicked(const QPoint& globalPos, int row);
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -107,9 +112,16 @@ struct TodayPageParts {
         makeObserver;
     // Measures the play times of each load off the window's thread.
     bool measureDurations = true;
-    // Opens the item editor for a new item (null) or a copy of one; nothing when cancelled.
+    // Opens the item editor for a new item (null) or filled from a row; nothing when cancelled.
     // Empty: the program item editor with the duration probe.
-    std::function<std::optional<ProgramItem>(QWidget* parent, const ProgramItem* item)> editItem;
+    std::function<std::optional<ProgramItem>(QWidget* parent, const ItemEditorFields* fields)>
+        editItem;
+    // Why there is no audio output now, "" when there is one. Asked off the window's thread at
+    // start, and again every few seconds while there is none. Empty: never asked.
+    std::function<std::string()> probeAudioOutput;
+    // Opens the master volume once the output has come up after start (a sound server that
+    // started after the program); null while there is none. Empty: not tried.
+    std::function<AlsaMasterMixer*()> reopenMixer;
 };
 
 // The operator's console for today's broadcast: today's list with the state of every row, the
@@ -120,6 +132,7 @@ class CTodayPage : public CSubDialog, public TodayListObserver {
 public:
     static constexpr int kTemplateId = 145;
     static constexpr int kDayTimerMs = 1000;
+    static constexpr int kAudioProbeMs = 5000;
     static constexpr int kColumnWidths[kTodayColumnCount] = {100, 50, 80, 80, 80, 50, 400};
 
     explicit CTodayPage(TodayPageParts parts, QWidget* parent = nullptr);
@@ -153,6 +166,19 @@ public:
     // Waits until the current load's play times have been measured (tests).
     void WaitForDurations();
 
+    // The status area's notice of `topic` ("" clears it). May be called from any thread while
+    // the page exists; shown at the next turn of the window's event loop.
+    void SetNotice(NoticeTopic topic, const QString& text);
+    // For reporters on other threads that may outlive the page (the play history's writer): the
+    // problem in the reporter's words becomes the notice of `topic` ("" clears it); once the
+    // page is gone, reports are dropped.
+    std::function<void(const std::string& problem)> NoticeReporter(NoticeTopic topic);
+    QLabel* noticeLabel() const { return notice_; }
+    // Asks whether there is an audio output (off the window's thread); the audio probe timer's
+    // work.
+    void ProbeAudioOutput();
+    const QTimer& audioProbeTimer() const { return audioProbe_; }
+
     // TodayListObserver
     void OnRowsReplaced(std::uint64_t generation) override;
     void OnCellChanged(int row, int column) override;
@@ -167,13 +193,25 @@ private:
     // window's status line names it).
     class NotingPlayer : public MediaPlayer {
     public:
-        explicit NotingPlayer(MediaPlayer& player) : player_(player) {}
+        // `opened` hears the outcome of every Open, on the thread that opened.
+        NotingPlayer(MediaPlayer& player, std::function<void(OpenFailure, std::string)> opened)
+            : player_(player), opened_(std::move(opened)) {}
         void SetParentWindow(SurfaceHandle surface) override { player_.SetParentWindow(surface); }
         void SetFile(std::string_view path) override {
             file_ = std::string(path);
             player_.SetFile(path);
         }
-        bool Open() override { return player_.Open(); }
+        bool Open() override {
+            if (player_.Open()) {
+                opened_(OpenFailure::kNone, {});
+                return true;
+            }
+            // A player that does not say why gives no news of the output.
+            const OpenFailure failure = player_.LastOpenFailure();
+            opened_(failure == OpenFailure::kNone ? OpenFailure::kFile : failure,
+                    player_.LastOpenFailureReason());
+            return false;
+        }
         void Close() override { player_.Close(); }
         void Play() override { player_.Play(); }
         void Stop() override { player_.Stop(); }
@@ -192,7 +230,13 @@ private:
 
     private:
         MediaPlayer& player_;
+        std::function<void(OpenFailure, std::string)> opened_;
         std::string file_;
+    };
+    // Lets reporters reach the page while it exists, from any thread.
+    struct NoticeRelay {
+        std::mutex mutex;
+        CTodayPage* page = nullptr;
     };
 
     bool CheckEditAllowed();
@@ -202,11 +246,20 @@ private:
     void ShowMode();
     void RefreshStatus();
     void OnListLeftClicked();
-    void OnListRightClicked(const QPoint& globalPos);
+    void OnListRightClicked(const QPoint& globalPos, int row);
+    void OnSelectionChanged();
+    // Highlights the row the buttons act on (none when it is outside the list).
+    void ShowSelectedRow();
+    void ShowNotice(NoticeTopic topic, const std::string& text);
+    void OnPlayerOpened(OpenFailure failure, const std::string& reason);
+    void OnAudioProbed(std::uint64_t probe, const std::string& missingReason);
+    void ReadMasterVolume();
+    void ShowAudioState();
     void StartDurationPass(std::uint64_t generation);
     void WriteEditedRow(int row, const ProgramItem& item);
 
     TodayPageParts parts_;
+    std::shared_ptr<NoticeRelay> relay_ = std::make_shared<NoticeRelay>();
     NotingPlayer player_;
     TodayList list_;
     QtClockTimer stepTimer_;
@@ -215,8 +268,17 @@ private:
     std::unique_ptr<BroadcastClockObserver> observer_;
     std::unique_ptr<DurationPass> durationPass_;
     std::unique_ptr<CMediaPreviewDlg> preview_;
+    OperatorNotices notices_;
+    AudioOutputWatch audio_;
+    MixerControl* volumeMixer_ = nullptr;
+    QTimer audioProbe_;
+    QFutureWatcher<std::string>* probing_ = nullptr;
+    bool rowsChanging_ = false;
 
     QLabel* status_ = nullptr;
+    QLabel* notice_ = nullptr;
+    QLabel* volumeLabel_ = nullptr;
+    QLabel* volumeHighLabel_ = nullptr;
     CTodayListView* view_ = nullptr;
     QRadioButton* automatic_ = nullptr;
     QRadioButton* manual_ = nullptr;

@@ -101,9 +101,8 @@ TEST(TodayListTest, ApplyDurationWritesOnlyACurrentFileRowWithTheSamePath) {
     };
     const Case cases[] = {
         {"older load", {stale, 0, "/a.mp3", "1:00"}, false},
-        {"no such row", {now, 3, "/a.mp3", "1:00"}, false},
-        {"negative row", {now, -1, "/a.mp3", "1:00"}, false},
-        {"row holds another path", {now, 0, "/other.mp3", "1:00"}, false},
+        {"no row holds the path", {now, 0, "/other.mp3", "1:00"}, false},
+        {"row moved away: found by path", {now, 3, "/a.mp3", "2:00"}, true},
         {"folder row keeps 随机", {now, 1, "/music/", "1:00"}, false},
         {"empty path is a folder", {now, 2, "", "1:00"}, false},
         {"current file row", {now, 0, "/a.mp3", "3:07"}, true},
@@ -148,9 +147,11 @@ TEST(TodayListTest, OperatorChangesKeepTheLoadAndTheStartLookupCurrent) {
     EXPECT_EQ(observer.events.back(), "remove 0");
     EXPECT_EQ(list.Item(5), ProgramItem{});
 
-    // A measured time still finds its row by path after rows moved.
+    // A measured time still finds its row by path after rows moved: "/c.mp3" was asked for as
+    // row 2 and is row 1 now.
     EXPECT_FALSE(list.ApplyDuration(DurationResult{1, 1, "/b.mp3", "1:00"}));
-    EXPECT_TRUE(list.ApplyDuration(DurationResult{1, 1, "/c.mp3", "1:00"}));
+    EXPECT_TRUE(list.ApplyDuration(DurationResult{1, 2, "/c.mp3", "1:00"}));
+    EXPECT_EQ(list.Cell(1, kColumnMode), "1:00");
     list.RemoveObserver(&observer);
 }
 

@@ -127,6 +127,12 @@ TEST(ItemEditorForm, FieldsFromExistingItems) {
         EXPECT_EQ(f.endTime, (TimeOfDay{12, 0, 0}));
         EXPECT_EQ(f.volumeText, "100");
     }
+    // A row of today's list keeps the play time its "时长" cell shows; a folder row has none.
+    EXPECT_EQ(
+        FieldsFromTodayRow(Item("x", "续播", "播完终止", "80", "3:07", "/a.mp3")).durationText,
+        "3:07");
+    EXPECT_EQ(FieldsFromTodayRow(Item("x", "续播", "播完终止", "100", "随机", "/m/")).durationText,
+              "");
     EXPECT_EQ(FieldsFromItem(Item("x", "续播", "播完终止", "100", "顺序", "")).source,
               SourceKind::kFolder);
     EXPECT_FALSE(

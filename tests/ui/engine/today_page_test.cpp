@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -13,6 +14,7 @@
 #include <QScreen>
 #include <QTest>
 #include <fstream>
+#include <thread>
 
 #include "core/app/app_state.h"
 #include "core/audio/mixer_control.h"
@@ -79,7 +81,7 @@ protected:
     }
     void SetTime(int hour, int minute, int second) {
         wallMs = test::MsFromLocal(2026, 12, 7, hour, minute, second);
-        localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+        localClock.SetMs(wallMs);
     }
     // Moves wall and media time on second by second, a step in each.
     void RunTo(int hour, int minute, int second) {
@@ -87,7 +89,7 @@ protected:
         while (wallMs < target) {
             wallMs += kSecond;
             mediaMs += kSecond;
-            localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+            localClock.SetMs(wallMs);
             page->clock().Step();
         }
     }
@@ -95,8 +97,10 @@ protected:
         TodayPageParts parts(state, settings, localClock, player, lister, calendar, dir.path());
         parts.mixer = useMixer;
         parts.measureDurations = measure;
-        parts.editItem = [this](QWidget*, const ProgramItem* item) -> std::optional<ProgramItem> {
-            editorSeen.push_back(item ? std::optional<ProgramItem>(*item) : std::nullopt);
+        parts.probeAudioOutput = probeAudio;
+        parts.editItem = [this](QWidget*,
+                                const ItemEditorFields* fields) -> std::optional<ProgramItem> {
+            editorSeen.push_back(fields ? std::optional<ItemEditorFields>(*fields) : std::nullopt);
             if (whileEditorOpen) {
                 whileEditorOpen();
             }
@@ -140,7 +144,8 @@ protected:
     AppState state;
     MessageCapture messages;
     bool measure = false;
-    std::vector<std::optional<ProgramItem>> editorSeen;
+    std::vector<std::optional<ItemEditorFields>> editorSeen;
+    std::function<std::string()> probeAudio;
     std::optional<ProgramItem> editorAnswer;
     std::function<void()> whileEditorOpen;
     QWidget host;
@@ -197,7 +202,7 @@ TEST_F(TodayPageTest, PlayBeforeAnyLeftClickDoesNothing) {
     EXPECT_EQ(States(), "待播");
 }
 
-TEST_F(TodayPageTest, PopupPlayActsOnTheLastLeftClickedRow) {
+TEST_F(TodayPageTest, HighlightedRowIsTheOneTheButtonsAndTheMenuActOn) {
     for (const char* path : {"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"}) {
         player.AddFile(path, 5 * kSecond);
     }
@@ -206,22 +211,37 @@ TEST_F(TodayPageTest, PopupPlayActsOnTheLastLeftClickedRow) {
     SetTime(8, 0, 0);
     CreatePage();
     page->show();
+    auto highlighted = [this] {
+        const QModelIndexList rows = page->listView()->selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.front().row();
+    };
+    LeftClickRow(0);
+    Click("下移");
+    Click("下移");  // "a" is at the bottom now, and so is the highlight
+    EXPECT_EQ(highlighted(), 2);
+    Click("删除");
+    EXPECT_EQ(page->list().Cell(0, kColumnTitle) + page->list().Cell(1, kColumnTitle), "bc");
+    EXPECT_EQ(highlighted(), -1);  // the row the buttons would act on is gone
     LeftClickRow(1);
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, RowRect(2).center(),
-                                 page->listView()->viewport()->mapToGlobal(RowRect(2).center()));
+    QTest::keyClick(page->listView(), Qt::Key_Up);
+    EXPECT_EQ(page->clock().SelectedRow(), 0);
+
+    // A right click makes its row the one "播放" plays.
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, RowRect(1).center(),
+                                 page->listView()->viewport()->mapToGlobal(RowRect(1).center()));
     QCoreApplication::sendEvent(page->listView()->viewport(), &rightClick);
     QMenu* menu = page->popupMenu();
     EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(highlighted(), 1);
     ASSERT_EQ(menu->actions().size(), 2);
     EXPECT_EQ(menu->actions()[1]->text(), Q("停止"));
     ASSERT_EQ(menu->defaultAction(), menu->actions()[0]);
     EXPECT_EQ(menu->defaultAction()->text(), Q("播放"));
     menu->defaultAction()->trigger();
     menu->hide();
-    EXPECT_EQ(player.CurrentFile(), "/m/b.mp3");
-    EXPECT_EQ(States(), "待播|正播|待播");
+    EXPECT_EQ(player.CurrentFile(), "/m/c.mp3");
+    EXPECT_EQ(States(), "待播|正播");
     menu->actions()[1]->trigger();
-    EXPECT_EQ(States(), "待播|待播|待播");
     EXPECT_FALSE(player.IsPlaying());
 }
 
@@ -327,7 +347,7 @@ TEST_F(TodayPageTest, EditedRowIsNotWrittenWhenTheListWasLoadedAnewMeanwhile) {
         // Midnight passes while the editor is open: Tuesday's table replaces Monday's.
         ASSERT_TRUE(SaveScheduleFile(dir / "Day2.dat", {FileItem("tuesday", "7:0:0", "/m/t.mp3")}));
         wallMs = test::MsFromLocal(2026, 12, 8, 0, 0, 0);
-        localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+        localClock.SetMs(wallMs);
         page->clock().DayCheck();
     };
     Click("编辑");
@@ -354,15 +374,22 @@ TEST_F(TodayPageTest, EditedRowThatStartedMeanwhileIsNotChanged) {
 
 TEST_F(TodayPageTest, EditRewritesTheRowAndOpensFolderRowsAsFolders) {
     WriteToday(
-        {ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机", "d:\\music\\"}});
+        {ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机", "d:\\music\\"},
+         FileItem("file", "9:1:0", "/m/f.mp3")});
     SetTime(8, 0, 0);
     CreatePage();
+    page->list().SetCell(1, kColumnMode, "3:07");  // as measured
+    page->clock().SetSelectedRow(1);
+    Click("编辑");  // the editor shows the play time the row shows
+    ASSERT_EQ(editorSeen.size(), 1u);
+    EXPECT_EQ(editorSeen[0]->durationText, "3:07");
+    editorSeen.clear();
     page->clock().SetSelectedRow(0);
     editorAnswer = FileItem("file", "9:5:0", "/m/x.mp3");
     Click("编辑");
     ASSERT_EQ(editorSeen.size(), 1u);
-    EXPECT_EQ(FieldsFromItem(*editorSeen[0]).source, SourceKind::kFolder);
-    EXPECT_TRUE(FieldsFromItem(*editorSeen[0]).randomOrder);
+    EXPECT_EQ(editorSeen[0]->source, SourceKind::kFolder);
+    EXPECT_TRUE(editorSeen[0]->randomOrder);
     EXPECT_EQ(page->list().Item(0), *editorAnswer);
     EXPECT_EQ(ViewCell(0, kColumnTitle), "file");
     EXPECT_EQ(ViewCell(0, kColumnStart), "9:5:0");
@@ -466,7 +493,7 @@ TEST_F(TodayPageTest, HiddenPreviewStillPlaysSoundAndDrawsIntoItsDisplayArea) {
                                     static_cast<VideoOutput*>(page->preview()->displayArea())));
 }
 
-TEST_F(TodayPageTest, ShownPreviewIsPlacedAtTheLeftEdgeHalfwayDown) {
+TEST_F(TodayPageTest, ShownPreviewAndMainWindowStayOnTheUsableScreenArea) {
     settings.values["ShowMedia"] = "1";
     WriteToday({});
     SetTime(8, 0, 0);
@@ -478,9 +505,12 @@ TEST_F(TodayPageTest, ShownPreviewIsPlacedAtTheLeftEdgeHalfwayDown) {
     page->CreatePage(CTodayPage::kTemplateId, &mainWindow);
     CMediaPreviewDlg* preview = page->preview();
     ASSERT_TRUE(preview->isVisible());
-    const int height = QGuiApplication::primaryScreen()->availableGeometry().height();
-    EXPECT_EQ(preview->pos(), QPoint(0, (height - preview->height()) / 2));
-    EXPECT_EQ(mainWindow.pos(), QPoint(preview->width() + 5, (height - 400) / 2));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(preview->pos(), QPoint(area.x(), area.y() + (area.height() - preview->height()) / 2));
+    // Too narrow for both side by side: the main window stays on the screen, over the preview.
+    ASSERT_LT(area.width(), preview->width() + 5 + 600);
+    EXPECT_EQ(mainWindow.pos(),
+              QPoint(area.right() + 1 - 600, area.y() + (area.height() - 400) / 2));
     page.reset();  // before the window it sits in
 }
 
@@ -491,9 +521,50 @@ TEST_F(TodayPageTest, VolumeSliderFollowsTheMixerAndIsDisabledWithoutOne) {
     CreatePage(&mixer);
     EXPECT_TRUE(page->volumeSlider()->isEnabled());
     EXPECT_EQ(page->volumeSlider()->maximum(), 100);
+    QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(page->volumeSlider());
+    EXPECT_EQ(slider->text(QAccessible::Name), Q("音量"));
+    ASSERT_TRUE(mixer.Write({0, 0}));
+    emit page->volumeSlider()->MixerChanged();
+    EXPECT_EQ(page->noticeLabel()->text(), Q("主音量为零，铃声和节目听不到！"));
     page.reset();
     CreatePage(nullptr);
     EXPECT_FALSE(page->volumeSlider()->isEnabled());
+    EXPECT_TRUE(page->volumeSlider()->toolTip().startsWith(Q("没有主音量控制")));
+}
+
+TEST_F(TodayPageTest, NoSoundIsSaidInTheStatusAreaUntilItWorks) {
+    player.AddFile("/m/a.mp3", 5 * kSecond);
+    WriteToday({FileItem("a", "8:0:1", "/m/a.mp3")});
+    SetTime(8, 0, 0);
+    std::string missing = "no device";  // read by the probe's thread, changed between probes
+    probeAudio = [&missing] { return missing; };
+    CreatePage();
+    QLabel* notice = page->noticeLabel();
+    const QString noOutput = Q(ReportedNotice(NoticeTopic::kAudioOutput, "no device"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notice->text() == noOutput; }));
+    EXPECT_TRUE(page->audioProbeTimer().isActive());  // looks again until sound is back
+    missing.clear();
+    page->ProbeAudioOutput();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notice->isHidden(); }));
+
+    // A file that opens is sound that works: it clears what a probe said.
+    missing = "gone again";
+    page->ProbeAudioOutput();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notice->isHidden(); }));
+    RunTo(8, 0, 1);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(notice->isHidden());
+
+    // Other parts report from their own threads, also after the page is gone.
+    auto report = page->NoticeReporter(NoticeTopic::kPlayHistory);
+    std::thread([&] { report("disk full"); }).join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notice->text(), Q(ReportedNotice(NoticeTopic::kPlayHistory, "disk full")));
+    report("");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(notice->isHidden());
+    page.reset();
+    report("disk full");
 }
 
 void WriteWav(const std::filesystem::path& path, int seconds) {

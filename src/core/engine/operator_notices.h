@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace chimeon {
+
+// What a notice on the today page is about, most urgent first.
+enum class NoticeTopic { kAudioOutput = 0, kPlayHistory = 1 };
+inline constexpr int kNoticeTopicCount = 2;
+
+// The problems the operator must know of now, one text per topic. They are shown together, most
+// urgent topic first; a topic's notice stays until its reporter clears it.
+class OperatorNotices {
+public:
+    // Sets the notice of `topic` ("" clears it); true when the text shown changes.
+    bool Set(NoticeTopic topic, std::string text);
+    // Every notice, one a line, most urgent first; "" when there is none.
+    std::string Text() const;
+
+private:
+    std::array<std::string, kNoticeTopicCount> texts_;
+};
+
+// The topic's words for the operator.
+std::string_view NoticeLead(NoticeTopic topic);
+// The notice for a problem that a part of the program reports in its own words (the technical
+// detail; "" when it has gone): the topic's words for the operator, the detail after them.
+std::string ReportedNotice(NoticeTopic topic, const std::string& problem);
+
+}  // namespace chimeon
