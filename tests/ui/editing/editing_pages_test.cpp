@@ -10,7 +10,6 @@
 
 #include "core/engine/calendar_copy.h"
 #include "core/schedule/schedule_file.h"
-#include "support/clock_rig.h"
 #include "support/fake_engine_ports.h"
 #include "support/fake_local_clock.h"
 #include "support/fake_media_player.h"
@@ -36,10 +35,7 @@ struct EditingPagesTest : testing::Test, test::WithApp {
     }
     ~EditingPagesTest() override { SetQuestionHandler({}); }
 
-    void SetDay(int day) {
-        const std::int64_t ms = test::MsFromLocal(2026, 12, day, 10, 0, 0);
-        clock.Set(test::LocalDateTimeFromMs(ms), ms / 1000);
-    }
+    void SetDay(int day) { clock.SetMs(test::MsFromLocal(2026, 12, day, 10, 0, 0)); }
     template <typename Page>
     std::unique_ptr<Page> MakeTablePage() {
         TablePageParts parts(state, dir.path());
