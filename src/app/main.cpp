@@ -13,10 +13,11 @@
 #include "core/engine/calendar_copy.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
+#include "core/io/file_io.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
-#include "platform/audio/audio_path_check.h"
 #include "platform/audio/alsa_pcm.h"
+#include "platform/audio/audio_path_check.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "ui/app/main_dlg.h"
@@ -88,6 +89,10 @@ int main(int argc, char* argv[]) {
     // The window spends most of its life hidden in the tray; only the tray menu ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     EndInOrderOnTerminationSignals();
+    TreatFileSizeLimitAsWriteFailure();
+    // Only the one broadcaster of this data directory gets here: what its own interrupted saves
+    // left behind can go.
+    RemoveStaleSaveTemporaries(dataDirectory);
     if (LoadQtChineseTranslations(application) == nullptr) {
         std::cerr << "chimeon: Qt's Chinese translations (qtbase_zh_CN) are not installed; Qt's "
                      "own buttons stay in English\n";
