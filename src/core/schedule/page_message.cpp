@@ -20,8 +20,8 @@ PageMessage SaveFailed(const std::vector<std::filesystem::path>& unwritten) {
     return {MessageTitle::kApplication, "保存失败！无法写入：" + files + "\n原来的文件保持不变。"};
 }
 
-PageMessage TableUnreadable(const std::filesystem::path& file) {
-    return {MessageTitle::kReminder, "无法读取“" + file.string() + "”！"};
+PageMessage TableUnreadable(const std::filesystem::path& file, const std::string& problem) {
+    return {MessageTitle::kReminder, "无法读取“" + file.string() + "”（" + problem + "）！"};
 }
 
 }  // namespace chimeon

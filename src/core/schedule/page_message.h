@@ -31,7 +31,7 @@ PageMessage NotLoggedIn();
 PageMessage Saved();
 // A save that did not complete: which files were not written; each is as it was before.
 PageMessage SaveFailed(const std::vector<std::filesystem::path>& unwritten);
-// A stored table that is there but cannot be read.
-PageMessage TableUnreadable(const std::filesystem::path& file);
+// A stored table that is there but cannot be read, and why.
+PageMessage TableUnreadable(const std::filesystem::path& file, const std::string& problem);
 
 }  // namespace chimeon

@@ -97,7 +97,7 @@ PageMessage TableEditor::Load(TableId id, bool reportMissing) {
     LoadedTable loaded = LoadStoredTable(folder_, id);
     rows_ = std::move(loaded.rows);
     if (loaded.unreadable) {
-        return TableUnreadable(FileOf(id));
+        return TableUnreadable(FileOf(id), loaded.problem);
     }
     if (loaded.missing && reportMissing) {
         return {MessageTitle::kReminder, std::string(kNothingToImportMessage)};

@@ -111,6 +111,9 @@ TEST(TableEditorFiles, SaveAndImportTellTheOperator) {
     EXPECT_TRUE(editor.Rows().empty());
     EXPECT_EQ(editor.Save(), Saved());
     EXPECT_EQ(dir.Read("Day3.dat"), "");
+
+    std::filesystem::create_symlink(dir / "nowhere", dir / "Day4.dat");
+    EXPECT_EQ(editor.Choose(4).text.rfind("无法读取", 0), 0u) << "there, but not readable";
 }
 
 // An unchanged save gives back every byte; a save into a folder the operator cannot write fails
