@@ -17,7 +17,7 @@
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
 #include "ui/engine/today_page.h"
-#include "ui/ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {
