@@ -11,10 +11,6 @@
 namespace chimeon {
 namespace {
 
-bool EndsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 // Only the tags and the byte rate are looked at; the samples are taken to start at byte 44.
 std::optional<ProbedLength> ProbeWave(const ReadOnlyFile& file) {
     unsigned char h[40];
@@ -39,8 +35,8 @@ std::optional<ProbedLength> ProbeWave(const ReadOnlyFile& file) {
 }  // namespace
 
 bool IsProbedFileName(std::string_view path) {
-    std::string lower = LowerCaseAscii(path);
-    return EndsWith(lower, ".wav") || EndsWith(lower, ".mp3");
+    const std::string lower = LowerCaseAscii(path);
+    return lower.ends_with(".wav") || lower.ends_with(".mp3");
 }
 
 std::optional<std::string> ProbeDuration(std::string_view path, const std::atomic<bool>* stop) {
@@ -55,7 +51,7 @@ std::optional<ProbedLength> ProbeLength(std::string_view path, const std::atomic
     if (!IsProbedFileName(path)) {
         return std::nullopt;  // ".wav" or ".mp3" only inside the path, or neither
     }
-    bool isWave = EndsWith(LowerCaseAscii(path), ".wav");
+    bool isWave = LowerCaseAscii(path).ends_with(".wav");
     std::optional<std::filesystem::path> resolved = ResolvePathIgnoringCase(path);
     if (!resolved) {
         return std::nullopt;

@@ -360,20 +360,16 @@ TEST(GstMediaPlayerTest, VolumeIsKeptOnReplayResetByOpenAndNeverAboveUnity) {
     EXPECT_NEAR(PeakOf(sink.files.back()), kFullPeak, 400);
 
     // A hand-edited 500 percent arrives as 5000: clamped to unity, never five-fold.
-    struct Clamp {
-        int given;
-        int kept;
-    };
-    for (Clamp clamp : {Clamp{5000, 1000}, Clamp{1001, 1000}, Clamp{-20, 0}}) {
-        SCOPED_TRACE(clamp.given);
+    for (auto [given, kept] : {std::pair{5000, 1000}, {1001, 1000}, {-20, 0}}) {
+        SCOPED_TRACE(given);
         player.SetFile(wav);
         ASSERT_TRUE(player.Open());
-        player.SetVolume(clamp.given);
-        EXPECT_EQ(player.GetVolume(), clamp.kept);
+        player.SetVolume(given);
+        EXPECT_EQ(player.GetVolume(), kept);
         player.Play();
         ASSERT_TRUE(PlayToEnd(player));
         player.Close();
-        EXPECT_NEAR(PeakOf(sink.files.back()), kFullPeak * clamp.kept / 1000, 400);
+        EXPECT_NEAR(PeakOf(sink.files.back()), kFullPeak * kept / 1000, 400);
     }
 }
 
@@ -481,17 +477,12 @@ TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
     Media& media = SharedMedia();
     std::string wav = media.Wav();
     std::string mp3 = media.Mp3();
-    struct Case {
-        const char* name;
-        std::string prepared;
-        std::string opened;
-    };
-    for (const Case& c : {Case{"same file", wav, wav}, Case{"other file", mp3, wav},
-                          Case{"nothing prepared", "", mp3}}) {
-        SCOPED_TRACE(c.name);
+    // The same file, another one, nothing.
+    for (auto [prepared, opened] : {std::pair{wav, wav}, {mp3, wav}, {std::string(), mp3}}) {
+        SCOPED_TRACE(prepared + " then " + opened);
         GstMediaPlayer player(Unpaced());
-        player.Prepare(c.prepared);
-        player.SetFile(c.opened);
+        player.Prepare(prepared);
+        player.SetFile(opened);
         ASSERT_TRUE(player.Open());
         EXPECT_EQ(player.GetPosition(), 0);
         EXPECT_NEAR(player.GetLength(), 1000, 50);
