@@ -10,6 +10,9 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # play history, admin command line
     libsqlite3-dev libcli11-dev nlohmann-json3-dev
+    # power-off through systemd-logind (sd-bus); its test's own D-Bus daemon and mock logind;
+    # the autostart entry's check
+    libsystemd-dev dbus python3-dbusmock desktop-file-utils
     # the stored password's Blowfish cipher
     nettle-dev
     # sound: ALSA mixer, and a PulseAudio null sink that tests and benchmarks play into
