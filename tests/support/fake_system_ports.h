@@ -23,11 +23,7 @@ public:
 // Counts the requests; refuses them with `refusal` when it is set.
 class FakePowerOff : public PowerOff {
 public:
-    bool Request(std::string* why) override {
-        ++requests;
-        *why = refusal;
-        return refusal.empty();
-    }
+    bool Request(std::string* why) override { return ++requests, (*why = refusal).empty(); }
     int requests = 0;
     std::string refusal;
 };
@@ -35,17 +31,12 @@ public:
 // Counts creations and removals; fails them with `error` when it is set.
 class FakeAutostart : public AutostartEntry {
 public:
-    bool Create(std::string* why) override { return Done(++creations, why); }
-    bool Remove(std::string* why) override { return Done(++removals, why); }
+    bool Create(std::string* why) override { return Answer(++creations, why); }
+    bool Remove(std::string* why) override { return Answer(++removals, why); }
+    bool Answer(int, std::string* why) const { return (*why = error).empty(); }
     int creations = 0;
     int removals = 0;
     std::string error;
-
-private:
-    bool Done(int, std::string* why) {
-        *why = error;
-        return error.empty();
-    }
 };
 
 // Keeps the skin files applied, in order.

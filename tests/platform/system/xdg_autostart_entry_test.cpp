@@ -15,7 +15,6 @@ TEST(XdgAutostartEntryTest, WrittenValidForTheDesktopAndRemoved) {
                             "/opt/广播 室/chime\"on$%", "/srv/data dir");
     std::string error;
     ASSERT_TRUE(entry.Create(&error)) << error;
-    ASSERT_EQ(entry.file(), dir / "autostart/[Vantor]Chimeon.desktop");
     const std::string text = dir.Read("autostart/[Vantor]Chimeon.desktop");
     for (const char* line : {"\nName=[Vantor]Chimeon\n", "\nPath=/srv/data dir\n",
                              "\nExec=\"/opt/广播 室/chime\\\\\"on\\\\$%%\"\n"}) {
@@ -23,10 +22,8 @@ TEST(XdgAutostartEntryTest, WrittenValidForTheDesktopAndRemoved) {
     }
     const auto validated = test::RunProgram("/usr/bin/desktop-file-validate", {entry.file()});
     EXPECT_EQ(validated.exitCode, 0) << validated.out << validated.err;
-
-    ASSERT_TRUE(entry.Remove(&error)) << error;
+    ASSERT_TRUE(entry.Remove(&error) && entry.Remove(&error)) << error;  // gone is no error
     EXPECT_FALSE(std::filesystem::exists(entry.file()));
-    EXPECT_TRUE(entry.Remove(&error)) << error;  // nothing left to remove is no error
 }
 
 }  // namespace
