@@ -3,12 +3,13 @@
 #include <utility>
 
 #include "core/engine/duration_probe.h"
+#include "core/io/file_io.h"
 
 namespace chimeon {
 
 DurationPass::DurationPass(std::uint64_t generation, std::vector<DurationRequest> requests,
-                           Sink sink)
-    : generation_(generation) {
+                           Sink sink, std::filesystem::path dataDirectory)
+    : generation_(generation), dataDirectory_(std::move(dataDirectory)) {
     worker_ = std::thread(&DurationPass::Run, this, std::move(requests), std::move(sink));
 }
 
@@ -38,7 +39,7 @@ void DurationPass::Run(std::vector<DurationRequest> requests, Sink sink) {
         // was; an exception escaping this thread would end the whole program.
         std::optional<std::string> text;
         try {
-            text = ProbeDuration(request.path, &stop_);
+            text = ProbeDuration(PathInDataDirectory(request.path, dataDirectory_), &stop_);
         } catch (...) {
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@ namespace chimeon {
 // on the worker thread, in request order, tagged with the pass's generation. Rows that give no
 // time (folders, other kinds of file, unreadable files) produce no call. The owner applies a
 // result only while its generation is current, the row still holds that path and is a file item.
+// A relative path is measured in `dataDirectory`, where the broadcast clock opens it.
 //
 // Cancel() and the destructor stop the worker promptly (between files, and inside a long MP3
 // walk) and wait for it, so the sink is never called once either has returned. The sink must
@@ -25,7 +27,8 @@ class DurationPass {
 public:
     using Sink = std::function<void(DurationResult)>;
 
-    DurationPass(std::uint64_t generation, std::vector<DurationRequest> requests, Sink sink);
+    DurationPass(std::uint64_t generation, std::vector<DurationRequest> requests, Sink sink,
+                 std::filesystem::path dataDirectory = {});
     ~DurationPass();
     DurationPass(const DurationPass&) = delete;
     DurationPass& operator=(const DurationPass&) = delete;
@@ -42,6 +45,7 @@ private:
     void Run(std::vector<DurationRequest> requests, Sink sink);
 
     const std::uint64_t generation_;
+    const std::filesystem::path dataDirectory_;
     std::atomic<bool> stop_{false};
     std::thread worker_;
 };

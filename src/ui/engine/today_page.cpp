@@ -563,12 +563,14 @@ void CTodayPage::StartDurationPass(std::uint64_t generation) {
         return;
     }
     durationPass_ = std::make_unique<DurationPass>(
-        generation, list_.DurationRequests(), [this](DurationResult result) {
+        generation, list_.DurationRequests(),
+        [this](DurationResult result) {
             // On the worker thread: the list belongs to the window's thread.
             QMetaObject::invokeMethod(
                 this, [this, result = std::move(result)] { list_.ApplyDuration(result); },
                 Qt::QueuedConnection);
-        });
+        },
+        parts_.programDirectory);
 }
 
 void CTodayPage::WaitForDurations() {
