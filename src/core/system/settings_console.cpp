@@ -41,7 +41,7 @@ std::string SettingsConsole::Init() {
 }
 
 bool SettingsConsole::CarryOutHolidayAction(bool noBroadcastToday) {
-    if (!noBroadcastToday) {
+    if (std::exchange(holidayActionTaken_, true) || !noBroadcastToday) {
         return false;
     }
     if (view_.holidayAction == static_cast<int>(HolidayAction::kPowerOff)) {
@@ -56,12 +56,7 @@ void SettingsConsole::SetHolidayAction(int action) {
 }
 
 std::string SettingsConsole::SetShowMedia(bool on) {
-    if (!EditAllowed()) {
-        return Refused();
-    }
-    view_.showMedia = on;
-    (void)parts_.settings.WriteInt(settings_key::kShowMedia, on ? 1 : 0);
-    return {};
+    return WriteFlag(view_.showMedia, settings_key::kShowMedia, on);
 }
 
 std::string SettingsConsole::SetDailyShutdown(bool on) {
@@ -112,11 +107,15 @@ std::string SettingsConsole::SetLaunchOnStartup(bool on) {
 }
 
 std::string SettingsConsole::SetMinimize(bool on) {
+    return WriteFlag(view_.minimize, kMinimizeAsWritten, on);
+}
+
+std::string SettingsConsole::WriteFlag(bool& shown, std::string_view key, bool on) {
     if (!EditAllowed()) {
         return Refused();
     }
-    view_.minimize = on;
-    (void)parts_.settings.WriteInt(kMinimizeAsWritten, on ? 1 : 0);
+    shown = on;
+    (void)parts_.settings.WriteInt(key, on ? 1 : 0);
     return {};
 }
 

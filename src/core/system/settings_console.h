@@ -66,8 +66,9 @@ public:
     // The page as it first appears: the settings read; the autostart entry renewed as a click on
     // its box would (edit check included) when it is set; the daily shutdown started when on.
     std::string Init();
-    // After Init, at start-up: on a day without broadcast "Holiday" 2 powers the PC off (here),
-    // 1 ends the program: true when the program is to end now.
+    // After Init, once today's table is chosen at start-up: on a day without broadcast
+    // "Holiday" 2 powers the PC off (here), 1 ends the program: true when the program is to end
+    // now. Only the first call acts: later days change nothing.
     bool CarryOutHolidayAction(bool noBroadcastToday);
 
     void SetHolidayAction(int action);  // anyone may: no edit check
@@ -85,12 +86,15 @@ public:
 
 private:
     bool EditAllowed() const { return parts_.state.IsEditAllowed(); }
+    // A check box's choice under the edit check: shown and written as 0 or 1.
+    std::string WriteFlag(bool& shown, std::string_view key, bool on);
     void RecordFailure(FailureCause cause, std::string_view action, const std::string& reason);
 
     SettingsConsoleParts parts_;
     SettingsView view_;
     DailyShutdown shutdown_;
     std::vector<SkinEntry> skinEntries_;
+    bool holidayActionTaken_ = false;
 };
 
 }  // namespace chimeon

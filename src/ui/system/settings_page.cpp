@@ -86,7 +86,12 @@ void CSettingsPage::OnInitDialog() {
         connect(preview_, &CMediaPreviewDlg::closedByOperator, this,
                 &CSettingsPage::OnPreviewClosed);
     }
-    const bool noBroadcastToday = parts_.noBroadcastToday && parts_.noBroadcastToday();
+    if (parts_.noBroadcastToday) {
+        OnStartupDayKnown(parts_.noBroadcastToday());
+    }
+}
+
+void CSettingsPage::OnStartupDayKnown(bool noBroadcastToday) {
     if (console_.CarryOutHolidayAction(noBroadcastToday) && parts_.endProgram) {
         parts_.endProgram();
     }

@@ -23,8 +23,8 @@ struct SettingsPageParts {
         : console(std::move(consoleParts)) {}
 
     SettingsConsoleParts console;
-    // Whether today is a day without broadcast, asked once as the page starts (after the today
-    // page has chosen today's table). Empty: never.
+    // Whether today is a day without broadcast, asked as the page starts (after the today page
+    // has chosen today's table). Empty: the start-up's answer comes through OnStartupDayKnown.
     std::function<bool()> noBroadcastToday;
     // The today page's video preview window, null while there is none.
     std::function<CMediaPreviewDlg*()> previewWindow;
@@ -63,6 +63,9 @@ public:
     void OnSkinChosen(int index);
     // The operator closed the preview window.
     void OnPreviewClosed();
+    // Today's table has been chosen at start-up: the holiday action on a day without broadcast
+    // (once; later calls change nothing).
+    void OnStartupDayKnown(bool noBroadcastToday);
 
     SettingsConsole& console() { return console_; }
     QRadioButton* holidayButton(int action) const { return holiday_[action]; }

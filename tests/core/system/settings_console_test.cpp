@@ -101,6 +101,7 @@ TEST_F(SettingsConsoleTest, HolidayActionAtStartUpActsOnlyOnADayWithoutBroadcast
         EXPECT_EQ(console->CarryOutHolidayAction(noBroadcastToday), endProgram) << action;
         EXPECT_EQ(power.requests, requests) << action;
     }
+    EXPECT_FALSE(console->CarryOutHolidayAction(true) || power.requests != 0);  // start-up only
 }
 
 TEST_F(SettingsConsoleTest, EveryGuardedChoiceIsUndoneWhileLockedAndWrittenOnceAllowed) {
