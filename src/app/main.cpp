@@ -11,10 +11,10 @@
 #include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
 #include "core/app/program_version.h"
+#include "core/engine/calendar_copy.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
 #include "core/io/file_io.h"
-#include "core/schedule/holiday_calendar.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/alsa_pcm.h"
@@ -27,6 +27,8 @@
 #include "ui/app/style_sheet_skinning.h"
 #include "ui/audio/record_page.h"
 #include "ui/controls/about_page.h"
+#include "ui/editing/holiday_page.h"
+#include "ui/editing/table_page.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
 #include "ui/system/settings_page.h"
@@ -39,16 +41,6 @@
 #endif
 
 namespace {
-
-// The calendar as it was stored at start-up; the holiday page will hold the edited one.
-class StoredCalendar : public chimeon::CalendarSource {
-public:
-    explicit StoredCalendar(chimeon::HolidayCalendar calendar) : calendar_(std::move(calendar)) {}
-    const chimeon::HolidayCalendar& Calendar() const override { return calendar_; }
-
-private:
-    chimeon::HolidayCalendar calendar_;
-};
 
 // The play history's last problem ("" when none), passed on to whoever shows it.
 class HistoryHealth {
@@ -135,7 +127,9 @@ int main(int argc, char* argv[]) {
     // Everything the today page drives lives longer than the window.
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
-    StoredCalendar calendar(LoadHolidayCalendar(dataDirectory));
+    // Today's table is chosen by the holiday page's calendar as it is in memory: the page loads
+    // it before the today page starts and sends every change here.
+    CalendarCopy calendar;
     std::string mixerError;
     std::unique_ptr<AlsaMasterMixer> mixer =
         AlsaMasterMixer::Open("default", "Master", &mixerError);
@@ -179,6 +173,17 @@ int main(int argc, char* argv[]) {
                 QCoreApplication::exit(0);
             };
             return std::make_unique<CSettingsPage>(std::move(parts));
+        }
+        if (kind == PageKind::kTemplate) {
+            return std::make_unique<CTemplatePage>(TablePageParts(state, dataDirectory));
+        }
+        if (kind == PageKind::kProgram) {
+            return std::make_unique<CProgramPage>(TablePageParts(state, dataDirectory));
+        }
+        if (kind == PageKind::kHoliday) {
+            return std::make_unique<CHolidayPage>(HolidayPageParts(
+                state, dataDirectory, localClock,
+                [&calendar](const HolidayCalendar& changed) { calendar.Update(changed); }));
         }
         if (kind != PageKind::kToday) {
             return nullptr;
