@@ -43,7 +43,6 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
 
     EXPECT_EQ(endings, 1);
     EXPECT_TRUE(page.holidayButton(1)->isChecked());
-    EXPECT_EQ(page.shutdownTimeEdit()->time(), QTime(8, 0));
     EXPECT_TRUE(page.shutdownTimeEdit()->isEnabled() && page.shutdownTimer().isActive());
     for (QLabel* label : page.findChildren<QLabel*>()) {  // names on the accessibility bus
         EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
