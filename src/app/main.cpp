@@ -1,5 +1,6 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
+#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -216,6 +217,10 @@ int main(int argc, char* argv[]) {
         // the window is never shown.
         if (!endAtStartup) {
             window.ShowAtStartup();
+#ifdef CHIMEON_TEST_CLOCK
+            // Test build: says when the window is up (the start-up bench waits for this line).
+            QTimer::singleShot(0, [] { std::cout << "chimeon: main window shown" << std::endl; });
+#endif
             exitCode = application.exec();
         }
     }  // the window takes its pages (and the preview window) and its tray icon with it
