@@ -12,7 +12,7 @@
 #include "support/fake_system_ports.h"
 #include "support/temp_dir.h"
 #include "ui/engine/media_preview_dlg.h"
-#include "ui/ui_test_support.h"
+#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {
