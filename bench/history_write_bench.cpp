@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/history/sqlite_play_history.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -39,9 +40,8 @@ void Report(const char* what, std::vector<double> micros) {
 }  // namespace
 
 int main() {
-    auto folder = std::filesystem::temp_directory_path() / "chimeon-history-bench";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const chimeon::test::TempDir temporary;
+    const std::filesystem::path& folder = temporary.path();
 
     std::vector<double> queued;
     {
@@ -84,6 +84,5 @@ int main() {
     std::printf("%d events each\n", kEvents);
     Report("Record() as the clock calls it (queued)", queued);
     Report("baseline: insert on the caller's thread", direct);
-    std::filesystem::remove_all(folder);
     return 0;
 }

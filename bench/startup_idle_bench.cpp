@@ -29,6 +29,7 @@
 
 #include "core/engine/clock_text.h"
 #include "core/schedule/schedule_file.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -138,11 +139,8 @@ double CpuMs(pid_t pid) {
 int main(int argc, char* argv[]) {
     const int runs = argc > 1 ? std::max(2, std::atoi(argv[1])) : 6;
     const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
-    char pattern[] = "/tmp/chimeon-startup-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        return 2;
-    }
-    const fs::path scratch = pattern;
+    const chimeon::test::TempDir temporary;
+    const fs::path& scratch = temporary.path();
     // Sounds, GStreamer's registry and Qt's runtime files stay in the scratch folder.
     setenv("HOME", scratch.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", scratch.c_str(), 1);
@@ -173,6 +171,5 @@ int main(int argc, char* argv[]) {
     End(idle);
     std::printf("idle (window hidden, 1000-row table, %d s): %.0f ms of CPU, %.2f %% of a core\n",
                 idleSeconds, cpu1 - cpu0, 100.0 * (cpu1 - cpu0) / wall);
-    fs::remove_all(scratch);
     return 0;
 }
