@@ -200,13 +200,15 @@ std::int64_t RealtimeMinusMonotonicNs() {
     timespec real{}, mono{};
     clock_gettime(CLOCK_REALTIME, &real);
     clock_gettime(CLOCK_MONOTONIC, &mono);
-    return (static_cast<std::int64_t>(real.tv_sec) - mono.tv_sec) * kSecond + (real.tv_nsec - mono.tv_nsec);
+    return (static_cast<std::int64_t>(real.tv_sec) - mono.tv_sec) * kSecond +
+           (real.tv_nsec - mono.tv_nsec);
 }
 
 // Plays `clicks` rows of today's table through the real clock and player; gives the monotonic
 // moments at which each row was due.
-std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, const std::string& click,
-                                              int clicks, std::vector<double>* askedLateMs) {
+std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir,
+                                              const std::string& click, int clicks,
+                                              std::vector<double>* askedLateMs) {
     SystemLocalClock wall;
     LocalDateTime now = wall.Now();
     std::int64_t offset = RealtimeMinusMonotonicNs();
@@ -215,8 +217,8 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
     ScheduleTable table;
     std::vector<std::int64_t> dueAt;
     for (int i = 0; i < clicks; ++i) {
-        table.push_back({"click", TimeText((firstSecond + 2 * i) % kSecondsPerDay), std::string(kEndPlayOnce), "100",
-                         "顺序", click});
+        table.push_back({"click", TimeText((firstSecond + 2 * i) % kSecondsPerDay),
+                         std::string(kEndPlayOnce), "100", "顺序", click});
         dueAt.push_back(firstWall + 2LL * i * kSecond - offset);
     }
     if (!SaveScheduleFile(dir / TableFileName(WeekdayTable(now.weekday)), table)) {
@@ -236,7 +238,8 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
     std::int64_t end = dueAt.back() + 2 * kSecond;
     std::int64_t lastDayCheck = 0;
     while (MonotonicNs() < end) {
-        SleepUntil(MonotonicNs() + static_cast<std::int64_t>(clock.MillisecondsUntilNextStep()) * 1000000);
+        SleepUntil(MonotonicNs() +
+                   static_cast<std::int64_t>(clock.MillisecondsUntilNextStep()) * 1000000);
         if (stepTimer.IsArmed()) {
             clock.Step();
         }
@@ -349,8 +352,8 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
     std::printf("  player  : click of 100 ms heard for median %.1f, min %.1f\n", heard.median,
                 state.counters["player_heard_min_ms"].value);
     Figures asking = Summarise(askedLate, clicks);
-    std::printf("  clock asked the player for sound: median %.1f  p99 %.1f  max %.1f\n", asking.median,
-                asking.p99, asking.max);
+    std::printf("  clock asked the player for sound: median %.1f  p99 %.1f  max %.1f\n",
+                asking.median, asking.p99, asking.max);
     std::printf("  spawned : median %.1f  p99 %.1f  max %.1f  missed %d\n", spawned.median,
                 spawned.p99, spawned.max, spawned.missed);
     for (auto* list : {&playerLate, &baselineLate}) {

@@ -51,7 +51,8 @@ int main() {
     for (int i = 0; i < kMediaFiles; ++i) {
         bool wave = i % 2 == 0;
         fs::path file = folder / "media" / ("item" + std::to_string(i) + (wave ? ".wav" : ".mp3"));
-        (void)chimeon::WriteFileAtomically(file, wave ? chimeon::test::SilentWav(2 + i % 5) : Mp3(200 + i % 300));
+        (void)chimeon::WriteFileAtomically(
+            file, wave ? chimeon::test::SilentWav(2 + i % 5) : Mp3(200 + i % 300));
         media.push_back(file.string());
     }
     for (int t = 0; t < chimeon::kTableCount; ++t) {

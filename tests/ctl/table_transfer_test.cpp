@@ -144,7 +144,8 @@ TEST(CtlImport, RefusedWithNothingWrittenWhenTheSaveCannotBeTrusted) {
 TEST(CtlImport, NeedsTheLoginPasswordWhenOneIsInUse) {
     TempDir data;
     // "Use"=1 and "Pas" holding 广播密码 enciphered as the login page stores it.
-    data.Write("setup.ini", "[Settings]\r\nUse=1\r\nPas=" + EncipherPassword(EncodeGbk("广播密码")) + "\r\n");
+    data.Write("setup.ini",
+               "[Settings]\r\nUse=1\r\nPas=" + EncipherPassword(EncodeGbk("广播密码")) + "\r\n");
     data.Write("Template1.dat", "old\r\n");
     const std::string empty = R"({"rows":[]})";
     struct {
@@ -158,11 +159,14 @@ TEST(CtlImport, NeedsTheLoginPasswordWhenOneIsInUse) {
         {"right", {"import", "模板1", "-", "--password-stdin"}, "广播密码\n" + empty, 0},
     };
     for (const auto& c : cases) {
-        auto result = test::RunProgram(CHIMEON_CTL_PATH, [&] {
-            std::vector<std::string> arguments = {"--data-dir", data.path().string()};
-            arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-            return arguments;
-        }(), c.input);
+        auto result = test::RunProgram(
+            CHIMEON_CTL_PATH,
+            [&] {
+                std::vector<std::string> arguments = {"--data-dir", data.path().string()};
+                arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+                return arguments;
+            }(),
+            c.input);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.name << ": " << result.err;
         EXPECT_EQ(data.Read("Template1.dat"), c.exitCode == 0 ? "" : "old\r\n") << c.name;
     }

@@ -51,7 +51,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    int spawned = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+    int spawned =
+        posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);

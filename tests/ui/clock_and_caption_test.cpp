@@ -5,9 +5,9 @@
 #include <QTest>
 
 #include "support/fake_local_clock.h"
+#include "support/ui/ui_test_support.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/digital_clock.h"
-#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -12,9 +12,9 @@
 #include "core/app/app_state.h"
 #include "core/app/program_directory.h"
 #include "support/temp_dir.h"
+#include "support/ui/ui_test_support.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/gfx_out_bar_ctrl.h"
-#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -12,12 +12,12 @@
 
 #include "support/fake_system_ports.h"
 #include "support/temp_dir.h"
+#include "support/ui/ui_test_support.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/gfx_out_bar_ctrl.h"
-#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -12,7 +12,7 @@ struct AppState {
     bool startMinimized = false;  // "Minimize": hide in the tray right after start-up
     bool loggedIn = false;        // set only by the login page
     std::string password;         // "Pas" exactly as stored (hexadecimal cipher text)
-    std::string skinFile;  // skin in use, e.g. "corona.smf"; "" when none
+    std::string skinFile;         // skin in use, e.g. "corona.smf"; "" when none
 
     // A change of stored data needs no password in use, or a logged-in operator.
     bool IsEditAllowed() const { return !usePassword || loggedIn; }

@@ -25,9 +25,10 @@ TodayLoad LoadTodayList(const std::filesystem::path& file, TodayList& list);
 // Which table a date plays, by the calendar alone.
 struct TableChoice {
     bool noBroadcastToday = false;
-    std::string tableName;         // as stored or shown ("星期一", an extra day's text); "" without broadcast
+    std::string
+        tableName;  // as stored or shown ("星期一", an extra day's text); "" without broadcast
     std::optional<TableId> table;  // the stored table it names; nothing for an unknown name
-    std::string statusText;        // "今天播放星期一的节目表！", "今天是节假日！", ...
+    std::string statusText;  // "今天播放星期一的节目表！", "今天是节假日！", ...
 };
 
 // The first extra working day with the date wins, then a day off, then the weekday's rest flag,

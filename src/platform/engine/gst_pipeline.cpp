@@ -87,8 +87,7 @@ bool LooksPlayable(const FileStamp& stamp, const std::string& path) {
     return stamp.regular && stamp.size > 0 && access(path.c_str(), R_OK) == 0;
 }
 
-std::unique_ptr<Pipeline> Pipeline::Start(const std::string& path,
-                                          ObjectPtr<GstElement> audioSink,
+std::unique_ptr<Pipeline> Pipeline::Start(const std::string& path, ObjectPtr<GstElement> audioSink,
                                           ObjectPtr<GstElement> videoSink,
                                           std::shared_ptr<VideoTap> tap) {
     auto pipeline = std::make_unique<Pipeline>();
@@ -113,8 +112,7 @@ std::unique_ptr<Pipeline> Pipeline::Start(const std::string& path,
     if (videoSink) {
         g_object_set(pipeline->playbin.get(), "video-sink", videoSink.get(), nullptr);
     }
-    g_signal_connect(pipeline->playbin.get(), "element-setup", G_CALLBACK(OnElementSetup),
-                     nullptr);
+    g_signal_connect(pipeline->playbin.get(), "element-setup", G_CALLBACK(OnElementSetup), nullptr);
     pipeline->bus = AdoptFull(gst_element_get_bus(pipeline->playbin.get()));
     gst_bus_set_sync_handler(pipeline->bus.get(), FilterMessages, nullptr, nullptr);
 

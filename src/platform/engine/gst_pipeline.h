@@ -43,8 +43,7 @@ public:
     // Builds the playbin for `path` with these sinks and starts prerolling it; null when playbin
     // is missing or the path makes no URI. `tap` is the route of the pictures of `videoSink`,
     // when it is one (null otherwise).
-    static std::unique_ptr<Pipeline> Start(const std::string& path,
-                                           ObjectPtr<GstElement> audioSink,
+    static std::unique_ptr<Pipeline> Start(const std::string& path, ObjectPtr<GstElement> audioSink,
                                            ObjectPtr<GstElement> videoSink,
                                            std::shared_ptr<VideoTap> tap);
     ~Pipeline();

@@ -11,7 +11,9 @@
 namespace chimeon {
 
 CAboutPage::CAboutPage(std::filesystem::path logoPath, LinkOpener opener, QWidget* parent)
-    : CSubDialog(kTemplateId, parent), m_logoPath(std::move(logoPath)), m_opener(std::move(opener)) {}
+    : CSubDialog(kTemplateId, parent),
+      m_logoPath(std::move(logoPath)),
+      m_opener(std::move(opener)) {}
 
 void CAboutPage::OnInitDialog() {
     setObjectName(QStringLiteral("aboutPage"));

@@ -127,7 +127,7 @@ void CLoginPage::OnCancel() {
 
 void CLoginPage::OnChangePassword() {
     Finish(m_session.ChangePassword(m_newPassword->text().toStdString(),
-                                   m_confirmPassword->text().toStdString()),
+                                    m_confirmPassword->text().toStdString()),
            false);
 }
 

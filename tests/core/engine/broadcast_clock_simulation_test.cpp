@@ -105,12 +105,11 @@ private:
                                    : kind < 92 && chained
                                        ? "/s/empty" + std::to_string(Uniform(0, 3)) + "/"
                                        : bad[Uniform(0, 5)];
-                table.push_back(
-                    {"row", chained ? std::string(kStartChained) : Text(start),
-                     Chance(0.5) ? std::string(kEndPlayOnce)
-                                 : Text(std::min(86399, start + Uniform(-20, 120))),
-                     std::to_string(Uniform(0, 100)),
-                     std::string(Chance(0.5) ? kModeRandom : kModeInOrder), path});
+                table.push_back({"row", chained ? std::string(kStartChained) : Text(start),
+                                 Chance(0.5) ? std::string(kEndPlayOnce)
+                                             : Text(std::min(86399, start + Uniform(-20, 120))),
+                                 std::to_string(Uniform(0, 100)),
+                                 std::string(Chance(0.5) ? kModeRandom : kModeInOrder), path});
             }
             rig_.WriteTable(TableFileName(static_cast<TableId>(t)), table);
         }

@@ -174,9 +174,14 @@ TEST(BroadcastClockVolumeTest, Mp3FilesGetTheirVolumeOthersKeepThePlayers) {
         const char* expected;  // "" for no volume set
     };
     const Case cases[] = {
-        {"/m/a.MP3", "50", "volume 500"}, {"/m/a.wav", "50", ""},          {"/m/a.mp3", "100", ""},
-        {"/m/a.mp3", "0", "volume 0"},    {"/m/a.mp3", "80abc", "volume 800"},
-        {"/m/a.mp3", "-5", "volume 0"},   {"/m/a.mp3", "150", "volume 1000"}, {".mp3", "50", ""},
+        {"/m/a.MP3", "50", "volume 500"},
+        {"/m/a.wav", "50", ""},
+        {"/m/a.mp3", "100", ""},
+        {"/m/a.mp3", "0", "volume 0"},
+        {"/m/a.mp3", "80abc", "volume 800"},
+        {"/m/a.mp3", "-5", "volume 0"},
+        {"/m/a.mp3", "150", "volume 1000"},
+        {".mp3", "50", ""},
     };
     for (const Case& c : cases) {
         ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));

@@ -46,8 +46,15 @@ TEST(TimeNotBeforeTest, ReadsStoredTimesLeniently) {
 
 TEST(LeadingNumberTest, ReadsLikeTheCLibraryButSaturates) {
     const std::pair<const char*, std::int64_t> cases[] = {
-        {"80", 80},  {" 80", 80}, {"80abc", 80}, {"-5", -5},     {"+7", 7},
-        {"", 0},     {"abc", 0},  {"0x10", 0},   {"999999999999999999999999", 1'000'000'000},
+        {"80", 80},
+        {" 80", 80},
+        {"80abc", 80},
+        {"-5", -5},
+        {"+7", 7},
+        {"", 0},
+        {"abc", 0},
+        {"0x10", 0},
+        {"999999999999999999999999", 1'000'000'000},
         {"-99999999999", -1'000'000'000},
     };
     for (const auto& [text, number] : cases) {

@@ -99,16 +99,18 @@ TEST(Mp3InfoTest, WalksOddStreamsWithoutReadingPastTheEnd) {
         const char* walked;
     } cases[] = {
         // 32, 128 and 320 kbit/s frames: 104, 417 and 1044 bytes; 0.026 + 0.0260625 + 0.0261 s.
-        {"variable bitrate: averages", Repeat(Frame(With(kCbr128, 1), 104) + kFrame128 +
-                                              Frame(With(kCbr128, 14), 1044), 100) +
-                                           Frame(With(kCbr128, 1), 104), "301 159 44100 7"},
+        {"variable bitrate: averages",
+         Repeat(Frame(With(kCbr128, 1), 104) + kFrame128 + Frame(With(kCbr128, 14), 1044), 100) +
+             Frame(With(kCbr128, 1), 104),
+         "301 159 44100 7"},
         // A free-format frame has no length: the next search starts behind its header.
-        {"free format counted without time", FrameHeader(With(kCbr128, 0)) +
-                                                 std::string(100, '\0') + Repeat(kFrame128, 1001),
+        {"free format counted without time",
+         FrameHeader(With(kCbr128, 0)) + std::string(100, '\0') + Repeat(kFrame128, 1001),
          "1002 127 44100 26"},
         // Read as -1 kbit/s, each would add (-3 × 8) ÷ -1000 = 0.024 s of sound not there.
         {"forbidden bitrate like free format",
-         Repeat(FrameHeader(With(kCbr128, 15)), 100) + Repeat(kFrame128, 1001), "1101 116 44100 26"},
+         Repeat(FrameHeader(With(kCbr128, 15)), 100) + Repeat(kFrame128, 1001),
+         "1101 116 44100 26"},
         {"reserved layer: no bitrate", Repeat(FrameHeader(reservedLayer), 3), "3 0 44100 0"},
         {"rate index 3 keeps the rate before", kFrame128 + rate3 + kFrame128, "3 128 44100 0"},
         {"no usable rate first: no walk", rate3 + Repeat(kFrame128, 10), "0 0 0 0"},
@@ -176,7 +178,8 @@ TEST(Mp3InfoTest, ReadsId3v1AndId3v11TagsAtTheEndOnly) {
         std::string tagged;
     } cases[] = {
         {"v1.0: comment of 30 bytes",
-         frames + Tag(Field("Bell", 30) + Field("School", 30) + Field("Album", 30) + "2010" + c30, 17),
+         frames +
+             Tag(Field("Bell", 30) + Field("School", 30) + Field("Album", 30) + "2010" + c30, 17),
          "Bell|School|Album|2010|" + c30 + "|0|17"},
         {"v1.1: track", frames + Tag(Field("T", 90) + "1999" + Field("hi", 28) + '\0' + "\x07", 80),
          "T|||1999|hi|7|80"},

@@ -11,14 +11,31 @@ namespace {
 using test::TempDir;
 
 HistoryEvent Start(std::string date, std::int64_t atMs, int row) {
-    return {HistoryEvent::Kind::kStart, std::move(date), "8:0:0", atMs, 3, "星期一", row, "上课铃",
-            "d:\\bell\\ring.mp3", std::string(StartCauseName(StartCause::kTime)), ""};
+    HistoryEvent event;
+    event.kind = HistoryEvent::Kind::kStart;
+    event.date = std::move(date);
+    event.scheduledSecond = "8:0:0";
+    event.atMs = atMs;
+    event.latenessMs = 3;
+    event.table = "星期一";
+    event.row = row;
+    event.title = "上课铃";
+    event.path = "d:\\bell\\ring.mp3";
+    event.cause = std::string(StartCauseName(StartCause::kTime));
+    return event;
 }
 
 HistoryEvent Failure(std::string date, std::int64_t atMs) {
-    return {HistoryEvent::Kind::kFailure, std::move(date), "", atMs, std::nullopt, "模板1", 2, "",
-            "/music/gone.mp3", std::string(FailureCauseName(FailureCause::kFileMissing)),
-            "no such file"};
+    HistoryEvent event;
+    event.kind = HistoryEvent::Kind::kFailure;
+    event.date = std::move(date);
+    event.atMs = atMs;
+    event.table = "模板1";
+    event.row = 2;
+    event.path = "/music/gone.mp3";
+    event.cause = std::string(FailureCauseName(FailureCause::kFileMissing));
+    event.reason = "no such file";
+    return event;
 }
 
 TEST(SqlitePlayHistory, EventsReadBackInOrderWithinTheDates) {

@@ -9,8 +9,8 @@
 #include "core/app/program_version.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
-#include "ui/controls/gif_picture.h"
 #include "support/ui/ui_test_support.h"
+#include "ui/controls/gif_picture.h"
 
 namespace chimeon {
 namespace {

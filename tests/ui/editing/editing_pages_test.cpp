@@ -14,10 +14,10 @@
 #include "support/fake_local_clock.h"
 #include "support/fake_media_player.h"
 #include "support/temp_dir.h"
+#include "support/ui/ui_test_support.h"
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
 #include "ui/engine/today_page.h"
-#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -24,10 +24,10 @@
 #include "support/fake_local_clock.h"
 #include "support/fake_media_player.h"
 #include "support/temp_dir.h"
+#include "support/ui/ui_test_support.h"
 #include "support/wave_bytes.h"
 #include "ui/controls/mixer_fader_slider.h"
 #include "ui/engine/media_preview_dlg.h"
-#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {

@@ -11,8 +11,8 @@
 #include "support/fake_media_player.h"
 #include "support/fake_system_ports.h"
 #include "support/temp_dir.h"
-#include "ui/engine/media_preview_dlg.h"
 #include "support/ui/ui_test_support.h"
+#include "ui/engine/media_preview_dlg.h"
 
 namespace chimeon {
 namespace {
