@@ -47,35 +47,22 @@ TEST(CtlDay, TodaysTableSelectionByDate) {
                                    "\r\n5/3/2010\r\n" + kTuesday + "\r\n5/4/2010\r\n" +
                                    Hex("d0 c7 c6 da b0 cb") + "\r\n");
 
-    struct {
-        const char* date;
-        bool broadcast;
-        std::string table;  // "" for null
-        std::string file;
-        std::string status;
-        size_t rows;
-    } cases[] = {
-        {"2010-05-01", true, "星期一", "Day1.dat", "今天播放星期一的节目表！", 1},
-        {"2010-05-02", false, "", "", "今天是节假日！", 0},
-        {"2010-05-03", true, "星期二", "Day2.dat", "今天播放星期二的节目表！", 0},
-        {"2010-05-04", true, "星期八", "", "今天播放星期八的节目表！", 0},
-        {"2010-10-01", true, "星期五", "Day5.dat", "今天播放星期五的节目表！", 0},
-        {"2010-05-10", true, "星期一", "Day1.dat", "今天播放星期一的节目表！", 1},
+    // "broadcast table file rows", as chimeonctl tells them; a table it cannot read is said.
+    const std::pair<const char*, const char*> cases[] = {
+        {"2010-05-01", R"(true "星期一" "Day1.dat" 1)"},
+        {"2010-05-02", "false null null 0"},
+        {"2010-05-03", R"(true "星期二" "Day2.dat" 0)"},
+        {"2010-05-04", R"(true "星期八" null 0)"},
+        {"2010-10-01", R"(true "星期五" "Day5.dat" 0)"},
+        {"2010-05-10", R"(true "星期一" "Day1.dat" 1)"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [date, chosen] : cases) {
         std::string err;
-        auto day = Day(data, c.date, &err);
-        EXPECT_EQ(day["broadcast"], c.broadcast) << c.date;
-        EXPECT_EQ(day["table"], c.table.empty() ? nlohmann::ordered_json(nullptr)
-                                                : nlohmann::ordered_json(c.table))
-            << c.date;
-        EXPECT_EQ(day["file"],
-                  c.file.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(c.file))
-            << c.date;
-        EXPECT_EQ(day["status"], c.status) << c.date;
-        EXPECT_EQ(day["rows"].size(), c.rows) << c.date;
-        bool expectMessage = c.broadcast && c.rows == 0;  // missing table file or unknown table
-        EXPECT_EQ(err.empty(), !expectMessage) << c.date << ": " << err;
+        auto day = Day(data, date, &err);
+        EXPECT_EQ(day["broadcast"].dump() + " " + day["table"].dump() + " " + day["file"].dump() +
+                      " " + std::to_string(day["rows"].size()),
+                  chosen);
+        EXPECT_EQ(err.empty(), day["broadcast"] == false || !day["rows"].empty()) << date << err;
     }
     auto saturday = Day(data, "2010-05-01");
     EXPECT_EQ(saturday["date_text"], "5/1/2010");
