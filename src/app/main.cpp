@@ -1,5 +1,7 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <string_view>
 
@@ -19,27 +21,15 @@
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
 #include "ui/controls/about_page.h"
+#include "ui/engine/broadcast_engine.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
 #ifdef CHIMEON_TEST_CLOCK
 #include "app/file_local_clock.h"
+#include "app/window_blocker.h"
 #else
 #include "platform/system/system_local_clock.h"
 #endif
-
-namespace {
-
-// The calendar as it was stored at start-up; the holiday page will hold the edited one.
-class StoredCalendar : public chimeon::CalendarSource {
-public:
-    explicit StoredCalendar(chimeon::HolidayCalendar calendar) : calendar_(std::move(calendar)) {}
-    const chimeon::HolidayCalendar& Calendar() const override { return calendar_; }
-
-private:
-    chimeon::HolidayCalendar calendar_;
-};
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
@@ -86,10 +76,9 @@ int main(int argc, char* argv[]) {
 #else
     SystemLocalClock localClock;
 #endif
-    // Everything the today page drives lives longer than the window.
+    // Everything the broadcast engine drives lives longer than the engine.
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
-    StoredCalendar calendar(LoadHolidayCalendar(dataDirectory));
     std::string mixerError;
     std::unique_ptr<AlsaMasterMixer> mixer =
         AlsaMasterMixer::Open("default", "Master", &mixerError);
@@ -97,6 +86,15 @@ int main(int argc, char* argv[]) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+
+    // The broadcast runs on a thread of its own: nothing the window does delays a bell.
+    EngineParts engineParts(localClock, player, lister, dataDirectory);
+    engineParts.calendar = LoadHolidayCalendar(dataDirectory);
+    engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
+        return std::make_unique<HistoryRecorder>(clock, list, history);
+    };
+    BroadcastEngine engine(std::move(engineParts));
+    engine.RunOnOwnThread();
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
         if (kind == PageKind::kMp3Info) {
@@ -108,7 +106,7 @@ int main(int argc, char* argv[]) {
         if (kind != PageKind::kToday) {
             return nullptr;
         }
-        TodayPageParts parts(state, settings, localClock, player, lister, calendar, dataDirectory);
+        TodayPageParts parts(state, settings, localClock, engine);
         parts.alsaMixer = mixer.get();
         parts.probeAudioOutput = &AudioOutputProblem;
         // A sound server that comes up after the program brings the master volume with it.
@@ -118,20 +116,28 @@ int main(int argc, char* argv[]) {
             }
             return mixer.get();
         };
-        parts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
-            return std::make_unique<HistoryRecorder>(clock, list, history);
-        };
         return std::make_unique<CTodayPage>(std::move(parts));
     };
 
     int exitCode = 0;
     {
         CMainDlg window(state, settings, dataDirectory, makePage);
-        QObject::connect(&window, &CMainDlg::exitRequested, &application,
-                         [] { QCoreApplication::exit(0); });
+        QObject::connect(&window, &CMainDlg::exitRequested, &application, [&engine] {
+            engine.Shutdown();  // the history records the end of the program
+            QCoreApplication::exit(0);
+        });
+#ifdef CHIMEON_TEST_CLOCK
+        WindowBlocker blocker(dataDirectory);
+#endif
         window.ShowAtStartup();
         exitCode = application.exec();
     }  // the window takes its pages (and the preview window) and its tray icon with it
+    if (!engine.Join(std::chrono::seconds(10))) {
+        // Something on the engine's thread hangs: end without waiting for it.
+        std::cerr << "chimeon: the broadcast engine did not end in time" << std::endl;
+        history.Flush();
+        std::_Exit(exitCode);
+    }
     history.Flush();
     skinning.Shutdown();
     return exitCode;
