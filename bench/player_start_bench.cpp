@@ -10,24 +10,15 @@
 // both on the monotonic clock. Run: ./build/bench/player_start_bench
 // (CHIMEON_BENCH_CLICKS=N changes the number of clicks).
 #include <benchmark/benchmark.h>
-#include <gst/app/gstappsink.h>
-#include <gst/gst.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
-#include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/engine/broadcast_clock.h"
@@ -38,197 +29,12 @@
 #include "core/schedule/table_id.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/system/system_local_clock.h"
-
-extern char** environ;
+#include "support/null_sink_onsets.h"
 
 namespace chimeon {
 namespace {
 
-constexpr int kRate = 44100;
-constexpr std::int64_t kSecond = 1000000000;
-constexpr int kOnsetLevel = 3000;  // of 32767: well above silence, well below the click
-
-std::int64_t MonotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * kSecond + now.tv_nsec;
-}
-
-void SleepUntil(std::int64_t ns) {
-    timespec at{static_cast<time_t>(ns / kSecond), static_cast<long>(ns % kSecond)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-    }
-}
-
-pid_t Spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return -1;
-    }
-    return pid;
-}
-
-bool RunToEnd(const std::string& description) {
-    GstElement* pipeline = gst_parse_launch(description.c_str(), nullptr);
-    if (pipeline == nullptr) {
-        return false;
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* message = gst_bus_timed_pop_filtered(
-        bus, 30 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    bool ok = message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
-    if (message != nullptr) {
-        gst_message_unref(message);
-    }
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    return ok;
-}
-
-// A private sound server in a folder of its own, ended by its process id.
-class SoundServer {
-public:
-    explicit SoundServer(const std::filesystem::path& dir) {
-        std::filesystem::create_directories(dir / "runtime");
-        std::string socket = (dir / "runtime" / "native").string();
-        setenv("HOME", dir.c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        setenv("PULSE_RUNTIME_PATH", (dir / "runtime").c_str(), 1);
-        pid_ =
-            Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
-                   "--use-pid-file=no", "--log-target=stderr", "--log-level=error",
-                   "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
-                   "--load=module-null-sink sink_name=bench"});
-        if (pid_ < 0) {
-            throw std::runtime_error("pulseaudio cannot be started");
-        }
-        setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    ~SoundServer() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-// Records the null sink's monitor with the capture time of every buffer on the monotonic clock.
-class MonitorRecorder {
-public:
-    MonitorRecorder() {
-        pipeline_ = gst_parse_launch(
-            "pulsesrc device=bench.monitor buffer-time=20000 latency-time=2000 slave-method=re-timestamp ! "
-            "audio/x-raw,format=S16LE,rate=44100,channels=1 ! appsink name=rec sync=false",
-            nullptr);
-        if (pipeline_ == nullptr) {
-            throw std::runtime_error("cannot record the monitor");
-        }
-        GstClock* clock = gst_system_clock_obtain();  // CLOCK_MONOTONIC, like MonotonicNs
-        gst_pipeline_use_clock(GST_PIPELINE(pipeline_), clock);
-        gst_object_unref(clock);
-        sink_ = gst_bin_get_by_name(GST_BIN(pipeline_), "rec");
-        gst_element_set_state(pipeline_, GST_STATE_PLAYING);
-        thread_ = std::thread([this] { Pull(); });
-    }
-    ~MonitorRecorder() {
-        stop_ = true;
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        thread_.join();
-        gst_object_unref(sink_);
-        gst_object_unref(pipeline_);
-    }
-
-    // The last loud sample between the two times, or -1.
-    std::int64_t LastLoudBefore(std::int64_t fromNs, std::int64_t toNs) {
-        std::lock_guard lock(mutex_);
-        std::int64_t last = -1;
-        for (const Chunk& chunk : chunks_) {
-            for (size_t i = 0; i < chunk.samples.size(); ++i) {
-                std::int64_t at = chunk.startNs + static_cast<std::int64_t>(i) * kSecond / kRate;
-                if (at >= fromNs && at <= toNs && std::abs(chunk.samples[i]) > kOnsetLevel) {
-                    last = at;
-                }
-            }
-        }
-        return last;
-    }
-
-    // The first loud sample after `fromNs`, or -1.
-    std::int64_t OnsetAfter(std::int64_t fromNs, std::int64_t toNs) {
-        std::lock_guard lock(mutex_);
-        for (const Chunk& chunk : chunks_) {
-            std::int64_t chunkEnd =
-                chunk.startNs + static_cast<std::int64_t>(chunk.samples.size()) * kSecond / kRate;
-            if (chunkEnd < fromNs || chunk.startNs > toNs) {
-                continue;
-            }
-            for (size_t i = 0; i < chunk.samples.size(); ++i) {
-                std::int64_t at = chunk.startNs + static_cast<std::int64_t>(i) * kSecond / kRate;
-                if (at >= fromNs && std::abs(chunk.samples[i]) > kOnsetLevel) {
-                    return at;
-                }
-            }
-        }
-        return -1;
-    }
-
-private:
-    struct Chunk {
-        std::int64_t startNs;
-        std::vector<std::int16_t> samples;
-    };
-
-    void Pull() {
-        while (!stop_) {
-            GstSample* sample =
-                gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 100 * GST_MSECOND);
-            if (sample == nullptr) {
-                continue;
-            }
-            GstBuffer* buffer = gst_sample_get_buffer(sample);
-            GstMapInfo map;
-            if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer) &&
-                gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-                Chunk chunk;
-                chunk.startNs = static_cast<std::int64_t>(gst_element_get_base_time(pipeline_) +
-                                                          GST_BUFFER_PTS(buffer));
-                const auto* data = reinterpret_cast<const std::int16_t*>(map.data);
-                chunk.samples.assign(data, data + map.size / 2);
-                gst_buffer_unmap(buffer, &map);
-                std::lock_guard lock(mutex_);
-                chunks_.push_back(std::move(chunk));
-            }
-            gst_sample_unref(sample);
-        }
-    }
-
-    GstElement* pipeline_ = nullptr;
-    GstElement* sink_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<Chunk> chunks_;
-};
-
-struct Figures {
-    double median = 0;
-    double p99 = 0;
-    double max = 0;
-    int missed = 0;
-};
+using namespace bench;
 
 // A timer the step driver below runs while it is armed.
 class DriverTimer : public ClockTimer {
@@ -238,40 +44,11 @@ public:
     bool armed = false;
 };
 
-// Every day is a working day, whatever today is.
-class AlwaysWorking : public CalendarSource {
-public:
-    AlwaysWorking() { calendar_.restDays.fill(false); }
-    const HolidayCalendar& Calendar() const override { return calendar_; }
-
-private:
-    HolidayCalendar calendar_;
-};
-
-// Keeps how late after its second the clock asked each start for sound.
-class AskedLateness : public PlayHistory {
-public:
-    void Record(const HistoryEvent& event) override {
-        if (event.kind == HistoryEvent::Kind::kStart && event.latenessMs) {
-            lateMs.push_back(static_cast<double>(*event.latenessMs));
-        }
-    }
-    void DeleteBefore(const std::string&) override {}
-    std::vector<double> lateMs;
-};
-
-// Wall time (CLOCK_REALTIME) of a monotonic moment, and back, as measured now.
-std::int64_t RealtimeMinusMonotonicNs() {
-    timespec real{}, mono{};
-    clock_gettime(CLOCK_REALTIME, &real);
-    clock_gettime(CLOCK_MONOTONIC, &mono);
-    return (static_cast<std::int64_t>(real.tv_sec) - mono.tv_sec) * kSecond + (real.tv_nsec - mono.tv_nsec);
-}
-
 // Plays `clicks` rows of today's table through the real clock and player; gives the monotonic
 // moments at which each row was due.
-std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, const std::string& click,
-                                              int clicks, std::vector<double>* askedLateMs) {
+std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir,
+                                              const std::string& click, int clicks,
+                                              std::vector<double>* askedLateMs) {
     SystemLocalClock wall;
     LocalDateTime now = wall.Now();
     std::int64_t offset = RealtimeMinusMonotonicNs();
@@ -280,8 +57,8 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
     ScheduleTable table;
     std::vector<std::int64_t> dueAt;
     for (int i = 0; i < clicks; ++i) {
-        table.push_back({"click", TimeText((firstSecond + 2 * i) % kSecondsPerDay), std::string(kEndPlayOnce), "100",
-                         "顺序", click});
+        table.push_back({"click", TimeText((firstSecond + 2 * i) % kSecondsPerDay),
+                         std::string(kEndPlayOnce), "100", "顺序", click});
         dueAt.push_back(firstWall + 2LL * i * kSecond - offset);
     }
     if (!SaveScheduleFile(dir / TableFileName(WeekdayTable(now.weekday)), table)) {
@@ -300,7 +77,8 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
     std::int64_t end = dueAt.back() + 2 * kSecond;
     std::int64_t lastDayCheck = 0;
     while (MonotonicNs() < end) {
-        SleepUntil(MonotonicNs() + static_cast<std::int64_t>(clock.MillisecondsUntilNextStep()) * 1000000);
+        SleepUntil(MonotonicNs() +
+                   static_cast<std::int64_t>(clock.MillisecondsUntilNextStep()) * 1000000);
         if (stepTimer.armed) {
             clock.Step();
         }
@@ -310,26 +88,8 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir, 
         }
     }
     clock.Shutdown();
-    *askedLateMs = asked.lateMs;
+    *askedLateMs = asked.LateMs();
     return dueAt;
-}
-
-Figures Summarise(std::vector<double> lateMs, int expected) {
-    Figures figures;
-    figures.missed = expected - static_cast<int>(lateMs.size());
-    if (lateMs.empty()) {
-        return figures;
-    }
-    std::sort(lateMs.begin(), lateMs.end());
-    auto rank = [&](double q) {
-        size_t index = static_cast<size_t>(q * static_cast<double>(lateMs.size()) + 0.999999);
-        return lateMs[std::clamp<size_t>(index, 1, lateMs.size()) - 1];
-    };
-    size_t n = lateMs.size();
-    figures.median = n % 2 == 1 ? lateMs[n / 2] : (lateMs[n / 2 - 1] + lateMs[n / 2]) / 2;
-    figures.p99 = rank(0.99);
-    figures.max = lateMs.back();
-    return figures;
 }
 
 void BM_StartOfScheduledClick(benchmark::State& state) {
@@ -337,24 +97,13 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
     if (const char* text = getenv("CHIMEON_BENCH_CLICKS")) {
         clicks = std::max(1, atoi(text));
     }
-    char pattern[] = "/tmp/chimeon-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        state.SkipWithError("no temporary folder");
+    std::string error;
+    const std::filesystem::path dir = PrepareFolder(&error);
+    if (dir.empty()) {
+        state.SkipWithError(error.c_str());
         return;
     }
-    std::filesystem::path dir = pattern;
-    setenv("GST_REGISTRY", (dir / "registry.bin").c_str(), 1);
-    if (!EnsureGStreamer()) {
-        state.SkipWithError("GStreamer does not start");
-        return;
-    }
-    std::string click = (dir / "click.wav").string();
-    if (!RunToEnd("audiotestsrc freq=1000 num-buffers=10 samplesperbuffer=441 ! "
-                  "audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location=" +
-                  click)) {
-        state.SkipWithError("cannot make the click");
-        return;
-    }
+    const std::string click = ClickFile(dir).string();
 
     std::vector<double> playerLate;
     std::vector<double> baselineLate;
@@ -386,12 +135,7 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
                 playerHeard.push_back(static_cast<double>(last - onset) / 1e6);
             }
         }
-        for (std::int64_t at : baselineAt) {
-            std::int64_t onset = recorder.OnsetAfter(at - 100 * 1000000LL, at + 900 * 1000000LL);
-            if (onset >= 0) {
-                baselineLate.push_back(static_cast<double>(onset - at) / 1e6);
-            }
-        }
+        baselineLate = recorder.LatenessMs(baselineAt, 900);
     }
     Figures mine = Summarise(playerLate, clicks);
     Figures spawned = Summarise(baselineLate, clicks);
@@ -413,8 +157,8 @@ void BM_StartOfScheduledClick(benchmark::State& state) {
     std::printf("  player  : click of 100 ms heard for median %.1f, min %.1f\n", heard.median,
                 state.counters["player_heard_min_ms"].value);
     Figures asking = Summarise(askedLate, clicks);
-    std::printf("  clock asked the player for sound: median %.1f  p99 %.1f  max %.1f\n", asking.median,
-                asking.p99, asking.max);
+    std::printf("  clock asked the player for sound: median %.1f  p99 %.1f  max %.1f\n",
+                asking.median, asking.p99, asking.max);
     std::printf("  spawned : median %.1f  p99 %.1f  max %.1f  missed %d\n", spawned.median,
                 spawned.p99, spawned.max, spawned.missed);
     for (auto* list : {&playerLate, &baselineLate}) {
