@@ -35,7 +35,7 @@ struct SimulatedTime {
 class BenchClock : public LocalClock {
 public:
     explicit BenchClock(const SimulatedTime& time) : time_(time) {}
-    LocalDateTime Now() const override {
+    ClockReading Read() const override {
         time_t seconds = static_cast<time_t>(time_.ms / 1000);
         struct tm parts {};
         gmtime_r(&seconds, &parts);
@@ -48,9 +48,8 @@ public:
         now.minute = parts.tm_min;
         now.second = parts.tm_sec;
         now.millisecond = static_cast<int>(time_.ms % 1000);
-        return now;
+        return {now, time_.ms};
     }
-    std::int64_t EpochSeconds() const override { return time_.ms / 1000; }
 
 private:
     const SimulatedTime& time_;

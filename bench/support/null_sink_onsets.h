@@ -102,7 +102,7 @@ public:
             lateMs_.push_back(static_cast<double>(*event.latenessMs));
         }
     }
-    void DeleteBefore(const std::string&) override {}
+    void KeepNewestDays(int) override {}
     std::vector<double> LateMs() {
         const std::lock_guard lock(mutex_);
         return lateMs_;

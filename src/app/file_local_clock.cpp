@@ -35,16 +35,10 @@ void FileLocalClock::Refresh() const {
     epochSeconds_ = static_cast<std::int64_t>(epoch);
 }
 
-LocalDateTime FileLocalClock::Now() const {
+ClockReading FileLocalClock::Read() const {
     std::lock_guard lock(mutex_);
     Refresh();
-    return now_;
-}
-
-std::int64_t FileLocalClock::EpochSeconds() const {
-    std::lock_guard lock(mutex_);
-    Refresh();
-    return epochSeconds_;
+    return {now_, epochSeconds_ * 1000};
 }
 
 }  // namespace chimeon

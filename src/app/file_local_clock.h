@@ -13,8 +13,7 @@ namespace chimeon {
 class FileLocalClock : public LocalClock {
 public:
     explicit FileLocalClock(std::filesystem::path file) : file_(std::move(file)) {}
-    LocalDateTime Now() const override;
-    std::int64_t EpochSeconds() const override;
+    ClockReading Read() const override;
 
 private:
     void Refresh() const;

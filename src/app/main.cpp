@@ -2,7 +2,10 @@
 #include <QApplication>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "core/app/app_state.h"
@@ -15,11 +18,13 @@
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/audio_path_check.h"
+#include "platform/audio/alsa_pcm.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
+#include "ui/audio/record_page.h"
 #include "ui/controls/about_page.h"
 #include "ui/engine/broadcast_engine.h"
 #include "ui/engine/today_page.h"
@@ -30,6 +35,34 @@
 #else
 #include "platform/system/system_local_clock.h"
 #endif
+
+namespace {
+
+// The play history's last problem ("" when none), passed on to whoever shows it.
+class HistoryHealth {
+public:
+    void Report(const std::string& problem) {
+        const std::lock_guard lock(mutex_);
+        last_ = problem;
+        if (shown_) {
+            shown_(problem);
+        }
+    }
+    void ShowOn(std::function<void(const std::string&)> show) {
+        const std::lock_guard lock(mutex_);
+        shown_ = std::move(show);
+        if (!last_.empty()) {
+            shown_(last_);
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::string last_;
+    std::function<void(const std::string&)> shown_;
+};
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
@@ -42,11 +75,12 @@ int main(int argc, char* argv[]) {
     }
     const std::filesystem::path dataDirectory = ProgramDirectory();
 
-    // A second copy ends at once and silently; the first is not disturbed. When the lock file
-    // cannot be made at all, running unguarded beats not broadcasting.
+    // A second copy on the same data directory ends at once and silently; the first is not
+    // disturbed. When the lock file cannot be made at all, running unguarded beats not
+    // broadcasting.
     bool lockFailed = false;
     auto instanceLock =
-        SingleInstanceLock::TryAcquire(DefaultInstanceLockFile(dataDirectory), &lockFailed);
+        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &lockFailed);
     if (!instanceLock && !lockFailed) {
         return 0;
     }
@@ -86,6 +120,15 @@ int main(int argc, char* argv[]) {
         std::cerr << "chimeon: no master volume: " << mixerError << '\n';
     }
     SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    // The history's health, reported on the writer's thread: on standard error, and in the today
+    // page's notices once the page is there (a problem found before it is shown when it comes).
+    auto historyHealth = std::make_shared<HistoryHealth>();
+    history.SetProblemListener([historyHealth](const std::string& problem) {
+        std::cerr << "chimeon: "
+                  << (problem.empty() ? "the play history is written again" : problem) << std::endl;
+        historyHealth->Report(problem);
+    });
+    AlsaPcmSystem soundDevices;
 
     // The broadcast runs on a thread of its own: nothing the window does delays a bell.
     EngineParts engineParts(localClock, player, lister, dataDirectory);
@@ -97,6 +140,9 @@ int main(int argc, char* argv[]) {
     engine.RunOnOwnThread();
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
+        if (kind == PageKind::kRecord) {
+            return std::make_unique<CRecordPage>(soundDevices);
+        }
         if (kind == PageKind::kMp3Info) {
             return std::make_unique<CMp3InfoPage>();
         }
@@ -116,7 +162,9 @@ int main(int argc, char* argv[]) {
             }
             return mixer.get();
         };
-        return std::make_unique<CTodayPage>(std::move(parts));
+        auto page = std::make_unique<CTodayPage>(std::move(parts));
+        historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
+        return page;
     };
 
     int exitCode = 0;

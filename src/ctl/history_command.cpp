@@ -34,25 +34,41 @@ nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
             {"lateness_ms", event.latenessMs ? nlohmann::ordered_json(*event.latenessMs)
                                              : nlohmann::ordered_json(nullptr)},
             {"table", event.table},
-            {"row", event.row},
+            {"row", event.row + 1},
             {"title", event.title},
             {"path", event.path},
             {"cause", event.cause},
             {"reason", event.reason}};
 }
 
+// The text with every run of control characters (the line breaks of GStreamer's messages, a
+// tab in a title) made one space, so that each event stays on one line.
+std::string OneLine(std::string_view text) {
+    std::string line;
+    for (char c : text) {
+        bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+        if (!control) {
+            line += c;
+        } else if (line.empty() || line.back() != ' ') {
+            line += ' ';
+        }
+    }
+    return line;
+}
+
 void PrintEventText(std::ostream& out, const HistoryEvent& event) {
     out << LocalMoment(event.atMs) << "  " << HistoryEventKindName(event.kind) << "  "
-        << event.cause << "  " << event.table << " row " << event.row + 1 << "  " << event.title;
+        << OneLine(event.cause) << "  " << OneLine(event.table) << " row " << event.row + 1 << "  "
+        << OneLine(event.title);
     if (!event.scheduledSecond.empty()) {
-        out << "  due " << event.scheduledSecond;
+        out << "  due " << OneLine(event.scheduledSecond);
     }
     if (event.latenessMs) {
         out << "  late " << *event.latenessMs << " ms";
     }
-    out << "  " << event.path;
+    out << "  " << OneLine(event.path);
     if (!event.reason.empty()) {
-        out << "  (" << event.reason << ")";
+        out << "  (" << OneLine(event.reason) << ")";
     }
     out << '\n';
 }

@@ -24,7 +24,10 @@ int main(int argc, char* argv[]) {
 
     bool json = false;
     std::string since, until;
-    auto* history = app.add_subcommand("history", "the play history, oldest first");
+    auto* history = app.add_subcommand(
+        "history",
+        "the play history, oldest first, one line per event; rows are numbered from 1, as day, "
+        "next and check number them");
     history->add_option("--since", since, "first date, YYYY-MM-DD");
     history->add_option("--until", until, "last date, YYYY-MM-DD");
     history->add_flag("--json", json, "one JSON object per line");

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include "ctl_test_support.h"
 #include "core/engine/history_recorder.h"
+#include "ctl_test_support.h"
 #include "platform/history/sqlite_play_history.h"
 #include "support/clock_rig.h"
 
@@ -35,7 +36,10 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
         SqlitePlayHistory history(data / "history.db");
         history.Record(Event(HistoryEvent::Kind::kStart, "2026-12-06", 1765008000004, "time"));
         history.Record(Event(HistoryEvent::Kind::kEnd, "2026-12-06", 1765008012000, "played"));
-        history.Record(Event(HistoryEvent::Kind::kFailure, "2026-12-07", 1765094400000, "missing"));
+        HistoryEvent failure =
+            Event(HistoryEvent::Kind::kFailure, "2026-12-07", 1765094400000, "unplayable");
+        failure.reason = "Internal data stream error.\r\n(gstbasesrc.c)\n\tstopped";  // GStreamer's
+        history.Record(failure);
     }
     auto all = Ctl(data, {"history", "--json"});
     ASSERT_EQ(all.exitCode, 0) << all.err;
@@ -44,23 +48,28 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
     EXPECT_EQ(lines[0]["kind"], "start");
     EXPECT_EQ(lines[0]["lateness_ms"], 4);
     EXPECT_EQ(lines[0]["title"], "上课铃");
+    EXPECT_EQ(lines[0]["row"], 1) << "numbered from 1, as in the text";
     EXPECT_EQ(lines[1]["cause"], "played");
     EXPECT_TRUE(lines[1]["lateness_ms"].is_null());
     EXPECT_EQ(lines[2]["kind"], "failure");
 
     auto sinceSeventh = Ctl(data, {"history", "--since", "2026-12-07", "--json"});
     EXPECT_EQ(test::JsonLines(sinceSeventh.out).size(), 1u);
-    auto text = Ctl(data, {"history", "--until", "2026-12-06"});
-    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 2);
-    EXPECT_NE(text.out.find("late 4 ms"), std::string::npos) << text.out;
+    auto text = Ctl(data, {"history"});
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3) << "a line each: " << text.out;
+    EXPECT_NE(text.out.find("星期一 row 1  上课铃  due 8:0:0  late 4 ms"), std::string::npos);
+    EXPECT_NE(text.out.find("(Internal data stream error. (gstbasesrc.c) stopped)"),
+              std::string::npos);
 }
 
 TEST(CtlHistory, WhatTheClockPlayedUnderTheFakeClockReadsBack) {
     test::ClockRig rig(test::MsFromLocal(2026, 12, 7, 7, 59, 58));
     rig.player.AddFile("/bells/ring.wav", 1500);
-    rig.WriteTable("Day1.dat", {ProgramItem{"上课铃", "8:0:0", std::string(kEndPlayOnce), "100", "顺序", "/bells/ring.wav"},
-                                ProgramItem{"缺失", std::string(kStartChained), std::string(kEndPlayOnce), "100",
-                                            "顺序", "/bells/gone.wav"}});
+    rig.WriteTable("Day1.dat",
+                   {ProgramItem{"上课铃", "8:0:0", std::string(kEndPlayOnce), "100", "顺序",
+                                "/bells/ring.wav"},
+                    ProgramItem{"缺失", std::string(kStartChained), std::string(kEndPlayOnce),
+                                "100", "顺序", "/bells/gone.wav"}});
     {
         SqlitePlayHistory history(rig.dir / "history.db");
         HistoryRecorder recorder(rig.localClock, rig.list, history);
@@ -70,7 +79,8 @@ TEST(CtlHistory, WhatTheClockPlayedUnderTheFakeClockReadsBack) {
         rig.clock.Shutdown();
         rig.clock.SetObserver(nullptr);
     }
-    auto result = test::RunProgram(CHIMEON_CTL_PATH, {"--data-dir", rig.dir.path().string(), "history", "--json"});
+    auto result = test::RunProgram(CHIMEON_CTL_PATH,
+                                   {"--data-dir", rig.dir.path().string(), "history", "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     auto lines = test::JsonLines(result.out);
     ASSERT_EQ(lines.size(), 5u) << result.out;
@@ -87,6 +97,51 @@ TEST(CtlHistory, WhatTheClockPlayedUnderTheFakeClockReadsBack) {
     // A file item whose file is missing starts all the same, plays nothing and ends at once.
     EXPECT_EQ(lines[3]["cause"], "chain");
     EXPECT_EQ(lines[4]["kind"], "end");
+    EXPECT_EQ(lines[4]["cause"], "not_played");
+}
+
+// Read by a user who may not write the folder (nobody, when the tests run as root): a read-only
+// folder or mount, with the program stopped or still writing.
+TEST(CtlHistory, ReadsAFolderItMayOnlyReadAndLeavesNoFileBehind) {
+    namespace fs = std::filesystem;
+    struct {
+        const char* name;
+        bool readOnly, programRunning;
+    } cases[] = {{"read-only", true, false},
+                 {"read-only, program running", true, true},
+                 {"the program's own folder", false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir data;
+        auto history = std::make_unique<SqlitePlayHistory>(data / "history.db");
+        history->Record(Event(HistoryEvent::Kind::kStart, "2026-12-07", 1765094400004, "time"));
+        history->Flush();
+        if (!c.programRunning) {
+            history.reset();
+        }
+        // Beside the data, so that the other user may run it wherever the build lies.
+        fs::copy_file(CHIMEON_CTL_PATH, data / "chimeonctl");
+        auto files = [&] {
+            auto entries = fs::directory_iterator(data.path());
+            return std::distance(begin(entries), end(entries));
+        };
+        const auto before = files();
+        std::vector<std::string> command = {(data / "chimeonctl").string(), "--data-dir",
+                                            data.path().string(), "history", "--json"};
+        if (c.readOnly) {
+            fs::permissions(data.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                             fs::perms::others_read | fs::perms::others_exec);
+            if (geteuid() == 0) {
+                command.insert(command.begin(), {"/usr/bin/setpriv", "--reuid=65534",
+                                                 "--regid=65534", "--clear-groups"});
+            }
+        }
+        auto result = test::RunProgram(command[0], {command.begin() + 1, command.end()});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(test::JsonLines(result.out).size(), 1u) << result.out;
+        EXPECT_EQ(files(), before);
+        fs::permissions(data.path(), fs::perms::owner_all);
+    }
 }
 
 TEST(CtlHistory, NoHistoryYetIsEmptyAndBadDatesAreRefused) {

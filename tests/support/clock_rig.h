@@ -14,12 +14,6 @@
 
 namespace chimeon::test {
 
-// The local date and time `ms` milliseconds after 1970-01-01 0:00 (local time taken as UTC).
-LocalDateTime LocalDateTimeFromMs(std::int64_t ms);
-// Milliseconds since 1970-01-01 0:00 of a local date and time.
-std::int64_t MsFromLocal(int year, int month, int day, int hour, int minute, int second,
-                         int millisecond = 0);
-
 // A broadcast clock with fakes around it, and a driver that runs its timers in simulated time:
 // the step timer just after each second as the clock asks (plus an optional lateness), the day
 // timer every second. Media time runs on a monotonic time that clock jumps do not move.

@@ -53,7 +53,7 @@ TEST(DigitalClockTest, DigitsOfAMoment) {
 TEST(DigitalClockTest, ReadsOnlyItsClockOnATimerOfItsOwnThread) {
     test::App();
     test::FakeLocalClock clock;
-    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    clock.Set(At(2024, 4, 3, 9, 5, 7));
     CDigitalClock face;
     EXPECT_FALSE(face.IsRunning());
     EXPECT_EQ(face.Start(nullptr, 0), 1);
@@ -65,7 +65,7 @@ TEST(DigitalClockTest, ReadsOnlyItsClockOnATimerOfItsOwnThread) {
     EXPECT_EQ(face.refreshTimer().thread(), face.thread());
     EXPECT_EQ(face.digits().time, (std::array<int, 6>{0, 9, 0, 5, 0, 7}));
 
-    clock.Set(At(2024, 4, 3, 9, 5, 8), 0);
+    clock.Set(At(2024, 4, 3, 9, 5, 8));
     EXPECT_EQ(face.digits().time[5], 7);  // until the next refresh
     face.Update();
     EXPECT_EQ(face.digits().time[5], 8);
@@ -76,7 +76,7 @@ TEST(DigitalClockTest, ReadsOnlyItsClockOnATimerOfItsOwnThread) {
 TEST(DigitalClockTest, DigitsArePlacedOnTheFace) {
     test::App();
     test::FakeLocalClock clock;
-    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    clock.Set(At(2024, 4, 3, 9, 5, 7));
     CDigitalClock face;
     ASSERT_EQ(face.Start(&clock, 0), 0);
     const QImage shown = face.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -135,7 +135,7 @@ TEST(ClockAndCaptionTest, AccessibilityBusReadsWhatTheyShow) {
     EXPECT_EQ(title->text(QAccessible::Name), QStringLiteral("今日列表"));
 
     test::FakeLocalClock clock;
-    clock.Set(At(2024, 4, 3, 9, 5, 7), 0);
+    clock.Set(At(2024, 4, 3, 9, 5, 7));
     CDigitalClock face;
     ASSERT_EQ(face.Start(&clock, 0), 0);
     QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(&face);

@@ -11,21 +11,25 @@
 namespace chimeon {
 namespace {
 
-// Starts the built program in a scratch environment: its home, data and runtime folders are
-// temporary, and there is no display.
+// Starts a copy of the built program, with its skins beside it, so the copy's folder is its
+// data directory. Its home and XDG folders are temporary, and there is no display.
 class ProgramRun {
 public:
-    explicit ProgramRun(const test::TempDir& dir) {
+    ProgramRun(const test::TempDir& dir, const QString& runtimeFolder) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         const QString root = QString::fromStdString(dir.path().string());
         env.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
         env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/data"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), root + QStringLiteral("/cache"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/runtime"));
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        if (!runtimeFolder.isEmpty()) {
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                       root + QStringLiteral("/") + runtimeFolder);
+        }
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         process.setProcessEnvironment(env);
-        process.setProgram(QStringLiteral(CHIMEON_EXECUTABLE));
+        process.setProgram(QString::fromStdString((dir / "program" / "chimeon").string()));
     }
     QProcess process;
 };
@@ -39,24 +43,32 @@ bool LockIsHeld(const std::filesystem::path& lockFile) {
 TEST(SecondInstanceTest, ASecondCopyEndsSilentlyAndTheFirstRunsOn) {
     test::App();
     test::TempDir dir;
-    for (const char* sub : {"home", "data", "config", "cache", "runtime"}) {
+    for (const char* sub : {"home", "data", "config", "cache", "runtime", "other-runtime"}) {
         std::filesystem::create_directory(dir / sub);
     }
-    std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all);
-    const std::filesystem::path lockFile = dir / "runtime" / "chimeon.lock";
+    const std::filesystem::path built(CHIMEON_EXECUTABLE);
+    std::filesystem::create_directory(dir / "program");
+    std::filesystem::copy_file(built, dir / "program" / "chimeon");
+    std::filesystem::copy(built.parent_path() / "skin", dir / "program" / "skin",
+                          std::filesystem::copy_options::recursive);
+    const std::filesystem::path lockFile = dir / "program" / "chimeon.lock";
 
-    ProgramRun first(dir);
+    ProgramRun first(dir, QStringLiteral("runtime"));
     first.process.start();
     ASSERT_TRUE(first.process.waitForStarted(10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return LockIsHeld(lockFile); }, 20000));
 
-    ProgramRun second(dir);
-    second.process.start();
-    ASSERT_TRUE(second.process.waitForFinished(20000));
-    EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.process.exitCode(), 0);
-    EXPECT_TRUE(second.process.readAllStandardOutput().isEmpty());
-    EXPECT_TRUE(second.process.readAllStandardError().isEmpty());
+    // Another session, or cron or a service without a session: the same data directory.
+    for (const QString& runtime : {QStringLiteral("other-runtime"), QString()}) {
+        SCOPED_TRACE(runtime.toStdString());
+        ProgramRun second(dir, runtime);
+        second.process.start();
+        ASSERT_TRUE(second.process.waitForFinished(20000));
+        EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second.process.exitCode(), 0);
+        EXPECT_TRUE(second.process.readAllStandardOutput().isEmpty());
+        EXPECT_TRUE(second.process.readAllStandardError().isEmpty());
+    }
 
     EXPECT_EQ(first.process.state(), QProcess::Running);
     EXPECT_TRUE(LockIsHeld(lockFile));

@@ -17,8 +17,7 @@ bool HasSkinExtension(const fs::path& file) {
 std::optional<fs::path> FindNamedSkin(std::string_view name, const std::vector<fs::path>& folders) {
     for (const fs::path& folder : folders) {
         auto resolved = ResolvePathIgnoringCase((folder / std::string(name)).string());
-        std::error_code error;
-        if (resolved && fs::is_regular_file(*resolved, error)) {
+        if (resolved && IsUsableSkinFile(*resolved)) {
             return resolved;
         }
     }
@@ -31,7 +30,7 @@ std::optional<fs::path> FirstSkinFound(const std::vector<fs::path>& folders) {
         std::error_code error;
         for (fs::directory_iterator it(folder, error), end; !error && it != end;
              it.increment(error)) {
-            if (HasSkinExtension(it->path()) && fs::is_regular_file(it->path(), error)) {
+            if (HasSkinExtension(it->path()) && IsUsableSkinFile(it->path())) {
                 skins.push_back(it->path());
             }
         }
@@ -48,14 +47,21 @@ SkinChoice Chosen(const fs::path& file) {
 
 }  // namespace
 
+bool IsUsableSkinFile(const fs::path& file) {
+    std::error_code error;
+    // A size that cannot be read comes back as the largest number.
+    return fs::is_regular_file(file, error) && fs::file_size(file, error) <= kMaxSkinFileBytes;
+}
+
 SkinChoice ChooseSkin(std::string_view skinSetting, const std::vector<fs::path>& skinFolders) {
     // A stored name may use Windows separators ("sub\\x.smf").
     std::string name(skinSetting);
     std::replace(name.begin(), name.end(), '\\', '/');
     // A name that climbs out of the skin folder is not a skin: it would load any file as the look.
     const fs::path named(name);
-    bool climbsOut = named.is_absolute() ||
-                     std::any_of(named.begin(), named.end(), [](const fs::path& part) { return part == ".."; });
+    bool climbsOut =
+        named.is_absolute() ||
+        std::any_of(named.begin(), named.end(), [](const fs::path& part) { return part == ".."; });
     if (!name.empty()) {
         auto file = climbsOut ? std::nullopt : FindNamedSkin(name, skinFolders);
         if (file) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,6 +12,12 @@ namespace chimeon {
 inline constexpr std::string_view kDefaultSkinFile = "corona.smf";
 inline constexpr std::string_view kNoSkinMessageWhenSet = "Can not find any skin";
 inline constexpr std::string_view kNoSkinMessageWhenEmpty = "Can not find any skin!";
+// Far beyond any real style sheet; a larger file is not taken for a skin (read whole, a file
+// of gigabytes would end the program at every start).
+inline constexpr std::uintmax_t kMaxSkinFileBytes = 1024 * 1024;
+
+// A regular file no larger than kMaxSkinFileBytes.
+bool IsUsableSkinFile(const std::filesystem::path& file);
 
 // The skin to load at start-up, or the message to show before the program ends.
 struct SkinChoice {
@@ -24,6 +31,7 @@ struct SkinChoice {
 // - the named file when "Skin" is set and it exists;
 // - "corona.smf" when "Skin" is empty and it exists;
 // - otherwise the first ".smf" found (in name order), or the message of the branch.
+// Only usable skin files count: a named skin that is too large is passed over like a missing one.
 // The "Skin" setting itself is never rewritten here.
 SkinChoice ChooseSkin(std::string_view skinSetting,
                       const std::vector<std::filesystem::path>& skinFolders);

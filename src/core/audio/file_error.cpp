@@ -30,6 +30,25 @@ FileError::FileError(Kind kind, std::string path)
       kind_(kind),
       path_(std::move(path)) {}
 
+std::string FileErrorMessage(const FileError& error) {
+    const std::string& file = error.path();
+    switch (error.kind()) {
+        case FileError::Kind::kFileNotFound:
+            return "未找到 " + file + "。";
+        case FileError::Kind::kAccessDenied:
+            return "拒绝访问 " + file + "。";
+        case FileError::Kind::kInvalidFile:
+            return file + " 的文件格式无效。";
+        case FileError::Kind::kDiskFull:
+            return "磁盘已满，无法写入 " + file + "。";
+        case FileError::Kind::kHardIo:
+            return "读写 " + file + " 时发生硬件 I/O 错误。";
+        case FileError::Kind::kGeneric:
+            break;
+    }
+    return "访问 " + file + " 时发生意外错误。";
+}
+
 FileError::Kind FileError::KindFromErrno(int error) {
     switch (error) {
         case ENOENT:

@@ -31,4 +31,7 @@ private:
     std::string path_;
 };
 
+// What the operator is told about a file error (the standard file-error message box).
+std::string FileErrorMessage(const FileError& error);
+
 }  // namespace chimeon

@@ -46,6 +46,25 @@ std::unique_ptr<std::uint8_t[]> NewBlock(std::uint64_t bytes) {
 
 }  // namespace
 
+std::array<std::uint8_t, kWaveHeaderSize> WaveHeader(const WaveFormat& format,
+                                                     std::uint32_t dataSize) {
+    std::array<std::uint8_t, kWaveHeaderSize> header{};
+    unsigned char* h = header.data();
+    std::memcpy(h, "RIFF", 4);
+    PutLe32(h + 4, dataSize + 36);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    PutLe32(h + 16, 16);
+    PutLe16(h + 20, format.formatTag);
+    PutLe16(h + 22, format.channels);
+    PutLe32(h + 24, format.samplesPerSec);
+    PutLe32(h + 28, format.avgBytesPerSec);
+    PutLe16(h + 32, format.blockAlign);
+    PutLe16(h + 34, format.bitsPerSample);
+    std::memcpy(h + 36, "data", 4);
+    PutLe32(h + 40, dataSize);
+    return header;
+}
+
 namespace detail {
 
 // Where Read takes its bytes from: an open stream or an open file.
@@ -231,23 +250,12 @@ void CWave::Write(std::ostream& out) const {
     if (size64 > UINT32_MAX - 36) {
         throw FileError(FileError::Kind::kGeneric, {});  // the size fields cannot hold it
     }
-    auto dataSize = static_cast<std::uint32_t>(size64);
-    unsigned char h[kWaveHeaderSize];
-    std::memcpy(h, "RIFF", 4);
-    PutLe32(h + 4, dataSize + 36);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    PutLe32(h + 16, 16);
-    PutLe16(h + 20, format_.formatTag);
-    PutLe16(h + 22, format_.channels);
-    PutLe32(h + 24, format_.samplesPerSec);
-    PutLe32(h + 28, format_.avgBytesPerSec);
-    PutLe16(h + 32, format_.blockAlign);
-    PutLe16(h + 34, format_.bitsPerSample);
-    std::memcpy(h + 36, "data", 4);
-    PutLe32(h + 40, dataSize);
-    out.write(reinterpret_cast<const char*>(h), sizeof h);
+    const auto header = WaveHeader(format_, static_cast<std::uint32_t>(size64));
+    out.write(reinterpret_cast<const char*>(header.data()),
+              static_cast<std::streamsize>(header.size()));
     if (size64 > 0) {
-        out.write(reinterpret_cast<const char*>(frames_.GetData()), static_cast<std::streamsize>(size64));
+        out.write(reinterpret_cast<const char*>(frames_.GetData()),
+                  static_cast<std::streamsize>(size64));
     }
     if (!out) {
         throw FileError(FileError::Kind::kHardIo, {});

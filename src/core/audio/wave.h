@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -57,6 +58,10 @@ struct WaveFormat {
 };
 
 inline constexpr std::size_t kWaveHeaderSize = 44;
+
+// The canonical 44-byte header of a sound in `format` whose data counts `dataSize` bytes.
+std::array<std::uint8_t, kWaveHeaderSize> WaveHeader(const WaveFormat& format,
+                                                     std::uint32_t dataSize);
 
 // A sound in memory: a format and its sample frames; reads and writes the canonical WAV form
 // (a 44-byte header: "RIFF", size, "WAVEfmt ", a 16-byte format body, "data", size, samples).

@@ -85,7 +85,7 @@ void BroadcastClock::StopForReload(EndCause cause) {
 
 void BroadcastClock::ReportEnd(EndCause cause) {
     if (observer_ != nullptr && !endReported_) {
-        observer_->OnRowEnded(currentRow_, cause);
+        observer_->OnRowEnded(currentRow_, itemOpened_ ? cause : EndCause::kNotPlayed);
     }
     endReported_ = true;
 }
@@ -231,9 +231,11 @@ bool BroadcastClock::OpenFile(const std::string& path, int row) {
     player.SetParentWindow(surface_);
     player.SetFile(file);
     bool opened = player.Open();
+    itemOpened_ = itemOpened_ || opened;
     if (!opened && observer_ != nullptr) {
         if (player.LastOpenFailure() == OpenFailure::kNoAudioOutput) {
-            observer_->OnPlayFailed(row, file, FailureCause::kNoAudioOutput, player.LastOpenFailureReason());
+            observer_->OnPlayFailed(row, file, FailureCause::kNoAudioOutput,
+                                    player.LastOpenFailureReason());
         } else if (!resolved) {
             observer_->OnPlayFailed(row, file, FailureCause::kFileMissing, "no such file");
         } else {
@@ -254,8 +256,9 @@ void BroadcastClock::ShowAndPlay() {
 std::vector<std::string> BroadcastClock::ListFolderFiles(std::string_view folder, int row) const {
     std::vector<std::string> files = parts_.lister.ListFiles(folder);
     if (parts_.list.Cell(row, kColumnMode) == kModeRandom) {
-        LocalDateTime now = parts_.clock.Now();
-        ShuffleFolderFiles(files, FolderShuffleSeed(parts_.clock.EpochSeconds(), now.day));
+        ClockReading now = parts_.clock.Read();
+        ShuffleFolderFiles(files,
+                           FolderShuffleSeed(LocalClock::EpochSecondsOf(now), now.local.day));
     }
     return files;
 }
@@ -279,11 +282,13 @@ bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
         currentIsFolder_ = true;
         folderFiles_ = std::move(files);
         folderIndex_ = 0;
+        itemOpened_ = false;
         OpenFile(folderFiles_.front(), row);  // folder files keep the player's own volume
     } else {
         currentIsFolder_ = false;
         folderFiles_.clear();
         folderIndex_ = 0;
+        itemOpened_ = false;
         OpenFile(path, row);
         const std::string& volume = list.Cell(row, kColumnVolume);
         if (IsMp3Path(path) && volume != kDefaultVolume) {

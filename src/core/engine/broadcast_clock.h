@@ -171,6 +171,9 @@ private:
     bool stepArmed_ = false;
     // The current item's end was already reported (the operator stopped it).
     bool endReported_ = false;
+    // A file of the current item opened, so something of it may have been heard; otherwise its
+    // end is reported as not played, whatever ended it.
+    bool itemOpened_ = false;
     std::string preparedPath_;
 };
 

@@ -14,11 +14,11 @@ HistoryRecorder::HistoryRecorder(const LocalClock& clock, const TodayList& list,
     : clock_(clock), list_(list), history_(history) {}
 
 HistoryEvent HistoryRecorder::EventNow(HistoryEvent::Kind kind, int row,
-                                       const LocalDateTime& now) const {
+                                       const ClockReading& now) const {
     HistoryEvent event;
     event.kind = kind;
-    event.date = IsoDate(now.year, now.month, now.day);
-    event.atMs = clock_.EpochSeconds() * 1000 + now.millisecond;
+    event.date = IsoDate(now.local.year, now.local.month, now.local.day);
+    event.atMs = now.epochMs;
     event.table = tableName_;
     event.row = row;
     event.title = list_.Cell(row, kColumnTitle);
@@ -32,17 +32,18 @@ void HistoryRecorder::OnTableSelected(std::string_view, bool, std::string_view t
     std::string today = IsoDate(now.year, now.month, now.day);
     if (today != prunedOn_) {
         prunedOn_ = today;
-        history_.DeleteBefore(IsoDateDaysBefore(now.year, now.month, now.day, kHistoryDaysKept));
+        history_.KeepNewestDays(kHistoryDaysKept);
     }
 }
 
 void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause cause,
                                    int scheduledSecond) {
-    LocalDateTime now = clock_.Now();
-    HistoryEvent event = EventNow(HistoryEvent::Kind::kStart, row, now);
+    const ClockReading reading = clock_.Read();
+    HistoryEvent event = EventNow(HistoryEvent::Kind::kStart, row, reading);
     event.path = std::string(file);
     event.cause = std::string(StartCauseName(cause));
     if (scheduledSecond >= 0) {
+        const LocalDateTime& now = reading.local;
         event.scheduledSecond = TimeText(scheduledSecond);
         std::int64_t nowMs =
             (now.hour * 3600 + now.minute * 60 + now.second) * 1000LL + now.millisecond;
@@ -54,14 +55,14 @@ void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause ca
 }
 
 void HistoryRecorder::OnRowEnded(int row, EndCause cause) {
-    HistoryEvent event = EventNow(HistoryEvent::Kind::kEnd, row, clock_.Now());
+    HistoryEvent event = EventNow(HistoryEvent::Kind::kEnd, row, clock_.Read());
     event.cause = std::string(EndCauseName(cause));
     history_.Record(event);
 }
 
 void HistoryRecorder::OnPlayFailed(int row, std::string_view path, FailureCause cause,
                                    std::string_view reason) {
-    HistoryEvent event = EventNow(HistoryEvent::Kind::kFailure, row, clock_.Now());
+    HistoryEvent event = EventNow(HistoryEvent::Kind::kFailure, row, clock_.Read());
     event.path = std::string(path);
     event.cause = std::string(FailureCauseName(cause));
     event.reason = std::string(reason);

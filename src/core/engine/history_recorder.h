@@ -11,7 +11,8 @@ namespace chimeon {
 
 // Writes what the broadcast clock does into the play history: each start with how late sound was
 // asked for, each end with its cause, each failure with its reason. At every change of date the
-// days beyond the kept span are deleted.
+// oldest days beyond the kept number of days are deleted. Each event is dated, timed and
+// measured from one reading of the clock.
 class HistoryRecorder : public BroadcastClockObserver {
 public:
     HistoryRecorder(const LocalClock& clock, const TodayList& list, PlayHistory& history);
@@ -25,7 +26,7 @@ public:
                       std::string_view reason) override;
 
 private:
-    HistoryEvent EventNow(HistoryEvent::Kind kind, int row, const LocalDateTime& now) const;
+    HistoryEvent EventNow(HistoryEvent::Kind kind, int row, const ClockReading& now) const;
 
     const LocalClock& clock_;
     const TodayList& list_;

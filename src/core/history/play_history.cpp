@@ -29,6 +29,8 @@ std::string_view EndCauseName(EndCause cause) {
             return "day_change";
         case EndCause::kProgramExit:
             return "exit";
+        case EndCause::kNotPlayed:
+            return "not_played";
     }
     return "";
 }
@@ -71,14 +73,6 @@ std::string IsoDate(int year, int month, int day) {
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
     return text;
-}
-
-std::string IsoDateDaysBefore(int year, int month, int day, int days) {
-    using namespace std::chrono;
-    year_month_day date{sys_days{std::chrono::year{year} / month / day} - std::chrono::days{days}};
-    return IsoDate(static_cast<int>(date.year()),
-                   static_cast<int>(static_cast<unsigned>(date.month())),
-                   static_cast<int>(static_cast<unsigned>(date.day())));
 }
 
 std::optional<CivilDate> ParseIsoDate(std::string_view text) {

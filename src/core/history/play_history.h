@@ -9,20 +9,22 @@ namespace chimeon {
 
 // How a row came to play.
 enum class StartCause { kTime, kChain, kHand };
-// Why it stopped.
+// Why it stopped. kNotPlayed: none of its files could be opened (the failure says why), so it
+// ended without a sound, whatever ended it.
 enum class EndCause {
     kPlayedThrough,
     kEndTimeReached,
     kStoppedByOperator,
     kChangeOfDay,
-    kProgramExit
+    kProgramExit,
+    kNotPlayed
 };
 // Why it could not play.
 enum class FailureCause { kFileMissing, kUnplayable, kNoAudioOutput };
 
 std::string_view StartCauseName(StartCause cause);  // "time", "chain", "hand"
-std::string_view EndCauseName(
-    EndCause cause);  // "played", "end_time", "stopped", "day_change", "exit"
+// "played", "end_time", "stopped", "day_change", "exit", "not_played"
+std::string_view EndCauseName(EndCause cause);
 std::string_view FailureCauseName(
     FailureCause cause);  // "missing", "unplayable", "no_audio_output"
 
@@ -54,15 +56,16 @@ class PlayHistory {
 public:
     virtual ~PlayHistory() = default;
     virtual void Record(const HistoryEvent& event) = 0;
-    // Deletes events of days before `firstKeptDate` ("YYYY-MM-DD").
-    virtual void DeleteBefore(const std::string& firstKeptDate) = 0;
+    // Deletes the events of every date older than the `days` newest dates that hold events.
+    // The clock is not asked: a clock set years ahead adds one date and so pushes out at most
+    // one old date, never the whole history.
+    virtual void KeepNewestDays(int days) = 0;
 };
 
 inline constexpr int kHistoryDaysKept = 400;
 
-// "YYYY-MM-DD" of a civil date, and the date `days` before it (the calendar's own arithmetic).
+// "YYYY-MM-DD" of a civil date.
 std::string IsoDate(int year, int month, int day);
-std::string IsoDateDaysBefore(int year, int month, int day, int days);
 // Parses "YYYY-MM-DD" into a valid calendar date; nothing for "2026-02-30" or other text.
 struct CivilDate {
     int year = 0;

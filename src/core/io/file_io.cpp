@@ -37,20 +37,6 @@ private:
     int fd_;
 };
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -113,18 +99,46 @@ std::optional<std::string> ReadStoredFile(const fs::path& path) {
     return ReadFileBytes(*match);
 }
 
-bool WriteFileAtomically(const fs::path& requestedPath, std::string_view bytes, mode_t newFileMode,
-                         bool forceMode) {
-    // A stored file that is a symbolic link (tables kept on a shared folder, say) is replaced at
-    // its target: renaming over the link would cut it off from the file it stood for.
-    fs::path path = requestedPath;
+fs::path ReplacementPath(const fs::path& requestedPath) {
     std::error_code linkError;
     if (fs::is_symlink(requestedPath, linkError)) {
         fs::path target = fs::read_symlink(requestedPath, linkError);
         if (!linkError) {
-            path = target.is_absolute() ? target : requestedPath.parent_path() / target;
+            return target.is_absolute() ? target : requestedPath.parent_path() / target;
         }
     }
+    return requestedPath;
+}
+
+bool RenameIntoPlace(const fs::path& temporary, const fs::path& path) {
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        return false;
+    }
+    fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) {
+        ::fsync(dir.get());
+    }
+    return true;
+}
+
+bool WriteAllBytes(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const fs::path& requestedPath, std::string_view bytes, mode_t newFileMode,
+                         bool forceMode) {
+    const fs::path path = ReplacementPath(requestedPath);
     mode_t mode = newFileMode;
     struct stat existing {};
     if (!forceMode && ::stat(path.c_str(), &existing) == 0) {
@@ -136,19 +150,12 @@ bool WriteFileAtomically(const fs::path& requestedPath, std::string_view bytes, 
     if (!fd.valid()) {
         return false;
     }
-    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    ok = fd.Close() && ok;
-    if (ok) {
-        ok = ::rename(temporary.c_str(), path.c_str()) == 0;
-    }
+    bool ok =
+        ::fchmod(fd.get(), mode) == 0 && WriteAllBytes(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    ok = fd.Close() && ok && RenameIntoPlace(temporary, path);
     if (!ok) {
         ::unlink(temporary.c_str());
         return false;
-    }
-    // The rename itself reaches the disk only with its folder.
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
-        ::fsync(dir.get());
     }
     return true;
 }

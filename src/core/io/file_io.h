@@ -25,6 +25,18 @@ namespace chimeon {
 [[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                        mode_t newFileMode = 0644, bool forceMode = false);
 
+// The file a replacement of `path` is written to: the target of a symbolic link (tables kept on a
+// shared folder, say), so that the link is not cut off from the file it stood for.
+std::filesystem::path ReplacementPath(const std::filesystem::path& path);
+
+// Renames a finished, flushed temporary file over `path` and flushes the folder, so the rename
+// itself reaches the disk. False (errno set) when the rename fails.
+[[nodiscard]] bool RenameIntoPlace(const std::filesystem::path& temporary,
+                                   const std::filesystem::path& path);
+
+// Writes all the bytes to the descriptor, going on after interrupted or partial writes.
+[[nodiscard]] bool WriteAllBytes(int fd, std::string_view bytes);
+
 // True when the two names are equal ignoring ASCII letter case.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 

@@ -18,15 +18,27 @@ struct LocalDateTime {
     bool operator==(const LocalDateTime&) const = default;
 };
 
+// One reading of the wall clock: the civil time and the same moment as milliseconds since
+// 1970-01-01 UTC. Both come from one read, so they never name different seconds or days.
+struct ClockReading {
+    LocalDateTime local;
+    std::int64_t epochMs = 0;
+};
+
 // The wall clock. The broadcast clock, the day check, the shutdown test and the digital clock
 // read the time only through this, so tests can move it (and it may jump: the operator can set
 // the system time).
 class LocalClock {
 public:
     virtual ~LocalClock() = default;
-    virtual LocalDateTime Now() const = 0;
-    // Whole seconds since 1970-01-01 UTC.
-    virtual std::int64_t EpochSeconds() const = 0;
+    virtual ClockReading Read() const = 0;
+    LocalDateTime Now() const { return Read().local; }
+    // Whole seconds since 1970-01-01 UTC. Whoever needs this and the civil time together takes
+    // both from one Read().
+    std::int64_t EpochSeconds() const { return EpochSecondsOf(Read()); }
+    static std::int64_t EpochSecondsOf(const ClockReading& reading) {
+        return reading.epochMs >= 0 ? reading.epochMs / 1000 : (reading.epochMs - 999) / 1000;
+    }
 };
 
 }  // namespace chimeon

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <system_error>
 
 namespace chimeon {
 
@@ -15,7 +13,10 @@ std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquire(
     if (failed != nullptr) {
         *failed = false;
     }
-    int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+        fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd < 0) {
         if (failed != nullptr) {
             *failed = true;
@@ -39,12 +40,7 @@ SingleInstanceLock::~SingleInstanceLock() {
     ::close(fd_);
 }
 
-std::filesystem::path DefaultInstanceLockFile(const std::filesystem::path& dataDirectory) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::error_code error;
-    if (runtime != nullptr && *runtime != '\0' && std::filesystem::is_directory(runtime, error)) {
-        return std::filesystem::path(runtime) / "chimeon.lock";
-    }
+std::filesystem::path InstanceLockFile(const std::filesystem::path& dataDirectory) {
     return dataDirectory / "chimeon.lock";
 }
 

@@ -10,7 +10,8 @@ namespace chimeon {
 class SingleInstanceLock {
 public:
     // The lock, or nothing when another process holds it (or the lock file cannot be made:
-    // then `failed` is set, and the caller decides whether to run unguarded).
+    // then `failed` is set, and the caller decides whether to run unguarded). A lock file this
+    // user may only read (another user's copy made it) still locks.
     static std::unique_ptr<SingleInstanceLock> TryAcquire(const std::filesystem::path& lockFile,
                                                           bool* failed = nullptr);
     ~SingleInstanceLock();
@@ -22,8 +23,8 @@ private:
     int fd_;
 };
 
-// $XDG_RUNTIME_DIR/chimeon.lock when that folder exists (one per user and session), otherwise
-// "chimeon.lock" in the data directory.
-std::filesystem::path DefaultInstanceLockFile(const std::filesystem::path& dataDirectory);
+// "chimeon.lock" in the data directory: one data directory has one broadcaster, whoever starts
+// it and from wherever (a desktop session, cron, a service, sudo).
+std::filesystem::path InstanceLockFile(const std::filesystem::path& dataDirectory);
 
 }  // namespace chimeon

@@ -1,6 +1,7 @@
 #include "platform/engine/gst_media_player.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/audio/streamvolume.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
 #include <sys/stat.h>
@@ -168,7 +169,9 @@ void OnElementSetup(GstElement*, GstElement* element, gpointer) {
     }
 }
 
-// Keeps only the messages the player reads, so a bus nobody polls for a while stays small.
+// Keeps only the messages the player reads, so a bus nobody polls for a while stays small. A
+// dropped message is the handler's to release: each one holds its source element, and with it
+// the whole pipeline, its sound-server connection and its descriptors.
 GstBusSyncReply FilterMessages(GstBus*, GstMessage* message, gpointer) {
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_EOS:
@@ -177,6 +180,7 @@ GstBusSyncReply FilterMessages(GstBus*, GstMessage* message, gpointer) {
         case GST_MESSAGE_DURATION_CHANGED:
             return GST_BUS_PASS;
         default:
+            gst_message_unref(message);
             return GST_BUS_DROP;
     }
 }
@@ -185,15 +189,35 @@ void TearDownAsync(GstElement* element, gpointer) {
     gst_element_set_state(element, GST_STATE_NULL);
 }
 
-// A sink element from a description, checked by opening its device (connecting to the sound
-// server). Null with `reason` set when the output is not there.
-ObjectPtr<GstElement> MakeReadySink(const std::string& description, std::string* reason) {
+ObjectPtr<GstElement> ParseSink(const std::string& description, std::string* reason) {
     GError* raw = nullptr;
     GstElement* made = gst_parse_bin_from_description(description.c_str(), TRUE, &raw);
     ErrorPtr error(raw);
-    ObjectPtr<GstElement> sink = AdoptFloating(made);
-    if (!sink) {
+    if (made == nullptr) {
         *reason = description + ": " + (error ? ToString(error->message) : "cannot be made");
+    }
+    return AdoptFloating(made);
+}
+
+bool HasStreamVolume(GstElement* sink) {
+    return GST_IS_STREAM_VOLUME(sink) ||
+           (GST_IS_BIN(sink) &&
+            AdoptFull(gst_bin_get_by_interface(GST_BIN(sink), GST_TYPE_STREAM_VOLUME)) != nullptr);
+}
+
+// A sink element from a description, checked by opening its device (connecting to the sound
+// server). Null with `reason` set when the output is not there.
+//
+// `withVolume`: playbin's own software volume element is never released (GStreamer 1.22 loses
+// one with its pads at every file), so an audio sink without a volume of its own (ALSA, the
+// tests' sinks) gets one of ours in front, which playbin then uses and releases.
+ObjectPtr<GstElement> MakeReadySink(const std::string& description, std::string* reason,
+                                    bool withVolume = false) {
+    ObjectPtr<GstElement> sink = ParseSink(description, reason);
+    if (sink && withVolume && !HasStreamVolume(sink.get())) {
+        sink = ParseSink("volume ! " + description, reason);
+    }
+    if (!sink) {
         return nullptr;
     }
     ObjectPtr<GstBus> bus = AdoptFull(gst_bus_new());
@@ -453,7 +477,7 @@ std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
     }
     for (const std::string& candidate : candidates) {
         std::string reason;
-        pipeline->audioSink = gst::MakeReadySink(candidate, &reason);
+        pipeline->audioSink = gst::MakeReadySink(candidate, &reason, /*withVolume=*/true);
         if (pipeline->audioSink) {
             break;
         }
@@ -589,7 +613,8 @@ bool GstMediaPlayer::Open() {
             if (outputMissing) {
                 std::cerr << "chimeon: no audio output for " << file_ << " (" << lastOutputError_
                           << "); the next file tries again\n";
-                return FailOpen(OpenFailure::kNoAudioOutput, "no audio output: " + lastOutputError_);
+                return FailOpen(OpenFailure::kNoAudioOutput,
+                                "no audio output: " + lastOutputError_);
             }
             return FailOpen(OpenFailure::kFile, "the file cannot be played");
         }
@@ -605,11 +630,13 @@ bool GstMediaPlayer::Open() {
         case Pipeline::Outcome::kTimedOut:
             std::cerr << "chimeon: " << file_ << " did not open within "
                       << options_.openTimeout.count() << " ms\n";
-            return FailOpen(OpenFailure::kFile, "did not open within " +
-                                                    std::to_string(options_.openTimeout.count()) + " ms");
+            return FailOpen(
+                OpenFailure::kFile,
+                "did not open within " + std::to_string(options_.openTimeout.count()) + " ms");
         case Pipeline::Outcome::kUnplayable:
-            return FailOpen(OpenFailure::kFile,
-                            pipeline->error.empty() ? "the file cannot be played" : pipeline->error);
+            return FailOpen(OpenFailure::kFile, pipeline->error.empty()
+                                                    ? "the file cannot be played"
+                                                    : pipeline->error);
     }
     if (pipeline->tap) {
         pipeline->tap->Set(surface_);
@@ -697,8 +724,8 @@ bool GstMediaPlayer::WatchForStall(Pipeline& pipeline, std::int64_t position) {
     if (now - pipeline.progressAt < options_.stallLimit) {
         return false;
     }
-    std::cerr << "chimeon: playback of " << pipeline.path << " has not moved from " << position << " ms for "
-              << options_.stallLimit.count() << " ms; taken as its end\n";
+    std::cerr << "chimeon: playback of " << pipeline.path << " has not moved from " << position
+              << " ms for " << options_.stallLimit.count() << " ms; taken as its end\n";
     pipeline.MarkEnded();
     return true;
 }

@@ -2,15 +2,20 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <iostream>
 #include <system_error>
 
 namespace chimeon {
 namespace {
 
-constexpr size_t kMaxQueuedJobs =
-    100000;  // a stuck disk must not eat the memory of a months-long run
-constexpr int kBusyTimeoutMs = 2000;
+namespace fs = std::filesystem;
+
+// A short hold (another program's single write) is simply waited for; a longer one is retried.
+constexpr int kBusyTimeoutMs = 250;
+constexpr auto kHeldRetryInterval = std::chrono::seconds(1);
 
 constexpr const char* kSchema =
     "PRAGMA journal_mode=WAL;"
@@ -29,6 +34,11 @@ constexpr const char* kSchema =
     " cause TEXT NOT NULL,"
     " reason TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS events_by_date ON events(date);";
+
+// Another connection holds the lock the statement needs.
+bool IsHeld(int result) {
+    return (result & 0xff) == SQLITE_BUSY || (result & 0xff) == SQLITE_LOCKED;
+}
 
 // A prepared statement that is finalised on every path.
 class Statement {
@@ -55,10 +65,39 @@ private:
     sqlite3_stmt* statement_ = nullptr;
 };
 
+// Opens the history for reading without making a file or taking a lock: while the program has
+// it open (its "-wal" log and "-shm" index lie beside it) the log is read through them; otherwise
+// the file alone is read as unchangeable, which needs nothing written, so a read-only folder or
+// mount reads as well as the program's own.
+int OpenForReading(const fs::path& file, sqlite3** db) {
+    std::error_code error;
+    const bool logInUse =
+        fs::exists(file.string() + "-wal", error) && fs::exists(file.string() + "-shm", error);
+    std::string uri = "file:";
+    for (char c : file.string()) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    uri += logInUse ? "?mode=ro" : "?immutable=1";
+    return sqlite3_open_v2(uri.c_str(), db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+}
+
 }  // namespace
 
-SqlitePlayHistory::SqlitePlayHistory(std::filesystem::path file, std::ostream* errors)
-    : file_(std::move(file)), errors_(errors != nullptr ? errors : &std::cerr) {
+SqlitePlayHistory::SqlitePlayHistory(std::filesystem::path file, std::ostream* errors,
+                                     std::size_t maxQueued)
+    : file_(std::move(file)), maxQueued_(std::max<std::size_t>(maxQueued, 1)) {
+    std::ostream* out = errors != nullptr ? errors : &std::cerr;
+    listener_ = [out](const std::string& problem) {
+        if (!problem.empty()) {
+            *out << "chimeon: " << problem << std::endl;
+        }
+    };
     writer_ = std::thread([this] { WriterLoop(); });
 }
 
@@ -75,27 +114,37 @@ SqlitePlayHistory::~SqlitePlayHistory() {
 }
 
 void SqlitePlayHistory::Record(const HistoryEvent& event) {
+    Enqueue(event);
+}
+
+void SqlitePlayHistory::KeepNewestDays(int days) {
+    Enqueue(KeepRequest{std::max(days, 1)});
+}
+
+void SqlitePlayHistory::Enqueue(Job job) {
     {
         std::lock_guard lock(mutex_);
-        if (queue_.size() >= kMaxQueuedJobs) {
-            return;  // the writer is stuck; it has said so once already
+        if (queue_.size() >= maxQueued_) {
+            lost_ = true;  // the writer says so
+            return;
         }
-        queue_.emplace_back(event);
+        queue_.push_back(std::move(job));
     }
     wake_.notify_one();
 }
 
-void SqlitePlayHistory::DeleteBefore(const std::string& firstKeptDate) {
-    {
-        std::lock_guard lock(mutex_);
-        queue_.emplace_back(DeleteRequest{firstKeptDate});
-    }
-    wake_.notify_one();
+void SqlitePlayHistory::SetProblemListener(
+    std::function<void(const std::string& problem)> listener) {
+    std::lock_guard lock(mutex_);
+    listener_ = std::move(listener);
 }
 
 void SqlitePlayHistory::Flush() {
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
+    const std::uint64_t start = attempts_;
+    retryNow_ = true;
+    wake_.notify_one();
+    idle_.wait(lock, [&] { return (queue_.empty() && !busy_) || (held_ && attempts_ > start); });
 }
 
 bool SqlitePlayHistory::HasFailed() const {
@@ -106,29 +155,90 @@ bool SqlitePlayHistory::HasFailed() const {
 void SqlitePlayHistory::WriterLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) {
-            return;  // stopping, and everything was written
+        auto ready = [this] { return stopping_ || retryNow_ || (!held_ && !queue_.empty()); };
+        if (held_) {
+            wake_.wait_for(lock, kHeldRetryInterval, ready);
+        } else {
+            wake_.wait(lock, ready);
         }
-        Job job = std::move(queue_.front());
-        queue_.pop_front();
+        retryNow_ = false;
+        if (queue_.empty()) {
+            if (stopping_) {
+                return;  // everything was written
+            }
+            idle_.notify_all();
+            continue;
+        }
+        Job job = queue_.front();
         busy_ = true;
         lock.unlock();
-        bool written = EnsureOpen() && Execute(job);
+        Outcome outcome = EnsureOpen();
+        if (outcome == Outcome::kDone) {
+            outcome = Execute(job);
+        }
         lock.lock();
         busy_ = false;
-        if (!written) {
-            failed_ = true;
+        ++attempts_;
+        std::size_t dropped = 0;
+        if (outcome != Outcome::kHeld) {
+            queue_.pop_front();
+        } else if (stopping_) {
+            dropped = queue_.size();  // the program ends: it cannot wait for the other program
+            queue_.clear();
         }
-        if (queue_.empty()) {
-            idle_.notify_all();
+        held_ = outcome == Outcome::kHeld && !stopping_;
+        failed_ = failed_ || outcome == Outcome::kFailed;
+        Tell(ProblemAfter(outcome, dropped), lock);
+        if (outcome == Outcome::kDone && queue_.empty() && lost_) {
+            lost_ = false;  // the loss was said, and what was kept is written
+            Tell(ProblemAfter(outcome, 0), lock);
         }
+        idle_.notify_all();
     }
 }
 
-bool SqlitePlayHistory::EnsureOpen() {
+void SqlitePlayHistory::Tell(const std::string& problem, std::unique_lock<std::mutex>& lock) {
+    if (problem == problem_) {
+        return;  // said already
+    }
+    problem_ = problem;
+    auto listener = listener_;
+    lock.unlock();
+    listener(problem);
+    lock.lock();
+}
+
+std::string SqlitePlayHistory::ProblemAfter(Outcome outcome, std::size_t dropped) const {
+    const std::string history = "the play history " + file_.string();
+    if (dropped > 0) {
+        return history +
+               " was held by another program when the program ended: " + std::to_string(dropped) +
+               " events were not written";
+    }
+    if (outcome == Outcome::kFailed) {
+        return "the play history cannot be written to " + file_.string() + ": " + lastError_ +
+               "; broadcasting goes on without it";
+    }
+    if (lost_) {
+        return history + " was held by another program too long: events were lost";
+    }
+    if (outcome == Outcome::kHeld) {
+        return history + " is held by another program; events wait and are written when it is free";
+    }
+    return "";
+}
+
+SqlitePlayHistory::Outcome SqlitePlayHistory::Fail(int result, const char* message) {
+    if (IsHeld(result)) {
+        return Outcome::kHeld;
+    }
+    lastError_ = message;
+    return Outcome::kFailed;
+}
+
+SqlitePlayHistory::Outcome SqlitePlayHistory::EnsureOpen() {
     if (db_ != nullptr) {
-        return true;
+        return Outcome::kDone;
     }
     int result =
         sqlite3_open_v2(file_.c_str(), &db_,
@@ -137,22 +247,27 @@ bool SqlitePlayHistory::EnsureOpen() {
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         result = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
     }
-    if (result != SQLITE_OK) {
-        ReportFailure(db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(result));
-        sqlite3_close(db_);
-        db_ = nullptr;  // tried again with the next event: the disk may have room by then
-        return false;
+    if (result == SQLITE_OK) {
+        return Outcome::kDone;
     }
-    return true;
+    Outcome outcome = Fail(result, db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(result));
+    sqlite3_close(db_);
+    db_ = nullptr;  // tried again with the next event: the disk may have room by then
+    return outcome;
 }
 
-bool SqlitePlayHistory::Execute(const Job& job) {
+SqlitePlayHistory::Outcome SqlitePlayHistory::Execute(const Job& job) {
     int result = SQLITE_OK;
-    if (const auto* request = std::get_if<DeleteRequest>(&job)) {
-        Statement statement(db_, "DELETE FROM events WHERE date < ?1");
+    if (const auto* keep = std::get_if<KeepRequest>(&job)) {
+        // Older than the oldest of the newest `days` dates; nothing while there are fewer.
+        Statement statement(db_,
+                            "DELETE FROM events WHERE date < (SELECT date FROM (SELECT DISTINCT"
+                            " date FROM events ORDER BY date DESC LIMIT 1 OFFSET ?1))");
         if (statement.ok()) {
-            statement.Bind(1, request->firstKeptDate);
+            statement.Bind(1, static_cast<std::int64_t>(keep->days - 1));
             result = sqlite3_step(statement.get());
+        } else {
+            result = sqlite3_errcode(db_);
         }
     } else {
         const auto& event = std::get<HistoryEvent>(job);
@@ -182,19 +297,9 @@ bool SqlitePlayHistory::Execute(const Job& job) {
         }
     }
     if (result != SQLITE_DONE && result != SQLITE_OK) {
-        ReportFailure(sqlite3_errmsg(db_));
-        return false;
+        return Fail(result, sqlite3_errmsg(db_));
     }
-    return true;
-}
-
-void SqlitePlayHistory::ReportFailure(const std::string& what) {
-    if (reported_) {
-        return;
-    }
-    reported_ = true;
-    *errors_ << "chimeon: the play history cannot be written to " << file_.string() << ": " << what
-             << "; broadcasting goes on without it" << std::endl;
+    return Outcome::kDone;
 }
 
 std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::path& file,
@@ -206,7 +311,7 @@ std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::
         return std::vector<HistoryEvent>{};
     }
     sqlite3* db = nullptr;
-    int result = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    int result = OpenForReading(file, &db);
     auto fail = [&](const char* message) -> std::optional<std::vector<HistoryEvent>> {
         if (error != nullptr) {
             *error = message;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <mutex>
 #include <optional>
@@ -18,54 +20,80 @@ struct sqlite3;
 namespace chimeon {
 
 inline constexpr std::string_view kHistoryFileName = "history.db";
+// Events kept while another program holds the database: days of bells, and a bound on the
+// memory of a months-long run.
+inline constexpr std::size_t kMaxQueuedHistoryEvents = 100000;
 
 // The play history in an SQLite database (WAL, so readers never wait for the writer). Events are
-// queued and written by a thread of its own: the clock never waits for the disk. A database that
-// cannot be written is reported once on the error stream, and broadcasting goes on.
+// queued and written by a thread of its own: the clock never waits for the disk. While another
+// program holds the database (an administrator's sqlite3, a backup), events wait in the queue and
+// are written when it lets go; only a full queue loses events. A database that cannot be written
+// is a problem of the history alone: broadcasting goes on.
 class SqlitePlayHistory : public PlayHistory {
 public:
-    explicit SqlitePlayHistory(std::filesystem::path file, std::ostream* errors = nullptr);
+    // Problems go to `errors` (the error stream when null) until a listener is set.
+    explicit SqlitePlayHistory(std::filesystem::path file, std::ostream* errors = nullptr,
+                               std::size_t maxQueued = kMaxQueuedHistoryEvents);
     ~SqlitePlayHistory() override;  // writes what is queued, then closes
     SqlitePlayHistory(const SqlitePlayHistory&) = delete;
     SqlitePlayHistory& operator=(const SqlitePlayHistory&) = delete;
 
     void Record(const HistoryEvent& event) override;
-    void DeleteBefore(const std::string& firstKeptDate) override;
+    void KeepNewestDays(int days) override;
 
-    // Waits until everything queued so far has been written (or has failed).
+    // Told each change of the history's health: a sentence when it cannot be written, waits for
+    // another program or has lost events (each said once), "" when it is written again. Called on
+    // the history's writer thread; it must not call back into this history. Set it before the
+    // first event.
+    void SetProblemListener(std::function<void(const std::string& problem)> listener);
+
+    // Waits until everything queued so far has been written or has failed, or until the writer,
+    // trying once more after this call, still finds the database held by another program.
     void Flush();
-    // True once a write has failed (the message was given).
+    // True once a write has failed (the problem was told).
     bool HasFailed() const;
 
 private:
-    struct DeleteRequest {
-        std::string firstKeptDate;
+    struct KeepRequest {
+        int days = 0;
     };
-    using Job = std::variant<HistoryEvent, DeleteRequest>;
+    using Job = std::variant<HistoryEvent, KeepRequest>;
+    enum class Outcome { kDone, kHeld, kFailed };
 
+    void Enqueue(Job job);
     void WriterLoop();
-    bool EnsureOpen();
-    bool Execute(const Job& job);
-    void ReportFailure(const std::string& what);
+    Outcome EnsureOpen();
+    Outcome Execute(const Job& job);
+    Outcome Fail(int result, const char* message);
+    // The problem after an attempt with `outcome`; "" when all is well.
+    std::string ProblemAfter(Outcome outcome, std::size_t dropped) const;
+    // Tells the listener, without the lock held, when the problem changed.
+    void Tell(const std::string& problem, std::unique_lock<std::mutex>& lock);
 
     std::filesystem::path file_;
-    std::ostream* errors_;
+    std::size_t maxQueued_;
     sqlite3* db_ = nullptr;
+    std::string lastError_;  // writer thread only
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::deque<Job> queue_;
+    std::deque<Job> queue_;  // the job being written stays at the front until it is done
+    std::function<void(const std::string&)> listener_;
+    std::string problem_;
     bool busy_ = false;
+    bool held_ = false;  // the last attempt found the database held by another program
+    bool lost_ = false;  // events were dropped since the last write
+    bool retryNow_ = false;
+    std::uint64_t attempts_ = 0;
     bool stopping_ = false;
     bool failed_ = false;
-    bool reported_ = false;
     std::thread writer_;
 };
 
 // Events with `since` <= date <= `until` (either may be empty for no bound), oldest first.
 // A database that does not exist yet is an empty history; one that cannot be read gives nothing
-// and the reason in `error`.
+// and the reason in `error`. Nothing is created or changed: it may be a read-only folder or mount.
 std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::path& file,
                                                          const std::string& since,
                                                          const std::string& until,

@@ -4,7 +4,7 @@
 
 namespace chimeon {
 
-LocalDateTime SystemLocalClock::Now() const {
+ClockReading SystemLocalClock::Read() const {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
@@ -18,11 +18,7 @@ LocalDateTime SystemLocalClock::Now() const {
     result.minute = local.tm_min;
     result.second = local.tm_sec > 59 ? 59 : local.tm_sec;  // a leap second reads as :59
     result.millisecond = static_cast<int>(now.tv_nsec / 1000000);
-    return result;
-}
-
-std::int64_t SystemLocalClock::EpochSeconds() const {
-    return static_cast<std::int64_t>(std::time(nullptr));
+    return {result, static_cast<std::int64_t>(now.tv_sec) * 1000 + result.millisecond};
 }
 
 }  // namespace chimeon

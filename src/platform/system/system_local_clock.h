@@ -7,8 +7,7 @@ namespace chimeon {
 // The machine's wall clock in the local time zone.
 class SystemLocalClock : public LocalClock {
 public:
-    LocalDateTime Now() const override;
-    std::int64_t EpochSeconds() const override;
+    ClockReading Read() const override;
 };
 
 }  // namespace chimeon

@@ -3,11 +3,15 @@
 #include <QApplication>
 #include <QString>
 
+#include "core/app/skin_choice.h"
 #include "core/io/file_io.h"
 
 namespace chimeon {
 
 bool StyleSheetSkinning::ApplySkinFile(const std::filesystem::path& file) {
+    if (!IsUsableSkinFile(file)) {
+        return false;
+    }
     auto sheet = ReadFileBytes(file);
     if (!sheet || qApp == nullptr) {
         return false;

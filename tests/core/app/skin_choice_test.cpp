@@ -27,11 +27,17 @@ TEST_P(SkinChoiceAtStartUp, PicksTheFileOrTheMessage) {
     TempDir dir;
     fs::create_directories(dir / "data");
     fs::create_directories(dir / "installed");
+    auto write = [&](const std::string& file) {
+        dir.Write(file, "x");
+        if (file.find("huge") != std::string::npos) {  // sparse: no disk is used
+            fs::resize_file(dir / file, kMaxSkinFileBytes + 1);
+        }
+    };
     for (const auto& name : c.dataSkins) {
-        dir.Write("data/" + name, "x");
+        write("data/" + name);
     }
     for (const auto& name : c.installedSkins) {
-        dir.Write("installed/" + name, "x");
+        write("installed/" + name);
     }
     SkinChoice choice = ChooseSkin(c.setting, {dir / "data", dir / "installed"});
     if (c.expectedFile.empty()) {
@@ -84,6 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "corona.smf",
                  ""},
         SkinCase{"upper_case_extension", {"BIG.SMF"}, {}, "x.smf", "data/BIG.SMF", "BIG.SMF", ""},
+        SkinCase{
+            "huge_passed_over", {"huge.smf", "b.smf"}, {}, "huge.smf", "data/b.smf", "b.smf", ""},
+        SkinCase{"only_huge", {"huge.smf"}, {}, "", "", "", "Can not find any skin!"},
         SkinCase{
             "none_when_set", {"readme.txt"}, {}, "corona.smf", "", "", "Can not find any skin"},
         SkinCase{"none_when_empty", {}, {}, "", "", "", "Can not find any skin!"}),

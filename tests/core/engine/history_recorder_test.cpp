@@ -13,11 +13,9 @@ using test::MsFromLocal;
 class RecordedHistory : public PlayHistory {
 public:
     void Record(const HistoryEvent& event) override { events.push_back(event); }
-    void DeleteBefore(const std::string& firstKeptDate) override {
-        deletedBefore.push_back(firstKeptDate);
-    }
+    void KeepNewestDays(int days) override { keptDays.push_back(days); }
     std::vector<HistoryEvent> events;
-    std::vector<std::string> deletedBefore;
+    std::vector<int> keptDays;
 };
 
 ProgramItem Row(std::string title, std::string start, std::string end, std::string path) {
@@ -67,9 +65,9 @@ TEST_F(HistoryRecorderTest, StartsEndsAndFailuresWithTableLatenessAndCause) {
     EXPECT_FALSE(history.events[2].reason.empty());
     EXPECT_EQ(history.events[3].cause, "chain");
     EXPECT_FALSE(history.events[3].latenessMs) << "a chained start has no due second";
-    EXPECT_EQ(history.events[4].cause, "played");
+    EXPECT_EQ(history.events[4].cause, "not_played") << "nobody heard it";
 
-    EXPECT_EQ(history.deletedBefore, std::vector<std::string>{"2025-11-02"}) << "400 days are kept";
+    EXPECT_EQ(history.keptDays, std::vector<int>{kHistoryDaysKept});
 }
 
 TEST_F(HistoryRecorderTest, ExitAndChangeOfDayEndWhatPlays) {
@@ -95,7 +93,34 @@ TEST(HistoryRecorderMidnight, NewDayPrunesOnceAndRecordsTheNewTable) {
     ASSERT_GE(history.events.size(), 2u);
     EXPECT_EQ(history.events[1].cause, "day_change");
     EXPECT_EQ(history.events[1].date, "2026-12-08");
-    EXPECT_EQ(history.deletedBefore, (std::vector<std::string>{"2025-11-02", "2025-11-03"}));
+    EXPECT_EQ(history.keptDays, (std::vector<int>{kHistoryDaysKept, kHistoryDaysKept}));
+}
+
+// Date, moment and lateness of an event come from one reading, even of a clock that runs on
+// while it is read: a second or a day is never split between two readings.
+TEST(HistoryRecorderReadings, DateMomentAndLatenessComeFromOneReading) {
+    struct Case {
+        std::int64_t atMs;
+        const char* endDate;
+    };
+    for (const Case& c : {Case{MsFromLocal(2026, 12, 7, 14, 10, 16, 999), "2026-12-07"},
+                          Case{MsFromLocal(2026, 12, 7, 23, 59, 59, 999), "2026-12-08"}}) {
+        test::FakeLocalClock clock;
+        clock.SetMs(c.atMs);
+        clock.RunOnWhileRead(2);
+        TodayList list;
+        RecordedHistory history;
+        HistoryRecorder recorder(clock, list, history);
+        const int dueSecond = static_cast<int>(c.atMs / 1000 % 86400);
+        recorder.OnRowStarted(0, "/bells/ring.wav", StartCause::kTime, dueSecond);
+        recorder.OnRowEnded(0, EndCause::kPlayedThrough);
+        ASSERT_EQ(history.events.size(), 2u);
+        EXPECT_EQ(history.events[0].atMs, c.atMs);
+        EXPECT_EQ(history.events[0].date, "2026-12-07");
+        EXPECT_EQ(history.events[0].latenessMs, 999);
+        EXPECT_EQ(history.events[1].atMs, c.atMs + 2) << "the next reading";
+        EXPECT_EQ(history.events[1].date, c.endDate);
+    }
 }
 
 }  // namespace

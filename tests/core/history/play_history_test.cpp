@@ -23,13 +23,5 @@ TEST(IsoDates, ParseOnlyRealCalendarDates) {
     EXPECT_EQ(date->day, 7);
 }
 
-TEST(IsoDates, DaysBeforeCrossMonthsYearsAndLeapDays) {
-    EXPECT_EQ(IsoDateDaysBefore(2026, 12, 7, 0), "2026-12-07");
-    EXPECT_EQ(IsoDateDaysBefore(2026, 3, 1, 1), "2026-02-28");
-    EXPECT_EQ(IsoDateDaysBefore(2028, 3, 1, 1), "2028-02-29");
-    EXPECT_EQ(IsoDateDaysBefore(2027, 1, 1, 1), "2026-12-31");
-    EXPECT_EQ(IsoDateDaysBefore(2026, 12, 7, kHistoryDaysKept), "2025-11-02");
-}
-
 }  // namespace
 }  // namespace chimeon

@@ -1,5 +1,6 @@
 #include "platform/app/single_instance_lock.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,10 +12,14 @@ namespace {
 
 using test::TempDir;
 
-// Whether another process could take the lock right now.
-bool ChildCanAcquire(const std::filesystem::path& lockFile) {
+// Whether another process (of another user, when `uid` is given) could take the lock now.
+bool ChildCanAcquire(const std::filesystem::path& lockFile, uid_t uid = 0) {
     pid_t child = ::fork();
     if (child == 0) {
+        if (uid != 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0)) {
+            ::_exit(2);
+        }
         ::_exit(SingleInstanceLock::TryAcquire(lockFile) ? 0 : 1);
     }
     int status = 0;
@@ -47,6 +52,24 @@ TEST(SingleInstanceLock, CrashedHolderNeverBlocksARestart) {
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_NE(SingleInstanceLock::TryAcquire(lockFile), nullptr);
+}
+
+TEST(SingleInstanceLock, AnotherUsersCopyOfTheSameDataDirectoryIsRefused) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can start a copy as another user";
+    }
+    constexpr uid_t kNobody = 65534;
+    TempDir dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    auto lockFile = dir / "chimeon.lock";
+    auto first = SingleInstanceLock::TryAcquire(lockFile);
+    ASSERT_NE(first, nullptr);
+    std::filesystem::permissions(lockFile, std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);  // whatever the umask
+    EXPECT_FALSE(ChildCanAcquire(lockFile, kNobody)) << "a file it may only read still locks";
+    first.reset();
+    EXPECT_TRUE(ChildCanAcquire(lockFile, kNobody));
 }
 
 TEST(SingleInstanceLock, UnusableLockFileIsReportedAsAFailure) {

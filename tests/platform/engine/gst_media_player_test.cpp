@@ -11,12 +11,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/engine/video_output.h"
 #include "support/pulse_null_sink.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
@@ -751,6 +753,74 @@ TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
     player.ShowMaximized();
     player.Play();
     EXPECT_TRUE(PlayToEnd(player));
+}
+
+int OpenDescriptors() {
+    auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
+}
+
+// Every way a file leaves the player, a few hundred times over, in a child process with
+// GStreamer's leaks tracer on: it names every object still alive when GStreamer ends.
+TEST(GstMediaPlayerTest, EveryWayOfEndingReleasesThePipeline) {
+    if (std::getenv("CHIMEON_LEAK_CHILD") == nullptr) {
+        auto child = test::RunProgram(
+            std::filesystem::read_symlink("/proc/self/exe"),
+            {"--gtest_filter=*EveryWayOfEndingReleasesThePipeline"}, "",
+            {"CHIMEON_LEAK_CHILD=1", "GST_TRACERS=leaks", "GST_DEBUG=GST_TRACER:7"});
+        EXPECT_EQ(child.exitCode, 0) << child.out;
+        std::smatch alive;  // its format line has "%s" for the type
+        EXPECT_FALSE(std::regex_search(child.err, alive,
+                                       std::regex(R"(object-alive, type-name=\(string\)[^%].*)")))
+            << alive.str();
+        return;
+    }
+    Media& media = SharedMedia();
+    const std::string bell = media.ShortWav(), clip = media.Webm(), text = media.Path("words.wav");
+    media.dir().Write("words.wav", "no sound here\n");
+    GstMediaPlayerOptions hurried = Unpaced();
+    hurried.openTimeout = milliseconds(0);
+    std::vector<std::unique_ptr<GstMediaPlayer>> players;
+    for (const auto& options : {Unpaced(), hurried, SinkOptions("alsasink device=hw:97,0"),
+                                SinkOptions("identity error-after=2 ! fakesink sync=false")}) {
+        players.push_back(std::make_unique<GstMediaPlayer>(options));
+    }
+    RecordingOutput surface;
+    struct Way {
+        size_t player;  // the plain one, one out of time, one without output, one that breaks
+        std::string prepared, opened;
+        bool toEnd, picture;
+    };
+    const std::vector<Way> ways = {{0, bell, bell, true, false}, {0, "", bell, true, false},
+                                   {0, clip, "", false, false},  {0, "", text, false, false},
+                                   {1, "", bell, false, false},  {2, "", bell, false, false},
+                                   {3, "", bell, true, false},   {0, "", clip, false, true}};
+    testing::internal::CaptureStderr();
+    // Each pipeline's bus holds descriptors until the pipeline is released.
+    const int descriptors = OpenDescriptors();
+    for (size_t i = 0; i < 300; ++i) {
+        const Way& way = ways[i % ways.size()];
+        GstMediaPlayer& player = *players[way.player];
+        player.SetParentWindow(way.picture ? &surface : nullptr);
+        player.Prepare(way.prepared);  // drops what was prepared before
+        player.SetFile(way.opened);
+        if (!way.opened.empty() && player.Open()) {
+            player.ShowMaximized();
+            player.Play();
+            EXPECT_TRUE(!way.toEnd || PlayToEnd(player));
+        }
+        player.Close();
+    }
+    players.clear();
+    // Pipelines still prerolling are released on GStreamer's own threads.
+    for (int wait = 0; wait < 1000 && OpenDescriptors() > descriptors; ++wait) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    testing::internal::GetCapturedStderr();
+    if (!HasFailure()) {
+        gst_deinit();  // the tracer's report; safe now that no pipeline is being released
+    }
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 #include "platform/history/sqlite_play_history.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
+#include <sqlite3.h>
 
 #include "support/temp_dir.h"
 
@@ -72,17 +71,51 @@ TEST(SqlitePlayHistory, EventsReadBackInOrderWithinTheDates) {
     }
 }
 
-TEST(SqlitePlayHistory, DeleteBeforeKeepsTheLaterDays) {
+TEST(SqlitePlayHistory, KeepsTheNewestDatesWhateverTheClockSaid) {
     TempDir dir;
     SqlitePlayHistory history(dir / "history.db");
-    history.Record(Start("2025-11-01", 1, 0));
-    history.Record(Start("2025-11-02", 2, 0));
-    history.DeleteBefore("2025-11-02");
+    // The last date came from a clock set two years ahead: it pushes out one date, not all.
+    for (const char* date :
+         {"2025-11-01", "2025-11-02", "2025-11-02", "2026-12-06", "2028-12-07"}) {
+        history.Record(Start(date, 1, 0));
+    }
+    history.KeepNewestDays(5);  // fewer dates than that: nothing goes
+    history.KeepNewestDays(3);
     history.Flush();
     auto events = ReadPlayHistory(dir / "history.db", "", "", nullptr);
     ASSERT_TRUE(events);
-    ASSERT_EQ(events->size(), 1u);
+    ASSERT_EQ(events->size(), 4u);
     EXPECT_EQ(events->front().date, "2025-11-02");
+}
+
+TEST(SqlitePlayHistory, EventsWaitWhileAnotherProgramHoldsTheDatabase) {
+    TempDir dir;
+    auto file = dir / "history.db";
+    std::vector<std::string> problems;  // told on the writer thread, read after each Flush
+    SqlitePlayHistory history(file, nullptr, /*maxQueued=*/3);
+    history.SetProblemListener([&](const std::string& problem) { problems.push_back(problem); });
+    history.Record(Start("2026-12-07", 0, 0));
+    history.Flush();
+    sqlite3* other = nullptr;  // an administrator's sqlite3 in the middle of a change
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    history.Record(Start("2026-12-07", 1, 1));
+    history.Flush();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("events wait"), std::string::npos) << problems[0];
+    for (int i = 2; i <= 5; ++i) {
+        history.Record(Start("2026-12-07", i, i));  // two wait with the first, two are lost
+    }
+    history.Flush();
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    history.Flush();
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_NE(problems[1].find("events were lost"), std::string::npos) << problems[1];
+    EXPECT_EQ(problems[2], "") << "written again";
+    auto events = ReadPlayHistory(file, "", "", nullptr);
+    ASSERT_TRUE(events);
+    EXPECT_EQ(events->size(), 4u);
 }
 
 TEST(SqlitePlayHistory, MissingDatabaseIsAnEmptyHistory) {
@@ -111,17 +144,18 @@ TEST(SqlitePlayHistory, UnwritableHistoryIsReportedOnceAndNeverThrows) {
          }},
     };
     for (const auto& c : cases) {
-        std::ostringstream errors;
-        SqlitePlayHistory history(c.prepare(), &errors);
+        std::vector<std::string> problems;
+        SqlitePlayHistory history(c.prepare());
+        history.SetProblemListener(
+            [&](const std::string& problem) { problems.push_back(problem); });
         for (int i = 0; i < 5; ++i) {
             history.Record(Start("2026-12-07", i, i));
         }
         history.Flush();
         EXPECT_TRUE(history.HasFailed()) << c.name;
-        std::string said = errors.str();
-        EXPECT_NE(said.find("play history cannot be written"), std::string::npos)
-            << c.name << ": " << said;
-        EXPECT_EQ(said.find('\n'), said.size() - 1) << c.name << ": said once: " << said;
+        ASSERT_EQ(problems.size(), 1u) << c.name << ": said once";
+        EXPECT_NE(problems[0].find("play history cannot be written"), std::string::npos)
+            << c.name << ": " << problems[0];
     }
     std::string error;
     EXPECT_FALSE(ReadPlayHistory(dir / "damaged.db", "", "", &error));

@@ -55,7 +55,7 @@ protected:
                                Item("c", "9:0:0", "/m/c.mp3")}));
         player.AddFile("/m/b.mp3", 60'000);
         const std::int64_t now = test::MsFromLocal(2026, 12, 7, 7, 59, 59);
-        localClock.Set(test::LocalDateTimeFromMs(now), now / 1000);
+        localClock.SetMs(now);
         EngineParts parts(localClock, player, lister, dir.path());
         parts.measureDurations = false;
         parts.makeObserver = [this](const LocalClock&, const TodayList&) {
@@ -152,7 +152,7 @@ TEST_F(BroadcastEngineTest, ARowDueWhileNothingElseHappensReachesTheWindow) {
     test::WaitForEngine(*engine);
     ASSERT_TRUE(engine->stepTimer()->IsArmed());
     const std::int64_t due = test::MsFromLocal(2026, 12, 7, 8, 0, 0);
-    localClock.Set(test::LocalDateTimeFromMs(due), due / 1000);
+    localClock.SetMs(due);
     engine->stepTimer()->Fire();
     test::WaitForEngine(*engine);
     EXPECT_EQ(mirror->list().Cell(1, kColumnState), kStatePlaying);

@@ -83,7 +83,7 @@ protected:
     }
     void SetTime(int hour, int minute, int second) {
         wallMs = test::MsFromLocal(2026, 12, 7, hour, minute, second);
-        localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+        localClock.SetMs(wallMs);
     }
     // Moves wall and media time on second by second, a step in each.
     void RunTo(int hour, int minute, int second) {
@@ -91,7 +91,7 @@ protected:
         while (wallMs < target) {
             wallMs += kSecond;
             mediaMs += kSecond;
-            localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+            localClock.SetMs(wallMs);
             engine->stepTimer()->Fire();
         }
         Sync();
@@ -290,7 +290,7 @@ TEST_F(TodayPageTest, EditedRowIsNotWrittenWhenTheListWasLoadedAnewMeanwhile) {
         // Midnight passes while the editor is open: Tuesday's table replaces Monday's.
         ASSERT_TRUE(SaveScheduleFile(dir / "Day2.dat", {FileItem("tuesday", "7:0:0", "/m/t.mp3")}));
         wallMs = test::MsFromLocal(2026, 12, 8, 0, 0, 0);
-        localClock.Set(test::LocalDateTimeFromMs(wallMs), wallMs / 1000);
+        localClock.SetMs(wallMs);
         engine->dayTimer()->Fire();
     };
     Click("编辑");
