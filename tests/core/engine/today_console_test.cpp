@@ -129,21 +129,5 @@ INSTANTIATE_TEST_SUITE_P(
         ConsoleCase{"PlayAnother", kP, Command::kPlay, 3, A::kDone, "abcd", 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TodayConsole, PlayPassesOverAFolderWithoutFilesAndSaysWhichRowTheButtonsActOnNow) {
-    test::ClockRig rig(test::MsFromLocal(2026, 12, 7, 7, 0, 0));
-    rig.player.AddFile("/m/b.mp3", 60'000);
-    rig.WriteTable("Day1.dat",
-                   {ProgramItem{"empty", "9:0:0", std::string(kEndPlayOnce), "100", "顺序", "/e/"},
-                    ProgramItem{"b", std::string(kStartChained), std::string(kEndPlayOnce), "100",
-                                "", "/m/b.mp3"}});
-    rig.StartClock();
-    TodayConsole console(rig.list, rig.clock);
-    EXPECT_EQ(console.Play(0), 1);
-    EXPECT_EQ(rig.States(), "待播|正播");
-    EXPECT_EQ(console.SwitchMode(ControlMode::kManual), ConsoleAnswer::kDone);
-    EXPECT_EQ(console.SwitchMode(ControlMode::kManual), ConsoleAnswer::kNothing);
-    EXPECT_FALSE(rig.stepTimer.IsArmed());
-}
-
 }  // namespace
 }  // namespace chimeon

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <mutex>
 #include <thread>
 
 #include "core/schedule/schedule_file.h"
-#include "support/clock_rig.h"
 #include "support/fake_engine_ports.h"
+#include "support/fake_local_clock.h"
+#include "support/fake_media_player.h"
 #include "support/temp_dir.h"
 #include "ui/engine/broadcast_mirror.h"
-#include "ui/engine/qt_clock_timer.h"
 #include "ui/ui_test_support.h"
 
 namespace chimeon {
@@ -22,31 +21,18 @@ ProgramItem Item(std::string title, std::string start, std::string path) {
                        std::move(path)};
 }
 
-struct EngineCase {
-    const char* name;
-    bool rowPlaying;  // row 1 ("b") plays when the command is given
-    std::function<void(BroadcastEngine&)> command;
-    std::vector<ConsoleAnswer> refusals;
-};
-
-void PrintTo(const EngineCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-// Records on which thread the clock's news came, and what ended.
-struct ThreadObserver : BroadcastClockObserver {
+// Where the clock's record of ends went, and from which thread.
+struct Ends : BroadcastClockObserver {
     void OnRowEnded(int, EndCause cause) override {
-        const std::lock_guard lock(mutex);
-        thread = std::this_thread::get_id();
-        ends.push_back(cause);
+        causes->push_back(cause);
+        *thread = std::this_thread::get_id();
     }
-    std::mutex mutex;
-    std::thread::id thread;
-    std::vector<EndCause> ends;
+    std::shared_ptr<std::vector<EndCause>> causes;
+    std::shared_ptr<std::thread::id> thread;
 };
 
-// An engine on a fake clock (Monday 2026-12-07 7:59:59) and a fake player; the window's copy of
-// its list and state, and its refusals.
+// An engine on a fake clock (Monday 2026-12-07 7:59:59) with rows a, b (8:0:0), c; the window's
+// copy of its list and state, and its refusals.
 class BroadcastEngineTest : public ::testing::Test, public test::WithApp {
 protected:
     BroadcastEngineTest() {
@@ -54,12 +40,14 @@ protected:
             dir / "Day1.dat", {Item("a", "7:0:0", "/m/a.mp3"), Item("b", "8:0:0", "/m/b.mp3"),
                                Item("c", "9:0:0", "/m/c.mp3")}));
         player.AddFile("/m/b.mp3", 60'000);
-        const std::int64_t now = test::MsFromLocal(2026, 12, 7, 7, 59, 59);
-        localClock.SetMs(now);
+        localClock.SetMs(test::MsFromLocal(2026, 12, 7, 7, 59, 59));
         EngineParts parts(localClock, player, lister, dir.path());
         parts.measureDurations = false;
         parts.makeObserver = [this](const LocalClock&, const TodayList&) {
-            return std::make_unique<Observed>(observer);
+            auto ends = std::make_unique<Ends>();
+            ends->causes = endCauses;
+            ends->thread = endThread;
+            return ends;
         };
         engine = std::make_unique<BroadcastEngine>(std::move(parts));
         mirror = std::make_unique<BroadcastMirror>(*engine);
@@ -68,36 +56,36 @@ protected:
             [this](ConsoleAnswer answer) { refusals.push_back(answer); }, Qt::QueuedConnection);
     }
 
-    // Hands the news on to the test's observer, which outlives the engine.
-    struct Observed : BroadcastClockObserver {
-        explicit Observed(ThreadObserver& to) : to(to) {}
-        void OnRowEnded(int row, EndCause cause) override { to.OnRowEnded(row, cause); }
-        ThreadObserver& to;
-    };
-
     test::TempDir dir;
     test::FakeLocalClock localClock;
     test::FakeMediaPlayer player{[] { return std::int64_t{0}; }};
     test::FakeDirectoryLister lister;
-    ThreadObserver observer;
+    std::shared_ptr<std::vector<EndCause>> endCauses = std::make_shared<std::vector<EndCause>>();
+    std::shared_ptr<std::thread::id> endThread = std::make_shared<std::thread::id>();
     std::unique_ptr<BroadcastEngine> engine;
     std::unique_ptr<BroadcastMirror> mirror;
     std::vector<ConsoleAnswer> refusals;
 };
 
+struct EngineCase {
+    const char* name;
+    std::function<void(BroadcastEngine&)> command;  // given while row b plays
+    std::vector<ConsoleAnswer> refusals;
+};
+
+void PrintTo(const EngineCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class EngineCommands : public BroadcastEngineTest,
                        public ::testing::WithParamInterface<EngineCase> {};
 
 TEST_P(EngineCommands, ReachTheEngineAndTheirNewsTheWindowsCopy) {
-    const EngineCase& c = GetParam();
     engine->Start();
+    engine->Play(1);
+    GetParam().command(*engine);
     test::WaitForEngine(*engine);
-    if (c.rowPlaying) {
-        engine->Play(1);
-    }
-    c.command(*engine);
-    test::WaitForEngine(*engine);
-    EXPECT_EQ(refusals, c.refusals);
+    EXPECT_EQ(refusals, GetParam().refusals);
     ASSERT_NE(engine->list(), nullptr);
     EXPECT_EQ(mirror->list().Rows(), engine->list()->Rows());
     EXPECT_EQ(mirror->list().Generation(), engine->list()->Generation());
@@ -109,67 +97,40 @@ TEST_P(EngineCommands, ReachTheEngineAndTheirNewsTheWindowsCopy) {
 
 using A = ConsoleAnswer;
 using E = BroadcastEngine;
-const ProgramItem kEdited = Item("x", "9:5:0", "/m/x.mp3");
-HolidayCalendar DayOffToday() {
-    HolidayCalendar calendar;
-    calendar.daysOff = {"12/7/2026"};
-    return calendar;
-}
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, EngineCommands,
     ::testing::Values(
-        EngineCase{"Add", true, [](E& e) { e.AddRow(kEdited); }, {}},
-        EngineCase{"Replace", false, [](E& e) { e.ReplaceRow(1, 1, kEdited); }, {}},
+        EngineCase{"Add", [](E& e) { e.AddRow(Item("x", "9:5:0", "/m/x.mp3")); }, {}},
+        EngineCase{"ReplaceOther", [](E& e) { e.ReplaceRow(2, 1, Item("x", "9:5:0", "/x")); }, {}},
         EngineCase{"ReplacePlaying",
-                   true,
-                   [](E& e) { e.ReplaceRow(1, 1, kEdited); },
+                   [](E& e) { e.ReplaceRow(1, 1, Item("x", "9:5:0", "/x")); },
                    {A::kCannotChangePlaying}},
-        EngineCase{"ReplaceAfterReload",
-                   false,
-                   [](E& e) { e.ReplaceRow(1, 0, kEdited); },
-                   {A::kEditOverReloaded}},
-        EngineCase{"Delete", true, [](E& e) { e.DeleteRow(0); }, {}},
-        EngineCase{"DeletePlaying", true, [](E& e) { e.DeleteRow(1); }, {A::kCannotDeletePlaying}},
-        EngineCase{"MoveUp", true, [](E& e) { e.MoveRow(1, -1); }, {}},
-        EngineCase{"MoveDown", false, [](E& e) { e.MoveRow(1, 1); }, {}},
-        EngineCase{"Play", false, [](E& e) { e.Play(1); }, {}},
-        EngineCase{"PlayAnother", true, [](E& e) { e.Play(2); }, {}},
-        EngineCase{"Stop", true, [](E& e) { e.Stop(); }, {}},
-        EngineCase{"Manual", true, [](E& e) { e.SwitchMode(ControlMode::kManual); }, {}},
-        EngineCase{"Apply", true, [](E& e) { e.ApplyNewSettings(); }, {}},
-        EngineCase{"CalendarThenApply",
-                   false,
+        EngineCase{"DeleteAbove", [](E& e) { e.DeleteRow(0); }, {}},
+        EngineCase{"DeletePlaying", [](E& e) { e.DeleteRow(1); }, {A::kCannotDeletePlaying}},
+        EngineCase{"MovePlayingDown", [](E& e) { e.MoveRow(1, 1); }, {}},
+        EngineCase{"Stop", [](E& e) { e.Stop(); }, {}},
+        EngineCase{"Manual", [](E& e) { e.SwitchMode(ControlMode::kManual); }, {}},
+        EngineCase{"DayOffThenApply",
                    [](E& e) {
-                       e.SetCalendar(DayOffToday());
+                       HolidayCalendar calendar;
+                       calendar.daysOff = {"12/7/2026"};
+                       e.SetCalendar(calendar);
                        e.ApplyNewSettings();
                    },
                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(BroadcastEngineTest, ARowDueWhileNothingElseHappensReachesTheWindow) {
-    engine->Start();
-    test::WaitForEngine(*engine);
-    ASSERT_TRUE(engine->stepTimer()->IsArmed());
-    const std::int64_t due = test::MsFromLocal(2026, 12, 7, 8, 0, 0);
-    localClock.SetMs(due);
-    engine->stepTimer()->Fire();
-    test::WaitForEngine(*engine);
-    EXPECT_EQ(mirror->list().Cell(1, kColumnState), kStatePlaying);
-    EXPECT_EQ(mirror->state().watchedRow, 1);
-}
-
 TEST_F(BroadcastEngineTest, OnItsOwnThreadItRunsApartAndRecordsTheEndOfTheProgram) {
     engine->RunOnOwnThread();
-    engine->SetCalendar(HolidayCalendar{});
     engine->Start();
     engine->Play(1);
     test::WaitForEngine(*engine);
     EXPECT_EQ(mirror->list().Cell(1, kColumnState), kStatePlaying);
     EXPECT_EQ(mirror->state().statusText, "今天播放星期一的节目表！");
     EXPECT_TRUE(engine->Join(std::chrono::seconds(10)));
-    EXPECT_EQ(observer.ends, std::vector<EndCause>{EndCause::kProgramExit});
-    EXPECT_NE(observer.thread, std::this_thread::get_id());
+    EXPECT_EQ(*endCauses, std::vector<EndCause>{EndCause::kProgramExit});
+    EXPECT_NE(*endThread, std::this_thread::get_id());
     engine->Play(0);  // after the end: nothing
     QCoreApplication::processEvents();
     EXPECT_FALSE(player.IsOpen());
