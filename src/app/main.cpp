@@ -14,6 +14,7 @@
 #include "core/app/program_version.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
+#include "core/io/file_io.h"
 #include "core/schedule/holiday_calendar.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
@@ -90,6 +91,10 @@ int main(int argc, char* argv[]) {
     // The window spends most of its life hidden in the tray; only the tray menu ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     EndInOrderOnTerminationSignals();
+    TreatFileSizeLimitAsWriteFailure();
+    // Only the one broadcaster of this data directory gets here: what its own interrupted saves
+    // left behind can go.
+    RemoveStaleSaveTemporaries(dataDirectory);
     if (LoadQtChineseTranslations(application) == nullptr) {
         std::cerr << "chimeon: Qt's Chinese translations (qtbase_zh_CN) are not installed; Qt's "
                      "own buttons stay in English\n";

@@ -6,6 +6,7 @@
 
 #include "core/app/program_directory.h"
 #include "core/app/program_version.h"
+#include "core/io/file_io.h"
 #include "ctl/command_context.h"
 #include "ctl/history_command.h"
 #include "ctl/media_commands.h"
@@ -46,12 +47,16 @@ int main(int argc, char* argv[]) {
     day->add_option("DATE", date, "YYYY-MM-DD (default: today)");
     day->add_flag("--json", json, "one JSON object");
     auto* next = app.add_subcommand("next", "the next starts, across days");
-    next->add_option("--count", count, "how many starts (default 5)");
+    next->add_option("--count", count,
+                     "how many starts, 1 to " + std::to_string(kMaxNextCount) +
+                         " (default 5); the search ends a year and a day ahead");
     next->add_option("--at", moment, "count from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
     next->add_flag("--json", json, "one JSON object per start");
     auto* check =
         app.add_subcommand("check", "everything that would make a bell silently not ring");
-    check->add_option("--days", days, "how many days ahead (default 14)");
+    check->add_option(
+        "--days", days,
+        "how many days ahead, 1 to " + std::to_string(kMaxCheckDays) + " (default 14)");
     check->add_option("--at", moment, "from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
     check->add_flag("--json", json, "one JSON object per finding");
 
@@ -70,6 +75,7 @@ int main(int argc, char* argv[]) {
     importTable->add_flag("--password-stdin", importOptions.passwordFromStdin,
                           "read the login password from the first line of standard input");
 
+    TreatFileSizeLimitAsWriteFailure();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

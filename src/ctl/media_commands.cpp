@@ -5,6 +5,8 @@
 #include <ostream>
 
 #include "core/engine/duration_probe.h"
+#include "core/io/file_io.h"
+#include "core/io/read_only_file.h"
 #include "core/mp3/genre_names.h"
 #include "core/mp3/mp3_info.h"
 #include "core/mp3/mp3_info_report.h"
@@ -16,7 +18,7 @@ namespace {
 // What the item editor shows for a file it cannot measure.
 constexpr const char* kUnmeasuredText = "00:00";
 
-nlohmann::ordered_json Mp3InfoJson(const std::string& path, bool opened, const CMp3Info& info) {
+nlohmann::ordered_json Mp3InfoJson(const std::string& path, const CMp3Info& info) {
     nlohmann::ordered_json tag = nullptr;
     if (info.GetStatus() & kMp3TagRead) {
         tag = {{"title", info.GetTitle()},
@@ -29,7 +31,7 @@ nlohmann::ordered_json Mp3InfoJson(const std::string& path, bool opened, const C
                {"genre_name", std::string(GenreName(info.GetGenre()))}};
     }
     return {{"path", path},
-            {"opened", opened},
+            {"opened", true},
             {"frames", info.GetFrameCount()},
             {"play_time", info.GetPlayTime()},
             {"play_time_text", FormatPlayTime(info.GetPlayTime())},
@@ -43,6 +45,20 @@ nlohmann::ordered_json Mp3InfoJson(const std::string& path, bool opened, const C
             {"copyright", info.GetCopyright()},
             {"original", info.GetOriginal()},
             {"tag", tag}};
+}
+
+// The file a command was given, found as a stored path is (letter case ignored), when it opens as
+// a regular file. Anything else (missing, a folder, a FIFO, a device such as /dev/zero) is bad
+// input: said on the message stream, nothing returned.
+std::optional<std::string> OpenableFile(const CommandContext& context, const std::string& path) {
+    std::filesystem::path file = ResolvePathIgnoringCase(path).value_or(path);
+    int error = 0;
+    if (!ReadOnlyFile::Open(file, &error)) {
+        *context.err << "chimeonctl: cannot open " << path << " (" << ReadProblem(file, error)
+                     << ")" << std::endl;
+        return std::nullopt;
+    }
+    return file.string();
 }
 
 // Seconds of a "m:ss" play-time text.
@@ -60,17 +76,17 @@ int RunMp3Info(const CommandContext& context, const std::vector<std::string>& fi
     int status = kExitOk;
     for (const std::string& path : files) {
         CMp3Info info;
-        bool opened = info.Load(path);
-        if (!opened) {
-            *context.err << "chimeonctl: cannot open " << path << std::endl;
-            status = kExitUsage;
+        auto file = OpenableFile(context, path);
+        bool loaded = file && info.Load(*file);
+        if (file && !loaded) {
+            *context.err << "chimeonctl: cannot read " << path << std::endl;
         }
-        if (context.json) {
-            PrintJsonLine(context, Mp3InfoJson(path, opened, info));
+        if (!loaded) {
+            status = kExitUsage;
             continue;
         }
-        if (!opened) {
-            *context.out << Mp3InfoLoadErrorLine(path) << "\n\n";
+        if (context.json) {
+            PrintJsonLine(context, Mp3InfoJson(path, info));
             continue;
         }
         for (const std::string& line : Mp3InfoReportLines(info)) {
@@ -88,8 +104,14 @@ int RunMp3Info(const CommandContext& context, const std::vector<std::string>& fi
 }
 
 int RunProbe(const CommandContext& context, const std::vector<std::string>& files) {
+    int status = kExitOk;
     for (const std::string& path : files) {
-        auto text = ProbeDuration(path);
+        auto file = OpenableFile(context, path);
+        if (!file) {
+            status = kExitUsage;
+            continue;
+        }
+        auto text = ProbeDuration(*file);
         if (context.json) {
             PrintJsonLine(
                 context, {{"path", path},
@@ -100,7 +122,7 @@ int RunProbe(const CommandContext& context, const std::vector<std::string>& file
         }
     }
     context.out->flush();
-    return kExitOk;
+    return status;
 }
 
 }  // namespace chimeon::ctl

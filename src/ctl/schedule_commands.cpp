@@ -19,6 +19,7 @@
 #include "core/schedule/stored_table.h"
 #include "ctl/json_output.h"
 #include "platform/audio/audio_path_check.h"
+#include "platform/engine/gst_stream_probe.h"
 #include "platform/system/system_local_clock.h"
 
 namespace chimeon::ctl {
@@ -88,8 +89,8 @@ int RunDay(const CommandContext& context, const std::string& dateText) {
             *context.err << "chimeonctl: " << file << " does not exist: nothing plays that day"
                          << std::endl;
         } else if (table.unreadable) {
-            *context.err << "chimeonctl: cannot read " << file
-                         << ": the program keeps the rows it showed before" << std::endl;
+            *context.err << "chimeonctl: cannot read " << file << " (" << table.problem
+                         << "): the program keeps the rows it showed before" << std::endl;
         }
     } else if (!choice.noBroadcastToday) {
         *context.err << "chimeonctl: \"" << choice.tableName
@@ -98,8 +99,10 @@ int RunDay(const CommandContext& context, const std::string& dateText) {
 
     Json rows = Json::array();
     for (const ProgramItem& item : table.rows) {
-        auto resolved = ResolvePathIgnoringCase(item.path);
-        auto duration = IsFolderPath(item.path) ? std::nullopt : ProbeDuration(item.path);
+        auto resolved = ResolveMediaPath(item.path, context.dataDirectory);
+        auto duration = IsFolderPath(item.path)
+                            ? std::nullopt
+                            : ProbeDuration(PathInDataDirectory(item.path, context.dataDirectory));
         rows.push_back({{"title", item.title},
                         {"start", item.start},
                         {"end", item.end},
@@ -145,8 +148,8 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
     if (!now) {
         return UsageError(context, "\"" + momentText + "\" is not a moment (YYYY-MM-DD HH:MM:SS)");
     }
-    if (count < 1) {
-        return UsageError(context, "--count must be at least 1");
+    if (count < 1 || count > kMaxNextCount) {
+        return UsageError(context, "--count must be 1 to " + std::to_string(kMaxNextCount));
     }
     HolidayCalendar calendar = LoadHolidayCalendar(context.dataDirectory);
     std::map<TableId, LoadedTable> tables;
@@ -154,7 +157,8 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
     const int nowSecond = SecondOfDay(*now);
     int listed = 0;
     // A year and a day covers every weekday and every dated calendar entry.
-    for (int offset = 0; offset <= 366 && listed < count; ++offset) {
+    constexpr int kLastDay = 366;
+    for (int offset = 0; offset <= kLastDay && listed < count; ++offset) {
         LocalDateTime date = DaysLater(today, offset);
         TableChoice choice = ChooseTable(date, calendar);
         if (!choice.table) {
@@ -206,6 +210,10 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
         }
     }
     context.out->flush();
+    if (listed < count) {
+        *context.err << "chimeonctl: " << listed << " of " << count
+                     << " starts found; none after that within a year and a day" << std::endl;
+    }
     return kExitOk;
 }
 
@@ -214,10 +222,11 @@ int RunCheck(const CommandContext& context, int days, const std::string& momentT
     if (!now) {
         return UsageError(context, "\"" + momentText + "\" is not a moment (YYYY-MM-DD HH:MM:SS)");
     }
-    if (days < 1) {
-        return UsageError(context, "--days must be at least 1");
+    if (days < 1 || days > kMaxCheckDays) {
+        return UsageError(context, "--days must be 1 to " + std::to_string(kMaxCheckDays));
     }
-    FileSystemInspector media;
+    GstDiscovererStreamProbe streams;
+    FileSystemInspector media(context.dataDirectory, &streams);
     std::vector<Finding> findings = CheckDataDirectory(context.dataDirectory, *now, days, media);
     for (const std::string& problem : AudioPathProblems()) {
         findings.push_back({"", 0, problem});

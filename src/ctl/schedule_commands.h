@@ -6,10 +6,16 @@
 
 namespace chimeon::ctl {
 
+// The largest `next --count` and `check --days`: beyond them an answer takes minutes and helps
+// nobody (ten years of days; starts are only looked for a year and a day ahead anyway).
+inline constexpr int kMaxNextCount = 10000;
+inline constexpr int kMaxCheckDays = 3660;
+
 // What plays on a date ("YYYY-MM-DD", "" for today).
 int RunDay(const CommandContext& context, const std::string& date);
 
-// The next `count` starts from a moment ("YYYY-MM-DD HH:MM:SS", "" for now), across days.
+// The next `count` starts from a moment ("YYYY-MM-DD HH:MM:SS", "" for now), across days up to a
+// year and a day ahead; says so when fewer were found.
 int RunNext(const CommandContext& context, int count, const std::string& moment);
 
 // Everything that would make a bell silently not ring in the `days` days from a moment; exit 1

@@ -1,5 +1,6 @@
 #include "ctl/table_json.h"
 
+#include <algorithm>
 #include <array>
 
 namespace chimeon::ctl {
@@ -72,8 +73,14 @@ std::optional<ScheduleTable> TableFromJson(const nlohmann::ordered_json& documen
                 return fail(where + "\"" + kRowKeys[i] + "\" must be text");
             }
             *Field(item, i) = row[kRowKeys[i]].get<std::string>();
-            if (Field(item, i)->find_first_of("\r\n") != std::string::npos) {
-                return fail(where + "\"" + kRowKeys[i] + "\" must be one line");
+            // A line break would split the stored item; a NUL would cut the path where it is
+            // used. No control character belongs in a field.
+            const std::string& text = *Field(item, i);
+            if (std::any_of(text.begin(), text.end(), [](char c) {
+                    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+                })) {
+                return fail(where + "\"" + kRowKeys[i] +
+                            "\" must be one line of text, without control characters");
             }
         }
         table.push_back(std::move(item));

@@ -14,9 +14,9 @@ namespace chimeon::ctl {
 // "path"}]}
 nlohmann::ordered_json TableToJson(TableId id, const ScheduleTable& table);
 
-// The rows of such a document. Every row must have exactly the six text fields; "table" and
-// "file" may be present (as text) and are not used. Nothing, with the reason in `error`, for
-// anything else.
+// The rows of such a document. Every row must have exactly the six text fields, each one line
+// without control characters; "table" and "file" may be present (as text) and are not used.
+// Nothing, with the reason in `error`, for anything else.
 std::optional<ScheduleTable> TableFromJson(const nlohmann::ordered_json& document,
                                            std::string* error);
 

@@ -11,12 +11,14 @@
 #include "core/admin/file_system_inspector.h"
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
+#include "core/app/program_directory.h"
 #include "core/io/file_io.h"
 #include "core/schedule/schedule_file.h"
 #include "core/schedule/stored_table.h"
 #include "core/system/login_session.h"
 #include "ctl/json_output.h"
 #include "ctl/table_json.h"
+#include "platform/engine/gst_stream_probe.h"
 
 namespace chimeon::ctl {
 namespace {
@@ -61,7 +63,16 @@ std::string ReadFirstLine(std::istream& in) {
 // True when no login password is in use, or the one given is the stored one (checked as the
 // login page checks it). Says why not on the message stream.
 bool EditAllowed(const CommandContext& context, const ImportOptions& options) {
-    IniSettingsStore settings(context.dataDirectory / "setup.ini");
+    // Settings that cannot be read may hold a password in use: no reading them as "none".
+    const std::filesystem::path file = context.dataDirectory / "setup.ini";
+    StoredFileRead stored = ReadStoredFileOrProblem(file);
+    if (stored.state == StoredFileRead::State::kUnreadable) {
+        UsageError(context, "cannot read " + file.string() + " (" + stored.problem +
+                                "), which says whether a login password is in use; "
+                                "nothing imported");
+        return false;
+    }
+    IniSettingsStore settings(file);
     AppState state;
     LoadStartupSettings(settings, state);
     if (state.IsEditAllowed()) {
@@ -97,8 +108,9 @@ int RunExport(const CommandContext& context, const std::string& tableArgument) {
     }
     LoadedTable table = LoadStoredTable(context.dataDirectory, *id);
     if (table.unreadable) {
-        return UsageError(context,
-                          "cannot read " + (context.dataDirectory / TableFileName(*id)).string());
+        return UsageError(context, "cannot read " +
+                                       (context.dataDirectory / TableFileName(*id)).string() +
+                                       " (" + table.problem + ")");
     }
     PrintJsonLine(context, TableToJson(*id, table.rows));  // a table never saved is empty
     return kExitOk;
@@ -135,7 +147,8 @@ int RunImport(const CommandContext& context, const std::string& tableArgument,
         return UsageError(context, file + ": " + error);
     }
     // The same findings as `check`: a table that would leave a bell silent is not taken.
-    FileSystemInspector media;
+    GstDiscovererStreamProbe streams;
+    FileSystemInspector media(context.dataDirectory, &streams);
     std::vector<Finding> findings = CheckTable(TableFileName(*id), *table, media);
     if (!findings.empty()) {
         for (const Finding& finding : findings) {
@@ -146,6 +159,8 @@ int RunImport(const CommandContext& context, const std::string& tableArgument,
                      << std::endl;
         return kExitFindings;
     }
+    // The one command that writes the data directory clears what interrupted saves left there.
+    RemoveStaleSaveTemporaries(context.dataDirectory);
     std::filesystem::path target = context.dataDirectory / TableFileName(*id);
     if (!SaveScheduleFile(target, *table)) {
         return UsageError(context,

@@ -10,11 +10,12 @@
 
 namespace chimeon::test {
 
-// Runs chimeonctl on a data directory.
+// Runs chimeonctl on a data directory (GStreamer's plugin cache in the build folder).
 inline ProgramResult Ctl(const TempDir& data, std::vector<std::string> arguments,
                          const std::string& input = "") {
     arguments.insert(arguments.begin(), {"--data-dir", data.path().string()});
-    return RunProgram(CHIMEON_CTL_PATH, arguments, input);
+    return RunProgram(CHIMEON_CTL_PATH, arguments, input,
+                      {std::string("GST_REGISTRY=") + CHIMEON_TEST_GST_REGISTRY});
 }
 
 // Each line of the output parsed as one JSON object.

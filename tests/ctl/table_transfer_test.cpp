@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "core/app/program_version.h"
 #include "core/system/stored_password.h"
 #include "core/text/gbk_codec.h"
 #include "ctl_test_support.h"
+#include "support/write_failures.h"
 
 namespace chimeon {
 namespace {
@@ -42,11 +45,11 @@ TEST(CtlExport, PrintsTheTableAsJsonByNameOrFile) {
 TEST(CtlImport, ExportedTableImportsByteForByte) {
     TempDir data;
     std::filesystem::create_directories(data / "music");
-    data.Write("music/song.mid", "MThd");
+    data.Write("music/song.wav", test::SilentWav(1));
     const std::string folder = (data / "music").string() + "/";
     const std::string table = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" +
                               Hex("b2 a5 cd ea d6 d5 d6 b9") + "  80\r\n0" + folder +
-                              "song.mid\r\nMusic\r\n" + Hex("d0 f8 b2 a5") +
+                              "song.wav\r\nMusic\r\n" + Hex("d0 f8 b2 a5") +
                               "\r\n8:30:0  100\r\n1" + folder + "\r\n";
     data.Write("Day1.dat", table);
     auto exported = Ctl(data, {"export", "星期一"});
@@ -94,6 +97,9 @@ TEST(CtlImport, BadInputChangesNothing) {
         {"line_break",
          {"import", "星期三", "-"},
          R"({"rows":[{"title":"a\nb","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p"}]})"},
+        {"nul",
+         {"import", "星期三", "-"},
+         R"({"rows":[{"title":"t","start":"8:0:0","end":"x","volume":"1","mode":"","path":"/a.wav\u0000.mp3"}]})"},
         {"unknown_table", {"import", "星期八", "-"}, "{\"rows\":[" + row + "]}"},
         {"missing_file", {"import", "星期三", "/nonexistent.json"}, ""},
     };
@@ -105,6 +111,33 @@ TEST(CtlImport, BadInputChangesNothing) {
             << c.name << ": one line: " << result.err;
         EXPECT_EQ(data.Read("Day3.dat"), kMondayFile) << c.name;
     }
+}
+
+TEST(CtlImport, RefusedWithNothingWrittenWhenTheSaveCannotBeTrusted) {
+    namespace fs = std::filesystem;
+    TempDir data;
+    data.Write("song.wav", test::SilentWav(1));  // relative: found in the data directory
+    data.Write("Template1.dat", "old\r\n");
+    const std::string input = R"({"rows":[{"title":"t","start":"8:0:0","end":"播完终止",)"
+                              R"("volume":"100","mode":"顺序","path":"song.wav"}]})";
+    auto import = [&] { return Ctl(data, {"import", "模板1", "-"}, input); };
+    auto refused = [&](const char* why) {
+        auto entries = [&] { return std::distance(fs::directory_iterator(data.path()), {}); };
+        auto before = entries();
+        auto result = import();
+        EXPECT_EQ(result.exitCode, 2) << why << ": " << result.err;
+        EXPECT_EQ(data.Read("Template1.dat"), "old\r\n") << why;
+        EXPECT_EQ(entries(), before) << why << ": no temporary file is left";
+        return true;
+    };
+    fs::create_directory(data / "setup.ini");  // may say a password is in use: cannot tell
+    refused("settings are a folder");
+    fs::remove(data / "setup.ini");
+    test::RunWithFileSizeLimit(16, [&] {
+        std::signal(SIGXFSZ, SIG_DFL);  // as a shell's "ulimit -f" leaves it
+        return refused("file size limit");
+    });
+    EXPECT_EQ(import().exitCode, 0);
 }
 
 TEST(CtlImport, NeedsTheLoginPasswordWhenOneIsInUse) {
@@ -146,6 +179,13 @@ TEST(CtlUsage, BadArgumentsAndMissingDataDirectory) {
     const test::ProgramResult version = test::RunProgram(CHIMEON_CTL_PATH, {"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "chimeonctl " + std::string(ProgramVersion()) + "\n");
+    // Answers that would take minutes are refused, with the limit said.
+    for (std::vector<std::string> huge : {std::vector<std::string>{"check", "--days", "2147483647"},
+                                          {"next", "--count", "2147483647"}}) {
+        auto result = Ctl(data, huge);
+        EXPECT_EQ(result.exitCode, 2) << huge[0];
+        EXPECT_NE(result.err.find("must be 1 to "), std::string::npos) << result.err;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -39,6 +40,15 @@ std::string TempDir::Read(std::string_view name) const {
         return "<missing>";
     }
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string SilentWav(int seconds) {
+    auto le32 = [](std::uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    std::uint32_t data = static_cast<std::uint32_t>(seconds) * 16000;
+    return "RIFF" + le32(36 + data) + "WAVEfmt " + le32(16) + Hex("01 00 01 00") + le32(8000) +
+           le32(16000) + Hex("02 00 10 00") + "data" + le32(data) + std::string(data, '\0');
 }
 
 std::string Hex(std::string_view hexText) {

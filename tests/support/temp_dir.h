@@ -28,6 +28,9 @@ private:
     std::filesystem::path path_;
 };
 
+// A canonical WAV file of `seconds` of silence, 8000 Hz 16-bit mono.
+std::string SilentWav(int seconds);
+
 // Bytes from hexadecimal text ("e4 b8 ad"; spaces ignored), so expectations are written by hand.
 std::string Hex(std::string_view hexText);
 

@@ -21,8 +21,12 @@ bool RunWithoutWritePermission(const std::string& folder, const std::function<bo
         ::chmod(folder.c_str(), 0755);
         return result;
     }
-    // Root writes anywhere; a child that becomes "nobody" can read the folder but not write it.
+    // Root writes anywhere; "nobody" can read the folder but not write it.
     ::chmod(folder.c_str(), 0755);
+    return RunAsNobody(attempt);
+}
+
+bool RunAsNobody(const std::function<bool()>& attempt) {
     pid_t child = ::fork();
     if (child == 0) {
         constexpr uid_t kNobody = 65534;
@@ -36,7 +40,7 @@ bool RunWithoutWritePermission(const std::string& folder, const std::function<bo
     ::waitpid(child, &status, 0);
     // A child that kept root would prove nothing: say so instead of passing quietly.
     EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kCouldNotDropRoot)
-        << "the test could not give up root to try a folder without write permission";
+        << "the test could not give up root to run as another user";
     return WIFEXITED(status) && WEXITSTATUS(status) == 1;
 }
 

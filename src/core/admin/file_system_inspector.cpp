@@ -16,7 +16,7 @@ MediaInspector::Facts FileSystemInspector::Inspect(std::string_view storedPath) 
         return known->second;
     }
     Facts facts;
-    if (auto resolved = ResolvePathIgnoringCase(storedPath)) {
+    if (auto resolved = ResolveMediaPath(storedPath, dataDirectory_)) {
         facts.resolved = resolved->string();
         std::error_code error;
         fs::file_status status = fs::status(*resolved, error);
@@ -43,12 +43,36 @@ MediaInspector::Facts FileSystemInspector::Inspect(std::string_view storedPath) 
     return facts;
 }
 
-std::optional<std::string> FileSystemInspector::PlayTime(const std::string& resolvedPath) {
-    auto known = playTimes_.find(resolvedPath);
-    if (known == playTimes_.end()) {
-        known = playTimes_.emplace(resolvedPath, ProbeDuration(resolvedPath)).first;
+MediaInspector::Sound FileSystemInspector::Listen(const std::string& resolvedPath) {
+    auto known = sounds_.find(resolvedPath);
+    if (known == sounds_.end()) {
+        known = sounds_.emplace(resolvedPath, Examine(resolvedPath)).first;
     }
     return known->second;
+}
+
+MediaInspector::Sound FileSystemInspector::Examine(const std::string& resolvedPath) {
+    Sound sound;
+    if (IsProbedFileName(resolvedPath)) {
+        std::optional<ProbedLength> length = ProbeLength(resolvedPath);
+        if (!length) {
+            return {false, "cannot be measured: it is damaged or not what its name says", {}};
+        }
+        if (!length->hasSound) {
+            return {false, "holds no sound (an MP3 without a frame, a WAV without samples)", {}};
+        }
+        sound.seconds = length->seconds;
+    }
+    // The frame walk also counts stray sync patterns in random bytes as frames: the media
+    // framework has the last word on whether anything plays.
+    if (streams_ != nullptr) {
+        MediaStreamProbe::Answer answer = streams_->Examine(resolvedPath);
+        if (answer.verdict == MediaStreamProbe::Verdict::kNoStream) {
+            sound = {false, {}, {}};
+            sound.problem = "has no sound or picture the player can play (" + answer.problem + ")";
+        }
+    }
+    return sound;
 }
 
 }  // namespace chimeon

@@ -1,23 +1,35 @@
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 
 #include "core/admin/schedule_check.h"
+#include "core/engine/media_stream_probe.h"
 
 namespace chimeon {
 
-// Looks at the real files (stored paths resolved ignoring letter case, either separator) and
-// measures each file once, however many rows name it.
+// Looks at the real files, with stored paths resolved as the broadcast clock resolves them
+// (relative ones in the data directory, letter case ignored, either separator), and examines
+// each file once, however many rows name it. A WAV or MP3 file must be measurable and hold
+// sound; every file must hold a stream that `streams` (when given) can play.
 class FileSystemInspector : public MediaInspector {
 public:
+    explicit FileSystemInspector(std::filesystem::path dataDirectory = {},
+                                 MediaStreamProbe* streams = nullptr)
+        : dataDirectory_(std::move(dataDirectory)), streams_(streams) {}
+
     Facts Inspect(std::string_view storedPath) override;
-    std::optional<std::string> PlayTime(const std::string& resolvedPath) override;
+    Sound Listen(const std::string& resolvedPath) override;
 
 private:
+    Sound Examine(const std::string& resolvedPath);
+
+    std::filesystem::path dataDirectory_;
+    MediaStreamProbe* streams_;
     std::map<std::string, Facts, std::less<>> facts_;
-    std::map<std::string, std::optional<std::string>> playTimes_;
+    std::map<std::string, Sound> sounds_;
 };
 
 }  // namespace chimeon

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "core/engine/clock_text.h"
-#include "core/engine/duration_probe.h"
 #include "core/engine/todays_table.h"
 #include "core/io/file_io.h"
 #include "core/io/stored_lines.h"
@@ -139,17 +138,11 @@ std::vector<Finding> CheckTable(std::string_view fileName, const ScheduleTable& 
             } else if (facts.kind != MediaInspector::Kind::kFile || !facts.readable) {
                 add(i, "file " + Quoted(item.path) + " cannot be read");
             } else {
-                if (IsProbedFileName(facts.resolved)) {
-                    auto playTime = media.PlayTime(facts.resolved);
-                    if (!playTime) {
-                        add(i, "file " + Quoted(item.path) +
-                                   " cannot be measured: it is damaged or not what its name says");
-                    } else {
-                        auto colon = playTime->find(':');
-                        length = LeadingNumber(playTime->substr(0, colon)) * 60 +
-                                 LeadingNumber(playTime->substr(colon + 1));
-                    }
+                MediaInspector::Sound sound = media.Listen(facts.resolved);
+                if (!sound.playable) {
+                    add(i, "file " + Quoted(item.path) + " " + sound.problem);
                 }
+                length = sound.seconds;
             }
         }
 
@@ -202,16 +195,16 @@ std::vector<Finding> CheckCalendar(const HolidayCalendar& calendar) {
 std::vector<Finding> CheckCalendarFiles(const std::filesystem::path& folder) {
     std::vector<Finding> findings;
     for (std::string_view name : {kRestDaysFileName, kExtraWorkDaysFileName}) {
-        std::error_code error;
-        auto bytes = ReadStoredFile(folder / name);
-        if (!bytes) {
-            if (std::filesystem::exists(folder / name, error)) {
-                findings.push_back(
-                    {std::string(name), 0, "cannot be read: the calendar's defaults apply"});
-            }
+        StoredFileRead read = ReadStoredFileOrProblem(folder / name);
+        if (read.state == StoredFileRead::State::kUnreadable) {
+            findings.push_back(
+                {std::string(name), 0,
+                 "cannot be read (" + read.problem + "): the calendar's defaults apply"});
+        }
+        if (read.state != StoredFileRead::State::kRead) {
             continue;
         }
-        if (name == kRestDaysFileName && StoredLineReader(*bytes).Next().size() != 7) {
+        if (name == kRestDaysFileName && StoredLineReader(read.bytes).Next().size() != 7) {
             findings.push_back(
                 {std::string(name), 1,
                  "the first line is not seven 0/1 flags: the whole calendar is ignored "
@@ -240,7 +233,8 @@ std::vector<Finding> CheckDataDirectory(const std::filesystem::path& folder,
         LoadedTable table = LoadStoredTable(folder, id);
         if (table.unreadable) {
             findings.push_back({TableFileName(id), 0,
-                                "cannot be read: the program keeps the rows it showed before"});
+                                "cannot be read (" + table.problem +
+                                    "): the program keeps the rows it showed before"});
             continue;
         }
         auto tableFindings = CheckTable(TableFileName(id), table.rows, media);

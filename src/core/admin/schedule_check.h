@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,10 +31,15 @@ public:
         int filesInFolder = 0;  // regular files directly inside, for folders
         std::string resolved;   // the existing path it names (letter case resolved)
     };
+    // What playing an existing, readable file would give.
+    struct Sound {
+        bool playable = true;                 // false: the player would play nothing
+        std::string problem;                  // why not, in a few words
+        std::optional<std::int64_t> seconds;  // its play time, when the duration probe tells it
+    };
     virtual ~MediaInspector() = default;
     virtual Facts Inspect(std::string_view storedPath) = 0;
-    // The play time the duration probe gives ("3:07"), or nothing when it cannot measure.
-    virtual std::optional<std::string> PlayTime(const std::string& resolvedPath) = 0;
+    virtual Sound Listen(const std::string& resolvedPath) = 0;
 };
 
 // Exactly the text the clock forms for a second of the day ("8:0:0"; never "08:00:00", "25:0:0").

@@ -196,13 +196,12 @@ bool IniSettingsStore::WriteString(std::string_view key, std::string_view value)
         HasLineBreak(value)) {
         return false;
     }
-    auto existing = ReadStoredFile(file_);
-    std::error_code error;
-    if (!existing && std::filesystem::exists(file_, error)) {
+    StoredFileRead existing = ReadStoredFileOrProblem(file_);
+    if (existing.state == StoredFileRead::State::kUnreadable) {
         return false;  // there but unreadable: rewriting it would lose every other setting
     }
-    std::string updated = profile_text::Write(existing.value_or(std::string()), section_,
-                                              EncodeGbk(key), EncodeGbk(value));
+    std::string updated =
+        profile_text::Write(existing.bytes, section_, EncodeGbk(key), EncodeGbk(value));
     return WriteFileAtomically(file_, updated, kOwnerOnly, /*forceMode=*/true);
 }
 

@@ -2,6 +2,11 @@
 
 #include <cstdlib>
 #include <system_error>
+#include <vector>
+
+#include "core/io/file_io.h"
+#include "core/schedule/holiday_calendar.h"
+#include "core/schedule/table_id.h"
 
 #ifndef CHIMEON_INSTALLED_DATA_DIR
 #define CHIMEON_INSTALLED_DATA_DIR "/usr/local/share/chimeon"
@@ -44,6 +49,15 @@ std::string ProgramDirectory() {
         return text;
     }();
     return directory;
+}
+
+int RemoveStaleSaveTemporaries(const fs::path& dataDirectory) {
+    std::vector<std::string> names = {"setup.ini", std::string(kRestDaysFileName),
+                                      std::string(kExtraWorkDaysFileName)};
+    for (int table = 0; table < kTableCount; ++table) {
+        names.push_back(TableFileName(static_cast<TableId>(table)));
+    }
+    return RemoveStaleTemporaryFiles(dataDirectory, names);
 }
 
 fs::path InstalledDataFolder() {

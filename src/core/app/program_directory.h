@@ -22,6 +22,10 @@ std::filesystem::path ExecutableFolder();
 // file is addressed as ProgramDirectory() + its name.
 std::string ProgramDirectory();
 
+// Removes the temporary files that interrupted saves of the stored files (settings, tables,
+// calendar) left in the data directory, leaving those of a save still running; how many.
+int RemoveStaleSaveTemporaries(const std::filesystem::path& dataDirectory);
+
 // The folder of data installed with the program (skins, the logo).
 std::filesystem::path InstalledDataFolder();
 // The folder of skins installed with the program (beside the data directory's own "skin").

@@ -217,7 +217,7 @@ void BroadcastClock::WatchCurrent(const std::string& now) {
 bool BroadcastClock::OpenFile(const std::string& path, int row) {
     MediaPlayer& player = parts_.player;
     preparedPath_.clear();
-    auto resolved = ResolvePathIgnoringCase(path);
+    auto resolved = ResolveMediaPath(path, parts_.programDirectory);
     std::error_code error;
     if (resolved && !fs::is_regular_file(*resolved, error)) {
         // A FIFO or a device could block the player, and with it the clock: never opened.
@@ -227,7 +227,8 @@ bool BroadcastClock::OpenFile(const std::string& path, int row) {
         }
         return false;
     }
-    std::string file = resolved ? resolved->string() : path;
+    std::string file =
+        resolved ? resolved->string() : PathInDataDirectory(path, parts_.programDirectory);
     player.SetParentWindow(surface_);
     player.SetFile(file);
     bool opened = player.Open();
@@ -254,7 +255,8 @@ void BroadcastClock::ShowAndPlay() {
 }
 
 std::vector<std::string> BroadcastClock::ListFolderFiles(std::string_view folder, int row) const {
-    std::vector<std::string> files = parts_.lister.ListFiles(folder);
+    std::vector<std::string> files =
+        parts_.lister.ListFiles(PathInDataDirectory(folder, parts_.programDirectory));
     if (parts_.list.Cell(row, kColumnMode) == kModeRandom) {
         ClockReading now = parts_.clock.Read();
         ShuffleFolderFiles(files,
@@ -474,7 +476,7 @@ void BroadcastClock::PrepareOnce(const std::string& storedPath) {
         return;
     }
     preparedPath_ = storedPath;
-    auto resolved = ResolvePathIgnoringCase(storedPath);
+    auto resolved = ResolveMediaPath(storedPath, parts_.programDirectory);
     std::error_code error;
     if (resolved && fs::is_regular_file(*resolved, error)) {
         parts_.player.Prepare(resolved->string());

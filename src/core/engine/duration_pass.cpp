@@ -3,16 +3,18 @@
 #include <utility>
 
 #include "core/engine/duration_probe.h"
+#include "core/io/file_io.h"
 
 namespace chimeon {
 
 DurationPass::DurationPass(std::uint64_t generation, std::vector<DurationRequest> requests,
-                           Sink sink)
+                           Sink sink, std::filesystem::path dataDirectory)
     : generation_(generation) {
     shared_->sink = std::move(sink);
     // The worker cannot reach the sink (and a Cancel from it) before it knows its own id.
     const std::lock_guard lock(shared_->sinkMutex);
-    std::thread worker(&DurationPass::Run, shared_, generation, std::move(requests));
+    std::thread worker(&DurationPass::Run, shared_, generation, std::move(requests),
+                       std::move(dataDirectory));
     shared_->worker = worker.get_id();
     worker.detach();
 }
@@ -35,7 +37,8 @@ void DurationPass::Wait() {
 }
 
 void DurationPass::Run(const std::shared_ptr<Shared>& shared, std::uint64_t generation,
-                       std::vector<DurationRequest> requests) {
+                       std::vector<DurationRequest> requests,
+                       const std::filesystem::path& dataDirectory) {
     for (DurationRequest& request : requests) {
         if (shared->stop.load(std::memory_order_relaxed)) {
             break;
@@ -44,7 +47,7 @@ void DurationPass::Run(const std::shared_ptr<Shared>& shared, std::uint64_t gene
         // was; an exception escaping this thread would end the whole program.
         std::optional<std::string> text;
         try {
-            text = ProbeDuration(request.path, &shared->stop);
+            text = ProbeDuration(PathInDataDirectory(request.path, dataDirectory), &shared->stop);
         } catch (...) {
             continue;
         }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,7 @@ namespace chimeon {
 // on the worker thread, in request order, tagged with the pass's generation. Rows that give no
 // time (folders, other kinds of file, unreadable files) produce no call. The owner applies a
 // result only while its generation is current, the row still holds that path and is a file item.
+// A relative path is measured in `dataDirectory`, where the broadcast clock opens it.
 //
 // Nobody waits for the worker: Cancel() and the destructor only ask it to stop (between files,
 // and inside a long MP3 walk) and return at once, even while it hangs in a read of a file on a
@@ -29,7 +31,8 @@ class DurationPass {
 public:
     using Sink = std::function<void(DurationResult)>;
 
-    DurationPass(std::uint64_t generation, std::vector<DurationRequest> requests, Sink sink);
+    DurationPass(std::uint64_t generation, std::vector<DurationRequest> requests, Sink sink,
+                 std::filesystem::path dataDirectory = {});
     ~DurationPass();
     DurationPass(const DurationPass&) = delete;
     DurationPass& operator=(const DurationPass&) = delete;
@@ -54,7 +57,8 @@ private:
         bool done = false;
     };
     static void Run(const std::shared_ptr<Shared>& shared, std::uint64_t generation,
-                    std::vector<DurationRequest> requests);
+                    std::vector<DurationRequest> requests,
+                    const std::filesystem::path& dataDirectory);
 
     const std::uint64_t generation_;
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();

@@ -16,7 +16,7 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 }
 
 // Only the tags and the byte rate are looked at; the samples are taken to start at byte 44.
-std::optional<std::string> ProbeWave(const ReadOnlyFile& file) {
+std::optional<ProbedLength> ProbeWave(const ReadOnlyFile& file) {
     unsigned char h[40];
     if (file.ReadAt(0, h, sizeof h) != sizeof h || std::memcmp(h, "RIFF", 4) != 0 ||
         std::memcmp(h + 8, "WAVE", 4) != 0 || std::memcmp(h + 12, "fmt", 3) != 0) {
@@ -32,7 +32,8 @@ std::optional<std::string> ProbeWave(const ReadOnlyFile& file) {
     }
     // Rounded to the nearest second, halves up; 64-bit, so files over 4 GiB are measured too.
     double seconds = static_cast<double>(size - 44) / byteRate + 0.5;
-    return FormatPlayTime64(seconds < 9.0e18 ? static_cast<std::int64_t>(seconds) : INT64_MAX);
+    return ProbedLength{seconds < 9.0e18 ? static_cast<std::int64_t>(seconds) : INT64_MAX,
+                        size > 44};
 }
 
 }  // namespace
@@ -43,6 +44,14 @@ bool IsProbedFileName(std::string_view path) {
 }
 
 std::optional<std::string> ProbeDuration(std::string_view path, const std::atomic<bool>* stop) {
+    auto length = ProbeLength(path, stop);
+    if (!length) {
+        return std::nullopt;
+    }
+    return FormatPlayTime64(length->seconds);
+}
+
+std::optional<ProbedLength> ProbeLength(std::string_view path, const std::atomic<bool>* stop) {
     if (!IsProbedFileName(path)) {
         return std::nullopt;  // ".wav" or ".mp3" only inside the path, or neither
     }
@@ -62,7 +71,7 @@ std::optional<std::string> ProbeDuration(std::string_view path, const std::atomi
     if (!info.Load(resolved->string(), stop)) {
         return std::nullopt;
     }
-    return FormatPlayTime(info.GetPlayTime());
+    return ProbedLength{info.GetPlayTime(), info.GetFrameCount() > 0};
 }
 
 }  // namespace chimeon

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,5 +18,15 @@ bool IsProbedFileName(std::string_view path);
 
 std::optional<std::string> ProbeDuration(std::string_view path,
                                          const std::atomic<bool>* stop = nullptr);
+
+// What the probe finds in a WAV or MP3 file: its play time in whole seconds, and whether it holds
+// any sound at all (samples after the WAV header; at least one MPEG frame). A file of zeros, a
+// 0-byte or tag-only MP3 "plays" 0:00 but has no sound. Nothing when ProbeDuration gives nothing.
+struct ProbedLength {
+    std::int64_t seconds = 0;
+    bool hasSound = false;
+};
+std::optional<ProbedLength> ProbeLength(std::string_view path,
+                                        const std::atomic<bool>* stop = nullptr);
 
 }  // namespace chimeon

@@ -1,11 +1,7 @@
 #include "core/engine/todays_table.h"
 
-#include <array>
-#include <system_error>
-
 #include "core/engine/clock_text.h"
-#include "core/io/file_io.h"
-#include "core/schedule/schedule_file.h"
+#include "core/schedule/stored_table.h"
 #include "core/schedule/table_id.h"
 
 namespace chimeon {
@@ -19,31 +15,15 @@ std::string PlayingStatus(std::string_view tableName) {
     return "今天播放" + std::string(tableName) + "的节目表！";
 }
 
-bool FileIsMissing(const fs::path& file) {
-    std::error_code error;
-    fs::file_status status = fs::symlink_status(file, error);
-    if (error && error != std::errc::no_such_file_or_directory) {
-        return false;  // cannot even look: treat as there but unreadable
-    }
-    if (fs::exists(status)) {
-        return false;
-    }
-    return !FindSingleCaseInsensitiveMatch(file.parent_path(), file.filename().string());
-}
-
 }  // namespace
 
 TodayLoad LoadTodayList(const fs::path& file, TodayList& list) {
-    auto table = LoadScheduleFile(file);
-    if (table) {
-        list.Load(*table);
-        return TodayLoad::kLoaded;
+    LoadedTable table = LoadStoredTableFile(file);
+    if (table.unreadable) {
+        return TodayLoad::kUnreadable;
     }
-    if (FileIsMissing(file)) {
-        list.Load({});
-        return TodayLoad::kEmptied;
-    }
-    return TodayLoad::kUnreadable;
+    list.Load(table.rows);
+    return table.missing ? TodayLoad::kEmptied : TodayLoad::kLoaded;
 }
 
 TableChoice ChooseTable(const LocalDateTime& date, const HolidayCalendar& calendar) {

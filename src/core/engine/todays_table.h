@@ -17,9 +17,9 @@ enum class TodayLoad {
     kUnreadable,  // the file exists but cannot be read: the rows stay as they were
 };
 
-// Replaces the rows of `list` with the table in the file. A file that does not exist (also
-// ignoring letter case) means an empty table: a day whose table was never saved plays nothing,
-// never the rows of the day before.
+// Replaces the rows of `list` with the table in the file, by the rule of LoadStoredTableFile. A
+// missing file means an empty table: a day whose table was never saved plays nothing, never the
+// rows of the day before. A file that is there but cannot be read leaves the rows as they were.
 TodayLoad LoadTodayList(const std::filesystem::path& file, TodayList& list);
 
 // Which table a date plays, by the calendar alone.

@@ -1,22 +1,30 @@
 #include "core/schedule/stored_table.h"
 
-#include <filesystem>
-#include <system_error>
-
+#include "core/io/file_io.h"
 #include "core/schedule/schedule_file.h"
 
 namespace chimeon {
 
-LoadedTable LoadStoredTable(const std::filesystem::path& folder, TableId id) {
+LoadedTable LoadStoredTableFile(const std::filesystem::path& file) {
     LoadedTable loaded;
-    std::filesystem::path file = folder / TableFileName(id);
-    if (auto rows = LoadScheduleFile(file)) {
-        loaded.rows = std::move(*rows);
-        return loaded;
+    StoredFileRead read = ReadStoredFileOrProblem(file);
+    switch (read.state) {
+        case StoredFileRead::State::kRead:
+            loaded.rows = ParseScheduleTable(read.bytes);
+            break;
+        case StoredFileRead::State::kMissing:
+            loaded.missing = true;
+            break;
+        case StoredFileRead::State::kUnreadable:
+            loaded.unreadable = true;
+            loaded.problem = std::move(read.problem);
+            break;
     }
-    std::error_code error;
-    (std::filesystem::exists(file, error) ? loaded.unreadable : loaded.missing) = true;
     return loaded;
+}
+
+LoadedTable LoadStoredTable(const std::filesystem::path& folder, TableId id) {
+    return LoadStoredTableFile(folder / TableFileName(id));
 }
 
 }  // namespace chimeon

@@ -281,14 +281,16 @@ void BroadcastEngine::StartDurationPass(std::uint64_t generation) {
         return;
     }
     running_->durationPass = std::make_unique<DurationPass>(
-        generation, running_->list.DurationRequests(), [this](DurationResult result) {
+        generation, running_->list.DurationRequests(),
+        [this](DurationResult result) {
             // On the worker: the list belongs to the engine's thread.
             Post([this, result = std::move(result)] {
                 if (running_ != nullptr) {
                     running_->list.ApplyDuration(result);
                 }
             });
-        });
+        },
+        parts_.programDirectory);
 }
 
 void BroadcastEngine::OnRowsReplaced(std::uint64_t generation) {

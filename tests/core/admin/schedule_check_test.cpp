@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "core/engine/clock_text.h"
+
 namespace chimeon {
 namespace {
 
@@ -33,8 +35,9 @@ TEST(ScheduleCheckTexts, WhatTheClockAndCalendarCanMatch) {
     }
 }
 
-// Media by stored path: "F" a file of the given play time (or unmeasurable with ""), "D" a folder
-// with files, "E" an empty folder, absent: missing.
+// Media by stored path: "F" a file of the given play time (or not measured with ""), "X" a file
+// without sound, "U" an unreadable file, "D" a folder with files, "E" an empty folder, absent:
+// missing.
 class FakeInspector : public MediaInspector {
 public:
     std::map<std::string, std::pair<char, std::string>> media;
@@ -51,9 +54,10 @@ public:
         facts.filesInFolder = found->second.first == 'D' ? 3 : 0;
         return facts;
     }
-    std::optional<std::string> PlayTime(const std::string& resolvedPath) override {
-        const std::string& time = media.at(resolvedPath).second;
-        return time.empty() ? std::nullopt : std::optional<std::string>(time);
+    Sound Listen(const std::string& resolvedPath) override {
+        const auto& [kind, time] = media.at(resolvedPath);
+        return {kind != 'X', kind == 'X' ? "holds no sound" : "",
+                time.empty() ? std::nullopt : std::optional(StoredTimeSeconds("0:" + time))};
     }
 };
 
@@ -65,7 +69,7 @@ TEST(ScheduleCheckTable, EachPlantedFaultIsFoundOnItsRow) {
     FakeInspector media;
     media.media = {{"/b/ring.mp3", {'F', "0:30"}},
                    {"/b/long.mp3", {'F', "10:00"}},
-                   {"/b/bad.mp3", {'F', ""}},
+                   {"/b/bad.mp3", {'X', ""}},
                    {"/b/clip.mid", {'F', ""}},
                    {"/m/", {'D', ""}},
                    {"/empty/", {'E', ""}},
@@ -81,7 +85,7 @@ TEST(ScheduleCheckTable, EachPlantedFaultIsFoundOnItsRow) {
         Row("9:5:0", once, "/b/ring.mp3"),     // 6 skipped: 5 still plays
         Row("10:0:0", "25:0:0", "/m/"),        // 7 end never read as meant
         Row("11:0:0", once, "/b/gone.mp3"),    // 8 missing
-        Row("12:0:0", once, "/b/bad.mp3"),     // 9 cannot be measured
+        Row("12:0:0", once, "/b/bad.mp3"),     // 9 no sound
         Row("12:30:0", once, "/b/clip.mid"),   // 10 fine: not measured
         Row("13:0:0", "14:0:0", "/empty/"),    // 11 empty folder, plays until 14:0:0
         Row("13:30:0", once, "/nofolder/"),    // 12 skipped by 11, and missing folder

@@ -50,16 +50,16 @@ TEST_F(DurationPassTest, HandsOverEachMeasuredRowInOrderWithItsGeneration) {
         {0, Path("bell.mp3")}, {1, Path("music") + "/"},  // folder item: nothing
         {2, Path("ring.mid")},                            // neither WAV nor MP3: nothing
         {3, Path("gone.mp3")},                            // missing: nothing
-        {4, Path("bell.mp3")},
+        {4, "BELL.mp3"},                                  // relative: in the data directory
     };
-    DurationPass pass(7, requests, recorder.Sink());
+    DurationPass pass(7, requests, recorder.Sink(), dir_.path());
     pass.Wait();
     ASSERT_EQ(recorder.results.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
         const DurationResult& result = recorder.results[i];
         EXPECT_EQ(result.generation, 7u);
         EXPECT_EQ(result.row, i == 0 ? 0 : 4);
-        EXPECT_EQ(result.path, Path("bell.mp3"));
+        EXPECT_EQ(result.path, i == 0 ? Path("bell.mp3") : "BELL.mp3");  // as the row holds it
         EXPECT_EQ(result.text, "0:02");
     }
     EXPECT_EQ(pass.generation(), 7u);

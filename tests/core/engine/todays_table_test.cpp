@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "core/schedule/schedule_file.h"
 #include "support/temp_dir.h"
@@ -93,17 +94,27 @@ TEST_F(TodaysTableTest, MissingTableEmptiesTheListButUnreadableKeepsIt) {
     list.Load({Item("yesterday"), Item("yesterday")});
     list.SetCell(0, kColumnState, kStatePlaying);
 
-    // Exists but cannot be read (a folder of that name): the rows stay, with their states.
-    std::filesystem::create_directory(dir / "Day3.dat");
-    TodaySelection selection = SelectTodaysTable(wednesday, calendar, dir.path(), list);
-    EXPECT_EQ(selection.load, TodayLoad::kUnreadable);
-    EXPECT_EQ(selection.statusText, "今天播放星期三的节目表！");
-    EXPECT_FALSE(selection.noBroadcastToday);
-    EXPECT_EQ(Shown(), "*");
-    EXPECT_EQ(list.Cell(0, kColumnState), kStatePlaying);
+    // There but cannot be read (a folder, a link to an unmounted share in either letter case, two
+    // spellings): the rows stay, with their states.
+    namespace fs = std::filesystem;
+    const std::function<void()> unreadable[] = {
+        [&] { fs::create_directory(dir / "Day3.dat"); },
+        [&] { fs::create_symlink("/unmounted/share/Day3.dat", dir / "Day3.dat"); },
+        [&] { fs::create_symlink("/unmounted/share/Day3.dat", dir / "day3.DAT"); },
+        [&] { Save("day3.dat", "a"), Save("DAY3.DAT", "b"); },
+    };
+    TodaySelection selection;
+    for (const auto& make : unreadable) {
+        make();
+        selection = SelectTodaysTable(wednesday, calendar, dir.path(), list);
+        EXPECT_EQ(selection.load, TodayLoad::kUnreadable);
+        EXPECT_EQ(selection.statusText, "今天播放星期三的节目表！");
+        EXPECT_EQ(Shown(), "*");
+        EXPECT_EQ(list.Cell(0, kColumnState), kStatePlaying);
+        fs::remove_all(dir.path()), fs::create_directory(dir.path());
+    }
 
     // Never saved: the day plays nothing, never yesterday's rows.
-    std::filesystem::remove(dir / "Day3.dat");
     std::uint64_t generation = list.Generation();
     selection = SelectTodaysTable(wednesday, calendar, dir.path(), list);
     EXPECT_EQ(selection.load, TodayLoad::kEmptied);

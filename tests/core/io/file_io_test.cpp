@@ -1,8 +1,12 @@
 #include "core/io/file_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "core/schedule/holiday_calendar.h"
@@ -35,18 +39,25 @@ TEST(WriteFileAtomically, ReplacesWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
-TEST(WriteFileAtomically, ALinkedFileIsReplacedAtItsTarget) {
+TEST(WriteFileAtomically, AChainOfLinksIsFollowedToTheFileItNames) {
     TempDir dir;
-    fs::create_directory(dir / "shared");
-    dir.Write("shared/Day1.dat", "old");
-    fs::create_symlink("shared/Day1.dat", dir / "Day1.dat");
+    fs::create_directories(dir / "shared/tables");
+    dir.Write("shared/tables/Day1.dat", "old");
+    fs::create_symlink("tables/Day1.dat", dir / "shared/Day1.dat");
+    fs::create_symlink(dir / "shared/Day1.dat", dir / "Day1.dat");
     ASSERT_TRUE(WriteFileAtomically(dir / "Day1.dat", "new"));
     EXPECT_TRUE(fs::is_symlink(dir / "Day1.dat"));
-    EXPECT_EQ(dir.Read("shared/Day1.dat"), "new");
+    EXPECT_TRUE(fs::is_symlink(dir / "shared/Day1.dat"));
+    EXPECT_EQ(dir.Read("shared/tables/Day1.dat"), "new");
 }
 
 TEST(WriteFileAtomically, ModeOfNewFileAndKeptModeOfOldOne) {
     TempDir dir;
+    mode_t oldMask = ::umask(027);
+    bool saved = WriteFileAtomically(dir / "table", "x");
+    ::umask(oldMask);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(ModeOf(dir / "table"), 0640u) << "a new file honours the umask";
     ASSERT_TRUE(WriteFileAtomically(dir / "secret", "x", 0600));
     EXPECT_EQ(ModeOf(dir / "secret"), 0600u);
     ::chmod((dir / "secret").c_str(), 0640);
@@ -54,6 +65,38 @@ TEST(WriteFileAtomically, ModeOfNewFileAndKeptModeOfOldOne) {
     EXPECT_EQ(ModeOf(dir / "secret"), 0640u);
     ASSERT_TRUE(WriteFileAtomically(dir / "secret", "z", 0600, /*forceMode=*/true));
     EXPECT_EQ(ModeOf(dir / "secret"), 0600u);
+}
+
+TEST(WriteFileAtomically, AWriteProtectedFileIsKept) {
+    TempDir dir;
+    dir.Write("setup.ini", "old");
+    ::chmod((dir / "setup.ini").c_str(), 0444);  // refused even by root
+    EXPECT_FALSE(WriteFileAtomically(dir / "setup.ini", "new", 0600, /*forceMode=*/true));
+    if (::geteuid() == 0) {  // another user's file, in a folder anyone may write
+        ::chmod((dir / "setup.ini").c_str(), 0644);
+        ::chmod(dir.path().c_str(), 0777);
+        EXPECT_FALSE(
+            test::RunAsNobody([&] { return WriteFileAtomically(dir / "setup.ini", "new"); }));
+    }
+    EXPECT_EQ(dir.Read("setup.ini"), "old");
+    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+}
+
+TEST(RemoveStaleTemporaryFiles, OnlyOursThatNoSaveHolds) {
+    TempDir dir;
+    for (std::string name : {".Day1.dat.AbC123", ".Day1.dat.Held01", ".Day1.dat.swp",
+                             ".Other.dat.AbC123", ".Day1.dat.Young1"}) {
+        dir.Write(name, "partial");
+        if (name != ".Day1.dat.Young1") {  // one just made may be a save about to lock it
+            fs::last_write_time(dir / name,
+                                fs::file_time_type::clock::now() - std::chrono::hours(1));
+        }
+    }
+    int held = ::open((dir / ".Day1.dat.Held01").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);  // a save still running
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir.path(), {"Day1.dat"}), 1);
+    ::close(held);
+    EXPECT_FALSE(fs::exists(dir / ".Day1.dat.AbC123"));
 }
 
 // Every stored file goes through the same atomic write; each kind is checked against both ways a

@@ -13,7 +13,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
-#include <fstream>
 #include <thread>
 
 #include "core/app/app_state.h"
@@ -479,34 +478,8 @@ TEST_F(TodayPageTest, NoSoundIsSaidInTheStatusAreaUntilItWorks) {
     report("disk full");
 }
 
-void WriteWav(const std::filesystem::path& path, int seconds) {
-    const std::uint32_t rate = 8000, dataBytes = rate * 2 * static_cast<std::uint32_t>(seconds);
-    std::string bytes = "RIFF";
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<char>(v >> (8 * i)));
-    };
-    auto put16 = [&](std::uint16_t v) {
-        bytes.push_back(static_cast<char>(v));
-        bytes.push_back(static_cast<char>(v >> 8));
-    };
-    put32(36 + dataBytes);
-    bytes += "WAVEfmt ";
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(rate);
-    put32(rate * 2);
-    put16(2);
-    put16(16);
-    bytes += "data";
-    put32(dataBytes);
-    bytes.append(dataBytes, '\0');
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 TEST_F(TodayPageTest, PlayTimesAreMeasuredOffTheWindowThreadAndShown) {
-    WriteWav(dir / "two.wav", 2);
+    dir.Write("two.wav", test::SilentWav(2));
     WriteToday({FileItem("wav", "9:0:0", (dir / "two.wav").string()),
                 ProgramItem{"folder", "9:1:0", std::string(kEndPlayOnce), "100", "顺序",
                             (dir.path() / "").string()}});
