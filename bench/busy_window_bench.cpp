@@ -147,10 +147,7 @@ int Run(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    int clicks = 15;
-    if (const char* text = getenv("CHIMEON_BENCH_CLICKS")) {
-        clicks = std::max(1, atoi(text));
-    }
+    const int clicks = ClicksToPlay(15);
     std::string error;
     const std::filesystem::path dir = PrepareFolder(&error);
     if (dir.empty()) {

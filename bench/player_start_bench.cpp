@@ -93,10 +93,7 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir,
 }
 
 void BM_StartOfScheduledClick(benchmark::State& state) {
-    int clicks = 30;
-    if (const char* text = getenv("CHIMEON_BENCH_CLICKS")) {
-        clicks = std::max(1, atoi(text));
-    }
+    const int clicks = ClicksToPlay(30);
     std::string error;
     const std::filesystem::path dir = PrepareFolder(&error);
     if (dir.empty()) {

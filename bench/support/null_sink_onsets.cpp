@@ -78,6 +78,11 @@ pid_t Spawn(const std::vector<std::string>& args) {
     return pid;
 }
 
+int ClicksToPlay(int byDefault) {
+    const char* text = getenv("CHIMEON_BENCH_CLICKS");
+    return text != nullptr ? std::max(1, atoi(text)) : byDefault;
+}
+
 std::filesystem::path PrepareFolder(std::string* error) {
     char pattern[] = "/tmp/chimeon-bench-XXXXXX";
     if (mkdtemp(pattern) == nullptr) {

@@ -29,6 +29,9 @@ std::int64_t RealtimeMinusMonotonicNs();
 // Starts a program (searched on PATH); -1 when it cannot be started.
 pid_t Spawn(const std::vector<std::string>& arguments);
 
+// How many clicks to play: CHIMEON_BENCH_CLICKS, else `byDefault`.
+int ClicksToPlay(int byDefault);
+
 // A fresh temporary folder with GStreamer started (its plugin cache inside) and a click of
 // 100 ms made there as "click.wav"; empty (with the reason) when that fails.
 std::filesystem::path PrepareFolder(std::string* error);

@@ -97,76 +97,42 @@ void BroadcastEngine::SetCalendar(HolidayCalendar calendar) {
 }
 
 void BroadcastEngine::Play(int row) {
-    Post([this, row] {
-        if (running_ != nullptr) {
-            const int selected = running_->console.Play(row);
-            if (selected != row) {
-                emit selectedRowMoved(row, selected);
-            }
-            PublishState();
+    OnConsole([this, row](TodayConsole& console) {
+        const int selected = console.Play(row);
+        if (selected != row) {
+            emit selectedRowMoved(row, selected);
         }
     });
 }
 
 void BroadcastEngine::Stop() {
-    Post([this] {
-        if (running_ != nullptr) {
-            running_->console.Stop();
-            PublishState();
-        }
-    });
+    OnConsole([](TodayConsole& console) { console.Stop(); });
 }
 
 void BroadcastEngine::SwitchMode(ControlMode mode) {
-    Post([this, mode] {
-        if (running_ != nullptr) {
-            running_->console.SwitchMode(mode);
-            PublishState();
-        }
-    });
+    OnConsole([mode](TodayConsole& console) { console.SwitchMode(mode); });
 }
 
 void BroadcastEngine::ApplyNewSettings() {
-    Post([this] {
-        if (running_ != nullptr) {
-            running_->console.ApplyNewSettings();
-            PublishState();
-        }
-    });
+    OnConsole([](TodayConsole& console) { console.ApplyNewSettings(); });
 }
 
 void BroadcastEngine::AddRow(ProgramItem item) {
-    Post([this, item = std::move(item)] {
-        if (running_ != nullptr) {
-            running_->console.AddRow(item);
-        }
-    });
+    OnConsole([item = std::move(item)](TodayConsole& console) { console.AddRow(item); });
 }
 
 void BroadcastEngine::ReplaceRow(int row, std::uint64_t generation, ProgramItem item) {
-    Post([this, row, generation, item = std::move(item)] {
-        if (running_ != nullptr) {
-            Refuse(running_->console.ReplaceRow(row, generation, item));
-        }
+    OnConsole([this, row, generation, item = std::move(item)](TodayConsole& console) {
+        Refuse(console.ReplaceRow(row, generation, item));
     });
 }
 
 void BroadcastEngine::DeleteRow(int row) {
-    Post([this, row] {
-        if (running_ != nullptr) {
-            Refuse(running_->console.DeleteRow(row));
-            PublishState();
-        }
-    });
+    OnConsole([this, row](TodayConsole& console) { Refuse(console.DeleteRow(row)); });
 }
 
 void BroadcastEngine::MoveRow(int row, int delta) {
-    Post([this, row, delta] {
-        if (running_ != nullptr) {
-            running_->console.MoveRow(row, delta);
-            PublishState();
-        }
-    });
+    OnConsole([row, delta](TodayConsole& console) { console.MoveRow(row, delta); });
 }
 
 void BroadcastEngine::RequestPlayerStatus() {
@@ -192,6 +158,10 @@ void BroadcastEngine::WhenIdle(QObject* receiver, std::function<void()> done) {
     Post([receiver, done = std::move(done)] {
         QMetaObject::invokeMethod(receiver, done, Qt::QueuedConnection);
     });
+}
+
+TodayConsole& BroadcastEngine::Console() {
+    return running_->console;
 }
 
 BroadcastClock* BroadcastEngine::clock() const {

@@ -135,6 +135,17 @@ private:
     void Post(Work work) {
         QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
     }
+    // A command of the today console; ignored before Start and after Shutdown.
+    template <typename Work>
+    void OnConsole(Work work) {
+        Post([this, work = std::move(work)]() mutable {
+            if (running_ != nullptr) {
+                work(Console());
+                PublishState();
+            }
+        });
+    }
+    TodayConsole& Console();
     void StartNow();
     void ShutdownNow();
     void PublishState();
