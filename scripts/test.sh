@@ -21,4 +21,11 @@ bash scripts/fuzz.sh
 
 echo "== full build"
 bash scripts/build.sh -DCHIMEON_TEST_CLOCK=ON
+
+if [ "${CI:-}" = "true" ]; then
+    echo "== Debian package"
+    bash scripts/package.sh
+    echo "== soak of the real program (3 minutes of bells)"
+    bash scripts/soak.sh 3
+fi
 ctest --test-dir build --output-on-failure -j2

@@ -15,7 +15,6 @@
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
 #include "core/io/file_io.h"
-#include "core/schedule/holiday_calendar.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/alsa_pcm.h"
@@ -27,6 +26,8 @@
 #include "ui/app/style_sheet_skinning.h"
 #include "ui/audio/record_page.h"
 #include "ui/controls/about_page.h"
+#include "ui/editing/holiday_page.h"
+#include "ui/editing/table_page.h"
 #include "ui/engine/broadcast_engine.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
@@ -137,6 +138,9 @@ int main(int argc, char* argv[]) {
 
     // The broadcast runs on a thread of its own: nothing the window does delays a bell.
     EngineParts engineParts(localClock, player, lister, dataDirectory);
+    // Today's table is chosen by the holiday page's calendar as it is in memory: the page loads
+    // it before the today page starts the engine and sends it every change (as a copy). Until
+    // then the stored one serves.
     engineParts.calendar = LoadHolidayCalendar(dataDirectory);
     engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
         return std::make_unique<HistoryRecorder>(clock, list, history);
@@ -153,6 +157,17 @@ int main(int argc, char* argv[]) {
         }
         if (kind == PageKind::kAbout) {
             return std::make_unique<CAboutPage>(LocateDataFile(dataDirectory, kLogoFileName));
+        }
+        if (kind == PageKind::kTemplate) {
+            return std::make_unique<CTemplatePage>(TablePageParts(state, dataDirectory));
+        }
+        if (kind == PageKind::kProgram) {
+            return std::make_unique<CProgramPage>(TablePageParts(state, dataDirectory));
+        }
+        if (kind == PageKind::kHoliday) {
+            return std::make_unique<CHolidayPage>(HolidayPageParts(
+                state, dataDirectory, localClock,
+                [&engine](const HolidayCalendar& changed) { engine.SetCalendar(changed); }));
         }
         if (kind != PageKind::kToday) {
             return nullptr;

@@ -30,6 +30,7 @@ TempDir::~TempDir() {
 }
 
 void TempDir::Write(std::string_view name, std::string_view bytes) const {
+    std::filesystem::create_directories((path_ / std::string(name)).parent_path());
     std::ofstream out(path_ / std::string(name), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }

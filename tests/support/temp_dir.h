@@ -19,7 +19,7 @@ public:
         return path_ / std::string(name);
     }
 
-    // Writes the bytes exactly as given.
+    // Writes the bytes exactly as given, making the folders on the way.
     void Write(std::string_view name, std::string_view bytes) const;
     // The file's bytes, or "<missing>" when it cannot be read.
     std::string Read(std::string_view name) const;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "core/app/app_state.h"
+#include "core/app/program_directory.h"
+#include "support/temp_dir.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/gfx_out_bar_ctrl.h"
 #include "ui_test_support.h"
@@ -33,6 +35,7 @@ class MainDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::App();
+        data.Write("help/index.html", "<html></html>");
         SetQuestionHandler([this](QWidget*, const QString& text) {
             questions.append(text);
             return answerYes;
@@ -50,8 +53,11 @@ protected:
                 return std::make_unique<RecordingPage>(PageTemplateId(kind), created);
             };
         }
-        auto window = std::make_unique<CMainDlg>(state, settings, "/data", maker);
-        window->SetHelpOpener([this](const QString& file) { helpOpened.append(file); });
+        auto window = std::make_unique<CMainDlg>(state, settings, data.path(), maker);
+        window->SetHelpOpener([this](const QString& file) {
+            helpOpened.append(file);
+            return helpOpens;
+        });
         return window;
     }
 
@@ -71,7 +77,9 @@ protected:
     AppState state;
     test::MemorySettings settings;
     std::vector<int> created;
+    test::TempDir data;
     QStringList helpOpened;
+    bool helpOpens = true;
     QStringList questions;
     bool answerYes = false;
     test::MessageCapture messages;
@@ -201,7 +209,19 @@ TEST_F(MainDlgTest, NavigationShowsPagesAndSetsTitles) {
     EXPECT_EQ(window->currentPage(), window->page(PageKind::kAbout));
     EXPECT_EQ(window->captionLabel()->text(), QStringLiteral("帮助"));
     ASSERT_EQ(helpOpened.size(), 1);
-    EXPECT_EQ(helpOpened[0], QStringLiteral("/data/Help.chm"));
+    EXPECT_EQ(helpOpened[0], QString::fromStdString((data / "help/index.html").string()));
+    helpOpens = false;  // no browser: where the pages are is said
+    window->OpenHelp();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(messages.messages[0].endsWith(helpOpened[0]));
+    std::filesystem::remove_all(data / "help");  // then the installed pages, or where they go
+    window->OpenHelp();
+    ASSERT_EQ(messages.messages.size(), 2);
+    if (std::filesystem::exists(InstalledDataFolder() / CMainDlg::kHelpPage)) {
+        EXPECT_EQ(helpOpened.back().toStdString(), InstalledDataFolder() / CMainDlg::kHelpPage);
+    } else {
+        EXPECT_TRUE(messages.messages[1].startsWith(QStringLiteral("找不到帮助页面")));
+    }
 
     // Only item clicks navigate.
     window->OnNavigate(CGfxOutBarCtrl::kFolderOpened, 0);

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "core/app/program_directory.h"
 #include "core/system/login_session.h"
 #include "ui/app/app_icons.h"
 #include "ui/app/dialog_units.h"
@@ -236,13 +237,20 @@ void CMainDlg::OnNavigate(int code, int item) {
 }
 
 void CMainDlg::OpenHelp() {
-    const QString file = QString::fromStdString((dataDirectory_ / "Help.chm").string());
-    if (helpOpener_) {
-        helpOpener_(file);
+    const std::filesystem::path page = LocateDataFile(dataDirectory_, kHelpPage);
+    const QString file = QString::fromStdString(page.string());
+    if (page.empty()) {
+        ShowNotice(this,
+                   QStringLiteral("找不到帮助页面。它应在 %1 或 %2。")
+                       .arg(QString::fromStdString((dataDirectory_ / kHelpPage).string()),
+                            QString::fromStdString((InstalledDataFolder() / kHelpPage).string())));
         return;
     }
-    // Not examined: a missing help file or viewer is not the operator's problem to solve here.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    const bool opened =
+        helpOpener_ ? helpOpener_(file) : QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    if (!opened) {
+        ShowNotice(this, QStringLiteral("没有能打开帮助页面的浏览器。帮助页面在：\n%1").arg(file));
+    }
 }
 
 void CMainDlg::OnTrayNotify(int iconId, TrayMouse message) {

@@ -98,8 +98,10 @@ public:
     int currentItem() const { return currentItem_; }
     // Why the window minimises instead of hiding, once said; "" while the tray is there.
     QString trayNotice() const { return trayNotice_; }
-    // Tests replace how the help file is opened.
-    void SetHelpOpener(std::function<void(const QString& file)> opener) {
+    // The help pages' first page, in the data directory or the installed data folder.
+    static constexpr char kHelpPage[] = "help/index.html";
+    // Tests replace how the help page is opened (the desktop's browser); false when it was not.
+    void SetHelpOpener(std::function<bool(const QString& file)> opener) {
         helpOpener_ = std::move(opener);
     }
 
@@ -143,7 +145,7 @@ private:
     QElapsedTimer trayClickToggle_;
     QIcon trayIcon_;
     QString trayNotice_;
-    std::function<void(const QString&)> helpOpener_;
+    std::function<bool(const QString&)> helpOpener_;
 };
 
 }  // namespace chimeon

@@ -14,14 +14,22 @@ QuestionHandler& CurrentQuestionHandler() {
     static QuestionHandler handler;
     return handler;
 }
-}  // namespace
 
-void ShowReminder(QWidget* parent, const QString& text) {
+void ShowTitled(QWidget* parent, const QString& title, const QString& text) {
     if (CurrentHandler()) {
         CurrentHandler()(parent, text);
         return;
     }
-    QMessageBox::information(parent, QStringLiteral("提醒"), text, QMessageBox::Ok);
+    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+}
+}  // namespace
+
+void ShowReminder(QWidget* parent, const QString& text) {
+    ShowTitled(parent, QStringLiteral("提醒"), text);
+}
+
+void ShowSuccess(QWidget* parent, const QString& text) {
+    ShowTitled(parent, QStringLiteral("成功"), text);
 }
 
 bool AskYesNo(QWidget* parent, const QString& title, const QString& text) {
@@ -37,11 +45,7 @@ QuestionHandler SetQuestionHandler(QuestionHandler handler) {
 }
 
 void ShowMessage(QWidget* parent, const QString& text) {
-    if (CurrentHandler()) {
-        CurrentHandler()(parent, text);
-        return;
-    }
-    QMessageBox::information(parent, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok);
+    ShowTitled(parent, QString::fromLatin1(kApplicationTitle), text);
 }
 
 void ShowWarning(QWidget* parent, const QString& text) {

@@ -19,6 +19,8 @@ void ShowWarning(QWidget* parent, const QString& text);
 
 // A message titled "提醒" (the pages' reminders); goes to the same handler as ShowMessage.
 void ShowReminder(QWidget* parent, const QString& text);
+// A message titled "成功" (a completed save); same handler.
+void ShowSuccess(QWidget* parent, const QString& text);
 
 // A question titled `title` with the buttons Yes and No; true for Yes.
 bool AskYesNo(QWidget* parent, const QString& title, const QString& text);

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "core/engine/duration_probe.h"
 #include "core/io/file_io.h"
 
 namespace chimeon {
@@ -124,8 +125,10 @@ void ProgramItemEditor::BuildControls() {
     auto* layout = new QVBoxLayout(this);
 
     auto* titleRow = new QHBoxLayout;
-    titleRow->addWidget(new QLabel(Q("标  题："), this));
+    auto* titleLabel = new QLabel(Q("标  题："), this);
+    titleRow->addWidget(titleLabel);
     title_ = new QLineEdit(this);
+    titleLabel->setBuddy(title_);
     title_->setObjectName("title");
     titleRow->addWidget(title_);
     layout->addLayout(titleRow);
@@ -151,7 +154,9 @@ void ProgramItemEditor::BuildControls() {
     volume_ = new QLineEdit(this);
     volume_->setObjectName("volume");
     volume_->setMaximumWidth(volume_->fontMetrics().horizontalAdvance("00000000"));
-    source->addWidget(new QLabel(Q("初始音量："), this), 2, 1);
+    auto* volumeLabel = new QLabel(Q("初始音量："), this);
+    volumeLabel->setBuddy(volume_);
+    source->addWidget(volumeLabel, 2, 1);
     source->addWidget(volume_, 2, 2);
     source->addWidget(new QLabel(Q("%   （只支持MP3文件）"), this), 2, 3, 1, 2);
 
@@ -208,6 +213,11 @@ void ProgramItemEditor::BuildControls() {
     endLayout->addWidget(endTime_, 1, 1);
     times->addWidget(endBox);
     layout->addLayout(times);
+    // Boxes and pickers that stand after a radio button carry its text as their name.
+    filePath_->setAccessibleName(fileRadio_->text());
+    folderPath_->setAccessibleName(folderRadio_->text());
+    startTime_->setAccessibleName(startAtTime_->text());
+    endTime_->setAccessibleName(endAtTime_->text());
 
     auto* buttons = new QDialogButtonBox(this);
     auto* ok = buttons->addButton(Q("确定"), QDialogButtonBox::AcceptRole);
@@ -346,6 +356,11 @@ void ProgramItemEditor::ShowMeasured(std::uint64_t request, const std::string& a
     filePath_->setText(Q(LowerCaseAscii(askedPath)));
     filePath_->setCursorPosition(cursor);
     emit DurationShown(duration_->text());
+}
+
+std::optional<ProgramItem> EditWithDurationProbe(QWidget* parent, const ProgramItem* item) {
+    return ProgramItemEditor::Edit(
+        parent, [](const std::string& path) { return ProbeDuration(path).value_or(""); }, item);
 }
 
 }  // namespace chimeon

@@ -102,4 +102,11 @@ private:
     QTimeEdit* endTime_ = nullptr;
 };
 
+// Opens the editor for a new item (`item` null) or a copy of one: the edited item, nothing when
+// cancelled. The pages take one of these so that tests can answer in the editor's place.
+using ItemEditFunction =
+    std::function<std::optional<ProgramItem>(QWidget* parent, const ProgramItem* item)>;
+// The program item editor measuring play times with the duration probe.
+std::optional<ProgramItem> EditWithDurationProbe(QWidget* parent, const ProgramItem* item);
+
 }  // namespace chimeon

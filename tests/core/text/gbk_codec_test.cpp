@@ -37,22 +37,32 @@ INSTANTIATE_TEST_SUITE_P(
                     CodecCase{"empty", "", ""}),
     [](const testing::TestParamInfo<CodecCase>& info) { return info.param.name; });
 
-TEST(GbkDecode, BytesThatDoNotDecodeBecomeReplacementAndTheRestIsRead) {
-    const std::string replacement = "\xEF\xBF\xBD";
+TEST(GbkDecode, BytesThatDoNotDecodeAreKeptAndTheRestIsRead) {
+    // Byte b is held as U+F780 + b - 0x80.
+    const std::string k80 = "\xEF\x9E\x80", k81 = "\xEF\x9E\x81", k83 = "\xEF\x9E\x83",
+                      kD0 = "\xEF\x9F\x90", kD8 = "\xEF\x9F\x98", kFF = "\xEF\x9F\xBF";
     struct {
         std::string gbk;
         std::string utf8;
     } cases[] = {
-        {Hex("ff") + "abc", replacement + "abc"},
+        {Hex("ff") + "abc", kFF + "abc"},
         // A lead byte before a space must not swallow the space (the volume separator).
-        {Hex("d0") + "  80", replacement + "  80"},
-        {"ab" + Hex("d0"), "ab" + replacement},
-        {Hex("d0 f8 80 b2 a5"), "续" + replacement + "播"},
+        {Hex("d0") + "  80", kD0 + "  80"},
+        {Hex("d0 f8 80 b2 a5"), "续" + k80 + "播"},
+        {Hex("81 30 81"), k81 + "0" + k81},  // a cut-off four-byte form
+        // The four-byte form of a kept-byte code point is itself kept byte by byte.
+        {Hex("83 39 d8 37"), k83 + "9" + kD8 + "7"},
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DecodeGbk(c.gbk), c.utf8);
+        EXPECT_EQ(EncodeGbk(DecodeGbk(c.gbk)), c.gbk) << "the bytes come back";
     }
+    std::string everyByte;
+    for (int b = 0; b < 256; ++b) {
+        everyByte += {static_cast<char>(b), static_cast<char>(255 - b)};
+    }
+    EXPECT_EQ(EncodeGbk(DecodeGbk(everyByte)), everyByte);
 }
 
 TEST(GbkEncode, InvalidUtf8BecomesQuestionMarkAndTheRestIsWritten) {

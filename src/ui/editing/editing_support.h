@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <Qt>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/schedule/page_message.h"
+
+class QTableWidget;
+class QWidget;
+
+namespace chimeon {
+
+// What the editing pages share in their widgets.
+
+inline QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Shows the core's message in a box with its title; nothing for an empty one.
+void ShowPageMessage(QWidget* parent, const PageMessage& message);
+
+struct ListColumn {
+    std::string_view heading;
+    int width;  // pixels
+    Qt::Alignment alignment = Qt::AlignLeft;
+};
+
+// A report list: single selection of whole rows, grid lines, movable headings, read only; named
+// `accessibleName` on the accessibility bus.
+QTableWidget* MakeReportList(QWidget* parent, const std::vector<ListColumn>& columns,
+                             const QString& accessibleName);
+
+// Fills the list with `rows` (one text per column) and highlights `currentRow` (the row the
+// buttons act on), without reporting that as the operator's choice.
+void ShowListRows(QTableWidget* list, const std::vector<std::vector<std::string>>& rows,
+                  const std::vector<ListColumn>& columns, int currentRow);
+
+// The selected row, or -1.
+int SelectedRow(const QTableWidget* list);
+
+}  // namespace chimeon

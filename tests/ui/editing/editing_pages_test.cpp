@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "core/engine/calendar_copy.h"
+#include "core/schedule/schedule_file.h"
+#include "support/fake_engine_ports.h"
+#include "support/fake_local_clock.h"
+#include "support/fake_media_player.h"
+#include "support/temp_dir.h"
+#include "ui/editing/holiday_page.h"
+#include "ui/editing/table_page.h"
+#include "ui/engine/qt_clock_timer.h"
+#include "ui/engine/today_page.h"
+#include "ui/ui_test_support.h"
+
+namespace chimeon {
+namespace {
+
+ProgramItem Bell(std::string title) {
+    return {std::move(title), "8:0:0", "播完终止", "100", "顺序", "/m/bell.wav"};
+}
+
+// The editing pages and a today page on one data folder, wired as the program wires them, on a
+// fake clock at Monday 2026-12-07 10:00.
+struct EditingPagesTest : testing::Test, test::WithApp {
+    EditingPagesTest() {
+        settings.values["ShowMedia"] = "0";
+        SetDay(7);
+    }
+    ~EditingPagesTest() override { SetQuestionHandler({}); }
+
+    void SetDay(int day) { clock.SetMs(test::MsFromLocal(2026, 12, day, 10, 0, 0)); }
+    template <typename Page>
+    std::unique_ptr<Page> MakeTablePage() {
+        TablePageParts parts(state, dir.path());
+        parts.editItem = [](QWidget*, const ProgramItem*) {
+            return std::optional<ProgramItem>(Bell("新铃"));
+        };
+        parts.chooseTable = [this](QWidget*) { return chosen; };
+        auto page = std::make_unique<Page>(std::move(parts));
+        page->CreatePage(Page::kTemplateId, &host);
+        return page;
+    }
+    std::unique_ptr<CHolidayPage> MakeHolidayPage() {
+        auto page = std::make_unique<CHolidayPage>(
+            HolidayPageParts(state, dir.path(), clock, [this](const HolidayCalendar& c) {
+                calendar.Update(c);
+                if (engine != nullptr) {
+                    engine->SetCalendar(c);
+                }
+            }));
+        page->CreatePage(CHolidayPage::kTemplateId, &host);
+        return page;
+    }
+    void ClickRow(QTableWidget* list, int row) {
+        const QRect cell = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    test::TempDir dir;
+    test::FakeLocalClock clock;
+    AppState state;
+    test::MemorySettings settings;
+    test::MessageCapture messages;
+    CalendarCopy calendar;
+    std::optional<TableId> chosen;
+    QWidget host;
+    test::FakeMediaPlayer player{[] { return std::int64_t{0}; }};
+    test::FakeDirectoryLister lister;
+    std::unique_ptr<BroadcastEngine> engine;  // as the program has it, on this thread
+};
+
+TEST_F(EditingPagesTest, ProgramPageShowsWhatTheEditorHolds) {
+    ASSERT_TRUE(SaveScheduleFile(dir / "Day0.dat", {Bell("A"), Bell("B")}));
+    auto page = MakeTablePage<CProgramPage>();
+    QTableWidget* list = page->listView();
+    EXPECT_TRUE(page->tableRadio(0)->isChecked());
+    ClickRow(list, 1);
+    page->button("上移")->click();
+    EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("B"));
+    EXPECT_EQ(SelectedRow(list), 0) << "the highlight shows the row the buttons act on";
+
+    page->tableRadio(1)->click();
+    page->button("增加")->click();
+    page->button("保存")->click();
+    EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("新铃"));
+    EXPECT_EQ(LoadScheduleFile(dir / "Day1.dat")->size(), 1u);
+    chosen = TableId::kTemplate1;
+    page->button("从模板导入")->click();
+    EXPECT_EQ(list->rowCount(), 0);
+    EXPECT_EQ(messages.messages, (QStringList{QStringLiteral("保存完毕！"),
+                                              QStringLiteral("您没有保存相关数据！无法导入！")}));
+}
+
+TEST_F(EditingPagesTest, TemplatePageAndTheChooser) {
+    auto page = MakeTablePage<CTemplatePage>();
+    EXPECT_EQ(page->tableRadio(4)->text(), QStringLiteral("模板5"));
+    EXPECT_NE(page->button("添加"), nullptr);
+    CTemplateChooseDlg first;
+    first.radio(TableId::kFriday)->click();
+    EXPECT_EQ(first.Choice(), TableId::kFriday);
+    EXPECT_EQ(CTemplateChooseDlg().Choice(), TableId::kTemplate1) << "每次都从模板1开始";
+}
+
+TEST_F(EditingPagesTest, HolidayPageFollowsTheCalendarAndRefusesWhenLockedOut) {
+    auto page = MakeHolidayPage();
+    EXPECT_TRUE(page->restDayBox(6)->isChecked());
+    EXPECT_FALSE(page->restDayBox(3)->isChecked());
+    EXPECT_EQ(page->dayOffDate()->date(), QDate(2026, 12, 7));
+    EXPECT_EQ(page->dayOffDate()->parentWidget()->findChild<QLabel*>()->buddy(),
+              page->dayOffDate());
+
+    page->restDayBox(3)->click();
+    page->dayOffDate()->setDate(QDate(2010, 5, 1));
+    page->OnAddDayOff();
+    EXPECT_EQ(page->dayOffList()->item(0, 0)->text(), QStringLiteral("5/1/2010"));
+    EXPECT_TRUE(calendar.Calendar().restDays[3]) << "the today page's copy follows at once";
+
+    state.usePassword = true;
+    page->restDayBox(2)->click();
+    EXPECT_FALSE(page->restDayBox(2)->isChecked());
+    ClickRow(page->dayOffList(), 0);
+    page->OnDeleteDayOff();
+    EXPECT_EQ(page->dayOffList()->rowCount(), 1);
+    EXPECT_EQ(messages.messages, QStringList(2, QStringLiteral("用户未登陆，不能进行任何修改！")));
+}
+
+// A table laid down on the weekly page reaches today's list by "应用新的设置"; a day off saved
+// on the holiday page silences the next day.
+TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
+    EngineParts engineParts(clock, player, lister, dir.path());
+    engineParts.measureDurations = false;
+    engine = std::make_unique<BroadcastEngine>(std::move(engineParts));
+    auto holiday = MakeHolidayPage();
+    auto program = MakeTablePage<CProgramPage>();
+    CTodayPage today(TodayPageParts(state, settings, clock, *engine));
+    today.CreatePage(CTodayPage::kTemplateId, &host);
+
+    program->tableRadio(1)->click();
+    program->button("增加")->click();
+    program->button("保存")->click();
+    SetQuestionHandler([](QWidget*, const QString&) { return true; });
+    today.OnApply();
+    test::WaitForEngine(*engine);
+    ASSERT_EQ(today.list().RowCount(), 1);
+    EXPECT_EQ(today.list().Item(0).title, "新铃");
+    EXPECT_EQ(today.statusLabel()->text(), QStringLiteral("今天播放星期一的节目表！"));
+
+    holiday->dayOffDate()->setDate(QDate(2026, 12, 8));
+    holiday->OnAddDayOff();
+    holiday->saveButton()->click();
+    EXPECT_EQ(messages.messages.last(), QStringLiteral("保存完毕！"));
+    SetDay(8);
+    test::WaitForEngine(*engine);  // the calendar's copy is there before the day check
+    engine->dayTimer()->Fire();
+    test::WaitForEngine(*engine);
+    EXPECT_TRUE(today.state().noBroadcastToday);
+    EXPECT_EQ(today.state().statusText, "今天是节假日！");
+}
+
+}  // namespace
+}  // namespace chimeon
