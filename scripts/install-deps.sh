@@ -10,6 +10,8 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # play history, admin command line
     libsqlite3-dev libcli11-dev nlohmann-json3-dev
+    # power-off through systemd-logind (sd-bus); its test's own D-Bus daemon and mock logind
+    libsystemd-dev dbus python3-dbusmock
     # the stored password's Blowfish cipher
     nettle-dev
     # sound: ALSA mixer, and a PulseAudio null sink that tests and benchmarks play into
@@ -23,7 +25,7 @@ PACKAGES=(
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-tools
     gstreamer1.0-plugins-base-apps gstreamer1.0-alsa gstreamer1.0-pulseaudio timgm6mb-soundfont
     gstreamer1.0-libav gstreamer1.0-plugins-ugly
-    # the Debian package and its checks, and the style check of the sources
+    # the Debian package and its checks (and the autostart entry's), the style check of the sources
     desktop-file-utils lintian clang-format
 )
 

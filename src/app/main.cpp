@@ -21,6 +21,7 @@
 #include "platform/audio/audio_path_check.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
+#include "platform/system/xdg_autostart_entry.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
@@ -31,10 +32,13 @@
 #include "ui/engine/broadcast_engine.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
+#include "ui/system/settings_page.h"
 #ifdef CHIMEON_TEST_CLOCK
 #include "app/file_local_clock.h"
+#include "app/file_power_off.h"
 #include "app/window_blocker.h"
 #else
+#include "platform/system/logind_power_off.h"
 #include "platform/system/system_local_clock.h"
 #endif
 
@@ -104,18 +108,24 @@ int main(int argc, char* argv[]) {
     AppState state;
     IniSettingsStore settings(dataDirectory / "setup.ini");
     StyleSheetSkinning skinning;
-    if (!ApplyStartupSkin(settings, {dataDirectory / "skin", InstalledSkinFolder()}, skinning,
-                          state)) {
+    const std::vector<std::filesystem::path> skinFolders{dataDirectory / "skin",
+                                                         InstalledSkinFolder()};
+    if (!ApplyStartupSkin(settings, skinFolders, skinning, state)) {
         return 0;
     }
     LoadStartupSettings(settings, state);
 
 #ifdef CHIMEON_TEST_CLOCK
-    // Test build only: the time is read from a file the test writes.
+    // Test build only: the time is read from a file the test writes, and nothing is powered off.
     FileLocalClock localClock(dataDirectory / "test-clock.txt");
+    FilePowerOff powerOff(dataDirectory / "power-off.txt");
 #else
     SystemLocalClock localClock;
+    LogindPowerOff powerOff;
 #endif
+    XdgAutostartEntry autostart(
+        AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), ExecutablePath(),
+        dataDirectory);
     // Everything the broadcast engine drives lives longer than the engine.
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
@@ -135,6 +145,9 @@ int main(int argc, char* argv[]) {
         historyHealth->Report(problem);
     });
     AlsaPcmSystem soundDevices;
+    CTodayPage* todayPage = nullptr;
+    CSettingsPage* settingsPage = nullptr;
+    bool endAtStartup = false;
 
     // The broadcast runs on a thread of its own: nothing the window does delays a bell.
     EngineParts engineParts(localClock, player, lister, dataDirectory);
@@ -157,6 +170,21 @@ int main(int argc, char* argv[]) {
         }
         if (kind == PageKind::kAbout) {
             return std::make_unique<CAboutPage>(LocateDataFile(dataDirectory, kLogoFileName));
+        }
+        if (kind == PageKind::kSettings) {
+            SettingsPageParts parts({state, settings, localClock, powerOff, autostart, skinning,
+                                     skinFolders, &history});
+            // Whether today is a day without broadcast comes with the engine's first state.
+            parts.previewWindow = [&todayPage] {
+                return todayPage != nullptr ? todayPage->preview() : nullptr;
+            };
+            parts.endProgram = [&endAtStartup] {
+                endAtStartup = true;
+                QCoreApplication::exit(0);
+            };
+            auto page = std::make_unique<CSettingsPage>(std::move(parts));
+            settingsPage = page.get();
+            return page;
         }
         if (kind == PageKind::kTemplate) {
             return std::make_unique<CTemplatePage>(TablePageParts(state, dataDirectory));
@@ -183,9 +211,30 @@ int main(int argc, char* argv[]) {
             return mixer.get();
         };
         auto page = std::make_unique<CTodayPage>(std::move(parts));
+        todayPage = page.get();
         historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
         return page;
     };
+
+    // The engine's first state tells whether today is a day without broadcast: the settings page
+    // carries out the holiday action, which may end the program before the window is shown.
+    CMainDlg* startupWindow = nullptr;
+    bool startupDayKnown = false;
+    QObject::connect(
+        &engine, &BroadcastEngine::stateChanged, &application,
+        [&](const BroadcastState& broadcast) {
+            if (startupDayKnown || startupWindow == nullptr) {
+                return;
+            }
+            startupDayKnown = true;
+            if (settingsPage != nullptr) {
+                settingsPage->OnStartupDayKnown(broadcast.noBroadcastToday);
+            }
+            if (!endAtStartup) {
+                startupWindow->ShowAtStartup();
+            }
+        },
+        Qt::QueuedConnection);
 
     int exitCode = 0;
     {
@@ -194,11 +243,12 @@ int main(int argc, char* argv[]) {
             engine.Shutdown();  // the history records the end of the program
             QCoreApplication::exit(0);
         });
+        startupWindow = &window;
 #ifdef CHIMEON_TEST_CLOCK
         WindowBlocker blocker(dataDirectory);
 #endif
-        window.ShowAtStartup();
         exitCode = application.exec();
+        startupWindow = nullptr;
     }  // the window takes its pages (and the preview window) and its tray icon with it
     if (!engine.Join(std::chrono::seconds(10))) {
         // Something on the engine's thread hangs: end without waiting for it.

@@ -34,7 +34,9 @@ nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
             {"lateness_ms", event.latenessMs ? nlohmann::ordered_json(*event.latenessMs)
                                              : nlohmann::ordered_json(nullptr)},
             {"table", event.table},
-            {"row", event.row + 1},
+            // A system action's failure belongs to no row.
+            {"row", event.row >= 0 ? nlohmann::ordered_json(event.row + 1)
+                                   : nlohmann::ordered_json(nullptr)},
             {"title", event.title},
             {"path", event.path},
             {"cause", event.cause},
@@ -58,8 +60,11 @@ std::string OneLine(std::string_view text) {
 
 void PrintEventText(std::ostream& out, const HistoryEvent& event) {
     out << LocalMoment(event.atMs) << "  " << HistoryEventKindName(event.kind) << "  "
-        << OneLine(event.cause) << "  " << OneLine(event.table) << " row " << event.row + 1 << "  "
-        << OneLine(event.title);
+        << OneLine(event.cause) << "  ";
+    if (event.row >= 0) {
+        out << OneLine(event.table) << " row " << event.row + 1 << "  ";
+    }
+    out << OneLine(event.title);
     if (!event.scheduledSecond.empty()) {
         out << "  due " << OneLine(event.scheduledSecond);
     }

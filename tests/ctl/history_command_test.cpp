@@ -40,11 +40,14 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
             Event(HistoryEvent::Kind::kFailure, "2026-12-07", 1765094400000, "unplayable");
         failure.reason = "Internal data stream error.\r\n(gstbasesrc.c)\n\tstopped";  // GStreamer's
         history.Record(failure);
+        LocalDateTime evening{2026, 12, 7, 1, 17, 0, 0, 0};
+        history.Record(SystemFailureEvent({evening, 1765126800000}, FailureCause::kPowerOff,
+                                          "每日定时关机", "AccessDenied"));
     }
     auto all = Ctl(data, {"history", "--json"});
     ASSERT_EQ(all.exitCode, 0) << all.err;
     auto lines = test::JsonLines(all.out);
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0]["kind"], "start");
     EXPECT_EQ(lines[0]["lateness_ms"], 4);
     EXPECT_EQ(lines[0]["title"], "上课铃");
@@ -52,11 +55,13 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
     EXPECT_EQ(lines[1]["cause"], "played");
     EXPECT_TRUE(lines[1]["lateness_ms"].is_null());
     EXPECT_EQ(lines[2]["kind"], "failure");
+    EXPECT_TRUE(lines[3]["row"].is_null()) << "a system action belongs to no row";
 
     auto sinceSeventh = Ctl(data, {"history", "--since", "2026-12-07", "--json"});
-    EXPECT_EQ(test::JsonLines(sinceSeventh.out).size(), 1u);
+    EXPECT_EQ(test::JsonLines(sinceSeventh.out).size(), 2u);
     auto text = Ctl(data, {"history"});
-    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3) << "a line each: " << text.out;
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 4) << "a line each: " << text.out;
+    EXPECT_NE(text.out.find("failure  power_off  每日定时关机"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("星期一 row 1  上课铃  due 8:0:0  late 4 ms"), std::string::npos);
     EXPECT_NE(text.out.find("(Internal data stream error. (gstbasesrc.c) stopped)"),
               std::string::npos);

@@ -10,6 +10,7 @@
 #include <QtGlobal>
 #include <set>
 
+#include "support/fake_system_ports.h"
 #include "support/temp_dir.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
@@ -23,15 +24,7 @@ namespace {
 
 const std::filesystem::path kShippedSkins = CHIMEON_SKIN_DIR;
 
-class RecordingSkinning : public Skinning {
-public:
-    bool ApplySkinFile(const std::filesystem::path& file) override {
-        applied.push_back(file);
-        return true;
-    }
-    void Shutdown() override {}
-    std::vector<std::filesystem::path> applied;
-};
+using test::RecordingSkinning;
 
 TEST(StartupSkinTest, ChoiceAndItsTwoMessages) {
     test::App();

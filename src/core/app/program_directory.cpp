@@ -22,18 +22,28 @@ fs::path ResolveProgramDirectory(const fs::path& executableFolder, const char* x
         fs::is_directory(executableFolder / "skin", error)) {
         return executableFolder;
     }
-    // By the XDG base-directory rules a relative XDG_DATA_HOME is ignored.
-    if (xdgDataHome != nullptr && fs::path(xdgDataHome).is_absolute()) {
-        return fs::path(xdgDataHome) / "Chimeon";
+    return XdgBaseFolder(xdgDataHome, home, ".local/share") / "Chimeon";
+}
+
+fs::path XdgBaseFolder(const char* xdgVariable, const char* home, std::string_view belowHome) {
+    // By the XDG base-directory rules a relative value is ignored.
+    if (xdgVariable != nullptr && fs::path(xdgVariable).is_absolute()) {
+        return fs::path(xdgVariable);
     }
     fs::path homeFolder = (home != nullptr && *home != '\0') ? fs::path(home) : fs::path("/");
-    return homeFolder / ".local" / "share" / "Chimeon";
+    return homeFolder / belowHome;
+}
+
+fs::path ExecutablePath() {
+    std::error_code error;
+    fs::path executable = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : executable;
 }
 
 fs::path ExecutableFolder() {
+    const fs::path executable = ExecutablePath();
     std::error_code error;
-    fs::path executable = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::current_path(error) : executable.parent_path();
+    return executable.empty() ? fs::current_path(error) : executable.parent_path();
 }
 
 std::string ProgramDirectory() {

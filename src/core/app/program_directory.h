@@ -15,7 +15,13 @@ namespace chimeon {
 std::filesystem::path ResolveProgramDirectory(const std::filesystem::path& executableFolder,
                                               const char* xdgDataHome, const char* home);
 
-// The folder of the running executable.
+// An XDG base folder: the variable's value ($XDG_DATA_HOME, $XDG_CONFIG_HOME) when it is
+// absolute, else `belowHome` (".local/share", ".config") in the home folder. Either may be null.
+std::filesystem::path XdgBaseFolder(const char* xdgVariable, const char* home,
+                                    std::string_view belowHome);
+
+// The running executable (empty when the system does not say), and its folder.
+std::filesystem::path ExecutablePath();
 std::filesystem::path ExecutableFolder();
 
 // The data directory of this process as text ending in "/", created on first use. Every data

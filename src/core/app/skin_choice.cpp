@@ -26,16 +26,8 @@ std::optional<fs::path> FindNamedSkin(std::string_view name, const std::vector<f
 
 std::optional<fs::path> FirstSkinFound(const std::vector<fs::path>& folders) {
     for (const fs::path& folder : folders) {
-        std::vector<fs::path> skins;
-        std::error_code error;
-        for (fs::directory_iterator it(folder, error), end; !error && it != end;
-             it.increment(error)) {
-            if (HasSkinExtension(it->path()) && IsUsableSkinFile(it->path())) {
-                skins.push_back(it->path());
-            }
-        }
-        if (!skins.empty()) {
-            return *std::min_element(skins.begin(), skins.end());
+        if (std::vector<fs::path> skins = SkinFilesIn(folder); !skins.empty()) {
+            return skins.front();
         }
     }
     return std::nullopt;
@@ -51,6 +43,44 @@ bool IsUsableSkinFile(const fs::path& file) {
     std::error_code error;
     // A size that cannot be read comes back as the largest number.
     return fs::is_regular_file(file, error) && fs::file_size(file, error) <= kMaxSkinFileBytes;
+}
+
+std::vector<fs::path> SkinFilesIn(const fs::path& folder) {
+    std::vector<fs::path> skins;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (HasSkinExtension(it->path()) && IsUsableSkinFile(it->path())) {
+            skins.push_back(it->path());
+        }
+    }
+    std::sort(skins.begin(), skins.end());
+    return skins;
+}
+
+std::vector<SkinEntry> ListSkins(const std::vector<fs::path>& skinFolders) {
+    std::vector<SkinEntry> entries;
+    for (const fs::path& folder : skinFolders) {
+        for (fs::path& file : SkinFilesIn(folder)) {
+            std::string title = file.stem().string();
+            if (std::none_of(entries.begin(), entries.end(),
+                             [&](const SkinEntry& entry) { return entry.title == title; })) {
+                entries.push_back({std::move(title), std::move(file)});
+            }
+        }
+    }
+    return entries;
+}
+
+int SkinEntryInUse(const std::vector<SkinEntry>& entries, std::string_view skinFile) {
+    const std::string_view prefix = skinFile.substr(0, skinFile.find('.'));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string& title = entries[i].title;
+        if (title.size() >= prefix.size() &&
+            EqualsIgnoringCase(std::string_view(title).substr(0, prefix.size()), prefix)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
 }
 
 SkinChoice ChooseSkin(std::string_view skinSetting, const std::vector<fs::path>& skinFolders) {

@@ -36,4 +36,20 @@ struct SkinChoice {
 SkinChoice ChooseSkin(std::string_view skinSetting,
                       const std::vector<std::filesystem::path>& skinFolders);
 
+// The usable ".smf" files of one folder (extension in any letter case), in name order.
+std::vector<std::filesystem::path> SkinFilesIn(const std::filesystem::path& folder);
+
+// One entry of the settings page's skin list: the file's title (name without extension) and
+// the file.
+struct SkinEntry {
+    std::string title;
+    std::filesystem::path file;
+};
+// The skins of all folders, folder by folder; a title listed already (the data directory's own
+// copy) hides the same title of a later folder.
+std::vector<SkinEntry> ListSkins(const std::vector<std::filesystem::path>& skinFolders);
+// The entry that shows the skin in use: the first whose title begins with `skinFile` cut at its
+// first "." (letters compared without regard to case); -1 when none does.
+int SkinEntryInUse(const std::vector<SkinEntry>& entries, std::string_view skinFile);
+
 }  // namespace chimeon

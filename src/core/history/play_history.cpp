@@ -43,8 +43,24 @@ std::string_view FailureCauseName(FailureCause cause) {
             return "unplayable";
         case FailureCause::kNoAudioOutput:
             return "no_audio_output";
+        case FailureCause::kPowerOff:
+            return "power_off";
+        case FailureCause::kAutostart:
+            return "autostart";
     }
     return "";
+}
+
+HistoryEvent SystemFailureEvent(const ClockReading& now, FailureCause cause,
+                                std::string_view action, std::string_view reason) {
+    HistoryEvent event;
+    event.kind = HistoryEvent::Kind::kFailure;
+    event.date = IsoDate(now.local.year, now.local.month, now.local.day);
+    event.atMs = now.epochMs;
+    event.title = std::string(action);
+    event.cause = std::string(FailureCauseName(cause));
+    event.reason = std::string(reason);
+    return event;
 }
 
 std::string_view HistoryEventKindName(HistoryEvent::Kind kind) {

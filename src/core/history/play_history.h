@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/system/local_clock.h"
+
 namespace chimeon {
 
 // How a row came to play.
@@ -19,14 +21,15 @@ enum class EndCause {
     kProgramExit,
     kNotPlayed
 };
-// Why it could not play.
-enum class FailureCause { kFileMissing, kUnplayable, kNoAudioOutput };
+// Why it could not play; or which system action failed (no row: the PC was not powered off, the
+// autostart entry was not written).
+enum class FailureCause { kFileMissing, kUnplayable, kNoAudioOutput, kPowerOff, kAutostart };
 
 std::string_view StartCauseName(StartCause cause);  // "time", "chain", "hand"
 // "played", "end_time", "stopped", "day_change", "exit", "not_played"
 std::string_view EndCauseName(EndCause cause);
-std::string_view FailureCauseName(
-    FailureCause cause);  // "missing", "unplayable", "no_audio_output"
+// "missing", "unplayable", "no_audio_output", "power_off", "autostart"
+std::string_view FailureCauseName(FailureCause cause);
 
 // One event of the play history. Dates are "YYYY-MM-DD" (local), times of day "%d:%d:%d".
 struct HistoryEvent {
@@ -45,6 +48,11 @@ struct HistoryEvent {
 
     bool operator==(const HistoryEvent&) const = default;
 };
+
+// The failure of a system action, dated and timed by `now`: no table, no row (-1); the title
+// names the action in the operator's words ("每日定时关机"), the reason is the system's.
+HistoryEvent SystemFailureEvent(const ClockReading& now, FailureCause cause,
+                                std::string_view action, std::string_view reason);
 
 // "start", "end", "failure"; and back (nothing for any other text).
 std::string_view HistoryEventKindName(HistoryEvent::Kind kind);

@@ -3,20 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "support/clock_rig.h"
+#include "support/fake_system_ports.h"
 
 namespace chimeon {
 namespace {
 
 using test::ClockRig;
 using test::MsFromLocal;
-
-class RecordedHistory : public PlayHistory {
-public:
-    void Record(const HistoryEvent& event) override { events.push_back(event); }
-    void KeepNewestDays(int days) override { keptDays.push_back(days); }
-    std::vector<HistoryEvent> events;
-    std::vector<int> keptDays;
-};
+using test::RecordedHistory;
 
 ProgramItem Row(std::string title, std::string start, std::string end, std::string path) {
     return ProgramItem{std::move(title), std::move(start), std::move(end), "100",

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QComboBox>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+#include "core/system/settings_console.h"
+#include "ui/app/sub_dialog.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QRadioButton;
+class QTimeEdit;
+
+namespace chimeon {
+
+class CMediaPreviewDlg;
+
+// What the settings page works with beside the console's parts; everything must outlive it.
+struct SettingsPageParts {
+    explicit SettingsPageParts(SettingsConsoleParts consoleParts)
+        : console(std::move(consoleParts)) {}
+
+    SettingsConsoleParts console;
+    // Whether today is a day without broadcast, asked as the page starts (after the today page
+    // has chosen today's table). Empty: the start-up's answer comes through OnStartupDayKnown.
+    std::function<bool()> noBroadcastToday;
+    // The today page's video preview window, null while there is none.
+    std::function<CMediaPreviewDlg*()> previewWindow;
+    // Ends the program at once (the holiday action "退出Chimeon").
+    std::function<void()> endProgram;
+};
+
+// A drop-down list that says when it is about to drop down (the skin list is filled then).
+class CDropDownList : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override;
+
+signals:
+    void aboutToDropDown();
+};
+
+// The settings page: the holiday action, the preview window, the daily shutdown, launching with
+// the desktop session, starting hidden, the skin. Each choice is written at once; the page's
+// start carries out the start-up actions.
+class CSettingsPage : public CSubDialog {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 147;
+
+    explicit CSettingsPage(SettingsPageParts parts, QWidget* parent = nullptr);
+
+    void OnHolidayAction(int action);
+    void OnShowMediaClicked();
+    void OnDailyShutdownClicked();
+    void OnShutdownTimeChanged();
+    void OnLaunchOnStartupClicked();
+    void OnMinimizeClicked();
+    void OnSkinDropDown();
+    void OnSkinChosen(int index);
+    // The operator closed the preview window.
+    void OnPreviewClosed();
+    // Today's table has been chosen at start-up: the holiday action on a day without broadcast
+    // (once; later calls change nothing).
+    void OnStartupDayKnown(bool noBroadcastToday);
+
+    SettingsConsole& console() { return console_; }
+    QRadioButton* holidayButton(int action) const { return holiday_[action]; }
+    QCheckBox* showMediaCheck() const { return showMedia_; }
+    QCheckBox* dailyShutdownCheck() const { return dailyShutdown_; }
+    QTimeEdit* shutdownTimeEdit() const { return shutdownTime_; }
+    QCheckBox* launchOnStartupCheck() const { return launchOnStartup_; }
+    QCheckBox* minimizeCheck() const { return minimize_; }
+    CDropDownList* skinList() const { return skins_; }
+    const QTimer& shutdownTimer() const { return shutdownTimer_; }
+
+protected:
+    void OnInitDialog() override;
+
+private:
+    void BuildControls();
+    // Moves the view into the controls (which undoes a refused click) and runs the shutdown
+    // timer while the daily shutdown is on.
+    void ShowView();
+    void Finish(const std::string& message);
+
+    SettingsPageParts parts_;
+    SettingsConsole console_;
+    CMediaPreviewDlg* preview_ = nullptr;
+    QTimer shutdownTimer_;
+    QButtonGroup* holidayGroup_ = nullptr;
+    std::array<QRadioButton*, 3> holiday_{};
+    QCheckBox* showMedia_ = nullptr;
+    QCheckBox* dailyShutdown_ = nullptr;
+    QTimeEdit* shutdownTime_ = nullptr;
+    QCheckBox* launchOnStartup_ = nullptr;
+    QCheckBox* minimize_ = nullptr;
+    CDropDownList* skins_ = nullptr;
+};
+
+}  // namespace chimeon

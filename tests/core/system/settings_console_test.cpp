@@ -1,0 +1,164 @@
+#include "core/system/settings_console.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "core/app/ini_settings_store.h"
+#include "support/fake_local_clock.h"
+#include "support/fake_system_ports.h"
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+TEST(ShutupTimeTest, ReadAsStoredTimesAreRead) {
+    const char* texts[] = {"17", "", "8:5", "08:00:00", "25:0:0", "-5"};
+    const int seconds[] = {17, 8 * 3600, 8 * 3600 + 5, 8 * 3600, 3600, 86395};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(ParseShutupTime(texts[i]), seconds[i]) << texts[i];
+    }
+}
+
+// Monday 7 December 2026 and the days after.
+std::int64_t Ms(int hour, int minute, int second, int day = 7, int ms = 0) {
+    return test::MsFromLocal(2026, 12, day, hour, minute, second, ms);
+}
+
+class SettingsConsoleTest : public ::testing::Test {
+protected:
+    // Made and started on these settings at this moment, as at start-up.
+    std::string Start(std::string_view ini, std::int64_t ms = Ms(12, 0, 0)) {
+        dir.Write("setup.ini", "[Settings]\r\n" + std::string(ini));
+        clock.SetMs(ms);
+        console.emplace(SettingsConsoleParts{state,
+                                             settings,
+                                             clock,
+                                             power,
+                                             autostart,
+                                             skinning,
+                                             {dir / "skin", dir / "installed"},
+                                             &history});
+        return console->Init();
+    }
+    int RequestsAfterTickAt(std::int64_t ms) {
+        clock.SetMs(ms);
+        console->dailyShutdown().Tick();
+        return power.requests;
+    }
+
+    test::TempDir dir;
+    IniSettingsStore settings{dir / "setup.ini"};
+    AppState state;
+    test::FakeLocalClock clock;
+    test::FakePowerOff power;
+    test::FakeAutostart autostart;
+    test::RecordingSkinning skinning;
+    test::RecordedHistory history;
+    std::optional<SettingsConsole> console;
+};
+
+TEST_F(SettingsConsoleTest, ShutdownWithinUnderTwoSecondsOfItsTimeOnce) {
+    for (const auto& [offsetMs, requests] :
+         {std::pair{-2000, 0}, {-1000, 1}, {0, 1}, {1999, 1}, {2000, 0}}) {
+        power.requests = 0;
+        Start("Shutup=1\r\nShutupTime=17:0:0\r\n", Ms(17, 0, 0) + offsetMs);
+        EXPECT_EQ(RequestsAfterTickAt(Ms(17, 0, 0) + offsetMs), requests) << offsetMs;
+    }
+    // Set to one second ahead: it happens at the next tick and never again that day.
+    Start("Shutup=1\r\n", Ms(12, 0, 0, 7, 700));
+    ASSERT_EQ(console->SetShutdownTime(12 * 3600 + 1), "");
+    EXPECT_EQ(RequestsAfterTickAt(Ms(12, 0, 1)), 1);
+    EXPECT_EQ(RequestsAfterTickAt(Ms(12, 0, 1, 7, 300)), 1);
+}
+
+TEST_F(SettingsConsoleTest, ShutdownPastAtStartComesTheNextDayAndEveryDayAfterARefusal) {
+    Start("Shutup=1\r\nShutupTime=17:0:0\r\n", Ms(18, 0, 0));
+    power.refusal = "org.freedesktop.DBus.Error.AccessDenied: not allowed";
+    for (const auto& [ms, requests] : {std::pair{Ms(18, 0, 0), 0},
+                                       {Ms(23, 59, 59), 0},
+                                       {Ms(16, 59, 58, 8), 0},
+                                       {Ms(16, 59, 59, 8), 1},
+                                       {Ms(17, 0, 1, 8), 1},
+                                       {Ms(17, 0, 0, 9), 2}}) {
+        EXPECT_EQ(RequestsAfterTickAt(ms), requests) << ms;
+    }
+    ASSERT_EQ(history.events.size(), 2u);
+    const HistoryEvent& refused = history.events.front();
+    EXPECT_EQ(std::tie(refused.date, refused.row, refused.title, refused.cause, refused.reason),
+              std::tuple("2026-12-08", -1, kDailyShutdownAction, "power_off", power.refusal));
+}
+
+TEST_F(SettingsConsoleTest, HolidayActionAtStartUpActsOnlyOnADayWithoutBroadcast) {
+    for (const auto& [action, noBroadcastToday, endProgram, requests] :
+         {std::tuple{"0", true, false, 0},
+          {"1", true, true, 0},
+          {"2", true, false, 1},
+          {"2", false, false, 0}}) {
+        power.requests = 0;
+        Start("Holiday=" + std::string(action) + "\r\n");
+        EXPECT_EQ(console->CarryOutHolidayAction(noBroadcastToday), endProgram) << action;
+        EXPECT_EQ(power.requests, requests) << action;
+    }
+    EXPECT_FALSE(console->CarryOutHolidayAction(true) || power.requests != 0);  // start-up only
+}
+
+TEST_F(SettingsConsoleTest, EveryGuardedChoiceIsUndoneWhileLockedAndWrittenOnceAllowed) {
+    std::filesystem::create_directories(dir / "skin");
+    dir.Write("skin/jade.smf", "x");
+    state.usePassword = true;
+    // At start-up the autostart entry is renewed only under the edit check.
+    EXPECT_EQ(Start("LaunchOnStartup=1\r\nShutup=1\r\n"), kNotLoggedInMessage);
+    EXPECT_EQ(autostart.creations, 0);
+    console->FillSkinList();
+    const SettingsView before = console->view();
+    const std::string fileBefore = dir.Read("setup.ini");
+    const std::function<std::string(SettingsConsole&)> operations[] = {
+        [](SettingsConsole& c) { return c.SetShowMedia(false); },
+        [](SettingsConsole& c) { return c.SetDailyShutdown(false); },
+        [](SettingsConsole& c) { return c.SetShutdownTime(10 * 3600); },
+        [](SettingsConsole& c) { return c.SetLaunchOnStartup(false); },
+        [](SettingsConsole& c) { return c.SetMinimize(true); },
+        [](SettingsConsole& c) { return c.ChooseSkin(0); }};
+    for (const auto& operation : operations) {
+        EXPECT_EQ(operation(*console), kNotLoggedInMessage);
+        EXPECT_EQ(console->view(), before);
+    }
+    EXPECT_EQ(dir.Read("setup.ini"), fileBefore);
+    EXPECT_TRUE(console->dailyShutdown().IsRunning() && skinning.applied.empty());
+
+    state.loggedIn = true;
+    autostart.error = "read-only folder";  // the setting is written all the same
+    for (const auto& operation : operations) {
+        EXPECT_EQ(operation(*console), "");
+    }
+    console->SetHolidayAction(2);
+    EXPECT_FALSE(console->dailyShutdown().IsRunning());
+    EXPECT_EQ(dir.Read("setup.ini"),
+              "[Settings]\r\nLaunchOnStartup=0\r\nShutup=0\r\nShowMedia=0\r\nShutupTime=10:0:0\r\n"
+              "minimize=1\r\nSkin=jade.smf\r\nHoliday=2\r\n");
+    ASSERT_EQ(history.events.size(), 1u);
+    EXPECT_EQ(history.events[0].cause, "autostart");
+}
+
+TEST_F(SettingsConsoleTest, SkinListShowsEveryFolderAndSelectsTheSkinInUseByItsName) {
+    for (const char* file : {"skin/Corona.smf", "skin/jade.SMF", "skin/notes.txt",
+                             "installed/jade.smf", "installed/plain.smf"}) {
+        std::filesystem::create_directories((dir / file).parent_path());
+        dir.Write(file, "x");
+    }
+    Start("");
+    for (const auto& [inUse, selected, afterwards] : {std::tuple{"corona.smf", 0, "corona.smf"},
+                                                      {"PLAIN.smf", 2, "PLAIN.smf"},
+                                                      {"gone.smf", 0, "Corona.smf"}}) {
+        state.skinFile = inUse;
+        console->FillSkinList();
+        EXPECT_EQ(console->view().skins, (std::vector<std::string>{"Corona", "jade", "plain"}));
+        EXPECT_EQ(console->view().selectedSkin, selected) << inUse;
+        EXPECT_EQ(state.skinFile, afterwards);
+    }
+}
+
+}  // namespace
+}  // namespace chimeon

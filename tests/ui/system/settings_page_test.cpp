@@ -1,0 +1,67 @@
+#include "ui/system/settings_page.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTimeEdit>
+
+#include "support/fake_local_clock.h"
+#include "support/fake_system_ports.h"
+#include "support/temp_dir.h"
+#include "ui/engine/media_preview_dlg.h"
+#include "ui/ui_test_support.h"
+
+namespace chimeon {
+namespace {
+
+TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
+    test::App();
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "skin");
+    dir.Write("skin/corona.smf", "x");
+    dir.Write("skin/jade.smf", "x");
+    AppState state;
+    test::MemorySettings settings;
+    settings.values = {{"Holiday", "1"}, {"Shutup", "1"}};
+    test::FakeLocalClock clock;
+    test::FakePowerOff power;
+    test::FakeAutostart autostart;
+    test::RecordingSkinning skinning;
+    CMediaPreviewDlg preview{settings};
+    int endings = 0;
+    QWidget area;  // the page's parent outlives it
+    SettingsPageParts parts({state, settings, clock, power, autostart, skinning, {dir / "skin"}});
+    parts.noBroadcastToday = [] { return true; };
+    parts.previewWindow = [&preview] { return &preview; };
+    parts.endProgram = [&endings] { ++endings; };
+    CSettingsPage page(std::move(parts));
+    page.CreatePage(CSettingsPage::kTemplateId, &area);
+
+    EXPECT_EQ(endings, 1);
+    EXPECT_TRUE(page.holidayButton(1)->isChecked());
+    EXPECT_TRUE(page.shutdownTimeEdit()->isEnabled() && page.shutdownTimer().isActive());
+    for (QLabel* label : page.findChildren<QLabel*>()) {  // names on the accessibility bus
+        EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
+    }
+
+    preview.show();
+    page.showMediaCheck()->click();
+    EXPECT_FALSE(preview.isVisible());
+    page.showMediaCheck()->click();
+    EXPECT_TRUE(preview.isVisible());
+    preview.close();
+    EXPECT_FALSE(page.showMediaCheck()->isChecked());
+
+    state.skinFile = "corona.smf";
+    page.skinList()->showPopup();
+    page.skinList()->hidePopup();
+    ASSERT_EQ(page.skinList()->count(), 2);
+    EXPECT_EQ(page.skinList()->currentIndex(), 0);
+    emit page.skinList()->activated(1);
+    EXPECT_EQ(skinning.applied, std::vector{dir / "skin/jade.smf"});
+}
+
+}  // namespace
+}  // namespace chimeon
