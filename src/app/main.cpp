@@ -1,5 +1,6 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
+#include <QTimer>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -232,6 +233,11 @@ int main(int argc, char* argv[]) {
             }
             if (!endAtStartup) {
                 startupWindow->ShowAtStartup();
+#ifdef CHIMEON_TEST_CLOCK
+                // Test build: says when the window is up (the start-up bench waits for this line).
+                QTimer::singleShot(0,
+                                   [] { std::cout << "chimeon: main window shown" << std::endl; });
+#endif
             }
         },
         Qt::QueuedConnection);
