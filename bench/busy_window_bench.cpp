@@ -97,7 +97,7 @@ Outcome PlayClicks(const std::filesystem::path& dir, const Way& way, int clicks)
     FileSystemDirectoryLister lister;
     AskedLateness asked;
     EngineParts parts(wall, player, lister, dir);
-    parts.calendar = AlwaysWorking().Calendar();
+    parts.calendar = WorkingEveryDay();
     parts.makeObserver = [&asked](const LocalClock& clock, const TodayList& list) {
         return std::make_unique<HistoryRecorder>(clock, list, asked);
     };

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/engine/broadcast_clock.h"
+#include "core/engine/calendar_copy.h"
 #include "core/engine/clock_text.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
@@ -66,7 +67,8 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir,
     }
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
-    AlwaysWorking calendar;
+    CalendarCopy calendar;
+    calendar.Update(WorkingEveryDay());
     DriverTimer stepTimer, dayTimer;
     TodayList list;
     BroadcastClock clock({wall, player, lister, calendar, stepTimer, dayTimer, list, dir});

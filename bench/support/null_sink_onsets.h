@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/engine/clock_ports.h"
 #include "core/history/play_history.h"
+#include "core/schedule/holiday_calendar.h"
 
 typedef struct _GstElement GstElement;
 
@@ -86,15 +86,12 @@ struct Figures {
 // Median, 99th percentile (nearest rank) and maximum of what was heard of `expected` clicks.
 Figures Summarise(std::vector<double> lateMs, int expected);
 
-// Every day is a working day, whatever today is.
-class AlwaysWorking : public CalendarSource {
-public:
-    AlwaysWorking() { calendar_.restDays.fill(false); }
-    const HolidayCalendar& Calendar() const override { return calendar_; }
-
-private:
-    HolidayCalendar calendar_;
-};
+// A calendar on which every day is a working day, whatever today is.
+inline HolidayCalendar WorkingEveryDay() {
+    HolidayCalendar calendar;
+    calendar.restDays.fill(false);
+    return calendar;
+}
 
 // Keeps how late after its second the clock asked each start for sound.
 class AskedLateness : public PlayHistory {
