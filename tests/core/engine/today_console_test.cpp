@@ -22,10 +22,6 @@ struct ConsoleCase {
     int clockRowAfter;        // the row the clock follows, -1 for none
 };
 
-void PrintTo(const ConsoleCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class TodayConsoleTest : public ::testing::TestWithParam<ConsoleCase> {
 protected:
     TodayConsoleTest() {
