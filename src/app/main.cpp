@@ -1,6 +1,7 @@
 // Chimeon: start-up and exit of the broadcast scheduler.
 #include <QApplication>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -12,7 +13,6 @@
 #include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
 #include "core/app/program_version.h"
-#include "core/engine/calendar_copy.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
 #include "core/io/file_io.h"
@@ -30,12 +30,14 @@
 #include "ui/controls/about_page.h"
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
+#include "ui/engine/broadcast_engine.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
 #include "ui/system/settings_page.h"
 #ifdef CHIMEON_TEST_CLOCK
 #include "app/file_local_clock.h"
 #include "app/file_power_off.h"
+#include "app/window_blocker.h"
 #else
 #include "platform/system/logind_power_off.h"
 #include "platform/system/system_local_clock.h"
@@ -125,12 +127,9 @@ int main(int argc, char* argv[]) {
     XdgAutostartEntry autostart(
         AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), ExecutablePath(),
         dataDirectory);
-    // Everything the today page drives lives longer than the window.
+    // Everything the broadcast engine drives lives longer than the engine.
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
-    // Today's table is chosen by the holiday page's calendar as it is in memory: the page loads
-    // it before the today page starts and sends every change here.
-    CalendarCopy calendar;
     std::string mixerError;
     std::unique_ptr<AlsaMasterMixer> mixer =
         AlsaMasterMixer::Open("default", "Master", &mixerError);
@@ -148,7 +147,20 @@ int main(int argc, char* argv[]) {
     });
     AlsaPcmSystem soundDevices;
     CTodayPage* todayPage = nullptr;
+    CSettingsPage* settingsPage = nullptr;
     bool endAtStartup = false;
+
+    // The broadcast runs on a thread of its own: nothing the window does delays a bell.
+    EngineParts engineParts(localClock, player, lister, dataDirectory);
+    // Today's table is chosen by the holiday page's calendar as it is in memory: the page loads
+    // it before the today page starts the engine and sends it every change (as a copy). Until
+    // then the stored one serves.
+    engineParts.calendar = LoadHolidayCalendar(dataDirectory);
+    engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
+        return std::make_unique<HistoryRecorder>(clock, list, history);
+    };
+    BroadcastEngine engine(std::move(engineParts));
+    engine.RunOnOwnThread();
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
         if (kind == PageKind::kRecord) {
@@ -163,9 +175,7 @@ int main(int argc, char* argv[]) {
         if (kind == PageKind::kSettings) {
             SettingsPageParts parts({state, settings, localClock, powerOff, autostart, skinning,
                                      skinFolders, &history});
-            parts.noBroadcastToday = [&todayPage] {
-                return todayPage != nullptr && todayPage->clock().NoBroadcastToday();
-            };
+            // Whether today is a day without broadcast comes with the engine's first state.
             parts.previewWindow = [&todayPage] {
                 return todayPage != nullptr ? todayPage->preview() : nullptr;
             };
@@ -173,7 +183,9 @@ int main(int argc, char* argv[]) {
                 endAtStartup = true;
                 QCoreApplication::exit(0);
             };
-            return std::make_unique<CSettingsPage>(std::move(parts));
+            auto page = std::make_unique<CSettingsPage>(std::move(parts));
+            settingsPage = page.get();
+            return page;
         }
         if (kind == PageKind::kTemplate) {
             return std::make_unique<CTemplatePage>(TablePageParts(state, dataDirectory));
@@ -184,12 +196,12 @@ int main(int argc, char* argv[]) {
         if (kind == PageKind::kHoliday) {
             return std::make_unique<CHolidayPage>(HolidayPageParts(
                 state, dataDirectory, localClock,
-                [&calendar](const HolidayCalendar& changed) { calendar.Update(changed); }));
+                [&engine](const HolidayCalendar& changed) { engine.SetCalendar(changed); }));
         }
         if (kind != PageKind::kToday) {
             return nullptr;
         }
-        TodayPageParts parts(state, settings, localClock, player, lister, calendar, dataDirectory);
+        TodayPageParts parts(state, settings, localClock, engine);
         parts.alsaMixer = mixer.get();
         parts.probeAudioOutput = &AudioOutputProblem;
         // A sound server that comes up after the program brings the master volume with it.
@@ -199,31 +211,57 @@ int main(int argc, char* argv[]) {
             }
             return mixer.get();
         };
-        parts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
-            return std::make_unique<HistoryRecorder>(clock, list, history);
-        };
         auto page = std::make_unique<CTodayPage>(std::move(parts));
         todayPage = page.get();
         historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
         return page;
     };
 
+    // The engine's first state tells whether today is a day without broadcast: the settings page
+    // carries out the holiday action, which may end the program before the window is shown.
+    CMainDlg* startupWindow = nullptr;
+    bool startupDayKnown = false;
+    QObject::connect(
+        &engine, &BroadcastEngine::stateChanged, &application,
+        [&](const BroadcastState& broadcast) {
+            if (startupDayKnown || startupWindow == nullptr) {
+                return;
+            }
+            startupDayKnown = true;
+            if (settingsPage != nullptr) {
+                settingsPage->OnStartupDayKnown(broadcast.noBroadcastToday);
+            }
+            if (!endAtStartup) {
+                startupWindow->ShowAtStartup();
+#ifdef CHIMEON_TEST_CLOCK
+                // Test build: says when the window is up (the start-up bench waits for this line).
+                QTimer::singleShot(0,
+                                   [] { std::cout << "chimeon: main window shown" << std::endl; });
+#endif
+            }
+        },
+        Qt::QueuedConnection);
+
     int exitCode = 0;
     {
         CMainDlg window(state, settings, dataDirectory, makePage);
-        QObject::connect(&window, &CMainDlg::exitRequested, &application,
-                         [] { QCoreApplication::exit(0); });
-        // On a day without broadcast the holiday action may have ended the program already:
-        // the window is never shown.
-        if (!endAtStartup) {
-            window.ShowAtStartup();
+        QObject::connect(&window, &CMainDlg::exitRequested, &application, [&engine] {
+            engine.Shutdown();  // the history records the end of the program
+            QCoreApplication::exit(0);
+        });
+        startupWindow = &window;
 #ifdef CHIMEON_TEST_CLOCK
-            // Test build: says when the window is up (the start-up bench waits for this line).
-            QTimer::singleShot(0, [] { std::cout << "chimeon: main window shown" << std::endl; });
+        WindowBlocker blocker(dataDirectory);
 #endif
-            exitCode = application.exec();
-        }
+        exitCode = application.exec();
+        startupWindow = nullptr;
     }  // the window takes its pages (and the preview window) and its tray icon with it
+    if (!engine.Join(std::chrono::seconds(10))) {
+        // Something on the engine's thread hangs: end without waiting for it.
+        std::cerr << "chimeon: the broadcast engine did not end in time" << std::endl;
+        history.Flush();
+        std::_Exit(exitCode);
+    }
     history.Flush();
     skinning.Shutdown();
     return exitCode;

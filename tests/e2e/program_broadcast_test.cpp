@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,28 +107,47 @@ bool HasEvent(const std::vector<HistoryEvent>& events, HistoryEvent::Kind kind) 
     return false;
 }
 
-TEST(ProgramBroadcast, RowStartsAtItsSecondSoundsAndReturnsToWaiting) {
-    std::string why;
-    if (!test::PulseNullSink::Start(&why)) {
-        GTEST_SKIP() << "no PulseAudio server for the program's sound: " << why;
+// The program in a portable copy (its folder holds setup.ini, the skins and the tables) with a
+// bell at 8:0:0 on Monday 2026-12-07, its clock at 7:59:58.
+class ProgramBroadcast : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!test::PulseNullSink::Start(&why)) {
+            GTEST_SKIP() << "no PulseAudio server for the program's sound: " << why;
+        }
+        fs::copy_file(CHIMEON_E2E_EXECUTABLE, data / "chimeon_e2e");
+        fs::copy(CHIMEON_SKIN_DIR, data / "skin", fs::copy_options::recursive);
+        std::ofstream(data / "setup.ini", std::ios::binary) << "[Settings]\r\nShowMedia=1\r\n";
+        WriteTone(data / "bell.wav", 2.0);
+        ASSERT_TRUE(SaveScheduleFile(
+            data / "Day1.dat",
+            {ProgramItem{"上课铃", "8:0:0", "播完终止", "100", "", (data / "bell.wav").string()}}));
+        SetClock(data, "2026-12-07 07:59:58");
+        program = Spawn(
+            {(data / "chimeon_e2e").string()},
+            {"QT_QPA_PLATFORM=offscreen", std::string("GST_REGISTRY=") + CHIMEON_TEST_GST_REGISTRY},
+            data / "program.out");
+        ASSERT_GT(program, 0);
     }
-    test::TempDir dir;
-    // A portable copy: the program's folder holds setup.ini, the skins and the tables.
-    const fs::path data = dir.path();
-    fs::copy_file(CHIMEON_E2E_EXECUTABLE, data / "chimeon_e2e");
-    fs::copy(CHIMEON_SKIN_DIR, data / "skin", fs::copy_options::recursive);
-    std::ofstream(data / "setup.ini", std::ios::binary) << "[Settings]\r\nShowMedia=1\r\n";
-    WriteTone(data / "bell.wav", 2.0);
-    // 2026-12-07 is a Monday.
-    ASSERT_TRUE(SaveScheduleFile(
-        data / "Day1.dat",
-        {ProgramItem{"上课铃", "8:0:0", "播完终止", "100", "", (data / "bell.wav").string()}}));
-    SetClock(data, "2026-12-07 07:59:58");
+    // Polls every 100 ms, at most `seconds`.
+    static bool WaitFor(const std::function<bool()>& done, int seconds) {
+        for (auto until = Clock::now() + std::chrono::seconds(seconds); Clock::now() < until;) {
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return done();
+    }
+    bool Recorded(HistoryEvent::Kind kind) const { return HasEvent(History(data), kind); }
 
-    const std::vector<std::string> environment = {
-        "QT_QPA_PLATFORM=offscreen", std::string("GST_REGISTRY=") + CHIMEON_TEST_GST_REGISTRY};
-    pid_t program = Spawn({(data / "chimeon_e2e").string()}, environment, data / "program.out");
-    ASSERT_GT(program, 0);
+    test::TempDir dir;
+    const fs::path data = dir.path();
+    pid_t program = -1;
+};
+
+TEST_F(ProgramBroadcast, RowStartsAtItsSecondSoundsAndReturnsToWaiting) {
     // What reaches the null sink, recorded from its monitor.
     pid_t recorder = Spawn({"parec", "--device=" + test::PulseNullSink::SinkName() + ".monitor",
                             "--format=s16le", "--rate=8000", "--channels=1", "--raw"},
@@ -135,13 +155,13 @@ TEST(ProgramBroadcast, RowStartsAtItsSecondSoundsAndReturnsToWaiting) {
 
     SetClock(data, "2026-12-07 08:00:00");
 
-    bool started = false, ended = false;
-    for (auto until = Clock::now() + std::chrono::seconds(40); Clock::now() < until && !ended;) {
-        std::vector<HistoryEvent> events = History(data);
-        started = started || HasEvent(events, HistoryEvent::Kind::kStart);
-        ended = HasEvent(events, HistoryEvent::Kind::kEnd);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
+    bool started = false;
+    const bool ended = WaitFor(
+        [&] {
+            started = started || Recorded(HistoryEvent::Kind::kStart);
+            return Recorded(HistoryEvent::Kind::kEnd);
+        },
+        40);
     Stop(recorder);
     const int status = Stop(program);
 
@@ -170,6 +190,26 @@ TEST(ProgramBroadcast, RowStartsAtItsSecondSoundsAndReturnsToWaiting) {
         loud += std::abs(sample) > 2000 ? 1 : 0;
     }
     EXPECT_GT(loud, 4000) << "the null sink received no sound (" << bytes.size() << " bytes)";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+TEST_F(ProgramBroadcast, RowStartsOnTimeWhileTheWindowsThreadIsHeld) {
+    // The test build holds its window's thread for 4 s on request.
+    std::ofstream(data / "block-window.txt") << "4000\n";
+    const fs::path held = data / "window-blocked.txt";
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(held); }, 30)) << "the window never got held";
+    SetClock(data, "2026-12-07 08:00:00");
+    const bool startedWhileHeld =
+        WaitFor([&] { return Recorded(HistoryEvent::Kind::kStart) || !fs::exists(held); }, 10) &&
+        Recorded(HistoryEvent::Kind::kStart) && fs::exists(held);
+    const int status = Stop(program);
+    EXPECT_TRUE(startedWhileHeld) << "the bell waited for the window";
+    for (const HistoryEvent& event : History(data)) {
+        if (event.kind == HistoryEvent::Kind::kStart) {
+            EXPECT_EQ(event.scheduledSecond, "8:0:0");
+            EXPECT_EQ(event.latenessMs, 0);
+        }
+    }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 

@@ -9,8 +9,14 @@ namespace chimeon {
 
 DurationPass::DurationPass(std::uint64_t generation, std::vector<DurationRequest> requests,
                            Sink sink, std::filesystem::path dataDirectory)
-    : generation_(generation), dataDirectory_(std::move(dataDirectory)) {
-    worker_ = std::thread(&DurationPass::Run, this, std::move(requests), std::move(sink));
+    : generation_(generation) {
+    shared_->sink = std::move(sink);
+    // The worker cannot reach the sink (and a Cancel from it) before it knows its own id.
+    const std::lock_guard lock(shared_->sinkMutex);
+    std::thread worker(&DurationPass::Run, shared_, generation, std::move(requests),
+                       std::move(dataDirectory));
+    shared_->worker = worker.get_id();
+    worker.detach();
 }
 
 DurationPass::~DurationPass() {
@@ -18,41 +24,52 @@ DurationPass::~DurationPass() {
 }
 
 void DurationPass::Cancel() {
-    stop_.store(true, std::memory_order_relaxed);
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) {
-        worker_.join();
+    shared_->stop.store(true, std::memory_order_relaxed);
+    if (std::this_thread::get_id() != shared_->worker) {
+        // A call under way ends before this returns; the flag keeps any other from starting.
+        const std::lock_guard lock(shared_->sinkMutex);
     }
 }
 
 void DurationPass::Wait() {
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) {
-        worker_.join();
-    }
+    std::unique_lock lock(shared_->doneMutex);
+    shared_->doneChanged.wait(lock, [this] { return shared_->done; });
 }
 
-void DurationPass::Run(std::vector<DurationRequest> requests, Sink sink) {
+void DurationPass::Run(const std::shared_ptr<Shared>& shared, std::uint64_t generation,
+                       std::vector<DurationRequest> requests,
+                       const std::filesystem::path& dataDirectory) {
     for (DurationRequest& request : requests) {
-        if (stop_.load(std::memory_order_relaxed)) {
-            return;
+        if (shared->stop.load(std::memory_order_relaxed)) {
+            break;
         }
         // Whatever goes wrong with one file (even running out of memory) leaves its cell as it
         // was; an exception escaping this thread would end the whole program.
         std::optional<std::string> text;
         try {
-            text = ProbeDuration(PathInDataDirectory(request.path, dataDirectory_), &stop_);
+            text = ProbeDuration(PathInDataDirectory(request.path, dataDirectory), &shared->stop);
         } catch (...) {
             continue;
         }
-        if (!text || stop_.load(std::memory_order_relaxed)) {
+        if (!text) {
             continue;
         }
+        const std::lock_guard lock(shared->sinkMutex);
+        if (shared->stop.load(std::memory_order_relaxed)) {
+            break;
+        }
         try {
-            sink(DurationResult{generation_, request.row, std::move(request.path),
-                                std::move(*text)});
+            shared->sink(
+                DurationResult{generation, request.row, std::move(request.path), std::move(*text)});
         } catch (...) {
             // The owner failed to take this one; the next rows are still worth measuring.
         }
     }
+    {
+        const std::lock_guard lock(shared->doneMutex);
+        shared->done = true;
+    }
+    shared->doneChanged.notify_all();
 }
 
 }  // namespace chimeon

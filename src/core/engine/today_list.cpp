@@ -41,11 +41,21 @@ void TodayList::Load(const ScheduleTable& table) {
     rows_.clear();
     rows_.reserve(table.size());
     for (const ProgramItem& item : table) {
-        rows_.push_back(Row{item.title, std::string(kStateWaiting), item.start, item.end,
-                            item.volume, item.mode, item.path});
+        rows_.push_back(TodayRow{item.title, std::string(kStateWaiting), item.start, item.end,
+                                 item.volume, item.mode, item.path});
     }
     rows_.shrink_to_fit();
     ++generation_;
+    NotifyReplaced();
+}
+
+void TodayList::Mirror(TodayRows rows, std::uint64_t generation) {
+    rows_ = std::move(rows);
+    generation_ = generation;
+    NotifyReplaced();
+}
+
+void TodayList::NotifyReplaced() {
     startIndexValid_ = false;
     auto observers = observers_;
     for (TodayListObserver* observer : observers) {
@@ -54,8 +64,8 @@ void TodayList::Load(const ScheduleTable& table) {
 }
 
 void TodayList::AppendRow(const ProgramItem& item) {
-    rows_.push_back(Row{item.title, std::string(kStateWaiting), item.start, item.end, item.volume,
-                        item.mode, item.path});
+    rows_.push_back(TodayRow{item.title, std::string(kStateWaiting), item.start, item.end,
+                             item.volume, item.mode, item.path});
     startIndexValid_ = false;
     const int row = RowCount() - 1;
     auto observers = observers_;
@@ -80,8 +90,8 @@ void TodayList::SwapRows(int first, int second) {
     if (first == second || first < 0 || second < 0 || first >= RowCount() || second >= RowCount()) {
         return;
     }
-    Row a = rows_[static_cast<size_t>(first)];
-    Row b = rows_[static_cast<size_t>(second)];
+    TodayRow a = rows_[static_cast<size_t>(first)];
+    TodayRow b = rows_[static_cast<size_t>(second)];
     for (int column = 0; column < kTodayColumnCount; ++column) {
         SetCell(first, column, b[static_cast<size_t>(column)]);
         SetCell(second, column, a[static_cast<size_t>(column)]);

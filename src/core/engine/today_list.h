@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ enum TodayColumn : int {
     kColumnPath = 6,
 };
 inline constexpr int kTodayColumnCount = 7;
+// The cells of one row, in column order.
+using TodayRow = std::array<std::string, kTodayColumnCount>;
+using TodayRows = std::vector<TodayRow>;
 
 inline constexpr std::string_view kStateWaiting = "待播";
 inline constexpr std::string_view kStatePlaying = "正播";
@@ -53,6 +57,11 @@ public:
     void Load(const ScheduleTable& table);
     // Number of the current load; 0 before the first.
     std::uint64_t Generation() const { return generation_; }
+    // Every row as it is now.
+    const TodayRows& Rows() const { return rows_; }
+    // Takes over the rows and load number of another list (a copy kept on another thread);
+    // observers hear of it as of a load.
+    void Mirror(TodayRows rows, std::uint64_t generation);
 
     // The operator's changes for today only (nothing is written to a file). AppendRow adds a
     // waiting row at the end; RemoveRow and SwapRows ignore rows outside the list. None of them
@@ -80,12 +89,12 @@ public:
     void RemoveObserver(TodayListObserver* observer);
 
 private:
-    using Row = std::vector<std::string>;
+    void NotifyReplaced();
     bool ValidCell(int row, int column) const {
         return row >= 0 && row < RowCount() && column >= 0 && column < kTodayColumnCount;
     }
 
-    std::vector<Row> rows_;
+    TodayRows rows_;
     std::uint64_t generation_ = 0;
     std::vector<TodayListObserver*> observers_;
     // Start text -> first row, rebuilt on demand so that an idle step costs one lookup.

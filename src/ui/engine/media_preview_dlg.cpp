@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "core/app/settings_store.h"
-#include "core/engine/media_player.h"
 #include "ui/app/dialog_units.h"
 
 namespace chimeon {
@@ -33,34 +32,44 @@ std::string PreviewStatusText(std::string_view name, std::int64_t positionMs,
     return "正播：" + std::string(name) + " " + clock(positionMs) + " / " + clock(lengthMs);
 }
 
-CVideoArea::CVideoArea(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void CVideoArea::Present(const VideoFrame& frame) {
+void VideoHandOff::Present(const VideoFrame& frame) {
     if (frame.data == nullptr || frame.width <= 0 || frame.height <= 0 || frame.stride <= 0) {
         return;
     }
     // The frame's bytes belong to the player only for this call.
-    QImage copy =
-        QImage(frame.data, frame.width, frame.height, frame.stride, QImage::Format_RGB32).copy();
-    QMetaObject::invokeMethod(
-        this,
-        [this, copy = std::move(copy)]() mutable {
-            picture_ = std::move(copy);
-            update();
-        },
-        Qt::QueuedConnection);
+    Post(QImage(frame.data, frame.width, frame.height, frame.stride, QImage::Format_RGB32).copy());
 }
 
-void CVideoArea::Clear() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            picture_ = QImage();
-            update();
-        },
-        Qt::QueuedConnection);
+void VideoHandOff::Clear() {
+    Post(QImage());
+}
+
+void VideoHandOff::Detach() {
+    const std::lock_guard lock(mutex_);
+    area_ = nullptr;
+}
+
+void VideoHandOff::Post(QImage picture) {
+    const std::lock_guard lock(mutex_);
+    if (area_ != nullptr) {
+        CVideoArea* area = area_;
+        QMetaObject::invokeMethod(
+            area, [area, picture = std::move(picture)]() mutable { area->ShowPicture(picture); },
+            Qt::QueuedConnection);
+    }
+}
+
+CVideoArea::CVideoArea(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+CVideoArea::~CVideoArea() {
+    handOff_->Detach();
+}
+
+void CVideoArea::ShowPicture(QImage picture) {
+    picture_ = std::move(picture);
+    update();
 }
 
 void CVideoArea::paintEvent(QPaintEvent*) {
@@ -71,12 +80,9 @@ void CVideoArea::paintEvent(QPaintEvent*) {
     }
 }
 
-CMediaPreviewDlg::CMediaPreviewDlg(MediaPlayer& player, std::function<std::string()> fileName,
-                                   SettingsStore& settings)
+CMediaPreviewDlg::CMediaPreviewDlg(SettingsStore& settings)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
-      player_(player),
-      fileName_(std::move(fileName)),
       settings_(settings) {
     setWindowTitle(QStringLiteral("视频媒体预览窗口"));
     setFont(DialogFont());
@@ -96,20 +102,19 @@ CMediaPreviewDlg::CMediaPreviewDlg(MediaPlayer& player, std::function<std::strin
     fullScreen_->setEnabled(false);
     fullScreen_->hide();
 
-    connect(&statusTimer_, &QTimer::timeout, this, &CMediaPreviewDlg::UpdateStatus);
+    connect(&statusTimer_, &QTimer::timeout, this, &CMediaPreviewDlg::statusWanted);
     statusTimer_.start(kStatusTimerMs);
-    UpdateStatus();
+    ShowStatus({}, 0, 0);
 }
 
 CMediaPreviewDlg::~CMediaPreviewDlg() {
     statusTimer_.stop();
 }
 
-void CMediaPreviewDlg::UpdateStatus() {
-    const std::int64_t position = player_.GetPosition();
-    const std::int64_t length = player_.GetLength();
-    const std::string text = PreviewStatusText(MediaFileName(fileName_()), position, length);
-    status_->setText(QString::fromStdString(text));
+void CMediaPreviewDlg::ShowStatus(const std::string& file, std::int64_t positionMs,
+                                  std::int64_t lengthMs) {
+    status_->setText(
+        QString::fromStdString(PreviewStatusText(MediaFileName(file), positionMs, lengthMs)));
 }
 
 void CMediaPreviewDlg::closeEvent(QCloseEvent* event) {

@@ -4,7 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
-#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,8 @@ class QPushButton;
 
 namespace chimeon {
 
-class MediaPlayer;
 class SettingsStore;
+class CVideoArea;
 
 // The part of a stored path after its last "/" or "\" (a bare name is its own name).
 std::string MediaFileName(std::string_view path);
@@ -24,21 +25,41 @@ std::string MediaFileName(std::string_view path);
 std::string PreviewStatusText(std::string_view name, std::int64_t positionMs,
                               std::int64_t lengthMs);
 
-// The display area that a video's picture is drawn into. Pictures arrive on the player's
-// streaming thread: each is copied there and handed to the window's thread to be painted.
-class CVideoArea : public QWidget, public VideoOutput {
+// Where the player draws: pictures arrive on the player's threads (the engine's, the streaming
+// thread), are copied there and handed to the display area on the window's thread. Shared with
+// the engine, it may outlive the area: once the area is gone, pictures are dropped.
+class VideoHandOff : public VideoOutput {
+public:
+    explicit VideoHandOff(CVideoArea* area) : area_(area) {}
+    void Present(const VideoFrame& frame) override;
+    void Clear() override;
+    // The area is going away (on the window's thread).
+    void Detach();
+
+private:
+    void Post(QImage picture);
+
+    std::mutex mutex_;  // held only to post
+    CVideoArea* area_;
+};
+
+// The display area that a video's picture is drawn into.
+class CVideoArea : public QWidget {
     Q_OBJECT
 public:
     explicit CVideoArea(QWidget* parent = nullptr);
+    ~CVideoArea() override;
 
-    void Present(const VideoFrame& frame) override;
-    void Clear() override;
+    // The surface to give the player.
+    std::shared_ptr<VideoOutput> output() const { return handOff_; }
     const QImage& picture() const { return picture_; }
+    void ShowPicture(QImage picture);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    std::shared_ptr<VideoHandOff> handOff_ = std::make_shared<VideoHandOff>(this);
     QImage picture_;
 };
 
@@ -50,18 +71,20 @@ class CMediaPreviewDlg : public QWidget {
 public:
     static constexpr int kStatusTimerMs = 750;
 
-    // `fileName` gives the file the player was last given ("" before the first).
-    CMediaPreviewDlg(MediaPlayer& player, std::function<std::string()> fileName,
-                     SettingsStore& settings);
+    explicit CMediaPreviewDlg(SettingsStore& settings);
     ~CMediaPreviewDlg() override;
 
     CVideoArea* displayArea() const { return display_; }
     QLabel* statusLine() const { return status_; }
     const QTimer& statusTimer() const { return statusTimer_; }
-    // One tick of the status timer.
-    void UpdateStatus();
+    // The answer to statusWanted: the file the player was given last ("" before the first), its
+    // position and length.
+    void ShowStatus(const std::string& file, std::int64_t positionMs, std::int64_t lengthMs);
 
 signals:
+    // Every tick of the status timer: the player's status is wanted (the player is asked on its
+    // own thread).
+    void statusWanted();
     // The operator closed the window (the settings page clears its box).
     void closedByOperator();
 
@@ -69,8 +92,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    MediaPlayer& player_;
-    std::function<std::string()> fileName_;
     SettingsStore& settings_;
     CVideoArea* display_ = nullptr;
     QLabel* status_ = nullptr;

@@ -41,35 +41,6 @@ constexpr std::string_view kColumnTitles[kTodayColumnCount] = {
 
 }  // namespace
 
-QtClockTimer::QtClockTimer(std::function<int()> interval, std::function<void()> handler,
-                           Qt::TimerType type)
-    : interval_(std::move(interval)), handler_(std::move(handler)) {
-    timer_.setSingleShot(true);
-    timer_.setTimerType(type);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Fire(); });
-}
-
-void QtClockTimer::Arm() {
-    armed_ = true;
-    timer_.start(interval_());
-}
-
-void QtClockTimer::Kill() {
-    armed_ = false;
-    timer_.stop();
-}
-
-void QtClockTimer::Fire() {
-    if (!armed_) {
-        return;
-    }
-    handler_();
-    // The handler may have killed the timer (a day without broadcast) or armed it again.
-    if (armed_) {
-        timer_.start(interval_());
-    }
-}
-
 CTodayListView::CTodayListView(QWidget* parent) : QTableWidget(parent) {}
 
 void CTodayListView::mouseReleaseEvent(QMouseEvent* event) {
@@ -89,27 +60,8 @@ void CTodayListView::contextMenuEvent(QContextMenuEvent* event) {
 CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
     : CSubDialog(kTemplateId, parent),
       parts_(std::move(parts)),
-      player_(
-          parts_.player,
-          [this](OpenFailure failure, std::string reason) {
-              // The clock may open files on a thread of its own.
-              QMetaObject::invokeMethod(
-                  this,
-                  [this, failure, reason = std::move(reason)] { OnPlayerOpened(failure, reason); },
-                  Qt::QueuedConnection);
-          }),
-      stepTimer_([this] { return clock_->MillisecondsUntilNextStep(); },
-                 [this] {
-                     clock_->Step();
-                     RefreshStatus();
-                 },
-                 Qt::PreciseTimer),
-      dayTimer_([] { return kDayTimerMs; },
-                [this] {
-                    clock_->DayCheck();
-                    RefreshStatus();
-                },
-                Qt::CoarseTimer) {
+      engine_(parts_.engine),
+      mirror_(engine_) {
     if (!parts_.editItem) {
         parts_.editItem = [](QWidget* parent, const ItemEditorFields* fields) {
             return ProgramItemEditor::Edit(
@@ -121,14 +73,8 @@ CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
     audioProbe_.setSingleShot(true);
     audioProbe_.setInterval(kAudioProbeMs);
     connect(&audioProbe_, &QTimer::timeout, this, &CTodayPage::ProbeAudioOutput);
-    clock_ = std::make_unique<BroadcastClock>(
-        BroadcastClockParts{parts_.clock, player_, parts_.lister, parts_.calendar, stepTimer_,
-                            dayTimer_, list_, parts_.programDirectory});
-    if (parts_.makeObserver) {
-        observer_ = parts_.makeObserver(parts_.clock, list_);
-        clock_->SetObserver(observer_.get());
-    }
-    list_.AddObserver(this);
+    mirror_.list().AddObserver(this);
+    ConnectEngine();
 }
 
 CTodayPage::~CTodayPage() {
@@ -136,14 +82,27 @@ CTodayPage::~CTodayPage() {
         const std::lock_guard<std::mutex> lock(relay_->mutex);
         relay_->page = nullptr;
     }
-    // No measured time may arrive once the page is gone; what plays stops and is recorded as
-    // the end of the program.
-    durationPass_.reset();
-    clock_->Shutdown();
-    player_.Close();
-    player_.SetParentWindow(nullptr);
-    list_.RemoveObserver(this);
+    mirror_.list().RemoveObserver(this);
+    // The engine may still draw: the display area's hand-off drops its pictures once it is gone.
     preview_.reset();
+}
+
+void CTodayPage::ConnectEngine() {
+    // Queued even when the engine runs on this thread (see BroadcastMirror).
+    constexpr auto kQueued = Qt::QueuedConnection;
+    connect(&mirror_, &BroadcastMirror::stateChanged, this, &CTodayPage::ShowState);
+    connect(&engine_, &BroadcastEngine::refused, this, &CTodayPage::ShowRefusal, kQueued);
+    connect(&engine_, &BroadcastEngine::selectedRowMoved, this, &CTodayPage::OnSelectedRowMoved,
+            kQueued);
+    connect(&engine_, &BroadcastEngine::playerOpened, this, &CTodayPage::OnPlayerOpened, kQueued);
+    connect(
+        &engine_, &BroadcastEngine::playerStatus, this,
+        [this](const std::string& file, std::int64_t position, std::int64_t length) {
+            if (preview_ != nullptr) {
+                preview_->ShowStatus(file, position, length);
+            }
+        },
+        kQueued);
 }
 
 QPushButton* CTodayPage::button(std::string_view text) const {
@@ -170,16 +129,13 @@ void CTodayPage::OnInitDialog() {
     ReadMasterVolume();
     ProbeAudioOutput();
 
-    // Today's table is chosen, loaded and the clock armed.
-    clock_->Start();
-    RefreshStatus();
-
-    preview_ = std::make_unique<CMediaPreviewDlg>(
-        player_, [this] { return player_.File(); }, parts_.settings);
+    preview_ = std::make_unique<CMediaPreviewDlg>(parts_.settings);
+    connect(preview_.get(), &CMediaPreviewDlg::statusWanted, this,
+            [this] { engine_.RequestPlayerStatus(); });
     PlacePreview();
-    VideoOutput* surface = preview_->displayArea();
-    clock_->SetSurface(surface);
-    player_.SetParentWindow(surface);
+    engine_.SetSurface(preview_->displayArea()->output());
+    // Today's table is chosen, loaded and the clock armed; the rows and the status follow.
+    engine_.Start();
     ShowMode();
 }
 
@@ -316,29 +272,36 @@ bool CTodayPage::CheckEditAllowed() {
     return false;
 }
 
-void CTodayPage::RefreshStatus() {
-    const QString text = QString::fromStdString(clock_->StatusText());
+void CTodayPage::ShowState() {
+    const QString text = QString::fromStdString(state().statusText);
     if (status_ != nullptr && status_->text() != text) {
         status_->setText(text);
+    }
+    if (automatic_ != nullptr) {
+        ShowMode();
     }
 }
 
 void CTodayPage::ShowMode() {
-    const bool automatic = clock_->Mode() == ControlMode::kAutomatic;
+    const bool automatic = state().mode == ControlMode::kAutomatic;
     automatic_->setChecked(automatic);
     manual_->setChecked(!automatic);
 }
 
+void CTodayPage::ShowRefusal(ConsoleAnswer answer) {
+    ShowReminder(this, Text(ConsoleAnswerText(answer)));
+}
+
 void CTodayPage::OnListLeftClicked() {
     const QModelIndexList selected = view_->selectionModel()->selectedRows();
-    clock_->SetSelectedRow(selected.isEmpty() ? -1 : selected.front().row());
+    selectedRow_ = selected.isEmpty() ? -1 : selected.front().row();
 }
 
 void CTodayPage::OnListRightClicked(const QPoint& globalPos, int row) {
     // The menu acts on the row the operator sees highlighted: a right click on a row makes it
     // the one the buttons act on.
     if (row >= 0) {
-        clock_->SetSelectedRow(row);
+        selectedRow_ = row;
         ShowSelectedRow();
     }
     popup_->popup(globalPos);
@@ -349,12 +312,20 @@ void CTodayPage::OnSelectionChanged() {
     // loaded the view moves its highlight by itself: the row the buttons act on stays.
     const QModelIndexList selected = view_->selectionModel()->selectedRows();
     if (!selected.isEmpty() && !rowsChanging_) {
-        clock_->SetSelectedRow(selected.front().row());
+        selectedRow_ = selected.front().row();
+    }
+}
+
+void CTodayPage::OnSelectedRowMoved(int from, int to) {
+    // Unless the operator has chosen another row since.
+    if (selectedRow_ == from) {
+        selectedRow_ = to;
+        ShowSelectedRow();
     }
 }
 
 void CTodayPage::ShowSelectedRow() {
-    const int row = clock_->SelectedRow();
+    const int row = selectedRow_;
     if (row >= 0 && row < view_->rowCount()) {
         view_->selectRow(row);
     } else {
@@ -369,8 +340,7 @@ void CTodayPage::OnApply() {
     if (!AskYesNo(this, Text("提醒"), Text(kApplyQuestion))) {
         return;
     }
-    clock_->ApplyNewSettings();
-    RefreshStatus();
+    engine_.ApplyNewSettings();
 }
 
 void CTodayPage::OnAdd() {
@@ -379,7 +349,7 @@ void CTodayPage::OnAdd() {
     }
     std::optional<ProgramItem> item = parts_.editItem(this, nullptr);
     if (item) {
-        list_.AppendRow(*item);
+        engine_.AddRow(std::move(*item));
     }
 }
 
@@ -387,134 +357,94 @@ void CTodayPage::OnEdit() {
     if (!CheckEditAllowed()) {
         return;
     }
-    const int row = clock_->SelectedRow();
-    // The clock still follows a row the operator stopped: its chained rows start from it.
-    if (list_.Cell(row, kColumnState) == kStatePlaying || clock_->IsWatching(row)) {
-        ShowReminder(this, Text(kCannotEditPlaying));
+    // Said at once from the copy of the list; the engine checks again when the edit arrives (the
+    // row may start while the editor is open, the list may be loaded anew).
+    const int row = selectedRow_;
+    const ConsoleAnswer answer = CheckEdit(list(), state().watchedRow, row);
+    if (answer != ConsoleAnswer::kDone) {
+        if (answer != ConsoleAnswer::kNothing) {
+            ShowRefusal(answer);
+        }
         return;
     }
-    if (row < 0 || row >= list_.RowCount()) {
-        return;
-    }
-    const ItemEditorFields before = FieldsFromTodayRow(list_.Item(row));
-    const std::uint64_t generation = list_.Generation();
+    const ItemEditorFields before = FieldsFromTodayRow(list().Item(row));
+    const std::uint64_t generation = list().Generation();
     std::optional<ProgramItem> edited = parts_.editItem(this, &before);
-    if (!edited) {
-        return;
+    if (edited) {
+        engine_.ReplaceRow(row, generation, std::move(*edited));
     }
-    // While the editor was open the list may have been loaded anew (a new day): the row with
-    // this index is then another item.
-    if (list_.Generation() != generation || row >= list_.RowCount()) {
-        ShowReminder(this, Text(kEditOverReloaded));
-        return;
-    }
-    if (list_.Cell(row, kColumnState) == kStatePlaying || clock_->IsWatching(row)) {
-        ShowReminder(this, Text(kCannotChangePlaying));
-        return;
-    }
-    WriteEditedRow(row, *edited);
-}
-
-void CTodayPage::WriteEditedRow(int row, const ProgramItem& item) {
-    list_.SetCell(row, kColumnTitle, item.title);
-    list_.SetCell(row, kColumnState, kStateWaiting);
-    list_.SetCell(row, kColumnStart, item.start);
-    list_.SetCell(row, kColumnEnd, item.end);
-    list_.SetCell(row, kColumnVolume, item.volume);
-    list_.SetCell(row, kColumnMode, item.mode);
-    list_.SetCell(row, kColumnPath, item.path);
 }
 
 void CTodayPage::OnDelete() {
     if (!CheckEditAllowed()) {
         return;
     }
-    const int row = clock_->SelectedRow();
-    if (list_.Cell(row, kColumnState) == kStatePlaying || clock_->IsWatching(row)) {
-        ShowReminder(this, Text(kCannotDeletePlaying));
-        return;
+    const ConsoleAnswer answer = CheckDelete(list(), state().watchedRow, selectedRow_);
+    if (answer == ConsoleAnswer::kDone) {
+        engine_.DeleteRow(selectedRow_);
+    } else if (answer != ConsoleAnswer::kNothing) {
+        ShowRefusal(answer);
     }
-    if (row < 0 || row >= list_.RowCount()) {
-        return;
-    }
-    clock_->RowRemoved(row);
-    {
-        // The view moves its highlight off the removed row by itself; the row the buttons act
-        // on stays where it is, and the highlight follows it.
-        const QScopedValueRollback<bool> removing(rowsChanging_, true);
-        list_.RemoveRow(row);
-    }
-    ShowSelectedRow();
 }
 
 void CTodayPage::OnUp() {
-    if (!CheckEditAllowed()) {
-        return;
-    }
-    const int row = clock_->SelectedRow();
-    if (row < 1 || row >= list_.RowCount()) {
-        return;
-    }
-    clock_->RowsSwapped(row - 1);
-    list_.SwapRows(row - 1, row);
-    clock_->SetSelectedRow(row - 1);
-    ShowSelectedRow();
+    MoveSelectedRow(-1);
 }
 
 void CTodayPage::OnDown() {
+    MoveSelectedRow(1);
+}
+
+void CTodayPage::MoveSelectedRow(int delta) {
     if (!CheckEditAllowed()) {
         return;
     }
-    const int row = clock_->SelectedRow();
-    if (row < 0 || row >= list_.RowCount() - 1) {
+    const std::optional<int> to = MovedRow(selectedRow_, delta, list().RowCount());
+    if (!to) {
         return;
     }
-    clock_->RowsSwapped(row);
-    list_.SwapRows(row, row + 1);
-    clock_->SetSelectedRow(row + 1);
+    engine_.MoveRow(selectedRow_, delta);
+    // The highlight goes with the row at once; its cells follow from the engine.
+    selectedRow_ = *to;
     ShowSelectedRow();
 }
 
 void CTodayPage::OnAutomatic() {
-    if (!CheckEditAllowed()) {
-        ShowMode();
-        return;
-    }
-    if (clock_->Mode() != ControlMode::kAutomatic) {
-        clock_->SwitchToAutomatic();
-        RefreshStatus();
-    }
-    ShowMode();
+    SwitchMode(ControlMode::kAutomatic);
 }
 
 void CTodayPage::OnManual() {
+    SwitchMode(ControlMode::kManual);
+}
+
+void CTodayPage::SwitchMode(ControlMode mode) {
     if (!CheckEditAllowed()) {
-        ShowMode();
+        ShowMode();  // the buttons show the mode in force again
         return;
     }
-    if (clock_->Mode() != ControlMode::kManual) {
-        clock_->SwitchToManual();
+    // The buttons show the mode asked for; the engine's state confirms it.
+    if (state().mode != mode) {
+        engine_.SwitchMode(mode);
     }
-    ShowMode();
 }
 
 void CTodayPage::OnPlay() {
     if (!CheckEditAllowed()) {
         return;
     }
-    clock_->PlayRow();
+    engine_.Play(selectedRow_);
 }
 
 void CTodayPage::OnStop() {
     if (!CheckEditAllowed()) {
         return;
     }
-    clock_->StopCurrent();
+    engine_.Stop();
 }
 
 void CTodayPage::ShowRow(int row) {
     for (int column = 0; column < kTodayColumnCount; ++column) {
-        auto* item = new QTableWidgetItem(QString::fromStdString(list_.Cell(row, column)));
+        auto* item = new QTableWidgetItem(QString::fromStdString(mirror_.list().Cell(row, column)));
         if (column == kColumnVolume) {
             item->setTextAlignment(Qt::AlignCenter);
         }
@@ -522,17 +452,17 @@ void CTodayPage::ShowRow(int row) {
     }
 }
 
-void CTodayPage::OnRowsReplaced(std::uint64_t generation) {
-    if (view_ != nullptr) {
-        const QScopedValueRollback<bool> reloading(rowsChanging_, true);
-        view_->clearContents();
-        view_->setRowCount(list_.RowCount());
-        for (int row = 0; row < list_.RowCount(); ++row) {
-            ShowRow(row);
-        }
-        ShowSelectedRow();
+void CTodayPage::OnRowsReplaced(std::uint64_t) {
+    if (view_ == nullptr) {
+        return;
     }
-    StartDurationPass(generation);
+    const QScopedValueRollback<bool> reloading(rowsChanging_, true);
+    view_->clearContents();
+    view_->setRowCount(mirror_.list().RowCount());
+    for (int row = 0; row < mirror_.list().RowCount(); ++row) {
+        ShowRow(row);
+    }
+    ShowSelectedRow();
 }
 
 void CTodayPage::OnCellChanged(int row, int column) {
@@ -540,7 +470,7 @@ void CTodayPage::OnCellChanged(int row, int column) {
         return;
     }
     if (QTableWidgetItem* item = view_->item(row, column)) {
-        item->setText(QString::fromStdString(list_.Cell(row, column)));
+        item->setText(QString::fromStdString(mirror_.list().Cell(row, column)));
     }
 }
 
@@ -552,31 +482,16 @@ void CTodayPage::OnRowInserted(int row) {
 }
 
 void CTodayPage::OnRowRemoved(int row) {
-    if (view_ != nullptr) {
-        view_->removeRow(row);
-    }
-}
-
-void CTodayPage::StartDurationPass(std::uint64_t generation) {
-    durationPass_.reset();  // the old load's pass stops and is waited for
-    if (!parts_.measureDurations) {
+    if (view_ == nullptr) {
         return;
     }
-    durationPass_ = std::make_unique<DurationPass>(
-        generation, list_.DurationRequests(),
-        [this](DurationResult result) {
-            // On the worker thread: the list belongs to the window's thread.
-            QMetaObject::invokeMethod(
-                this, [this, result = std::move(result)] { list_.ApplyDuration(result); },
-                Qt::QueuedConnection);
-        },
-        parts_.programDirectory);
-}
-
-void CTodayPage::WaitForDurations() {
-    if (durationPass_) {
-        durationPass_->Wait();
+    // The view moves its highlight off the removed row by itself; the row the buttons act on
+    // stays where it is, and the highlight follows it.
+    {
+        const QScopedValueRollback<bool> removing(rowsChanging_, true);
+        view_->removeRow(row);
     }
+    ShowSelectedRow();
 }
 
 void CTodayPage::SetNotice(NoticeTopic topic, const QString& text) {

@@ -108,7 +108,7 @@ TEST_F(DurationPassTest, CancelStopsBeforeTheNextFile) {
     EXPECT_EQ(rows, std::vector<int>{0});
 }
 
-TEST_F(DurationPassTest, DestroyingARunningPassWaitsForItAndEndsTheCalls) {
+TEST_F(DurationPassTest, DestroyingARunningPassEndsTheCallsWithoutWaitingForTheWorker) {
     std::vector<DurationRequest> requests;
     for (int row = 0; row < 2000; ++row) {
         requests.push_back({row, Path("bell.mp3")});
@@ -117,7 +117,7 @@ TEST_F(DurationPassTest, DestroyingARunningPassWaitsForItAndEndsTheCalls) {
         auto recorder = std::make_unique<Recorder>();
         { DurationPass pass(3, requests, recorder->Sink()); }
         EXPECT_LE(recorder->results.size(), requests.size());
-        // The sink's target may go away now: nothing runs any more.
+        // The sink's target may go away now: the worker makes no further call.
         recorder.reset();
     }
 }

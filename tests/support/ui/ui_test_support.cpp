@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include "ui/engine/broadcast_engine.h"
+
 namespace chimeon::test {
 
 QApplication& App() {
@@ -17,6 +19,15 @@ QApplication& App() {
     auto* created = new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     return *created;
+}
+
+void WaitForEngine(BroadcastEngine& engine) {
+    QObject receiver;
+    bool idle = false;
+    engine.WhenIdle(&receiver, [&idle] { idle = true; });
+    while (!idle) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 MessageCapture::MessageCapture() {

@@ -8,6 +8,10 @@
 #include "ui/app/message_box.h"
 #include "ui/app/system_tray.h"
 
+namespace chimeon {
+class BroadcastEngine;
+}
+
 namespace chimeon::test {
 
 // The one application object of the widget tests (offscreen platform), made on first use.
@@ -17,6 +21,10 @@ QApplication& App();
 struct WithApp {
     WithApp() { App(); }
 };
+
+// Processes events until every command given to the engine so far has been carried out and its
+// news delivered (never sleeps).
+void WaitForEngine(BroadcastEngine& engine);
 
 // Collects operator messages instead of showing boxes, for the life of the object.
 class MessageCapture {

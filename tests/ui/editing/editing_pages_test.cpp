@@ -17,6 +17,7 @@
 #include "support/ui/ui_test_support.h"
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
+#include "ui/engine/qt_clock_timer.h"
 #include "ui/engine/today_page.h"
 
 namespace chimeon {
@@ -48,8 +49,13 @@ struct EditingPagesTest : testing::Test, test::WithApp {
         return page;
     }
     std::unique_ptr<CHolidayPage> MakeHolidayPage() {
-        auto page = std::make_unique<CHolidayPage>(HolidayPageParts(
-            state, dir.path(), clock, [this](const HolidayCalendar& c) { calendar.Update(c); }));
+        auto page = std::make_unique<CHolidayPage>(
+            HolidayPageParts(state, dir.path(), clock, [this](const HolidayCalendar& c) {
+                calendar.Update(c);
+                if (engine != nullptr) {
+                    engine->SetCalendar(c);
+                }
+            }));
         page->CreatePage(CHolidayPage::kTemplateId, &host);
         return page;
     }
@@ -66,6 +72,9 @@ struct EditingPagesTest : testing::Test, test::WithApp {
     CalendarCopy calendar;
     std::optional<TableId> chosen;
     QWidget host;
+    test::FakeMediaPlayer player{[] { return std::int64_t{0}; }};
+    test::FakeDirectoryLister lister;
+    std::unique_ptr<BroadcastEngine> engine;  // as the program has it, on this thread
 };
 
 TEST_F(EditingPagesTest, ProgramPageShowsWhatTheEditorHolds) {
@@ -126,13 +135,12 @@ TEST_F(EditingPagesTest, HolidayPageFollowsTheCalendarAndRefusesWhenLockedOut) {
 // A table laid down on the weekly page reaches today's list by "应用新的设置"; a day off saved
 // on the holiday page silences the next day.
 TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
+    EngineParts engineParts(clock, player, lister, dir.path());
+    engineParts.measureDurations = false;
+    engine = std::make_unique<BroadcastEngine>(std::move(engineParts));
     auto holiday = MakeHolidayPage();
     auto program = MakeTablePage<CProgramPage>();
-    test::FakeMediaPlayer player{[] { return std::int64_t{0}; }};
-    test::FakeDirectoryLister lister;
-    TodayPageParts parts(state, settings, clock, player, lister, calendar, dir.path());
-    parts.measureDurations = false;
-    CTodayPage today(std::move(parts));
+    CTodayPage today(TodayPageParts(state, settings, clock, *engine));
     today.CreatePage(CTodayPage::kTemplateId, &host);
 
     program->tableRadio(1)->click();
@@ -140,6 +148,7 @@ TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
     program->button("保存")->click();
     SetQuestionHandler([](QWidget*, const QString&) { return true; });
     today.OnApply();
+    test::WaitForEngine(*engine);
     ASSERT_EQ(today.list().RowCount(), 1);
     EXPECT_EQ(today.list().Item(0).title, "新铃");
     EXPECT_EQ(today.statusLabel()->text(), QStringLiteral("今天播放星期一的节目表！"));
@@ -149,9 +158,11 @@ TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
     holiday->saveButton()->click();
     EXPECT_EQ(messages.messages.last(), QStringLiteral("保存完毕！"));
     SetDay(8);
-    today.clock().DayCheck();
-    EXPECT_TRUE(today.clock().NoBroadcastToday());
-    EXPECT_EQ(today.clock().StatusText(), "今天是节假日！");
+    test::WaitForEngine(*engine);  // the calendar's copy is there before the day check
+    engine->dayTimer()->Fire();
+    test::WaitForEngine(*engine);
+    EXPECT_TRUE(today.state().noBroadcastToday);
+    EXPECT_EQ(today.state().statusText, "今天是节假日！");
 }
 
 }  // namespace

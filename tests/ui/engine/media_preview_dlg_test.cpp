@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "support/fake_media_player.h"
 #include "support/ui/ui_test_support.h"
 
 namespace chimeon {
@@ -42,11 +41,8 @@ TEST(PreviewStatusText, ShowsPositionAndLengthAsHoursMinutesSeconds) {
 
 class MediaPreviewDlgTest : public ::testing::Test, public test::WithApp {
 protected:
-    std::int64_t mediaMs = 0;
-    test::FakeMediaPlayer player{[this] { return mediaMs; }};
-    std::string file;
     test::MemorySettings settings;
-    CMediaPreviewDlg preview{player, [this] { return file; }, settings};
+    CMediaPreviewDlg preview{settings};
 };
 
 TEST_F(MediaPreviewDlgTest, StatusLineNamesThePlayingFileWithItsPositionAndLength) {
@@ -54,36 +50,19 @@ TEST_F(MediaPreviewDlgTest, StatusLineNamesThePlayingFileWithItsPositionAndLengt
     EXPECT_EQ(preview.statusTimer().interval(), CMediaPreviewDlg::kStatusTimerMs);
     EXPECT_TRUE(preview.statusTimer().isActive());
     EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播： 00:00:00 / 00:00:00"));
-
-    file = "d:\\video\\film.avi";
-    player.AddFile(file, (3600 + 2 * 60 + 5) * 1000);
-    player.SetFile(file);
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    mediaMs = 30 * 1000;
-    preview.UpdateStatus();
+    preview.ShowStatus("d:\\video\\film.avi", 30 * 1000, (3600 + 2 * 60 + 5) * 1000);
     EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播：film.avi 00:00:30 / 01:02:05"));
-
-    // Idle: the last file's name with nothing played.
-    player.Close();
-    preview.UpdateStatus();
-    EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播：film.avi 00:00:00 / 00:00:00"));
 }
 
 TEST_F(MediaPreviewDlgTest, ClosingHidesTheWindowAndTurnsShowMediaOff) {
     settings.values["ShowMedia"] = "1";
     preview.show();
-    player.AddFile("/v/a.avi", 60000);
-    player.SetFile("/v/a.avi");
-    ASSERT_TRUE(player.Open());
-    player.Play();
     QSignalSpy closed(&preview, &CMediaPreviewDlg::closedByOperator);
 
     EXPECT_TRUE(preview.close() == false || !preview.isVisible());
     EXPECT_FALSE(preview.isVisible());
     EXPECT_EQ(settings.GetInt("ShowMedia", 1), 0);
     EXPECT_EQ(closed.count(), 1);
-    EXPECT_TRUE(player.IsPlaying());
     EXPECT_TRUE(preview.statusTimer().isActive());
     // It can be shown again: the window was not destroyed.
     preview.show();
@@ -92,19 +71,33 @@ TEST_F(MediaPreviewDlgTest, ClosingHidesTheWindowAndTurnsShowMediaOff) {
 
 TEST_F(MediaPreviewDlgTest, PicturesFromAnotherThreadArePaintedOnTheWindowsThread) {
     CVideoArea* area = preview.displayArea();
+    std::shared_ptr<VideoOutput> output = area->output();
     std::vector<std::uint8_t> pixels(4 * 3 * 2, 0x7f);
     VideoFrame frame{3, 2, 12, pixels.data()};
-    std::thread streaming([&] { static_cast<VideoOutput*>(area)->Present(frame); });
+    std::thread streaming([&] { output->Present(frame); });
     streaming.join();
     pixels.assign(pixels.size(), 0);  // the player reuses its buffer
     QCoreApplication::processEvents();
     ASSERT_EQ(area->picture().size(), QSize(3, 2));
     EXPECT_EQ(qRed(area->picture().pixel(0, 0)), 0x7f);
 
-    static_cast<VideoOutput*>(area)->Present(VideoFrame{0, 0, 0, nullptr});
-    static_cast<VideoOutput*>(area)->Clear();
+    output->Present(VideoFrame{0, 0, 0, nullptr});
+    output->Clear();
     QCoreApplication::processEvents();
     EXPECT_TRUE(area->picture().isNull());
+}
+
+TEST(VideoHandOff, PicturesForADisplayAreaThatIsGoneAreDropped) {
+    test::App();
+    std::vector<std::uint8_t> pixels(4, 0x7f);
+    std::shared_ptr<VideoOutput> output;
+    {
+        CVideoArea area;
+        output = area.output();
+        output->Present(VideoFrame{1, 1, 4, pixels.data()});
+    }
+    output->Present(VideoFrame{1, 1, 4, pixels.data()});
+    QCoreApplication::processEvents();
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <QTimeEdit>
 
 #include "support/fake_local_clock.h"
-#include "support/fake_media_player.h"
 #include "support/fake_system_ports.h"
 #include "support/temp_dir.h"
 #include "support/ui/ui_test_support.h"
@@ -30,8 +29,7 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     test::FakePowerOff power;
     test::FakeAutostart autostart;
     test::RecordingSkinning skinning;
-    test::FakeMediaPlayer player{[] { return std::int64_t{0}; }};
-    CMediaPreviewDlg preview{player, [] { return std::string(); }, settings};
+    CMediaPreviewDlg preview{settings};
     int endings = 0;
     QWidget area;  // the page's parent outlives it
     SettingsPageParts parts({state, settings, clock, power, autostart, skinning, {dir / "skin"}});

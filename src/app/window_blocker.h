@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QTimer>
+#include <filesystem>
+
+namespace chimeon {
+
+// Test build only: holds the window's thread on request, so that a whole-program test can show
+// that a bell does not wait for the window. A file "block-window.txt" in the data directory with
+// a number of milliseconds asks for it; "window-blocked.txt" exists while the thread is held.
+class WindowBlocker {
+public:
+    explicit WindowBlocker(std::filesystem::path dataDirectory);
+
+private:
+    void Poll();
+
+    std::filesystem::path dataDirectory_;
+    QTimer poll_;
+};
+
+}  // namespace chimeon
