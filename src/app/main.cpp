@@ -69,6 +69,9 @@ private:
     std::function<void(const std::string&)> shown_;
 };
 
+// How long the window waits for the engine to know today's table before it is shown anyway.
+constexpr int kStartupDayWaitMs = 5000;
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -218,9 +221,23 @@ int main(int argc, char* argv[]) {
     };
 
     // The engine's first state tells whether today is a day without broadcast: the settings page
-    // carries out the holiday action, which may end the program before the window is shown.
+    // carries out the holiday action, which may end the program before the window is shown. An
+    // engine slow to choose today's table (a table on a share that does not answer) does not
+    // keep the window away for more than a few seconds.
     CMainDlg* startupWindow = nullptr;
     bool startupDayKnown = false;
+    bool windowShown = false;
+    auto showWindow = [&] {
+        if (windowShown || endAtStartup || startupWindow == nullptr) {
+            return;
+        }
+        windowShown = true;
+        startupWindow->ShowAtStartup();
+#ifdef CHIMEON_TEST_CLOCK
+        // Test build: says when the window is up (the start-up bench waits for this line).
+        QTimer::singleShot(0, [] { std::cout << "chimeon: main window shown" << std::endl; });
+#endif
+    };
     QObject::connect(
         &engine, &BroadcastEngine::stateChanged, &application,
         [&](const BroadcastState& broadcast) {
@@ -231,16 +248,10 @@ int main(int argc, char* argv[]) {
             if (settingsPage != nullptr) {
                 settingsPage->OnStartupDayKnown(broadcast.noBroadcastToday);
             }
-            if (!endAtStartup) {
-                startupWindow->ShowAtStartup();
-#ifdef CHIMEON_TEST_CLOCK
-                // Test build: says when the window is up (the start-up bench waits for this line).
-                QTimer::singleShot(0,
-                                   [] { std::cout << "chimeon: main window shown" << std::endl; });
-#endif
-            }
+            showWindow();
         },
         Qt::QueuedConnection);
+    QTimer::singleShot(kStartupDayWaitMs, &application, showWindow);
 
     int exitCode = 0;
     {
