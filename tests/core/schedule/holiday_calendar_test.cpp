@@ -17,75 +17,58 @@ const std::string kMondayGbk = Hex("d0 c7 c6 da d2 bb");  // 星期一
 const std::string kTemplate2Gbk = Hex("c4 a3 b0 e5 32");  // 模板2
 
 using RestDays = std::array<bool, 7>;
+const RestDays kWeekend = {true, false, false, false, false, false, true};
 
-struct LoadCase {
-    const char* name;
-    std::optional<std::string> restDaysFile;
-    std::optional<std::string> extraWorkDaysFile;
-    RestDays restDays;
-    std::vector<std::string> daysOff;
-    std::vector<ExtraWorkDay> extraWorkDays;
-};
-
-class HolidayCalendarLoad : public testing::TestWithParam<LoadCase> {};
-
-TEST_P(HolidayCalendarLoad, FollowsTheFileRules) {
-    const LoadCase& c = GetParam();
-    TempDir dir;
-    if (c.restDaysFile) {
-        dir.Write("HlidSave.dat", *c.restDaysFile);
+// A calendar in one line: "rest FLAGS; off DATE,DATE; extra DATE=TABLE DATE=TABLE".
+std::string Described(const HolidayCalendar& calendar) {
+    std::string text = "rest ";
+    for (bool rest : calendar.restDays) {
+        text += rest ? '1' : '0';
     }
-    if (c.extraWorkDaysFile) {
-        dir.Write("WorkSave.dat", *c.extraWorkDaysFile);
+    text += "; off";
+    for (const std::string& date : calendar.daysOff) {
+        text += (&date == &calendar.daysOff.front() ? " " : ",") + date;
     }
-    HolidayCalendar calendar = LoadHolidayCalendar(dir.path());
-    EXPECT_EQ(calendar.restDays, c.restDays);
-    EXPECT_EQ(calendar.daysOff, c.daysOff);
-    EXPECT_EQ(calendar.extraWorkDays, c.extraWorkDays);
+    text += "; extra";
+    for (const ExtraWorkDay& extra : calendar.extraWorkDays) {
+        text += " " + extra.date + "=" + extra.table;
+    }
+    return text;
 }
 
-const RestDays kWeekend = {true, false, false, false, false, false, true};
-const std::string kThreePairs = "5/1/2010\r\n" + kMondayGbk + "\r\n5/2/2010\r\n" + kMondayGbk +
-                                "\r\n5/3/2010\r\n" + kTemplate2Gbk + "\r\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HolidayCalendarLoad,
-    testing::Values(
-        LoadCase{"no_files", std::nullopt, std::nullopt, kWeekend, {}, {}},
-        LoadCase{"weekdays_rest",
-                 "0111110\r\n",
-                 std::nullopt,
-                 {false, true, true, true, true, true, false},
-                 {},
-                 {}},
-        LoadCase{
-            "six_flags_loads_nothing", "100000\r\n10/1/2010\r\n", kThreePairs, kWeekend, {}, {}},
-        LoadCase{"empty_rest_file_loads_nothing", "", kThreePairs, kWeekend, {}, {}},
-        LoadCase{"other_characters_clear",
-                 "1x0000a\r\n",
-                 std::nullopt,
-                 {true, false, false, false, false, false, false},
-                 {},
-                 {}},
-        LoadCase{"days_off_in_order_empty_line_included",
-                 "0000000\r\n10/1/2010\r\n\r\n10/01/2010",
-                 std::nullopt,
-                 {},
-                 {"10/1/2010", "", "10/01/2010"},
-                 {}},
-        LoadCase{"extra_days_reversed",
-                 "1000001\r\n",
-                 kThreePairs,
-                 kWeekend,
-                 {},
-                 {{"5/3/2010", "模板2"}, {"5/2/2010", "星期一"}, {"5/1/2010", "星期一"}}},
-        LoadCase{"odd_line_count_gives_empty_table",
-                 std::nullopt,
-                 "5/1/2010\n",
-                 kWeekend,
-                 {},
-                 {{"5/1/2010", ""}}}),
-    [](const testing::TestParamInfo<LoadCase>& info) { return info.param.name; });
+TEST(HolidayCalendarLoad, FollowsTheFileRules) {
+    const std::string threePairs = "5/1/2010\r\n" + kMondayGbk + "\r\n5/2/2010\r\n" + kMondayGbk +
+                                   "\r\n5/3/2010\r\n" + kTemplate2Gbk + "\r\n";
+    const std::optional<std::string> none;
+    const struct {
+        const char* name;
+        std::optional<std::string> restDaysFile, extraWorkDaysFile;
+        const char* loaded;
+    } cases[] = {
+        {"no files", none, none, "rest 1000001; off; extra"},
+        {"weekdays rest", "0111110\r\n", none, "rest 0111110; off; extra"},
+        {"six flags load nothing", "100000\r\n10/1/2010\r\n", threePairs,
+         "rest 1000001; off; extra"},
+        {"an empty rest file loads nothing", "", threePairs, "rest 1000001; off; extra"},
+        {"other characters clear", "1x0000a\r\n", none, "rest 1000000; off; extra"},
+        {"days off in order, an empty line too", "0000000\r\n10/1/2010\r\n\r\n10/01/2010", none,
+         "rest 0000000; off 10/1/2010,,10/01/2010; extra"},
+        {"extra days reversed", "1000001\r\n", threePairs,
+         "rest 1000001; off; extra 5/3/2010=模板2 5/2/2010=星期一 5/1/2010=星期一"},
+        {"an odd line count gives an empty table", none, "5/1/2010\n",
+         "rest 1000001; off; extra 5/1/2010="},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        if (c.restDaysFile) {
+            dir.Write("HlidSave.dat", *c.restDaysFile);
+        }
+        if (c.extraWorkDaysFile) {
+            dir.Write("WorkSave.dat", *c.extraWorkDaysFile);
+        }
+        EXPECT_EQ(Described(LoadHolidayCalendar(dir.path())), c.loaded) << c.name;
+    }
+}
 
 TEST(HolidayCalendarQueries, FirstExtraDayWinsAndDatesMatchOnlyAsText) {
     HolidayCalendar calendar;
