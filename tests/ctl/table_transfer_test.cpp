@@ -77,31 +77,27 @@ TEST(CtlImport, TableThatWouldLeaveABellSilentIsRefused) {
 TEST(CtlImport, BadInputChangesNothing) {
     TempDir data;
     data.Write("Day3.dat", kMondayFile);
-    const std::string row =
-        R"({"title":"t","start":"8:0:0","end":"播完终止","volume":"100","mode":"顺序","path":"/a.wav"})";
+    // A row with one field as given (JSON text), the others as a good row has them.
+    auto rows = [](const std::string& field) {
+        return R"({"rows":[{"title":"t","start":"8:0:0","end":"x","volume":"1","mode":"",)" +
+               field + "}]}";
+    };
+    const std::vector<std::string> toWednesday = {"import", "星期三", "-"};
     struct {
         const char* name;
         std::vector<std::string> arguments;
         std::string input;
     } cases[] = {
-        {"not_json", {"import", "星期三", "-"}, "{rows:"},
-        {"not_an_object", {"import", "星期三", "-"}, "[]"},
-        {"no_rows", {"import", "星期三", "-"}, R"({"table":"星期三"})"},
-        {"extra_key", {"import", "星期三", "-"}, R"({"rows":[],"owner":"x"})"},
-        {"extra_row_key",
-         {"import", "星期三", "-"},
-         R"({"rows":[{"title":"t","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p","x":1}]})"},
-        {"missing_row_key", {"import", "星期三", "-"}, R"({"rows":[{"title":"t"}]})"},
-        {"wrong_type",
-         {"import", "星期三", "-"},
-         R"({"rows":[{"title":"t","start":8,"end":"x","volume":"1","mode":"","path":"p"}]})"},
-        {"line_break",
-         {"import", "星期三", "-"},
-         R"({"rows":[{"title":"a\nb","start":"8:0:0","end":"x","volume":"1","mode":"","path":"p"}]})"},
-        {"nul",
-         {"import", "星期三", "-"},
-         R"({"rows":[{"title":"t","start":"8:0:0","end":"x","volume":"1","mode":"","path":"/a.wav\u0000.mp3"}]})"},
-        {"unknown_table", {"import", "星期八", "-"}, "{\"rows\":[" + row + "]}"},
+        {"not_json", toWednesday, "{rows:"},
+        {"not_an_object", toWednesday, "[]"},
+        {"no_rows", toWednesday, R"({"table":"星期三"})"},
+        {"extra_key", toWednesday, R"({"rows":[],"owner":"x"})"},
+        {"extra_row_key", toWednesday, rows(R"("path":"p","x":1)")},
+        {"missing_row_key", toWednesday, R"({"rows":[{"title":"t"}]})"},
+        {"wrong_type", toWednesday, rows(R"("path":8)")},
+        {"line_break", toWednesday, rows(R"("path":"a\nb")")},
+        {"nul", toWednesday, rows(R"("path":"/a.wav\u0000.mp3")")},
+        {"unknown_table", {"import", "星期八", "-"}, rows(R"("path":"/a.wav")")},
         {"missing_file", {"import", "星期三", "/nonexistent.json"}, ""},
     };
     for (const auto& c : cases) {

@@ -10,8 +10,8 @@
 #include "support/fake_local_clock.h"
 #include "support/fake_media_player.h"
 #include "support/temp_dir.h"
-#include "ui/engine/broadcast_mirror.h"
 #include "support/ui/ui_test_support.h"
+#include "ui/engine/broadcast_mirror.h"
 
 namespace chimeon {
 namespace {

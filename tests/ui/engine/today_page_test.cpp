@@ -22,14 +22,14 @@
 #include "support/clock_rig.h"
 #include "support/fake_engine_ports.h"
 #include "support/fake_local_clock.h"
-#include "support/fake_mixer.h"
 #include "support/fake_media_player.h"
+#include "support/fake_mixer.h"
 #include "support/temp_dir.h"
+#include "support/ui/ui_test_support.h"
 #include "support/wave_bytes.h"
 #include "ui/controls/mixer_fader_slider.h"
 #include "ui/engine/media_preview_dlg.h"
 #include "ui/engine/qt_clock_timer.h"
-#include "support/ui/ui_test_support.h"
 
 namespace chimeon {
 namespace {
