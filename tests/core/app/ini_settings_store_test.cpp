@@ -26,39 +26,32 @@ TEST(ProfileText, FindMatchesKeysAndSectionsIgnoringCase) {
     EXPECT_EQ(profile_text::Find(file, "Other", "showmedia"), "0");
 }
 
-struct WriteCase {
-    const char* name;
-    std::string before;
-    const char* key;
-    const char* value;
-    std::string after;
-};
-
-class ProfileWrite : public testing::TestWithParam<WriteCase> {};
-
-TEST_P(ProfileWrite, ChangesOnlyTheLineItOwns) {
-    const WriteCase& c = GetParam();
-    EXPECT_EQ(profile_text::Write(c.before, "Settings", c.key, c.value), c.after);
+TEST(ProfileText, WriteChangesOnlyTheLineItOwns) {
+    const struct {
+        const char* name;
+        std::string before;
+        const char* key;
+        const char* value;
+        std::string after;
+    } cases[] = {
+        {"new file", "", "Use", "1", "[Settings]\r\nUse=1\r\n"},
+        {"replaced in place, spelling kept", "[Settings]\r\nminimize=0\r\nUse=1\r\n", "Minimize",
+         "1", "[Settings]\r\nminimize=1\r\nUse=1\r\n"},
+        {"after the last entry, before blank lines",
+         "[Settings]\r\nUse=1\r\n\r\n; keep me\r\n[Other]\r\nX=1\r\n", "Holiday", "2",
+         "[Settings]\r\nUse=1\r\nHoliday=2\r\n\r\n; keep me\r\n[Other]\r\nX=1\r\n"},
+        {"into an empty section", "[Settings]\r\n[Other]\r\n", "Use", "0",
+         "[Settings]\r\nUse=0\r\n[Other]\r\n"},
+        {"new section at the end", "[Other]\nX=1", "Use", "1",
+         "[Other]\nX=1\r\n[Settings]\r\nUse=1\r\n"},
+        {"LF lines and foreign bytes kept", "[Settings]\nA=\xff\xfe\nUse=0\n; \x80\n", "Use", "1",
+         "[Settings]\nA=\xff\xfe\nUse=1\n; \x80\n"},
+        {"unterminated last line", "[Settings]\r\nUse=0", "Use", "1", "[Settings]\r\nUse=1\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(profile_text::Write(c.before, "Settings", c.key, c.value), c.after) << c.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ProfileWrite,
-    testing::Values(
-        WriteCase{"new_file", "", "Use", "1", "[Settings]\r\nUse=1\r\n"},
-        WriteCase{"replace_in_place_keeping_spelling", "[Settings]\r\nminimize=0\r\nUse=1\r\n",
-                  "Minimize", "1", "[Settings]\r\nminimize=1\r\nUse=1\r\n"},
-        WriteCase{"append_after_last_entry_before_blank_lines",
-                  "[Settings]\r\nUse=1\r\n\r\n; keep me\r\n[Other]\r\nX=1\r\n", "Holiday", "2",
-                  "[Settings]\r\nUse=1\r\nHoliday=2\r\n\r\n; keep me\r\n[Other]\r\nX=1\r\n"},
-        WriteCase{"append_to_empty_section", "[Settings]\r\n[Other]\r\n", "Use", "0",
-                  "[Settings]\r\nUse=0\r\n[Other]\r\n"},
-        WriteCase{"new_section_at_end", "[Other]\nX=1", "Use", "1",
-                  "[Other]\nX=1\r\n[Settings]\r\nUse=1\r\n"},
-        WriteCase{"lf_lines_and_foreign_bytes_kept", "[Settings]\nA=\xff\xfe\nUse=0\n; \x80\n",
-                  "Use", "1", "[Settings]\nA=\xff\xfe\nUse=1\n; \x80\n"},
-        WriteCase{"unterminated_last_line", "[Settings]\r\nUse=0", "Use", "1",
-                  "[Settings]\r\nUse=1\r\n"}),
-    [](const testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
 TEST(IniSettingsStore, DefaultsWhenFileOrKeyIsMissing) {
     TempDir dir;
