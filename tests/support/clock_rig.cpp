@@ -23,6 +23,12 @@ void ClockRig::WriteTable(const std::string& fileName, const ScheduleTable& tabl
     }
 }
 
+void ClockRig::AddFiles(std::initializer_list<std::pair<std::string, double>> files) {
+    for (const auto& [path, seconds] : files) {
+        player.AddFile(path, static_cast<std::int64_t>(seconds * 1000));
+    }
+}
+
 void ClockRig::StartClock() {
     clock.Start();
     ScheduleNewlyArmed();
@@ -43,16 +49,19 @@ void ClockRig::ScheduleNewlyArmed() {
     }
 }
 
+std::int64_t ClockRig::NextDueMs() const {
+    constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+    return std::min(stepTimer.IsArmed() ? nextStepMs_ : kNever,
+                    dayTimer.IsArmed() ? nextDayMs_ : kNever);
+}
+
 bool ClockRig::RunNext(bool* ranStep) {
     ScheduleNewlyArmed();
-    constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
-    std::int64_t step = stepTimer.IsArmed() ? nextStepMs_ : kNever;
-    std::int64_t day = dayTimer.IsArmed() ? nextDayMs_ : kNever;
-    if (step == kNever && day == kNever) {
+    if (NextDueMs() == std::numeric_limits<std::int64_t>::max()) {
         return false;
     }
-    bool isStep = step <= day;
-    monotonicMs_ = std::max(monotonicMs_, isStep ? step : day);
+    bool isStep = stepTimer.IsArmed() && (!dayTimer.IsArmed() || nextStepMs_ <= nextDayMs_);
+    monotonicMs_ = std::max(monotonicMs_, NextDueMs());
     SyncClock();
     if (isStep) {
         clock.Step();
@@ -73,14 +82,7 @@ bool ClockRig::RunNext(bool* ranStep) {
 
 void ClockRig::RunForMs(std::int64_t ms) {
     std::int64_t end = monotonicMs_ + ms;
-    for (;;) {
-        ScheduleNewlyArmed();
-        constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
-        std::int64_t step = stepTimer.IsArmed() ? nextStepMs_ : kNever;
-        std::int64_t day = dayTimer.IsArmed() ? nextDayMs_ : kNever;
-        if (std::min(step, day) > end) {
-            break;
-        }
+    for (ScheduleNewlyArmed(); NextDueMs() <= end; ScheduleNewlyArmed()) {
         RunNext();
     }
     monotonicMs_ = end;
@@ -112,10 +114,7 @@ void ClockRig::JumpWall(std::int64_t ms) {
 std::string ClockRig::States() const {
     std::string states;
     for (int row = 0; row < list.RowCount(); ++row) {
-        if (row > 0) {
-            states += "|";
-        }
-        states += list.Cell(row, kColumnState);
+        states += (row > 0 ? "|" : "") + list.Cell(row, kColumnState);
     }
     return states;
 }

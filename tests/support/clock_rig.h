@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "core/engine/broadcast_clock.h"
@@ -25,6 +26,8 @@ public:
 
     // Writes a table file (e.g. "Day1.dat") into the program directory.
     void WriteTable(const std::string& fileName, const ScheduleTable& table);
+    // Media the player can open, with their lengths in seconds.
+    void AddFiles(std::initializer_list<std::pair<std::string, double>> files);
     void StartClock();
 
     std::int64_t WallMs() const { return monotonicMs_ + wallOffsetMs_; }
@@ -58,6 +61,8 @@ public:
 private:
     void SyncClock();
     void ScheduleNewlyArmed();
+    // When the next handler is due; INT64_MAX when no timer is armed.
+    std::int64_t NextDueMs() const;
 
     std::int64_t monotonicMs_ = 0;
     std::int64_t wallOffsetMs_ = 0;

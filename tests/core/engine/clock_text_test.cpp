@@ -9,12 +9,7 @@ TEST(TimeTextTest, TimeAndDateHaveNoLeadingZeros) {
     EXPECT_EQ(TimeText(0), "0:0:0");
     EXPECT_EQ(TimeText(8 * 3600 + 5 * 60), "8:5:0");
     EXPECT_EQ(TimeText(86399), "23:59:59");
-    LocalDateTime now;
-    now.year = 2010;
-    now.month = 10;
-    now.day = 1;
-    now.hour = 12;
-    now.second = 7;
+    const LocalDateTime now{.year = 2010, .month = 10, .day = 1, .hour = 12, .second = 7};
     EXPECT_EQ(TimeText(now), "12:0:7");
     EXPECT_EQ(DateText(now), "10/1/2010");
 }

@@ -18,12 +18,7 @@ ProgramItem Item(std::string title) {
 }
 
 LocalDateTime Day(int year, int month, int day, int weekday) {
-    LocalDateTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.weekday = weekday;
-    return t;
+    return LocalDateTime{year, month, day, weekday};
 }
 
 class TodaysTableTest : public ::testing::Test {

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/schedule/schedule_file.h"
 #include "support/printers.h"
-#include "support/temp_dir.h"
 
 namespace chimeon {
 namespace {
@@ -94,12 +92,6 @@ TEST(ItemEditorForm, PathRules) {
     }
 }
 
-ProgramItem Item(std::string title, std::string start, std::string end, std::string volume,
-                 std::string mode, std::string path) {
-    return ProgramItem{std::move(title),  std::move(start), std::move(end),
-                       std::move(volume), std::move(mode),  std::move(path)};
-}
-
 // The editor's fields in one line: "title | file PATH (or folder PATH [random]) | volume |
 // at/chained START | until/once END | play time".
 std::string Shown(const ItemEditorFields& f) {
@@ -116,24 +108,25 @@ TEST(ItemEditorForm, FieldsFromExistingItems) {
     // The pickers keep their default 8:0:0 where the item has no time; a file item's play time
     // is not measured until its path is chosen again.
     const std::pair<ProgramItem, std::string> cases[] = {
-        {Item("早操", "13:30:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"),
+        {ProgramItem{"早操", "13:30:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"},
          "早操 | file d:\\bell\\ring.mp3 | 80 | at 13:30:0 | once 8:0:0 | "},
-        {Item("音乐", "续播", "12:0:0", "100", "随机", "d:\\music\\"),
+        {ProgramItem{"音乐", "续播", "12:0:0", "100", "随机", "d:\\music\\"},
          "音乐 | folder d:\\music\\ random | 100 | chained 8:0:0 | until 12:0:0 | "},
-        {Item("x", "续播", "播完终止", "100", "顺序", ""),
+        {ProgramItem{"x", "续播", "播完终止", "100", "顺序", ""},
          "x | folder  | 100 | chained 8:0:0 | once 8:0:0 | "},
-        {Item("x", "续播", "播完终止", "100", "顺序", "/srv/music/"),
+        {ProgramItem{"x", "续播", "播完终止", "100", "顺序", "/srv/music/"},
          "x | folder /srv/music/ | 100 | chained 8:0:0 | once 8:0:0 | "},
     };
     for (const auto& [item, shown] : cases) {
         EXPECT_EQ(Shown(FieldsFromItem(item)), shown);
     }
     // A row of today's list keeps the play time its "时长" cell shows; a folder row has none.
+    EXPECT_EQ(FieldsFromTodayRow(ProgramItem{"x", "续播", "播完终止", "80", "3:07", "/a.mp3"})
+                  .durationText,
+              "3:07");
     EXPECT_EQ(
-        FieldsFromTodayRow(Item("x", "续播", "播完终止", "80", "3:07", "/a.mp3")).durationText,
-        "3:07");
-    EXPECT_EQ(FieldsFromTodayRow(Item("x", "续播", "播完终止", "100", "随机", "/m/")).durationText,
-              "");
+        FieldsFromTodayRow(ProgramItem{"x", "续播", "播完终止", "100", "随机", "/m/"}).durationText,
+        "");
 
     struct {
         std::string_view stored;
@@ -141,9 +134,10 @@ TEST(ItemEditorForm, FieldsFromExistingItems) {
     } volumes[] = {{"80", "80"},      {"080", "80"}, {"", "0"},     {"abc", "0"},
                    {"75 loud", "75"}, {"-5", "0"},   {"150", "150"}};
     for (const auto& c : volumes) {
-        EXPECT_EQ(FieldsFromItem(Item("x", "续播", "播完终止", std::string(c.stored), "", "a.mp3"))
-                      .volumeText,
-                  c.shown)
+        EXPECT_EQ(
+            FieldsFromItem(ProgramItem{"x", "续播", "播完终止", std::string(c.stored), "", "a.mp3"})
+                .volumeText,
+            c.shown)
             << c.stored;
     }
 }
@@ -190,14 +184,14 @@ TEST(ItemEditorForm, ItemsMadeFromFields) {
         ProgramItem item;
     } cases[] = {
         {file("D:\\Bell\\Ring.MP3", "80"),
-         Item("铃", "续播", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3")},
+         ProgramItem{"铃", "续播", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3"}},
         {file("D:\\Bell\\Ring.WAV", "80"),
-         Item("铃", "续播", "播完终止", "100", "3:07", "d:\\bell\\ring.wav")},
+         ProgramItem{"铃", "续播", "播完终止", "100", "3:07", "d:\\bell\\ring.wav"}},
         {file("C:\\.mp3stuff\\a.wav", "40"),
-         Item("铃", "续播", "播完终止", "40", "3:07", "c:\\.mp3stuff\\a.wav")},
+         ProgramItem{"铃", "续播", "播完终止", "40", "3:07", "c:\\.mp3stuff\\a.wav"}},
         {file("/Srv/铃声/Ring.mp3", "050"),
-         Item("铃", "续播", "播完终止", "50", "3:07", "/srv/铃声/ring.mp3")},
-        {file("a.mp3", "100"), Item("铃", "续播", "播完终止", "100", "3:07", "a.mp3")},
+         ProgramItem{"铃", "续播", "播完终止", "50", "3:07", "/srv/铃声/ring.mp3"}},
+        {file("a.mp3", "100"), ProgramItem{"铃", "续播", "播完终止", "100", "3:07", "a.mp3"}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ItemFromFields(c.fields), c.item) << c.fields.filePath;
@@ -209,7 +203,7 @@ TEST(ItemEditorForm, ItemsMadeFromFields) {
     timed.endAtTime = true;
     timed.endTime = {13, 30, 0};
     timed.durationText = "";  // edited without choosing the file again
-    EXPECT_EQ(ItemFromFields(timed), Item("铃", "7:5:9", "13:30:0", "100", "", "a.wav"));
+    EXPECT_EQ(ItemFromFields(timed), (ProgramItem{"铃", "7:5:9", "13:30:0", "100", "", "a.wav"}));
 
     ItemEditorFields folder;
     folder.title = "音乐";
@@ -219,11 +213,11 @@ TEST(ItemEditorForm, ItemsMadeFromFields) {
     folder.volumeText = "30";
     folder.randomOrder = true;
     EXPECT_EQ(ItemFromFields(folder),
-              Item("音乐", "续播", "播完终止", "100", "随机", "D:\\Music\\"));
+              (ProgramItem{"音乐", "续播", "播完终止", "100", "随机", "D:\\Music\\"}));
     folder.randomOrder = false;
     folder.folderPath = "/srv/Music/";
     EXPECT_EQ(ItemFromFields(folder),
-              Item("音乐", "续播", "播完终止", "100", "顺序", "/srv/Music/"));
+              (ProgramItem{"音乐", "续播", "播完终止", "100", "顺序", "/srv/Music/"}));
 
     // A line break (a Linux file name may hold one) would split the stored item in two.
     ItemEditorFields broken = file("/srv/a\nb.wav", "100");
@@ -231,32 +225,6 @@ TEST(ItemEditorForm, ItemsMadeFromFields) {
     ProgramItem made = ItemFromFields(broken);
     EXPECT_EQ(made.title.find_first_of("\r\n"), std::string::npos);
     EXPECT_EQ(made.path.find_first_of("\r\n"), std::string::npos);
-}
-
-TEST(ItemEditorForm, EditedItemsSurviveASaveAndAReload) {
-    test::TempDir dir;
-    ItemEditorFields folder;
-    folder.title = "音乐";
-    folder.source = SourceKind::kFolder;
-    folder.folderPath = "D:\\Music";  // typed by hand without the final backslash
-    ItemEditorFields file;
-    file.title = "铃";
-    file.filePath = "D:\\Ring.MP3";
-    file.volumeText = "60";
-    file.startAtTime = true;
-    file.startTime = {8, 5, 0};
-    ScheduleTable table{ItemFromFields(folder), ItemFromFields(file)};
-    auto path = dir / "Day1.dat";
-    ASSERT_TRUE(SaveScheduleFile(path, table));
-    auto loaded = LoadScheduleFile(path);
-    ASSERT_TRUE(loaded);
-    ASSERT_EQ(loaded->size(), 2u);
-    EXPECT_TRUE((*loaded)[0].IsFolderItem());  // still the folder it was made as
-    ItemEditorFields reopened = FieldsFromItem((*loaded)[1]);
-    EXPECT_EQ(reopened.filePath, "d:\\ring.mp3");
-    EXPECT_EQ(reopened.volumeText, "60");
-    EXPECT_EQ(reopened.startTime, (TimeOfDay{8, 5, 0}));
-    EXPECT_EQ(FieldsFromItem((*loaded)[0]).folderPath, "D:\\Music\\");
 }
 
 }  // namespace

@@ -16,16 +16,10 @@ using test::TempDir;
 const std::string kChainedGbk = Hex("d0 f8 b2 a5");               // 续播
 const std::string kPlayOnceGbk = Hex("b2 a5 cd ea d6 d5 d6 b9");  // 播完终止
 
-ProgramItem Item(std::string title, std::string start, std::string end, std::string volume,
-                 std::string mode, std::string path) {
-    return ProgramItem{std::move(title),  std::move(start), std::move(end),
-                       std::move(volume), std::move(mode),  std::move(path)};
-}
-
 TEST(ScheduleFileFormat, WritesFourCrLfLinesPerItemInGbk) {
     ScheduleTable table = {
-        Item("Bell", "8:0:0", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3"),
-        Item("音乐", "续播", "12:0:0", "100", "随机", "d:\\music\\"),
+        ProgramItem{"Bell", "8:0:0", "播完终止", "80", "3:07", "d:\\bell\\ring.mp3"},
+        ProgramItem{"音乐", "续播", "12:0:0", "100", "随机", "d:\\music\\"},
     };
     std::string expected = "Bell\r\n8:0:0\r\n" + kPlayOnceGbk + "  80\r\n0d:\\bell\\ring.mp3\r\n" +
                            Hex("d2 f4 c0 d6") + "\r\n" + kChainedGbk + "\r\n12:0:0  100\r\n" +
@@ -87,8 +81,8 @@ TEST(ScheduleFileLoad, ReadsTheHandMadeSampleWithGbkText) {
     auto table = LoadScheduleFile(std::filesystem::path(CHIMEON_TEST_DATA_DIR) / "Day1.dat");
     ASSERT_TRUE(table.has_value());
     ScheduleTable expected = {
-        Item("上课铃", "8:0:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"),
-        Item("早操音乐", "续播", "8:30:0", "100", "随机", "d:\\music\\早操\\"),
+        ProgramItem{"上课铃", "8:0:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"},
+        ProgramItem{"早操音乐", "续播", "8:30:0", "100", "随机", "d:\\music\\早操\\"},
     };
     EXPECT_EQ(*table, expected);
 }
@@ -104,7 +98,7 @@ TEST(ScheduleFileLoad, NameInAnotherCaseIsReadWhenItIsTheOnlyMatch) {
     EXPECT_FALSE(LoadScheduleFile(dir / "Day1.dat").has_value())
         << "two spellings: neither is guessed";
 
-    ASSERT_TRUE(SaveScheduleFile(dir / "Day1.dat", {Item("W", "", "", "", "", "p")}));
+    ASSERT_TRUE(SaveScheduleFile(dir / "Day1.dat", {ProgramItem{"W", "", "", "", "", "p"}}));
     EXPECT_EQ(dir.Read("Day1.dat"), "W\r\n\r\n  \r\n0p\r\n") << "saves use the canonical name";
     EXPECT_EQ(LoadScheduleFile(dir / "Day1.dat")->front().title, "W");
 }
@@ -116,7 +110,7 @@ ScheduleTable RandomTable(std::mt19937& random) {
     auto pick = [&] { return words[random() % words.size()] + words[random() % words.size()]; };
     ScheduleTable table(random() % 8);
     for (ProgramItem& item : table) {
-        item = Item(pick(), pick(), pick(), pick(), random() % 2 ? "随机" : "顺序", pick());
+        item = ProgramItem{pick(), pick(), pick(), pick(), random() % 2 ? "随机" : "顺序", pick()};
         // Two spaces inside `end`, or one at its end, would move text into `volume`, and an empty
         // path cannot carry the order marker: all are beyond what the editor produces.
         while (item.end.find("  ") != std::string::npos) {
@@ -153,8 +147,8 @@ TEST(ScheduleFileSave, FieldWithLineBreakIsRefusedAndOldFileKept) {
     TempDir dir;
     dir.Write("Day2.dat", "old\r\n");
     for (std::string bad : {"a\nb", "a\rb"}) {
-        EXPECT_FALSE(SaveScheduleFile(dir / "Day2.dat", {Item(bad, "", "", "", "", "p")}));
-        EXPECT_FALSE(SaveScheduleFile(dir / "Day2.dat", {Item("t", "", "", "", "", bad)}));
+        EXPECT_FALSE(SaveScheduleFile(dir / "Day2.dat", {ProgramItem{bad, "", "", "", "", "p"}}));
+        EXPECT_FALSE(SaveScheduleFile(dir / "Day2.dat", {ProgramItem{"t", "", "", "", "", bad}}));
     }
     EXPECT_EQ(dir.Read("Day2.dat"), "old\r\n");
 }
