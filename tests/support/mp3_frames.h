@@ -40,6 +40,15 @@ inline std::string Frame(const FrameFields& f, int length) {
     return frame;
 }
 
+// `times` copies of `block` one after another.
+inline std::string Repeat(const std::string& block, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += block;
+    }
+    return out;
+}
+
 // The 128 bytes of an ID3v1 tag; `fields` fills offsets 3 to 126, `genre` the last byte.
 inline std::string Tag(std::string fields, int genre) {
     fields.resize(124, '\0');

@@ -42,6 +42,10 @@ std::string TempDir::Read(std::string_view name) const {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::size_t TempDir::Entries() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_), {}));
+}
+
 std::string Hex(std::string_view hexText) {
     std::string bytes;
     int high = -1;

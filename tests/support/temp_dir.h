@@ -23,6 +23,8 @@ public:
     void Write(std::string_view name, std::string_view bytes) const;
     // The file's bytes, or "<missing>" when it cannot be read.
     std::string Read(std::string_view name) const;
+    // How many files and folders the folder holds (not counting theirs).
+    std::size_t Entries() const;
 
 private:
     std::filesystem::path path_;

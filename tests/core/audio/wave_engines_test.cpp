@@ -154,7 +154,7 @@ TEST(WaveRecordingFileTest, IsAWholeWaveAfterEveryChunkAndReplacesTheTargetOnlyA
     saved.Load((dir / "take.wav").string());
     EXPECT_EQ(saved.GetFormat(), kMono16);
     EXPECT_EQ(saved.GetFrameCount(), 6u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_EQ(dir.Entries(), 1u);
     EXPECT_THROW(WaveRecordingFile(dir.path(), kMono16), FileError);
 }
 

@@ -31,11 +31,7 @@ struct Recorder {
 class DurationPassTest : public testing::Test {
 protected:
     DurationPassTest() {
-        std::string mp3;
-        for (int i = 0; i < 100; ++i) {
-            mp3 += test::Frame(test::FrameFields{}, 417);  // 2.6 s
-        }
-        dir_.Write("bell.mp3", mp3);
+        dir_.Write("bell.mp3", test::Repeat(test::Frame(test::FrameFields{}, 417), 100));  // 2.6 s
         std::filesystem::create_directory(dir_ / "music");
     }
     std::string Path(const char* name) const { return (dir_ / name).string(); }

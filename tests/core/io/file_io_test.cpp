@@ -20,23 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-size_t EntriesIn(const fs::path& folder) {
-    return static_cast<size_t>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
-
 mode_t ModeOf(const fs::path& file) {
     struct stat info {};
     ::stat(file.c_str(), &info);
     return info.st_mode & 0777;
-}
-
-TEST(WriteFileAtomically, ReplacesWholeAndLeavesNoTemporaryFile) {
-    TempDir dir;
-    dir.Write("a.dat", "old contents");
-    ASSERT_TRUE(WriteFileAtomically(dir / "a.dat", "new"));
-    EXPECT_EQ(dir.Read("a.dat"), "new");
-    EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
 TEST(WriteFileAtomically, AChainOfLinksIsFollowedToTheFileItNames) {
@@ -51,20 +38,22 @@ TEST(WriteFileAtomically, AChainOfLinksIsFollowedToTheFileItNames) {
     EXPECT_EQ(dir.Read("shared/tables/Day1.dat"), "new");
 }
 
-TEST(WriteFileAtomically, ModeOfNewFileAndKeptModeOfOldOne) {
+TEST(WriteFileAtomically, ReplacesWholeKeepingTheOldModeAndANewFileHonoursTheUmask) {
     TempDir dir;
     mode_t oldMask = ::umask(027);
     bool saved = WriteFileAtomically(dir / "table", "x");
     ::umask(oldMask);
     ASSERT_TRUE(saved);
     EXPECT_EQ(ModeOf(dir / "table"), 0640u) << "a new file honours the umask";
-    ASSERT_TRUE(WriteFileAtomically(dir / "secret", "x", 0600));
+    ASSERT_TRUE(WriteFileAtomically(dir / "secret", "a longer text", 0600));
     EXPECT_EQ(ModeOf(dir / "secret"), 0600u);
     ::chmod((dir / "secret").c_str(), 0640);
     ASSERT_TRUE(WriteFileAtomically(dir / "secret", "y", 0600));
     EXPECT_EQ(ModeOf(dir / "secret"), 0640u);
     ASSERT_TRUE(WriteFileAtomically(dir / "secret", "z", 0600, /*forceMode=*/true));
     EXPECT_EQ(ModeOf(dir / "secret"), 0600u);
+    EXPECT_EQ(dir.Read("secret"), "z");
+    EXPECT_EQ(dir.Entries(), 2u) << "no temporary file is left";
 }
 
 TEST(WriteFileAtomically, AWriteProtectedFileIsKept) {
@@ -79,7 +68,7 @@ TEST(WriteFileAtomically, AWriteProtectedFileIsKept) {
             test::RunAsNobody([&] { return WriteFileAtomically(dir / "setup.ini", "new"); }));
     }
     EXPECT_EQ(dir.Read("setup.ini"), "old");
-    EXPECT_EQ(EntriesIn(dir.path()), 1u);
+    EXPECT_EQ(dir.Entries(), 1u);
 }
 
 TEST(RemoveStaleTemporaryFiles, OnlyOursThatNoSaveHolds) {
@@ -114,23 +103,15 @@ ScheduleTable BigTable() {
         2000, ProgramItem{"上课铃", "8:0:0", "播完终止", "80", "顺序", "d:\\bell\\ring.mp3"});
 }
 
-TEST_P(SaveThatFails, InAFolderWithoutWritePermissionKeepsTheOldFile) {
+TEST_P(SaveThatFails, InAReadOnlyFolderOrOnAFullDiskKeepsTheOldFile) {
     TempDir dir;
     dir.Write(GetParam().file, "old\r\n");
-    fs::path folder = dir.path();
-    EXPECT_FALSE(
-        test::RunWithoutWritePermission(folder.string(), [&] { return GetParam().save(folder); }));
+    const fs::path folder = dir.path();
+    const std::function<bool()> save = [&] { return GetParam().save(folder); };
+    EXPECT_FALSE(test::RunWithoutWritePermission(folder.string(), save));
+    EXPECT_FALSE(test::RunWithFileSizeLimit(64, save));
     EXPECT_EQ(dir.Read(GetParam().file), "old\r\n");
-    EXPECT_EQ(EntriesIn(folder), 1u);
-}
-
-TEST_P(SaveThatFails, WhenTheDiskIsFullKeepsTheOldFile) {
-    TempDir dir;
-    dir.Write(GetParam().file, "old\r\n");
-    fs::path folder = dir.path();
-    EXPECT_FALSE(test::RunWithFileSizeLimit(64, [&] { return GetParam().save(folder); }));
-    EXPECT_EQ(dir.Read(GetParam().file), "old\r\n");
-    EXPECT_EQ(EntriesIn(folder), 1u) << "the partial temporary file is removed";
+    EXPECT_EQ(dir.Entries(), 1u) << "the partial temporary file is removed";
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -21,15 +21,8 @@ using test::Field;
 using test::Frame;
 using test::FrameFields;
 using test::FrameHeader;
+using test::Repeat;
 using test::Tag;
-
-std::string Repeat(const std::string& block, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) {
-        out += block;
-    }
-    return out;
-}
 
 const FrameFields kCbr128;  // MPEG 1 Layer III, 128 kbit/s, 44100 Hz: 417 bytes
 const std::string kFrame128 = Frame(kCbr128, 417);
