@@ -87,11 +87,7 @@ TEST(CtlHistory, ReadsAFolderItMayOnlyReadAndLeavesNoFileBehind) {
         }
         // Beside the data, so that the other user may run it wherever the build lies.
         fs::copy_file(CHIMEON_CTL_PATH, data / "chimeonctl");
-        auto files = [&] {
-            auto entries = fs::directory_iterator(data.path());
-            return std::distance(begin(entries), end(entries));
-        };
-        const auto before = files();
+        const auto before = data.Entries();
         std::vector<std::string> command = {(data / "chimeonctl").string(), "--data-dir",
                                             data.path().string(), "history", "--json"};
         if (c.readOnly) {
@@ -105,7 +101,7 @@ TEST(CtlHistory, ReadsAFolderItMayOnlyReadAndLeavesNoFileBehind) {
         auto result = test::RunProgram(command[0], {command.begin() + 1, command.end()});
         EXPECT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(test::JsonLines(result.out).size(), 1u) << result.out;
-        EXPECT_EQ(files(), before);
+        EXPECT_EQ(data.Entries(), before);
         fs::permissions(data.path(), fs::perms::owner_all);
     }
 }

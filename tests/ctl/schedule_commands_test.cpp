@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "ctl_test_support.h"
+#include "support/mp3_frames.h"
 #include "support/pulse_null_sink.h"
 #include "support/wave_bytes.h"
 
@@ -202,12 +203,10 @@ TEST(CtlMedia, ProbeAndMp3InfoOfGeneratedFiles) {
     EXPECT_EQ(lines[1]["text"], "00:00");
     EXPECT_TRUE(lines[1]["seconds"].is_null());
 
-    // Two MPEG-1 Layer III frames at 128 kbit/s, 44100 Hz (417 bytes each), and an ID3v1.1 tag.
-    std::string frame = Hex("ff fb 90 64") + std::string(413, '\0');
-    std::string tag = "TAG" + std::string("Title", 5) + std::string(25, '\0') +
-                      std::string(30, '\0') + std::string(30, '\0') + "2026" +
-                      std::string(28, '\0') + std::string{'\0', '\x07'} + "\x0c";
-    data.Write("song.mp3", frame + frame + tag);
+    // Two MPEG-1 Layer III frames at 128 kbit/s, 44100 Hz, and an ID3v1.1 tag.
+    data.Write("song.mp3",
+               test::Repeat(test::Frame(test::FrameFields{}, 417), 2) +
+                   test::Tag(test::Field("Title", 90) + "2026" + test::Field("", 29) + "\x07", 12));
     auto info = Ctl(data, {"mp3info", (data / "song.mp3").string(), "--json"});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     lines = JsonLines(info.out);

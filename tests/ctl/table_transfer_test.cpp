@@ -16,48 +16,41 @@ using test::Ctl;
 using test::Hex;
 using test::TempDir;
 
-// 上课铃 at 8:0:0, once, volume 80; a random folder chained after it.
-const std::string kMondayFile = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" +
-                                Hex("b2 a5 cd ea d6 d5 d6 b9") + "  80\r\n0d:\\bell\\ring.mp3\r\n" +
-                                "Music\r\n" + Hex("d0 f8 b2 a5") +
-                                "\r\n8:30:0  100\r\n1d:\\music\\\r\n";
-
-TEST(CtlExport, PrintsTheTableAsJsonByNameOrFile) {
-    TempDir data;
-    data.Write("Day1.dat", kMondayFile);
-    for (std::string name : {"星期一", "Day1.dat", "DAY1.DAT"}) {
-        auto result = Ctl(data, {"export", name});
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        auto json = nlohmann::ordered_json::parse(result.out);
-        EXPECT_EQ(json["table"], "星期一");
-        EXPECT_EQ(json["file"], "Day1.dat");
-        ASSERT_EQ(json["rows"].size(), 2u);
-        EXPECT_EQ(json["rows"][0]["title"], "上课铃");
-        EXPECT_EQ(json["rows"][0]["end"], "播完终止");
-        EXPECT_EQ(json["rows"][1]["start"], "续播");
-        EXPECT_EQ(json["rows"][1]["mode"], "随机");
-    }
-    auto never = Ctl(data, {"export", "模板3"});
-    EXPECT_EQ(never.exitCode, 0);
-    EXPECT_EQ(nlohmann::ordered_json::parse(never.out)["rows"].size(), 0u)
-        << "a table never saved is empty";
+// 上课铃 at 8:0:0, once, volume 80, playing `file`; a random `folder` chained after it.
+std::string MondayFile(const std::string& file, const std::string& folder) {
+    return Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" + Hex("b2 a5 cd ea d6 d5 d6 b9") +
+           "  80\r\n0" + file + "\r\nMusic\r\n" + Hex("d0 f8 b2 a5") + "\r\n8:30:0  100\r\n1" +
+           folder + "\r\n";
 }
+const std::string kMondayFile = MondayFile("d:\\bell\\ring.mp3", "d:\\music\\");
 
-TEST(CtlImport, ExportedTableImportsByteForByte) {
+// Exported by name or file name (in any letter case), a table imports back byte for byte.
+TEST(CtlTransfer, ExportedTableImportsByteForByte) {
     TempDir data;
     std::filesystem::create_directories(data / "music");
     data.Write("music/song.wav", test::SilentWav(1));
     const std::string folder = (data / "music").string() + "/";
-    const std::string table = Hex("c9 cf bf ce c1 e5") + "\r\n8:0:0\r\n" +
-                              Hex("b2 a5 cd ea d6 d5 d6 b9") + "  80\r\n0" + folder +
-                              "song.wav\r\nMusic\r\n" + Hex("d0 f8 b2 a5") +
-                              "\r\n8:30:0  100\r\n1" + folder + "\r\n";
+    const std::string table = MondayFile(folder + "song.wav", folder);
     data.Write("Day1.dat", table);
-    auto exported = Ctl(data, {"export", "星期一"});
-    ASSERT_EQ(exported.exitCode, 0);
+    const auto exported = Ctl(data, {"export", "星期一"});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    auto json = nlohmann::ordered_json::parse(exported.out);
+    EXPECT_EQ(json["table"], "星期一");
+    EXPECT_EQ(json["file"], "Day1.dat");
+    EXPECT_EQ(json["rows"][0]["title"], "上课铃");
+    EXPECT_EQ(json["rows"][0]["end"], "播完终止");
+    EXPECT_EQ(json["rows"][1]["start"], "续播");
+    EXPECT_EQ(json["rows"][1]["mode"], "随机");
+    for (const char* name : {"Day1.dat", "DAY1.DAT"}) {
+        EXPECT_EQ(Ctl(data, {"export", name}).out, exported.out) << name;
+    }
     auto imported = Ctl(data, {"import", "模板2", "-"}, exported.out);
     ASSERT_EQ(imported.exitCode, 0) << imported.err;
     EXPECT_EQ(data.Read("Template2.dat"), table);
+    auto never = Ctl(data, {"export", "模板3"});
+    EXPECT_EQ(never.exitCode, 0);
+    EXPECT_EQ(nlohmann::ordered_json::parse(never.out)["rows"].size(), 0u)
+        << "a table never saved is empty";
 }
 
 TEST(CtlImport, TableThatWouldLeaveABellSilentIsRefused) {
@@ -119,12 +112,11 @@ TEST(CtlImport, RefusedWithNothingWrittenWhenTheSaveCannotBeTrusted) {
                               R"("volume":"100","mode":"顺序","path":"song.wav"}]})";
     auto import = [&] { return Ctl(data, {"import", "模板1", "-"}, input); };
     auto refused = [&](const char* why) {
-        auto entries = [&] { return std::distance(fs::directory_iterator(data.path()), {}); };
-        auto before = entries();
+        const auto before = data.Entries();
         auto result = import();
         EXPECT_EQ(result.exitCode, 2) << why << ": " << result.err;
         EXPECT_EQ(data.Read("Template1.dat"), "old\r\n") << why;
-        EXPECT_EQ(entries(), before) << why << ": no temporary file is left";
+        EXPECT_EQ(data.Entries(), before) << why << ": no temporary file is left";
         return true;
     };
     fs::create_directory(data / "setup.ini");  // may say a password is in use: cannot tell
@@ -155,14 +147,7 @@ TEST(CtlImport, NeedsTheLoginPasswordWhenOneIsInUse) {
         {"right", {"import", "模板1", "-", "--password-stdin"}, "广播密码\n" + empty, 0},
     };
     for (const auto& c : cases) {
-        auto result = test::RunProgram(
-            CHIMEON_CTL_PATH,
-            [&] {
-                std::vector<std::string> arguments = {"--data-dir", data.path().string()};
-                arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-                return arguments;
-            }(),
-            c.input);
+        auto result = Ctl(data, c.arguments, c.input);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.name << ": " << result.err;
         EXPECT_EQ(data.Read("Template1.dat"), c.exitCode == 0 ? "" : "old\r\n") << c.name;
     }

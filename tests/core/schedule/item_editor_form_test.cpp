@@ -7,30 +7,20 @@
 namespace chimeon {
 namespace {
 
-TEST(ItemEditorForm, TimeTextsReadAndWritten) {
+TEST(ItemEditorForm, TimeTextsRead) {
     struct {
         std::string_view text;
         TimeOfDay time;
     } cases[] = {
-        {"13:30:0", {13, 30, 0}},
-        {"8:0:0", {8, 0, 0}},
-        {"08:05:09", {8, 5, 9}},  // leading zeros of a hand-edited file
-        {"7:5", {7, 5, 0}},
-        {"7", {7, 0, 0}},
-        {"", {0, 0, 0}},
+        {"13:30:0", {13, 30, 0}}, {"08:05:09", {8, 5, 9}},  // leading zeros of a hand-edited file
+        {"7:5", {7, 5, 0}},       {"7", {7, 0, 0}},        {"", {0, 0, 0}},
         {"12:3:4:5", {12, 3, 4}},  // the seconds are the rest, read up to the first non-digit
-        {" 9: 15:x", {9, 15, 0}},
-        {"8:60:0", {9, 0, 0}},  // out of range carries over like a clock
-        {"25:0:0", {1, 0, 0}},
-        {"-1:0:0", {23, 0, 0}},
-        {"99999999999999:0:0", ParseTimeOfDay("1000000000:0:0")},  // no overflow
+        {" 9: 15:x", {9, 15, 0}}, {"8:60:0", {9, 0, 0}},  // out of range carries over like a clock
+        {"25:0:0", {1, 0, 0}},    {"-1:0:0", {23, 0, 0}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParseTimeOfDay(c.text), c.time) << c.text;
     }
-    EXPECT_EQ(FormatTimeOfDay({7, 5, 9}), "7:5:9");
-    EXPECT_EQ(FormatTimeOfDay({13, 30, 0}), "13:30:0");
-    EXPECT_EQ(FormatTimeOfDay({0, 0, 0}), "0:0:0");
 }
 
 TEST(ItemEditorForm, VolumeMustBeAWholeNumberFrom0To100) {
@@ -63,10 +53,6 @@ TEST(ItemEditorForm, VolumeMustBeAWholeNumberFrom0To100) {
 }
 
 TEST(ItemEditorForm, PathRules) {
-    EXPECT_EQ(LowerCaseAscii("D:\\Bell\\Ring.MP3"), "d:\\bell\\ring.mp3");
-    EXPECT_EQ(LowerCaseAscii("/Home/音乐/ÄB.Wav"),
-              "/home/音乐/Äb.wav");  // only ASCII letters change
-
     struct {
         std::string_view path;
         bool measurable;
