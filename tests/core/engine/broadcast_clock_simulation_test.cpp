@@ -55,11 +55,6 @@ private:
         return std::uniform_int_distribution<int>(low, high)(random_);
     }
     bool Chance(double p) { return std::bernoulli_distribution(p)(random_); }
-    std::string Text(int second) {
-        std::string text = TimeText(second);
-        secondOf_[text] = second;
-        return text;
-    }
 
     void MakeWorld() {
         std::vector<std::string> files, bad, folders;
@@ -105,9 +100,9 @@ private:
                                    : kind < 92 && chained
                                        ? "/s/empty" + std::to_string(Uniform(0, 3)) + "/"
                                        : bad[Uniform(0, 5)];
-                table.push_back({"row", chained ? std::string(kStartChained) : Text(start),
+                table.push_back({"row", chained ? std::string(kStartChained) : TimeText(start),
                                  Chance(0.5) ? std::string(kEndPlayOnce)
-                                             : Text(std::min(86399, start + Uniform(-20, 120))),
+                                             : TimeText(std::min(86399, start + Uniform(-20, 120))),
                                  std::to_string(Uniform(0, 100)),
                                  std::string(Chance(0.5) ? kModeRandom : kModeInOrder), path});
             }
@@ -146,9 +141,9 @@ private:
     void OnRowsReplaced(std::uint64_t) override {
         startSeconds_.clear();
         for (int row = 0; row < rig_.list.RowCount(); ++row) {
-            auto known = secondOf_.find(rig_.list.Cell(row, kColumnStart));
-            if (known != secondOf_.end()) {
-                startSeconds_.push_back(known->second);
+            if (rig_.list.Cell(row, kColumnStart) != kStartChained) {
+                startSeconds_.push_back(
+                    static_cast<int>(StoredTimeSeconds(rig_.list.Cell(row, kColumnStart))));
             }
         }
         std::sort(startSeconds_.begin(), startSeconds_.end());
@@ -211,7 +206,7 @@ private:
             Violation("a play-once item outlived its end by more than one step at " +
                       TimeText(now));
         }
-        if (sameItem && end != kEndPlayOnce && second >= secondOf_.at(end)) {
+        if (sameItem && end != kEndPlayOnce && second >= StoredTimeSeconds(end)) {
             Violation("an item outlived its end time " + end + " at " + TimeText(now));
         }
         playingRowBefore_ = row;
@@ -223,8 +218,7 @@ private:
 
     std::mt19937 random_;
     ClockRig rig_;
-    std::map<std::string, int> secondOf_;  // of every time text the tables hold
-    std::vector<int> startSeconds_;        // of the rows loaded last, sorted
+    std::vector<int> startSeconds_;  // of the rows loaded last, sorted
     std::map<std::pair<std::string, int>, int> timeStarts_;
     std::map<std::string, bool> broadcastDays_;
     int playingRowBefore_ = -1;

@@ -159,57 +159,46 @@ TEST_F(BroadcastClockTest, RandomFolderRepeatsItsOrderUntilTheEndAndReshufflesOn
     EXPECT_EQ(secondOrder, files);
 }
 
-TEST(BroadcastClockVolumeTest, Mp3FilesGetTheirVolumeOthersKeepThePlayers) {
+// One row at 8:0:0: an MP3 file gets its volume (any other keeps the player's), and its end
+// time is compared as a time of day only.
+TEST(BroadcastClockRowTest, VolumeAndEndTime) {
     struct Case {
         const char* path;
         const char* volume;
-        const char* expected;  // "" for no volume set
-    };
-    const Case cases[] = {
-        {"/m/a.MP3", "50", "volume 500"},
-        {"/m/a.wav", "50", ""},
-        {"/m/a.mp3", "100", ""},
-        {"/m/a.mp3", "0", "volume 0"},
-        {"/m/a.mp3", "80abc", "volume 800"},
-        {"/m/a.mp3", "-5", "volume 0"},
-        {"/m/a.mp3", "150", "volume 1000"},
-        {".mp3", "50", ""},
-    };
-    for (const Case& c : cases) {
-        ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));
-        rig.AddFiles({{c.path, 10}});
-        rig.WriteTable("Day1.dat", {Row("8:0:0", kOnce, c.path, c.volume)});
-        rig.StartClock();
-        rig.RunUntil(8, 0, 1);
-        Files volumes;
-        std::copy_if(rig.player.Log().begin(), rig.player.Log().end(), std::back_inserter(volumes),
-                     [](const std::string& entry) { return entry.starts_with("volume"); });
-        EXPECT_EQ(volumes, *c.expected ? Files{c.expected} : Files{}) << c.path << " " << c.volume;
-    }
-}
-
-TEST(BroadcastClockEndTimeTest, EndTimesAreComparedAsTimesOfDayOnly) {
-    struct Case {
-        const char* end;
+        std::string end;
+        const char* volumeSet;  // "" for none
         bool playingAfterTwoSeconds;
     };
     const Case cases[] = {
-        {"8:0:30", true}, {"", false},  // empty: midnight, so at or before any start
-        {"7:0:0", false},               // before the start: ends at the first step after it
-        {"8:0:0", false},               // the start itself
-        {"8:1", false},                 // 8 h 0 min 1 s, not 8:1:0
-        {"8:1:x", true},                // 8:1:0
+        {"/m/a.MP3", "50", kOnce, "volume 500", true},
+        {"/m/a.wav", "50", kOnce, "", true},
+        {"/m/a.mp3", "0", kOnce, "volume 0", true},
+        {"/m/a.mp3", "80abc", kOnce, "volume 800", true},
+        {"/m/a.mp3", "-5", kOnce, "volume 0", true},
+        {"/m/a.mp3", "150", kOnce, "volume 1000", true},
+        {"/m/a.mp3", "100", "8:0:30", "", true},
+        {"/m/a.mp3", "100", "", "", false},  // empty: midnight, so at or before any start
+        {"/m/a.mp3", "100", "7:0:0", "",
+         false},  // before the start: ends at the first step after it
+        {"/m/a.mp3", "100", "8:0:0", "", false},  // the start itself
+        {"/m/a.mp3", "100", "8:1", "", false},    // 8 h 0 min 1 s, not 8:1:0
+        {"/m/a.mp3", "100", "8:1:x", "", true},   // 8:1:0
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " " + c.volume + " until " + c.end);
         ClockRig rig(MsFromLocal(2026, 12, 7, 7, 59, 59));
-        rig.AddFiles({{"/m/a.mp3", 600}});
-        rig.WriteTable("Day1.dat", {Row("8:0:0", c.end, "/m/a.mp3")});
+        rig.AddFiles({{c.path, 600}});
+        rig.WriteTable("Day1.dat", {Row("8:0:0", c.end, c.path, c.volume)});
         rig.StartClock();
         rig.RunUntil(8, 0, 0, 5);
-        EXPECT_EQ(rig.States(), "正播") << c.end;
+        EXPECT_EQ(rig.States(), "正播");
         rig.RunUntil(8, 0, 2);
-        EXPECT_EQ(rig.clock.IsPlaying(), c.playingAfterTwoSeconds) << c.end;
-        EXPECT_EQ(rig.player.IsOpen(), c.playingAfterTwoSeconds) << c.end;
+        EXPECT_EQ(rig.clock.IsPlaying(), c.playingAfterTwoSeconds);
+        EXPECT_EQ(rig.player.IsOpen(), c.playingAfterTwoSeconds);
+        Files volumes;
+        std::copy_if(rig.player.Log().begin(), rig.player.Log().end(), std::back_inserter(volumes),
+                     [](const std::string& entry) { return entry.starts_with("volume"); });
+        EXPECT_EQ(volumes, *c.volumeSet ? Files{c.volumeSet} : Files{});
     }
 }
 

@@ -253,18 +253,6 @@ TEST(Mp3InfoTest, EveryLoadStartsFromResetAndOneThatFailsForgetsThePath) {
     }
 }
 
-TEST(Mp3InfoTest, StopFlagAbandonsTheWalk) {
-    test::TempDir dir;
-    dir.Write("long.mp3", Repeat(kFrame128, 10000));
-    std::atomic<bool> stop{true};
-    CMp3Info info;
-    EXPECT_FALSE(info.Load((dir / "long.mp3").string(), &stop));
-    EXPECT_EQ(info.GetFrameCount(), 0u);
-    stop = false;
-    EXPECT_TRUE(info.Load((dir / "long.mp3").string(), &stop));
-    EXPECT_EQ(info.GetFrameCount(), 10000u);
-}
-
 // The page's box holds the empty entry first; a byte past the list names no genre.
 TEST(Mp3InfoTest, GenreNamesAndThePagesGenreBox) {
     test::TempDir dir;
