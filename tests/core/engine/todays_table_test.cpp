@@ -37,8 +37,9 @@ protected:
 };
 
 TEST_F(TodaysTableTest, ChoosesByPrecedence) {
+    // Wednesday's file is named as a copy from Windows may name it.
     for (int w = 0; w < 7; ++w) {
-        Save("Day" + std::to_string(w) + ".dat", "day" + std::to_string(w));
+        Save(w == 3 ? "day3.DAT" : "Day" + std::to_string(w) + ".dat", "day" + std::to_string(w));
     }
     for (int t = 1; t <= 5; ++t) {
         Save("Template" + std::to_string(t) + ".dat", "template" + std::to_string(t));
@@ -61,7 +62,8 @@ TEST_F(TodaysTableTest, ChoosesByPrecedence) {
         {"day off", Day(2010, 10, 1, 5), true, "今天是节假日！", ""},
         {"day off with a leading zero never matches", Day(2010, 10, 7, 4), false,
          "今天播放星期四的节目表！", "day4"},
-        {"ordinary Wednesday", Day(2010, 10, 6, 3), false, "今天播放星期三的节目表！", "day3"},
+        {"ordinary Wednesday, its file named in another case", Day(2010, 10, 6, 3), false,
+         "今天播放星期三的节目表！", "day3"},
         {"Sunday rest day", Day(2010, 10, 3, 0), true, "今天是节假日！", ""},
     };
     for (const Case& c : cases) {
@@ -116,12 +118,6 @@ TEST_F(TodaysTableTest, MissingTableEmptiesTheListButUnreadableKeepsIt) {
     EXPECT_EQ(selection.statusText, "今天播放星期三的节目表！");
     EXPECT_EQ(Shown(), "");
     EXPECT_GT(list.Generation(), generation);
-}
-
-TEST_F(TodaysTableTest, TableFileNamedInAnotherCaseIsFound) {
-    Save("day3.DAT", "copied from windows");
-    SelectTodaysTable(Day(2010, 10, 6, 3), calendar, dir.path(), list);
-    EXPECT_EQ(Shown(), "copied from windows");
 }
 
 TEST_F(TodaysTableTest, UnknownTableNameOfAnExtraWorkingDayPlaysNothing) {
