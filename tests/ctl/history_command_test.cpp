@@ -11,22 +11,20 @@ namespace {
 using test::Ctl;
 using test::TempDir;
 
+// 上课铃 of Monday's first row; a start was due at 8:0:0 and came 4 ms late.
 HistoryEvent Event(HistoryEvent::Kind kind, std::string date, std::int64_t atMs,
                    std::string cause) {
-    HistoryEvent event;
-    event.kind = kind;
-    event.date = std::move(date);
-    event.atMs = atMs;
-    event.table = "星期一";
-    event.row = 0;
-    event.title = "上课铃";
-    event.path = "/bells/ring.wav";
-    event.cause = std::move(cause);
-    if (kind == HistoryEvent::Kind::kStart) {
-        event.scheduledSecond = "8:0:0";
-        event.latenessMs = 4;
-    }
-    return event;
+    const bool start = kind == HistoryEvent::Kind::kStart;
+    return HistoryEvent{.kind = kind,
+                        .date = std::move(date),
+                        .scheduledSecond = start ? "8:0:0" : "",
+                        .atMs = atMs,
+                        .latenessMs = start ? std::optional<std::int64_t>(4) : std::nullopt,
+                        .table = "星期一",
+                        .row = 0,
+                        .title = "上课铃",
+                        .path = "/bells/ring.wav",
+                        .cause = std::move(cause)};
 }
 
 TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
