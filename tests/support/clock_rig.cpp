@@ -1,5 +1,6 @@
 #include "support/clock_rig.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -55,29 +56,19 @@ std::int64_t ClockRig::NextDueMs() const {
                     dayTimer.IsArmed() ? nextDayMs_ : kNever);
 }
 
-bool ClockRig::RunNext(bool* ranStep) {
-    ScheduleNewlyArmed();
-    if (NextDueMs() == std::numeric_limits<std::int64_t>::max()) {
-        return false;
-    }
-    bool isStep = stepTimer.IsArmed() && (!dayTimer.IsArmed() || nextStepMs_ <= nextDayMs_);
+void ClockRig::RunNext() {
+    const bool isStep = stepTimer.IsArmed() && (!dayTimer.IsArmed() || nextStepMs_ <= nextDayMs_);
     monotonicMs_ = std::max(monotonicMs_, NextDueMs());
     SyncClock();
     if (isStep) {
         clock.Step();
-        std::int64_t lateness = stepLateness ? stepLateness() : 0;
-        nextStepMs_ = monotonicMs_ + clock.MillisecondsUntilNextStep() + lateness;
+        nextStepMs_ = monotonicMs_ + clock.MillisecondsUntilNextStep();
         stepArmCount_ = stepTimer.ArmCount();
     } else {
         clock.DayCheck();
         nextDayMs_ = monotonicMs_ + 1000;
         dayArmCount_ = dayTimer.ArmCount();
     }
-    ScheduleNewlyArmed();
-    if (ranStep != nullptr) {
-        *ranStep = isStep;
-    }
-    return true;
 }
 
 void ClockRig::RunForMs(std::int64_t ms) {

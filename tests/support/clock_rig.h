@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -16,9 +15,9 @@
 namespace chimeon::test {
 
 // A broadcast clock with fakes around it, and a driver that runs its timers in simulated time:
-// the step timer just after each second as the clock asks (plus an optional lateness), the day
-// timer every second. Media time runs on a monotonic time that clock jumps do not move.
-// The program directory is a fresh temporary folder.
+// the step timer just after each second as the clock asks, the day timer every second. Media
+// time runs on a monotonic time that clock jumps do not move. The program directory is a fresh
+// temporary folder.
 class ClockRig {
 public:
     // Starts at `startMs` (see MsFromLocal); the clock is not started yet.
@@ -31,19 +30,14 @@ public:
     void StartClock();
 
     std::int64_t WallMs() const { return monotonicMs_ + wallOffsetMs_; }
-    std::int64_t MonotonicMs() const { return monotonicMs_; }
     // Runs the timers until the wall clock has moved on by `ms`.
     void RunForMs(std::int64_t ms);
     // Runs the timers until the wall clock reads this moment.
     void RunUntil(int hour, int minute, int second, int millisecond = 0);
-    // Runs the next due timer handler; false when no timer is armed. `ranStep` tells which.
-    bool RunNext(bool* ranStep = nullptr);
     // Moves time on by `ms` without running any handler (a busy or suspended machine).
     void Stall(std::int64_t ms);
     // Sets the wall clock by `ms` (negative: backwards); media time is not moved.
     void JumpWall(std::int64_t ms);
-    // Added to the delay before each step (steps that run late).
-    std::function<std::int64_t()> stepLateness;
 
     // Rows' state texts joined with "|", e.g. "待播|正播".
     std::string States() const;
@@ -63,6 +57,8 @@ private:
     void ScheduleNewlyArmed();
     // When the next handler is due; INT64_MAX when no timer is armed.
     std::int64_t NextDueMs() const;
+    // Runs the handler due next.
+    void RunNext();
 
     std::int64_t monotonicMs_ = 0;
     std::int64_t wallOffsetMs_ = 0;
