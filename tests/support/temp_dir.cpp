@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -47,22 +49,12 @@ std::size_t TempDir::Entries() const {
 }
 
 std::string Hex(std::string_view hexText) {
+    std::string digits;
+    std::copy_if(hexText.begin(), hexText.end(), std::back_inserter(digits),
+                 [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
     std::string bytes;
-    int high = -1;
-    for (char c : hexText) {
-        int digit = (c >= '0' && c <= '9')   ? c - '0'
-                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                             : -1;
-        if (digit < 0) {
-            continue;
-        }
-        if (high < 0) {
-            high = digit;
-        } else {
-            bytes.push_back(static_cast<char>(high * 16 + digit));
-            high = -1;
-        }
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     }
     return bytes;
 }

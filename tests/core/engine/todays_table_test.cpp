@@ -129,14 +129,5 @@ TEST_F(TodaysTableTest, UnknownTableNameOfAnExtraWorkingDayPlaysNothing) {
     EXPECT_EQ(Shown(), "");
 }
 
-TEST_F(TodaysTableTest, EveryLoadIsANewGenerationEvenWhenEmpty) {
-    ASSERT_TRUE(SaveScheduleFile(dir / "Day3.dat", {}));
-    list.Load({Item("before")});
-    std::uint64_t generation = list.Generation();
-    EXPECT_EQ(LoadTodayList(dir / "Day3.dat", list), TodayLoad::kLoaded);
-    EXPECT_EQ(list.RowCount(), 0);
-    EXPECT_EQ(list.Generation(), generation + 1);
-}
-
 }  // namespace
 }  // namespace chimeon
