@@ -20,12 +20,6 @@ using test::Hex;
 using test::Le16;
 using test::Le32;
 
-// A canonical header with the given fields; `dataSize` is what the header declares.
-std::string Header(std::uint16_t channels, std::uint16_t bits, std::uint16_t blockAlign,
-                   std::uint32_t dataSize) {
-    return test::WaveHeader(channels, 8000, bits, dataSize, blockAlign);
-}
-
 CWave Read(const std::string& bytes) {
     std::istringstream in(bytes);
     CWave wave;
@@ -94,7 +88,8 @@ TEST(WaveTest, DataSizeIsTakenInWholeFrames) {
     };
     for (const Case& c : cases) {
         std::string samples(c.present, '\x5A');
-        CWave wave = Read(Header(c.channels, c.bits, c.blockAlign, c.declared) + samples);
+        CWave wave =
+            Read(test::WaveHeader(c.channels, 8000, c.bits, c.declared, c.blockAlign) + samples);
         EXPECT_EQ(wave.GetFrameCount(), c.frames) << c.name;
         EXPECT_EQ(wave.GetByteSize(), std::uint64_t{c.frames} * c.blockAlign) << c.name;
         // Every byte handed out came from the file.
@@ -103,7 +98,7 @@ TEST(WaveTest, DataSizeIsTakenInWholeFrames) {
 }
 
 TEST(WaveTest, FieldsBeyondTheTagsAreTakenAsTheyCome) {
-    std::string bytes = Header(1, 16, 2, 4) + "abcd";
+    std::string bytes = test::WaveHeader(1, 8000, 16, 4) + "abcd";
     bytes.replace(4, 4, Le32(7));    // RIFF size
     bytes.replace(16, 4, Le32(99));  // format size
     bytes.replace(20, 2, Le16(3));   // format tag
@@ -113,7 +108,7 @@ TEST(WaveTest, FieldsBeyondTheTagsAreTakenAsTheyCome) {
 }
 
 TEST(WaveTest, NonCanonicalFilesAreRefusedAndLeaveTheWaveAsItWas) {
-    const std::string good = Header(1, 16, 2, 4) + "abcd";
+    const std::string good = test::WaveHeader(1, 8000, 16, 4) + "abcd";
     auto with = [&](std::size_t at, const std::string& bytes) {
         std::string changed = good;
         changed.replace(at, bytes.size(), bytes);
