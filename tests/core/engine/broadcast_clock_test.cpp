@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "core/engine/clock_text.h"
 #include "support/clock_rig.h"
 
 namespace chimeon {
@@ -497,52 +496,6 @@ TEST_F(BroadcastClockTest, ApplyingNewSettingsStopsAndReloadsAndManualModeStaysM
     EXPECT_FALSE(rig.stepTimer.IsArmed());
     EXPECT_FALSE(rig.dayTimer.IsArmed());
     EXPECT_EQ(rig.clock.Mode(), ControlMode::kManual);
-}
-
-class RecordingClockObserver : public BroadcastClockObserver {
-public:
-    void OnTableSelected(std::string_view status, bool noBroadcast, std::string_view) override {
-        events.push_back("table " + std::string(status) + (noBroadcast ? " off" : ""));
-    }
-    void OnRowStarted(int row, std::string_view file, StartCause cause, int second) override {
-        events.push_back("start " + std::to_string(row) + " " + std::string(file) + " " +
-                         std::string(StartCauseName(cause)) +
-                         (second >= 0 ? " " + TimeText(second) : ""));
-    }
-    void OnRowEnded(int row, EndCause cause) override {
-        events.push_back("end " + std::to_string(row) + " " + std::string(EndCauseName(cause)));
-    }
-    void OnPlayFailed(int row, std::string_view path, FailureCause cause,
-                      std::string_view) override {
-        events.push_back("failed " + std::to_string(row) + " " + std::string(path) + " " +
-                         std::string(FailureCauseName(cause)));
-    }
-    Files events;
-};
-
-TEST_F(BroadcastClockTest, ObserverHearsHowRowsStartEndAndFail) {
-    RecordingClockObserver observer;
-    rig.clock.SetObserver(&observer);
-    rig.AddFiles({{"/m/a.mp3", 1}, {"/m/b.mp3", 60}});
-    Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("续播", kOnce, "/empty/"),
-           Row("续播", kOnce, "/m/bad.mp3"), Row("8:0:5", "8:0:8", "/m/b.mp3"),
-           Row("8:0:10", kOnce, "/empty/"), Row("续播", kOnce, "/m/b.mp3")});
-    rig.RunUntil(8, 0, 11);
-    rig.clock.StopCurrent();
-    rig.RunForMs(500);
-    rig.clock.SetSelectedRow(0);
-    rig.clock.PlayRow();
-    rig.RunUntil(23, 59, 59, 999);
-    rig.RunForMs(1000);
-    EXPECT_EQ(
-        observer.events,
-        (Files{"table 今天播放星期一的节目表！", "start 0 /m/a.mp3 time 8:0:0", "end 0 played",
-               "failed 1 /empty/ missing", "failed 2 /m/bad.mp3 missing",
-               "start 2 /m/bad.mp3 chain", "end 2 not_played", "start 3 /m/b.mp3 time 8:0:5",
-               "end 3 end_time", "failed 4 /empty/ missing", "start 5 /m/b.mp3 chain",
-               "end 5 stopped", "start 0 /m/a.mp3 hand", "end 0 played", "failed 1 /empty/ missing",
-               "failed 2 /m/bad.mp3 missing", "start 2 /m/bad.mp3 chain", "end 2 not_played",
-               "table 今天播放星期二的节目表！"}));
 }
 
 }  // namespace

@@ -33,12 +33,23 @@ protected:
     HistoryRecorder recorder;
 };
 
+// How each row started, ended or failed, as the clock tells it, is recorded with the table, the
+// row's title and the lateness of a start that was due.
 TEST_F(HistoryRecorderTest, StartsEndsAndFailuresWithTableLatenessAndCause) {
-    rig.player.AddFile("/bells/ring.mp3", 2000);
-    rig.WriteTable("Day1.dat", {Row("上课铃", "8:0:0", "播完终止", "/bells/ring.mp3"),
-                                Row("缺失", "续播", "播完终止", "/bells/gone.mp3")});
+    rig.AddFiles({{"/bells/ring.mp3", 1}, {"/m/b.mp3", 60}});
+    rig.WriteTable(
+        "Day1.dat",
+        {Row("上课铃", "8:0:0", "播完终止", "/bells/ring.mp3"),
+         Row("空", "续播", "播完终止", "/empty/"), Row("缺失", "续播", "播完终止", "/m/gone.mp3"),
+         Row("b", "8:0:5", "8:0:8", "/m/b.mp3"), Row("空", "8:0:10", "播完终止", "/empty/"),
+         Row("b", "续播", "播完终止", "/m/b.mp3")});
     rig.StartClock();
-    rig.RunUntil(8, 0, 5);
+    rig.RunUntil(8, 0, 11);
+    rig.clock.StopCurrent();
+    rig.RunForMs(500);
+    rig.clock.SetSelectedRow(0);
+    rig.clock.PlayRow();
+    rig.RunUntil(8, 0, 15);
 
     // "kind cause row title due-second", each event in a line; a failure also says why.
     std::vector<std::string> events;
@@ -48,16 +59,22 @@ TEST_F(HistoryRecorderTest, StartsEndsAndFailuresWithTableLatenessAndCause) {
             std::to_string(e.row) + " " + e.title + " " + e.scheduledSecond +
             (e.kind == HistoryEvent::Kind::kFailure && !e.reason.empty() ? "why" : ""));
     }
-    EXPECT_EQ(events, (std::vector<std::string>{"start time 0 上课铃 8:0:0", "end played 0 上课铃 ",
-                                                "failure missing 1 缺失 why", "start chain 1 缺失 ",
-                                                "end not_played 1 缺失 "}));  // nobody heard it
+    EXPECT_EQ(events,
+              (std::vector<std::string>{
+                  "start time 0 上课铃 8:0:0", "end played 0 上课铃 ", "failure missing 1 空 why",
+                  "failure missing 2 缺失 why", "start chain 2 缺失 ",
+                  "end not_played 2 缺失 ",  // nobody heard it
+                  "start time 3 b 8:0:5", "end end_time 3 b ", "failure missing 4 空 why",
+                  "start chain 5 b ", "end stopped 5 b ", "start hand 0 上课铃 ",
+                  "end played 0 上课铃 ", "failure missing 1 空 why", "failure missing 2 缺失 why",
+                  "start chain 2 缺失 ", "end not_played 2 缺失 "}));
     const HistoryEvent& start = history.events[0];
     EXPECT_EQ(std::tie(start.date, start.table), std::tuple("2026-12-07", "星期一"));
     ASSERT_TRUE(start.latenessMs);
     EXPECT_GE(*start.latenessMs, 0);
     EXPECT_LT(*start.latenessMs, 50) << "steps are aimed just after the second";
     EXPECT_EQ(start.atMs, MsFromLocal(2026, 12, 7, 8, 0, 0) + *start.latenessMs);
-    EXPECT_FALSE(history.events[3].latenessMs) << "a chained start has no due second";
+    EXPECT_FALSE(history.events[4].latenessMs) << "a chained start has no due second";
     EXPECT_EQ(history.keptDays, std::vector<int>{kHistoryDaysKept});
 }
 
