@@ -32,15 +32,12 @@ public:
         folders_[folder] = std::move(files);
     }
     std::vector<std::string> ListFiles(std::string_view folder) override {
-        ++listCount_;
         auto found = folders_.find(std::string(folder));
         return found == folders_.end() ? std::vector<std::string>{} : found->second;
     }
-    int ListCount() const { return listCount_; }
 
 private:
     std::map<std::string, std::vector<std::string>> folders_;
-    int listCount_ = 0;
 };
 
 class FakeCalendarSource : public CalendarSource {

@@ -20,9 +20,7 @@ public:
 
     std::unique_ptr<PcmStream> Open(PcmDirection direction, std::uint32_t device,
                                     int* error) override;
-    bool IsFormatSupported(PcmDirection, std::uint32_t, const WaveFormat&) override {
-        return supported;
-    }
+    bool IsFormatSupported(PcmDirection, std::uint32_t, const WaveFormat&) override { return true; }
     std::string ErrorText(int error) const override { return "error " + std::to_string(error); }
     std::vector<std::string> DeviceNames(PcmDirection direction) const override;
 
@@ -40,7 +38,6 @@ public:
     // "close".
     std::vector<std::string> Log() const;
 
-    bool supported = true;
     int openError = 0;
 
     struct State;  // shared with the open streams, which may outlive the system
