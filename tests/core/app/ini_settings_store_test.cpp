@@ -53,7 +53,8 @@ TEST(ProfileText, WriteChangesOnlyTheLineItOwns) {
     }
 }
 
-// Defaults stand for a missing file, key or value; writes create the file, owner only.
+// Defaults stand for a missing file, key or value. The file holds the enciphered password: it
+// is kept readable by its owner only, whatever the umask and whatever mode an older copy had.
 TEST(IniSettingsStore, DefaultsUntilWrittenAndWritesReadBack) {
     TempDir dir;
     IniSettingsStore store(dir / "setup.ini");
@@ -61,17 +62,20 @@ TEST(IniSettingsStore, DefaultsUntilWrittenAndWritesReadBack) {
     dir.Write("setup.ini", "[Settings]\r\nShowMedia=\r\nHoliday=x\r\n");
     EXPECT_EQ(store.GetInt(settings_key::kShowMedia, kDefaultShowMedia), 1);
     EXPECT_EQ(store.GetInt(settings_key::kHoliday, 2), 0);
-    std::filesystem::remove(dir / "setup.ini");
-    ASSERT_TRUE(store.WriteString(settings_key::kSkin, "春天.smf"));
-    ASSERT_TRUE(store.WriteInt(settings_key::kHoliday, 2));
-    ASSERT_TRUE(store.WriteString(settings_key::kShutupTime, "17:5:0"));
-    EXPECT_EQ(dir.Read("setup.ini"), "[Settings]\r\nSkin=" + Hex("b4 ba cc ec") +
-                                         ".smf\r\nHoliday=2\r\nShutupTime=17:5:0\r\n");
+    // An older copy anyone could read, written under a umask that keeps nothing private.
+    ASSERT_EQ(::chmod((dir / "setup.ini").c_str(), 0644), 0);
+    const mode_t oldMask = ::umask(0);
+    EXPECT_TRUE(store.WriteString(settings_key::kSkin, "春天.smf"));
+    EXPECT_TRUE(store.WriteInt(settings_key::kHoliday, 2));
+    EXPECT_TRUE(store.WriteString(settings_key::kShutupTime, "17:5:0"));
+    ::umask(oldMask);
+    EXPECT_EQ(dir.Read("setup.ini"), "[Settings]\r\nShowMedia=\r\nHoliday=2\r\nSkin=" +
+                                         Hex("b4 ba cc ec") + ".smf\r\nShutupTime=17:5:0\r\n");
     EXPECT_EQ(store.GetString(settings_key::kSkin, ""), "春天.smf");
     EXPECT_EQ(store.GetInt(settings_key::kHoliday, 0), 2);
     struct stat info {};
     ::stat((dir / "setup.ini").c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the file holds the enciphered password";
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 TEST(IniSettingsStore, RefusesTextThatWouldWriteLinesOfItsOwn) {

@@ -400,36 +400,30 @@ TEST_F(BroadcastClockTest, SpecialFileIsNeverHandedToThePlayer) {
     EXPECT_EQ(rig.States(), "待播");
 }
 
-TEST_F(BroadcastClockTest, StoredPathIsOpenedIgnoringCaseAndPreparedAheadWithoutAnyEffect) {
-    std::filesystem::create_directory(rig.dir / "Bells");
+// A row's file is prepared in the last second before its start, a chained successor's near the
+// end of play; neither shows or sounds. A stored path is opened ignoring case.
+TEST_F(BroadcastClockTest, FilesArePreparedAheadWithoutAnyEffect) {
     rig.dir.Write("Bells/Ring.MP3", "x");
-    std::string real = (rig.dir / "Bells" / "Ring.MP3").string();
-    std::string stored = "bells\\ring.mp3";  // relative: in the data directory
-    rig.AddFiles({{real, 1}});
+    rig.dir.Write("next.wav", "x");
+    const std::string real = (rig.dir / "Bells/Ring.MP3").string();
+    const std::string next = (rig.dir / "next.wav").string();
+    rig.AddFiles({{real, 10}, {next, 1}});
     test::FakeVideoOutput surface;
     rig.clock.SetSurface(&surface);
-    Start({Row("8:0:0", kOnce, stored)});
+    Start({Row("8:0:0", kOnce, "bells\\ring.mp3"), Row("续播", kOnce, next)});  // relative
 
     rig.RunUntil(7, 59, 56, 500);
     EXPECT_TRUE(rig.player.Prepared().empty());
     rig.RunUntil(7, 59, 59, 999);
     EXPECT_EQ(rig.player.Prepared(), Files{real});
     EXPECT_TRUE(rig.player.Log().empty());
-    EXPECT_EQ(rig.States(), "待播");
-    rig.RunUntil(8, 0, 0, 5);
+    EXPECT_EQ(rig.States(), "待播|待播");
+    rig.RunUntil(8, 0, 6);
     EXPECT_EQ(rig.player.Opened(), Files{real});
     EXPECT_EQ(rig.player.Surface(), &surface);
-}
-
-TEST_F(BroadcastClockTest, ChainedSuccessorIsPreparedNearTheEndOfPlay) {
-    std::filesystem::path next = rig.dir / "next.wav";
-    rig.dir.Write("next.wav", "x");
-    rig.AddFiles({{"/m/a.mp3", 10}, {next.string(), 1}});
-    Start({Row("8:0:0", kOnce, "/m/a.mp3"), Row("续播", kOnce, next.string())});
-    rig.RunUntil(8, 0, 6);
-    EXPECT_TRUE(rig.player.Prepared().empty());
+    EXPECT_EQ(rig.player.Prepared(), Files{real});
     rig.RunUntil(8, 0, 9, 900);
-    EXPECT_EQ(rig.player.Prepared(), Files{next.string()});
+    EXPECT_EQ(rig.player.Prepared(), (Files{real, next}));
     rig.RunUntil(8, 0, 10, 500);
     EXPECT_EQ(rig.States(), "待播|正播");
 }

@@ -78,17 +78,7 @@ TEST_F(HistoryRecorderTest, StartsEndsAndFailuresWithTableLatenessAndCause) {
     EXPECT_EQ(history.keptDays, std::vector<int>{kHistoryDaysKept});
 }
 
-TEST_F(HistoryRecorderTest, ExitAndChangeOfDayEndWhatPlays) {
-    rig.player.AddFile("/music/long.mp3", 3600 * 1000);
-    rig.WriteTable("Day1.dat", {Row("音乐", "8:0:0", "播完终止", "/music/long.mp3")});
-    rig.StartClock();
-    rig.RunUntil(8, 0, 2);
-    rig.clock.Shutdown();
-    ASSERT_EQ(history.events.size(), 2u);
-    EXPECT_EQ(history.events[1].cause, "exit");
-    EXPECT_FALSE(rig.player.IsOpen());
-}
-
+// The change of day and the program's exit end what plays.
 TEST(HistoryRecorderMidnight, NewDayPrunesOnceAndRecordsTheNewTable) {
     ClockRig rig(MsFromLocal(2026, 12, 7, 23, 59, 50));
     RecordedHistory history;
@@ -96,11 +86,15 @@ TEST(HistoryRecorderMidnight, NewDayPrunesOnceAndRecordsTheNewTable) {
     rig.clock.SetObserver(&recorder);
     rig.player.AddFile("/music/long.mp3", 3600 * 1000);
     rig.WriteTable("Day1.dat", {Row("晚间", "23:59:55", "播完终止", "/music/long.mp3")});
+    rig.WriteTable("Day2.dat", {Row("早间", "0:0:5", "播完终止", "/music/long.mp3")});
     rig.StartClock();
     rig.RunForMs(20 * 1000);
-    ASSERT_GE(history.events.size(), 2u);
+    rig.clock.Shutdown();
+    ASSERT_EQ(history.events.size(), 4u);
     EXPECT_EQ(history.events[1].cause, "day_change");
     EXPECT_EQ(history.events[1].date, "2026-12-08");
+    EXPECT_EQ(history.events[3].cause, "exit");
+    EXPECT_FALSE(rig.player.IsOpen());
     EXPECT_EQ(history.keptDays, (std::vector<int>{kHistoryDaysKept, kHistoryDaysKept}));
 }
 

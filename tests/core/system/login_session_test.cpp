@@ -1,14 +1,11 @@
 #include "core/system/login_session.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <sstream>
 #include <string>
 
-#include "core/app/ini_settings_store.h"
 #include "support/memory_settings.h"
-#include "support/temp_dir.h"
 
 namespace chimeon {
 namespace {
@@ -105,26 +102,6 @@ TEST(LoginSessionTest, EveryTransition) {
         EXPECT_EQ(Written(settings), c.written);
         EXPECT_EQ(state.IsEditAllowed(), !c.use || c.in);
     }
-}
-
-// setup.ini holds the enciphered password: it stays readable by its owner only, whatever the
-// umask and whatever mode an older copy had.
-TEST(LoginSessionTest, SettingsFileWithThePasswordIsPrivate) {
-    test::TempDir dir;
-    dir.Write("setup.ini", "[Settings]\r\nSkin=corona.smf\r\n");
-    ASSERT_EQ(::chmod((dir / "setup.ini").c_str(), 0644), 0);
-    const mode_t oldMask = ::umask(0);
-    AppState state{true, false, true, "", ""};
-    IniSettingsStore settings(dir / "setup.ini");
-    LoginSession session(state, settings);
-    EXPECT_EQ(session.ChangePassword("广播密码", "广播密码"), login_text::kChanged);
-    ::umask(oldMask);
-
-    struct stat info {};
-    ASSERT_EQ(::stat((dir / "setup.ini").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    EXPECT_EQ(settings.GetString(settings_key::kPassword, ""), kSecret);
-    EXPECT_EQ(settings.GetString(settings_key::kSkin, ""), "corona.smf");
 }
 
 }  // namespace
