@@ -24,7 +24,8 @@ HistoryEvent Event(HistoryEvent::Kind kind, std::string date, std::int64_t atMs,
                         .row = 0,
                         .title = "上课铃",
                         .path = "/bells/ring.wav",
-                        .cause = std::move(cause)};
+                        .cause = std::move(cause),
+                        .reason = {}};
 }
 
 TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {

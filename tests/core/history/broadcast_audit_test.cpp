@@ -10,12 +10,14 @@ using ::testing::ElementsAre;
 using Kind = HistoryEvent::Kind;
 
 HistoryEvent Event(Kind kind, int row, std::string second, std::string cause) {
-    return HistoryEvent{.kind = kind,
-                        .date = "2026-12-07",
-                        .scheduledSecond = std::move(second),
-                        .row = row,
-                        .title = "r" + std::to_string(row + 1),
-                        .cause = std::move(cause)};
+    HistoryEvent event;
+    event.kind = kind;
+    event.date = "2026-12-07";
+    event.row = row;
+    event.title = "r" + std::to_string(row + 1);
+    event.scheduledSecond = std::move(second);
+    event.cause = std::move(cause);
+    return event;
 }
 
 TEST(BroadcastAuditTest, FindsMissingAndDoubledStartsAndFailuresWithoutReason) {

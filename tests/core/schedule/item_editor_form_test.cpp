@@ -176,27 +176,32 @@ TEST(ItemEditorForm, ItemsMadeFromFields) {
         {file("/Srv/铃声/Ring.mp3", "050"),
          ProgramItem{"铃", "续播", "播完终止", "50", "3:07", "/srv/铃声/ring.mp3"}},
         {file("a.mp3", "100"), ProgramItem{"铃", "续播", "播完终止", "100", "3:07", "a.mp3"}},
-        // Edited without choosing the file again: no play time.
-        {{.title = "铃",
-          .filePath = "a.wav",
-          .startAtTime = true,
-          .startTime = {7, 5, 9},
-          .endAtTime = true,
-          .endTime = {13, 30, 0}},
-         ProgramItem{"铃", "7:5:9", "13:30:0", "100", "", "a.wav"}},
-        {{.title = "音乐",
-          .source = SourceKind::kFolder,
-          .filePath = "ignored.mp3",
-          .volumeText = "30",
-          .folderPath = "D:\\Music",
-          .randomOrder = true},
-         ProgramItem{"音乐", "续播", "播完终止", "100", "随机", "D:\\Music\\"}},
-        {{.title = "音乐", .source = SourceKind::kFolder, .folderPath = "/srv/Music/"},
-         ProgramItem{"音乐", "续播", "播完终止", "100", "顺序", "/srv/Music/"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ItemFromFields(c.fields), c.item) << c.fields.title << c.fields.filePath;
+        EXPECT_EQ(ItemFromFields(c.fields), c.item) << c.fields.filePath;
     }
+
+    ItemEditorFields timed = file("a.wav", "100");
+    timed.startAtTime = true;
+    timed.startTime = {7, 5, 9};
+    timed.endAtTime = true;
+    timed.endTime = {13, 30, 0};
+    timed.durationText = "";  // edited without choosing the file again
+    EXPECT_EQ(ItemFromFields(timed), (ProgramItem{"铃", "7:5:9", "13:30:0", "100", "", "a.wav"}));
+
+    ItemEditorFields folder;
+    folder.title = "音乐";
+    folder.source = SourceKind::kFolder;
+    folder.folderPath = "D:\\Music";
+    folder.filePath = "ignored.mp3";
+    folder.volumeText = "30";
+    folder.randomOrder = true;
+    EXPECT_EQ(ItemFromFields(folder),
+              (ProgramItem{"音乐", "续播", "播完终止", "100", "随机", "D:\\Music\\"}));
+    folder.randomOrder = false;
+    folder.folderPath = "/srv/Music/";
+    EXPECT_EQ(ItemFromFields(folder),
+              (ProgramItem{"音乐", "续播", "播完终止", "100", "顺序", "/srv/Music/"}));
 
     // A line break (a Linux file name may hold one) would split the stored item in two.
     ItemEditorFields broken = file("/srv/a\nb.wav", "100");
