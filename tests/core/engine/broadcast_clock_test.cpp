@@ -375,29 +375,30 @@ TEST_F(BroadcastClockTest, AClockSetBackwardsNeverRingsASecondTime) {
     EXPECT_EQ(rig.player.Opened(), (Files{"/m/a.mp3", "/m/c.mp3"}));
 }
 
+// A file that cannot be opened starts once and ends by its row's rule; a special file is never
+// handed to the player, yet its row shows playing for its second.
 TEST_F(BroadcastClockTest, FileThatCannotBeOpenedStartsOnceAndEndsByItsRule) {
+    const std::filesystem::path fifo = rig.dir / "pipe.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     rig.AddFiles({{"/m/b.mp3", 60}});
     Start({Row("8:0:0", kOnce, "/m/missing.mp3"), Row("续播", kOnce, "/m/b.mp3"),
-           Row("8:1:0", "8:1:10", "/m/missing.mp3"), Row("续播", kOnce, "/m/b.mp3")});
+           Row("8:1:0", "8:1:10", "/m/missing.mp3"), Row("续播", kOnce, "/m/b.mp3"),
+           Row("8:2:0", kOnce, fifo.string())});
     rig.RunUntil(8, 0, 2);
     EXPECT_EQ(rig.player.Opened(), (Files{"/m/missing.mp3", "/m/b.mp3"}));
     rig.clock.StopCurrent();
     rig.RunUntil(8, 1, 9, 999);
-    EXPECT_EQ(rig.States(), "待播|待播|正播|待播");  // silent, shown playing, until its end
+    EXPECT_EQ(rig.States(), "待播|待播|正播|待播|待播");  // silent, shown playing, until its end
     rig.RunUntil(8, 1, 10, 5);
-    EXPECT_EQ(rig.States(), "待播|待播|待播|正播");
+    EXPECT_EQ(rig.States(), "待播|待播|待播|正播|待播");
     EXPECT_EQ(Count("open-failed /m/missing.mp3"), 2);
-}
-
-TEST_F(BroadcastClockTest, SpecialFileIsNeverHandedToThePlayer) {
-    std::filesystem::path fifo = rig.dir / "pipe.mp3";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    Start({Row("8:0:0", kOnce, fifo.string())});
-    rig.RunUntil(8, 0, 0, 5);
-    EXPECT_EQ(rig.States(), "正播");
-    EXPECT_EQ(rig.player.OpenCount(), 0);
-    rig.RunUntil(8, 0, 1);
-    EXPECT_EQ(rig.States(), "待播");
+    rig.clock.StopCurrent();
+    const int opens = rig.player.OpenCount();
+    rig.RunUntil(8, 2, 0, 5);
+    EXPECT_EQ(rig.States(), "待播|待播|待播|待播|正播");
+    EXPECT_EQ(rig.player.OpenCount(), opens);
+    rig.RunUntil(8, 2, 1);
+    EXPECT_EQ(rig.States(), "待播|待播|待播|待播|待播");
 }
 
 // A row's file is prepared in the last second before its start, a chained successor's near the
