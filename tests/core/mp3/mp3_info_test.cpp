@@ -26,11 +26,11 @@ using test::Tag;
 const FrameFields kCbr128;  // MPEG 1 Layer III, 128 kbit/s, 44100 Hz: 417 bytes
 const std::string kFrame128 = Frame(kCbr128, 417);
 
-CMp3Info LoadBytes(const test::TempDir& dir, const std::string& bytes,
-                   const std::string& name = "a.mp3") {
-    dir.Write(name, bytes);
+// The bytes as a file, loaded.
+CMp3Info LoadBytes(const test::TempDir& dir, const std::string& bytes) {
+    dir.Write("a.mp3", bytes);
     CMp3Info info;
-    EXPECT_TRUE(info.Load((dir / name).string()));
+    EXPECT_TRUE(info.Load((dir / "a.mp3").string()));
     return info;
 }
 
