@@ -320,8 +320,9 @@ TEST(BroadcastClockAfterAHolidayTest, FirstSecondOfTheDayIsNotLostToTheDayChecks
     }
 }
 
+// Idle in the day's last seconds, the clock looks ahead no further than midnight.
 TEST_F(BroadcastClockAtNightTest, UnreadableTableKeepsTheRowsWaiting) {
-    rig.AddFiles({{"/m/a.mp3", 600}});
+    rig.AddFiles({{"/m/a.mp3", 5}});
     std::filesystem::create_directory(rig.dir / "Day2.dat");
     Start({Row("23:59:50", kOnce, "/m/a.mp3"), Row("0:0:10", kOnce, "/m/a.mp3")});
     rig.RunUntil(23, 59, 51);

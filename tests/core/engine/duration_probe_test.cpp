@@ -97,10 +97,10 @@ TEST(DurationProbeTest, OnlyPathsEndingInWavOrMp3AreMeasured) {
 
 TEST(DurationProbeTest, Mp3PlayTimeComesFromTheFrameWalk) {
     test::TempDir dir;
-    // 0.0260625 s each: 62.55 s.
-    dir.Write("a.mp3", test::Repeat(test::Frame(test::FrameFields{}, 417), 2400));
+    // 0.0260625 s each: 125.1 s; long enough for the walk to look at its stop flag on the way.
+    dir.Write("a.mp3", test::Repeat(test::Frame(test::FrameFields{}, 417), 4800));
     dir.Write("none.mp3", std::string(20000, '\0'));
-    EXPECT_EQ(ProbeDuration((dir / "a.mp3").string()), "1:02");
+    EXPECT_EQ(ProbeDuration((dir / "a.mp3").string()), "2:05");
     EXPECT_EQ(ProbeDuration((dir / "none.mp3").string()), "0:00");
     std::atomic<bool> stop{true};
     EXPECT_EQ(ProbeDuration((dir / "a.mp3").string(), &stop), std::nullopt);
