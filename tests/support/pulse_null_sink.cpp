@@ -2,12 +2,11 @@
 
 #include <stdlib.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <regex>
 #include <thread>
+
+#include "support/run_program.h"
 
 namespace chimeon::test {
 namespace {
@@ -27,22 +26,10 @@ struct Server {
     }
 };
 
+// A shell command line; its output, or nothing when it fails.
 std::optional<std::string> Run(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>/dev/null").c_str(), "r"),
-                                               pclose);
-    if (!pipe) {
-        return std::nullopt;
-    }
-    std::string output;
-    std::array<char, 4096> buffer{};
-    while (size_t got = fread(buffer.data(), 1, buffer.size(), pipe.get())) {
-        output.append(buffer.data(), got);
-    }
-    int status = pclose(pipe.release());
-    if (status != 0) {
-        return std::nullopt;
-    }
-    return output;
+    ProgramResult result = RunProgram("/bin/sh", {"-c", command + " 2>/dev/null"});
+    return result.exitCode == 0 ? std::optional(result.out) : std::nullopt;
 }
 
 Server& TheServer() {

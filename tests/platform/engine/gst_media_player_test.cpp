@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -40,20 +41,18 @@ using test::RunPipeline;
 // One second of tone, 100 buffers of 10 ms.
 const std::string kTone =
     "audiotestsrc num-buffers=100 samplesperbuffer=441 ! audio/x-raw,rate=44100,channels=1";
+// 300 ms of it.
+const std::string kShortTone =
+    "audiotestsrc num-buffers=30 samplesperbuffer=441 ! audio/x-raw,rate=44100,channels=1";
 
 // A format-0 MIDI file with one note held for one second (480 ticks a beat, 120 beats a minute).
 std::string OneNoteMidi() {
-    using test::Hex;
-    std::string track = Hex("00 ff 51 03 07 a1 20") +  // tempo 500000 us a beat
-                        Hex("00 c0 00") +              // piano
-                        Hex("00 90 3c 64") +           // note on
-                        Hex("87 40 80 3c 40") +        // 960 ticks later: note off
-                        Hex("00 ff 2f 00");            // end of track
-    std::string length(4, '\0');
-    for (int i = 0; i < 4; ++i) {
-        length[i] = static_cast<char>((track.size() >> (8 * (3 - i))) & 0xff);
-    }
-    return Hex("4d 54 68 64 00 00 00 06 00 00 00 01 01 e0") + "MTrk" + length + track;
+    return test::Hex(
+        "4d 54 68 64 00 00 00 06 00 00 00 01 01 e0"  // header: one track
+        "4d 54 72 6b 00 00 00 17"                    // the track, 23 bytes:
+        "00 ff 51 03 07 a1 20"                       // tempo 500000 us a beat
+        "00 c0 00 00 90 3c 64"                       // piano, note on
+        "87 40 80 3c 40 00 ff 2f 00");               // 960 ticks later: note off; end of track
 }
 
 // Media made once per test process into a temporary folder.
@@ -86,11 +85,7 @@ public:
                     "videotestsrc num-buffers=10 ! video/x-raw,width=64,height=48,framerate=25/1 "
                     "! vp8enc ! webmmux");
     }
-    std::string ShortWav() {
-        return Make("short.wav",
-                    "audiotestsrc num-buffers=30 samplesperbuffer=441 ! "
-                    "audio/x-raw,rate=44100,channels=1 ! wavenc");
-    }
+    std::string ShortWav() { return Make("short.wav", kShortTone + " ! wavenc"); }
     std::string Midi() {
         dir_.Write("note.mid", OneNoteMidi());
         return Path("note.mid");
@@ -142,10 +137,42 @@ bool PlayToEnd(GstMediaPlayer& player) {
     return false;
 }
 
+// Opens the file, shows it (or not), plays it to its end and closes it: the length at the end,
+// or -1 where it did not open or never ended.
+std::int64_t PlayThrough(GstMediaPlayer& player, const std::string& path,
+                         std::optional<int> volume = std::nullopt, bool show = true) {
+    player.SetFile(path);
+    if (!player.Open()) {
+        return -1;
+    }
+    if (volume) {
+        player.SetVolume(*volume);
+    }
+    if (show) {
+        player.ShowMaximized();
+    }
+    player.Play();
+    const std::int64_t length = PlayToEnd(player) ? player.GetLength() : -1;
+    player.Close();
+    return length;
+}
+
 void ExpectClosed(GstMediaPlayer& player) {
     EXPECT_FALSE(player.IsOpen());
     EXPECT_EQ(player.GetPosition(), 0);
     EXPECT_EQ(player.GetLength(), 0);
+}
+
+// Closed, a player reports zero and ignores every command.
+void ExpectInert(GstMediaPlayer& player) {
+    const int volume = player.GetVolume();
+    player.SetVolume(300);
+    player.Seek(500);
+    player.Play();
+    player.Stop();
+    player.ShowMaximized();
+    ExpectClosed(player);
+    EXPECT_EQ(player.GetVolume(), volume);
 }
 
 // The loudest sample of raw 16-bit audio written by a test's audio sink.
@@ -179,29 +206,10 @@ struct RecordingSink {
 
 constexpr int kFullPeak = 26214;  // audiotestsrc's default volume of 0.8
 
-TEST(GstMediaPlayerTest, ClosedPlayerReportsZeroAndIgnoresCommands) {
-    GstMediaPlayer player(Unpaced());
-    EXPECT_EQ(player.GetVolume(), 0);
-    auto expectInert = [&player](const char* how) {
-        SCOPED_TRACE(how);
-        int volumeBefore = player.GetVolume();
-        player.SetVolume(300);
-        player.Seek(500);
-        player.Play();
-        player.Stop();
-        player.ShowMaximized();
-        ExpectClosed(player);
-        EXPECT_EQ(player.GetVolume(), volumeBefore);
-    };
-    expectInert("never opened");
-    player.SetFile(SharedMedia().Path("missing.wav"));
-    EXPECT_FALSE(player.Open());
-    expectInert("failed open");
-    player.SetFile(SharedMedia().Wav());
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    player.Close();
-    expectInert("closed after play");
+// One second of 16-bit mono at 44100 Hz, its loudest sample near `peak`.
+void ExpectOneSecondAt(const std::string& rawPath, int peak) {
+    EXPECT_NEAR(static_cast<double>(std::filesystem::file_size(rawPath)), 88200.0, 88200.0 * 0.05);
+    EXPECT_NEAR(PeakOf(rawPath), peak, 400);
 }
 
 struct FormatCase {
@@ -209,11 +217,13 @@ struct FormatCase {
     std::function<std::string()> make;
     std::int64_t lengthMs;
     const char* neededElement;
+    bool paced = false;  // played at the clock's pace, not as fast as it decodes
 };
 
 TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
     std::vector<FormatCase> cases = {
         {"wav", [] { return SharedMedia().Wav(); }, 1000, "wavparse"},
+        {"wav paced by the clock", [] { return SharedMedia().Wav(); }, 1000, "wavparse", true},
         {"mp3", [] { return SharedMedia().Mp3(); }, 1000, "mpegaudioparse"},
         {"ten seconds of mp3 with a tag", [] { return SharedMedia().LongMp3(); }, 10000,
          "id3v2mux"},
@@ -230,7 +240,7 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
                       << " missing\n";
             continue;
         }
-        GstMediaPlayer player(Unpaced());
+        GstMediaPlayer player(format.paced ? SinkOptions("fakesink sync=true") : Unpaced());
         player.SetFile(format.make());
         ASSERT_TRUE(player.Open());
         EXPECT_EQ(player.GetVolume(), 1000);
@@ -240,6 +250,8 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
         player.Seek(0);
         player.ShowMaximized();
         player.Play();
+        // Paced, the position stays short of the length while it plays.
+        EXPECT_TRUE(!format.paced || player.GetPosition() < player.GetLength());
         ASSERT_TRUE(PlayToEnd(player));
         std::int64_t length = player.GetLength();
         EXPECT_NEAR(length, format.lengthMs, 50);
@@ -249,40 +261,23 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
         EXPECT_EQ(player.GetLength(), length);
         player.Stop();
         player.Close();
-        ExpectClosed(player);
+        ExpectInert(player);
     }
 }
 
-TEST(GstMediaPlayerTest, EndIsExactWhenPacedByTheClock) {
-    GstMediaPlayer player(SinkOptions("fakesink sync=true"));
-    player.SetFile(SharedMedia().Wav());
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    // While it plays, the position never reaches the length.
-    std::int64_t position = player.GetPosition();
-    std::int64_t length = player.GetLength();
-    ASSERT_TRUE(PlayToEnd(player));
-    EXPECT_EQ(player.GetPosition(), player.GetLength());
-    EXPECT_EQ(player.GetLength(), length);
-    EXPECT_LT(position, length);
-}
-
-TEST(GstMediaPlayerTest, UnplayableFilesLeaveThePlayerClosed) {
+TEST(GstMediaPlayerTest, UnplayableFilesAndASlowOpenLeaveThePlayerClosed) {
     Media& media = SharedMedia();
     const test::TempDir& dir = media.dir();
     dir.Write("notes.txt", "This is not a sound.\r\nJust text.\r\n");
     dir.Write("empty.mp3", "");
-    {
-        std::ifstream in(media.Mp3(), std::ios::binary);
-        std::string head(300, '\0');
-        in.read(head.data(), static_cast<std::streamsize>(head.size()));
-        dir.Write("truncated.mp3", head);
-    }
+    media.Mp3();
+    dir.Write("truncated.mp3", dir.Read("tone.mp3").substr(0, 300));
     std::filesystem::create_directory(dir / "folder.mp3");
     ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
     std::filesystem::copy_file(media.Wav(), dir / "locked.wav");
     chmod((dir / "locked.wav").c_str(), 0);
 
+    testing::internal::CaptureStderr();
     std::vector<std::string> names = {"missing.wav", "notes.txt", "empty.mp3",  "truncated.mp3",
                                       "folder.mp3",  "pipe.wav",  "locked.wav", ""};
     for (const std::string& name : names) {
@@ -301,35 +296,40 @@ TEST(GstMediaPlayerTest, UnplayableFilesLeaveThePlayerClosed) {
             player.SetFile(path);
             EXPECT_FALSE(player.Open());
             EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kFile);
-            ExpectClosed(player);
-            player.Play();
-            ExpectClosed(player);
+            ExpectInert(player);
         }
     }
-    // The same player opens a good file right after a bad one.
+    // A file that cannot be played is not mistaken for a missing output.
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
+
+    // The same player, never opened and then refused a bad file, opens a good one.
     GstMediaPlayer player(Unpaced());
+    EXPECT_EQ(player.GetVolume(), 0);
+    ExpectInert(player);
     player.SetFile(media.Path("notes.txt"));
     EXPECT_FALSE(player.Open());
-    player.SetFile(media.Wav());
-    EXPECT_TRUE(player.Open());
-}
+    EXPECT_NEAR(PlayThrough(player, media.Wav()), 1000, 50);
 
-TEST(GstMediaPlayerTest, OpenGivesUpAfterItsTimeLimitAndStaysClosed) {
-    GstMediaPlayerOptions options = Unpaced();
-    options.openTimeout = milliseconds(0);
-    GstMediaPlayer player(options);
-    player.SetFile(SharedMedia().Mp3());
-    EXPECT_FALSE(player.Open());
-    ExpectClosed(player);
-    player.Play();
-    ExpectClosed(player);
+    // One out of time for opening gives up and stays closed.
+    GstMediaPlayerOptions hurried = Unpaced();
+    hurried.openTimeout = milliseconds(0);
+    GstMediaPlayer late(hurried);
+    EXPECT_EQ(PlayThrough(late, media.Mp3()), -1);
+    ExpectClosed(late);
 }
 
 TEST(GstMediaPlayerTest, VolumeIsKeptOnReplayResetByOpenAndNeverAboveUnity) {
     test::TempDir out;
     RecordingSink sink(out);
     GstMediaPlayer player(sink.Options());
-    std::string wav = SharedMedia().Wav();
+    const std::string wav = SharedMedia().Wav();
+
+    // A prepared pipeline taken over by Open sounds all of the file, at the volume set after Open.
+    player.Prepare(wav);
+    EXPECT_NEAR(PlayThrough(player, wav, 500), 1000, 50);
+    ASSERT_EQ(sink.files.size(), 1u);  // no second pipeline was built
+    ExpectOneSecondAt(sink.files[0], kFullPeak / 2);
 
     player.SetFile(wav);
     ASSERT_TRUE(player.Open());
@@ -343,32 +343,18 @@ TEST(GstMediaPlayerTest, VolumeIsKeptOnReplayResetByOpenAndNeverAboveUnity) {
     ASSERT_TRUE(PlayToEnd(player));
     EXPECT_EQ(player.GetVolume(), 500);
     player.Close();
-    ASSERT_EQ(sink.files.size(), 1u);
-    // The seek back to the start emptied the recording: what is there is the replay, one second
-    // of 16-bit mono at 44100 Hz, at the volume set before the first pass.
-    EXPECT_NEAR(static_cast<double>(std::filesystem::file_size(sink.files[0])), 88200.0,
-                88200.0 * 0.05);
-    EXPECT_NEAR(PeakOf(sink.files[0]), kFullPeak / 2, 400);
+    // The seek back to the start emptied the recording: what is there is the replay, at the
+    // volume set before the first pass.
+    ExpectOneSecondAt(sink.files.back(), kFullPeak / 2);
 
-    // A new Open starts at the normal volume.
-    player.SetFile(wav);
-    ASSERT_TRUE(player.Open());
-    EXPECT_EQ(player.GetVolume(), 1000);
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
-    player.Close();
-    EXPECT_NEAR(PeakOf(sink.files.back()), kFullPeak, 400);
-
-    // A hand-edited 500 percent arrives as 5000: clamped to unity, never five-fold.
-    for (auto [given, kept] : {std::pair{5000, 1000}, {1001, 1000}, {-20, 0}}) {
-        SCOPED_TRACE(given);
-        player.SetFile(wav);
-        ASSERT_TRUE(player.Open());
-        player.SetVolume(given);
+    // Each Open starts at the normal volume; a hand-edited 500 percent arrives as 5000: clamped
+    // to unity, never five-fold.
+    const std::pair<std::optional<int>, int> volumes[] = {
+        {std::nullopt, 1000}, {5000, 1000}, {1001, 1000}, {-20, 0}};
+    for (auto [given, kept] : volumes) {
+        SCOPED_TRACE(given.value_or(-1));
+        EXPECT_NEAR(PlayThrough(player, wav, given), 1000, 50);
         EXPECT_EQ(player.GetVolume(), kept);
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        player.Close();
         EXPECT_NEAR(PeakOf(sink.files.back()), kFullPeak * kept / 1000, 400);
     }
 }
@@ -412,11 +398,8 @@ TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundEndsTheFile) {
     GstMediaPlayerOptions paced = SinkOptions("fakesink sync=true");
     paced.stallLimit = std::chrono::milliseconds(300);
     GstMediaPlayer healthy(paced);
-    healthy.SetFile(SharedMedia().ShortWav());
-    ASSERT_TRUE(healthy.Open());
     testing::internal::CaptureStderr();
-    healthy.Play();
-    EXPECT_TRUE(PlayToEnd(healthy));
+    EXPECT_NEAR(PlayThrough(healthy, SharedMedia().ShortWav()), 300, 50);
     EXPECT_EQ(testing::internal::GetCapturedStderr().find("has not moved"), std::string::npos);
 }
 
@@ -461,16 +444,6 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
 
     EXPECT_TRUE(player.Open());
     EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kNone);
-    player.Close();
-
-    // An unplayable file is not mistaken for a missing output.
-    SharedMedia().dir().Write("words.txt", "no sound here\n");
-    testing::internal::CaptureStderr();
-    player.SetFile(SharedMedia().Path("words.txt"));
-    EXPECT_FALSE(player.Open());
-    EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kFile);
-    errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }
 
 TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
@@ -493,45 +466,19 @@ TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
         player.Close();
     }
 
-    // The taken-over pipeline really sounds: all of the file, at the volume set after Open.
-    {
-        test::TempDir out;
-        RecordingSink sink(out);
-        GstMediaPlayer player(sink.Options());
-        player.Prepare(wav);
-        player.SetFile(wav);
-        ASSERT_TRUE(player.Open());
-        EXPECT_EQ(sink.files.size(), 1u);  // no second pipeline was built
-        player.SetVolume(500);
-        player.Seek(0);
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        player.Close();
-        EXPECT_NEAR(static_cast<double>(std::filesystem::file_size(sink.files[0])), 88200.0,
-                    88200.0 * 0.05);
-        EXPECT_NEAR(PeakOf(sink.files[0]), kFullPeak / 2, 400);
-    }
-
-    // A file replaced on disk after it was prepared is opened as it is now.
+    // A file replaced on disk after it was prepared is opened as it is now; one that vanished
+    // opens as a closed player.
     const test::TempDir& dir = media.dir();
-    std::filesystem::copy_file(wav, dir / "changing.wav");
+    const std::string changing = media.Path("changing.wav");
+    std::filesystem::copy_file(wav, changing);
     GstMediaPlayer player(Unpaced());
-    player.Prepare(media.Path("changing.wav"));
-    ASSERT_TRUE(
-        RunPipeline("audiotestsrc num-buffers=30 samplesperbuffer=441 ! "
-                    "audio/x-raw,rate=44100,channels=1 ! wavenc ! filesink location=" +
-                    media.Path("changing.new")));
-    std::filesystem::rename(dir / "changing.new", dir / "changing.wav");
-    player.SetFile(media.Path("changing.wav"));
-    ASSERT_TRUE(player.Open());
-    EXPECT_NEAR(player.GetLength(), 300, 50);
-
-    // A prepared file that vanished opens as a closed player.
-    player.Close();
-    player.Prepare(media.Path("changing.wav"));
+    player.Prepare(changing);
+    ASSERT_TRUE(RunPipeline(kShortTone + " ! wavenc ! filesink location=" + changing + ".new"));
+    std::filesystem::rename(changing + ".new", changing);
+    EXPECT_NEAR(PlayThrough(player, changing), 300, 50);
+    player.Prepare(changing);
     std::filesystem::remove(dir / "changing.wav");
-    player.SetFile(media.Path("changing.wav"));
-    EXPECT_FALSE(player.Open());
+    EXPECT_EQ(PlayThrough(player, changing), -1);
     ExpectClosed(player);
 }
 
@@ -561,23 +508,6 @@ std::string WithDamagedPictures(const std::string& clip, const std::string& dama
     return damaged;
 }
 
-TEST(GstMediaPlayerTest, DamagedPicturesNeverEndTheSound) {
-    Media& media = SharedMedia();
-    std::string damaged = WithDamagedPictures(media.Webm(), media.Path("damaged.webm"));
-    test::FakeVideoOutput surface;
-    GstMediaPlayer player(Unpaced());
-    for (VideoOutput* output : std::vector<VideoOutput*>{&surface, nullptr}) {
-        player.SetParentWindow(output);
-        player.SetFile(damaged);
-        ASSERT_TRUE(player.Open());
-        player.ShowMaximized();
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        EXPECT_NEAR(player.GetLength(), 1000, 50);
-        player.Close();
-    }
-}
-
 TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
     std::string why;
     if (!test::PulseNullSink::Start(&why)) {
@@ -591,40 +521,22 @@ TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
         if (prepared) {
             player.Prepare(wav);
         }
-        player.SetFile(wav);
-        ASSERT_TRUE(player.Open());
-        EXPECT_NEAR(player.GetLength(), 300, 50);
-        player.SetVolume(800);
-        player.Seek(0);
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        EXPECT_NEAR(player.GetPosition(), 300, 50);
-        player.Stop();
-        player.Close();
+        EXPECT_NEAR(PlayThrough(player, wav, 800), 300, 50);
     }
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }
 
-TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
+TEST(GstMediaPlayerTest, PicturesGoToTheSurfaceOnlyWhileShownAndDamagedOnesNeverEndTheSound) {
     Media& media = SharedMedia();
     test::FakeVideoOutput surface;
-    GstMediaPlayer player(SinkOptions("fakesink sync=false"));
+    GstMediaPlayer player(Unpaced());
     player.SetParentWindow(&surface);
-
     // Not shown: decoded and dropped.
-    player.SetFile(media.Webm());
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
-    player.Close();
+    EXPECT_NEAR(PlayThrough(player, media.Webm(), std::nullopt, /*show=*/false), 1000, 50);
     EXPECT_EQ(surface.frames, 0);
 
-    player.SetFile(media.Webm());
-    ASSERT_TRUE(player.Open());
-    player.ShowMaximized();
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
+    EXPECT_NEAR(PlayThrough(player, media.Webm()), 1000, 50);
     EXPECT_GT(surface.frames, 0);
     EXPECT_EQ(surface.width, 64);
     EXPECT_EQ(surface.height, 48);
@@ -632,17 +544,11 @@ TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
     // videotestsrc's first bar is white (nearly, after lossy coding)
     EXPECT_GT(surface.firstPixel & 0xff, 0xf0);
     EXPECT_GT(surface.firstPixel >> 16 & 0xff, 0xf0);
-    player.Close();
     EXPECT_EQ(surface.clears, 1);
 
     // Audio shows nothing.
     int framesBefore = surface.frames;
-    player.SetFile(media.Wav());
-    ASSERT_TRUE(player.Open());
-    player.ShowMaximized();
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
-    player.Close();
+    EXPECT_NEAR(PlayThrough(player, media.Wav()), 1000, 50);
     EXPECT_EQ(surface.frames, framesBefore);
 
     // Prepared ahead, the picture still reaches the surface; prepared before the surface was
@@ -653,22 +559,16 @@ TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
         player.SetParentWindow(surfaceFirst ? &surface : nullptr);
         player.Prepare(media.Webm());
         player.SetParentWindow(&surface);
-        player.SetFile(media.Webm());
-        ASSERT_TRUE(player.Open());
-        player.ShowMaximized();
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        player.Close();
+        EXPECT_NEAR(PlayThrough(player, media.Webm()), 1000, 50);
         EXPECT_GT(surface.frames, before);
     }
 
-    // Without a surface the video plays to its end all the same.
-    player.SetParentWindow(nullptr);
-    player.SetFile(media.Webm());
-    ASSERT_TRUE(player.Open());
-    player.ShowMaximized();
-    player.Play();
-    EXPECT_TRUE(PlayToEnd(player));
+    // Pictures too damaged to decode, with a surface and without: the sound plays to its end.
+    std::string damaged = WithDamagedPictures(media.Webm(), media.Path("damaged.webm"));
+    for (VideoOutput* output : std::vector<VideoOutput*>{&surface, nullptr}) {
+        player.SetParentWindow(output);
+        EXPECT_NEAR(PlayThrough(player, damaged), 1000, 50);
+    }
 }
 
 int OpenDescriptors() {
