@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <regex>
 #include <string>
@@ -55,63 +55,49 @@ std::string OneNoteMidi() {
         "87 40 80 3c 40 00 ff 2f 00");               // 960 ticks later: note off; end of track
 }
 
-// Media made once per test process into a temporary folder.
-class Media {
-public:
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+// The folder of the test files, made once per test process.
+const test::TempDir& MediaDir() {
+    static test::TempDir dir;
+    return dir;
+}
 
-    std::string Wav() { return Make("tone.wav", kTone + " ! wavenc"); }
-    // Constant bitrate without a frame index, the kind whose length GStreamer learns late.
-    std::string Mp3() {
-        return Make("tone.mp3", kTone + " ! lamemp3enc target=bitrate cbr=true bitrate=64");
-    }
-    // Variable bitrate with a Xing index.
-    std::string LongMp3() {
-        return Make("long.mp3",
-                    "audiotestsrc num-buffers=1000 samplesperbuffer=441 ! "
-                    "audio/x-raw,rate=44100,channels=2 ! lamemp3enc target=bitrate cbr=true "
-                    "bitrate=128 ! id3v2mux");
-    }
-    std::string VbrMp3() { return Make("vbr.mp3", kTone + " ! lamemp3enc ! xingmux"); }
-    std::string Webm() {
-        return Make("clip.webm",
-                    "videotestsrc num-buffers=25 ! video/x-raw,width=64,height=48,framerate=25/1 "
-                    "! vp8enc ! webmmux name=m ! filesink location=" +
-                        Path("clip.webm") + " " + kTone + " ! audioconvert ! vorbisenc ! m.",
-                    /*withSink=*/false);
-    }
-    std::string SilentVideo() {
-        return Make("picture.webm",
-                    "videotestsrc num-buffers=10 ! video/x-raw,width=64,height=48,framerate=25/1 "
-                    "! vp8enc ! webmmux");
-    }
-    std::string ShortWav() { return Make("short.wav", kShortTone + " ! wavenc"); }
-    std::string Midi() {
-        dir_.Write("note.mid", OneNoteMidi());
-        return Path("note.mid");
-    }
+std::string InMedia(const std::string& name) {
+    return (MediaDir() / name).string();
+}
 
-    const test::TempDir& dir() const { return dir_; }
-
-private:
-    std::string Make(const std::string& name, const std::string& description,
-                     bool withSink = true) {
-        std::string path = Path(name);
-        if (!std::filesystem::exists(path)) {
-            std::string error;
-            EXPECT_TRUE(RunPipeline(
-                withSink ? description + " ! filesink location=" + path : description, &error))
-                << error;
-        }
+// A test file by name, made on first use from its gst-launch recipe (the MIDI file by hand).
+std::string Media(const std::string& name) {
+    auto pictures = [](const char* count) {  // small ones, 25 a second
+        return std::string("videotestsrc num-buffers=") + count +
+               " ! video/x-raw,width=64,height=48,framerate=25/1 ! vp8enc";
+    };
+    static const std::map<std::string, std::string> recipes = {
+        {"tone.wav", kTone + " ! wavenc"},
+        {"short.wav", kShortTone + " ! wavenc"},
+        // Constant bitrate without a frame index, the kind whose length GStreamer learns late.
+        {"tone.mp3", kTone + " ! lamemp3enc target=bitrate cbr=true bitrate=64"},
+        // Ten seconds with a tag.
+        {"long.mp3",
+         "audiotestsrc num-buffers=1000 samplesperbuffer=441 ! "
+         "audio/x-raw,rate=44100,channels=2 ! lamemp3enc target=bitrate cbr=true "
+         "bitrate=128 ! id3v2mux"},
+        // Variable bitrate with a Xing index.
+        {"vbr.mp3", kTone + " ! lamemp3enc ! xingmux"},
+        {"clip.webm",
+         pictures("25") + " ! m. " + kTone + " ! audioconvert ! vorbisenc ! m. webmmux name=m"},
+        {"picture.webm", pictures("10") + " ! webmmux"},
+    };
+    const std::string path = InMedia(name);
+    if (std::filesystem::exists(path)) {
         return path;
     }
-
-    test::TempDir dir_;
-};
-
-Media& SharedMedia() {
-    static Media media;
-    return media;
+    if (name == "note.mid") {
+        MediaDir().Write(name, OneNoteMidi());
+        return path;
+    }
+    std::string error;
+    EXPECT_TRUE(RunPipeline(recipes.at(name) + " ! filesink location=" + path, &error)) << error;
+    return path;
 }
 
 GstMediaPlayerOptions SinkOptions(const std::string& audioSink) {
@@ -214,24 +200,23 @@ void ExpectOneSecondAt(const std::string& rawPath, int peak) {
 
 struct FormatCase {
     const char* name;
-    std::function<std::string()> make;
+    const char* file;
     std::int64_t lengthMs;
     const char* neededElement;
     bool paced = false;  // played at the clock's pace, not as fast as it decodes
 };
 
 TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
-    std::vector<FormatCase> cases = {
-        {"wav", [] { return SharedMedia().Wav(); }, 1000, "wavparse"},
-        {"wav paced by the clock", [] { return SharedMedia().Wav(); }, 1000, "wavparse", true},
-        {"mp3", [] { return SharedMedia().Mp3(); }, 1000, "mpegaudioparse"},
-        {"ten seconds of mp3 with a tag", [] { return SharedMedia().LongMp3(); }, 10000,
-         "id3v2mux"},
+    const FormatCase cases[] = {
+        {"wav", "tone.wav", 1000, "wavparse"},
+        {"wav paced by the clock", "tone.wav", 1000, "wavparse", true},
+        {"mp3", "tone.mp3", 1000, "mpegaudioparse"},
+        {"ten seconds of mp3 with a tag", "long.mp3", 10000, "id3v2mux"},
         // The encoder's delay and padding lengthen it by up to a frame.
-        {"vbr mp3", [] { return SharedMedia().VbrMp3(); }, 1050, "xingmux"},
-        {"webm video with sound", [] { return SharedMedia().Webm(); }, 1000, "matroskademux"},
-        {"webm without sound", [] { return SharedMedia().SilentVideo(); }, 400, "matroskademux"},
-        {"midi", [] { return SharedMedia().Midi(); }, 1000, "fluiddec"},
+        {"vbr mp3", "vbr.mp3", 1050, "xingmux"},
+        {"webm video with sound", "clip.webm", 1000, "matroskademux"},
+        {"webm without sound", "picture.webm", 400, "matroskademux"},
+        {"midi", "note.mid", 1000, "fluiddec"},
     };
     for (const FormatCase& format : cases) {
         SCOPED_TRACE(format.name);
@@ -241,7 +226,7 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
             continue;
         }
         GstMediaPlayer player(format.paced ? SinkOptions("fakesink sync=true") : Unpaced());
-        player.SetFile(format.make());
+        player.SetFile(Media(format.file));
         ASSERT_TRUE(player.Open());
         EXPECT_EQ(player.GetVolume(), 1000);
         EXPECT_EQ(player.GetPosition(), 0);
@@ -266,15 +251,14 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
 }
 
 TEST(GstMediaPlayerTest, UnplayableFilesAndASlowOpenLeaveThePlayerClosed) {
-    Media& media = SharedMedia();
-    const test::TempDir& dir = media.dir();
+    const test::TempDir& dir = MediaDir();
     dir.Write("notes.txt", "This is not a sound.\r\nJust text.\r\n");
     dir.Write("empty.mp3", "");
-    media.Mp3();
+    Media("tone.mp3");
     dir.Write("truncated.mp3", dir.Read("tone.mp3").substr(0, 300));
     std::filesystem::create_directory(dir / "folder.mp3");
     ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
-    std::filesystem::copy_file(media.Wav(), dir / "locked.wav");
+    std::filesystem::copy_file(Media("tone.wav"), dir / "locked.wav");
     chmod((dir / "locked.wav").c_str(), 0);
 
     testing::internal::CaptureStderr();
@@ -282,7 +266,7 @@ TEST(GstMediaPlayerTest, UnplayableFilesAndASlowOpenLeaveThePlayerClosed) {
                                       "folder.mp3",  "pipe.wav",  "locked.wav", ""};
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        std::string path = name.empty() ? "" : media.Path(name);
+        std::string path = name.empty() ? "" : InMedia(name);
         if (name == "locked.wav" && access(path.c_str(), R_OK) == 0) {
             std::cout << "[ note ] running with the right to read every file: the file without "
                          "permission is readable here and is not checked\n";
@@ -307,15 +291,15 @@ TEST(GstMediaPlayerTest, UnplayableFilesAndASlowOpenLeaveThePlayerClosed) {
     GstMediaPlayer player(Unpaced());
     EXPECT_EQ(player.GetVolume(), 0);
     ExpectInert(player);
-    player.SetFile(media.Path("notes.txt"));
+    player.SetFile(InMedia("notes.txt"));
     EXPECT_FALSE(player.Open());
-    EXPECT_NEAR(PlayThrough(player, media.Wav()), 1000, 50);
+    EXPECT_NEAR(PlayThrough(player, Media("tone.wav")), 1000, 50);
 
     // One out of time for opening gives up and stays closed.
     GstMediaPlayerOptions hurried = Unpaced();
     hurried.openTimeout = milliseconds(0);
     GstMediaPlayer late(hurried);
-    EXPECT_EQ(PlayThrough(late, media.Mp3()), -1);
+    EXPECT_EQ(PlayThrough(late, Media("tone.mp3")), -1);
     ExpectClosed(late);
 }
 
@@ -323,7 +307,7 @@ TEST(GstMediaPlayerTest, VolumeIsKeptOnReplayResetByOpenAndNeverAboveUnity) {
     test::TempDir out;
     RecordingSink sink(out);
     GstMediaPlayer player(sink.Options());
-    const std::string wav = SharedMedia().Wav();
+    const std::string wav = Media("tone.wav");
 
     // A prepared pipeline taken over by Open sounds all of the file, at the volume set after Open.
     player.Prepare(wav);
@@ -361,7 +345,7 @@ TEST(GstMediaPlayerTest, VolumeIsKeptOnReplayResetByOpenAndNeverAboveUnity) {
 
 TEST(GstMediaPlayerTest, SeekMovesThePositionAndRestartsAfterTheEnd) {
     GstMediaPlayer player(Unpaced());
-    player.SetFile(SharedMedia().Wav());
+    player.SetFile(Media("tone.wav"));
     ASSERT_TRUE(player.Open());
     player.Seek(600);
     EXPECT_NEAR(player.GetPosition(), 600, 50);
@@ -384,7 +368,7 @@ TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundEndsTheFile) {
     GstMediaPlayerOptions options = SinkOptions("appsink max-buffers=1 drop=false sync=false");
     options.stallLimit = std::chrono::milliseconds(300);
     GstMediaPlayer player(options);
-    player.SetFile(SharedMedia().LongMp3());
+    player.SetFile(Media("long.mp3"));
     ASSERT_TRUE(player.Open());
     std::int64_t length = player.GetLength();
     testing::internal::CaptureStderr();
@@ -399,7 +383,7 @@ TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundEndsTheFile) {
     paced.stallLimit = std::chrono::milliseconds(300);
     GstMediaPlayer healthy(paced);
     testing::internal::CaptureStderr();
-    EXPECT_NEAR(PlayThrough(healthy, SharedMedia().ShortWav()), 300, 50);
+    EXPECT_NEAR(PlayThrough(healthy, Media("short.wav")), 300, 50);
     EXPECT_EQ(testing::internal::GetCapturedStderr().find("has not moved"), std::string::npos);
 }
 
@@ -407,7 +391,7 @@ TEST(GstMediaPlayerTest, AnErrorDuringPlayCountsAsTheEnd) {
     // The sink fails after a few buffers, as a sound server that goes away would.
     GstMediaPlayer player(SinkOptions("identity error-after=20 ! fakesink sync=false"));
     testing::internal::CaptureStderr();
-    player.SetFile(SharedMedia().Wav());
+    player.SetFile(Media("tone.wav"));
     ASSERT_TRUE(player.Open());
     player.Play();
     ASSERT_TRUE(PlayToEnd(player));
@@ -433,7 +417,7 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
     };
     GstMediaPlayer player(options);
     testing::internal::CaptureStderr();
-    player.SetFile(SharedMedia().Wav());
+    player.SetFile(Media("tone.wav"));
     EXPECT_FALSE(player.Open());
     EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kNoAudioOutput);
     EXPECT_NE(player.LastOpenFailureReason().find("no audio output"), std::string::npos);
@@ -447,9 +431,8 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
 }
 
 TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
-    Media& media = SharedMedia();
-    std::string wav = media.Wav();
-    std::string mp3 = media.Mp3();
+    std::string wav = Media("tone.wav");
+    std::string mp3 = Media("tone.mp3");
     // The same file, another one, nothing.
     for (auto [prepared, opened] : {std::pair{wav, wav}, {mp3, wav}, {std::string(), mp3}}) {
         SCOPED_TRACE(prepared + " then " + opened);
@@ -468,8 +451,8 @@ TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
 
     // A file replaced on disk after it was prepared is opened as it is now; one that vanished
     // opens as a closed player.
-    const test::TempDir& dir = media.dir();
-    const std::string changing = media.Path("changing.wav");
+    const test::TempDir& dir = MediaDir();
+    const std::string changing = InMedia("changing.wav");
     std::filesystem::copy_file(wav, changing);
     GstMediaPlayer player(Unpaced());
     player.Prepare(changing);
@@ -513,7 +496,7 @@ TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
     if (!test::PulseNullSink::Start(&why)) {
         GTEST_SKIP() << "no PulseAudio null sink: " << why;
     }
-    std::string wav = SharedMedia().ShortWav();
+    std::string wav = Media("short.wav");
     GstMediaPlayer player;  // the default output: the sound server
     testing::internal::CaptureStderr();
     for (bool prepared : {false, true}) {
@@ -528,15 +511,14 @@ TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
 }
 
 TEST(GstMediaPlayerTest, PicturesGoToTheSurfaceOnlyWhileShownAndDamagedOnesNeverEndTheSound) {
-    Media& media = SharedMedia();
     test::FakeVideoOutput surface;
     GstMediaPlayer player(Unpaced());
     player.SetParentWindow(&surface);
     // Not shown: decoded and dropped.
-    EXPECT_NEAR(PlayThrough(player, media.Webm(), std::nullopt, /*show=*/false), 1000, 50);
+    EXPECT_NEAR(PlayThrough(player, Media("clip.webm"), std::nullopt, /*show=*/false), 1000, 50);
     EXPECT_EQ(surface.frames, 0);
 
-    EXPECT_NEAR(PlayThrough(player, media.Webm()), 1000, 50);
+    EXPECT_NEAR(PlayThrough(player, Media("clip.webm")), 1000, 50);
     EXPECT_GT(surface.frames, 0);
     EXPECT_EQ(surface.width, 64);
     EXPECT_EQ(surface.height, 48);
@@ -548,7 +530,7 @@ TEST(GstMediaPlayerTest, PicturesGoToTheSurfaceOnlyWhileShownAndDamagedOnesNever
 
     // Audio shows nothing.
     int framesBefore = surface.frames;
-    EXPECT_NEAR(PlayThrough(player, media.Wav()), 1000, 50);
+    EXPECT_NEAR(PlayThrough(player, Media("tone.wav")), 1000, 50);
     EXPECT_EQ(surface.frames, framesBefore);
 
     // Prepared ahead, the picture still reaches the surface; prepared before the surface was
@@ -557,14 +539,14 @@ TEST(GstMediaPlayerTest, PicturesGoToTheSurfaceOnlyWhileShownAndDamagedOnesNever
         SCOPED_TRACE(surfaceFirst ? "surface, then prepared" : "prepared, then surface");
         int before = surface.frames;
         player.SetParentWindow(surfaceFirst ? &surface : nullptr);
-        player.Prepare(media.Webm());
+        player.Prepare(Media("clip.webm"));
         player.SetParentWindow(&surface);
-        EXPECT_NEAR(PlayThrough(player, media.Webm()), 1000, 50);
+        EXPECT_NEAR(PlayThrough(player, Media("clip.webm")), 1000, 50);
         EXPECT_GT(surface.frames, before);
     }
 
     // Pictures too damaged to decode, with a surface and without: the sound plays to its end.
-    std::string damaged = WithDamagedPictures(media.Webm(), media.Path("damaged.webm"));
+    std::string damaged = WithDamagedPictures(Media("clip.webm"), InMedia("damaged.webm"));
     for (VideoOutput* output : std::vector<VideoOutput*>{&surface, nullptr}) {
         player.SetParentWindow(output);
         EXPECT_NEAR(PlayThrough(player, damaged), 1000, 50);
@@ -591,9 +573,9 @@ TEST(GstMediaPlayerTest, EveryWayOfEndingReleasesThePipeline) {
             << alive.str();
         return;
     }
-    Media& media = SharedMedia();
-    const std::string bell = media.ShortWav(), clip = media.Webm(), text = media.Path("words.wav");
-    media.dir().Write("words.wav", "no sound here\n");
+    const std::string bell = Media("short.wav"), clip = Media("clip.webm"),
+                      text = InMedia("words.wav");
+    MediaDir().Write("words.wav", "no sound here\n");
     GstMediaPlayerOptions hurried = Unpaced();
     hurried.openTimeout = milliseconds(0);
     std::vector<std::unique_ptr<GstMediaPlayer>> players;
