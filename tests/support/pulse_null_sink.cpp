@@ -13,7 +13,6 @@ namespace {
 
 struct Server {
     bool started = false;
-    std::string why;
     std::string folder;
     ~Server() {
         if (started) {
@@ -37,6 +36,35 @@ Server& TheServer() {
     return server;
 }
 
+// Starts the server with its null sink in a temporary folder of its own; what went wrong, or "".
+std::string StartServer(Server& server) {
+    if (!Run("command -v pulseaudio") || !Run("command -v pactl")) {
+        return "pulseaudio or pactl is not installed";
+    }
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "chimeon-pulse-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        return "no temporary folder";
+    }
+    server.folder = pattern;
+    std::filesystem::create_directories(server.folder + "/run");
+    std::filesystem::permissions(server.folder + "/run", std::filesystem::perms::owner_all);
+    setenv("HOME", server.folder.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (server.folder + "/config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (server.folder + "/run").c_str(), 1);
+    unsetenv("PULSE_SERVER");
+    Run("pulseaudio -D --exit-idle-time=-1 --disallow-exit --log-target=stderr");
+    for (int attempt = 0; attempt < 50 && !Run("pactl info"); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    server.started = Run("pactl info").has_value();
+    if (server.started) {
+        Run("pactl load-module module-null-sink sink_name=" + PulseNullSink::SinkName());
+        server.started = Run("pactl set-default-sink " + PulseNullSink::SinkName()).has_value();
+    }
+    return server.started ? "" : "the PulseAudio server did not start";
+}
+
 }  // namespace
 
 const std::string& PulseNullSink::SinkName() {
@@ -46,42 +74,9 @@ const std::string& PulseNullSink::SinkName() {
 
 bool PulseNullSink::Start(std::string* why) {
     Server& server = TheServer();
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        if (!Run("command -v pulseaudio") || !Run("command -v pactl")) {
-            server.why = "pulseaudio or pactl is not installed";
-        } else {
-            std::string pattern =
-                (std::filesystem::temp_directory_path() / "chimeon-pulse-XXXXXX").string();
-            if (mkdtemp(pattern.data()) == nullptr) {
-                server.why = "no temporary folder";
-            } else {
-                server.folder = pattern;
-                std::filesystem::create_directories(server.folder + "/run");
-                std::filesystem::permissions(server.folder + "/run",
-                                             std::filesystem::perms::owner_all);
-                setenv("HOME", server.folder.c_str(), 1);
-                setenv("XDG_CONFIG_HOME", (server.folder + "/config").c_str(), 1);
-                setenv("XDG_RUNTIME_DIR", (server.folder + "/run").c_str(), 1);
-                unsetenv("PULSE_SERVER");
-                Run("pulseaudio -D --exit-idle-time=-1 --disallow-exit --log-target=stderr");
-                for (int attempt = 0; attempt < 50 && !Run("pactl info"); ++attempt) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                }
-                server.started = Run("pactl info").has_value();
-                if (server.started) {
-                    Run("pactl load-module module-null-sink sink_name=" + SinkName());
-                    server.started = Run("pactl set-default-sink " + SinkName()).has_value();
-                }
-                if (!server.started) {
-                    server.why = "the PulseAudio server did not start";
-                }
-            }
-        }
-    }
+    static const std::string failure = StartServer(server);
     if (!server.started && why != nullptr) {
-        *why = server.why;
+        *why = failure;
     }
     return server.started;
 }

@@ -93,18 +93,5 @@ TEST_F(LoginPageTest, SwitchOnLogInChangeLogOutAndSwitchOff) {
     EXPECT_TRUE(state.IsEditAllowed());
 }
 
-TEST_F(LoginPageTest, EscapeAndEnterStayInsideThePage) {
-    state.usePassword = true;
-    Create();
-    QSignalSpy userState(page.get(), &CSubDialog::userStateChanged);
-    page->newPassword()->setFocus();
-    QTest::keyClick(page->newPassword(), Qt::Key_Return);  // no default button is pressed
-    QTest::keyClick(page->newPassword(), Qt::Key_Escape);
-    EXPECT_FALSE(state.loggedIn);
-    EXPECT_EQ(userState.count(), 0);
-    EXPECT_TRUE(messages.messages.isEmpty());
-    EXPECT_TRUE(page->isVisible());
-}
-
 }  // namespace
 }  // namespace chimeon

@@ -123,35 +123,21 @@ TEST(SqlitePlayHistory, EventsWaitWhileAnotherProgramHoldsTheDatabase) {
 
 TEST(SqlitePlayHistory, UnwritableHistoryIsReportedOnceAndNeverThrows) {
     TempDir dir;
-    struct {
-        const char* name;
-        std::function<std::filesystem::path()> prepare;
-    } cases[] = {
-        {"damaged",
-         [&] {
-             dir.Write("damaged.db", std::string(8192, '\x5a'));
-             return dir / "damaged.db";
-         }},
-        {"missing_folder", [&] { return dir / "no/such/folder/history.db"; }},
-        {"a_folder",
-         [&] {
-             std::filesystem::create_directory(dir / "folder.db");
-             return dir / "folder.db";
-         }},
-    };
-    for (const auto& c : cases) {
+    dir.Write("damaged.db", std::string(8192, '\x5a'));
+    std::filesystem::create_directory(dir / "folder.db");
+    for (const char* name : {"damaged.db", "no/such/folder/history.db", "folder.db"}) {
         std::vector<std::string> problems;
-        SqlitePlayHistory history(c.prepare());
+        SqlitePlayHistory history(dir / name);
         history.SetProblemListener(
             [&](const std::string& problem) { problems.push_back(problem); });
         for (int i = 0; i < 5; ++i) {
             history.Record(Start("2026-12-07", i, i));
         }
         history.Flush();
-        EXPECT_TRUE(history.HasFailed()) << c.name;
-        ASSERT_EQ(problems.size(), 1u) << c.name << ": said once";
+        EXPECT_TRUE(history.HasFailed()) << name;
+        ASSERT_EQ(problems.size(), 1u) << name << ": said once";
         EXPECT_NE(problems[0].find("play history cannot be written"), std::string::npos)
-            << c.name << ": " << problems[0];
+            << name << ": " << problems[0];
     }
     std::string error;
     EXPECT_FALSE(ReadPlayHistory(dir / "damaged.db", "", "", &error));

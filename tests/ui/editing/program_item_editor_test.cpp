@@ -99,18 +99,15 @@ TEST_F(ProgramItemEditorTest, NewItemDefaultsAndLayouts) {
     EXPECT_FALSE(Child<QTimeEdit>("startTime")->isEnabled());
     EXPECT_FALSE(Child<QTimeEdit>("endTime")->isEnabled());
 
-    struct {
-        const char* name;
-        bool enabledForFile;
-    } controls[] = {{"filePath", true},    {"fileButton", true},    {"volume", true},
-                    {"folderPath", false}, {"folderButton", false}, {"inOrder", false},
-                    {"random", false}};
-    for (const auto& c : controls) {
-        EXPECT_EQ(Child<QWidget>(c.name)->isEnabled(), c.enabledForFile) << c.name;
-    }
-    Child<QRadioButton>("folderRadio")->click();
-    for (const auto& c : controls) {
-        EXPECT_EQ(Child<QWidget>(c.name)->isEnabled(), !c.enabledForFile) << c.name;
+    // A file item's controls, or a folder item's: never both.
+    for (bool file : {true, false}) {
+        Child<QRadioButton>(file ? "fileRadio" : "folderRadio")->click();
+        for (const char* name : {"filePath", "fileButton", "volume"}) {
+            EXPECT_EQ(Child<QWidget>(name)->isEnabled(), file) << name;
+        }
+        for (const char* name : {"folderPath", "folderButton", "inOrder", "random"}) {
+            EXPECT_EQ(Child<QWidget>(name)->isEnabled(), !file) << name;
+        }
     }
     Child<QRadioButton>("startAtTime")->click();
     EXPECT_TRUE(Child<QTimeEdit>("startTime")->isEnabled());

@@ -97,6 +97,12 @@ protected:
         page->resize(900, 500);
         Sync();
     }
+    // Today's table written, the clock at the time given, the page made.
+    void Open(const ScheduleTable& table, int hour, int minute, int second) {
+        WriteToday(table);
+        SetTime(hour, minute, second);
+        CreatePage();
+    }
     void Sync() { test::WaitForEngine(*engine); }
     BroadcastClock& clock() { return *engine->clock(); }
     QRect RowRect(int row) const {
@@ -144,9 +150,7 @@ protected:
 
 TEST_F(TodayPageTest, ShowsTodaysRowsAndTheirStatesAsTheEngineGoes) {
     player.AddFile("/m/bell.mp3", 3 * kSecond);
-    WriteToday({FileItem("起床铃", "8:0:0", "/m/bell.mp3")});
-    SetTime(7, 59, 58);
-    CreatePage();
+    Open({FileItem("起床铃", "8:0:0", "/m/bell.mp3")}, 7, 59, 58);
     CTodayListView* view = page->listView();
     const char* headers[] = {"标题",     "状态", "起播时间", "结束时间",
                              "起始音量", "时长", "文件路径"};
@@ -180,10 +184,9 @@ TEST_F(TodayPageTest, HighlightedRowIsTheOneTheButtonsAndTheMenuActOn) {
     for (const char* path : {"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"}) {
         player.AddFile(path, 5 * kSecond);
     }
-    WriteToday({FileItem("a", "9:0:0", "/m/a.mp3"), FileItem("b", "9:1:0", "/m/b.mp3"),
-                FileItem("c", "9:2:0", "/m/c.mp3")});
-    SetTime(8, 0, 0);
-    CreatePage();
+    Open({FileItem("a", "9:0:0", "/m/a.mp3"), FileItem("b", "9:1:0", "/m/b.mp3"),
+          FileItem("c", "9:2:0", "/m/c.mp3")},
+         8, 0, 0);
     page->show();
     auto highlighted = [this] {
         const QModelIndexList rows = page->listView()->selectionModel()->selectedRows();
@@ -225,10 +228,9 @@ TEST_F(TodayPageTest, PlayingRowAndRowStoppedInAutomaticModeAreRefusedAtOnce) {
     // A row playing to its end time: after "停止" it reads "待播" but the clock still follows it
     // (a chained row would start from it at the end time).
     player.AddFile("/m/loop.mp3", 10 * kSecond);
-    WriteToday({FileItem("loop", "8:0:0", "/m/loop.mp3", "8:0:30"),
-                FileItem("next", std::string(kStartChained), "/m/next.mp3")});
-    SetTime(7, 59, 59);
-    CreatePage();
+    Open({FileItem("loop", "8:0:0", "/m/loop.mp3", "8:0:30"),
+          FileItem("next", std::string(kStartChained), "/m/next.mp3")},
+         7, 59, 59);
     RunTo(8, 0, 2);
     page->SetSelectedRow(0);
     Click("删除");
@@ -246,10 +248,8 @@ TEST_F(TodayPageTest, PlayingRowAndRowStoppedInAutomaticModeAreRefusedAtOnce) {
 }
 
 TEST_F(TodayPageTest, EditRewritesTheRowUnlessTheListWasLoadedAnewMeanwhile) {
-    WriteToday(
-        {ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机", "d:\\music\\"}});
-    SetTime(8, 0, 0);
-    CreatePage();
+    Open({ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机", "d:\\music\\"}},
+         8, 0, 0);
     page->SetSelectedRow(0);
     editorAnswer = FileItem("file", "9:5:0", "/m/x.mp3");
     Click("编辑");
@@ -278,9 +278,7 @@ TEST_F(TodayPageTest, EditRewritesTheRowUnlessTheListWasLoadedAnewMeanwhile) {
 
 TEST_F(TodayPageTest, AddedRowStartsAtItsTimeAndApplyReloadsTheTable) {
     player.AddFile("/m/new.mp3", 60 * kSecond);
-    WriteToday({FileItem("a", "9:0:0", "/m/a.mp3")});
-    SetTime(8, 0, 0);
-    CreatePage();
+    Open({FileItem("a", "9:0:0", "/m/a.mp3")}, 8, 0, 0);
     editorAnswer = FileItem("new", "8:0:5", "/m/new.mp3");
     Click("增加");
     ASSERT_EQ(page->list().RowCount(), 2);
@@ -305,9 +303,7 @@ TEST_F(TodayPageTest, AddedRowStartsAtItsTimeAndApplyReloadsTheTable) {
 TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheModeInForce) {
     state.usePassword = true;
     player.AddFile("/m/a.mp3", 60 * kSecond);
-    WriteToday({FileItem("a", "9:0:0", "/m/a.mp3"), FileItem("b", "9:1:0", "/m/b.mp3")});
-    SetTime(8, 0, 0);
-    CreatePage();
+    Open({FileItem("a", "9:0:0", "/m/a.mp3"), FileItem("b", "9:1:0", "/m/b.mp3")}, 8, 0, 0);
     page->show();
     int asked = 0;
     SetQuestionHandler([&](QWidget*, const QString&) { return ++asked > 0; });
