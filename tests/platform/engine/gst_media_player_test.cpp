@@ -362,7 +362,7 @@ TEST(GstMediaPlayerTest, SeekMovesThePositionAndRestartsAfterTheEnd) {
     EXPECT_NE(player.GetLength(), 0);
 }
 
-TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundEndsTheFile) {
+TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundOrFailsEndsTheFile) {
     // An application sink that nobody reads takes one buffer and then holds the stream still,
     // as a stuck sound output does, without an error.
     GstMediaPlayerOptions options = SinkOptions("appsink max-buffers=1 drop=false sync=false");
@@ -385,26 +385,24 @@ TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundEndsTheFile) {
     testing::internal::CaptureStderr();
     EXPECT_NEAR(PlayThrough(healthy, Media("short.wav")), 300, 50);
     EXPECT_EQ(testing::internal::GetCapturedStderr().find("has not moved"), std::string::npos);
-}
 
-TEST(GstMediaPlayerTest, AnErrorDuringPlayCountsAsTheEnd) {
-    // The sink fails after a few buffers, as a sound server that goes away would.
-    GstMediaPlayer player(SinkOptions("identity error-after=20 ! fakesink sync=false"));
+    // An error during play counts as the end: the sink fails after a few buffers, as a sound
+    // server that goes away would.
+    GstMediaPlayer broken(SinkOptions("identity error-after=20 ! fakesink sync=false"));
     testing::internal::CaptureStderr();
-    player.SetFile(Media("tone.wav"));
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
-    std::int64_t length = player.GetLength();
+    broken.SetFile(Media("tone.wav"));
+    ASSERT_TRUE(broken.Open());
+    broken.Play();
+    ASSERT_TRUE(PlayToEnd(broken));
+    length = broken.GetLength();
     EXPECT_GT(length, 0);
     // It stays at its end: a replay of the broken file stays silent and finished.
-    player.Stop();
-    player.Seek(0);
-    player.Play();
-    EXPECT_EQ(player.GetPosition(), length);
-    EXPECT_EQ(player.GetLength(), length);
-    player.Close();
-    std::string errors = testing::internal::GetCapturedStderr();
+    broken.Stop();
+    broken.Seek(0);
+    broken.Play();
+    EXPECT_EQ(broken.GetPosition(), length);
+    EXPECT_EQ(broken.GetLength(), length);
+    errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("ended by an error"), std::string::npos) << errors;
 }
 

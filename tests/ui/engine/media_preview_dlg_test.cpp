@@ -35,16 +35,15 @@ protected:
     CMediaPreviewDlg preview{settings};
 };
 
-TEST_F(MediaPreviewDlgTest, StatusLineNamesThePlayingFileWithItsPositionAndLength) {
+TEST_F(MediaPreviewDlgTest, StatusLineNamesThePlayingFileAndClosingHidesTheWindow) {
     EXPECT_EQ(preview.windowTitle(), QStringLiteral("视频媒体预览窗口"));
     EXPECT_EQ(preview.statusTimer().interval(), CMediaPreviewDlg::kStatusTimerMs);
     EXPECT_TRUE(preview.statusTimer().isActive());
     EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播： 00:00:00 / 00:00:00"));
     preview.ShowStatus("d:\\video\\film.avi", 30 * 1000, (3600 + 2 * 60 + 5) * 1000);
     EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播：film.avi 00:00:30 / 01:02:05"));
-}
 
-TEST_F(MediaPreviewDlgTest, ClosingHidesTheWindowAndTurnsShowMediaOff) {
+    // Closing hides the window and turns "ShowMedia" off.
     settings.values["ShowMedia"] = "1";
     preview.show();
     QSignalSpy closed(&preview, &CMediaPreviewDlg::closedByOperator);
