@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -89,15 +90,6 @@ std::vector<HistoryEvent> History(const fs::path& dataDirectory) {
     return events ? *events : std::vector<HistoryEvent>{};
 }
 
-bool HasEvent(const std::vector<HistoryEvent>& events, HistoryEvent::Kind kind) {
-    for (const HistoryEvent& event : events) {
-        if (event.kind == kind && event.row == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The program in a portable copy (its folder holds setup.ini, the skins and the tables) with a
 // bell at 8:0:0 on Monday 2026-12-07, its clock at 7:59:58.
 class ProgramBroadcast : public ::testing::Test {
@@ -131,7 +123,11 @@ protected:
         }
         return done();
     }
-    bool Recorded(HistoryEvent::Kind kind) const { return HasEvent(History(data), kind); }
+    bool Recorded(HistoryEvent::Kind kind) const {
+        const std::vector<HistoryEvent> events = History(data);
+        return std::any_of(events.begin(), events.end(),
+                           [kind](const HistoryEvent& event) { return event.kind == kind; });
+    }
 
     test::TempDir dir;
     const fs::path data = dir.path();
