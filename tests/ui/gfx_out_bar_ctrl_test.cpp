@@ -33,19 +33,6 @@ protected:
     CGfxOutBarCtrl bar{nullptr, 0x1FC};
 };
 
-TEST_F(OutBarTest, FoldersAndItems) {
-    EXPECT_EQ(bar.FolderCount(), 3);
-    EXPECT_EQ(bar.ItemCount(), 3);
-    // An index below 0 or past the end appends; otherwise the item goes before that index.
-    EXPECT_EQ(bar.InsertItem(0, 99, QStringLiteral("末"), 0, 0), 3);
-    EXPECT_EQ(bar.InsertItem(0, 1, QStringLiteral("插"), 0, 0), 1);
-    EXPECT_EQ(bar.ItemText(0), QStringLiteral("项目0"));
-    EXPECT_EQ(bar.ItemText(1), QStringLiteral("插"));
-    EXPECT_EQ(bar.ItemText(4), QStringLiteral("末"));
-    EXPECT_EQ(bar.ItemText(5), QString());
-    EXPECT_EQ(bar.ItemText(-1), QString());
-}
-
 TEST_F(OutBarTest, ClicksNotifyAndADraggedItemMovesOnlyWithTheOwnersConsent) {
     QSignalSpy spy(&bar, &CGfxOutBarCtrl::navigate);
     Click(bar.ItemRect(2).center());
