@@ -247,9 +247,31 @@ TEST_F(TodayPageTest, PlayingRowAndRowStoppedInAutomaticModeAreRefusedAtOnce) {
     EXPECT_TRUE(editorSeen.empty());
 }
 
-TEST_F(TodayPageTest, EditRewritesTheRowUnlessTheListWasLoadedAnewMeanwhile) {
+TEST_F(TodayPageTest, AddedRowPlaysUntilApplyAndEditRewritesUnlessTheListWasLoadedAnew) {
+    player.AddFile("/m/new.mp3", 60 * kSecond);
     Open({ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机", "d:\\music\\"}},
          8, 0, 0);
+    editorAnswer = FileItem("new", "8:0:5", "/m/new.mp3");
+    Click("增加");
+    ASSERT_EQ(page->list().RowCount(), 2);
+    EXPECT_EQ(ViewCell(1, kColumnTitle), "new");
+    RunTo(8, 0, 5);
+    EXPECT_EQ(player.CurrentFile(), "/m/new.mp3");
+    int asked = 0;
+    SetQuestionHandler([&](QWidget*, const QString& text) {
+        ++asked;
+        EXPECT_EQ(text, Q(kApplyQuestion));
+        return asked > 1;  // "否" the first time, "是" the second
+    });
+    Click("应用新的设置");
+    EXPECT_EQ(page->list().RowCount(), 2);
+    Click("应用新的设置");
+    EXPECT_EQ(page->list().RowCount(), 1);
+    EXPECT_EQ(page->listView()->rowCount(), 1);
+    EXPECT_FALSE(player.IsOpen());
+    EXPECT_EQ(States(), "待播");
+
+    editorSeen.clear();
     page->SetSelectedRow(0);
     editorAnswer = FileItem("file", "9:5:0", "/m/x.mp3");
     Click("编辑");
@@ -274,30 +296,6 @@ TEST_F(TodayPageTest, EditRewritesTheRowUnlessTheListWasLoadedAnewMeanwhile) {
     EXPECT_EQ(messages.messages, QStringList({Q(kEditOverReloaded)}));
     EXPECT_EQ(page->list().Cell(0, kColumnTitle), "tuesday");
     EXPECT_EQ(page->list().Cell(0, kColumnPath), "/m/t.mp3");
-}
-
-TEST_F(TodayPageTest, AddedRowStartsAtItsTimeAndApplyReloadsTheTable) {
-    player.AddFile("/m/new.mp3", 60 * kSecond);
-    Open({FileItem("a", "9:0:0", "/m/a.mp3")}, 8, 0, 0);
-    editorAnswer = FileItem("new", "8:0:5", "/m/new.mp3");
-    Click("增加");
-    ASSERT_EQ(page->list().RowCount(), 2);
-    EXPECT_EQ(ViewCell(1, kColumnTitle), "new");
-    RunTo(8, 0, 5);
-
-    int asked = 0;
-    SetQuestionHandler([&](QWidget*, const QString& text) {
-        ++asked;
-        EXPECT_EQ(text, Q(kApplyQuestion));
-        return asked > 1;  // "否" the first time, "是" the second
-    });
-    Click("应用新的设置");
-    EXPECT_EQ(page->list().RowCount(), 2);
-    Click("应用新的设置");
-    EXPECT_EQ(page->list().RowCount(), 1);
-    EXPECT_EQ(page->listView()->rowCount(), 1);
-    EXPECT_FALSE(player.IsOpen());
-    EXPECT_EQ(States(), "待播");
 }
 
 TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheModeInForce) {
