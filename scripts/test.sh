@@ -23,6 +23,9 @@ echo "== full build"
 bash scripts/build.sh -DCHIMEON_TEST_CLOCK=ON
 
 if [ "${CI:-}" = "true" ]; then
+    echo "== formatting (clang-format, the style file in the repository's root)"
+    find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+        xargs -0 clang-format --dry-run --Werror
     echo "== Debian package"
     bash scripts/package.sh
     echo "== soak of the real program (3 minutes of bells)"
