@@ -35,8 +35,6 @@ const bool kRegistryPlaced = [] {
 }();
 
 using std::chrono::milliseconds;
-using test::HasElement;
-using test::RunPipeline;
 
 // One second of tone, 100 buffers of 10 ms.
 const std::string kTone =
@@ -44,16 +42,6 @@ const std::string kTone =
 // 300 ms of it.
 const std::string kShortTone =
     "audiotestsrc num-buffers=30 samplesperbuffer=441 ! audio/x-raw,rate=44100,channels=1";
-
-// A format-0 MIDI file with one note held for one second (480 ticks a beat, 120 beats a minute).
-std::string OneNoteMidi() {
-    return test::Hex(
-        "4d 54 68 64 00 00 00 06 00 00 00 01 01 e0"  // header: one track
-        "4d 54 72 6b 00 00 00 17"                    // the track, 23 bytes:
-        "00 ff 51 03 07 a1 20"                       // tempo 500000 us a beat
-        "00 c0 00 00 90 3c 64"                       // piano, note on
-        "87 40 80 3c 40 00 ff 2f 00");               // 960 ticks later: note off; end of track
-}
 
 // The folder of the test files, made once per test process.
 const test::TempDir& MediaDir() {
@@ -91,12 +79,17 @@ std::string Media(const std::string& name) {
     if (std::filesystem::exists(path)) {
         return path;
     }
-    if (name == "note.mid") {
-        MediaDir().Write(name, OneNoteMidi());
+    if (name == "note.mid") {  // format 0, one note held for one second
+        MediaDir().Write(name, test::Hex("4d 54 68 64 00 00 00 06 00 00 00 01 01 e0"  // 480 a beat
+                                         "4d 54 72 6b 00 00 00 17"        // the track, 23 bytes:
+                                         "00 ff 51 03 07 a1 20"           // tempo 500000 us a beat
+                                         "00 c0 00 00 90 3c 64"           // piano, note on
+                                         "87 40 80 3c 40 00 ff 2f 00"));  // 960 ticks: off; end
         return path;
     }
     std::string error;
-    EXPECT_TRUE(RunPipeline(recipes.at(name) + " ! filesink location=" + path, &error)) << error;
+    EXPECT_TRUE(test::RunPipeline(recipes.at(name) + " ! filesink location=" + path, &error))
+        << error;
     return path;
 }
 
@@ -220,7 +213,7 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
     };
     for (const FormatCase& format : cases) {
         SCOPED_TRACE(format.name);
-        if (!HasElement(format.neededElement)) {
+        if (!test::HasElement(format.neededElement)) {
             std::cout << "[ note ] " << format.name << " not checked: " << format.neededElement
                       << " missing\n";
             continue;
@@ -441,7 +434,8 @@ TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
     const std::string changing = InMedia("changing.wav");
     std::filesystem::copy_file(wav, changing);
     player.Prepare(changing);
-    ASSERT_TRUE(RunPipeline(kShortTone + " ! wavenc ! filesink location=" + changing + ".new"));
+    ASSERT_TRUE(
+        test::RunPipeline(kShortTone + " ! wavenc ! filesink location=" + changing + ".new"));
     std::filesystem::rename(changing + ".new", changing);
     EXPECT_NEAR(PlayThrough(player, changing), 300, 50);
     player.Prepare(changing);
