@@ -16,7 +16,14 @@ struct Server {
     std::string folder;
     ~Server() {
         if (started) {
+            // The daemon removes its runtime files as it ends: wait for that, or the folder
+            // removed below comes back and stays in the temporary folder.
             std::system("pulseaudio --kill >/dev/null 2>&1");
+            for (int attempt = 0;
+                 attempt < 30 && std::system("pulseaudio --check >/dev/null 2>&1") == 0;
+                 ++attempt) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
         }
         if (!folder.empty()) {
             std::error_code error;
