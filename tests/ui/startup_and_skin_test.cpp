@@ -8,6 +8,7 @@
 #include <QTimeEdit>
 #include <QTranslator>
 #include <QtGlobal>
+#include <array>
 #include <set>
 
 #include "support/fake_system_ports.h"
@@ -93,17 +94,15 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
     };
 
     StyleSheetSkinning skinning;
-    std::vector<QColor> barColors;
-    std::vector<QColor> captionColors;
-    std::vector<QColor> buttonColors;
+    std::vector<std::array<QColor, 3>> colours;  // the bar's, the title's, a button's
     for (const char* skin : {"corona.smf", "jade.smf", "midnight.smf"}) {
         SCOPED_TRACE(skin);
         ASSERT_TRUE(std::filesystem::exists(kShippedSkins / skin));
         ASSERT_TRUE(skinning.ApplySkinFile(kShippedSkins / skin));
         QApplication::processEvents();
-        barColors.push_back(window.navigationBar()->property("backgroundColor").value<QColor>());
-        captionColors.push_back(window.captionLabel()->backgroundColor());
-        buttonColors.push_back(other.palette().color(QPalette::Button));
+        colours.push_back({window.navigationBar()->property("backgroundColor").value<QColor>(),
+                           window.captionLabel()->backgroundColor(),
+                           other.palette().color(QPalette::Button)});
         other.grab();
         window.grab();
         EXPECT_GT(upArrowColours(), 1u) << "no up arrow on the time picker";
@@ -111,12 +110,12 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
     skinning.Shutdown();
     qInstallMessageHandler(previous);
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(QLatin1Char('\n')).toStdString();
-    for (std::size_t i = 1; i < barColors.size(); ++i) {
-        EXPECT_NE(barColors[i], barColors[i - 1]);
-        EXPECT_NE(captionColors[i], captionColors[i - 1]);
-        EXPECT_NE(buttonColors[i], buttonColors[i - 1]);
+    for (std::size_t i = 1; i < colours.size(); ++i) {
+        for (std::size_t part = 0; part < 3; ++part) {
+            EXPECT_NE(colours[i][part], colours[i - 1][part]) << part;
+        }
     }
-    EXPECT_EQ(barColors[0], QColor(QStringLiteral("#2f558f")));
+    EXPECT_EQ(colours[0][0], QColor(QStringLiteral("#2f558f")));
 }
 
 TEST(StartupSkinTest, QtsOwnButtonsSpeakChinese) {

@@ -9,8 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -34,89 +35,62 @@ const bool kRegistryPlaced = [] {
 }();
 
 using std::chrono::milliseconds;
-using test::HasElement;
-using test::RunPipeline;
 
 // One second of tone, 100 buffers of 10 ms.
 const std::string kTone =
     "audiotestsrc num-buffers=100 samplesperbuffer=441 ! audio/x-raw,rate=44100,channels=1";
+// 300 ms of it.
+const std::string kShortTone =
+    "audiotestsrc num-buffers=30 samplesperbuffer=441 ! audio/x-raw,rate=44100,channels=1";
 
-// A format-0 MIDI file with one note held for one second (480 ticks a beat, 120 beats a minute).
-std::string OneNoteMidi() {
-    using test::Hex;
-    std::string track = Hex("00 ff 51 03 07 a1 20") +  // tempo 500000 us a beat
-                        Hex("00 c0 00") +              // piano
-                        Hex("00 90 3c 64") +           // note on
-                        Hex("87 40 80 3c 40") +        // 960 ticks later: note off
-                        Hex("00 ff 2f 00");            // end of track
-    std::string length(4, '\0');
-    for (int i = 0; i < 4; ++i) {
-        length[i] = static_cast<char>((track.size() >> (8 * (3 - i))) & 0xff);
-    }
-    return Hex("4d 54 68 64 00 00 00 06 00 00 00 01 01 e0") + "MTrk" + length + track;
+// The folder of the test files, made once per test process.
+const test::TempDir& MediaDir() {
+    static test::TempDir dir;
+    return dir;
 }
 
-// Media made once per test process into a temporary folder.
-class Media {
-public:
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+std::string InMedia(const std::string& name) {
+    return (MediaDir() / name).string();
+}
 
-    std::string Wav() { return Make("tone.wav", kTone + " ! wavenc"); }
-    // Constant bitrate without a frame index, the kind whose length GStreamer learns late.
-    std::string Mp3() {
-        return Make("tone.mp3", kTone + " ! lamemp3enc target=bitrate cbr=true bitrate=64");
-    }
-    // Variable bitrate with a Xing index.
-    std::string LongMp3() {
-        return Make("long.mp3",
-                    "audiotestsrc num-buffers=1000 samplesperbuffer=441 ! "
-                    "audio/x-raw,rate=44100,channels=2 ! lamemp3enc target=bitrate cbr=true "
-                    "bitrate=128 ! id3v2mux");
-    }
-    std::string VbrMp3() { return Make("vbr.mp3", kTone + " ! lamemp3enc ! xingmux"); }
-    std::string Webm() {
-        return Make("clip.webm",
-                    "videotestsrc num-buffers=25 ! video/x-raw,width=64,height=48,framerate=25/1 "
-                    "! vp8enc ! webmmux name=m ! filesink location=" +
-                        Path("clip.webm") + " " + kTone + " ! audioconvert ! vorbisenc ! m.",
-                    /*withSink=*/false);
-    }
-    std::string SilentVideo() {
-        return Make("picture.webm",
-                    "videotestsrc num-buffers=10 ! video/x-raw,width=64,height=48,framerate=25/1 "
-                    "! vp8enc ! webmmux");
-    }
-    std::string ShortWav() {
-        return Make("short.wav",
-                    "audiotestsrc num-buffers=30 samplesperbuffer=441 ! "
-                    "audio/x-raw,rate=44100,channels=1 ! wavenc");
-    }
-    std::string Midi() {
-        dir_.Write("note.mid", OneNoteMidi());
-        return Path("note.mid");
-    }
-
-    const test::TempDir& dir() const { return dir_; }
-
-private:
-    std::string Make(const std::string& name, const std::string& description,
-                     bool withSink = true) {
-        std::string path = Path(name);
-        if (!std::filesystem::exists(path)) {
-            std::string error;
-            EXPECT_TRUE(RunPipeline(
-                withSink ? description + " ! filesink location=" + path : description, &error))
-                << error;
-        }
+// A test file by name, made on first use from its gst-launch recipe (the MIDI file by hand).
+std::string Media(const std::string& name) {
+    auto pictures = [](const char* count) {  // small ones, 25 a second
+        return std::string("videotestsrc num-buffers=") + count +
+               " ! video/x-raw,width=64,height=48,framerate=25/1 ! vp8enc";
+    };
+    static const std::map<std::string, std::string> recipes = {
+        {"tone.wav", kTone + " ! wavenc"},
+        {"short.wav", kShortTone + " ! wavenc"},
+        // Constant bitrate without a frame index, the kind whose length GStreamer learns late.
+        {"tone.mp3", kTone + " ! lamemp3enc target=bitrate cbr=true bitrate=64"},
+        // Ten seconds with a tag.
+        {"long.mp3",
+         "audiotestsrc num-buffers=1000 samplesperbuffer=441 ! "
+         "audio/x-raw,rate=44100,channels=2 ! lamemp3enc target=bitrate cbr=true "
+         "bitrate=128 ! id3v2mux"},
+        // Variable bitrate with a Xing index.
+        {"vbr.mp3", kTone + " ! lamemp3enc ! xingmux"},
+        {"clip.webm",
+         pictures("25") + " ! m. " + kTone + " ! audioconvert ! vorbisenc ! m. webmmux name=m"},
+        {"picture.webm", pictures("10") + " ! webmmux"},
+    };
+    const std::string path = InMedia(name);
+    if (std::filesystem::exists(path)) {
         return path;
     }
-
-    test::TempDir dir_;
-};
-
-Media& SharedMedia() {
-    static Media media;
-    return media;
+    if (name == "note.mid") {  // format 0, one note held for one second
+        MediaDir().Write(name, test::Hex("4d 54 68 64 00 00 00 06 00 00 00 01 01 e0"  // 480 a beat
+                                         "4d 54 72 6b 00 00 00 17"        // the track, 23 bytes:
+                                         "00 ff 51 03 07 a1 20"           // tempo 500000 us a beat
+                                         "00 c0 00 00 90 3c 64"           // piano, note on
+                                         "87 40 80 3c 40 00 ff 2f 00"));  // 960 ticks: off; end
+        return path;
+    }
+    std::string error;
+    EXPECT_TRUE(test::RunPipeline(recipes.at(name) + " ! filesink location=" + path, &error))
+        << error;
+    return path;
 }
 
 GstMediaPlayerOptions SinkOptions(const std::string& audioSink) {
@@ -142,10 +116,42 @@ bool PlayToEnd(GstMediaPlayer& player) {
     return false;
 }
 
+// Opens the file, shows it (or not), plays it to its end and closes it: the length at the end,
+// or -1 where it did not open or never ended.
+std::int64_t PlayThrough(GstMediaPlayer& player, const std::string& path,
+                         std::optional<int> volume = std::nullopt, bool show = true) {
+    player.SetFile(path);
+    if (!player.Open()) {
+        return -1;
+    }
+    if (volume) {
+        player.SetVolume(*volume);
+    }
+    if (show) {
+        player.ShowMaximized();
+    }
+    player.Play();
+    const std::int64_t length = PlayToEnd(player) ? player.GetLength() : -1;
+    player.Close();
+    return length;
+}
+
 void ExpectClosed(GstMediaPlayer& player) {
     EXPECT_FALSE(player.IsOpen());
     EXPECT_EQ(player.GetPosition(), 0);
     EXPECT_EQ(player.GetLength(), 0);
+}
+
+// Closed, a player reports zero and ignores every command.
+void ExpectInert(GstMediaPlayer& player) {
+    const int volume = player.GetVolume();
+    player.SetVolume(300);
+    player.Seek(500);
+    player.Play();
+    player.Stop();
+    player.ShowMaximized();
+    ExpectClosed(player);
+    EXPECT_EQ(player.GetVolume(), volume);
 }
 
 // The loudest sample of raw 16-bit audio written by a test's audio sink.
@@ -179,59 +185,41 @@ struct RecordingSink {
 
 constexpr int kFullPeak = 26214;  // audiotestsrc's default volume of 0.8
 
-TEST(GstMediaPlayerTest, ClosedPlayerReportsZeroAndIgnoresCommands) {
-    GstMediaPlayer player(Unpaced());
-    EXPECT_EQ(player.GetVolume(), 0);
-    auto expectInert = [&player](const char* how) {
-        SCOPED_TRACE(how);
-        int volumeBefore = player.GetVolume();
-        player.SetVolume(300);
-        player.Seek(500);
-        player.Play();
-        player.Stop();
-        player.ShowMaximized();
-        ExpectClosed(player);
-        EXPECT_EQ(player.GetVolume(), volumeBefore);
-    };
-    expectInert("never opened");
-    player.SetFile(SharedMedia().Path("missing.wav"));
-    EXPECT_FALSE(player.Open());
-    expectInert("failed open");
-    player.SetFile(SharedMedia().Wav());
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    player.Close();
-    expectInert("closed after play");
+// One second of 16-bit mono at 44100 Hz, its loudest sample near `peak`.
+void ExpectOneSecondAt(const std::string& rawPath, int peak) {
+    EXPECT_NEAR(static_cast<double>(std::filesystem::file_size(rawPath)), 88200.0, 88200.0 * 0.05);
+    EXPECT_NEAR(PeakOf(rawPath), peak, 400);
 }
 
 struct FormatCase {
     const char* name;
-    std::function<std::string()> make;
+    const char* file;
     std::int64_t lengthMs;
     const char* neededElement;
+    bool paced = false;  // played at the clock's pace, not as fast as it decodes
 };
 
 TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
-    std::vector<FormatCase> cases = {
-        {"wav", [] { return SharedMedia().Wav(); }, 1000, "wavparse"},
-        {"mp3", [] { return SharedMedia().Mp3(); }, 1000, "mpegaudioparse"},
-        {"ten seconds of mp3 with a tag", [] { return SharedMedia().LongMp3(); }, 10000,
-         "id3v2mux"},
+    const FormatCase cases[] = {
+        {"wav", "tone.wav", 1000, "wavparse"},
+        {"wav paced by the clock", "tone.wav", 1000, "wavparse", true},
+        {"mp3", "tone.mp3", 1000, "mpegaudioparse"},
+        {"ten seconds of mp3 with a tag", "long.mp3", 10000, "id3v2mux"},
         // The encoder's delay and padding lengthen it by up to a frame.
-        {"vbr mp3", [] { return SharedMedia().VbrMp3(); }, 1050, "xingmux"},
-        {"webm video with sound", [] { return SharedMedia().Webm(); }, 1000, "matroskademux"},
-        {"webm without sound", [] { return SharedMedia().SilentVideo(); }, 400, "matroskademux"},
-        {"midi", [] { return SharedMedia().Midi(); }, 1000, "fluiddec"},
+        {"vbr mp3", "vbr.mp3", 1050, "xingmux"},
+        {"webm video with sound", "clip.webm", 1000, "matroskademux"},
+        {"webm without sound", "picture.webm", 400, "matroskademux"},
+        {"midi", "note.mid", 1000, "fluiddec"},
     };
     for (const FormatCase& format : cases) {
         SCOPED_TRACE(format.name);
-        if (!HasElement(format.neededElement)) {
+        if (!test::HasElement(format.neededElement)) {
             std::cout << "[ note ] " << format.name << " not checked: " << format.neededElement
                       << " missing\n";
             continue;
         }
-        GstMediaPlayer player(Unpaced());
-        player.SetFile(format.make());
+        GstMediaPlayer player(format.paced ? SinkOptions("fakesink sync=true") : Unpaced());
+        player.SetFile(Media(format.file));
         ASSERT_TRUE(player.Open());
         EXPECT_EQ(player.GetVolume(), 1000);
         EXPECT_EQ(player.GetPosition(), 0);
@@ -240,6 +228,8 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
         player.Seek(0);
         player.ShowMaximized();
         player.Play();
+        // Paced, the position stays short of the length while it plays.
+        EXPECT_TRUE(!format.paced || player.GetPosition() < player.GetLength());
         ASSERT_TRUE(PlayToEnd(player));
         std::int64_t length = player.GetLength();
         EXPECT_NEAR(length, format.lengthMs, 50);
@@ -249,45 +239,27 @@ TEST(GstMediaPlayerTest, OpensEachFormatAndEndsWithPositionEqualToLength) {
         EXPECT_EQ(player.GetLength(), length);
         player.Stop();
         player.Close();
-        ExpectClosed(player);
+        ExpectInert(player);
     }
 }
 
-TEST(GstMediaPlayerTest, EndIsExactWhenPacedByTheClock) {
-    GstMediaPlayer player(SinkOptions("fakesink sync=true"));
-    player.SetFile(SharedMedia().Wav());
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    // While it plays, the position never reaches the length.
-    std::int64_t position = player.GetPosition();
-    std::int64_t length = player.GetLength();
-    ASSERT_TRUE(PlayToEnd(player));
-    EXPECT_EQ(player.GetPosition(), player.GetLength());
-    EXPECT_EQ(player.GetLength(), length);
-    EXPECT_LT(position, length);
-}
-
-TEST(GstMediaPlayerTest, UnplayableFilesLeaveThePlayerClosed) {
-    Media& media = SharedMedia();
-    const test::TempDir& dir = media.dir();
+TEST(GstMediaPlayerTest, UnplayableFilesAndASlowOpenLeaveThePlayerClosed) {
+    const test::TempDir& dir = MediaDir();
     dir.Write("notes.txt", "This is not a sound.\r\nJust text.\r\n");
     dir.Write("empty.mp3", "");
-    {
-        std::ifstream in(media.Mp3(), std::ios::binary);
-        std::string head(300, '\0');
-        in.read(head.data(), static_cast<std::streamsize>(head.size()));
-        dir.Write("truncated.mp3", head);
-    }
+    Media("tone.mp3");
+    dir.Write("truncated.mp3", dir.Read("tone.mp3").substr(0, 300));
     std::filesystem::create_directory(dir / "folder.mp3");
     ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
-    std::filesystem::copy_file(media.Wav(), dir / "locked.wav");
+    std::filesystem::copy_file(Media("tone.wav"), dir / "locked.wav");
     chmod((dir / "locked.wav").c_str(), 0);
 
+    testing::internal::CaptureStderr();
     std::vector<std::string> names = {"missing.wav", "notes.txt", "empty.mp3",  "truncated.mp3",
                                       "folder.mp3",  "pipe.wav",  "locked.wav", ""};
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        std::string path = name.empty() ? "" : media.Path(name);
+        std::string path = name.empty() ? "" : InMedia(name);
         if (name == "locked.wav" && access(path.c_str(), R_OK) == 0) {
             std::cout << "[ note ] running with the right to read every file: the file without "
                          "permission is readable here and is not checked\n";
@@ -301,35 +273,40 @@ TEST(GstMediaPlayerTest, UnplayableFilesLeaveThePlayerClosed) {
             player.SetFile(path);
             EXPECT_FALSE(player.Open());
             EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kFile);
-            ExpectClosed(player);
-            player.Play();
-            ExpectClosed(player);
+            ExpectInert(player);
         }
     }
-    // The same player opens a good file right after a bad one.
-    GstMediaPlayer player(Unpaced());
-    player.SetFile(media.Path("notes.txt"));
-    EXPECT_FALSE(player.Open());
-    player.SetFile(media.Wav());
-    EXPECT_TRUE(player.Open());
-}
+    // A file that cannot be played is not mistaken for a missing output.
+    std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 
-TEST(GstMediaPlayerTest, OpenGivesUpAfterItsTimeLimitAndStaysClosed) {
-    GstMediaPlayerOptions options = Unpaced();
-    options.openTimeout = milliseconds(0);
-    GstMediaPlayer player(options);
-    player.SetFile(SharedMedia().Mp3());
+    // The same player, never opened and then refused a bad file, opens a good one.
+    GstMediaPlayer player(Unpaced());
+    EXPECT_EQ(player.GetVolume(), 0);
+    ExpectInert(player);
+    player.SetFile(InMedia("notes.txt"));
     EXPECT_FALSE(player.Open());
-    ExpectClosed(player);
-    player.Play();
-    ExpectClosed(player);
+    EXPECT_NEAR(PlayThrough(player, Media("tone.wav")), 1000, 50);
+
+    // One out of time for opening gives up and stays closed.
+    GstMediaPlayerOptions hurried = Unpaced();
+    hurried.openTimeout = milliseconds(0);
+    GstMediaPlayer late(hurried);
+    EXPECT_EQ(PlayThrough(late, Media("tone.mp3")), -1);
+    ExpectClosed(late);
 }
 
 TEST(GstMediaPlayerTest, VolumeIsKeptOnReplayResetByOpenAndNeverAboveUnity) {
     test::TempDir out;
     RecordingSink sink(out);
     GstMediaPlayer player(sink.Options());
-    std::string wav = SharedMedia().Wav();
+    const std::string wav = Media("tone.wav");
+
+    // A prepared pipeline taken over by Open sounds all of the file, at the volume set after Open.
+    player.Prepare(wav);
+    EXPECT_NEAR(PlayThrough(player, wav, 500), 1000, 50);
+    ASSERT_EQ(sink.files.size(), 1u);  // no second pipeline was built
+    ExpectOneSecondAt(sink.files[0], kFullPeak / 2);
 
     player.SetFile(wav);
     ASSERT_TRUE(player.Open());
@@ -343,39 +320,25 @@ TEST(GstMediaPlayerTest, VolumeIsKeptOnReplayResetByOpenAndNeverAboveUnity) {
     ASSERT_TRUE(PlayToEnd(player));
     EXPECT_EQ(player.GetVolume(), 500);
     player.Close();
-    ASSERT_EQ(sink.files.size(), 1u);
-    // The seek back to the start emptied the recording: what is there is the replay, one second
-    // of 16-bit mono at 44100 Hz, at the volume set before the first pass.
-    EXPECT_NEAR(static_cast<double>(std::filesystem::file_size(sink.files[0])), 88200.0,
-                88200.0 * 0.05);
-    EXPECT_NEAR(PeakOf(sink.files[0]), kFullPeak / 2, 400);
+    // The seek back to the start emptied the recording: what is there is the replay, at the
+    // volume set before the first pass.
+    ExpectOneSecondAt(sink.files.back(), kFullPeak / 2);
 
-    // A new Open starts at the normal volume.
-    player.SetFile(wav);
-    ASSERT_TRUE(player.Open());
-    EXPECT_EQ(player.GetVolume(), 1000);
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
-    player.Close();
-    EXPECT_NEAR(PeakOf(sink.files.back()), kFullPeak, 400);
-
-    // A hand-edited 500 percent arrives as 5000: clamped to unity, never five-fold.
-    for (auto [given, kept] : {std::pair{5000, 1000}, {1001, 1000}, {-20, 0}}) {
-        SCOPED_TRACE(given);
-        player.SetFile(wav);
-        ASSERT_TRUE(player.Open());
-        player.SetVolume(given);
+    // Each Open starts at the normal volume; a hand-edited 500 percent arrives as 5000: clamped
+    // to unity, never five-fold.
+    const std::pair<std::optional<int>, int> volumes[] = {
+        {std::nullopt, 1000}, {5000, 1000}, {1001, 1000}, {-20, 0}};
+    for (auto [given, kept] : volumes) {
+        SCOPED_TRACE(given.value_or(-1));
+        EXPECT_NEAR(PlayThrough(player, wav, given), 1000, 50);
         EXPECT_EQ(player.GetVolume(), kept);
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        player.Close();
         EXPECT_NEAR(PeakOf(sink.files.back()), kFullPeak * kept / 1000, 400);
     }
 }
 
 TEST(GstMediaPlayerTest, SeekMovesThePositionAndRestartsAfterTheEnd) {
     GstMediaPlayer player(Unpaced());
-    player.SetFile(SharedMedia().Wav());
+    player.SetFile(Media("tone.wav"));
     ASSERT_TRUE(player.Open());
     player.Seek(600);
     EXPECT_NEAR(player.GetPosition(), 600, 50);
@@ -392,13 +355,13 @@ TEST(GstMediaPlayerTest, SeekMovesThePositionAndRestartsAfterTheEnd) {
     EXPECT_NE(player.GetLength(), 0);
 }
 
-TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundEndsTheFile) {
+TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundOrFailsEndsTheFile) {
     // An application sink that nobody reads takes one buffer and then holds the stream still,
     // as a stuck sound output does, without an error.
     GstMediaPlayerOptions options = SinkOptions("appsink max-buffers=1 drop=false sync=false");
     options.stallLimit = std::chrono::milliseconds(300);
     GstMediaPlayer player(options);
-    player.SetFile(SharedMedia().LongMp3());
+    player.SetFile(Media("long.mp3"));
     ASSERT_TRUE(player.Open());
     std::int64_t length = player.GetLength();
     testing::internal::CaptureStderr();
@@ -412,32 +375,27 @@ TEST(GstMediaPlayerTest, AnOutputThatStopsTakingSoundEndsTheFile) {
     GstMediaPlayerOptions paced = SinkOptions("fakesink sync=true");
     paced.stallLimit = std::chrono::milliseconds(300);
     GstMediaPlayer healthy(paced);
-    healthy.SetFile(SharedMedia().ShortWav());
-    ASSERT_TRUE(healthy.Open());
     testing::internal::CaptureStderr();
-    healthy.Play();
-    EXPECT_TRUE(PlayToEnd(healthy));
+    EXPECT_NEAR(PlayThrough(healthy, Media("short.wav")), 300, 50);
     EXPECT_EQ(testing::internal::GetCapturedStderr().find("has not moved"), std::string::npos);
-}
 
-TEST(GstMediaPlayerTest, AnErrorDuringPlayCountsAsTheEnd) {
-    // The sink fails after a few buffers, as a sound server that goes away would.
-    GstMediaPlayer player(SinkOptions("identity error-after=20 ! fakesink sync=false"));
+    // An error during play counts as the end: the sink fails after a few buffers, as a sound
+    // server that goes away would.
+    GstMediaPlayer broken(SinkOptions("identity error-after=20 ! fakesink sync=false"));
     testing::internal::CaptureStderr();
-    player.SetFile(SharedMedia().Wav());
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
-    std::int64_t length = player.GetLength();
+    broken.SetFile(Media("tone.wav"));
+    ASSERT_TRUE(broken.Open());
+    broken.Play();
+    ASSERT_TRUE(PlayToEnd(broken));
+    length = broken.GetLength();
     EXPECT_GT(length, 0);
     // It stays at its end: a replay of the broken file stays silent and finished.
-    player.Stop();
-    player.Seek(0);
-    player.Play();
-    EXPECT_EQ(player.GetPosition(), length);
-    EXPECT_EQ(player.GetLength(), length);
-    player.Close();
-    std::string errors = testing::internal::GetCapturedStderr();
+    broken.Stop();
+    broken.Seek(0);
+    broken.Play();
+    EXPECT_EQ(broken.GetPosition(), length);
+    EXPECT_EQ(broken.GetLength(), length);
+    errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("ended by an error"), std::string::npos) << errors;
 }
 
@@ -450,7 +408,7 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
     };
     GstMediaPlayer player(options);
     testing::internal::CaptureStderr();
-    player.SetFile(SharedMedia().Wav());
+    player.SetFile(Media("tone.wav"));
     EXPECT_FALSE(player.Open());
     EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kNoAudioOutput);
     EXPECT_NE(player.LastOpenFailureReason().find("no audio output"), std::string::npos);
@@ -461,85 +419,36 @@ TEST(GstMediaPlayerTest, MissingAudioOutputIsReportedAndTriedAgainAtTheNextOpen)
 
     EXPECT_TRUE(player.Open());
     EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kNone);
-    player.Close();
-
-    // An unplayable file is not mistaken for a missing output.
-    SharedMedia().dir().Write("words.txt", "no sound here\n");
-    testing::internal::CaptureStderr();
-    player.SetFile(SharedMedia().Path("words.txt"));
-    EXPECT_FALSE(player.Open());
-    EXPECT_EQ(player.LastOpenFailure(), OpenFailure::kFile);
-    errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }
 
 TEST(GstMediaPlayerTest, PreparedFileIsTakenOverByOpen) {
-    Media& media = SharedMedia();
-    std::string wav = media.Wav();
-    std::string mp3 = media.Mp3();
-    // The same file, another one, nothing.
-    for (auto [prepared, opened] : {std::pair{wav, wav}, {mp3, wav}, {std::string(), mp3}}) {
-        SCOPED_TRACE(prepared + " then " + opened);
-        GstMediaPlayer player(Unpaced());
-        player.Prepare(prepared);
-        player.SetFile(opened);
-        ASSERT_TRUE(player.Open());
-        EXPECT_EQ(player.GetPosition(), 0);
-        EXPECT_NEAR(player.GetLength(), 1000, 50);
-        EXPECT_EQ(player.GetVolume(), 1000);
-        player.Seek(0);
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        player.Close();
-    }
-
-    // The taken-over pipeline really sounds: all of the file, at the volume set after Open.
-    {
-        test::TempDir out;
-        RecordingSink sink(out);
-        GstMediaPlayer player(sink.Options());
-        player.Prepare(wav);
-        player.SetFile(wav);
-        ASSERT_TRUE(player.Open());
-        EXPECT_EQ(sink.files.size(), 1u);  // no second pipeline was built
-        player.SetVolume(500);
-        player.Seek(0);
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        player.Close();
-        EXPECT_NEAR(static_cast<double>(std::filesystem::file_size(sink.files[0])), 88200.0,
-                    88200.0 * 0.05);
-        EXPECT_NEAR(PeakOf(sink.files[0]), kFullPeak / 2, 400);
-    }
-
-    // A file replaced on disk after it was prepared is opened as it is now.
-    const test::TempDir& dir = media.dir();
-    std::filesystem::copy_file(wav, dir / "changing.wav");
+    std::string wav = Media("tone.wav");
+    // Another file prepared is dropped; the one asked for plays.
     GstMediaPlayer player(Unpaced());
-    player.Prepare(media.Path("changing.wav"));
-    ASSERT_TRUE(
-        RunPipeline("audiotestsrc num-buffers=30 samplesperbuffer=441 ! "
-                    "audio/x-raw,rate=44100,channels=1 ! wavenc ! filesink location=" +
-                    media.Path("changing.new")));
-    std::filesystem::rename(dir / "changing.new", dir / "changing.wav");
-    player.SetFile(media.Path("changing.wav"));
-    ASSERT_TRUE(player.Open());
-    EXPECT_NEAR(player.GetLength(), 300, 50);
+    player.Prepare(Media("tone.mp3"));
+    EXPECT_NEAR(PlayThrough(player, wav), 1000, 50);
 
-    // A prepared file that vanished opens as a closed player.
-    player.Close();
-    player.Prepare(media.Path("changing.wav"));
+    // A file replaced on disk after it was prepared is opened as it is now; one that vanished
+    // opens as a closed player.
+    const test::TempDir& dir = MediaDir();
+    const std::string changing = InMedia("changing.wav");
+    std::filesystem::copy_file(wav, changing);
+    player.Prepare(changing);
+    ASSERT_TRUE(
+        test::RunPipeline(kShortTone + " ! wavenc ! filesink location=" + changing + ".new"));
+    std::filesystem::rename(changing + ".new", changing);
+    EXPECT_NEAR(PlayThrough(player, changing), 300, 50);
+    player.Prepare(changing);
     std::filesystem::remove(dir / "changing.wav");
-    player.SetFile(media.Path("changing.wav"));
-    EXPECT_FALSE(player.Open());
+    EXPECT_EQ(PlayThrough(player, changing), -1);
     ExpectClosed(player);
 }
 
 // The WebM clip with every picture's coded bytes scrambled: the container and the sound stay
 // intact (the video is track 1, written in SimpleBlocks of up to 16 KiB).
-std::string WithDamagedPictures(const std::string& clip, const std::string& damaged) {
-    std::ifstream in(clip, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+std::string DamagedClip() {
+    Media("clip.webm");
+    std::string bytes = MediaDir().Read("clip.webm");
     int blocks = 0;
     for (size_t i = bytes.find('\xa3'); i != std::string::npos; i = bytes.find('\xa3', i + 1)) {
         auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
@@ -557,25 +466,8 @@ std::string WithDamagedPictures(const std::string& clip, const std::string& dama
         ++blocks;
     }
     EXPECT_GT(blocks, 10);
-    std::ofstream(damaged, std::ios::binary) << bytes;
-    return damaged;
-}
-
-TEST(GstMediaPlayerTest, DamagedPicturesNeverEndTheSound) {
-    Media& media = SharedMedia();
-    std::string damaged = WithDamagedPictures(media.Webm(), media.Path("damaged.webm"));
-    test::FakeVideoOutput surface;
-    GstMediaPlayer player(Unpaced());
-    for (VideoOutput* output : std::vector<VideoOutput*>{&surface, nullptr}) {
-        player.SetParentWindow(output);
-        player.SetFile(damaged);
-        ASSERT_TRUE(player.Open());
-        player.ShowMaximized();
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        EXPECT_NEAR(player.GetLength(), 1000, 50);
-        player.Close();
-    }
+    MediaDir().Write("damaged.webm", bytes);
+    return InMedia("damaged.webm");
 }
 
 TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
@@ -583,7 +475,7 @@ TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
     if (!test::PulseNullSink::Start(&why)) {
         GTEST_SKIP() << "no PulseAudio null sink: " << why;
     }
-    std::string wav = SharedMedia().ShortWav();
+    std::string wav = Media("short.wav");
     GstMediaPlayer player;  // the default output: the sound server
     testing::internal::CaptureStderr();
     for (bool prepared : {false, true}) {
@@ -591,40 +483,21 @@ TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
         if (prepared) {
             player.Prepare(wav);
         }
-        player.SetFile(wav);
-        ASSERT_TRUE(player.Open());
-        EXPECT_NEAR(player.GetLength(), 300, 50);
-        player.SetVolume(800);
-        player.Seek(0);
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        EXPECT_NEAR(player.GetPosition(), 300, 50);
-        player.Stop();
-        player.Close();
+        EXPECT_NEAR(PlayThrough(player, wav, 800), 300, 50);
     }
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
 }
 
-TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
-    Media& media = SharedMedia();
+TEST(GstMediaPlayerTest, PicturesGoToTheSurfaceOnlyWhileShownAndDamagedOnesNeverEndTheSound) {
     test::FakeVideoOutput surface;
-    GstMediaPlayer player(SinkOptions("fakesink sync=false"));
+    GstMediaPlayer player(Unpaced());
     player.SetParentWindow(&surface);
-
     // Not shown: decoded and dropped.
-    player.SetFile(media.Webm());
-    ASSERT_TRUE(player.Open());
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
-    player.Close();
+    EXPECT_NEAR(PlayThrough(player, Media("clip.webm"), std::nullopt, /*show=*/false), 1000, 50);
     EXPECT_EQ(surface.frames, 0);
 
-    player.SetFile(media.Webm());
-    ASSERT_TRUE(player.Open());
-    player.ShowMaximized();
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
+    EXPECT_NEAR(PlayThrough(player, Media("clip.webm")), 1000, 50);
     EXPECT_GT(surface.frames, 0);
     EXPECT_EQ(surface.width, 64);
     EXPECT_EQ(surface.height, 48);
@@ -632,17 +505,11 @@ TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
     // videotestsrc's first bar is white (nearly, after lossy coding)
     EXPECT_GT(surface.firstPixel & 0xff, 0xf0);
     EXPECT_GT(surface.firstPixel >> 16 & 0xff, 0xf0);
-    player.Close();
     EXPECT_EQ(surface.clears, 1);
 
     // Audio shows nothing.
     int framesBefore = surface.frames;
-    player.SetFile(media.Wav());
-    ASSERT_TRUE(player.Open());
-    player.ShowMaximized();
-    player.Play();
-    ASSERT_TRUE(PlayToEnd(player));
-    player.Close();
+    EXPECT_NEAR(PlayThrough(player, Media("tone.wav")), 1000, 50);
     EXPECT_EQ(surface.frames, framesBefore);
 
     // Prepared ahead, the picture still reaches the surface; prepared before the surface was
@@ -651,24 +518,18 @@ TEST(GstMediaPlayerTest, VideoPicturesGoToTheSurfaceOnlyWhileShown) {
         SCOPED_TRACE(surfaceFirst ? "surface, then prepared" : "prepared, then surface");
         int before = surface.frames;
         player.SetParentWindow(surfaceFirst ? &surface : nullptr);
-        player.Prepare(media.Webm());
+        player.Prepare(Media("clip.webm"));
         player.SetParentWindow(&surface);
-        player.SetFile(media.Webm());
-        ASSERT_TRUE(player.Open());
-        player.ShowMaximized();
-        player.Play();
-        ASSERT_TRUE(PlayToEnd(player));
-        player.Close();
+        EXPECT_NEAR(PlayThrough(player, Media("clip.webm")), 1000, 50);
         EXPECT_GT(surface.frames, before);
     }
 
-    // Without a surface the video plays to its end all the same.
-    player.SetParentWindow(nullptr);
-    player.SetFile(media.Webm());
-    ASSERT_TRUE(player.Open());
-    player.ShowMaximized();
-    player.Play();
-    EXPECT_TRUE(PlayToEnd(player));
+    // Pictures too damaged to decode, with a surface and without: the sound plays to its end.
+    std::string damaged = DamagedClip();
+    for (VideoOutput* output : std::vector<VideoOutput*>{&surface, nullptr}) {
+        player.SetParentWindow(output);
+        EXPECT_NEAR(PlayThrough(player, damaged), 1000, 50);
+    }
 }
 
 int OpenDescriptors() {
@@ -691,9 +552,9 @@ TEST(GstMediaPlayerTest, EveryWayOfEndingReleasesThePipeline) {
             << alive.str();
         return;
     }
-    Media& media = SharedMedia();
-    const std::string bell = media.ShortWav(), clip = media.Webm(), text = media.Path("words.wav");
-    media.dir().Write("words.wav", "no sound here\n");
+    const std::string bell = Media("short.wav"), clip = Media("clip.webm"),
+                      text = InMedia("words.wav");
+    MediaDir().Write("words.wav", "no sound here\n");
     GstMediaPlayerOptions hurried = Unpaced();
     hurried.openTimeout = milliseconds(0);
     std::vector<std::unique_ptr<GstMediaPlayer>> players;

@@ -38,7 +38,7 @@ struct AboutPageTest : ::testing::Test {
     bool openerSucceeds = true;
 };
 
-TEST_F(AboutPageTest, VersionAgreesWithTheProgramAndTheLogoAnimates) {
+TEST_F(AboutPageTest, VersionAgreesLogoAnimatesAndLinksTurnPurpleOnceOpened) {
     auto page = Make(kShippedLogo);
     const std::string version(ProgramVersion());
     EXPECT_EQ(page->productText()->text().toStdString(), "[Vantor]Chimeon  V" + version);
@@ -47,17 +47,15 @@ TEST_F(AboutPageTest, VersionAgreesWithTheProgramAndTheLogoAnimates) {
     EXPECT_GT(page->logo()->movie()->frameCount(), 1);
     QTest::mouseClick(page->logo(), Qt::LeftButton);
     EXPECT_EQ(opened, QStringList{QString::fromLatin1(kVendorSite)});
-}
 
-TEST_F(AboutPageTest, LinkTurnsPurpleOnceOpenedAndSaysWhyWhenItCannotBe) {
-    auto page = Make({});
+    // A link turns purple once opened, and says why when it cannot be.
     CLinkStatic* mail = page->mailLink();
     EXPECT_EQ(Shown(mail), QColor(0, 0, 238));
     EXPECT_TRUE(mail->font().underline());
     EXPECT_EQ(mail->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(mail->toolTip(), QStringLiteral("mailto:") + QString::fromLatin1(kVendorMail));
     QTest::mouseClick(mail, Qt::LeftButton);
-    EXPECT_EQ(opened, QStringList{mail->toolTip()});
+    EXPECT_EQ(opened.last(), mail->toolTip());
     EXPECT_EQ(Shown(mail), QColor(85, 26, 139));
     EXPECT_EQ(Shown(page->webLink()), QColor(0, 0, 238));
 

@@ -96,25 +96,22 @@ using E = BroadcastEngine;
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, EngineCommands,
-    ::testing::Values(
-        EngineCase{"Add", [](E& e) { e.AddRow(Item("x", "9:5:0", "/m/x.mp3")); }, {}},
-        EngineCase{"ReplaceOther", [](E& e) { e.ReplaceRow(2, 1, Item("x", "9:5:0", "/x")); }, {}},
-        EngineCase{"ReplacePlaying",
-                   [](E& e) { e.ReplaceRow(1, 1, Item("x", "9:5:0", "/x")); },
-                   {A::kCannotChangePlaying}},
-        EngineCase{"DeleteAbove", [](E& e) { e.DeleteRow(0); }, {}},
-        EngineCase{"DeletePlaying", [](E& e) { e.DeleteRow(1); }, {A::kCannotDeletePlaying}},
-        EngineCase{"MovePlayingDown", [](E& e) { e.MoveRow(1, 1); }, {}},
-        EngineCase{"Stop", [](E& e) { e.Stop(); }, {}},
-        EngineCase{"Manual", [](E& e) { e.SwitchMode(ControlMode::kManual); }, {}},
-        EngineCase{"DayOffThenApply",
-                   [](E& e) {
-                       HolidayCalendar calendar;
-                       calendar.daysOff = {"12/7/2026"};
-                       e.SetCalendar(calendar);
-                       e.ApplyNewSettings();
-                   },
-                   {}}),
+    ::testing::Values(EngineCase{"Add", [](E& e) { e.AddRow(Item("x", "9:5:0", "/m/x.mp3")); }, {}},
+                      EngineCase{"ReplacePlaying",
+                                 [](E& e) { e.ReplaceRow(1, 1, Item("x", "9:5:0", "/x")); },
+                                 {A::kCannotChangePlaying}},
+                      EngineCase{
+                          "DeletePlaying", [](E& e) { e.DeleteRow(1); }, {A::kCannotDeletePlaying}},
+                      EngineCase{"MovePlayingDown", [](E& e) { e.MoveRow(1, 1); }, {}},
+                      EngineCase{"Manual", [](E& e) { e.SwitchMode(ControlMode::kManual); }, {}},
+                      EngineCase{"DayOffThenApply",
+                                 [](E& e) {
+                                     HolidayCalendar calendar;
+                                     calendar.daysOff = {"12/7/2026"};
+                                     e.SetCalendar(calendar);
+                                     e.ApplyNewSettings();
+                                 },
+                                 {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BroadcastEngineTest, OnItsOwnThreadItRunsApartAndRecordsTheEndOfTheProgram) {

@@ -13,29 +13,19 @@
 namespace chimeon {
 namespace {
 
-TEST(MediaFileName, TakesThePartAfterTheLastSeparatorOfEitherKind) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"c:\\music\\bell.mp3", "bell.mp3"},
-        {"/srv/music/bell.wav", "bell.wav"},
-        {"d:/media\\video.avi", "video.avi"},
-        {"d:\\media/clip.mpg", "clip.mpg"},
-        {"bell.mp3", "bell.mp3"},
-        {"", ""},
-        {"/srv/music/", ""},
-        {"c:\\音乐\\国歌.mp3", "国歌.mp3"},
-    };
+TEST(PreviewText, FileNameAfterTheLastSeparatorOfEitherKindAndTimesAsHoursMinutesSeconds) {
+    const std::pair<const char*, const char*> cases[] = {{"/srv/music/bell.wav", "bell.wav"},
+                                                         {"d:/media\\video.avi", "video.avi"},
+                                                         {"d:\\media/clip.mpg", "clip.mpg"},
+                                                         {"bell.mp3", "bell.mp3"},
+                                                         {"/srv/music/", ""},
+                                                         {"c:\\音乐\\国歌.mp3", "国歌.mp3"}};
     for (const auto& [path, name] : cases) {
         EXPECT_EQ(MediaFileName(path), name) << path;
     }
-}
-
-TEST(PreviewStatusText, ShowsPositionAndLengthAsHoursMinutesSeconds) {
-    const std::int64_t hour = 3600000, minute = 60000, second = 1000;
-    EXPECT_EQ(PreviewStatusText("a.avi", 30 * second, hour + 2 * minute + 5 * second),
-              "正播：a.avi 00:00:30 / 01:02:05");
-    EXPECT_EQ(PreviewStatusText("", 0, 0), "正播： 00:00:00 / 00:00:00");
-    EXPECT_EQ(PreviewStatusText("b.mp3", 59999, 61 * minute + 999),
-              "正播：b.mp3 00:00:59 / 01:01:00");
+    // Seconds are cut, not rounded; hours go past 99.
+    const std::int64_t hour = 3600000;
+    EXPECT_EQ(PreviewStatusText("b.mp3", 59999, hour + 60999), "正播：b.mp3 00:00:59 / 01:01:00");
     EXPECT_EQ(PreviewStatusText("long.mp3", 0, 100 * hour), "正播：long.mp3 00:00:00 / 100:00:00");
 }
 
@@ -45,16 +35,15 @@ protected:
     CMediaPreviewDlg preview{settings};
 };
 
-TEST_F(MediaPreviewDlgTest, StatusLineNamesThePlayingFileWithItsPositionAndLength) {
+TEST_F(MediaPreviewDlgTest, StatusLineNamesThePlayingFileAndClosingHidesTheWindow) {
     EXPECT_EQ(preview.windowTitle(), QStringLiteral("视频媒体预览窗口"));
     EXPECT_EQ(preview.statusTimer().interval(), CMediaPreviewDlg::kStatusTimerMs);
     EXPECT_TRUE(preview.statusTimer().isActive());
     EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播： 00:00:00 / 00:00:00"));
     preview.ShowStatus("d:\\video\\film.avi", 30 * 1000, (3600 + 2 * 60 + 5) * 1000);
     EXPECT_EQ(preview.statusLine()->text(), QStringLiteral("正播：film.avi 00:00:30 / 01:02:05"));
-}
 
-TEST_F(MediaPreviewDlgTest, ClosingHidesTheWindowAndTurnsShowMediaOff) {
+    // Closing hides the window and turns "ShowMedia" off.
     settings.values["ShowMedia"] = "1";
     preview.show();
     QSignalSpy closed(&preview, &CMediaPreviewDlg::closedByOperator);
