@@ -32,11 +32,11 @@ QTableWidget* MakeReportList(QWidget* parent, const std::vector<ListColumn>& col
     list->setAccessibleName(accessibleName);
     list->setColumnCount(static_cast<int>(columns.size()));
     for (int column = 0; column < list->columnCount(); ++column) {
-        const ListColumn& spec = columns[static_cast<size_t>(column)];
-        auto* heading = new QTableWidgetItem(Utf8(spec.heading));
-        heading->setTextAlignment(spec.alignment | Qt::AlignVCenter);
+        const ListColumn& shape = columns[static_cast<size_t>(column)];
+        auto* heading = new QTableWidgetItem(Utf8(shape.heading));
+        heading->setTextAlignment(shape.alignment | Qt::AlignVCenter);
         list->setHorizontalHeaderItem(column, heading);
-        list->setColumnWidth(column, spec.width);
+        list->setColumnWidth(column, shape.width);
     }
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
