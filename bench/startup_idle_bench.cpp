@@ -36,8 +36,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// A portable copy of `program` in `folder`: setup.ini, skins and seven 1 000-row tables whose
-// starts all lie hours away.
+// A portable copy of `program` in `folder`: setup.ini, a calendar without rest days, skins and
+// seven 1 000-row tables whose starts all lie hours away.
 void MakeDataDirectory(const fs::path& folder, const fs::path& program, bool hidden) {
     fs::create_directories(folder);
     fs::copy_file(program, folder / program.filename(), fs::copy_options::overwrite_existing);
@@ -45,6 +45,8 @@ void MakeDataDirectory(const fs::path& folder, const fs::path& program, bool hid
              fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     std::ofstream(folder / "setup.ini", std::ios::binary)
         << "[Settings]\r\nShowMedia=0\r\nMinimize=" << (hidden ? 1 : 0) << "\r\n";
+    // Every weekday a working day, so that the tables are today's at the weekend too.
+    std::ofstream(folder / "HlidSave.dat", std::ios::binary) << "0000000\r\n";
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

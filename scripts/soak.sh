@@ -64,6 +64,9 @@ app="$scratch/app"
 cp "$program" "$app/chimeon"
 cp -r data/skin "$app/skin"
 printf '[Settings]\r\nSkin=corona.smf\r\nShowMedia=0\r\n' > "$app/setup.ini"
+# Every weekday a working day: without this file Saturday and Sunday are rest days, and a soak
+# run at the weekend would hear nothing.
+printf '0000000\r\n' > "$app/HlidSave.dat"
 tone() {  # tone FILE TENTHS_OF_A_SECOND [ENCODER]
     gst-launch-1.0 -q audiotestsrc num-buffers="$2" samplesperbuffer=4410 freq=660 \
         ! audio/x-raw,rate=44100,channels=1 ! "${3:-wavenc}" ! filesink location="$1"
