@@ -90,8 +90,10 @@ int OpenForReading(const fs::path& file, sqlite3** db) {
 }  // namespace
 
 SqlitePlayHistory::SqlitePlayHistory(std::filesystem::path file, std::ostream* errors,
-                                     std::size_t maxQueued)
-    : file_(std::move(file)), maxQueued_(std::max<std::size_t>(maxQueued, 1)) {
+                                     std::size_t maxQueued, std::chrono::milliseconds stopGrace)
+    : file_(std::move(file)),
+      maxQueued_(std::max<std::size_t>(maxQueued, 1)),
+      stopGrace_(stopGrace) {
     std::ostream* out = errors != nullptr ? errors : &std::cerr;
     listener_ = [out](const std::string& problem) {
         if (!problem.empty()) {
@@ -105,6 +107,7 @@ SqlitePlayHistory::~SqlitePlayHistory() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        stopDeadline_ = std::chrono::steady_clock::now() + stopGrace_;
     }
     wake_.notify_all();
     writer_.join();
@@ -182,8 +185,11 @@ void SqlitePlayHistory::WriterLoop() {
         std::size_t dropped = 0;
         if (outcome != Outcome::kHeld) {
             queue_.pop_front();
+        } else if (stopping_ && std::chrono::steady_clock::now() < stopDeadline_) {
+            // The program ends: give the other program a little longer to let go.
+            wake_.wait_for(lock, kBusyTimeoutMs * std::chrono::milliseconds(1));
         } else if (stopping_) {
-            dropped = queue_.size();  // the program ends: it cannot wait for the other program
+            dropped = queue_.size();  // it cannot wait for the other program any longer
             queue_.clear();
         }
         held_ = outcome == Outcome::kHeld && !stopping_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -23,17 +24,22 @@ inline constexpr std::string_view kHistoryFileName = "history.db";
 // Events kept while another program holds the database: days of bells, and a bound on the
 // memory of a months-long run.
 inline constexpr std::size_t kMaxQueuedHistoryEvents = 100000;
+// How long the program, as it ends, still waits for another program to let go of the database
+// before the events it could not write are given up (and said).
+inline constexpr std::chrono::milliseconds kHistoryStopGrace{5000};
 
 // The play history in an SQLite database (WAL, so readers never wait for the writer). Events are
 // queued and written by a thread of its own: the clock never waits for the disk. While another
 // program holds the database (an administrator's sqlite3, a backup), events wait in the queue and
-// are written when it lets go; only a full queue loses events. A database that cannot be written
+// are written when it lets go; only a full queue, or a hold that outlasts the program's end by
+// more than its grace, loses events. A database that cannot be written
 // is a problem of the history alone: broadcasting goes on.
 class SqlitePlayHistory : public PlayHistory {
 public:
     // Problems go to `errors` (the error stream when null) until a listener is set.
     explicit SqlitePlayHistory(std::filesystem::path file, std::ostream* errors = nullptr,
-                               std::size_t maxQueued = kMaxQueuedHistoryEvents);
+                               std::size_t maxQueued = kMaxQueuedHistoryEvents,
+                               std::chrono::milliseconds stopGrace = kHistoryStopGrace);
     ~SqlitePlayHistory() override;  // writes what is queued, then closes
     SqlitePlayHistory(const SqlitePlayHistory&) = delete;
     SqlitePlayHistory& operator=(const SqlitePlayHistory&) = delete;
@@ -72,6 +78,7 @@ private:
 
     std::filesystem::path file_;
     std::size_t maxQueued_;
+    std::chrono::milliseconds stopGrace_;
     sqlite3* db_ = nullptr;
     std::string lastError_;  // writer thread only
 
@@ -87,6 +94,7 @@ private:
     bool retryNow_ = false;
     std::uint64_t attempts_ = 0;
     bool stopping_ = false;
+    std::chrono::steady_clock::time_point stopDeadline_;  // set with stopping_
     bool failed_ = false;
     std::thread writer_;
 };

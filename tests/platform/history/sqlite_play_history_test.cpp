@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <thread>
+
 #include "support/temp_dir.h"
 
 namespace chimeon {
@@ -119,6 +121,47 @@ TEST(SqlitePlayHistory, EventsWaitWhileAnotherProgramHoldsTheDatabase) {
     auto events = ReadPlayHistory(file, "", "", nullptr);
     ASSERT_TRUE(events);
     EXPECT_EQ(events->size(), 4u);
+}
+
+TEST(SqlitePlayHistory, AtTheEndAHolderIsWaitedForOnlyForTheGrace) {
+    struct Case {
+        const char* name;
+        int releaseAfterMs;  // never when negative
+        std::size_t written;
+    };
+    for (const Case& c : {Case{"lets go within the grace", 300, 2}, Case{"holds on", -1, 1}}) {
+        TempDir dir;
+        auto file = dir / "history.db";
+        std::vector<std::string> problems;
+        sqlite3* other = nullptr;
+        std::thread releaser;
+        {
+            SqlitePlayHistory history(file, nullptr, kMaxQueuedHistoryEvents,
+                                      std::chrono::milliseconds(1500));
+            history.SetProblemListener([&](const std::string& text) { problems.push_back(text); });
+            history.Record(Start("2026-12-07", 0, 0));
+            history.Flush();
+            ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+            history.Record(Start("2026-12-07", 1, 1));  // the program's last event
+            if (c.releaseAfterMs >= 0) {
+                releaser = std::thread([&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(c.releaseAfterMs));
+                    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+                });
+            }
+        }  // the program ends while the other program holds the database
+        if (releaser.joinable()) {
+            releaser.join();
+        }
+        sqlite3_close(other);
+        auto events = ReadPlayHistory(file, "", "", nullptr);
+        ASSERT_TRUE(events);
+        EXPECT_EQ(events->size(), c.written) << c.name;
+        const bool saidLost =
+            !problems.empty() && problems.back().find("were not written") != std::string::npos;
+        EXPECT_EQ(saidLost, c.written == 1) << c.name;
+    }
 }
 
 TEST(SqlitePlayHistory, UnwritableHistoryIsReportedOnceAndNeverThrows) {
