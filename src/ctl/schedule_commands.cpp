@@ -169,6 +169,11 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
             found =
                 tables.emplace(*choice.table, LoadStoredTable(context.dataDirectory, *choice.table))
                     .first;
+            if (found->second.unreadable) {
+                *context.err << "chimeonctl: cannot read " << TableFileName(*choice.table) << " ("
+                             << found->second.problem << "): its starts are not listed"
+                             << std::endl;
+            }
         }
         const ScheduleTable& rows = found->second.rows;
         // Only the first row with a start text plays at it; rows start in time order.

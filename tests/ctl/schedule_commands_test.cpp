@@ -187,6 +187,8 @@ TEST_F(CtlCheck, DamagedCalendarAndUnreadableTableAreFound) {
                                  "Day3.dat: cannot be read (several names differ"}) {
         EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
     }
+    auto next = Ctl(data, {"next", "--at", "2026-12-07 07:00:00", "--count", "1"});
+    EXPECT_NE(next.err.find("cannot read Day1.dat (a folder)"), std::string::npos) << next.err;
 }
 
 TEST(CtlMedia, ProbeAndMp3InfoOfGeneratedFiles) {
