@@ -25,6 +25,8 @@ std::string_view ConsoleAnswerText(ConsoleAnswer answer) {
             return kCannotDeletePlaying;
         case ConsoleAnswer::kEditOverReloaded:
             return kEditOverReloaded;
+        case ConsoleAnswer::kPlayOverReloaded:
+            return kPlayOverReloaded;
         case ConsoleAnswer::kDone:
         case ConsoleAnswer::kNothing:
             break;
@@ -78,7 +80,10 @@ ConsoleAnswer TodayConsole::AddRow(const ProgramItem& item) {
     return ConsoleAnswer::kDone;
 }
 
-ConsoleAnswer TodayConsole::DeleteRow(int row) {
+ConsoleAnswer TodayConsole::DeleteRow(int row, std::uint64_t generation) {
+    if (list_.Generation() != generation) {
+        return ConsoleAnswer::kEditOverReloaded;
+    }
     const ConsoleAnswer answer = CheckDelete(list_, WatchedRow(), row);
     if (answer == ConsoleAnswer::kDone) {
         clock_.RowRemoved(row);
@@ -87,7 +92,10 @@ ConsoleAnswer TodayConsole::DeleteRow(int row) {
     return answer;
 }
 
-ConsoleAnswer TodayConsole::MoveRow(int row, int delta) {
+ConsoleAnswer TodayConsole::MoveRow(int row, int delta, std::uint64_t generation) {
+    if (list_.Generation() != generation) {
+        return ConsoleAnswer::kEditOverReloaded;
+    }
     const std::optional<int> to = MovedRow(row, delta, list_.RowCount());
     if (!to) {
         return ConsoleAnswer::kNothing;
@@ -99,7 +107,10 @@ ConsoleAnswer TodayConsole::MoveRow(int row, int delta) {
     return ConsoleAnswer::kDone;
 }
 
-int TodayConsole::Play(int row) {
+std::optional<int> TodayConsole::Play(int row, std::uint64_t generation) {
+    if (list_.Generation() != generation) {
+        return std::nullopt;
+    }
     clock_.SetSelectedRow(row);
     clock_.PlayRow();
     return clock_.SelectedRow();

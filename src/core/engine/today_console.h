@@ -15,6 +15,8 @@ inline constexpr std::string_view kCannotEditPlaying = "正在播放的节目不
 inline constexpr std::string_view kCannotChangePlaying = "正在播放的节目不能修改！";
 inline constexpr std::string_view kCannotDeletePlaying = "正在播放的节目不能删除！";
 inline constexpr std::string_view kEditOverReloaded = "今天的节目表已重新载入，这次修改没有写入！";
+inline constexpr std::string_view kPlayOverReloaded =
+    "今天的节目表已重新载入，请重新选择要播放的节目！";
 
 // What a command of the today console came to.
 enum class ConsoleAnswer {
@@ -24,6 +26,7 @@ enum class ConsoleAnswer {
     kCannotChangePlaying,
     kCannotDeletePlaying,
     kEditOverReloaded,
+    kPlayOverReloaded,
 };
 // The reminder the operator is shown ("提醒"); "" for kDone and kNothing.
 std::string_view ConsoleAnswerText(ConsoleAnswer answer);
@@ -53,11 +56,13 @@ public:
     // was filled from load `generation`, or the row started meanwhile.
     ConsoleAnswer ReplaceRow(int row, std::uint64_t generation, const ProgramItem& item);
     ConsoleAnswer AddRow(const ProgramItem& item);
-    ConsoleAnswer DeleteRow(int row);
-    ConsoleAnswer MoveRow(int row, int delta);
+    // The commands on a row carry the load of today's list the window saw (`generation`): a row
+    // number of an older load names another item now, and the command is refused.
+    ConsoleAnswer DeleteRow(int row, std::uint64_t generation);
+    ConsoleAnswer MoveRow(int row, int delta, std::uint64_t generation);
     // "播放" on `row`; gives the row the buttons act on afterwards (the clock passes over folder
-    // rows without files to the row after them).
-    int Play(int row);
+    // rows without files to the row after them), nothing when the list was loaded anew.
+    std::optional<int> Play(int row, std::uint64_t generation);
     void Stop() { clock_.StopCurrent(); }
     ConsoleAnswer SwitchMode(ControlMode mode);
     void ApplyNewSettings() { clock_.ApplyNewSettings(); }

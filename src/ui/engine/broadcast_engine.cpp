@@ -96,11 +96,13 @@ void BroadcastEngine::SetCalendar(HolidayCalendar calendar) {
     Post([this, calendar = std::move(calendar)] { calendar_.Update(calendar); });
 }
 
-void BroadcastEngine::Play(int row) {
-    OnConsole([this, row](TodayConsole& console) {
-        const int selected = console.Play(row);
-        if (selected != row) {
-            emit selectedRowMoved(row, selected);
+void BroadcastEngine::Play(int row, std::uint64_t generation) {
+    OnConsole([this, row, generation](TodayConsole& console) {
+        const std::optional<int> selected = console.Play(row, generation);
+        if (!selected) {
+            Refuse(ConsoleAnswer::kPlayOverReloaded);
+        } else if (*selected != row) {
+            emit selectedRowMoved(row, *selected);
         }
     });
 }
@@ -127,12 +129,16 @@ void BroadcastEngine::ReplaceRow(int row, std::uint64_t generation, ProgramItem 
     });
 }
 
-void BroadcastEngine::DeleteRow(int row) {
-    OnConsole([this, row](TodayConsole& console) { Refuse(console.DeleteRow(row)); });
+void BroadcastEngine::DeleteRow(int row, std::uint64_t generation) {
+    OnConsole([this, row, generation](TodayConsole& console) {
+        Refuse(console.DeleteRow(row, generation));
+    });
 }
 
-void BroadcastEngine::MoveRow(int row, int delta) {
-    OnConsole([row, delta](TodayConsole& console) { console.MoveRow(row, delta); });
+void BroadcastEngine::MoveRow(int row, int delta, std::uint64_t generation) {
+    OnConsole([this, row, delta, generation](TodayConsole& console) {
+        Refuse(console.MoveRow(row, delta, generation));
+    });
 }
 
 void BroadcastEngine::RequestPlayerStatus() {

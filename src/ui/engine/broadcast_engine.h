@@ -87,16 +87,16 @@ public:
     void Start();
     void SetSurface(std::shared_ptr<VideoOutput> surface);
     void SetCalendar(HolidayCalendar calendar);
-    void Play(int row);
+    // `generation`, here and below: the load of today's list the window's row number is from.
+    void Play(int row, std::uint64_t generation);
     void Stop();
     void SwitchMode(ControlMode mode);
     void ApplyNewSettings();
     void AddRow(ProgramItem item);
-    // `generation` is the load of today's list the editor was filled from.
     void ReplaceRow(int row, std::uint64_t generation, ProgramItem item);
-    void DeleteRow(int row);
+    void DeleteRow(int row, std::uint64_t generation);
     // `delta` -1 moves the row up, +1 down.
-    void MoveRow(int row, int delta);
+    void MoveRow(int row, int delta, std::uint64_t generation);
     // Answered by playerStatus.
     void RequestPlayerStatus();
     // What plays stops (recorded as the end of the program); no command is carried out after.

@@ -381,7 +381,7 @@ void CTodayPage::OnDelete() {
     }
     const ConsoleAnswer answer = CheckDelete(list(), state().watchedRow, selectedRow_);
     if (answer == ConsoleAnswer::kDone) {
-        engine_.DeleteRow(selectedRow_);
+        engine_.DeleteRow(selectedRow_, list().Generation());
     } else if (answer != ConsoleAnswer::kNothing) {
         ShowRefusal(answer);
     }
@@ -403,7 +403,7 @@ void CTodayPage::MoveSelectedRow(int delta) {
     if (!to) {
         return;
     }
-    engine_.MoveRow(selectedRow_, delta);
+    engine_.MoveRow(selectedRow_, delta, list().Generation());
     // The highlight goes with the row at once; its cells follow from the engine.
     selectedRow_ = *to;
     ShowSelectedRow();
@@ -432,7 +432,7 @@ void CTodayPage::OnPlay() {
     if (!CheckEditAllowed()) {
         return;
     }
-    engine_.Play(selectedRow_);
+    engine_.Play(selectedRow_, list().Generation());
 }
 
 void CTodayPage::OnStop() {

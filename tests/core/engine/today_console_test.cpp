@@ -10,7 +10,7 @@ namespace chimeon {
 namespace {
 
 enum class RowState { kWaiting, kPlaying, kStopped };  // of row "c", which plays 8:0:0 to 8:0:30
-enum class Command { kEdit, kReplace, kReplaceStale, kDelete, kUp, kDown, kPlay };
+enum class Command { kEdit, kReplace, kDelete, kUp, kDown, kPlay };
 
 struct ConsoleCase {
     const char* name;
@@ -37,6 +37,24 @@ protected:
         return ProgramItem{std::move(title), std::move(start), std::move(end), "100", "",
                            std::move(path)};
     }
+    // Gives `command` on `row` as seen in load `generation` of the list.
+    ConsoleAnswer Give(Command command, int row, std::uint64_t generation) {
+        switch (command) {
+            case Command::kEdit:
+                return CheckEdit(rig.list, console.WatchedRow(), row);
+            case Command::kReplace:
+                return console.ReplaceRow(row, generation, Item("x", "9:5:0", "/m/x.mp3"));
+            case Command::kDelete:
+                return console.DeleteRow(row, generation);
+            case Command::kUp:
+            case Command::kDown:
+                return console.MoveRow(row, command == Command::kUp ? -1 : 1, generation);
+            case Command::kPlay:
+                return console.Play(row, generation) ? ConsoleAnswer::kDone
+                                                     : ConsoleAnswer::kPlayOverReloaded;
+        }
+        return ConsoleAnswer::kNothing;
+    }
     std::string Titles() const {
         std::string titles;
         for (int row = 0; row < rig.list.RowCount(); ++row) {
@@ -57,29 +75,7 @@ TEST_P(TodayConsoleTest, CommandInRowState) {
             console.Stop();  // automatic: silent, "待播", still followed until its end time
         }
     }
-    const ProgramItem edited = Item("x", "9:5:0", "/m/x.mp3");
-    ConsoleAnswer answer = ConsoleAnswer::kDone;
-    switch (c.command) {
-        case Command::kEdit:
-            answer = CheckEdit(rig.list, console.WatchedRow(), c.row);
-            break;
-        case Command::kReplace:
-            answer = console.ReplaceRow(c.row, rig.list.Generation(), edited);
-            break;
-        case Command::kReplaceStale:
-            answer = console.ReplaceRow(c.row, rig.list.Generation() - 1, edited);
-            break;
-        case Command::kDelete:
-            answer = console.DeleteRow(c.row);
-            break;
-        case Command::kUp:
-        case Command::kDown:
-            answer = console.MoveRow(c.row, c.command == Command::kUp ? -1 : 1);
-            break;
-        case Command::kPlay:
-            console.Play(c.row);
-            break;
-    }
+    const ConsoleAnswer answer = Give(c.command, c.row, rig.list.Generation());
     EXPECT_EQ(answer, c.answer);
     EXPECT_EQ(Titles(), c.titlesAfter);
     EXPECT_EQ(console.WatchedRow(), c.clockRowAfter);
@@ -107,8 +103,6 @@ INSTANTIATE_TEST_SUITE_P(
         ConsoleCase{"ReplaceOther", kP, Command::kReplace, 3, A::kDone, "abcx", 2},
         ConsoleCase{"ReplacePlaying", kP, Command::kReplace, 2, A::kCannotChangePlaying, "abcd", 2},
         ConsoleCase{"ReplaceStopped", kS, Command::kReplace, 2, A::kCannotChangePlaying, "abcd", 2},
-        ConsoleCase{"ReplaceAfterReload", kW, Command::kReplaceStale, 1, A::kEditOverReloaded,
-                    "abcd", -1},
         ConsoleCase{"ReplaceGoneRow", kW, Command::kReplace, 4, A::kEditOverReloaded, "abcd", -1},
         ConsoleCase{"DeletePlaying", kP, Command::kDelete, 2, A::kCannotDeletePlaying, "abcd", 2},
         ConsoleCase{"DeleteStopped", kS, Command::kDelete, 2, A::kCannotDeletePlaying, "abcd", 2},
@@ -124,6 +118,20 @@ INSTANTIATE_TEST_SUITE_P(
         ConsoleCase{"PlayNothingChosen", kP, Command::kPlay, -1, A::kDone, "abcd", 2},
         ConsoleCase{"PlayAnother", kP, Command::kPlay, 3, A::kDone, "abcd", 3}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TodayConsoleTest, RowCommandsFromAnEarlierLoadAreRefused) {
+    // The window still showed the list before a reload (a new day, 应用新的设置): its row numbers
+    // name other items now.
+    const std::uint64_t before = rig.list.Generation();
+    console.ApplyNewSettings();
+    ASSERT_NE(rig.list.Generation(), before);
+    for (Command command : {Command::kReplace, Command::kDelete, Command::kDown, Command::kPlay}) {
+        EXPECT_EQ(Give(command, 1, before),
+                  command == Command::kPlay ? A::kPlayOverReloaded : A::kEditOverReloaded);
+    }
+    EXPECT_EQ(Titles(), "abcd");
+    EXPECT_FALSE(rig.player.IsOpen());
+}
 
 }  // namespace
 }  // namespace chimeon

@@ -69,7 +69,8 @@ protected:
 
 struct EngineCase {
     const char* name;
-    std::function<void(BroadcastEngine&)> command;  // given while row b plays
+    // Given while row b plays, with the load of the list the window shows.
+    std::function<void(BroadcastEngine&, std::uint64_t generation)> command;
     std::vector<ConsoleAnswer> refusals;
 };
 
@@ -78,8 +79,10 @@ class EngineCommands : public BroadcastEngineTest,
 
 TEST_P(EngineCommands, ReachTheEngineAndTheirNewsTheWindowsCopy) {
     engine->Start();
-    engine->Play(1);
-    GetParam().command(*engine);
+    test::WaitForEngine(*engine);
+    const std::uint64_t generation = mirror->list().Generation();
+    engine->Play(1, generation);
+    GetParam().command(*engine, generation);
     test::WaitForEngine(*engine);
     EXPECT_EQ(refusals, GetParam().refusals);
     ASSERT_NE(engine->list(), nullptr);
@@ -96,28 +99,37 @@ using E = BroadcastEngine;
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, EngineCommands,
-    ::testing::Values(EngineCase{"Add", [](E& e) { e.AddRow(Item("x", "9:5:0", "/m/x.mp3")); }, {}},
-                      EngineCase{"ReplacePlaying",
-                                 [](E& e) { e.ReplaceRow(1, 1, Item("x", "9:5:0", "/x")); },
-                                 {A::kCannotChangePlaying}},
-                      EngineCase{
-                          "DeletePlaying", [](E& e) { e.DeleteRow(1); }, {A::kCannotDeletePlaying}},
-                      EngineCase{"MovePlayingDown", [](E& e) { e.MoveRow(1, 1); }, {}},
-                      EngineCase{"Manual", [](E& e) { e.SwitchMode(ControlMode::kManual); }, {}},
-                      EngineCase{"DayOffThenApply",
-                                 [](E& e) {
-                                     HolidayCalendar calendar;
-                                     calendar.daysOff = {"12/7/2026"};
-                                     e.SetCalendar(calendar);
-                                     e.ApplyNewSettings();
-                                 },
-                                 {}}),
+    ::testing::Values(
+        EngineCase{"Add", [](E& e, auto) { e.AddRow(Item("x", "9:5:0", "/m/x.mp3")); }, {}},
+        EngineCase{"ReplacePlaying",
+                   [](E& e, auto g) { e.ReplaceRow(1, g, Item("x", "9:5:0", "/x")); },
+                   {A::kCannotChangePlaying}},
+        EngineCase{
+            "DeletePlaying", [](E& e, auto g) { e.DeleteRow(1, g); }, {A::kCannotDeletePlaying}},
+        EngineCase{"MovePlayingDown", [](E& e, auto g) { e.MoveRow(1, 1, g); }, {}},
+        EngineCase{"Manual", [](E& e, auto) { e.SwitchMode(ControlMode::kManual); }, {}},
+        EngineCase{"Stop", [](E& e, auto) { e.Stop(); }, {}},
+        EngineCase{"PlayAfterReload",
+                   [](E& e, auto g) {
+                       e.ApplyNewSettings();
+                       e.Play(2, g);
+                   },
+                   {A::kPlayOverReloaded}},
+        EngineCase{"DayOffThenApply",
+                   [](E& e, auto) {
+                       HolidayCalendar calendar;
+                       calendar.daysOff = {"12/7/2026"};
+                       e.SetCalendar(calendar);
+                       e.ApplyNewSettings();
+                   },
+                   {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BroadcastEngineTest, OnItsOwnThreadItRunsApartAndRecordsTheEndOfTheProgram) {
     engine->RunOnOwnThread();
     engine->Start();
-    engine->Play(1);
+    test::WaitForEngine(*engine);
+    engine->Play(1, mirror->list().Generation());
     test::WaitForEngine(*engine);
     EXPECT_EQ(mirror->list().Cell(1, kColumnState), kStatePlaying);
     EXPECT_EQ(mirror->state().statusText, "今天播放星期一的节目表！");
