@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "core/audio/pcm_port.h"
 #include "core/audio/wave.h"
@@ -32,10 +31,5 @@ public:
 private:
     PcmSystem* m_system;
 };
-
-// The name of input (or output) device `n`, counted as DeviceNames lists them; "" for a device
-// number that does not exist.
-std::string InputDeviceName(const PcmSystem& system, std::uint32_t n);
-std::string OutputDeviceName(const PcmSystem& system, std::uint32_t n);
 
 }  // namespace chimeon

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/audio/file_error.h"
-#include "core/audio/wave_device.h"
+#include "core/audio/pcm_port.h"
 #include "ui/app/message_box.h"
 
 namespace chimeon {
@@ -97,10 +97,7 @@ void CRecordPage::OnInitDialog() {
 
     // Inputs first, then outputs, as the sound system names them; sorted, none chosen.
     for (PcmDirection direction : {PcmDirection::kCapture, PcmDirection::kPlayback}) {
-        auto deviceName = direction == PcmDirection::kCapture ? InputDeviceName : OutputDeviceName;
-        const std::size_t devices = system_.DeviceNames(direction).size();
-        for (std::uint32_t n = 0; n < devices; ++n) {
-            const std::string name = deviceName(system_, n);
+        for (const std::string& name : system_.DeviceNames(direction)) {
             if (!name.empty()) {
                 deviceBox_->addItem(QString::fromStdString(name));
             }

@@ -8,7 +8,6 @@
 
 #include "core/audio/file_error.h"
 #include "core/audio/recorder_console.h"
-#include "core/audio/wave_device.h"
 #include "core/audio/wave_in.h"
 #include "core/audio/wave_out.h"
 #include "core/audio/wave_recording_file.h"
@@ -109,8 +108,6 @@ TEST_F(WaveInTest, ADeviceThatStopsAnsweringNeverHoldsTheCallerLong) {
 
 TEST(WaveOutTest, PlaysEverythingInChunksAndPauseReplaysWhatWasNotHeard) {
     FakePcmSystem devices;
-    EXPECT_EQ(OutputDeviceName(devices, 0), "Loudspeakers");
-    EXPECT_EQ(InputDeviceName(devices, 2), "") << "a device number that does not exist";
     CWaveOut player(devices);
     std::vector<std::uint8_t> sound(10001);
     std::iota(sound.begin(), sound.end(), 0);
