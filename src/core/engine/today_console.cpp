@@ -59,7 +59,7 @@ std::optional<int> MovedRow(int row, int delta, int rowCount) {
 ConsoleAnswer TodayConsole::ReplaceRow(int row, std::uint64_t generation, const ProgramItem& item) {
     // Loaded anew while the editor was open (a new day): the row with this index is another
     // item now.
-    if (list_.Generation() != generation || !IsInside(list_, row)) {
+    if (!IsLoad(generation) || !IsInside(list_, row)) {
         return ConsoleAnswer::kEditOverReloaded;
     }
     if (IsBusy(list_, WatchedRow(), row)) {
@@ -81,7 +81,7 @@ ConsoleAnswer TodayConsole::AddRow(const ProgramItem& item) {
 }
 
 ConsoleAnswer TodayConsole::DeleteRow(int row, std::uint64_t generation) {
-    if (list_.Generation() != generation) {
+    if (!IsLoad(generation)) {
         return ConsoleAnswer::kEditOverReloaded;
     }
     const ConsoleAnswer answer = CheckDelete(list_, WatchedRow(), row);
@@ -93,7 +93,7 @@ ConsoleAnswer TodayConsole::DeleteRow(int row, std::uint64_t generation) {
 }
 
 ConsoleAnswer TodayConsole::MoveRow(int row, int delta, std::uint64_t generation) {
-    if (list_.Generation() != generation) {
+    if (!IsLoad(generation)) {
         return ConsoleAnswer::kEditOverReloaded;
     }
     const std::optional<int> to = MovedRow(row, delta, list_.RowCount());
@@ -108,7 +108,7 @@ ConsoleAnswer TodayConsole::MoveRow(int row, int delta, std::uint64_t generation
 }
 
 std::optional<int> TodayConsole::Play(int row, std::uint64_t generation) {
-    if (list_.Generation() != generation) {
+    if (!IsLoad(generation)) {
         return std::nullopt;
     }
     clock_.SetSelectedRow(row);

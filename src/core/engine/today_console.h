@@ -68,6 +68,9 @@ public:
     void ApplyNewSettings() { clock_.ApplyNewSettings(); }
 
 private:
+    // True while the list is still the load `generation` the window's row numbers are from.
+    bool IsLoad(std::uint64_t generation) const { return list_.Generation() == generation; }
+
     TodayList& list_;
     BroadcastClock& clock_;
 };
