@@ -27,7 +27,7 @@ chimeon::HistoryEvent Event(int i) {
     event.row = i % 40;
     event.title = "上课铃";
     event.path = "/srv/bells/ring.mp3";
-    event.cause = "time";
+    event.cause = chimeon::StartCause::kTime;
     return event;
 }
 

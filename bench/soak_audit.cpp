@@ -13,7 +13,7 @@
 
 #include "core/history/broadcast_audit.h"
 #include "core/schedule/stored_table.h"
-#include "platform/history/sqlite_play_history.h"
+#include "platform/history/play_history_reader.h"
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
@@ -35,7 +35,8 @@ int main(int argc, char* argv[]) {
     }
     std::map<std::string, int> counts;
     for (const HistoryEvent& event : *events) {
-        ++counts[std::string(HistoryEventKindName(event.kind)) + " " + event.cause];
+        ++counts[std::string(HistoryEventKindName(event.kind)) + " " +
+                 std::string(HistoryCauseName(event.cause))];
     }
     std::cout << "history of " << argv[3] << ":";
     for (const auto& [what, count] : counts) {

@@ -8,7 +8,7 @@
 
 #include "core/history/play_history.h"
 #include "ctl/json_output.h"
-#include "platform/history/sqlite_play_history.h"
+#include "platform/history/play_history_reader.h"
 
 namespace chimeon::ctl {
 namespace {
@@ -39,7 +39,7 @@ nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
                                    : nlohmann::ordered_json(nullptr)},
             {"title", event.title},
             {"path", event.path},
-            {"cause", event.cause},
+            {"cause", HistoryCauseName(event.cause)},
             {"reason", event.reason}};
 }
 
@@ -60,7 +60,7 @@ std::string OneLine(std::string_view text) {
 
 void PrintEventText(std::ostream& out, const HistoryEvent& event) {
     out << LocalMoment(event.atMs) << "  " << HistoryEventKindName(event.kind) << "  "
-        << OneLine(event.cause) << "  ";
+        << HistoryCauseName(event.cause) << "  ";
     if (event.row >= 0) {
         out << OneLine(event.table) << " row " << event.row + 1 << "  ";
     }

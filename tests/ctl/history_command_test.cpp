@@ -13,7 +13,7 @@ using test::TempDir;
 
 // 上课铃 of Monday's first row; a start was due at 8:0:0 and came 4 ms late.
 HistoryEvent Event(HistoryEvent::Kind kind, std::string date, std::int64_t atMs,
-                   std::string cause) {
+                   std::string_view cause) {
     const bool start = kind == HistoryEvent::Kind::kStart;
     return HistoryEvent{.kind = kind,
                         .date = std::move(date),
@@ -24,7 +24,7 @@ HistoryEvent Event(HistoryEvent::Kind kind, std::string date, std::int64_t atMs,
                         .row = 0,
                         .title = "上课铃",
                         .path = "/bells/ring.wav",
-                        .cause = std::move(cause),
+                        .cause = HistoryCauseFromName(kind, cause).value(),
                         .reason = {}};
 }
 

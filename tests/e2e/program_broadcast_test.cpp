@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/schedule/schedule_file.h"
-#include "platform/history/sqlite_play_history.h"
+#include "platform/history/play_history_reader.h"
 #include "support/pulse_null_sink.h"
 #include "support/temp_dir.h"
 #include "support/wave_bytes.h"
@@ -158,11 +158,11 @@ TEST_F(ProgramBroadcast, RowStartsAtItsSecondWhileTheWindowIsHeldSoundsAndReturn
         if (event.kind == HistoryEvent::Kind::kStart) {
             EXPECT_EQ(event.scheduledSecond, "8:0:0");
             EXPECT_EQ(event.latenessMs, 0);
-            EXPECT_EQ(event.cause, "time");
+            EXPECT_EQ(HistoryCauseName(event.cause), "time");
             EXPECT_EQ(event.title, "上课铃");
         }
         if (event.kind == HistoryEvent::Kind::kEnd) {
-            EXPECT_EQ(event.cause, "played");
+            EXPECT_EQ(HistoryCauseName(event.cause), "played");
         }
     }
 

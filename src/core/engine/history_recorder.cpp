@@ -41,7 +41,7 @@ void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause ca
     const ClockReading reading = clock_.Read();
     HistoryEvent event = EventNow(HistoryEvent::Kind::kStart, row, reading);
     event.path = std::string(file);
-    event.cause = std::string(StartCauseName(cause));
+    event.cause = cause;
     if (scheduledSecond >= 0) {
         const LocalDateTime& now = reading.local;
         event.scheduledSecond = TimeText(scheduledSecond);
@@ -56,7 +56,7 @@ void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause ca
 
 void HistoryRecorder::OnRowEnded(int row, EndCause cause) {
     HistoryEvent event = EventNow(HistoryEvent::Kind::kEnd, row, clock_.Read());
-    event.cause = std::string(EndCauseName(cause));
+    event.cause = cause;
     history_.Record(event);
 }
 
@@ -64,7 +64,7 @@ void HistoryRecorder::OnPlayFailed(int row, std::string_view path, FailureCause 
                                    std::string_view reason) {
     HistoryEvent event = EventNow(HistoryEvent::Kind::kFailure, row, clock_.Read());
     event.path = std::string(path);
-    event.cause = std::string(FailureCauseName(cause));
+    event.cause = cause;
     event.reason = std::string(reason);
     history_.Record(event);
 }

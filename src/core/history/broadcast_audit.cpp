@@ -45,7 +45,7 @@ std::vector<std::string> AuditBroadcast(const BroadcastAudit& audit, const Sched
         switch (event.kind) {
             case HistoryEvent::Kind::kStart:
                 ++starts;
-                if (event.cause == StartCauseName(StartCause::kTime)) {
+                if (event.cause == HistoryCause(StartCause::kTime)) {
                     ++startsAt[event.scheduledSecond];
                     const std::int64_t second = StoredTimeSeconds(event.scheduledSecond);
                     if (!dueRow.contains(second) ||
@@ -60,7 +60,8 @@ std::vector<std::string> AuditBroadcast(const BroadcastAudit& audit, const Sched
                 break;
             case HistoryEvent::Kind::kFailure:
                 if (event.reason.empty()) {
-                    findings.push_back(RowName(event.row, event.title) + " failed (" + event.cause +
+                    findings.push_back(RowName(event.row, event.title) + " failed (" +
+                                       std::string(HistoryCauseName(event.cause)) +
                                        ") without a reason");
                 }
                 break;

@@ -2,53 +2,56 @@
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 
 namespace chimeon {
 
-std::string_view StartCauseName(StartCause cause) {
-    switch (cause) {
-        case StartCause::kTime:
-            return "time";
-        case StartCause::kChain:
-            return "chain";
-        case StartCause::kHand:
-            return "hand";
+namespace {
+
+struct NamedCause {
+    HistoryCause cause;
+    std::string_view name;
+};
+constexpr NamedCause kCauseNames[] = {
+    {StartCause::kTime, "time"},
+    {StartCause::kChain, "chain"},
+    {StartCause::kHand, "hand"},
+    {EndCause::kPlayedThrough, "played"},
+    {EndCause::kEndTimeReached, "end_time"},
+    {EndCause::kStoppedByOperator, "stopped"},
+    {EndCause::kChangeOfDay, "day_change"},
+    {EndCause::kProgramExit, "exit"},
+    {EndCause::kNotPlayed, "not_played"},
+    {FailureCause::kFileMissing, "missing"},
+    {FailureCause::kUnplayable, "unplayable"},
+    {FailureCause::kNoAudioOutput, "no_audio_output"},
+    {FailureCause::kPowerOff, "power_off"},
+    {FailureCause::kAutostart, "autostart"},
+};
+
+// The kind whose causes are the variant's alternative `index`.
+constexpr HistoryEvent::Kind kKindOfCause[] = {HistoryEvent::Kind::kStart, HistoryEvent::Kind::kEnd,
+                                               HistoryEvent::Kind::kFailure};
+static_assert(std::size(kKindOfCause) == std::variant_size_v<HistoryCause>);
+
+}  // namespace
+
+std::string_view HistoryCauseName(const HistoryCause& cause) {
+    for (const NamedCause& named : kCauseNames) {
+        if (named.cause == cause) {
+            return named.name;
+        }
     }
     return "";
 }
 
-std::string_view EndCauseName(EndCause cause) {
-    switch (cause) {
-        case EndCause::kPlayedThrough:
-            return "played";
-        case EndCause::kEndTimeReached:
-            return "end_time";
-        case EndCause::kStoppedByOperator:
-            return "stopped";
-        case EndCause::kChangeOfDay:
-            return "day_change";
-        case EndCause::kProgramExit:
-            return "exit";
-        case EndCause::kNotPlayed:
-            return "not_played";
+std::optional<HistoryCause> HistoryCauseFromName(HistoryEvent::Kind kind, std::string_view name) {
+    for (const NamedCause& named : kCauseNames) {
+        if (named.name == name && kKindOfCause[named.cause.index()] == kind) {
+            return named.cause;
+        }
     }
-    return "";
-}
-
-std::string_view FailureCauseName(FailureCause cause) {
-    switch (cause) {
-        case FailureCause::kFileMissing:
-            return "missing";
-        case FailureCause::kUnplayable:
-            return "unplayable";
-        case FailureCause::kNoAudioOutput:
-            return "no_audio_output";
-        case FailureCause::kPowerOff:
-            return "power_off";
-        case FailureCause::kAutostart:
-            return "autostart";
-    }
-    return "";
+    return std::nullopt;
 }
 
 HistoryEvent SystemFailureEvent(const ClockReading& now, FailureCause cause,
@@ -58,7 +61,7 @@ HistoryEvent SystemFailureEvent(const ClockReading& now, FailureCause cause,
     event.date = IsoDate(now.local.year, now.local.month, now.local.day);
     event.atMs = now.epochMs;
     event.title = std::string(action);
-    event.cause = std::string(FailureCauseName(cause));
+    event.cause = cause;
     event.reason = std::string(reason);
     return event;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "core/system/local_clock.h"
 
@@ -25,11 +26,14 @@ enum class EndCause {
 // autostart entry was not written).
 enum class FailureCause { kFileMissing, kUnplayable, kNoAudioOutput, kPowerOff, kAutostart };
 
-std::string_view StartCauseName(StartCause cause);  // "time", "chain", "hand"
-// "played", "end_time", "stopped", "day_change", "exit", "not_played"
-std::string_view EndCauseName(EndCause cause);
-// "missing", "unplayable", "no_audio_output", "power_off", "autostart"
-std::string_view FailureCauseName(FailureCause cause);
+// Why an event happened: a start's, an end's or a failure's cause, by the event's kind.
+using HistoryCause = std::variant<StartCause, EndCause, FailureCause>;
+
+// The name a cause is stored and shown by. These texts are in every history database and in the
+// output of `chimeonctl history`: never rename one.
+//   starts "time", "chain", "hand"; ends "played", "end_time", "stopped", "day_change", "exit",
+//   "not_played"; failures "missing", "unplayable", "no_audio_output", "power_off", "autostart"
+std::string_view HistoryCauseName(const HistoryCause& cause);
 
 // One event of the play history. Dates are "YYYY-MM-DD" (local), times of day "%d:%d:%d".
 struct HistoryEvent {
@@ -43,7 +47,7 @@ struct HistoryEvent {
     int row = -1;
     std::string title;
     std::string path;
-    std::string cause;   // one of the cause names above
+    HistoryCause cause;  // of the event's kind
     std::string reason;  // failures: what went wrong, in words
 
     bool operator==(const HistoryEvent&) const = default;
@@ -57,6 +61,8 @@ HistoryEvent SystemFailureEvent(const ClockReading& now, FailureCause cause,
 // "start", "end", "failure"; and back (nothing for any other text).
 std::string_view HistoryEventKindName(HistoryEvent::Kind kind);
 std::optional<HistoryEvent::Kind> HistoryEventKindFromName(std::string_view name);
+// The cause of an event of `kind` named `name`; nothing for a name that is no cause of that kind.
+std::optional<HistoryCause> HistoryCauseFromName(HistoryEvent::Kind kind, std::string_view name);
 
 // Where the broadcast clock reports what it played. Recording never blocks the clock for long
 // and never fails it: a history that cannot be written is the history's problem alone.

@@ -2,7 +2,6 @@
 
 #include <gst/gst.h>
 
-#include <algorithm>
 #include <iostream>
 #include <mutex>
 #include <vector>
@@ -43,8 +42,8 @@ GstMediaPlayer::~GstMediaPlayer() {
 
 void GstMediaPlayer::SetParentWindow(VideoOutput* surface) {
     surface_ = surface;
-    if (active_ && active_->tap) {
-        active_->tap->Set(surface_);
+    if (active_) {
+        active_->ShowOn(surface_);
     }
 }
 
@@ -82,12 +81,8 @@ std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
         std::string unused;
         videoSink = gst::MakeReadySink(options_.hiddenVideoSink, &unused);
     }
-    auto pipeline =
-        Pipeline::Start(path, std::move(audioSink), std::move(videoSink), std::move(tap));
-    if (pipeline) {
-        pipeline->withSurface = surface_ != nullptr;
-    }
-    return pipeline;
+    return Pipeline::Start(path, std::move(audioSink), std::move(videoSink), std::move(tap),
+                           surface_ != nullptr);
 }
 
 void GstMediaPlayer::DiscardPrepared() {
@@ -97,8 +92,7 @@ void GstMediaPlayer::DiscardPrepared() {
 void GstMediaPlayer::Prepare(std::string_view path) {
     std::string wanted(path);
     gst::FileStamp stamp = gst::StampOf(wanted);
-    if (prepared_ && prepared_->path == wanted && prepared_->stamp == stamp &&
-        prepared_->withSurface == (surface_ != nullptr)) {
+    if (prepared_ && prepared_->IsFor(wanted, stamp, surface_ != nullptr)) {
         return;
     }
     DiscardPrepared();
@@ -108,7 +102,7 @@ void GstMediaPlayer::Prepare(std::string_view path) {
     bool outputMissing = false;
     prepared_ = StartPipeline(wanted, &outputMissing);
     if (prepared_) {
-        prepared_->releaseAsync = true;  // never let its teardown delay an Open
+        prepared_->ReleaseInBackground(true);  // never let its teardown delay an Open
     }
 }
 
@@ -127,7 +121,7 @@ bool GstMediaPlayer::Open() {
     auto deadline = gst::Clock::now() + options_.openTimeout;
     gst::FileStamp stamp = gst::StampOf(file_);
     if (!gst::LooksPlayable(stamp, file_)) {
-        if (prepared_ && prepared_->path == file_) {
+        if (prepared_ && prepared_->path() == file_) {
             DiscardPrepared();
         }
         return FailOpen(OpenFailure::kFile, "not a readable, non-empty regular file");
@@ -135,18 +129,17 @@ bool GstMediaPlayer::Open() {
 
     std::unique_ptr<Pipeline> pipeline;
     Pipeline::Outcome outcome = Pipeline::Outcome::kUnplayable;
-    if (prepared_ && prepared_->path == file_ && prepared_->stamp == stamp &&
-        prepared_->withSurface == (surface_ != nullptr)) {
+    if (prepared_ && prepared_->IsFor(file_, stamp, surface_ != nullptr)) {
         pipeline = std::move(prepared_);
-        pipeline->releaseAsync = false;
+        pipeline->ReleaseInBackground(false);
         outcome = pipeline->WaitPrerolled(deadline);
         if (outcome == Pipeline::Outcome::kReady && !pipeline->RenewOutput(deadline)) {
-            pipeline->releaseAsync = true;
+            pipeline->ReleaseInBackground(true);
             pipeline.reset();  // opened afresh below
         } else if (outcome == Pipeline::Outcome::kNoOutput) {
             pipeline.reset();  // the output may have come up since: try it afresh
         }
-    } else if (prepared_ && prepared_->path == file_) {
+    } else if (prepared_ && prepared_->path() == file_) {
         DiscardPrepared();
     }
     if (!pipeline) {
@@ -167,9 +160,9 @@ bool GstMediaPlayer::Open() {
         case Pipeline::Outcome::kReady:
             break;
         case Pipeline::Outcome::kNoOutput:
-            std::cerr << "chimeon: no audio output for " << file_ << " (" << pipeline->error
+            std::cerr << "chimeon: no audio output for " << file_ << " (" << pipeline->error()
                       << "); the next file tries again\n";
-            return FailOpen(OpenFailure::kNoAudioOutput, "no audio output: " + pipeline->error);
+            return FailOpen(OpenFailure::kNoAudioOutput, "no audio output: " + pipeline->error());
         case Pipeline::Outcome::kTimedOut:
             std::cerr << "chimeon: " << file_ << " did not open within "
                       << options_.openTimeout.count() << " ms\n";
@@ -177,15 +170,12 @@ bool GstMediaPlayer::Open() {
                 OpenFailure::kFile,
                 "did not open within " + std::to_string(options_.openTimeout.count()) + " ms");
         case Pipeline::Outcome::kUnplayable:
-            return FailOpen(OpenFailure::kFile, pipeline->error.empty()
+            return FailOpen(OpenFailure::kFile, pipeline->error().empty()
                                                     ? "the file cannot be played"
-                                                    : pipeline->error);
+                                                    : pipeline->error());
     }
-    if (pipeline->tap) {
-        pipeline->tap->Set(surface_);
-    }
-    g_object_set(pipeline->playbin.get(), "volume", 1.0, nullptr);
-    volume_ = kNormalPlayerVolume;
+    pipeline->ShowOn(surface_);
+    volume_ = kNormalPlayerVolume;  // each file starts at unity gain
     active_ = std::move(pipeline);
     return true;
 }
@@ -195,144 +185,42 @@ void GstMediaPlayer::Close() {
 }
 
 void GstMediaPlayer::Play() {
-    if (!active_) {
-        return;
+    if (active_) {
+        active_->Play();
     }
-    active_->Poll();
-    if (active_->ended || active_->broken) {
-        return;
-    }
-    if (active_->prerolledVolume != volume_) {
-        SeekPipeline(*active_, active_->QueryPosition());
-    }
-    gst_element_set_state(active_->playbin.get(), GST_STATE_PLAYING);
-    active_->atStart = false;
-    active_->playing = true;
-    active_->progressPositionMs = -1;  // the stall watch starts afresh
 }
 
 void GstMediaPlayer::Stop() {
-    if (!active_) {
-        return;
+    if (active_) {
+        active_->Pause();
     }
-    active_->Poll();
-    if (active_->broken) {
-        return;
-    }
-    gst_element_set_state(active_->playbin.get(), GST_STATE_PAUSED);
-    active_->playing = false;
 }
 
 void GstMediaPlayer::Seek(std::int64_t positionMs) {
-    if (!active_) {
-        return;
+    if (active_) {
+        active_->Seek(positionMs);
     }
-    Pipeline& pipeline = *active_;
-    pipeline.Poll();
-    if (pipeline.broken) {
-        return;
-    }
-    positionMs = std::max<std::int64_t>(positionMs, 0);
-    if (pipeline.durationMs > 0) {
-        positionMs = std::min(positionMs, pipeline.durationMs);
-    }
-    if (positionMs == 0 && pipeline.atStart && !pipeline.ended &&
-        pipeline.prerolledVolume == volume_) {
-        return;  // prerolled at the start already; a flush would only delay the first sound
-    }
-    SeekPipeline(pipeline, positionMs);
-}
-
-// The first buffer waiting in a paused sink already went through the volume in force when it
-// was prerolled; a flushing seek prerolls it again at the volume now set.
-void GstMediaPlayer::SeekPipeline(Pipeline& pipeline, std::int64_t positionMs) {
-    gst_element_set_state(pipeline.playbin.get(), GST_STATE_PAUSED);
-    gst_element_seek_simple(pipeline.playbin.get(), GST_FORMAT_TIME,
-                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                            positionMs * gst::kNsPerMs);
-    pipeline.ended = false;
-    pipeline.lastPositionMs = positionMs;
-    pipeline.atStart = positionMs == 0;
-    pipeline.prerolledVolume = volume_;
-    pipeline.playing = false;
-}
-
-bool GstMediaPlayer::WatchForStall(Pipeline& pipeline, std::int64_t position) {
-    auto now = gst::Clock::now();
-    if (position != pipeline.progressPositionMs) {
-        pipeline.progressPositionMs = position;
-        pipeline.progressAt = now;
-        return false;
-    }
-    if (now - pipeline.progressAt < options_.stallLimit) {
-        return false;
-    }
-    std::cerr << "chimeon: playback of " << pipeline.path << " has not moved from " << position
-              << " ms for " << options_.stallLimit.count() << " ms; taken as its end\n";
-    pipeline.MarkEnded();
-    return true;
 }
 
 std::int64_t GstMediaPlayer::GetPosition() {
-    if (!active_) {
-        return 0;
-    }
-    Pipeline& pipeline = *active_;
-    pipeline.Poll();
-    if (pipeline.ended) {
-        return pipeline.endMs;
-    }
-    std::int64_t position = pipeline.QueryPosition();
-    if (pipeline.playing && WatchForStall(pipeline, position)) {
-        return pipeline.endMs;
-    }
-    if (pipeline.estimated && position >= pipeline.durationMs) {
-        pipeline.QueryDuration();
-    }
-    // Until the end is seen, the position stays short of the length: a file must never look
-    // finished while its last sound is still on its way.
-    std::int64_t limit = pipeline.durationMs > 0 ? pipeline.durationMs : pipeline.lengthGivenMs;
-    if (limit > 0 && position >= limit) {
-        position = limit - 1;
-    }
-    return position;
+    return active_ ? active_->Position(options_.stallLimit) : 0;
 }
 
 std::int64_t GstMediaPlayer::GetLength() {
-    if (!active_) {
-        return 0;
-    }
-    Pipeline& pipeline = *active_;
-    pipeline.Poll();
-    if (pipeline.ended) {
-        return pipeline.endMs;
-    }
-    if (pipeline.durationMs <= 0 || pipeline.estimated) {
-        pipeline.QueryDuration();
-    }
-    if (pipeline.durationMs > 0) {
-        return pipeline.durationMs;
-    }
-    // Length not known yet: always a little ahead of the position.
-    pipeline.lengthGivenMs = std::max(pipeline.QueryPosition() + 1, pipeline.lengthGivenMs);
-    return pipeline.lengthGivenMs;
+    return active_ ? active_->Length() : 0;
 }
 
 void GstMediaPlayer::SetVolume(int volume) {
     if (!active_) {
         return;
     }
-    volume_ = std::clamp(volume, 0, kNormalPlayerVolume);
-    if (active_->playing) {
-        active_->prerolledVolume = volume_;  // what is still to come passes the new volume
-    }
-    g_object_set(active_->playbin.get(), "volume",
-                 static_cast<double>(volume_) / kNormalPlayerVolume, nullptr);
+    active_->SetVolume(volume);
+    volume_ = active_->volume();
 }
 
 void GstMediaPlayer::ShowMaximized() {
-    if (active_ && active_->tap) {
-        active_->tap->Show();
+    if (active_) {
+        active_->ShowPictures();
     }
 }
 

@@ -70,12 +70,8 @@ public:
 
 private:
     bool FailOpen(OpenFailure failure, std::string reason);
-    // True when a playing file's position has stood still past the stall limit (it is then
-    // marked ended).
-    bool WatchForStall(gst::Pipeline& pipeline, std::int64_t position);
     std::unique_ptr<gst::Pipeline> StartPipeline(const std::string& path, bool* outputMissing);
     void DiscardPrepared();
-    void SeekPipeline(gst::Pipeline& pipeline, std::int64_t positionMs);
 
     GstMediaPlayerOptions options_;
     VideoOutput* surface_ = nullptr;

@@ -89,14 +89,16 @@ bool LooksPlayable(const FileStamp& stamp, const std::string& path) {
 
 std::unique_ptr<Pipeline> Pipeline::Start(const std::string& path, ObjectPtr<GstElement> audioSink,
                                           ObjectPtr<GstElement> videoSink,
-                                          std::shared_ptr<VideoTap> tap) {
-    auto pipeline = std::make_unique<Pipeline>();
-    pipeline->path = path;
-    pipeline->stamp = StampOf(path);
-    pipeline->audioSink = std::move(audioSink);
-    pipeline->tap = std::move(tap);
-    pipeline->playbin = AdoptFloating(gst_element_factory_make("playbin", nullptr));
-    if (!pipeline->playbin) {
+                                          std::shared_ptr<VideoTap> tap, bool forSurface) {
+    std::unique_ptr<Pipeline> pipeline(new Pipeline());
+    pipeline->path_ = path;
+    pipeline->stamp_ = StampOf(path);
+    pipeline->forSurface_ = forSurface;
+    pipeline->audioSink_ = std::move(audioSink);
+    pipeline->tap_ = std::move(tap);
+    pipeline->playbin_ = AdoptFloating(gst_element_factory_make("playbin", nullptr));
+    GstElement* playbin = pipeline->playbin_.get();
+    if (playbin == nullptr) {
         std::cerr << "chimeon: media playback unavailable: GStreamer's playbin is missing\n";
         return nullptr;
     }
@@ -106,55 +108,56 @@ std::unique_ptr<Pipeline> Pipeline::Start(const std::string& path, ObjectPtr<Gst
     if (!uri) {
         return nullptr;
     }
-    g_object_set(pipeline->playbin.get(), "uri", uri.get(), "audio-sink", pipeline->audioSink.get(),
-                 "flags", kPlayFlagVideo | kPlayFlagAudio | kPlayFlagSoftVolume, "volume", 1.0,
-                 nullptr);
+    g_object_set(playbin, "uri", uri.get(), "audio-sink", pipeline->audioSink_.get(), "flags",
+                 kPlayFlagVideo | kPlayFlagAudio | kPlayFlagSoftVolume, "volume", 1.0, nullptr);
     if (videoSink) {
-        g_object_set(pipeline->playbin.get(), "video-sink", videoSink.get(), nullptr);
+        g_object_set(playbin, "video-sink", videoSink.get(), nullptr);
     }
-    g_signal_connect(pipeline->playbin.get(), "element-setup", G_CALLBACK(OnElementSetup), nullptr);
-    pipeline->bus = AdoptFull(gst_element_get_bus(pipeline->playbin.get()));
-    gst_bus_set_sync_handler(pipeline->bus.get(), FilterMessages, nullptr, nullptr);
+    g_signal_connect(playbin, "element-setup", G_CALLBACK(OnElementSetup), nullptr);
+    pipeline->bus_ = AdoptFull(gst_element_get_bus(playbin));
+    gst_bus_set_sync_handler(pipeline->bus_.get(), FilterMessages, nullptr, nullptr);
 
-    if (gst_element_set_state(pipeline->playbin.get(), GST_STATE_PAUSED) ==
-        GST_STATE_CHANGE_FAILURE) {
+    if (gst_element_set_state(playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         // The reason is on the bus; without one, the file is simply unplayable.
-        MessagePtr message(gst_bus_pop_filtered(pipeline->bus.get(), GST_MESSAGE_ERROR));
+        MessagePtr message(gst_bus_pop_filtered(pipeline->bus_.get(), GST_MESSAGE_ERROR));
         if (message) {
             pipeline->Fail(message.get());
         } else {
-            pipeline->settled = true;
-            pipeline->outcome = Outcome::kUnplayable;
+            pipeline->settled_ = true;
+            pipeline->outcome_ = Outcome::kUnplayable;
+            pipeline->state_ = State::kFailed;
         }
     }
     return pipeline;
 }
 
 Pipeline::~Pipeline() {
-    if (tap) {
-        tap->Detach();
+    if (tap_) {
+        tap_->Detach();
     }
-    if (!playbin) {
+    if (!playbin_) {
         return;
     }
-    if (settled && !releaseAsync) {
-        gst_element_set_state(playbin.get(), GST_STATE_NULL);
+    if (settled_ && !releaseInBackground_) {
+        gst_element_set_state(playbin_.get(), GST_STATE_NULL);
         return;
     }
-    // Still prerolling, possibly stuck inside a demuxer: stopping it could block, so it is
-    // stopped and released on one of GStreamer's own threads.
-    GstElement* element = playbin.release();
+    GstElement* element = playbin_.release();
     gst_element_call_async(element, TearDownAsync, element, gst_object_unref);
 }
 
+bool Pipeline::IsFor(const std::string& path, const FileStamp& stamp, bool forSurface) const {
+    return path_ == path && stamp_ == stamp && forSurface_ == forSurface;
+}
+
 Pipeline::Outcome Pipeline::WaitPrerolled(Clock::time_point deadline) {
-    while (!settled) {
+    while (!settled_) {
         auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
             return Outcome::kTimedOut;
         }
         MessagePtr message(gst_bus_timed_pop_filtered(
-            bus.get(), static_cast<GstClockTime>(left.count()),
+            bus_.get(), static_cast<GstClockTime>(left.count()),
             static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR)));
         if (!message) {
             continue;
@@ -162,57 +165,181 @@ Pipeline::Outcome Pipeline::WaitPrerolled(Clock::time_point deadline) {
         if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) {
             Fail(message.get());
         } else {
-            settled = true;
+            settled_ = true;
         }
     }
-    if (outcome == Outcome::kReady) {
-        gint audio = 0;
-        gint video = 0;
-        g_object_get(playbin.get(), "n-audio", &audio, "n-video", &video, nullptr);
-        if (audio + video == 0) {
-            outcome = Outcome::kUnplayable;
-            error = "no audio or video stream";
-        } else {
-            QueryDuration();
-            if (durationMs <= 0) {
-                EstimateDuration();
-            }
-        }
+    if (state_ != State::kPrerolling) {
+        return outcome_;  // asked before: it has moved on since
     }
-    return outcome;
+    gint audio = 0;
+    gint video = 0;
+    g_object_get(playbin_.get(), "n-audio", &audio, "n-video", &video, nullptr);
+    if (audio + video == 0) {
+        outcome_ = Outcome::kUnplayable;
+        error_ = "no audio or video stream";
+        state_ = State::kFailed;
+        return outcome_;
+    }
+    QueryDuration();
+    if (durationMs_ <= 0) {
+        EstimateDuration();
+    }
+    state_ = State::kPrepared;
+    return outcome_;
 }
 
 bool Pipeline::RenewOutput(Clock::time_point deadline) {
-    if (!audioSink) {
+    if (!audioSink_ || state_ != State::kPrepared) {
         return false;
     }
-    if (gst_element_set_state(audioSink.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
-        gst_element_set_state(audioSink.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
+    if (gst_element_set_state(audioSink_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
+        gst_element_set_state(audioSink_.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
         !gst_element_seek_simple(
-            playbin.get(), GST_FORMAT_TIME,
+            playbin_.get(), GST_FORMAT_TIME,
             static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0)) {
         return false;
     }
     auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-    return left.count() > 0 && gst_element_get_state(playbin.get(), nullptr, nullptr,
+    return left.count() > 0 && gst_element_get_state(playbin_.get(), nullptr, nullptr,
                                                      static_cast<GstClockTime>(left.count())) ==
                                    GST_STATE_CHANGE_SUCCESS;
 }
 
+void Pipeline::ShowOn(VideoOutput* surface) {
+    if (tap_) {
+        tap_->Set(surface);
+    }
+}
+
+void Pipeline::ShowPictures() {
+    if (tap_) {
+        tap_->Show();
+    }
+}
+
+void Pipeline::Play() {
+    Poll();
+    if (state_ != State::kPrepared && state_ != State::kPlaying) {
+        return;
+    }
+    if (prerolledVolume_ != volume_) {
+        SeekPaused(QueryPosition());
+    }
+    gst_element_set_state(playbin_.get(), GST_STATE_PLAYING);
+    atStart_ = false;
+    state_ = State::kPlaying;
+    progressPositionMs_ = -1;  // the stall watch starts afresh
+}
+
+void Pipeline::Pause() {
+    Poll();
+    if (state_ == State::kPrerolling || state_ == State::kFailed) {
+        return;
+    }
+    gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
+    if (state_ == State::kPlaying) {
+        state_ = State::kPrepared;
+    }
+}
+
+void Pipeline::Seek(std::int64_t positionMs) {
+    Poll();
+    if (state_ == State::kPrerolling || state_ == State::kFailed) {
+        return;
+    }
+    positionMs = std::max<std::int64_t>(positionMs, 0);
+    if (durationMs_ > 0) {
+        positionMs = std::min(positionMs, durationMs_);
+    }
+    if (positionMs == 0 && atStart_ && state_ == State::kPrepared && prerolledVolume_ == volume_) {
+        return;  // prerolled at the start already; a flush would only delay the first sound
+    }
+    SeekPaused(positionMs);
+}
+
+void Pipeline::SeekPaused(std::int64_t positionMs) {
+    gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
+    gst_element_seek_simple(playbin_.get(), GST_FORMAT_TIME,
+                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                            positionMs * kNsPerMs);
+    lastPositionMs_ = positionMs;
+    atStart_ = positionMs == 0;
+    prerolledVolume_ = volume_;
+    state_ = State::kPrepared;
+}
+
+void Pipeline::SetVolume(int volume) {
+    volume_ = std::clamp(volume, 0, kNormalPlayerVolume);
+    if (state_ == State::kPlaying) {
+        prerolledVolume_ = volume_;  // what is still to come passes the new volume
+    }
+    g_object_set(playbin_.get(), "volume", static_cast<double>(volume_) / kNormalPlayerVolume,
+                 nullptr);
+}
+
+std::int64_t Pipeline::Position(std::chrono::milliseconds stallLimit) {
+    Poll();
+    if (Ended()) {
+        return endMs_;
+    }
+    std::int64_t position = QueryPosition();
+    if (state_ == State::kPlaying) {
+        auto now = Clock::now();
+        if (position != progressPositionMs_) {
+            progressPositionMs_ = position;
+            progressAt_ = now;
+        } else if (now - progressAt_ >= stallLimit) {
+            std::cerr << "chimeon: playback of " << path_ << " has not moved from " << position
+                      << " ms for " << stallLimit.count() << " ms; taken as its end\n";
+            MarkEnded();
+            return endMs_;
+        }
+    }
+    if (estimated_ && position >= durationMs_) {
+        QueryDuration();
+    }
+    // Until the end is seen, the position stays short of the length: a file must never look
+    // finished while its last sound is still on its way.
+    std::int64_t limit = durationMs_ > 0 ? durationMs_ : lengthGivenMs_;
+    if (limit > 0 && position >= limit) {
+        position = limit - 1;
+    }
+    return position;
+}
+
+std::int64_t Pipeline::Length() {
+    Poll();
+    if (Ended()) {
+        return endMs_;
+    }
+    if (durationMs_ <= 0 || estimated_) {
+        QueryDuration();
+    }
+    if (durationMs_ > 0) {
+        return durationMs_;
+    }
+    // Length not known yet: always a little ahead of the position.
+    lengthGivenMs_ = std::max(QueryPosition() + 1, lengthGivenMs_);
+    return lengthGivenMs_;
+}
+
 void Pipeline::Poll() {
-    while (MessagePtr message{gst_bus_pop(bus.get())}) {
+    if (state_ == State::kPrerolling) {
+        return;  // WaitPrerolled reads its bus
+    }
+    while (MessagePtr message{gst_bus_pop(bus_.get())}) {
         switch (GST_MESSAGE_TYPE(message.get())) {
             case GST_MESSAGE_EOS:
                 MarkEnded();
                 break;
             case GST_MESSAGE_ERROR:
-                if (!ended) {
-                    std::cerr << "chimeon: playback of " << path
+                if (!Ended()) {
+                    std::cerr << "chimeon: playback of " << path_
                               << " ended by an error: " << DescribeError(message.get()) << "\n";
                     MarkEnded();
                 }
-                broken = true;
-                gst_element_set_state(playbin.get(), GST_STATE_NULL);
+                state_ = State::kFailed;
+                gst_element_set_state(playbin_.get(), GST_STATE_NULL);
                 break;
             case GST_MESSAGE_DURATION_CHANGED:
                 QueryDuration();
@@ -225,15 +352,15 @@ void Pipeline::Poll() {
 
 void Pipeline::QueryDuration() {
     gint64 duration = 0;
-    if (gst_element_query_duration(playbin.get(), GST_FORMAT_TIME, &duration) && duration > 0) {
-        durationMs = duration / kNsPerMs;
-        estimated = false;
+    if (gst_element_query_duration(playbin_.get(), GST_FORMAT_TIME, &duration) && duration > 0) {
+        durationMs_ = duration / kNsPerMs;
+        estimated_ = false;
     }
 }
 
 void Pipeline::EstimateDuration() {
     GstTagList* rawTags = nullptr;
-    g_signal_emit_by_name(playbin.get(), "get-audio-tags", 0, &rawTags);
+    g_signal_emit_by_name(playbin_.get(), "get-audio-tags", 0, &rawTags);
     if (rawTags == nullptr) {
         return;
     }
@@ -242,37 +369,38 @@ void Pipeline::EstimateDuration() {
         gst_tag_list_get_uint(rawTags, GST_TAG_BITRATE, &bitrate);
     }
     gst_tag_list_unref(rawTags);
-    std::int64_t audioBytes = AudioBytes(path, stamp.size);
+    std::int64_t audioBytes = AudioBytes(path_, stamp_.size);
     if (bitrate == 0 || audioBytes <= 0) {
         return;
     }
-    durationMs = audioBytes * 8 * 1000 / bitrate;
-    estimated = true;
+    durationMs_ = audioBytes * 8 * 1000 / bitrate;
+    estimated_ = true;
 }
 
 std::int64_t Pipeline::QueryPosition() {
     gint64 position = 0;
-    if (gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &position) && position >= 0) {
-        lastPositionMs = position / kNsPerMs;
+    if (gst_element_query_position(playbin_.get(), GST_FORMAT_TIME, &position) && position >= 0) {
+        lastPositionMs_ = position / kNsPerMs;
     }
-    return lastPositionMs;
+    return lastPositionMs_;
 }
 
 void Pipeline::MarkEnded() {
-    if (ended) {
+    if (Ended()) {
         return;
     }
     QueryDuration();
-    endMs = durationMs > 0 ? durationMs : std::max(QueryPosition(), lengthGivenMs);
-    ended = true;
+    endMs_ = durationMs_ > 0 ? durationMs_ : std::max(QueryPosition(), lengthGivenMs_);
+    state_ = State::kEnded;
 }
 
 void Pipeline::Fail(GstMessage* message) {
-    settled = true;
-    error = DescribeError(message);
-    bool fromOutput = audioSink && gst_object_has_as_ancestor(GST_MESSAGE_SRC(message),
-                                                              GST_OBJECT(audioSink.get()));
-    outcome = fromOutput ? Outcome::kNoOutput : Outcome::kUnplayable;
+    settled_ = true;
+    error_ = DescribeError(message);
+    bool fromOutput = audioSink_ && gst_object_has_as_ancestor(GST_MESSAGE_SRC(message),
+                                                               GST_OBJECT(audioSink_.get()));
+    outcome_ = fromOutput ? Outcome::kNoOutput : Outcome::kUnplayable;
+    state_ = State::kFailed;
 }
 
 }  // namespace chimeon::gst

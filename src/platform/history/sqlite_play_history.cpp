@@ -1,91 +1,13 @@
 #include "platform/history/sqlite_play_history.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <iostream>
-#include <system_error>
 
 namespace chimeon {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A short hold (another program's single write) is simply waited for; a longer one is retried.
-constexpr int kBusyTimeoutMs = 250;
 constexpr auto kHeldRetryInterval = std::chrono::seconds(1);
-
-constexpr const char* kSchema =
-    "PRAGMA journal_mode=WAL;"
-    "PRAGMA synchronous=NORMAL;"
-    "CREATE TABLE IF NOT EXISTS events("
-    " id INTEGER PRIMARY KEY,"
-    " kind TEXT NOT NULL,"
-    " date TEXT NOT NULL,"
-    " scheduled TEXT NOT NULL,"
-    " at_ms INTEGER NOT NULL,"
-    " lateness_ms INTEGER,"
-    " table_name TEXT NOT NULL,"
-    " row INTEGER NOT NULL,"
-    " title TEXT NOT NULL,"
-    " path TEXT NOT NULL,"
-    " cause TEXT NOT NULL,"
-    " reason TEXT NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS events_by_date ON events(date);";
-
-// Another connection holds the lock the statement needs.
-bool IsHeld(int result) {
-    return (result & 0xff) == SQLITE_BUSY || (result & 0xff) == SQLITE_LOCKED;
-}
-
-// A prepared statement that is finalised on every path.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) {
-        sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(statement_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    bool ok() const { return statement_ != nullptr; }
-    sqlite3_stmt* get() const { return statement_; }
-    void Bind(int index, std::string_view text) {
-        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT);
-    }
-    void Bind(int index, std::int64_t value) { sqlite3_bind_int64(statement_, index, value); }
-    std::string Text(int column) const {
-        const unsigned char* text = sqlite3_column_text(statement_, column);
-        return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
-    }
-
-private:
-    sqlite3_stmt* statement_ = nullptr;
-};
-
-// Opens the history for reading without making a file or taking a lock: while the program has
-// it open (its "-wal" log and "-shm" index lie beside it) the log is read through them; otherwise
-// the file alone is read as unchangeable, which needs nothing written, so a read-only folder or
-// mount reads as well as the program's own.
-int OpenForReading(const fs::path& file, sqlite3** db) {
-    std::error_code error;
-    const bool logInUse =
-        fs::exists(file.string() + "-wal", error) && fs::exists(file.string() + "-shm", error);
-    std::string uri = "file:";
-    for (char c : file.string()) {
-        if (c == '%' || c == '?' || c == '#') {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
-            uri += escaped;
-        } else {
-            uri += c;
-        }
-    }
-    uri += logInUse ? "?mode=ro" : "?immutable=1";
-    return sqlite3_open_v2(uri.c_str(), db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-}
 
 }  // namespace
 
@@ -111,9 +33,6 @@ SqlitePlayHistory::~SqlitePlayHistory() {
     }
     wake_.notify_all();
     writer_.join();
-    if (db_ != nullptr) {
-        sqlite3_close(db_);
-    }
 }
 
 void SqlitePlayHistory::Record(const HistoryEvent& event) {
@@ -187,7 +106,7 @@ void SqlitePlayHistory::WriterLoop() {
             queue_.pop_front();
         } else if (stopping_ && std::chrono::steady_clock::now() < stopDeadline_) {
             // The program ends: give the other program a little longer to let go.
-            wake_.wait_for(lock, kBusyTimeoutMs * std::chrono::milliseconds(1));
+            wake_.wait_for(lock, std::chrono::milliseconds(history_db::kBusyTimeoutMs));
         } else if (stopping_) {
             dropped = queue_.size();  // it cannot wait for the other program any longer
             queue_.clear();
@@ -234,137 +153,30 @@ std::string SqlitePlayHistory::ProblemAfter(Outcome outcome, std::size_t dropped
     return "";
 }
 
-SqlitePlayHistory::Outcome SqlitePlayHistory::Fail(int result, const char* message) {
-    if (IsHeld(result)) {
+SqlitePlayHistory::Outcome SqlitePlayHistory::Classify(history_db::DbResult result) {
+    if (result.ok()) {
+        return Outcome::kDone;
+    }
+    if (result.held()) {
         return Outcome::kHeld;
     }
-    lastError_ = message;
+    lastError_ = std::move(result.message);
     return Outcome::kFailed;
 }
 
 SqlitePlayHistory::Outcome SqlitePlayHistory::EnsureOpen() {
-    if (db_ != nullptr) {
+    if (db_) {
         return Outcome::kDone;
     }
-    int result =
-        sqlite3_open_v2(file_.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (result == SQLITE_OK) {
-        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-        result = sqlite3_exec(db_, kSchema, nullptr, nullptr, nullptr);
-    }
-    if (result == SQLITE_OK) {
-        return Outcome::kDone;
-    }
-    Outcome outcome = Fail(result, db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(result));
-    sqlite3_close(db_);
-    db_ = nullptr;  // tried again with the next event: the disk may have room by then
-    return outcome;
+    // Tried again with the next event when it fails: the disk may have room by then.
+    return Classify(history_db::OpenForWriting(file_, &db_));
 }
 
 SqlitePlayHistory::Outcome SqlitePlayHistory::Execute(const Job& job) {
-    int result = SQLITE_OK;
     if (const auto* keep = std::get_if<KeepRequest>(&job)) {
-        // Older than the oldest of the newest `days` dates; nothing while there are fewer.
-        Statement statement(db_,
-                            "DELETE FROM events WHERE date < (SELECT date FROM (SELECT DISTINCT"
-                            " date FROM events ORDER BY date DESC LIMIT 1 OFFSET ?1))");
-        if (statement.ok()) {
-            statement.Bind(1, static_cast<std::int64_t>(keep->days - 1));
-            result = sqlite3_step(statement.get());
-        } else {
-            result = sqlite3_errcode(db_);
-        }
-    } else {
-        const auto& event = std::get<HistoryEvent>(job);
-        Statement statement(
-            db_,
-            "INSERT INTO events(kind, date, scheduled, at_ms, lateness_ms, table_name, row,"
-            " title, path, cause, reason) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11)");
-        if (statement.ok()) {
-            statement.Bind(1, HistoryEventKindName(event.kind));
-            statement.Bind(2, event.date);
-            statement.Bind(3, event.scheduledSecond);
-            statement.Bind(4, event.atMs);
-            if (event.latenessMs) {
-                statement.Bind(5, *event.latenessMs);
-            } else {
-                sqlite3_bind_null(statement.get(), 5);
-            }
-            statement.Bind(6, event.table);
-            statement.Bind(7, static_cast<std::int64_t>(event.row));
-            statement.Bind(8, event.title);
-            statement.Bind(9, event.path);
-            statement.Bind(10, event.cause);
-            statement.Bind(11, event.reason);
-            result = sqlite3_step(statement.get());
-        } else {
-            result = sqlite3_errcode(db_);
-        }
+        return Classify(history_db::KeepNewestDays(db_.get(), keep->days));
     }
-    if (result != SQLITE_DONE && result != SQLITE_OK) {
-        return Fail(result, sqlite3_errmsg(db_));
-    }
-    return Outcome::kDone;
-}
-
-std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::path& file,
-                                                         const std::string& since,
-                                                         const std::string& until,
-                                                         std::string* error) {
-    std::error_code exists;
-    if (!std::filesystem::exists(file, exists)) {
-        return std::vector<HistoryEvent>{};
-    }
-    sqlite3* db = nullptr;
-    int result = OpenForReading(file, &db);
-    auto fail = [&](const char* message) -> std::optional<std::vector<HistoryEvent>> {
-        if (error != nullptr) {
-            *error = message;
-        }
-        sqlite3_close(db);
-        return std::nullopt;
-    };
-    if (result != SQLITE_OK) {
-        return fail(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(result));
-    }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    std::vector<HistoryEvent> events;
-    {
-        Statement statement(
-            db,
-            "SELECT kind, date, scheduled, at_ms, lateness_ms, table_name, row, title, path,"
-            " cause, reason FROM events WHERE (?1 = '' OR date >= ?1) AND (?2 = '' OR date <= ?2)"
-            " ORDER BY at_ms, id");
-        if (!statement.ok()) {
-            return fail(sqlite3_errmsg(db));
-        }
-        statement.Bind(1, since);
-        statement.Bind(2, until);
-        while ((result = sqlite3_step(statement.get())) == SQLITE_ROW) {
-            HistoryEvent event;
-            event.kind =
-                HistoryEventKindFromName(statement.Text(0)).value_or(HistoryEvent::Kind::kFailure);
-            event.date = statement.Text(1);
-            event.scheduledSecond = statement.Text(2);
-            event.atMs = sqlite3_column_int64(statement.get(), 3);
-            if (sqlite3_column_type(statement.get(), 4) != SQLITE_NULL) {
-                event.latenessMs = sqlite3_column_int64(statement.get(), 4);
-            }
-            event.table = statement.Text(5);
-            event.row = sqlite3_column_int(statement.get(), 6);
-            event.title = statement.Text(7);
-            event.path = statement.Text(8);
-            event.cause = statement.Text(9);
-            event.reason = statement.Text(10);
-            events.push_back(std::move(event));
-        }
-        if (result != SQLITE_DONE) {
-            return fail(sqlite3_errmsg(db));
-        }
-    }
-    sqlite3_close(db);
-    return events;
+    return Classify(history_db::InsertEvent(db_.get(), std::get<HistoryEvent>(job)));
 }
 
 }  // namespace chimeon

@@ -8,19 +8,15 @@
 #include <functional>
 #include <iosfwd>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <variant>
-#include <vector>
 
 #include "core/history/play_history.h"
-
-struct sqlite3;
+#include "platform/history/history_database.h"
 
 namespace chimeon {
 
-inline constexpr std::string_view kHistoryFileName = "history.db";
 // Events kept while another program holds the database: days of bells, and a bound on the
 // memory of a months-long run.
 inline constexpr std::size_t kMaxQueuedHistoryEvents = 100000;
@@ -70,7 +66,7 @@ private:
     void WriterLoop();
     Outcome EnsureOpen();
     Outcome Execute(const Job& job);
-    Outcome Fail(int result, const char* message);
+    Outcome Classify(history_db::DbResult result);
     // The problem after an attempt with `outcome`; "" when all is well.
     std::string ProblemAfter(Outcome outcome, std::size_t dropped) const;
     // Tells the listener, without the lock held, when the problem changed.
@@ -79,7 +75,7 @@ private:
     std::filesystem::path file_;
     std::size_t maxQueued_;
     std::chrono::milliseconds stopGrace_;
-    sqlite3* db_ = nullptr;
+    history_db::DbPtr db_;
     std::string lastError_;  // writer thread only
 
     mutable std::mutex mutex_;
@@ -98,13 +94,5 @@ private:
     bool failed_ = false;
     std::thread writer_;
 };
-
-// Events with `since` <= date <= `until` (either may be empty for no bound), oldest first.
-// A database that does not exist yet is an empty history; one that cannot be read gives nothing
-// and the reason in `error`. Nothing is created or changed: it may be a read-only folder or mount.
-std::optional<std::vector<HistoryEvent>> ReadPlayHistory(const std::filesystem::path& file,
-                                                         const std::string& since,
-                                                         const std::string& until,
-                                                         std::string* error);
 
 }  // namespace chimeon

@@ -55,8 +55,9 @@ TEST_F(HistoryRecorderTest, StartsEndsAndFailuresWithTableLatenessAndCause) {
     std::vector<std::string> events;
     for (const HistoryEvent& e : history.events) {
         events.push_back(
-            std::string(HistoryEventKindName(e.kind)) + " " + e.cause + " " +
-            std::to_string(e.row) + " " + e.title + " " + e.scheduledSecond +
+            std::string(HistoryEventKindName(e.kind)) + " " +
+            std::string(HistoryCauseName(e.cause)) + " " + std::to_string(e.row) + " " + e.title +
+            " " + e.scheduledSecond +
             (e.kind == HistoryEvent::Kind::kFailure && !e.reason.empty() ? "why" : ""));
     }
     EXPECT_EQ(events,
@@ -91,9 +92,9 @@ TEST(HistoryRecorderMidnight, NewDayPrunesOnceAndRecordsTheNewTable) {
     rig.RunForMs(20 * 1000);
     rig.clock.Shutdown();
     ASSERT_EQ(history.events.size(), 4u);
-    EXPECT_EQ(history.events[1].cause, "day_change");
+    EXPECT_EQ(HistoryCauseName(history.events[1].cause), "day_change");
     EXPECT_EQ(history.events[1].date, "2026-12-08");
-    EXPECT_EQ(history.events[3].cause, "exit");
+    EXPECT_EQ(HistoryCauseName(history.events[3].cause), "exit");
     EXPECT_FALSE(rig.player.IsOpen());
     EXPECT_EQ(history.keptDays, (std::vector<int>{kHistoryDaysKept, kHistoryDaysKept}));
 }

@@ -9,14 +9,14 @@ namespace {
 using ::testing::ElementsAre;
 using Kind = HistoryEvent::Kind;
 
-HistoryEvent Event(Kind kind, int row, std::string second, std::string cause) {
+HistoryEvent Event(Kind kind, int row, std::string second, std::string_view cause) {
     HistoryEvent event;
     event.kind = kind;
     event.date = "2026-12-07";
     event.row = row;
     event.title = "r" + std::to_string(row + 1);
     event.scheduledSecond = std::move(second);
-    event.cause = std::move(cause);
+    event.cause = HistoryCauseFromName(kind, cause).value();
     return event;
 }
 

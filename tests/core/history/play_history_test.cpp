@@ -23,5 +23,27 @@ TEST(IsoDates, ParseOnlyRealCalendarDates) {
     EXPECT_EQ(date->day, 7);
 }
 
+// Each cause reads back from its name, but only as a cause of its event's kind.
+TEST(HistoryCauses, KeepTheirStoredNamesAndReadBackOnlyForTheirKind) {
+    using Kind = HistoryEvent::Kind;
+    std::string names;
+    auto family = [&]<typename Cause>(Kind kind, Cause last) {
+        for (int i = 0; i <= static_cast<int>(last); ++i) {
+            const HistoryCause cause = static_cast<Cause>(i);
+            names += std::string(HistoryCauseName(cause)) + " ";
+            EXPECT_EQ(HistoryCauseFromName(kind, HistoryCauseName(cause)), cause) << names;
+        }
+    };
+    family(Kind::kStart, StartCause::kHand);
+    family(Kind::kEnd, EndCause::kNotPlayed);
+    family(Kind::kFailure, FailureCause::kAutostart);
+    // In every history database and in chimeonctl's output, in the order of the enumerations.
+    EXPECT_EQ(names,
+              "time chain hand played end_time stopped day_change exit not_played missing "
+              "unplayable no_audio_output power_off autostart ");
+    EXPECT_FALSE(HistoryCauseFromName(Kind::kEnd, "time"));
+    EXPECT_FALSE(HistoryCauseFromName(Kind::kStart, "Time"));
+}
+
 }  // namespace
 }  // namespace chimeon

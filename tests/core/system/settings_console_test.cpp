@@ -86,7 +86,8 @@ TEST_F(SettingsConsoleTest, ShutdownPastAtStartComesTheNextDayAndEveryDayAfterAR
     }
     ASSERT_EQ(history.events.size(), 2u);
     const HistoryEvent& refused = history.events.front();
-    EXPECT_EQ(std::tie(refused.date, refused.row, refused.title, refused.cause, refused.reason),
+    EXPECT_EQ(std::tuple(refused.date, refused.row, refused.title, HistoryCauseName(refused.cause),
+                         refused.reason),
               std::tuple("2026-12-08", -1, kDailyShutdownAction, "power_off", power.refusal));
 }
 
@@ -139,7 +140,7 @@ TEST_F(SettingsConsoleTest, EveryGuardedChoiceIsUndoneWhileLockedAndWrittenOnceA
               "[Settings]\r\nLaunchOnStartup=0\r\nShutup=0\r\nShowMedia=0\r\nShutupTime=10:0:0\r\n"
               "minimize=1\r\nSkin=jade.smf\r\nHoliday=2\r\n");
     ASSERT_EQ(history.events.size(), 1u);
-    EXPECT_EQ(history.events[0].cause, "autostart");
+    EXPECT_EQ(HistoryCauseName(history.events[0].cause), "autostart");
 }
 
 TEST_F(SettingsConsoleTest, SkinListShowsEveryFolderAndSelectsTheSkinInUseByItsName) {

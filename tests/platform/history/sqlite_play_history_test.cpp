@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "platform/history/play_history_reader.h"
 #include "support/temp_dir.h"
 
 namespace chimeon {
@@ -23,7 +24,7 @@ HistoryEvent Start(std::string date, std::int64_t atMs, int row) {
     event.row = row;
     event.title = "上课铃";
     event.path = "d:\\bell\\ring.mp3";
-    event.cause = std::string(StartCauseName(StartCause::kTime));
+    event.cause = StartCause::kTime;
     return event;
 }
 
@@ -35,7 +36,7 @@ HistoryEvent Failure(std::string date, std::int64_t atMs) {
     event.table = "模板1";
     event.row = 2;
     event.path = "/music/gone.mp3";
-    event.cause = std::string(FailureCauseName(FailureCause::kFileMissing));
+    event.cause = FailureCause::kFileMissing;
     event.reason = "no such file";
     return event;
 }
@@ -73,6 +74,68 @@ TEST(SqlitePlayHistory, EventsReadBackInOrderWithinTheDates) {
         auto events = ReadPlayHistory(file, c.since, c.until, nullptr);
         ASSERT_TRUE(events);
         EXPECT_EQ(*events, c.expected) << c.since << ".." << c.until;
+    }
+}
+
+// A database as the program left it before its tables were numbered (version 0), or one
+// numbered `version`, holding one event with the stored cause `cause`.
+void MakeDatabase(const std::filesystem::path& file, int version, const std::string& cause) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    const std::string sql =
+        "PRAGMA journal_mode=WAL; CREATE TABLE events(id INTEGER PRIMARY KEY, kind TEXT NOT NULL,"
+        " date TEXT NOT NULL, scheduled TEXT NOT NULL, at_ms INTEGER NOT NULL, lateness_ms"
+        " INTEGER, table_name TEXT NOT NULL, row INTEGER NOT NULL, title TEXT NOT NULL, path TEXT"
+        " NOT NULL, cause TEXT NOT NULL, reason TEXT NOT NULL); CREATE INDEX events_by_date ON"
+        " events(date); INSERT INTO events(kind, date, scheduled, at_ms, lateness_ms, table_name,"
+        " row, title, path, cause, reason) VALUES('failure', '2026-12-06', '', 2000, NULL, '模板1',"
+        " 2, '', '/music/gone.mp3', '" +
+        cause + "', 'no such file'); PRAGMA user_version=" + std::to_string(version);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+TEST(SqlitePlayHistory, OlderDatabasesAreNumberedWithTheirEventsAndNewerOnesLeftAsTheyAre) {
+    struct {
+        int version;
+        const char* cause;
+        const char* refusal;  // of the reader; null when it reads the database
+    } cases[] = {{0, "missing", nullptr},
+                 {1, "missing", nullptr},
+                 {2, "missing", "newer version of the program (history version 2"},
+                 {1, "sung", "\"failure\" with the cause \"sung\""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.version) + " " + c.cause);
+        TempDir dir;
+        const auto file = dir / "history.db";
+        MakeDatabase(file, c.version, c.cause);
+        const std::string before = dir.Read("history.db");
+        std::string error;
+        EXPECT_EQ(ReadPlayHistory(file, "", "", &error).has_value(), c.refusal == nullptr);
+        std::vector<std::string> problems;
+        {
+            SqlitePlayHistory history(file);
+            history.SetProblemListener([&](const std::string& text) { problems.push_back(text); });
+            history.Record(Start("2026-12-07", 3000, 0));
+        }
+        auto events = ReadPlayHistory(file, "", "", &error);
+        if (c.refusal == nullptr) {
+            ASSERT_TRUE(events) << error;
+            EXPECT_EQ(*events,
+                      (std::vector{Failure("2026-12-06", 2000), Start("2026-12-07", 3000, 0)}));
+        } else {
+            EXPECT_FALSE(events);
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+        }
+        const bool newer = c.version > history_db::kSchemaVersion;
+        ASSERT_EQ(problems.size(), newer ? 1u : 0u);
+        if (newer) {
+            EXPECT_NE(problems[0].find("newer version"), std::string::npos) << problems[0];
+            EXPECT_EQ(dir.Read("history.db"), before);
+            EXPECT_EQ(dir.Entries(), 1u);
+        } else {  // numbered: the user version in the database's header, bytes 60 to 63
+            EXPECT_EQ(dir.Read("history.db").substr(60, 4), std::string("\0\0\0\1", 4));
+        }
     }
 }
 

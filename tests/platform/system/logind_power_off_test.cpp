@@ -44,7 +44,7 @@ TEST(LogindPowerOffTest, AsksOnceWithoutInteractionAndARefusalIsInTheHistory) {
     test::RecordedHistory history;
     EXPECT_FALSE(PowerOffOrRecordRefusal(unreachable, test::FakeLocalClock(), &history, "关机"));
     ASSERT_EQ(history.events.size(), 1u);
-    EXPECT_EQ(history.events[0].cause, "power_off");
+    EXPECT_EQ(HistoryCauseName(history.events[0].cause), "power_off");
     EXPECT_NE(history.events[0].reason.find("cannot be reached"), std::string::npos);
 }
 
