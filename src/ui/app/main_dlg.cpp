@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "core/app/program_directory.h"
+#include "core/engine/operator_notices.h"
 #include "core/system/login_session.h"
 #include "ui/app/app_icons.h"
 #include "ui/app/dialog_units.h"
@@ -46,9 +47,6 @@ constexpr int kNavigationFlags = 0x1FC;
 constexpr int kFolderSlideDelayMs = 20;
 constexpr int kBouncePeriodMs = 200;
 
-const char kTrayMissingNotice[] =
-    "桌面上没有系统托盘：关闭或最大化主窗口时，窗口只最小化到任务栏，广播照常进行。"
-    "关闭主窗口时可以选择退出程序。";
 const char kExitWithoutTrayQuestion[] =
     "桌面上没有系统托盘。要退出程序吗？\n退出后，铃声和节目都不再按时播放。\n"
     "选“否”，窗口最小化到任务栏，广播照常进行。";
@@ -283,15 +281,19 @@ void CMainDlg::ToggleMainWindow() {
 }
 
 bool CMainDlg::RetryTray() {
-    if (tray_.IsShown() ||
+    if (!tray_.IsShown() &&
         !tray_.Create(this,
                       QString::fromUtf8(kMainWindowTitle.data(),
                                         static_cast<qsizetype>(kMainWindowTitle.size())),
                       trayIcon_, kTrayIconId, trayMenu_)) {
-        return tray_.IsShown();
+        return false;
     }
     tray_.SetIcon(trayIcon_);
     trayRetry_.stop();
+    if (!trayNotice_.isEmpty()) {
+        trayNotice_.clear();
+        emit trayNoticeChanged(trayNotice_);
+    }
     return true;
 }
 
@@ -335,15 +337,15 @@ void CMainDlg::ShowFromTray() {
 }
 
 void CMainDlg::NoteTrayMissing() {
+    // Said in the today page's notices, never in a box that would stay over the pages; a tray
+    // that comes (back) takes the icon and clears the notice.
+    trayRetry_.start();
     if (!trayNotice_.isEmpty()) {
         return;
     }
-    trayNotice_ = QString::fromUtf8(kTrayMissingNotice);
-    if (isVisible()) {
-        ShowNotice(this, trayNotice_);
-    } else {
-        ShowNotice(nullptr, trayNotice_);
-    }
+    const std::string_view notice = NoticeLead(NoticeTopic::kTray);
+    trayNotice_ = QString::fromUtf8(notice.data(), static_cast<qsizetype>(notice.size()));
+    emit trayNoticeChanged(trayNotice_);
 }
 
 void CMainDlg::RefreshUserState() {

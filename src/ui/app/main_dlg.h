@@ -109,6 +109,8 @@ signals:
     // The tray menu's "退出(&X)", or the window's close confirmed without a tray: the program
     // ends.
     void exitRequested();
+    // The notice that the desktop has no tray, for the today page's notices; "" once one has come.
+    void trayNoticeChanged(const QString& notice);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
