@@ -261,6 +261,12 @@ int main(int argc, char* argv[]) {
             QCoreApplication::exit(0);
         });
         startupWindow = &window;
+        QObject::connect(&window, &CMainDlg::trayNoticeChanged, &application,
+                         [&todayPage](const QString& notice) {
+                             if (todayPage != nullptr) {
+                                 todayPage->SetNotice(NoticeTopic::kTray, notice);
+                             }
+                         });
 #ifdef CHIMEON_TEST_CLOCK
         WindowBlocker blocker(dataDirectory);
 #endif

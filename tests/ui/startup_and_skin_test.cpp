@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyleOptionSpinBox>
 #include <QTimeEdit>
 #include <QTranslator>
 #include <QtGlobal>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <set>
 
 #include "support/fake_system_ports.h"
@@ -17,6 +23,7 @@
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
 #include "ui/app/style_sheet_skinning.h"
+#include "ui/controls/about_page.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/gfx_out_bar_ctrl.h"
 
@@ -26,6 +33,19 @@ namespace {
 const std::filesystem::path kShippedSkins = CHIMEON_SKIN_DIR;
 
 using test::RecordingSkinning;
+
+double Linear(double v) {  // an sRGB component as light
+    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+// The contrast of two colours (WCAG): 1 (one luminance) to 21 (black on white).
+double Contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        return 0.2126 * Linear(c.redF()) + 0.7152 * Linear(c.greenF()) + 0.0722 * Linear(c.blueF());
+    };
+    const auto [dark, light] = std::minmax({luminance(a), luminance(b)});
+    return (light + 0.05) / (dark + 0.05);
+}
 
 // The choice itself is the core's; here: the skin is applied, or its message shown, and the
 // setting is never rewritten.
@@ -54,7 +74,9 @@ TEST(StartupSkinTest, AppliesTheChosenSkinOrShowsItsMessage) {
 }
 
 // Shipped skins parse as style sheets and restyle every open window at once, the navigation bar
-// and the page title included.
+// and the page title included. Each keeps the about page's links (also once visited) and the
+// title's word readable (a contrast of 4.5:1), and greys every kind of control the pages
+// disable, also where it colours the control's text itself.
 TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
     test::App();
     static QStringList warnings;
@@ -79,6 +101,17 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
     other.show();
     QTimeEdit picker;
     picker.show();
+    CAboutPage about({});
+    about.CreatePage(CAboutPage::kTemplateId, window.pageArea());
+    QWidget disabled;
+    const QList<QWidget*> controls = {new QTimeEdit(&disabled),   new QLineEdit(&disabled),
+                                      new QComboBox(&disabled),   new QRadioButton(&disabled),
+                                      new QPushButton(&disabled), new QLabel(&disabled)};
+    disabled.setEnabled(false);
+    auto shown = [](QWidget* text, QPalette::ColorGroup group) {
+        text->ensurePolished();
+        return text->palette().color(group, text->foregroundRole());
+    };
     // Across the middle of the picker's up button the arrow has a colour of its own.
     auto upArrowColours = [&picker] {
         QStyleOptionSpinBox option;
@@ -106,6 +139,21 @@ TEST(StartupSkinTest, ShippedSkinsRestyleOpenWindowsAtOnce) {
         other.grab();
         window.grab();
         EXPECT_GT(upArrowColours(), 1u) << "no up arrow on the time picker";
+        CCaptionLabel* title = window.captionLabel();
+        EXPECT_GE(Contrast(title->wordColor(), title->backgroundColor()), 4.5);
+        for (bool visited : {false, true}) {
+            about.mailLink()->SetVisited(visited);
+            EXPECT_GE(Contrast(shown(about.mailLink(), QPalette::Active),
+                               about.palette().color(about.backgroundRole())),
+                      4.5)
+                << visited;
+        }
+        for (QWidget* control : controls) {
+            QWidget* text = control->findChild<QLineEdit*>();  // what a spin box draws with
+            text = text != nullptr ? text : control;
+            EXPECT_NE(shown(text, QPalette::Disabled), shown(text, QPalette::Active))
+                << control->metaObject()->className();
+        }
     }
     skinning.Shutdown();
     qInstallMessageHandler(previous);

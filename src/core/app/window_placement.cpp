@@ -15,11 +15,19 @@ int HalfwayDown(PixelRect available, int height) {
 
 PreviewAndMainPlacement PlaceBesidePreview(PixelRect available, PixelSize preview, PixelSize main) {
     PreviewAndMainPlacement placement;
-    placement.preview = {available.x, HalfwayDown(available, preview.height)};
+    const int room = available.width - main.width - kGapBesidePreview;
+    placement.previewSize = preview;
+    if (room < preview.width && preview.width > 0) {
+        const int width = std::max(room, preview.width / 2);
+        placement.previewSize = {width, static_cast<int>(static_cast<long long>(preview.height) *
+                                                         width / preview.width)};
+    }
+    placement.preview = {available.x, HalfwayDown(available, placement.previewSize.height)};
     const int rightmost = available.x + available.width - main.width;
-    placement.main = {
-        std::max(available.x, std::min(available.x + preview.width + kGapBesidePreview, rightmost)),
-        HalfwayDown(available, main.height)};
+    placement.main = {std::max(available.x, std::min(available.x + placement.previewSize.width +
+                                                         kGapBesidePreview,
+                                                     rightmost)),
+                      HalfwayDown(available, main.height)};
     return placement;
 }
 

@@ -8,8 +8,10 @@
 #include <QMenu>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 
 #include "core/app/program_directory.h"
+#include "core/engine/operator_notices.h"
 #include "core/system/login_session.h"
 #include "ui/app/app_icons.h"
 #include "ui/app/dialog_units.h"
@@ -22,33 +24,45 @@ namespace chimeon {
 
 namespace {
 
-struct NavigationEntry {
+// The navigation bar's items in order (folder 0 "操作", folder 1 "帮助"), with the page each
+// shows, its template number and when it is made. Pages are made in this order; those made at
+// start-up are initialised in it too, and that is relied on: the today page reads the holiday
+// page's calendar while it starts, and the settings page the today page's state. The others are
+// made on first use.
+struct NavigationItem {
     int folder;
     const char* text;
-    int image;
+    const char* icon;
+    std::optional<PageKind> page;  // none: the item opens the help pages
+    int templateId;
+    bool madeAtStart;
 };
-
-// Folder 0 "操作" and folder 1 "帮助", in order.
-constexpr NavigationEntry kNavigation[] = {
-    {0, "模版", 0},        {0, "节假日", 1}, {0, "节目编排", 2}, {0, "今日列表", 3}, {0, "录音", 4},
-    {0, "MP3文件信息", 5}, {0, "设置", 6},   {0, "用户登陆", 8}, {1, "关于", 7},     {1, "帮助", 9},
+constexpr NavigationItem kNavigation[] = {
+    {0, "模版", "template.svg", PageKind::kTemplate, 140, true},
+    {0, "节假日", "holiday.svg", PageKind::kHoliday, 142, true},
+    {0, "节目编排", "program.svg", PageKind::kProgram, 143, true},
+    {0, "今日列表", "today.svg", PageKind::kToday, 145, true},
+    {0, "录音", "record.svg", PageKind::kRecord, 148, false},
+    {0, "MP3文件信息", "mp3.svg", PageKind::kMp3Info, 153, false},
+    {0, "设置", "settings.svg", PageKind::kSettings, 147, true},
+    {0, "用户登陆", "login.svg", PageKind::kLogin, 159, true},
+    {1, "关于", "about.svg", PageKind::kAbout, 100, false},
+    {1, "帮助", "help.svg", std::nullopt, 0, false},
 };
-// The page each item of folder 0 shows.
-constexpr PageKind kFolderZeroPages[] = {
-    PageKind::kTemplate, PageKind::kHoliday, PageKind::kProgram,  PageKind::kToday,
-    PageKind::kRecord,   PageKind::kMp3Info, PageKind::kSettings, PageKind::kLogin};
-// Icons in image-list order.
-const char* const kIconFiles[] = {"template.svg", "holiday.svg", "program.svg",  "today.svg",
-                                  "record.svg",   "mp3.svg",     "settings.svg", "about.svg",
-                                  "login.svg",    "help.svg"};
-constexpr int kTodayItem = 3;
-constexpr int kNavigationFlags = 0x1FC;
+constexpr const char* kFolders[] = {"操作", "帮助"};
 constexpr int kFolderSlideDelayMs = 20;
 constexpr int kBouncePeriodMs = 200;
 
-const char kTrayMissingNotice[] =
-    "桌面上没有系统托盘：关闭或最大化主窗口时，窗口只最小化到任务栏，广播照常进行。"
-    "关闭主窗口时可以选择退出程序。";
+// Item `item` of folder `folder`; null when there is none.
+const NavigationItem* FindItem(int folder, int item) {
+    for (const NavigationItem& entry : kNavigation) {
+        if (entry.folder == folder && item-- == 0) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
 const char kExitWithoutTrayQuestion[] =
     "桌面上没有系统托盘。要退出程序吗？\n退出后，铃声和节目都不再按时播放。\n"
     "选“否”，窗口最小化到任务栏，广播照常进行。";
@@ -56,8 +70,12 @@ const char kExitWithoutTrayQuestion[] =
 }  // namespace
 
 int PageTemplateId(PageKind kind) {
-    static constexpr int kIds[kPageKindCount] = {140, 142, 143, 145, 148, 147, 153, 159, 100};
-    return kIds[static_cast<int>(kind)];
+    for (const NavigationItem& entry : kNavigation) {
+        if (entry.page == kind) {
+            return entry.templateId;
+        }
+    }
+    return 0;
 }
 
 CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::path dataDirectory,
@@ -87,24 +105,27 @@ CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::pa
     barPlaceholder_->setObjectName(QStringLiteral("navigationFrame"));
     barPlaceholder_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     barPlaceholder_->setGeometry(MapDialogRect(QRect(4, 7, 54, 292), units));
-    bar_ = new CGfxOutBarCtrl(barPlaceholder_, kNavigationFlags);
+    bar_ = new CGfxOutBarCtrl(barPlaceholder_);
     bar_->setObjectName(QStringLiteral("navigationBar"));
     bar_->setGeometry(barPlaceholder_->rect());
-
-    QList<QIcon> icons;
-    for (const char* file : kIconFiles) {
-        icons.append(AppIcon(QString::fromLatin1(file)));
-    }
-    bar_->SetIconList(icons, CGfxOutBarCtrl::kLargeIconList);
     bar_->SetFolderSlideDelay(kFolderSlideDelayMs);
     bar_->SetBouncePeriod(kBouncePeriodMs);
-    bar_->AddFolder(QStringLiteral("操作"), 0);
-    bar_->AddFolder(QStringLiteral("帮助"), 1);
-    for (const NavigationEntry& entry : kNavigation) {
-        bar_->InsertItem(entry.folder, -1, QString::fromUtf8(entry.text), entry.image, 0);
+    for (const char* folder : kFolders) {
+        bar_->AddFolder(QString::fromUtf8(folder));
     }
+    QList<QIcon> icons;
+    int todayItem = 0;
+    for (const NavigationItem& entry : kNavigation) {
+        const int item = bar_->AddItem(entry.folder, QString::fromUtf8(entry.text),
+                                       static_cast<int>(icons.size()));
+        icons.append(AppIcon(QString::fromLatin1(entry.icon)));
+        if (entry.page == PageKind::kToday) {
+            todayItem = item;
+        }
+    }
+    bar_->SetIcons(icons);
     bar_->SelectFolder(0);
-    connect(bar_, &CGfxOutBarCtrl::navigate, this, &CMainDlg::OnNavigate);
+    connect(bar_, &CGfxOutBarCtrl::itemActivated, this, &CMainDlg::OnItemActivated);
 
     pageArea_ = new QWidget(this);
     pageArea_->setObjectName(QStringLiteral("pageArea"));
@@ -121,8 +142,8 @@ CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::pa
     today->setFocus();
     current_ = today;
     currentFolder_ = 0;
-    currentItem_ = kTodayItem;
-    caption_->setText(bar_->ItemText(kTodayItem));
+    currentItem_ = todayItem;
+    caption_->setText(bar_->ItemText(todayItem));
 
     trayMenu_ = new QMenu(this);
     QAction* showMain =
@@ -150,29 +171,31 @@ CMainDlg::~CMainDlg() {
 }
 
 void CMainDlg::CreatePages(PageMaker& makePage) {
-    for (int i = 0; i < kPageKindCount; ++i) {
-        const auto kind = static_cast<PageKind>(i);
-        std::unique_ptr<CSubDialog> made = makePage ? makePage(kind) : nullptr;
-        if (!made) {
-            if (kind == PageKind::kLogin) {
-                made = std::make_unique<CLoginPage>(state_, settings_);
-            } else {
-                made = std::make_unique<CSubDialog>(PageTemplateId(kind));
-            }
+    for (const NavigationItem& entry : kNavigation) {
+        if (!entry.page) {
+            continue;
+        }
+        std::unique_ptr<CSubDialog> made = makePage ? makePage(*entry.page) : nullptr;
+        if (!made) {  // built in: the login page, or an empty page
+            made = entry.page == PageKind::kLogin ? std::make_unique<CLoginPage>(state_, settings_)
+                                                  : std::make_unique<CSubDialog>(entry.templateId);
         }
         made->setParent(pageArea_);
         made->hide();
         connect(made.get(), &CSubDialog::userStateChanged, this, &CMainDlg::RefreshUserState);
-        pages_[static_cast<std::size_t>(i)] = made.release();
+        pages_.emplace(*entry.page, made.release());
     }
-    // The today page reads the holiday page's calendar while it starts, and the settings page
-    // the today page's state: this order is relied on. The recorder, MP3 information and about
-    // pages are made on first use.
-    for (PageKind kind : {PageKind::kTemplate, PageKind::kHoliday, PageKind::kProgram,
-                          PageKind::kToday, PageKind::kSettings, PageKind::kLogin}) {
-        CSubDialog* p = page(kind);
-        p->CreatePage(p->m_nIDD, pageArea_);
+    for (const NavigationItem& entry : kNavigation) {
+        if (entry.madeAtStart) {
+            CSubDialog* made = page(*entry.page);
+            made->CreatePage(made->m_nIDD, pageArea_);
+        }
     }
+}
+
+CSubDialog* CMainDlg::page(PageKind kind) const {
+    const auto found = pages_.find(kind);
+    return found != pages_.end() ? found->second : nullptr;
 }
 
 void CMainDlg::ShowAtStartup() {
@@ -220,18 +243,15 @@ void CMainDlg::OnSlideTimer() {
     }
 }
 
-void CMainDlg::OnNavigate(int code, int item) {
-    if (code != CGfxOutBarCtrl::kItemClicked) {
-        return;
-    }
+void CMainDlg::OnItemActivated(int item) {
     currentFolder_ = bar_->SelectedFolder();
     currentItem_ = item;
-    if (currentFolder_ == 0 && item >= 0 && item < static_cast<int>(std::size(kFolderZeroPages))) {
-        ShowPage(page(kFolderZeroPages[item]));
-    } else if (currentFolder_ == 1 && item == 0) {
-        ShowPage(page(PageKind::kAbout));
-    } else if (currentFolder_ == 1 && item == 1) {
-        OpenHelp();
+    if (const NavigationItem* entry = FindItem(currentFolder_, item)) {
+        if (entry->page) {
+            ShowPage(page(*entry->page));
+        } else {
+            OpenHelp();
+        }
     }
     caption_->setText(bar_->ItemText(item));
 }
@@ -283,15 +303,19 @@ void CMainDlg::ToggleMainWindow() {
 }
 
 bool CMainDlg::RetryTray() {
-    if (tray_.IsShown() ||
+    if (!tray_.IsShown() &&
         !tray_.Create(this,
                       QString::fromUtf8(kMainWindowTitle.data(),
                                         static_cast<qsizetype>(kMainWindowTitle.size())),
                       trayIcon_, kTrayIconId, trayMenu_)) {
-        return tray_.IsShown();
+        return false;
     }
     tray_.SetIcon(trayIcon_);
     trayRetry_.stop();
+    if (!trayNotice_.isEmpty()) {
+        trayNotice_.clear();
+        emit trayNoticeChanged(trayNotice_);
+    }
     return true;
 }
 
@@ -335,15 +359,15 @@ void CMainDlg::ShowFromTray() {
 }
 
 void CMainDlg::NoteTrayMissing() {
+    // Said in the today page's notices, never in a box that would stay over the pages; a tray
+    // that comes (back) takes the icon and clears the notice.
+    trayRetry_.start();
     if (!trayNotice_.isEmpty()) {
         return;
     }
-    trayNotice_ = QString::fromUtf8(kTrayMissingNotice);
-    if (isVisible()) {
-        ShowNotice(this, trayNotice_);
-    } else {
-        ShowNotice(nullptr, trayNotice_);
-    }
+    const std::string_view notice = NoticeLead(NoticeTopic::kTray);
+    trayNotice_ = QString::fromUtf8(notice.data(), static_cast<qsizetype>(notice.size()));
+    emit trayNoticeChanged(trayNotice_);
 }
 
 void CMainDlg::RefreshUserState() {

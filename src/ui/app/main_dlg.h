@@ -5,9 +5,9 @@
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
-#include <array>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "core/app/app_state.h"
@@ -24,7 +24,7 @@ namespace chimeon {
 class CCaptionLabel;
 class CGfxOutBarCtrl;
 
-// The pages of the main window, in the order their objects are made.
+// The pages of the main window.
 enum class PageKind {
     kTemplate,
     kHoliday,
@@ -36,7 +36,6 @@ enum class PageKind {
     kLogin,
     kAbout
 };
-inline constexpr int kPageKindCount = 9;
 
 // Each page's template number, its identity.
 int PageTemplateId(PageKind kind);
@@ -67,7 +66,8 @@ public:
     void ShowAtStartup();
 
     void ShowPage(CSubDialog* page);
-    void OnNavigate(int code, int item);
+    // An item of the navigation bar's open folder was chosen: its page, or the help pages.
+    void OnItemActivated(int item);
     void OnTrayNotify(int iconId, chimeon::TrayMouse message);
     void ToggleMainWindow();
     // One step of the slide-in (the slide timer's work).
@@ -86,7 +86,7 @@ public:
     const QTimer& trayGraceTimer() const { return trayGrace_; }
     void OpenHelp();
 
-    CSubDialog* page(PageKind kind) const { return pages_[static_cast<std::size_t>(kind)]; }
+    CSubDialog* page(PageKind kind) const;
     CSubDialog* currentPage() const { return current_; }
     CGfxOutBarCtrl* navigationBar() const { return bar_; }
     CCaptionLabel* captionLabel() const { return caption_; }
@@ -109,6 +109,8 @@ signals:
     // The tray menu's "退出(&X)", or the window's close confirmed without a tray: the program
     // ends.
     void exitRequested();
+    // The notice that the desktop has no tray, for the today page's notices; "" once one has come.
+    void trayNoticeChanged(const QString& notice);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -131,7 +133,7 @@ private:
     CCaptionLabel* caption_ = nullptr;
     QWidget* pageArea_ = nullptr;
     CSubDialog* current_ = nullptr;
-    std::array<CSubDialog*, kPageKindCount> pages_{};
+    std::map<PageKind, CSubDialog*> pages_;
     int currentFolder_ = 0;
     int currentItem_ = 0;
     QRect slideTarget_;

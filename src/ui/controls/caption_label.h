@@ -44,8 +44,8 @@ private:
     QString m_text;
     QColor m_textColor{Qt::black};
     QColor m_backgroundColor{240, 240, 240};
-    QColor m_wordColor{160, 160, 160};
-    QPixmap m_background;  // made once; remade only when a colour changes
+    QColor m_wordColor{108, 108, 108};  // readable on the strip (4.5:1)
+    QPixmap m_background;               // made once; remade only when a colour changes
 };
 
 }  // namespace chimeon

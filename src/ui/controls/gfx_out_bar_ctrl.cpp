@@ -13,17 +13,15 @@
 namespace chimeon {
 
 namespace {
-constexpr int kLeftMargin = 5;
 constexpr int kTopMargin = 5;
 constexpr int kLabelGap = 3;
-constexpr int kSmallLabelGap = 4;
 constexpr int kItemSpacing = 8;
-constexpr int kSmallItemSpacing = 10;
+constexpr QSize kIconSize(32, 32);
 constexpr int kArrowMargin = 5;
 constexpr int kBounceCycle = 11;
 }  // namespace
 
-CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent, int flags) : QWidget(parent), flags_(flags) {
+CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent) : QWidget(parent) {
     InstallControlsAccessibility();
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
@@ -37,42 +35,25 @@ CGfxOutBarCtrl::CGfxOutBarCtrl(QWidget* parent, int flags) : QWidget(parent), fl
     connect(this, &CGfxOutBarCtrl::colorsChanged, this, qOverload<>(&QWidget::update));
 }
 
-int CGfxOutBarCtrl::AddFolder(const QString& text, int data) {
-    folders_.push_back(OutBarFolder{text, data, {}});
+int CGfxOutBarCtrl::AddFolder(const QString& text) {
+    folders_.push_back(OutBarFolder{text, {}});
     update();
     return static_cast<int>(folders_.size()) - 1;
 }
 
-int CGfxOutBarCtrl::InsertItem(int folder, int index, const QString& text, int image, int data) {
+int CGfxOutBarCtrl::AddItem(int folder, const QString& text, int image) {
     if (folder < 0 || folder >= FolderCount()) {
         return -1;
     }
     auto& items = folders_[static_cast<std::size_t>(folder)].items;
-    if (index < 0 || index >= static_cast<int>(items.size())) {
-        index = static_cast<int>(items.size());
-    }
-    items.insert(items.begin() + index, OutBarItem{image, text, data});
+    items.push_back(OutBarItem{image, text});
     update();
-    return index;
+    return static_cast<int>(items.size()) - 1;
 }
 
-QList<QIcon> CGfxOutBarCtrl::SetIconList(const QList<QIcon>& icons, int kind) {
-    QList<QIcon> previous;
-    if (kind == kSmallIconList) {
-        previous = std::exchange(smallIcons_, icons);
-    } else if (kind == kLargeIconList) {
-        previous = std::exchange(largeIcons_, icons);
-    }
+void CGfxOutBarCtrl::SetIcons(const QList<QIcon>& icons) {
+    icons_ = icons;
     update();
-    return previous;
-}
-
-const QList<QIcon>& CGfxOutBarCtrl::Icons() const {
-    return (flags_ & kSmallIcons) ? smallIcons_ : largeIcons_;
-}
-
-QSize CGfxOutBarCtrl::IconSize() const {
-    return (flags_ & kSmallIcons) ? QSize(16, 16) : QSize(32, 32);
 }
 
 int CGfxOutBarCtrl::ItemCount() const {
@@ -103,7 +84,6 @@ QString CGfxOutBarCtrl::FolderItemText(int folder, int index) const {
 }
 
 void CGfxOutBarCtrl::SetBouncePeriod(int ms) {
-    bouncePeriod_ = ms;
     if (ms > 0) {
         bounceTimer_.start(ms);
     } else {
@@ -136,9 +116,6 @@ QRect CGfxOutBarCtrl::ItemArea() const {
 
 QRect CGfxOutBarCtrl::LabelRect(const QString& label) const {
     QFontMetrics metrics(font());
-    if (flags_ & kSmallIcons) {
-        return metrics.boundingRect(label);
-    }
     return metrics.boundingRect(QRect(0, 0, std::max(1, width()), 10000),
                                 Qt::AlignHCenter | Qt::TextWordWrap, label);
 }
@@ -148,26 +125,17 @@ QRect CGfxOutBarCtrl::ItemRectFrom(int index, int firstVisible) const {
         return QRect();
     }
     const QRect area = ItemArea();
-    const QSize icon = IconSize();
     const auto& items = folders_[static_cast<std::size_t>(openFolder_)].items;
-    const bool small = flags_ & kSmallIcons;
     int y = area.top() + kTopMargin;
     for (int i = firstVisible;; ++i) {
         const QRect label = LabelRect(items[static_cast<std::size_t>(i)].label);
-        QRect item;
-        if (small) {
-            item =
-                QRect(area.left() + kLeftMargin, y, icon.width() + kSmallLabelGap + label.width(),
-                      std::max(icon.height(), label.height()));
-        } else {
-            const int w = std::max(icon.width(), label.width());
-            item = QRect(area.left() + (area.width() - w) / 2, y, w,
-                         icon.height() + kLabelGap + label.height());
-        }
+        const int w = std::max(kIconSize.width(), label.width());
+        const QRect item(area.left() + (area.width() - w) / 2, y, w,
+                         kIconSize.height() + kLabelGap + label.height());
         if (i == index) {
             return item;
         }
-        y += item.height() + (small ? kSmallItemSpacing : kItemSpacing);
+        y += item.height() + kItemSpacing;
     }
 }
 
@@ -248,8 +216,8 @@ void CGfxOutBarCtrl::SelectFolder(int index) {
     if (index < 0 || index >= FolderCount()) {
         return;
     }
-    const bool animate = index != openFolder_ && (flags_ & kAnimateFolders) && slideDelay_ >= 0 &&
-                         isVisible() && !ItemArea().isEmpty();
+    const bool animate =
+        index != openFolder_ && slideDelay_ >= 0 && isVisible() && !ItemArea().isEmpty();
     if (animate) {
         animationFrom_ = QPixmap(ItemArea().size());
         QPainter painter(&animationFrom_);
@@ -271,7 +239,7 @@ void CGfxOutBarCtrl::SelectFolder(int index) {
         animationDistance_ = ItemArea().height();
         animationTimer_.start(std::max(1, slideDelay_));
     }
-    emit navigate(kFolderOpened, index);
+    emit folderOpened(index);
     update();
 }
 
@@ -339,7 +307,7 @@ void CGfxOutBarCtrl::ChooseItem(int index) {
         bounceStep_ = 0;
     }
     chosenItem_ = index;
-    emit navigate(kItemClicked, index);
+    emit itemActivated(index);
 }
 
 void CGfxOutBarCtrl::PressItem(int folder, int index) {
@@ -359,10 +327,6 @@ void CGfxOutBarCtrl::mouseMoveEvent(QMouseEvent* event) {
     const HitResult hit = HitTest(event->position().toPoint());
     if ((event->buttons() & Qt::LeftButton) && pressed_.kind != Hit::kNothing) {
         const bool over = hit.kind == pressed_.kind && hit.index == pressed_.index;
-        if (pressed_.kind == Hit::kItem && !over && (flags_ & kDragItems) && !dragging_) {
-            dragging_ = true;
-            setCursor(Qt::ClosedHandCursor);
-        }
         if (over != pressedOver_) {
             pressedOver_ = over;
             update();
@@ -394,7 +358,6 @@ void CGfxOutBarCtrl::mousePressEvent(QMouseEvent* event) {
     }
     pressed_ = HitTest(event->position().toPoint());
     pressedOver_ = true;
-    dragging_ = false;
     if (pressed_.kind == Hit::kUpArrow || pressed_.kind == Hit::kDownArrow) {
         arrowTimer_.start();
     }
@@ -412,15 +375,7 @@ void CGfxOutBarCtrl::mouseReleaseEvent(QMouseEvent* event) {
     arrowTimer_.stop();
     switch (pressed.kind) {
         case Hit::kItem:
-            if (dragging_) {
-                if (hit.kind == Hit::kItem && hit.index != pressed.index && moveApprover_ &&
-                    moveApprover_(openFolder_, pressed.index, hit.index)) {
-                    auto& items = folders_[static_cast<std::size_t>(openFolder_)].items;
-                    OutBarItem moved = items[static_cast<std::size_t>(pressed.index)];
-                    items.erase(items.begin() + pressed.index);
-                    items.insert(items.begin() + hit.index, moved);
-                }
-            } else if (over) {
+            if (over) {  // released elsewhere: nothing chosen
                 ChooseItem(pressed.index);
             }
             break;
@@ -441,10 +396,6 @@ void CGfxOutBarCtrl::mouseReleaseEvent(QMouseEvent* event) {
             break;
         case Hit::kNothing:
             break;
-    }
-    if (dragging_) {
-        dragging_ = false;
-        unsetCursor();
     }
     update();
 }
@@ -508,25 +459,20 @@ void CGfxOutBarCtrl::PaintContent(QPainter& painter, int openFolder, int firstVi
     painter.save();
     painter.setClipRect(area);
     const auto& items = folders_[static_cast<std::size_t>(openFolder)].items;
-    const QSize iconSize = IconSize();
-    const bool small = flags_ & kSmallIcons;
-    const bool pressing = pressed_.kind == Hit::kItem && pressedOver_ && !dragging_;
+    const bool pressing = pressed_.kind == Hit::kItem && pressedOver_;
     for (int i = firstVisible; i < static_cast<int>(items.size()); ++i) {
         const QRect item = ItemRectFrom(i, firstVisible);
         if (item.top() > area.bottom()) {
             break;
         }
-        QRect icon =
-            small ? QRect(item.left() + 2, item.top() + (item.height() - iconSize.height()) / 2,
-                          iconSize.width(), iconSize.height())
-                  : QRect(item.left() + (item.width() - iconSize.width()) / 2, item.top(),
-                          iconSize.width(), iconSize.height());
+        QRect icon(QPoint(item.left() + (item.width() - kIconSize.width()) / 2, item.top()),
+                   kIconSize);
         const QRect halo = icon.adjusted(-3, -3, 3, 3);
         const bool isPressed = pressing && pressed_.index == i;
         if (isPressed) {
             painter.fillRect(halo, pressedColor_);
             icon.translate(1, 1);
-        } else if (i == hoveredItem_ || ((flags_ & kSelectHighlight) && i == chosenItem_)) {
+        } else if (i == hoveredItem_) {
             painter.fillRect(halo, highlightColor_);
             painter.setPen(lightColor_);
             painter.drawRect(halo.adjusted(0, 0, -1, -1));
@@ -539,20 +485,14 @@ void CGfxOutBarCtrl::PaintContent(QPainter& painter, int openFolder, int firstVi
             }
         }
         const int image = items[static_cast<std::size_t>(i)].image;
-        if (image >= 0 && image < Icons().size()) {
-            Icons()[image].paint(&painter, icon);
+        if (image >= 0 && image < icons_.size()) {
+            icons_[image].paint(&painter, icon);
         }
         painter.setPen(textColor_);
-        const QString& label = items[static_cast<std::size_t>(i)].label;
-        if (small) {
-            painter.drawText(
-                QRect(icon.right() + 1 + kSmallLabelGap, item.top(), area.width(), item.height()),
-                Qt::AlignVCenter | Qt::TextSingleLine, label);
-        } else {
-            painter.drawText(QRect(area.left(), item.top() + iconSize.height() + kLabelGap,
-                                   area.width(), item.height() - iconSize.height() - kLabelGap),
-                             Qt::AlignHCenter | Qt::TextWordWrap, label);
-        }
+        painter.drawText(QRect(area.left(), item.top() + kIconSize.height() + kLabelGap,
+                               area.width(), item.height() - kIconSize.height() - kLabelGap),
+                         Qt::AlignHCenter | Qt::TextWordWrap,
+                         items[static_cast<std::size_t>(i)].label);
     }
     painter.restore();
 }

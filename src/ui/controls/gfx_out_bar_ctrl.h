@@ -7,14 +7,14 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <vector>
 
 namespace chimeon {
 
-// The outlook-style navigation bar: a stack of folder buttons, one open, whose items are icons
-// with labels. A click on an item is reported by navigate(kItemClicked, index). Colours come from
-// properties, so a skin (style sheet) restyles the bar with "qproperty-...".
+// The outlook-style navigation bar: a stack of folder buttons, one open, whose items are large
+// icons with labels. A click on an item is itemActivated, a click on a closed folder's button
+// opens it (with a slide of its items) and is folderOpened. Colours come from properties, so a
+// skin (style sheet) restyles the bar with "qproperty-...".
 class CGfxOutBarCtrl : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QColor backgroundColor MEMBER backgroundColor_ NOTIFY colorsChanged)
@@ -27,29 +27,16 @@ class CGfxOutBarCtrl : public QWidget {
     Q_PROPERTY(QColor pressedColor MEMBER pressedColor_ NOTIFY colorsChanged)
 
 public:
-    // Option flags.
-    static constexpr int kSmallIcons = 0x01;
-    static constexpr int kDragItems = 0x80;
-    static constexpr int kAnimateFolders = 0x100;
-    static constexpr int kSelectHighlight = 0x200;
-    // Notification codes.
-    static constexpr int kItemClicked = 1;
-    static constexpr int kMoveRequest = 4;
-    static constexpr int kFolderOpened = 5;
-    // Icon list kinds.
-    static constexpr int kSmallIconList = 1;
-    static constexpr int kLargeIconList = 2;
-
     static constexpr int kFolderHeight = 22;
     static constexpr int kHoverWatchMs = 100;
     static constexpr int kArrowRepeatMs = 300;
 
-    explicit CGfxOutBarCtrl(QWidget* parent = nullptr, int flags = 0x3FC);
+    explicit CGfxOutBarCtrl(QWidget* parent = nullptr);
 
-    int AddFolder(const QString& text, int data);
-    // Appends when `index` is below 0 or past the end; returns the index used.
-    int InsertItem(int folder, int index, const QString& text, int image, int data);
-    QList<QIcon> SetIconList(const QList<QIcon>& icons, int kind);
+    int AddFolder(const QString& text);
+    // Appends an item showing icon `image` of the icon list; its index, or -1 without the folder.
+    int AddItem(int folder, const QString& text, int image);
+    void SetIcons(const QList<QIcon>& icons);
     void SelectFolder(int index);
     int SelectedFolder() const { return openFolder_; }
     // The text of an item of the open folder; "" when out of range.
@@ -67,11 +54,6 @@ public:
     void SetBouncePeriod(int ms);
     // Pause between frames of the folder-switch animation; negative switches it off.
     void SetFolderSlideDelay(int ms) { slideDelay_ = ms; }
-    int flags() const { return flags_; }
-    // Asked before a dragged item moves (folder, from, to); no answer means no move.
-    void SetMoveApprover(std::function<bool(int, int, int)> approver) {
-        moveApprover_ = std::move(approver);
-    }
 
     // Geometry, for painting, hit-testing and tests.
     QRect FolderRect(int folder) const;
@@ -83,17 +65,13 @@ public:
     bool IsDownArrowShown() const;
     int FirstVisibleItem() const { return firstVisible_; }
     int ChosenItem() const { return chosenItem_; }
-    int HoveredItem() const { return hoveredItem_; }
-    int HoveredFolder() const { return hoveredFolder_; }
     bool IsFolderAnimationRunning() const { return animationTimer_.isActive(); }
     bool IsArrowRepeatRunning() const { return arrowTimer_.isActive(); }
-    bool IsHoverWatchRunning() const { return hoverTimer_.isActive(); }
-    QPoint BounceOffset() const;
-    // One tick of the bounce timer: the chosen item's icon twitches once every eleven ticks.
-    void OnBounceTimer();
 
 signals:
-    void navigate(int code, int value);
+    // An item of the open folder was chosen (a click, or "press" on the accessibility bus).
+    void itemActivated(int item);
+    void folderOpened(int folder);
     void colorsChanged();
 
 protected:
@@ -108,11 +86,9 @@ private:
     struct OutBarItem {
         int image = 0;
         QString label;
-        int data = 0;
     };
     struct OutBarFolder {
         QString name;
-        int data = 0;
         std::vector<OutBarItem> items;
     };
     enum class Hit { kNothing, kFolder, kItem, kUpArrow, kDownArrow };
@@ -122,8 +98,10 @@ private:
     };
 
     HitResult HitTest(const QPoint& point) const;
+    QPoint BounceOffset() const;
+    // One tick of the bounce timer: the chosen item's icon twitches once every eleven ticks.
+    void OnBounceTimer();
     void ChooseItem(int index);
-    QSize IconSize() const;
     QRect LabelRect(const QString& label) const;
     QRect ItemRectFrom(int index, int firstVisible) const;
     int LastItemBottom() const;
@@ -136,26 +114,20 @@ private:
     void PaintContent(QPainter& painter, int openFolder, int firstVisible);
     void PaintFolder(QPainter& painter, int folder, bool held, bool hovered);
     void PaintArrow(QPainter& painter, const QRect& rect, bool up, bool pressed);
-    const QList<QIcon>& Icons() const;
 
     std::vector<OutBarFolder> folders_;
-    int flags_;
     int openFolder_ = 0;
     int firstVisible_ = 0;
     int chosenItem_ = -1;
     int hoveredFolder_ = -1;
     int hoveredItem_ = -1;
     int slideDelay_ = 10;
-    int bouncePeriod_ = 0;
     int bounceStep_ = 0;
-    QList<QIcon> largeIcons_;
-    QList<QIcon> smallIcons_;
-    std::function<bool(int, int, int)> moveApprover_;
+    QList<QIcon> icons_;
 
     // The press in progress.
     HitResult pressed_;
     bool pressedOver_ = false;
-    bool dragging_ = false;
 
     QTimer hoverTimer_;
     QTimer arrowTimer_;

@@ -42,12 +42,26 @@ void CLinkStatic::SetUnderline(bool underline) {
     ApplyLook();
 }
 
+void CLinkStatic::SetLinkColor(const QColor& color) {
+    m_linkColor = color;
+    ApplyLook();
+}
+
+void CLinkStatic::SetVisitedColor(const QColor& color) {
+    m_visitedColor = color;
+    ApplyLook();
+}
+
 void CLinkStatic::ApplyLook() {
-    // The widget's own style sheet, so that no skin's text colour hides what is a link.
-    const QColor colour = QColor::fromRgb(m_visited ? kVisitedColour : kLinkColour);
-    setStyleSheet(QStringLiteral("color: %1; background: transparent; text-decoration: %2;")
-                      .arg(colour.name(),
-                           m_underline ? QStringLiteral("underline") : QStringLiteral("none")));
+    // The widget's own style sheet, so that no skin's text colour hides what is a link. A skin
+    // sets the colours while it restyles the link: an unchanged look is not set again.
+    const QString look =
+        QStringLiteral("color: %1; background: transparent; text-decoration: %2;")
+            .arg((m_visited ? m_visitedColor : m_linkColor).name(),
+                 m_underline ? QStringLiteral("underline") : QStringLiteral("none"));
+    if (look != styleSheet()) {
+        setStyleSheet(look);
+    }
 }
 
 void CLinkStatic::OpenLink() {

@@ -4,12 +4,17 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QTransform>
 #include <cstdio>
 
 #include "core/app/settings_store.h"
 #include "ui/app/dialog_units.h"
 
 namespace chimeon {
+
+namespace {
+constexpr QSize kDialogSize(208, 163);  // dialog units
+}  // namespace
 
 std::string MediaFileName(std::string_view path) {
     const auto separator = path.find_last_of("/\\");
@@ -86,25 +91,35 @@ CMediaPreviewDlg::CMediaPreviewDlg(SettingsStore& settings)
       settings_(settings) {
     setWindowTitle(QStringLiteral("视频媒体预览窗口"));
     setFont(DialogFont());
-    const DialogBaseUnits units = BaseUnitsOf(font());
-    setFixedSize(MapDialogSize(QSize(208, 163), units));
-
     display_ = new CVideoArea(this);
-    display_->setGeometry(MapDialogRect(QRect(4, 4, 200, 138), units));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("previewStatus"));
     status_->setAlignment(Qt::AlignCenter);
     status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    status_->setGeometry(MapDialogRect(QRect(4, 145, 200, 14), units));
     // Part of the window's layout, but it has no function: made hidden and disabled.
     fullScreen_ = new QPushButton(QStringLiteral("全屏"), this);
-    fullScreen_->setGeometry(MapDialogRect(QRect(4, 136, 55, 14), units));
     fullScreen_->setEnabled(false);
     fullScreen_->hide();
+    Resize(MapDialogSize(kDialogSize, BaseUnitsOf(font())));
 
     connect(&statusTimer_, &QTimer::timeout, this, &CMediaPreviewDlg::statusWanted);
     statusTimer_.start(kStatusTimerMs);
     ShowStatus({}, 0, 0);
+}
+
+void CMediaPreviewDlg::Resize(QSize size) {
+    const DialogBaseUnits units = BaseUnitsOf(font());
+    const QSize full = MapDialogSize(kDialogSize, units);
+    const QTransform scaled =
+        QTransform::fromScale(static_cast<double>(size.width()) / full.width(),
+                              static_cast<double>(size.height()) / full.height());
+    auto place = [&](const QRect& dialogUnits) {
+        return scaled.mapRect(MapDialogRect(dialogUnits, units));
+    };
+    setFixedSize(size);
+    display_->setGeometry(place(QRect(4, 4, 200, 138)));
+    status_->setGeometry(place(QRect(4, 145, 200, 14)));
+    fullScreen_->setGeometry(place(QRect(4, 136, 55, 14)));
 }
 
 CMediaPreviewDlg::~CMediaPreviewDlg() {

@@ -74,6 +74,9 @@ public:
     explicit CMediaPreviewDlg(SettingsStore& settings);
     ~CMediaPreviewDlg() override;
 
+    // Sizes the window to `size` (a screen too narrow for it beside the main window), its parts
+    // in proportion.
+    void Resize(QSize size);
     CVideoArea* displayArea() const { return display_; }
     QLabel* statusLine() const { return status_; }
     const QTimer& statusTimer() const { return statusTimer_; }

@@ -257,6 +257,9 @@ void CTodayPage::PlacePreview() {
     const PreviewAndMainPlacement placement = PlaceBesidePreview(
         {area.x(), area.y(), area.width(), area.height()},
         {previewSize.width(), previewSize.height()}, {mainSize.width(), mainSize.height()});
+    if (placement.previewSize.width < previewSize.width()) {
+        preview_->Resize(QSize(placement.previewSize.width, placement.previewSize.height));
+    }
     preview_->move(placement.preview.x, placement.preview.y);
     preview_->show();
     if (hasMain) {
