@@ -85,6 +85,9 @@ public:
     void OnTrayGraceOver();
     const QTimer& trayGraceTimer() const { return trayGrace_; }
     void OpenHelp();
+    // The tray menu's "退出(&X)": ends the program, asked first while a page has work in
+    // progress (a recording).
+    void OnExitCommand();
 
     CSubDialog* page(PageKind kind) const { return pages_[static_cast<std::size_t>(kind)]; }
     CSubDialog* currentPage() const { return current_; }
@@ -120,6 +123,7 @@ private:
     void HideToTray();
     void ShowFromTray();
     void NoteTrayMissing();
+    QString WorkInProgress() const;
 
     AppState& state_;
     SettingsStore& settings_;
