@@ -13,6 +13,7 @@
 #include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
 #include "core/app/program_version.h"
+#include "core/audio/wave_recording_file.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
 #include "core/io/file_io.h"
@@ -217,6 +218,9 @@ int main(int argc, char* argv[]) {
         auto page = std::make_unique<CTodayPage>(std::move(parts));
         todayPage = page.get();
         historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
+        // What a crash left of a recording is made playable, and the operator told where.
+        page->NoticeReporter(NoticeTopic::kRecordings)(
+            RescuedRecordingsList(RescueRecordings({CRecordPage::MusicFolder()})));
         return page;
     };
 

@@ -110,7 +110,7 @@ std::vector<std::string> FakePcmSystem::DeviceNames(PcmDirection direction) cons
     if (direction == PcmDirection::kCapture) {
         return {"Microphone", ""};
     }
-    return {"Loudspeakers"};
+    return {"Loudspeakers", "Microphone"};  // one card, both ways
 }
 
 bool FakePcmSystem::Supply(std::uint32_t frames) {

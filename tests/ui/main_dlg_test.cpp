@@ -26,6 +26,10 @@ public:
 
 protected:
     void OnInitDialog() override { log_.push_back(m_nIDD); }
+    QString WorkInProgress() const override { return work; }
+
+public:
+    QString work;
 
 private:
     std::vector<int>& log_;
@@ -224,6 +228,13 @@ TEST_F(MainDlgTest, TrayClicksAndMenuToggleTheWindowThatStartedHiddenInTheTray) 
     EXPECT_FALSE(window->isVisible());
     actions[2]->trigger();  // also while hidden
     EXPECT_EQ(exits.count(), 1);
+    EXPECT_TRUE(questions.isEmpty());
+    static_cast<RecordingPage*>(window->page(PageKind::kRecord))->work =
+        QStringLiteral("正在录音！");
+    actions[2]->trigger();  // a recording in progress: asked first, "否" goes on
+    EXPECT_EQ(exits.count(), 1);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].startsWith(QStringLiteral("正在录音！")));
     actions[0]->trigger();
     EXPECT_TRUE(window->isVisible());
 }
@@ -275,12 +286,15 @@ TEST_F(MainDlgTest, WithoutATrayTheWindowMinimisesSaysWhyOnceAndEndsWhenConfirme
     EXPECT_TRUE(window->trayNotice().contains(QStringLiteral("系统托盘")));
 
     QSignalSpy exits(window.get(), &CMainDlg::exitRequested);
+    static_cast<RecordingPage*>(window->page(PageKind::kRecord))->work =
+        QStringLiteral("正在录音！");
     EXPECT_FALSE(window->close());     // asked, and "否"
     EXPECT_TRUE(window->isVisible());  // never hidden into nothing
     EXPECT_TRUE(window->isMinimized());
     ASSERT_EQ(questions.size(), 1);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("要退出程序吗")));
     EXPECT_TRUE(questions[0].contains(QStringLiteral("铃声和节目都不再按时播放")));
+    EXPECT_TRUE(questions[0].startsWith(QStringLiteral("正在录音！")));
     EXPECT_EQ(exits.count(), 0);
     window->ToggleMainWindow();
     EXPECT_FALSE(window->isMinimized());

@@ -1,5 +1,9 @@
 #include "core/audio/recorder_console.h"
 
+#include <algorithm>
+
+#include "core/audio/file_error.h"
+#include "core/audio/sound_error_text.h"
 #include "core/audio/wave_recording_file.h"
 
 namespace chimeon {
@@ -21,15 +25,39 @@ constexpr char kRecordingPaused[] = "录音已经暂停！";
 constexpr char kNothingPlaying[] = "目前没有音频文件正在播放！";
 constexpr char kPlayingPaused[] = "当前音频文件已经暂停！";
 
+// The operator's words for the last failure of a device.
+std::string Problem(const PcmEngine& engine) {
+    return SoundErrorText(engine.LastResult(), engine.ErrorText());
+}
+
 }  // namespace
 
 RecorderConsole::RecorderConsole(PcmSystem& system, fs::path recordingsFolder)
     : device_(&system), recorder_(system), player_(system), folder_(std::move(recordingsFolder)) {}
 
 RecorderConsole::~RecorderConsole() {
+    // However the program ends in order, a recording in progress is stopped and kept.
     recorder_.Close();
     player_.Close();
-    recording_.reset();
+    if (recording_ != nullptr) {
+        try {
+            recording_->Finish();
+        } catch (const FileError&) {
+            // The temporary file stays with all the sound; the next start rescues it.
+        }
+    }
+}
+
+std::vector<std::string> RecorderConsole::DeviceChoices() const {
+    std::vector<std::string> choices{kDefaultDeviceName};
+    for (PcmDirection direction : {PcmDirection::kCapture, PcmDirection::kPlayback}) {
+        for (std::string& name : device_.System()->DeviceNames(direction)) {
+            if (!name.empty() && std::find(choices.begin(), choices.end(), name) == choices.end()) {
+                choices.push_back(std::move(name));
+            }
+        }
+    }
+    return choices;
 }
 
 fs::path RecorderConsole::ResolveName(std::string_view name) const {
@@ -55,6 +83,12 @@ Answer RecorderConsole::Record(std::string_view name, const OverwriteQuestion& m
     }
     const fs::path target = ResolveName(name);
     std::error_code error;
+    if (target.parent_path() == folder_) {
+        fs::create_directories(folder_, error);
+    }
+    if (std::optional<std::string> problem = RecordingTargetProblem(target)) {
+        return Say(*problem);
+    }
     if (fs::exists(target, error) && !(mayOverwrite && mayOverwrite(target))) {
         return {};
     }
@@ -63,21 +97,20 @@ Answer RecorderConsole::Record(std::string_view name, const OverwriteQuestion& m
     if (!device_.IsInputFormat(sound)) {
         return Say(kNotSupported);
     }
-    if (target.parent_path() == folder_) {
-        fs::create_directories(folder_, error);
-    }
     auto recording = std::make_shared<WaveRecordingFile>(target, sound.GetFormat());
     recorder_.SetFormat(sound.GetFormat());
     recorder_.SetDevice(device_);
     recorder_.SetChunkSink(recording);
     if (!recorder_.Open() || !recorder_.Start(kRecordBufferBytes)) {
-        Answer answer = Say(recorder_.ErrorText());
+        Answer answer = Say(Problem(recorder_));
         recorder_.Close();  // the temporary file goes with it
         return answer;
     }
     recording_ = std::move(recording);
     recordState_ = kActive;
-    return Answer{"录音开始！", {}, target};
+    startDue_ = true;
+    // Said once the first sound has come: a sound server takes a moment to start delivering.
+    return Answer{"正在准备录音，请稍候……", {}, target};
 }
 
 Answer RecorderConsole::PauseRecording() {
@@ -88,8 +121,9 @@ Answer RecorderConsole::PauseRecording() {
         return Say(kRecordingPaused);
     }
     if (!recorder_.Pause()) {
-        return Say(recorder_.ErrorText());
+        return Say(Problem(recorder_));
     }
+    startDue_ = false;
     recordState_ = kPaused;
     return Say(kRecordingPaused);
 }
@@ -105,7 +139,7 @@ Answer RecorderConsole::ContinueRecording() {
         return Say(kPlayingNoRecording);
     }
     if (!recorder_.Continue()) {
-        return Say(recorder_.ErrorText());
+        return Say(Problem(recorder_));
     }
     recordState_ = kActive;
     return Say("录音继续！");
@@ -116,12 +150,13 @@ Answer RecorderConsole::StopRecording() {
         return Say(kNotRecording);
     }
     if (!recorder_.Close()) {
-        return Answer{std::nullopt, recorder_.ErrorText(), {}};
+        return Answer{std::nullopt, Problem(recorder_), {}};
     }
     if (recording_ != nullptr) {
         recording_->Finish();
         recording_.reset();
     }
+    startDue_ = false;
     recordState_ = kIdle;
     return Say("录音已经停止！");
 }
@@ -147,12 +182,12 @@ Answer RecorderConsole::Play(std::string_view name) {
     }
     // A sound that ran out leaves the device open: it is closed before it opens again.
     if (!player_.Close()) {
-        return Say(player_.ErrorText());
+        return Say(Problem(player_));
     }
     player_.SetWave(std::move(sound));
     player_.SetDevice(device_);
     if (!player_.Open() || !player_.Play()) {
-        return Say(player_.ErrorText());
+        return Say(Problem(player_));
     }
     playState_ = kActive;
     return Answer{"正在放音！", {}, file};
@@ -169,7 +204,7 @@ Answer RecorderConsole::PausePlaying() {
         return Say(kPlayingPaused);
     }
     if (!player_.Pause()) {
-        return Say(player_.ErrorText());
+        return Say(Problem(player_));
     }
     playState_ = kPaused;
     return Say(kPlayingPaused);
@@ -186,7 +221,7 @@ Answer RecorderConsole::ContinuePlaying() {
         return Say("正在播放音频文件！");
     }
     if (!player_.Continue()) {
-        return Say(player_.ErrorText());
+        return Say(Problem(player_));
     }
     playState_ = kActive;
     return Say("暂停音频文件恢复播放！");
@@ -200,7 +235,7 @@ Answer RecorderConsole::StopPlaying() {
         return Say(kNothingPlaying);
     }
     if (!player_.Close()) {
-        return Say(player_.ErrorText());
+        return Say(Problem(player_));
     }
     playState_ = kIdle;
     return Say("音频文件已经停止播放！");
@@ -211,7 +246,19 @@ std::optional<std::string> RecorderConsole::FailureText(PcmEngine& engine, std::
     if (!failure) {
         return std::nullopt;
     }
-    return std::string(what) + device_.System()->ErrorText(*failure);
+    return std::string(what) + SoundErrorText(*failure, device_.System()->ErrorText(*failure));
+}
+
+fs::path RecorderConsole::RecordingFile() const {
+    return recording_ != nullptr ? recording_->Target() : fs::path();
+}
+
+std::optional<std::string> RecorderConsole::TakeRecordStart() {
+    if (!startDue_ || !recorder_.SoundArrived()) {
+        return std::nullopt;
+    }
+    startDue_ = false;
+    return "录音开始！";
 }
 
 std::optional<std::string> RecorderConsole::TakeRecordFailure() {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/audio/wave_device.h"
 #include "core/audio/wave_in.h"
@@ -31,9 +32,15 @@ public:
     // Asked before a recording replaces an existing file; true to go on.
     using OverwriteQuestion = std::function<bool(const std::filesystem::path& file)>;
 
+    static constexpr char kDefaultDeviceName[] = "默认设备";
+
     RecorderConsole(PcmSystem& system, std::filesystem::path recordingsFolder);
-    // Closes both devices; a recording that was not stopped is dropped.
+    // Closes both devices; a recording that was not stopped is kept, as "停止" keeps it.
     ~RecorderConsole();
+
+    // The device box's entries: the default device, then every device of either direction,
+    // each once.
+    std::vector<std::string> DeviceChoices() const;
 
     int RecordState() const { return recordState_; }
     int PlayState() const { return playState_; }
@@ -55,6 +62,11 @@ public:
 
     // The status text for a device that failed while it ran, since the last look.
     std::optional<std::string> TakeRecordFailure();
+    // "录音开始！", once, when the first sound of a recording has come.
+    std::optional<std::string> TakeRecordStart();
+    bool AwaitsFirstSound() const { return startDue_; }
+    // Where the recording in progress goes; empty when there is none.
+    std::filesystem::path RecordingFile() const;
     std::optional<std::string> TakePlayFailure();
 
     CWaveIn& recorder() { return recorder_; }
@@ -70,6 +82,7 @@ private:
     std::filesystem::path folder_;
     int recordState_ = kIdle;
     int playState_ = kIdle;
+    bool startDue_ = false;  // recording, and its first sound not yet announced
 };
 
 }  // namespace chimeon

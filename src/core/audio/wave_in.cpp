@@ -1,6 +1,7 @@
 #include "core/audio/wave_in.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 
 namespace chimeon {
@@ -18,6 +19,7 @@ public:
         std::lock_guard lock(mutex_);
         requestedFrames_ = FramesIn(bytes);
     }
+    bool SoundArrived() const { return arrived_; }
 
 protected:
     int Configure(PcmStream& stream) override {
@@ -41,6 +43,7 @@ protected:
                 }
                 buffer_.Allocate(frames_, format_.blockAlign);
                 fill_ = 0;
+                arrived_ = false;
                 return stream.Start();
             }
             case Command::kContinue:
@@ -64,6 +67,7 @@ protected:
             return std::min(result, 0);
         }
         fill_ += static_cast<std::uint32_t>(got);
+        arrived_ = arrived_ || got > 0;
         return fill_ == frames_ ? Deliver() : 0;
     }
 
@@ -107,6 +111,7 @@ private:
     std::shared_ptr<WaveChunkSink> sink_;
     CWaveBuffer buffer_;
     std::uint32_t fill_ = 0;
+    std::atomic<bool> arrived_ = false;  // sound has come since the last start
 };
 
 }  // namespace
@@ -119,6 +124,10 @@ bool CWaveIn::Open() {
     // The sink goes with the device: a recording that cannot start leaves nothing behind.
     return Launch(std::make_shared<CaptureWorker>(wave_.GetFormat(), bufferSize_, std::move(sink_)),
                   PcmDirection::kCapture);
+}
+
+bool CWaveIn::SoundArrived() const {
+    return worker_ != nullptr && static_cast<const CaptureWorker&>(*worker_).SoundArrived();
 }
 
 bool CWaveIn::Start(std::uint32_t bufferSize) {

@@ -35,6 +35,8 @@ public:
     bool Open();
     // Starts recording into fresh buffers of `bufferSize` bytes.
     bool Start(std::uint32_t bufferSize);
+    // Whether the device has delivered sound since the last Start.
+    bool SoundArrived() const;
 
 private:
     CWave wave_;

@@ -3,14 +3,31 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "core/audio/wave.h"
 #include "core/audio/wave_in.h"
 
 namespace chimeon {
 
+// Why `target` cannot take a recording (a folder, a folder that does not exist, a name too long,
+// no permission), in the operator's words; nothing when it can as far as can be told before
+// writing.
+std::optional<std::string> RecordingTargetProblem(const std::filesystem::path& target);
+
+// The recordings that a crash or power cut left as temporary files in `folders`: each becomes a
+// playable WAV beside it ("NAME.wav.XXXXXX.wav"), never over an existing file; a temporary file
+// that another recording still writes is left alone. The files made, in order.
+std::vector<std::filesystem::path> RescueRecordings(
+    const std::vector<std::filesystem::path>& folders);
+// The notice detail of rescued recordings: their paths, "" when there are none.
+std::string RescuedRecordingsList(const std::vector<std::filesystem::path>& files);
+
 // A recording streamed to disk as it arrives, into a temporary file beside the target
-// ("NAME.wav.XXXXXX.part"). After every chunk the file is a canonical WAV of all it holds and is
+// ("NAME.wav.XXXXXX.part", the name cut short so that any legal target works; locked while it
+// is written). After every chunk the file is a canonical WAV of all it holds and is
 // flushed to disk, so a crash or power cut loses at most the chunk being written; Finish renames
 // it over the target. The recording thread appends while the window's thread may finish or drop
 // it (after giving up on a device that did not answer): a lock keeps the two apart.
@@ -29,6 +46,7 @@ public:
     void Finish();
 
     const std::filesystem::path& TemporaryPath() const { return temporary_; }
+    const std::filesystem::path& Target() const { return target_; }
 
 private:
     std::mutex mutex_;

@@ -40,7 +40,12 @@ std::string ReportedNotice(NoticeTopic topic, const std::string& problem) {
     if (problem.empty()) {
         return {};
     }
-    return std::string(NoticeLead(topic)) + "（" + problem + "）";
+    const std::string_view lead = NoticeLead(topic);
+    // A lead that ends in "：" is followed by what it announces (the rescued files).
+    if (lead.ends_with("：")) {
+        return std::string(lead) + problem;
+    }
+    return std::string(lead) + "（" + problem + "）";
 }
 
 }  // namespace chimeon

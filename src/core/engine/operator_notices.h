@@ -32,7 +32,8 @@ private:
 // The topic's words for the operator.
 std::string_view NoticeLead(NoticeTopic topic);
 // The notice for a problem that a part of the program reports in its own words (the technical
-// detail; "" when it has gone): the topic's words for the operator, the detail after them.
+// detail; "" when it has gone): the topic's words for the operator, the detail after them (in
+// parentheses, unless the words end in "：").
 std::string ReportedNotice(NoticeTopic topic, const std::string& problem);
 
 }  // namespace chimeon

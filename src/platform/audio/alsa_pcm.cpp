@@ -183,27 +183,32 @@ private:
     bool canPause_ = false;
 };
 
-// ALSA's PCM hints for a direction: (name, first line of the description).
-std::vector<std::pair<std::string, std::string>> Hints(PcmDirection direction) {
+// The sound cards with a PCM device of the direction: (ALSA name, the card's name).
+std::vector<std::pair<std::string, std::string>> Cards(PcmDirection direction) {
     std::vector<std::pair<std::string, std::string>> found;
-    void** hints = nullptr;
-    if (snd_device_name_hint(-1, "pcm", &hints) < 0) {
-        return found;
-    }
-    const char* wanted = direction == PcmDirection::kCapture ? "Input" : "Output";
-    for (void** hint = hints; *hint != nullptr; ++hint) {
-        char* name = snd_device_name_get_hint(*hint, "NAME");
-        char* description = snd_device_name_get_hint(*hint, "DESC");
-        char* io = snd_device_name_get_hint(*hint, "IOID");
-        if (name != nullptr && (io == nullptr || std::string_view(io) == wanted)) {
-            std::string text = description != nullptr ? description : name;
-            found.emplace_back(name, text.substr(0, text.find('\n')));
+    snd_ctl_card_info_t* card = nullptr;
+    snd_pcm_info_t* pcm = nullptr;
+    snd_ctl_card_info_alloca(&card);
+    snd_pcm_info_alloca(&pcm);
+    for (int number = -1; snd_card_next(&number) == 0 && number >= 0;) {
+        const std::string hw = "hw:" + std::to_string(number);
+        snd_ctl_t* ctl = nullptr;
+        if (snd_ctl_open(&ctl, hw.c_str(), SND_CTL_NONBLOCK) < 0) {
+            continue;
         }
-        free(name);
-        free(description);
-        free(io);
+        bool hasDirection = false;
+        for (int device = -1;
+             !hasDirection && snd_ctl_pcm_next_device(ctl, &device) == 0 && device >= 0;) {
+            snd_pcm_info_set_device(pcm, static_cast<unsigned>(device));
+            snd_pcm_info_set_subdevice(pcm, 0);
+            snd_pcm_info_set_stream(pcm, StreamOf(direction));
+            hasDirection = snd_ctl_pcm_info(ctl, pcm) == 0;
+        }
+        if (hasDirection && snd_ctl_card_info(ctl, card) == 0) {
+            found.emplace_back("plug" + hw, snd_ctl_card_info_get_name(card));
+        }
+        snd_ctl_close(ctl);
     }
-    snd_device_name_free_hint(hints);
     return found;
 }
 
@@ -211,9 +216,9 @@ std::vector<std::pair<std::string, std::string>> Hints(PcmDirection direction) {
 
 std::string AlsaPcmSystem::AlsaName(PcmDirection direction, std::uint32_t device) const {
     if (device != CWaveDevice::kWaveMapper) {
-        const auto hints = Hints(direction);
-        if (device < hints.size()) {
-            return hints[device].first;
+        const auto cards = Cards(direction);
+        if (device < cards.size()) {
+            return cards[device].first;
         }
     }
     return mapperDevice_;
@@ -253,8 +258,8 @@ std::string AlsaPcmSystem::ErrorText(int error) const {
 
 std::vector<std::string> AlsaPcmSystem::DeviceNames(PcmDirection direction) const {
     std::vector<std::string> names;
-    for (auto& hint : Hints(direction)) {
-        names.push_back(std::move(hint.second));
+    for (auto& card : Cards(direction)) {
+        names.push_back(std::move(card.second));
     }
     return names;
 }

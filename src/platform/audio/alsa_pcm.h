@@ -20,7 +20,8 @@ public:
                            const WaveFormat& format) override;
     // snd_strerror's text.
     std::string ErrorText(int error) const override;
-    // The descriptions of ALSA's PCM device hints for the direction.
+    // The names of the sound cards that have a PCM device of the direction (ALSA's plugins,
+    // which every card's hints list again, are no devices to choose).
     std::vector<std::string> DeviceNames(PcmDirection direction) const override;
 
 private:

@@ -150,7 +150,7 @@ CMainDlg::CMainDlg(AppState& state, SettingsStore& settings, std::filesystem::pa
         trayMenu_->addAction(QStringLiteral("主窗口(&M)"), this, &CMainDlg::ToggleMainWindow);
     trayMenu_->setDefaultAction(showMain);
     trayMenu_->addSeparator();
-    trayMenu_->addAction(QStringLiteral("退出(&X)"), this, &CMainDlg::exitRequested);
+    trayMenu_->addAction(QStringLiteral("退出(&X)"), this, &CMainDlg::OnExitCommand);
     // At an autostart the desktop's tray may come up after the program: until it is there,
     // try again every few seconds, so the icon appears as soon as it can.
     trayIcon_ = appIcon;
@@ -374,12 +374,34 @@ void CMainDlg::RefreshUserState() {
     setWindowTitle(QString::fromStdString(UserStateCaption(state_.loggedIn)));
 }
 
+QString CMainDlg::WorkInProgress() const {
+    QString work;
+    for (const CSubDialog* p : pages_) {
+        const QString said = p != nullptr ? p->WorkInProgress() : QString();
+        if (!said.isEmpty()) {
+            work += (work.isEmpty() ? QString() : QStringLiteral("\n")) + said;
+        }
+    }
+    return work;
+}
+
+void CMainDlg::OnExitCommand() {
+    const QString work = WorkInProgress();
+    if (work.isEmpty() ||
+        AskYesNo(isVisible() ? this : nullptr, QString::fromLatin1(kApplicationTitle),
+                 work + QStringLiteral("\n要退出程序吗？"))) {
+        emit exitRequested();
+    }
+}
+
 void CMainDlg::closeEvent(QCloseEvent* event) {
     // The caption's close (and Alt+F4) hides the window into the tray. Without a tray it is the
     // one way to end the program from the window: asked first, "否" the default.
     event->ignore();
+    const QString work = WorkInProgress();
     if (!tray_.IsShown() && AskYesNo(this, QString::fromLatin1(kApplicationTitle),
-                                     QString::fromUtf8(kExitWithoutTrayQuestion))) {
+                                     (work.isEmpty() ? QString() : work + QStringLiteral("\n")) +
+                                         QString::fromUtf8(kExitWithoutTrayQuestion))) {
         emit exitRequested();
         return;
     }

@@ -85,6 +85,9 @@ public:
     void OnTrayGraceOver();
     const QTimer& trayGraceTimer() const { return trayGrace_; }
     void OpenHelp();
+    // The tray menu's "退出(&X)": ends the program, asked first while a page has work in
+    // progress (a recording).
+    void OnExitCommand();
 
     CSubDialog* page(PageKind kind) const;
     CSubDialog* currentPage() const { return current_; }
@@ -122,6 +125,7 @@ private:
     void HideToTray();
     void ShowFromTray();
     void NoteTrayMissing();
+    QString WorkInProgress() const;
 
     AppState& state_;
     SettingsStore& settings_;

@@ -23,6 +23,9 @@ public:
     // The page's OK and cancel commands; pages that give them a meaning override these.
     virtual void OnOK() {}
     virtual void OnCancel() {}
+    // What ending the program now would cut short, in the operator's words ("" for nothing):
+    // the main window's exit question says it.
+    virtual QString WorkInProgress() const { return {}; }
 
 signals:
     // The login state changed: the main window shows it in its caption.

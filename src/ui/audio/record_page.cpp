@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 
 #include "core/audio/file_error.h"
-#include "core/audio/pcm_port.h"
 #include "ui/app/message_box.h"
 
 namespace chimeon {
@@ -19,10 +18,6 @@ namespace {
 
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::filesystem::path MusicFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation).toStdString();
 }
 
 struct Command {
@@ -54,7 +49,6 @@ QLineEdit* AddGroup(CRecordPage* page, QVBoxLayout* layout, const char* title,
 
 CRecordPage::CRecordPage(PcmSystem& system, std::filesystem::path recordingsFolder, QWidget* parent)
     : CSubDialog(kTemplateId, parent),
-      system_(system),
       console_(std::make_unique<RecorderConsole>(
           system, recordingsFolder.empty() ? MusicFolder() : std::move(recordingsFolder))) {
     failureWatch_.setInterval(kFailureWatchMs);
@@ -62,6 +56,18 @@ CRecordPage::CRecordPage(PcmSystem& system, std::filesystem::path recordingsFold
 }
 
 CRecordPage::~CRecordPage() = default;
+
+std::filesystem::path CRecordPage::MusicFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation).toStdString();
+}
+
+QString CRecordPage::WorkInProgress() const {
+    if (console_->RecordState() == RecorderConsole::kIdle) {
+        return {};
+    }
+    return Text("正在录音！退出时录音停止，已录的声音保存在“%1”。")
+        .arg(QString::fromStdString(console_->RecordingFile().string()));
+}
 
 void CRecordPage::OnInitDialog() {
     auto* layout = new QVBoxLayout(this);
@@ -95,15 +101,9 @@ void CRecordPage::OnInitDialog() {
     playStatusEdit_ = AddGroup(this, layout, "放音", play);
     layout->addStretch(1);
 
-    // Inputs first, then outputs, as the sound system names them; sorted, none chosen.
-    for (PcmDirection direction : {PcmDirection::kCapture, PcmDirection::kPlayback}) {
-        for (const std::string& name : system_.DeviceNames(direction)) {
-            if (!name.empty()) {
-                deviceBox_->addItem(QString::fromStdString(name));
-            }
-        }
+    for (const std::string& name : console_->DeviceChoices()) {
+        deviceBox_->addItem(QString::fromStdString(name));
     }
-    deviceBox_->model()->sort(0);
     deviceBox_->setCurrentIndex(-1);
 }
 
@@ -127,9 +127,9 @@ void CRecordPage::Carry(QString& line, const std::function<RecorderConsole::Answ
     ShowFields();
     const bool busy = console_->RecordState() != RecorderConsole::kIdle ||
                       console_->PlayState() != RecorderConsole::kIdle;
-    if (busy && !failureWatch_.isActive()) {
-        failureWatch_.start();
-    } else if (!busy) {
+    if (busy) {
+        failureWatch_.start(WatchInterval());
+    } else {
         failureWatch_.stop();
     }
 }
@@ -141,6 +141,10 @@ void CRecordPage::ShowFields() {
 }
 
 void CRecordPage::WatchFailures() {
+    if (auto text = console_->TakeRecordStart()) {
+        recordStatus_ = Text(*text);
+        failureWatch_.setInterval(WatchInterval());
+    }
     if (auto text = console_->TakeRecordFailure()) {
         recordStatus_ = Text(*text);
     }
@@ -149,6 +153,11 @@ void CRecordPage::WatchFailures() {
     }
     recordStatusEdit_->setText(recordStatus_);
     playStatusEdit_->setText(playStatus_);
+}
+
+int CRecordPage::WatchInterval() const {
+    // Quick while a recording waits for its first sound, so that "录音开始！" comes on time.
+    return console_->AwaitsFirstSound() ? kStartWatchMs : kFailureWatchMs;
 }
 
 QString CRecordPage::ChooseWithDialog() {

@@ -24,6 +24,10 @@ class CRecordPage : public CSubDialog {
 public:
     static constexpr int kTemplateId = 148;
     static constexpr int kFailureWatchMs = 250;
+    // How often the page looks for the first sound of a recording that is starting.
+    static constexpr int kStartWatchMs = 20;
+    // The user's music folder (XDG_MUSIC_DIR, else ~/Music).
+    static std::filesystem::path MusicFolder();
 
     // `recordingsFolder` empty: the user's music folder (XDG_MUSIC_DIR, else ~/Music).
     explicit CRecordPage(PcmSystem& system, std::filesystem::path recordingsFolder = {},
@@ -39,6 +43,9 @@ public:
     void OnPausePlaying();
     void OnContinuePlaying();
     void OnStopPlaying();
+
+    // A recording in progress, and where ending the program keeps it.
+    QString WorkInProgress() const override;
 
     RecorderConsole& console() { return *console_; }
     QComboBox* deviceBox() const { return deviceBox_; }
@@ -57,9 +64,9 @@ private:
     void Carry(QString& line, const std::function<RecorderConsole::Answer()>& command);
     void ShowFields();
     void WatchFailures();
+    int WatchInterval() const;
     QString ChooseWithDialog();
 
-    PcmSystem& system_;
     std::unique_ptr<RecorderConsole> console_;
     QString fileName_;
     QString recordStatus_;

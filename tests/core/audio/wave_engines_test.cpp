@@ -8,6 +8,7 @@
 
 #include "core/audio/file_error.h"
 #include "core/audio/recorder_console.h"
+#include "core/audio/sound_error_text.h"
 #include "core/audio/wave_in.h"
 #include "core/audio/wave_out.h"
 #include "core/audio/wave_recording_file.h"
@@ -156,6 +157,83 @@ TEST(WaveRecordingFileTest, IsAWholeWaveAfterEveryChunkAndReplacesTheTargetOnlyA
     EXPECT_EQ(saved.GetFrameCount(), 6u);
     EXPECT_EQ(dir.Entries(), 1u);
     EXPECT_THROW(WaveRecordingFile(dir.path(), kMono16), FileError);
+}
+
+TEST(WaveRecordingFileTest, WhatACrashLeftBecomesAPlayableWaveBesideItNeverOverAFile) {
+    test::TempDir dir;
+    const auto header = [](std::uint32_t dataSize) {
+        const auto bytes = WaveHeader(kMono16, dataSize);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    // The header lags behind the last sound written, which ends in half a frame.
+    dir.Write("take.wav.AbC123.part", header(2) + std::string("\1\0\2\0\3", 5));
+    dir.Write("old.wav.Zz9999.part", header(2) + std::string("\1\0", 2));
+    dir.Write("old.wav.Zz9999.wav", "keep");
+    dir.Write("empty.wav.Qq1111.part", header(0));
+    dir.Write("song.wav.part", header(2) + "ab");       // some other program's
+    WaveRecordingFile live(dir / "live.wav", kMono16);  // still being recorded
+    const auto made = RescueRecordings({dir.path(), dir.path()});
+    ASSERT_EQ(made, std::vector<std::filesystem::path>{dir / "take.wav.AbC123.wav"});
+    CWave rescued;
+    rescued.Load(made[0].string());
+    EXPECT_EQ(rescued.GetFrameCount(), 2u);
+    EXPECT_EQ(dir.Read("old.wav.Zz9999.wav"), "keep");
+    EXPECT_EQ(dir.Read("old.wav.Zz9999.part").size(), 46u);
+    EXPECT_EQ(dir.Read("song.wav.part").size(), 46u);
+    EXPECT_TRUE(std::filesystem::exists(live.TemporaryPath()));
+    EXPECT_EQ(dir.Entries(), 5u);  // the empty one is gone
+    EXPECT_EQ(RescuedRecordingsList({"/a.wav", "/b.wav"}), "/a.wav、/b.wav");
+}
+
+TEST(RecorderConsoleTest, AnOrderlyEndKeepsTheRecordingUnderAnyLegalName) {
+    test::TempDir dir;
+    FakePcmSystem devices;
+    for (const std::string& name :
+         {std::string("take"), std::string(246, 'n')}) {  // 250 bytes with ".wav"
+        {
+            RecorderConsole console(devices, dir.path());
+            ASSERT_EQ(console.Record(name, nullptr).status, "正在准备录音，请稍候……");
+            ASSERT_TRUE(devices.Supply(300));
+            ASSERT_EQ(console.PauseRecording().status, "录音已经暂停！");
+        }  // the window closed, or SIGTERM
+        CWave kept;
+        kept.Load((dir / (name + ".wav")).string());
+        EXPECT_EQ(kept.GetFrameCount(), 300u) << name;
+    }
+    EXPECT_EQ(dir.Entries(), 2u);
+}
+
+TEST(RecorderConsoleTest, ATargetThatCannotBeOneIsSaidPlainlyAndNeverOfferedForOverwriting) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "box.wav");
+    dir.Write("notes.txt", "");
+    FakePcmSystem devices;
+    RecorderConsole console(devices, dir.path());
+    const std::pair<std::string, std::string> rows[] = {
+        {"box", "是一个文件夹"},
+        {"missing/take", "文件夹“" + (dir / "missing").string() + "”不存在"},
+        {"notes.txt/take", "不是文件夹"},
+        {std::string(252, 'n'), "文件名太长"}};
+    for (const auto& [name, says] : rows) {
+        bool asked = false;
+        const auto answer = console.Record(name, [&](const auto&) { return asked = true; });
+        EXPECT_NE(answer.status.value_or("").find(says), std::string::npos) << *answer.status;
+        EXPECT_FALSE(asked);
+        EXPECT_EQ(console.RecordState(), 0);
+    }
+    devices.openError = -ENOENT;  // no sound device, no sound server
+    EXPECT_EQ(console.Record("take", nullptr).status, "没有可用的声音设备");
+    EXPECT_EQ(dir.Entries(), 2u);
+}
+
+TEST(SoundErrorTextTest, SaysWhatWentWrongInChinese) {
+    const std::pair<int, std::string> rows[] = {{-ENOENT, "没有可用的声音设备"},
+                                                {-EBUSY, "声音设备正被其他程序占用"},
+                                                {ENOSPC, "磁盘已满"},
+                                                {-4242, "声音设备出错（system words）"}};
+    for (const auto& [error, text] : rows) {
+        EXPECT_EQ(SoundErrorText(error, "system words"), text) << error;
+    }
 }
 
 TEST(RecorderConsoleTest, TypedNamesLandInTheRecordingsFolderWithAnExtension) {

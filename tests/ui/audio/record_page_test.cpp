@@ -70,7 +70,7 @@ constexpr char kRecordingNoPause[] = "正在录音，请用录音“暂停”按
 constexpr char kRecordingNoContinue[] = "正在录音，请先停止录音再进行播放！";
 constexpr char kRecordingNoStop[] = "正在录音，请先停止录音！";
 const char* const kAnswers[6][8] = {
-    {"录音开始！", kNotRecording, kNotRecording, kNotRecording, "正在放音！", kNothing,
+    {"正在准备录音，请稍候……", kNotRecording, kNotRecording, kNotRecording, "正在放音！", kNothing,
      "目前没有音频文件被暂停，无法继续播放！", kNothing},
     {"正在录音，不能同时录音！", "录音已经暂停！", "正在录音！", "录音已经停止！", kRecordingNoPlay,
      kRecordingNoPause, kRecordingNoContinue, kRecordingNoStop},
@@ -125,19 +125,25 @@ TEST(RecordPageTest, NamesResolveInTheRecordingsFolderAndNothingIsReplacedUnaske
         return false;
     });
     const QComboBox* devices = rig.page.deviceBox();
-    ASSERT_EQ(devices->count(), 2);
-    EXPECT_EQ(devices->itemText(0), QStringLiteral("Loudspeakers"));
+    ASSERT_EQ(devices->count(), 3);  // the default first, then each device once
+    EXPECT_EQ(devices->itemText(0), QStringLiteral("默认设备"));
+    EXPECT_EQ(devices->itemText(2), QStringLiteral("Loudspeakers"));
     EXPECT_EQ(devices->currentIndex(), -1);
 
     const QString notice = QString::fromStdString((rig.dir / "notice.wav").string());
     rig.page.fileNameEdit()->setText(QStringLiteral("notice"));
     rig.Click("recordButton");
     EXPECT_EQ(rig.page.fileNameEdit()->text(), notice);  // where it really goes
-    ASSERT_TRUE(rig.devices.Supply(3000));
+    QTest::qWait(3 * CRecordPage::kStartWatchMs);
+    EXPECT_EQ(rig.page.recordStatusEdit()->text(), QStringLiteral("正在准备录音，请稍候……"));
+    EXPECT_TRUE(rig.page.WorkInProgress().contains(notice));
+    ASSERT_TRUE(rig.devices.Supply(3000));  // only now is sound being recorded
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return rig.page.recordStatusEdit()->text() == QStringLiteral("录音开始！"); }));
     rig.devices.FailNextTransfer(-ENODEV, -ENODEV);  // unplugged: what came before is kept
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return rig.page.recordStatusEdit()->text() ==
-               QStringLiteral("录音中断：error -19，请点“停止”保存已录的声音！");
+               QStringLiteral("录音中断：没有可用的声音设备，请点“停止”保存已录的声音！");
     }));
     rig.Click("recordStopButton");
     CWave saved;
@@ -153,7 +159,7 @@ TEST(RecordPageTest, NamesResolveInTheRecordingsFolderAndNothingIsReplacedUnaske
     rig.Click("chooseFileButton");
     rig.Click("recordButton");
     EXPECT_EQ(questions.size(), 1);
-    EXPECT_EQ(rig.page.recordStatusEdit()->text(), QStringLiteral("录音开始！"));
+    EXPECT_EQ(rig.page.recordStatusEdit()->text(), QStringLiteral("正在准备录音，请稍候……"));
     SetQuestionHandler(previous);
 
     rig.Click("recordStopButton");
