@@ -376,8 +376,8 @@ void CMainDlg::RefreshUserState() {
 
 QString CMainDlg::WorkInProgress() const {
     QString work;
-    for (const CSubDialog* p : pages_) {
-        const QString said = p != nullptr ? p->WorkInProgress() : QString();
+    for (const auto& [kind, page] : pages_) {
+        const QString said = page != nullptr ? page->WorkInProgress() : QString();
         if (!said.isEmpty()) {
             work += (work.isEmpty() ? QString() : QStringLiteral("\n")) + said;
         }
