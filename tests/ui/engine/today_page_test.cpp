@@ -161,6 +161,11 @@ TEST_F(TodayPageTest, ShowsTodaysRowsAndTheirStatesAsTheEngineGoes) {
     EXPECT_EQ(ViewCell(0, kColumnTitle), "起床铃");
     EXPECT_EQ(ViewCell(0, kColumnState), "待播");
     EXPECT_EQ(ViewCell(0, kColumnStart), "8:0:0");
+    // Screen readers read the list by its name, and every cell.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(view);
+    EXPECT_EQ(table->text(QAccessible::Name), Q("今日列表"));
+    ASSERT_NE(table->tableInterface(), nullptr);
+    EXPECT_EQ(table->tableInterface()->cellAt(0, kColumnState)->text(QAccessible::Name), Q("待播"));
     EXPECT_EQ(page->statusLabel()->text(), Q("今天播放星期一的节目表！"));
     EXPECT_TRUE(page->automaticButton()->isChecked());
     EXPECT_TRUE(engine->stepTimer()->IsArmed());
