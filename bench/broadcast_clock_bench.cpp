@@ -68,9 +68,8 @@ class StartCounter : public TodayListObserver {
 public:
     explicit StartCounter(const TodayList& list) : list_(list) {}
     void OnRowsReplaced(std::uint64_t) override {}
-    void OnCellChanged(int row, int column) override {
-        starts += column == kColumnState && list_.Cell(row, column) == kStatePlaying ? 1 : 0;
-    }
+    // Only the clock changes rows here, and only their state.
+    void OnRowChanged(int row) override { starts += list_.IsPlaying(row) ? 1 : 0; }
     std::int64_t starts = 0;
 
 private:

@@ -4,7 +4,7 @@
 // records the sink's monitor, and plays 30 scheduled clicks two ways in the same run:
 //   player   - today's table holds a click every two seconds; the real broadcast clock starts
 //              them through GstMediaPlayer, stepped by the step driver's rule (a step just after
-//              each second boundary, MillisecondsUntilNextStep);
+//              each second boundary, UntilNextStep);
 //   baseline - a `gst-play-1.0` process spawned at the second.
 // The lateness of each click is the onset found in the recording minus its scheduled time,
 // both on the monotonic clock. Run: ./build/bench/player_start_bench
@@ -72,8 +72,7 @@ std::vector<std::int64_t> PlayThroughTheClock(const std::filesystem::path& dir,
     std::int64_t end = dueAt.back() + 2 * kSecond;
     std::int64_t lastDayCheck = 0;
     while (MonotonicNs() < end) {
-        SleepUntil(MonotonicNs() +
-                   static_cast<std::int64_t>(clock.MillisecondsUntilNextStep()) * 1000000);
+        SleepUntil(MonotonicNs() + std::chrono::nanoseconds(clock.UntilNextStep()).count());
         if (stepTimer.IsArmed()) {
             clock.Step();
         }

@@ -206,10 +206,10 @@ int main(int argc, char* argv[]) {
             return nullptr;
         }
         TodayPageParts parts(state, settings, localClock, engine);
-        parts.alsaMixer = mixer.get();
-        parts.probeAudioOutput = &AudioOutputProblem;
+        parts.audio.alsaMixer = mixer.get();
+        parts.audio.probe = &AudioOutputProblem;
         // A sound server that comes up after the program brings the master volume with it.
-        parts.reopenMixer = [&mixer]() -> AlsaMasterMixer* {
+        parts.audio.reopenMixer = [&mixer]() -> AlsaMasterMixer* {
             if (!mixer) {
                 mixer = AlsaMasterMixer::Open("default", "Master");
             }

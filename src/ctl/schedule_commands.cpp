@@ -15,6 +15,7 @@
 #include "core/history/play_history.h"
 #include "core/io/file_io.h"
 #include "core/schedule/holiday_calendar.h"
+#include "core/schedule/media_kind.h"
 #include "core/schedule/schedule_file.h"
 #include "core/schedule/stored_table.h"
 #include "ctl/json_output.h"

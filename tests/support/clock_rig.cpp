@@ -42,7 +42,7 @@ void ClockRig::SyncClock() {
 void ClockRig::ScheduleNewlyArmed() {
     if (stepTimer.ArmCount() != stepArmCount_) {
         stepArmCount_ = stepTimer.ArmCount();
-        nextStepMs_ = monotonicMs_ + clock.MillisecondsUntilNextStep();
+        nextStepMs_ = monotonicMs_ + clock.UntilNextStep().count();
     }
     if (dayTimer.ArmCount() != dayArmCount_) {
         dayArmCount_ = dayTimer.ArmCount();
@@ -62,7 +62,7 @@ void ClockRig::RunNext() {
     SyncClock();
     if (isStep) {
         clock.Step();
-        nextStepMs_ = monotonicMs_ + clock.MillisecondsUntilNextStep();
+        nextStepMs_ = monotonicMs_ + clock.UntilNextStep().count();
         stepArmCount_ = stepTimer.ArmCount();
     } else {
         clock.DayCheck();
@@ -105,7 +105,7 @@ void ClockRig::JumpWall(std::int64_t ms) {
 std::string ClockRig::States() const {
     std::string states;
     for (int row = 0; row < list.RowCount(); ++row) {
-        states += (row > 0 ? "|" : "") + list.Cell(row, kColumnState);
+        states += (row > 0 ? "|" : "") + std::string(RowStateText(list.Row(row)->state));
     }
     return states;
 }

@@ -7,6 +7,7 @@
 
 #include "core/engine/duration_probe.h"
 #include "core/io/file_io.h"
+#include "core/schedule/media_kind.h"
 
 namespace chimeon {
 namespace fs = std::filesystem;
@@ -53,7 +54,7 @@ MediaInspector::Sound FileSystemInspector::Listen(const std::string& resolvedPat
 
 MediaInspector::Sound FileSystemInspector::Examine(const std::string& resolvedPath) {
     Sound sound;
-    if (IsProbedFileName(resolvedPath)) {
+    if (IsMeasuredMedia(resolvedPath)) {
         std::optional<ProbedLength> length = ProbeLength(resolvedPath);
         if (!length) {
             return {false, "cannot be measured: it is damaged or not what its name says", {}};

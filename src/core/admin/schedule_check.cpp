@@ -9,6 +9,7 @@
 #include "core/engine/todays_table.h"
 #include "core/io/file_io.h"
 #include "core/io/stored_lines.h"
+#include "core/schedule/media_kind.h"
 #include "core/schedule/stored_table.h"
 #include "core/schedule/table_id.h"
 

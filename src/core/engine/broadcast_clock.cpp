@@ -8,19 +8,13 @@
 #include "core/engine/folder_listing.h"
 #include "core/engine/todays_table.h"
 #include "core/io/file_io.h"
+#include "core/schedule/media_kind.h"
 
 namespace chimeon {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool IsMp3Path(std::string_view path) {
-    if (path.size() <= 4) {
-        return false;
-    }
-    std::string_view tail = path.substr(path.size() - 4);
-    return EqualsIgnoringCase(tail, ".mp3");
-}
+using std::chrono::milliseconds;
 
 }  // namespace
 
@@ -57,7 +51,7 @@ void BroadcastClock::Start() {
 
 void BroadcastClock::SelectToday(const LocalDateTime& now) {
     TodaySelection selection =
-        SelectTodaysTable(now, parts_.calendar.Calendar(), parts_.programDirectory, parts_.list);
+        SelectTodaysTable(now, parts_.calendar.Calendar(), parts_.dataDirectory, parts_.list);
     noBroadcastToday_ = selection.noBroadcastToday;
     statusText_ = std::move(selection.statusText);
     preparedPath_.clear();
@@ -77,7 +71,7 @@ void BroadcastClock::StopForReload(EndCause cause) {
     parts_.player.Close();
     // The reload replaces the rows, but a table that cannot be read keeps them: never leave a
     // row shown as playing when nothing plays.
-    parts_.list.SetCell(currentRow_, kColumnState, kStateWaiting);
+    parts_.list.SetState(currentRow_, RowState::kWaiting);
     ReportEnd(cause);
     playing_ = false;
     silenced_ = false;
@@ -126,7 +120,7 @@ void BroadcastClock::Step() {
     std::int64_t second = LocalSecond(now);
     std::int64_t dayStart = second - second % kSecondsPerDay;
     if (lastStepSecond_ && second - *lastStepSecond_ > 1 &&
-        second - *lastStepSecond_ <= kMaxReplayGapSeconds) {
+        second - *lastStepSecond_ <= kMaxReplayGap.count()) {
         // Seconds in which no step ran, as if one had; yesterday's last seconds are over.
         for (std::int64_t t = std::max(*lastStepSecond_ + 1, dayStart); t < second; ++t) {
             StepSecond(static_cast<int>(t - dayStart));
@@ -162,19 +156,19 @@ void BroadcastClock::StepSecond(int secondOfDay) {
 
 void BroadcastClock::WatchCurrent(const std::string& now) {
     MediaPlayer& player = parts_.player;
-    const std::string end = parts_.list.Cell(currentRow_, kColumnEnd);
+    const ProgramItem current = parts_.list.Item(currentRow_);
     const int fileCount = static_cast<int>(folderFiles_.size());
 
-    if (end == kEndPlayOnce) {
+    if (current.IsPlayOnce()) {
         if (!silenced_) {
             std::int64_t position = player.GetPosition();
             std::int64_t length = player.GetLength();
             if (position != length) {
-                if (length - position <= kPrepareLeadSeconds * 1000) {
+                if (milliseconds(length - position) <= kPrepareLead) {
                     if (currentIsFolder_ && folderIndex_ + 1 < fileCount) {
                         PrepareOnce(folderFiles_[static_cast<size_t>(folderIndex_ + 1)]);
-                    } else if (IsChained(currentRow_ + 1)) {
-                        const std::string& next = parts_.list.Cell(currentRow_ + 1, kColumnPath);
+                    } else if (parts_.list.IsChained(currentRow_ + 1)) {
+                        const std::string& next = parts_.list.Item(currentRow_ + 1).path;
                         if (!IsFolderPath(next)) {
                             PrepareOnce(next);
                         }
@@ -195,7 +189,7 @@ void BroadcastClock::WatchCurrent(const std::string& now) {
         return;
     }
 
-    if (TimeNotBefore(now, end)) {
+    if (TimeNotBefore(now, current.end)) {
         player.Stop();
         player.Close();
         FinishItem(EndCause::kEndTimeReached);
@@ -217,7 +211,7 @@ void BroadcastClock::WatchCurrent(const std::string& now) {
 bool BroadcastClock::OpenFile(const std::string& path, int row) {
     MediaPlayer& player = parts_.player;
     preparedPath_.clear();
-    auto resolved = ResolveMediaPath(path, parts_.programDirectory);
+    auto resolved = ResolveMediaPath(path, parts_.dataDirectory);
     std::error_code error;
     if (resolved && !fs::is_regular_file(*resolved, error)) {
         // A FIFO or a device could block the player, and with it the clock: never opened.
@@ -228,7 +222,7 @@ bool BroadcastClock::OpenFile(const std::string& path, int row) {
         return false;
     }
     std::string file =
-        resolved ? resolved->string() : PathInDataDirectory(path, parts_.programDirectory);
+        resolved ? resolved->string() : PathInDataDirectory(path, parts_.dataDirectory);
     player.SetParentWindow(surface_);
     player.SetFile(file);
     bool opened = player.Open();
@@ -256,8 +250,8 @@ void BroadcastClock::ShowAndPlay() {
 
 std::vector<std::string> BroadcastClock::ListFolderFiles(std::string_view folder, int row) const {
     std::vector<std::string> files =
-        parts_.lister.ListFiles(PathInDataDirectory(folder, parts_.programDirectory));
-    if (parts_.list.Cell(row, kColumnMode) == kModeRandom) {
+        parts_.lister.ListFiles(PathInDataDirectory(folder, parts_.dataDirectory));
+    if (parts_.list.Item(row).IsRandom()) {
         ClockReading now = parts_.clock.Read();
         ShuffleFolderFiles(files,
                            FolderShuffleSeed(LocalClock::EpochSecondsOf(now), now.local.day));
@@ -270,8 +264,10 @@ bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
     if (row < 0 || row >= list.RowCount()) {
         return false;
     }
-    const std::string path = list.Cell(row, kColumnPath);
-    if (IsFolderPath(path)) {
+    const ProgramItem item = list.Item(row);
+    const std::string& path = item.path;
+    const MediaKind kind = MediaKindOf(path);
+    if (kind == MediaKind::kFolder) {
         // A folder without files changes nothing: the item stopped before stays as it was.
         std::vector<std::string> files = ListFolderFiles(path, row);
         if (files.empty()) {
@@ -292,10 +288,9 @@ bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
         folderIndex_ = 0;
         itemOpened_ = false;
         OpenFile(path, row);
-        const std::string& volume = list.Cell(row, kColumnVolume);
-        if (IsMp3Path(path) && volume != kDefaultVolume) {
+        if (kind == MediaKind::kMp3 && item.volume != kDefaultVolume) {
             // Percent as entered; a hand-edited text never goes beyond the normal volume.
-            std::int64_t percent = std::clamp<std::int64_t>(LeadingNumber(volume), 0, 100);
+            std::int64_t percent = std::clamp<std::int64_t>(LeadingNumber(item.volume), 0, 100);
             parts_.player.SetVolume(static_cast<int>(percent) * kNormalPlayerVolume / 100);
         }
     }
@@ -308,7 +303,7 @@ bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
         observer_->OnRowStarted(row, currentIsFolder_ ? folderFiles_.front() : path, cause,
                                 scheduledSecond);
     }
-    list.SetCell(row, kColumnState, kStatePlaying);
+    list.SetState(row, RowState::kPlaying);
     return true;
 }
 
@@ -320,7 +315,7 @@ bool BroadcastClock::StartChain(int row, StartCause cause, int scheduledSecond) 
         if (StartRow(row, cause, scheduledSecond)) {
             return true;
         }
-        if (!IsChained(row + 1)) {
+        if (!parts_.list.IsChained(row + 1)) {
             return false;
         }
         if (cause == StartCause::kTime) {
@@ -336,9 +331,9 @@ void BroadcastClock::FinishItem(EndCause cause) {
     }
     int finished = currentRow_;
     silenced_ = false;
-    parts_.list.SetCell(finished, kColumnState, kStateWaiting);
+    parts_.list.SetState(finished, RowState::kWaiting);
     ReportEnd(cause);
-    if (!IsChained(finished + 1) || !StartChain(finished + 1, StartCause::kChain)) {
+    if (!parts_.list.IsChained(finished + 1) || !StartChain(finished + 1, StartCause::kChain)) {
         playing_ = false;
     }
 }
@@ -349,13 +344,13 @@ void BroadcastClock::PlayRow() {
     if (row < 0 || row >= list.RowCount()) {
         return;
     }
-    if (row == currentRow_ && list.Cell(row, kColumnState) == kStatePlaying) {
+    if (row == currentRow_ && list.IsPlaying(row)) {
         return;
     }
     if (playing_) {
         parts_.player.Stop();
         parts_.player.Close();
-        list.SetCell(currentRow_, kColumnState, kStateWaiting);
+        list.SetState(currentRow_, RowState::kWaiting);
         silenced_ = true;  // stays current, as after "停止", if nothing else starts
         ReportEnd(EndCause::kStoppedByOperator);
     }
@@ -367,7 +362,7 @@ void BroadcastClock::PlayRow() {
             return;
         }
         selectedRow_ = row + 1;
-        if (!IsChained(row + 1)) {
+        if (!list.IsChained(row + 1)) {
             return;
         }
     }
@@ -378,7 +373,7 @@ void BroadcastClock::StopCurrent() {
         return;
     }
     parts_.player.Stop();
-    parts_.list.SetCell(currentRow_, kColumnState, kStateWaiting);
+    parts_.list.SetState(currentRow_, RowState::kWaiting);
     parts_.player.Close();
     ReportEnd(EndCause::kStoppedByOperator);
     if (mode_ == ControlMode::kManual) {
@@ -445,13 +440,13 @@ void BroadcastClock::Shutdown() {
     StopForReload(EndCause::kProgramExit);
 }
 
-int BroadcastClock::MillisecondsUntilNextStep() const {
-    int millisecond = std::clamp(parts_.clock.Now().millisecond, 0, 999);
-    return std::min(1000 - millisecond + kStepMarginMs, kMaxStepIntervalMs);
+milliseconds BroadcastClock::UntilNextStep() const {
+    const milliseconds intoSecond(std::clamp(parts_.clock.Now().millisecond, 0, 999));
+    return std::min(std::chrono::seconds(1) - intoSecond + kStepMargin, kMaxStepInterval);
 }
 
 void BroadcastClock::PrepareUpcoming(int secondOfDay) {
-    for (int ahead = 1; ahead <= kPrepareLeadSeconds; ++ahead) {
+    for (int ahead = 1; ahead <= kPrepareLead.count(); ++ahead) {
         int second = secondOfDay + ahead;
         if (second >= kSecondsPerDay) {
             return;
@@ -463,7 +458,7 @@ void BroadcastClock::PrepareUpcoming(int secondOfDay) {
         if (row < 0) {
             continue;
         }
-        const std::string& path = parts_.list.Cell(row, kColumnPath);
+        const std::string& path = parts_.list.Item(row).path;
         if (!IsFolderPath(path)) {
             PrepareOnce(path);
         }
@@ -476,15 +471,11 @@ void BroadcastClock::PrepareOnce(const std::string& storedPath) {
         return;
     }
     preparedPath_ = storedPath;
-    auto resolved = ResolveMediaPath(storedPath, parts_.programDirectory);
+    auto resolved = ResolveMediaPath(storedPath, parts_.dataDirectory);
     std::error_code error;
     if (resolved && fs::is_regular_file(*resolved, error)) {
         parts_.player.Prepare(resolved->string());
     }
-}
-
-bool BroadcastClock::IsChained(int row) const {
-    return parts_.list.Cell(row, kColumnStart) == kStartChained;
 }
 
 void BroadcastClock::ArmStep() {

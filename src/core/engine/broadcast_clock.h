@@ -1,6 +1,7 @@
 #pragma once
 
 #include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -27,25 +28,25 @@ struct BroadcastClockParts {
     ClockTimer& stepTimer;
     ClockTimer& dayTimer;
     TodayList& list;
-    std::filesystem::path programDirectory;
+    std::filesystem::path dataDirectory;
 };
 
 // Starts and stops today's items at their times, one at a time, through one player.
 //
-// Steps are meant to run just after each second boundary (MillisecondsUntilNextStep), at least
-// every 400 ms. A step first looks at the date (a new day is loaded before any row is looked
-// at), then examines each second since the previous step in order, up to kMaxReplayGapSeconds,
+// Steps are meant to run just after each second boundary (UntilNextStep), at least every
+// 400 ms. A step first looks at the date (a new day is loaded before any row is looked at), then
+// examines each second since the previous step in order, up to kMaxReplayGap,
 // as if a step had run in it; a longer gap or a clock set backwards is not replayed. Each second
 // of a day is looked up for its start at most once, so a clock set backwards never rings a bell
 // twice.
 class BroadcastClock {
 public:
-    static constexpr int kMaxReplayGapSeconds = 10;
-    static constexpr int kMaxStepIntervalMs = 400;
+    static constexpr std::chrono::seconds kMaxReplayGap{10};
+    static constexpr std::chrono::milliseconds kMaxStepInterval{400};
     // How far after a second boundary a step is aimed, so that it lands inside the new second.
-    static constexpr int kStepMarginMs = 2;
+    static constexpr std::chrono::milliseconds kStepMargin{2};
     // How long ahead of a known start the player is told to prepare the file.
-    static constexpr int kPrepareLeadSeconds = 3;
+    static constexpr std::chrono::seconds kPrepareLead{3};
 
     explicit BroadcastClock(BroadcastClockParts parts);
     ~BroadcastClock();
@@ -57,16 +58,17 @@ public:
     // Optional record of what the clock does (nullptr for none).
     void SetObserver(BroadcastClockObserver* observer) { observer_ = observer; }
 
-    // The page is created: chooses today's table and arms the timers.
+    // Chooses today's table and arms the timers (once, before the first step; the engine calls
+    // it when it starts).
     void Start();
 
     // Handler of the step timer.
     void Step();
     // Handler of the day timer (every second): a new date has today's table chosen again.
     void DayCheck();
-    // Milliseconds from now until the next step is due: just after the next second boundary,
-    // and never more than kMaxStepIntervalMs.
-    int MillisecondsUntilNextStep() const;
+    // How long from now until the next step is due: just after the next second boundary, and
+    // never more than kMaxStepInterval.
+    std::chrono::milliseconds UntilNextStep() const;
 
     // Start row `row` (or, past folder rows without files, its chained successors); the cause and
     // due second are only reported to the observer.
@@ -147,7 +149,6 @@ private:
     void KillStep();
     void ArmDay();
     void KillDay();
-    bool IsChained(int row) const;
 
     BroadcastClockParts parts_;
     VideoOutput* surface_ = nullptr;

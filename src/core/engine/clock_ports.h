@@ -11,7 +11,7 @@ namespace chimeon {
 
 // A timer on the clock's thread that the clock arms and kills; whoever drives it calls the
 // clock's handler while it is armed (the step timer paced by
-// BroadcastClock::MillisecondsUntilNextStep, the day timer every second).
+// BroadcastClock::UntilNextStep, the day timer every second).
 class ClockTimer {
 public:
     virtual ~ClockTimer() = default;
@@ -41,35 +41,18 @@ public:
     virtual ~BroadcastClockObserver() = default;
     // Today's table was chosen again; `status` is the line shown to the operator and
     // `tableName` the table's name ("" on a day without broadcast).
-    virtual void OnTableSelected(std::string_view status, bool noBroadcastToday,
-                                 std::string_view tableName) {
-        (void)status;
-        (void)noBroadcastToday;
-        (void)tableName;
-    }
+    virtual void OnTableSelected(std::string_view /*status*/, bool /*noBroadcastToday*/,
+                                 std::string_view /*tableName*/) {}
     // Row `row` was asked to play `file` (a folder item's first file, or its own path).
     // `scheduledSecond` is the second of the day it was due when it started by time, else -1.
-    virtual void OnRowStarted(int row, std::string_view file, StartCause cause,
-                              int scheduledSecond) {
-        (void)row;
-        (void)file;
-        (void)cause;
-        (void)scheduledSecond;
-    }
+    virtual void OnRowStarted(int /*row*/, std::string_view /*file*/, StartCause /*cause*/,
+                              int /*scheduledSecond*/) {}
     // The current row stopped being current, or (stopped by the operator) went silent.
-    virtual void OnRowEnded(int row, EndCause cause) {
-        (void)row;
-        (void)cause;
-    }
+    virtual void OnRowEnded(int /*row*/, EndCause /*cause*/) {}
     // A file of row `row` cannot play (it plays nothing and ends by the item's rule), or a
     // folder row holds no file (the row does not start).
-    virtual void OnPlayFailed(int row, std::string_view path, FailureCause cause,
-                              std::string_view reason) {
-        (void)row;
-        (void)path;
-        (void)cause;
-        (void)reason;
-    }
+    virtual void OnPlayFailed(int /*row*/, std::string_view /*path*/, FailureCause /*cause*/,
+                              std::string_view /*reason*/) {}
 };
 
 }  // namespace chimeon

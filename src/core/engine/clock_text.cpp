@@ -59,16 +59,6 @@ bool TimeNotBefore(std::string_view a, std::string_view b) {
     return StoredTimeSeconds(a) >= StoredTimeSeconds(b);
 }
 
-bool IsFolderPath(std::string_view path) {
-    size_t separator = path.find_last_of("\\/");
-    std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
-    if (separator == std::string_view::npos && name.size() >= 2 && name[1] == ':') {
-        name.remove_prefix(2);  // a drive and nothing else ("d:") names no file
-    }
-    size_t dot = name.rfind('.');
-    return (dot == std::string_view::npos ? name : name.substr(0, dot)).empty();
-}
-
 std::int64_t DaysFromCivil(int year, int month, int day) {
     using namespace std::chrono;
     return sys_days{std::chrono::year{year} / month / day}.time_since_epoch().count();

@@ -26,10 +26,6 @@ std::int64_t StoredTimeSeconds(std::string_view text);
 // True when time of day `a` is at or after time of day `b`, both read as above.
 bool TimeNotBefore(std::string_view a, std::string_view b);
 
-// A path names a folder when its file-name part (after the last "\" or "/" and before the
-// extension) is empty: "", "d:\music\", "/srv/bells/", "d:\music\.mp3".
-bool IsFolderPath(std::string_view path);
-
 // Days since 1970-01-01 of a civil date (any year the tables can meet).
 std::int64_t DaysFromCivil(int year, int month, int day);
 

@@ -45,13 +45,13 @@ void DurationPass::Run(const std::shared_ptr<Shared>& shared, std::uint64_t gene
         }
         // Whatever goes wrong with one file (even running out of memory) leaves its cell as it
         // was; an exception escaping this thread would end the whole program.
-        std::optional<std::string> text;
+        std::optional<ProbedLength> length;
         try {
-            text = ProbeDuration(PathInDataDirectory(request.path, dataDirectory), &shared->stop);
+            length = ProbeLength(PathInDataDirectory(request.path, dataDirectory), &shared->stop);
         } catch (...) {
             continue;
         }
-        if (!text) {
+        if (!length) {
             continue;
         }
         const std::lock_guard lock(shared->sinkMutex);
@@ -59,8 +59,8 @@ void DurationPass::Run(const std::shared_ptr<Shared>& shared, std::uint64_t gene
             break;
         }
         try {
-            shared->sink(
-                DurationResult{generation, request.row, std::move(request.path), std::move(*text)});
+            shared->sink(DurationResult{generation, request.row, std::move(request.path),
+                                        std::chrono::seconds(length->seconds)});
         } catch (...) {
             // The owner failed to take this one; the next rows are still worth measuring.
         }

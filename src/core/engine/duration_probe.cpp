@@ -6,7 +6,7 @@
 #include "core/io/file_io.h"
 #include "core/io/read_only_file.h"
 #include "core/mp3/mp3_info.h"
-#include "core/text/ascii_case.h"
+#include "core/schedule/media_kind.h"
 
 namespace chimeon {
 namespace {
@@ -34,11 +34,6 @@ std::optional<ProbedLength> ProbeWave(const ReadOnlyFile& file) {
 
 }  // namespace
 
-bool IsProbedFileName(std::string_view path) {
-    const std::string lower = LowerCaseAscii(path);
-    return lower.ends_with(".wav") || lower.ends_with(".mp3");
-}
-
 std::optional<std::string> ProbeDuration(std::string_view path, const std::atomic<bool>* stop) {
     auto length = ProbeLength(path, stop);
     if (!length) {
@@ -48,10 +43,11 @@ std::optional<std::string> ProbeDuration(std::string_view path, const std::atomi
 }
 
 std::optional<ProbedLength> ProbeLength(std::string_view path, const std::atomic<bool>* stop) {
-    if (!IsProbedFileName(path)) {
+    const MediaKind kind = MediaKindOf(path);
+    if (kind != MediaKind::kMp3 && kind != MediaKind::kWave) {
         return std::nullopt;  // ".wav" or ".mp3" only inside the path, or neither
     }
-    bool isWave = LowerCaseAscii(path).ends_with(".wav");
+    const bool isWave = kind == MediaKind::kWave;
     std::optional<std::filesystem::path> resolved = ResolvePathIgnoringCase(path);
     if (!resolved) {
         return std::nullopt;

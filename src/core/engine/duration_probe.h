@@ -9,13 +9,10 @@
 namespace chimeon {
 
 // How long a WAV or MP3 file plays, as "%d:%02d" of minutes and seconds (3:07, 62:05); nothing
-// when the path is not a WAV or MP3 file name, or the file cannot be opened or is not a WAV file
-// with a usable header. An MP3 file without a single frame gives 0:00. The path may be a stored
-// one ("\" separators, any letter case). Keeps no state; safe on any thread. With `stop`, a
-// long MP3 walk gives up (nothing) soon after the flag is set.
-// Whether the probe measures files of this name: it ends in ".wav" or ".mp3", in any letter case.
-bool IsProbedFileName(std::string_view path);
-
+// when the path is not a WAV or MP3 file name (IsMeasuredMedia), or the file cannot be opened or is
+// not a WAV file with a usable header. An MP3 file without a single frame gives 0:00. The path may
+// be a stored one ("\" separators, any letter case). Keeps no state; safe on any thread. With
+// `stop`, a long MP3 walk gives up (nothing) soon after the flag is set.
 std::optional<std::string> ProbeDuration(std::string_view path,
                                          const std::atomic<bool>* stop = nullptr);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -18,7 +19,7 @@ struct DurationResult {
     std::uint64_t generation = 0;
     int row = -1;
     std::string path;
-    std::string text;  // the play time as the list shows it
+    std::chrono::seconds length{0};  // the play time, whole seconds
 };
 
 }  // namespace chimeon

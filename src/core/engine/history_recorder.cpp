@@ -21,8 +21,9 @@ HistoryEvent HistoryRecorder::EventNow(HistoryEvent::Kind kind, int row,
     event.atMs = now.epochMs;
     event.table = tableName_;
     event.row = row;
-    event.title = list_.Cell(row, kColumnTitle);
-    event.path = list_.Cell(row, kColumnPath);
+    const ProgramItem& item = list_.Item(row);
+    event.title = item.title;
+    event.path = item.path;
     return event;
 }
 

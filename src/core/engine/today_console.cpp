@@ -6,7 +6,7 @@ namespace chimeon {
 namespace {
 
 bool IsBusy(const TodayList& list, int watchedRow, int row) {
-    return list.Cell(row, kColumnState) == kStatePlaying || (row >= 0 && row == watchedRow);
+    return list.IsPlaying(row) || (row >= 0 && row == watchedRow);
 }
 
 bool IsInside(const TodayList& list, int row) {
@@ -65,13 +65,7 @@ ConsoleAnswer TodayConsole::ReplaceRow(int row, std::uint64_t generation, const 
     if (IsBusy(list_, WatchedRow(), row)) {
         return ConsoleAnswer::kCannotChangePlaying;
     }
-    list_.SetCell(row, kColumnTitle, item.title);
-    list_.SetCell(row, kColumnState, kStateWaiting);
-    list_.SetCell(row, kColumnStart, item.start);
-    list_.SetCell(row, kColumnEnd, item.end);
-    list_.SetCell(row, kColumnVolume, item.volume);
-    list_.SetCell(row, kColumnMode, item.mode);
-    list_.SetCell(row, kColumnPath, item.path);
+    list_.ReplaceItem(row, item);
     return ConsoleAnswer::kDone;
 }
 

@@ -2,50 +2,59 @@
 
 #include <algorithm>
 
-#include "core/engine/clock_text.h"
+#include "core/mp3/mp3_info.h"
+#include "core/schedule/media_kind.h"
 
 namespace chimeon {
 namespace {
 
-const std::string kNoText;
+const ProgramItem kNoItem;
 
 }  // namespace
 
-const std::string& TodayList::Cell(int row, int column) const {
-    if (!ValidCell(row, column)) {
-        return kNoText;
-    }
-    return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+const TodayRow* TodayList::Row(int row) const {
+    return Inside(row) ? &rows_[static_cast<size_t>(row)] : nullptr;
 }
 
-void TodayList::SetCell(int row, int column, std::string_view text) {
-    if (!ValidCell(row, column)) {
-        return;
+const ProgramItem& TodayList::Item(int row) const {
+    return Inside(row) ? rows_[static_cast<size_t>(row)].item : kNoItem;
+}
+
+bool TodayList::IsPlaying(int row) const {
+    return Inside(row) && rows_[static_cast<size_t>(row)].IsPlaying();
+}
+
+void TodayList::SetState(int row, RowState state) {
+    if (Inside(row) && rows_[static_cast<size_t>(row)].state != state) {
+        rows_[static_cast<size_t>(row)].state = state;
+        NotifyChanged(row);
     }
-    std::string& cell = rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
-    if (cell == text) {
-        return;
-    }
-    cell.assign(text);
-    if (column == kColumnStart) {
+}
+
+void TodayList::SetRow(int row, TodayRow value) {
+    if (Inside(row) && rows_[static_cast<size_t>(row)] != value) {
+        rows_[static_cast<size_t>(row)] = std::move(value);
         startIndexValid_ = false;
+        NotifyChanged(row);
     }
+}
+
+void TodayList::NotifyChanged(int row) {
     // A copy: an observer may remove itself while being told.
     auto observers = observers_;
     for (TodayListObserver* observer : observers) {
-        observer->OnCellChanged(row, column);
+        observer->OnRowChanged(row);
     }
 }
 
 void TodayList::Load(const ScheduleTable& table) {
+    ++generation_;
     rows_.clear();
     rows_.reserve(table.size());
     for (const ProgramItem& item : table) {
-        rows_.push_back(TodayRow{item.title, std::string(kStateWaiting), item.start, item.end,
-                                 item.volume, item.mode, item.path});
+        rows_.push_back(TodayRow{item, RowState::kWaiting, std::nullopt, generation_});
     }
     rows_.shrink_to_fit();
-    ++generation_;
     NotifyReplaced();
 }
 
@@ -64,18 +73,28 @@ void TodayList::NotifyReplaced() {
 }
 
 void TodayList::AppendRow(const ProgramItem& item) {
-    rows_.push_back(TodayRow{item.title, std::string(kStateWaiting), item.start, item.end,
-                             item.volume, item.mode, item.path});
+    AppendRow(TodayRow{item, RowState::kWaiting, std::nullopt, generation_});
+}
+
+void TodayList::AppendRow(TodayRow row) {
+    rows_.push_back(std::move(row));
     startIndexValid_ = false;
-    const int row = RowCount() - 1;
+    const int index = RowCount() - 1;
     auto observers = observers_;
     for (TodayListObserver* observer : observers) {
-        observer->OnRowInserted(row);
+        observer->OnRowInserted(index);
+    }
+}
+
+void TodayList::ReplaceItem(int row, const ProgramItem& item) {
+    if (Inside(row)) {
+        SetRow(row, TodayRow{item, RowState::kWaiting, std::nullopt,
+                             rows_[static_cast<size_t>(row)].generation});
     }
 }
 
 void TodayList::RemoveRow(int row) {
-    if (row < 0 || row >= RowCount()) {
+    if (!Inside(row)) {
         return;
     }
     rows_.erase(rows_.begin() + row);
@@ -87,28 +106,20 @@ void TodayList::RemoveRow(int row) {
 }
 
 void TodayList::SwapRows(int first, int second) {
-    if (first == second || first < 0 || second < 0 || first >= RowCount() || second >= RowCount()) {
+    if (first == second || !Inside(first) || !Inside(second)) {
         return;
     }
-    TodayRow a = rows_[static_cast<size_t>(first)];
-    TodayRow b = rows_[static_cast<size_t>(second)];
-    for (int column = 0; column < kTodayColumnCount; ++column) {
-        SetCell(first, column, b[static_cast<size_t>(column)]);
-        SetCell(second, column, a[static_cast<size_t>(column)]);
-    }
+    std::swap(rows_[static_cast<size_t>(first)], rows_[static_cast<size_t>(second)]);
     startIndexValid_ = false;
-}
-
-ProgramItem TodayList::Item(int row) const {
-    return ProgramItem{Cell(row, kColumnTitle),  Cell(row, kColumnStart), Cell(row, kColumnEnd),
-                       Cell(row, kColumnVolume), Cell(row, kColumnMode),  Cell(row, kColumnPath)};
+    NotifyChanged(first);
+    NotifyChanged(second);
 }
 
 int TodayList::FirstRowStartingAt(std::string_view start) const {
     if (!startIndexValid_) {
         firstRowByStart_.clear();
         for (int row = RowCount() - 1; row >= 0; --row) {
-            firstRowByStart_[Cell(row, kColumnStart)] = row;
+            firstRowByStart_[Item(row).start] = row;
         }
         startIndexValid_ = true;
     }
@@ -119,7 +130,7 @@ int TodayList::FirstRowStartingAt(std::string_view start) const {
 std::vector<DurationRequest> TodayList::DurationRequests() const {
     std::vector<DurationRequest> requests;
     for (int row = 0; row < RowCount(); ++row) {
-        const std::string& path = Cell(row, kColumnPath);
+        const std::string& path = Item(row).path;
         if (!IsFolderPath(path)) {
             requests.push_back(DurationRequest{row, path});
         }
@@ -127,20 +138,26 @@ std::vector<DurationRequest> TodayList::DurationRequests() const {
     return requests;
 }
 
+void TodayList::Measured(int row, std::chrono::seconds length) {
+    TodayRow value = rows_[static_cast<size_t>(row)];
+    value.measured = length;
+    SetRow(row, std::move(value));
+}
+
 bool TodayList::ApplyDuration(const DurationResult& result) {
     if (result.generation != generation_ || IsFolderPath(result.path)) {
         return false;
     }
-    if (Cell(result.row, kColumnPath) == result.path) {
-        SetCell(result.row, kColumnMode, result.text);
+    if (Item(result.row).path == result.path) {
+        Measured(result.row, result.length);
         return true;
     }
     // Rows moved since the request (a delete, a move): every file row of that path has the
     // same play time.
     bool applied = false;
     for (int row = 0; row < RowCount(); ++row) {
-        if (Cell(row, kColumnPath) == result.path) {
-            SetCell(row, kColumnMode, result.text);
+        if (Item(row).path == result.path) {
+            Measured(row, result.length);
             applied = true;
         }
     }
@@ -156,6 +173,35 @@ void TodayList::AddObserver(TodayListObserver* observer) {
 
 void TodayList::RemoveObserver(TodayListObserver* observer) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+std::string_view RowStateText(RowState state) {
+    return state == RowState::kPlaying ? kStatePlaying : kStateWaiting;
+}
+
+std::string ModeCellText(const TodayRow& row) {
+    return row.measured ? FormatPlayTime64(row.measured->count()) : row.item.mode;
+}
+
+std::string CellText(const TodayRow& row, int column) {
+    switch (column) {
+        case kColumnTitle:
+            return row.item.title;
+        case kColumnState:
+            return std::string(RowStateText(row.state));
+        case kColumnStart:
+            return row.item.start;
+        case kColumnEnd:
+            return row.item.end;
+        case kColumnVolume:
+            return row.item.volume;
+        case kColumnMode:
+            return ModeCellText(row);
+        case kColumnPath:
+            return row.item.path;
+        default:
+            return {};
+    }
 }
 
 }  // namespace chimeon

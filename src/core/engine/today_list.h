@@ -1,7 +1,8 @@
 #pragma once
 
-#include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -12,23 +13,23 @@
 
 namespace chimeon {
 
-// The seven cells of a row of today's list, in display order.
-enum TodayColumn : int {
-    kColumnTitle = 0,
-    kColumnState = 1,
-    kColumnStart = 2,
-    kColumnEnd = 3,
-    kColumnVolume = 4,
-    kColumnMode = 5,  // folder: "顺序"/"随机"; file: its play time once measured
-    kColumnPath = 6,
-};
-inline constexpr int kTodayColumnCount = 7;
-// The cells of one row, in column order.
-using TodayRow = std::array<std::string, kTodayColumnCount>;
-using TodayRows = std::vector<TodayRow>;
+// Whether the clock has a row's item on the player now.
+enum class RowState { kWaiting, kPlaying };
 
-inline constexpr std::string_view kStateWaiting = "待播";
-inline constexpr std::string_view kStatePlaying = "正播";
+// One row of today's list: a plain value, copied to the window's thread as it is.
+struct TodayRow {
+    ProgramItem item;
+    RowState state = RowState::kWaiting;
+    // The play time the duration pass measured for a file row of this load; nothing until then
+    // (the row shows its item's mode text instead).
+    std::optional<std::chrono::seconds> measured;
+    // The load of today's list the row came with (an added row: the load it was added to).
+    std::uint64_t generation = 0;
+
+    bool operator==(const TodayRow&) const = default;
+    bool IsPlaying() const { return state == RowState::kPlaying; }
+};
+using TodayRows = std::vector<TodayRow>;
 
 // Told of every change of today's list (the today page shows it).
 class TodayListObserver {
@@ -36,24 +37,31 @@ public:
     virtual ~TodayListObserver() = default;
     // All rows were replaced (a new load); `generation` is the load's number.
     virtual void OnRowsReplaced(std::uint64_t generation) = 0;
-    virtual void OnCellChanged(int row, int column) = 0;
+    virtual void OnRowChanged(int row) = 0;
     // A row was added at `row` (the end of the list), or row `row` was removed; the rows after
-    // it moved up by one. Observers that only watch cells may leave these as they are.
-    virtual void OnRowInserted(int row) { (void)row; }
-    virtual void OnRowRemoved(int row) { (void)row; }
+    // it moved up by one. Observers that only watch rows' contents may leave these as they are.
+    virtual void OnRowInserted(int /*row*/) {}
+    virtual void OnRowRemoved(int /*row*/) {}
 };
 
-// Today's rows, seven text cells each. Reads outside the rows give "" and writes there are
-// ignored, so the row after the last reads as not chained. Used on the clock's thread only; the
-// duration worker's answers reach it through ApplyDuration on that thread.
+// Today's rows. Questions about a row outside the list answer as for an empty waiting row, and
+// changes there are ignored, so the row after the last reads as not chained. Used on the clock's
+// thread only; the duration worker's answers reach it through ApplyDuration on that thread.
 class TodayList {
 public:
     int RowCount() const { return static_cast<int>(rows_.size()); }
-    const std::string& Cell(int row, int column) const;
-    // Observers are told only when the text really changes.
-    void SetCell(int row, int column, std::string_view text);
+    // The row, or nullptr outside the list.
+    const TodayRow* Row(int row) const;
+    // The row's program item; an empty item outside the list.
+    const ProgramItem& Item(int row) const;
+    bool IsPlaying(int row) const;
+    bool IsChained(int row) const { return Item(row).IsChained(); }
+    // Observers are told only when the state really changes.
+    void SetState(int row, RowState state);
+    // Takes over a row as another list has it (the window's copy); observers are told.
+    void SetRow(int row, TodayRow value);
 
-    // Replaces every row (each "待播"): one new load, with a new generation number.
+    // Replaces every row (each waiting): one new load, with a new generation number.
     void Load(const ScheduleTable& table);
     // Number of the current load; 0 before the first.
     std::uint64_t Generation() const { return generation_; }
@@ -64,24 +72,25 @@ public:
     void Mirror(TodayRows rows, std::uint64_t generation);
 
     // The operator's changes for today only (nothing is written to a file). AppendRow adds a
-    // waiting row at the end; RemoveRow and SwapRows ignore rows outside the list. None of them
-    // starts a new load: measured times still on their way find their row by its path.
+    // waiting row at the end, or appends `row` as it is (the window's copy); ReplaceItem gives a
+    // row a new item, waiting and unmeasured; RemoveRow and SwapRows ignore rows outside the
+    // list. None of them starts a new load: measured times still on their way find their row by
+    // its path.
     void AppendRow(const ProgramItem& item);
+    void AppendRow(TodayRow row);
+    void ReplaceItem(int row, const ProgramItem& item);
     void RemoveRow(int row);
-    // Exchanges every cell of the two rows, the state included.
+    // Exchanges the two rows, the state included.
     void SwapRows(int first, int second);
-    // The row as a program item (its state left out); an empty item outside the list.
-    ProgramItem Item(int row) const;
 
     // The first row whose start text is exactly `start`, or -1.
     int FirstRowStartingAt(std::string_view start) const;
 
     // The file items to measure for the current load.
     std::vector<DurationRequest> DurationRequests() const;
-    // Writes a measured play time into the mode cell of the result's row, or, when rows moved
-    // since it was asked for, of every row that holds its path. Refused (false) when the result
-    // belongs to an older load, no row holds its path, or the path is a folder (its
-    // "顺序"/"随机" decides how the folder plays).
+    // Gives the result's row its measured play time, or, when rows moved since it was asked for,
+    // every row that holds its path. Refused (false) when the result belongs to an older load, no
+    // row holds its path, or the path is a folder (its "顺序"/"随机" decides how the folder plays).
     bool ApplyDuration(const DurationResult& result);
 
     // The observer must outlive the list or be removed first.
@@ -89,10 +98,10 @@ public:
     void RemoveObserver(TodayListObserver* observer);
 
 private:
+    bool Inside(int row) const { return row >= 0 && row < RowCount(); }
     void NotifyReplaced();
-    bool ValidCell(int row, int column) const {
-        return row >= 0 && row < RowCount() && column >= 0 && column < kTodayColumnCount;
-    }
+    void NotifyChanged(int row);
+    void Measured(int row, std::chrono::seconds length);
 
     TodayRows rows_;
     std::uint64_t generation_ = 0;
@@ -101,5 +110,26 @@ private:
     mutable std::unordered_map<std::string, int> firstRowByStart_;
     mutable bool startIndexValid_ = false;
 };
+
+// The texts of a row as the today page shows them, in its column order.
+enum TodayColumn : int {
+    kColumnTitle = 0,
+    kColumnState = 1,
+    kColumnStart = 2,
+    kColumnEnd = 3,
+    kColumnVolume = 4,
+    kColumnMode = 5,  // folder: "顺序"/"随机"; file: its play time once measured
+    kColumnPath = 6,
+};
+inline constexpr int kTodayColumnCount = 7;
+
+inline constexpr std::string_view kStateWaiting = "待播";
+inline constexpr std::string_view kStatePlaying = "正播";
+
+std::string_view RowStateText(RowState state);
+// The "时长" cell: the measured play time ("%d:%02d"), else the item's mode text.
+std::string ModeCellText(const TodayRow& row);
+// The text of one cell of a row.
+std::string CellText(const TodayRow& row, int column);
 
 }  // namespace chimeon

@@ -45,14 +45,14 @@ TableChoice ChooseTable(const LocalDateTime& date, const HolidayCalendar& calend
 }
 
 TodaySelection SelectTodaysTable(const LocalDateTime& today, const HolidayCalendar& calendar,
-                                 const fs::path& programDirectory, TodayList& list) {
+                                 const fs::path& dataDirectory, TodayList& list) {
     TableChoice choice = ChooseTable(today, calendar);
     TodaySelection selection;
     selection.noBroadcastToday = choice.noBroadcastToday;
     selection.tableName = std::move(choice.tableName);
     selection.statusText = std::move(choice.statusText);
     if (choice.table) {
-        selection.load = LoadTodayList(programDirectory / TableFileName(*choice.table), list);
+        selection.load = LoadTodayList(dataDirectory / TableFileName(*choice.table), list);
     } else {
         // A day without broadcast, or an extra day naming no stored table: nothing of another
         // day may play on it.

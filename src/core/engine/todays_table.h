@@ -44,9 +44,9 @@ struct TodaySelection {
 
 // Chooses today's table: the first extra working day with today's date wins, then a day off,
 // then the weekday's rest flag, then the weekday's own table; loads it into `list` from
-// `programDirectory`. On a day without broadcast the list is emptied, so that nothing of another
+// `dataDirectory`. On a day without broadcast the list is emptied, so that nothing of another
 // day can be played on it, not even after a switch to automatic.
 TodaySelection SelectTodaysTable(const LocalDateTime& today, const HolidayCalendar& calendar,
-                                 const std::filesystem::path& programDirectory, TodayList& list);
+                                 const std::filesystem::path& dataDirectory, TodayList& list);
 
 }  // namespace chimeon

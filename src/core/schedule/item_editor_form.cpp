@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/schedule/media_kind.h"
 #include "core/text/leading_number.h"
 
 namespace chimeon {
@@ -77,14 +78,6 @@ VolumeParse ParseVolumeText(std::string_view text) {
         return {VolumeCheck::kOutOfRange, 0};
     }
     return {VolumeCheck::kOk, static_cast<unsigned>(value)};
-}
-
-bool IsMeasurablePath(std::string_view path) {
-    if (path.size() < 4) {
-        return false;
-    }
-    std::string lower = LowerCaseAscii(path);
-    return lower.find(".wav") != std::string::npos || lower.find(".mp3") != std::string::npos;
 }
 
 std::string WithTrailingSeparator(std::string_view folder) {
@@ -181,10 +174,9 @@ ProgramItem ItemFromFields(const ItemEditorFields& fields) {
         item.path = WithoutLineBreaks(LowerCaseAscii(fields.filePath));
         item.mode = WithoutLineBreaks(fields.durationText);
         VolumeParse volume = ParseVolumeText(fields.volumeText);
-        item.volume =
-            item.path.find(".mp3") != std::string::npos && volume.check == VolumeCheck::kOk
-                ? std::to_string(volume.value)
-                : std::string(kDefaultVolume);
+        item.volume = KeepsTypedVolume(item.path) && volume.check == VolumeCheck::kOk
+                          ? std::to_string(volume.value)
+                          : std::string(kDefaultVolume);
     }
     return item;
 }

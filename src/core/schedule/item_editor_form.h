@@ -72,10 +72,6 @@ struct VolumeParse {
 };
 VolumeParse ParseVolumeText(std::string_view text);
 
-// Whether a file path is worth asking the duration probe about: at least four bytes, and ".wav"
-// or ".mp3" somewhere in it, ignoring case.
-bool IsMeasurablePath(std::string_view path);
-
 // A folder path ending in a separator; an empty path stays empty. The separator appended is the
 // one the path already uses ("\" for a path written the Windows way, "/" otherwise).
 std::string WithTrailingSeparator(std::string_view folder);

@@ -21,6 +21,7 @@
 
 #include "core/engine/duration_probe.h"
 #include "core/io/file_io.h"
+#include "core/schedule/media_kind.h"
 
 namespace chimeon {
 namespace {
@@ -331,7 +332,7 @@ void ProgramItemEditor::MeasurePlayTime() {
     const std::uint64_t request = ++measurement_;
     duration_->setText(Q(kUnmeasuredDuration));
     std::string path = S(filePath_->text());
-    if (!probe_ || !IsMeasurablePath(path)) {
+    if (!probe_ || !IsMeasuredMedia(path)) {
         return;
     }
     // An MP3 file is read through to measure it: never on the window's thread.

@@ -17,13 +17,13 @@ struct BroadcastEngine::Running {
                  [&engine](OpenFailure failure, std::string reason) {
                      emit engine.playerOpened(failure, std::move(reason));
                  }),
-          stepTimer([this] { return clock.MillisecondsUntilNextStep(); },
+          stepTimer([this] { return clock.UntilNextStep(); },
                     [this, &engine] {
                         clock.Step();
                         engine.PublishState();
                     },
                     Qt::PreciseTimer),
-          dayTimer([] { return kDayTimerMs; },
+          dayTimer([] { return kDayTimer; },
                    [this, &engine] {
                        clock.DayCheck();
                        engine.PublishState();
@@ -31,7 +31,7 @@ struct BroadcastEngine::Running {
                    Qt::CoarseTimer),
           clock(BroadcastClockParts{engine.parts_.clock, player, engine.parts_.lister,
                                     engine.calendar_, stepTimer, dayTimer, list,
-                                    engine.parts_.programDirectory}),
+                                    engine.parts_.dataDirectory}),
           console(list, clock) {}
 
     ReportingPlayer player;
@@ -266,7 +266,7 @@ void BroadcastEngine::StartDurationPass(std::uint64_t generation) {
                 }
             });
         },
-        parts_.programDirectory);
+        parts_.dataDirectory);
 }
 
 void BroadcastEngine::OnRowsReplaced(std::uint64_t generation) {
@@ -276,12 +276,12 @@ void BroadcastEngine::OnRowsReplaced(std::uint64_t generation) {
     }
 }
 
-void BroadcastEngine::OnCellChanged(int row, int column) {
-    emit cellChanged(row, column, running_->list.Cell(row, column));
+void BroadcastEngine::OnRowChanged(int row) {
+    emit rowChanged(row, *running_->list.Row(row));
 }
 
 void BroadcastEngine::OnRowInserted(int row) {
-    emit rowAppended(running_->list.Item(row));
+    emit rowAppended(*running_->list.Row(row));
 }
 
 void BroadcastEngine::OnRowRemoved(int row) {

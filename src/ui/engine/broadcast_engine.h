@@ -28,16 +28,13 @@ class VideoOutput;
 // What the engine works with; the references must outlive it.
 struct EngineParts {
     EngineParts(LocalClock& clock, MediaPlayer& player, DirectoryLister& lister,
-                std::filesystem::path programDirectory)
-        : clock(clock),
-          player(player),
-          lister(lister),
-          programDirectory(std::move(programDirectory)) {}
+                std::filesystem::path dataDirectory)
+        : clock(clock), player(player), lister(lister), dataDirectory(std::move(dataDirectory)) {}
 
     LocalClock& clock;
     MediaPlayer& player;
     DirectoryLister& lister;
-    std::filesystem::path programDirectory;
+    std::filesystem::path dataDirectory;
     // The holiday calendar until SetCalendar sends another.
     HolidayCalendar calendar;
     // Makes the record of what the clock does (the play history), on the engine's thread; may
@@ -66,7 +63,7 @@ struct BroadcastState {
 class BroadcastEngine : public QObject, private TodayListObserver {
     Q_OBJECT
 public:
-    static constexpr int kDayTimerMs = 1000;
+    static constexpr std::chrono::milliseconds kDayTimer{1000};
 
     explicit BroadcastEngine(EngineParts parts);
     ~BroadcastEngine() override;
@@ -115,8 +112,8 @@ public:
 signals:
     // Today's list was loaded anew (or Start was given again): every row, with the load number.
     void rowsReplaced(std::uint64_t generation, chimeon::TodayRows rows);
-    void cellChanged(int row, int column, std::string text);
-    void rowAppended(chimeon::ProgramItem item);
+    void rowChanged(int row, chimeon::TodayRow value);
+    void rowAppended(chimeon::TodayRow value);
     void rowRemoved(int row);
     void stateChanged(chimeon::BroadcastState state);
     // A command the engine did not carry out, with the reminder the operator is shown.
@@ -154,7 +151,7 @@ private:
 
     // TodayListObserver
     void OnRowsReplaced(std::uint64_t generation) override;
-    void OnCellChanged(int row, int column) override;
+    void OnRowChanged(int row) override;
     void OnRowInserted(int row) override;
     void OnRowRemoved(int row) override;
 

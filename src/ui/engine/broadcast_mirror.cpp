@@ -13,12 +13,11 @@ BroadcastMirror::BroadcastMirror(BroadcastEngine& engine, QObject* parent) : QOb
         },
         kQueued);
     connect(
-        &engine, &BroadcastEngine::cellChanged, this,
-        [this](int row, int column, const std::string& text) { list_.SetCell(row, column, text); },
-        kQueued);
+        &engine, &BroadcastEngine::rowChanged, this,
+        [this](int row, const TodayRow& value) { list_.SetRow(row, value); }, kQueued);
     connect(
         &engine, &BroadcastEngine::rowAppended, this,
-        [this](const ProgramItem& item) { list_.AppendRow(item); }, kQueued);
+        [this](const TodayRow& value) { list_.AppendRow(value); }, kQueued);
     connect(
         &engine, &BroadcastEngine::rowRemoved, this, [this](int row) { list_.RemoveRow(row); },
         kQueued);

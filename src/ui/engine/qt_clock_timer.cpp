@@ -2,8 +2,8 @@
 
 namespace chimeon {
 
-QtClockTimer::QtClockTimer(std::function<int()> interval, std::function<void()> handler,
-                           Qt::TimerType type)
+QtClockTimer::QtClockTimer(std::function<std::chrono::milliseconds()> interval,
+                           std::function<void()> handler, Qt::TimerType type)
     : interval_(std::move(interval)), handler_(std::move(handler)) {
     timer_.setSingleShot(true);
     timer_.setTimerType(type);

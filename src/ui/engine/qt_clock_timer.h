@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTimer>
+#include <chrono>
 #include <functional>
 
 #include "core/engine/clock_ports.h"
@@ -12,7 +13,8 @@ namespace chimeon {
 // lands just after each second boundary; the day timer runs every second).
 class QtClockTimer : public ClockTimer {
 public:
-    QtClockTimer(std::function<int()> interval, std::function<void()> handler, Qt::TimerType type);
+    QtClockTimer(std::function<std::chrono::milliseconds()> interval, std::function<void()> handler,
+                 Qt::TimerType type);
     void Arm() override;
     void Kill() override;
     bool IsArmed() const { return armed_; }
@@ -21,7 +23,7 @@ public:
     void Fire();
 
 private:
-    std::function<int()> interval_;
+    std::function<std::chrono::milliseconds()> interval_;
     std::function<void()> handler_;
     bool armed_ = false;
     QTimer timer_;

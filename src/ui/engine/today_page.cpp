@@ -5,7 +5,6 @@
 #include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,21 +12,18 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScopedValueRollback>
-#include <QScreen>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "core/app/app_state.h"
 #include "core/app/settings_store.h"
-#include "core/app/window_placement.h"
 #include "core/engine/duration_probe.h"
-#include "platform/audio/alsa_master_mixer.h"
 #include "ui/app/message_box.h"
 #include "ui/controls/digital_clock.h"
 #include "ui/controls/mixer_fader_slider.h"
 #include "ui/editing/program_item_editor.h"
 #include "ui/engine/media_preview_dlg.h"
+#include "ui/engine/preview_placement.h"
+#include "ui/engine/today_table_model.h"
 
 namespace chimeon {
 namespace {
@@ -36,15 +32,12 @@ QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-constexpr std::string_view kColumnTitles[kTodayColumnCount] = {
-    "标题", "状态", "起播时间", "结束时间", "起始音量", "时长", "文件路径"};
-
 }  // namespace
 
-CTodayListView::CTodayListView(QWidget* parent) : QTableWidget(parent) {}
+CTodayListView::CTodayListView(QWidget* parent) : QTableView(parent) {}
 
 void CTodayListView::mouseReleaseEvent(QMouseEvent* event) {
-    QTableWidget::mouseReleaseEvent(event);
+    QTableView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) {
         emit leftClicked();
     }
@@ -61,7 +54,8 @@ CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
     : CSubDialog(kTemplateId, parent),
       parts_(std::move(parts)),
       engine_(parts_.engine),
-      mirror_(engine_) {
+      mirror_(engine_),
+      model_(std::make_unique<TodayTableModel>(mirror_.list())) {
     if (!parts_.editItem) {
         parts_.editItem = [](QWidget* parent, const ItemEditorFields* fields) {
             return ProgramItemEditor::Edit(
@@ -69,20 +63,11 @@ CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
                 fields != nullptr ? *fields : ItemEditorFields{});
         };
     }
-    relay_->page = this;
-    audioProbe_.setSingleShot(true);
-    audioProbe_.setInterval(kAudioProbeMs);
-    connect(&audioProbe_, &QTimer::timeout, this, &CTodayPage::ProbeAudioOutput);
-    mirror_.list().AddObserver(this);
+    connect(&notices_, &NoticeRelay::changed, this, &CTodayPage::ShowNotices);
     ConnectEngine();
 }
 
 CTodayPage::~CTodayPage() {
-    {
-        const std::lock_guard<std::mutex> lock(relay_->mutex);
-        relay_->page = nullptr;
-    }
-    mirror_.list().RemoveObserver(this);
     // The engine may still draw: the display area's hand-off drops its pictures once it is gone.
     preview_.reset();
 }
@@ -94,7 +79,14 @@ void CTodayPage::ConnectEngine() {
     connect(&engine_, &BroadcastEngine::refused, this, &CTodayPage::ShowRefusal, kQueued);
     connect(&engine_, &BroadcastEngine::selectedRowMoved, this, &CTodayPage::OnSelectedRowMoved,
             kQueued);
-    connect(&engine_, &BroadcastEngine::playerOpened, this, &CTodayPage::OnPlayerOpened, kQueued);
+    connect(
+        &engine_, &BroadcastEngine::playerOpened, this,
+        [this](OpenFailure failure, const std::string& reason) {
+            if (audio_ != nullptr) {
+                audio_->PlayerOpened(failure, reason);
+            }
+        },
+        kQueued);
     connect(
         &engine_, &BroadcastEngine::playerStatus, this,
         [this](const std::string& file, std::int64_t position, std::int64_t length) {
@@ -105,34 +97,22 @@ void CTodayPage::ConnectEngine() {
         kQueued);
 }
 
-QPushButton* CTodayPage::button(std::string_view text) const {
-    for (QPushButton* candidate : findChildren<QPushButton*>()) {
-        if (candidate->text() == Text(text)) {
-            return candidate;
-        }
-    }
-    return nullptr;
-}
-
 void CTodayPage::OnInitDialog() {
     BuildControls();
     digitalClock_->Start(&parts_.clock, 0);
-    if (parts_.alsaMixer != nullptr) {
-        slider_->Init(parts_.alsaMixer);
-        volumeMixer_ = parts_.alsaMixer;
-    } else {
-        slider_->Init(parts_.mixer);
-        volumeMixer_ = parts_.mixer;
-    }
-    connect(slider_, &MixerFaderSlider::MixerChanged, this, &CTodayPage::ReadMasterVolume);
-    connect(slider_, &QSlider::valueChanged, this, &CTodayPage::ReadMasterVolume);
-    ReadMasterVolume();
-    ProbeAudioOutput();
+    audio_ = std::make_unique<AudioOutputMonitor>(parts_.audio, *slider_);
+    connect(audio_.get(), &AudioOutputMonitor::changed, this, &CTodayPage::ShowAudioState);
+    audio_->Start();
 
     preview_ = std::make_unique<CMediaPreviewDlg>(parts_.settings);
     connect(preview_.get(), &CMediaPreviewDlg::statusWanted, this,
             [this] { engine_.RequestPlayerStatus(); });
-    PlacePreview();
+    if (parts_.settings.GetInt(settings_key::kShowMedia, kDefaultShowMedia) == 0) {
+        preview_->hide();
+    } else {
+        QWidget* main = window();
+        ShowPreviewBesideMain(*preview_, main != nullptr && main != this ? main : nullptr);
+    }
     engine_.SetSurface(preview_->displayArea()->output());
     // Today's table is chosen, loaded and the clock armed; the rows and the status follow.
     engine_.Start();
@@ -147,6 +127,7 @@ void CTodayPage::BuildControls() {
     status_->setObjectName(QStringLiteral("todayStatus"));
     top->addWidget(status_, 1);
     auto* apply = new QPushButton(Text("应用新的设置"), this);
+    apply->setObjectName(QStringLiteral("todayApply"));
     connect(apply, &QPushButton::clicked, this, &CTodayPage::OnApply);
     top->addWidget(apply);
     layout->addLayout(top);
@@ -157,30 +138,10 @@ void CTodayPage::BuildControls() {
     QPalette warning = notice_->palette();
     warning.setColor(QPalette::WindowText, QColor(0xb0, 0x10, 0x10));
     notice_->setPalette(warning);
-    notice_->hide();
     layout->addWidget(notice_);
+    ShowNotices(notices_.Text());  // those reported before
 
-    view_ = new CTodayListView(this);
-    view_->setColumnCount(kTodayColumnCount);
-    QStringList headings;
-    for (std::string_view title : kColumnTitles) {
-        headings << Text(title);
-    }
-    view_->setHorizontalHeaderLabels(headings);
-    for (int column = 0; column < kTodayColumnCount; ++column) {
-        view_->setColumnWidth(column, kColumnWidths[column]);
-    }
-    view_->setShowGrid(true);
-    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view_->horizontalHeader()->setSectionsMovable(true);
-    view_->horizontalHeader()->setStretchLastSection(false);
-    view_->verticalHeader()->hide();
-    connect(view_, &CTodayListView::leftClicked, this, &CTodayPage::OnListLeftClicked);
-    connect(view_, &CTodayListView::rightClicked, this, &CTodayPage::OnListRightClicked);
-    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CTodayPage::OnSelectionChanged);
+    BuildListView();
     layout->addWidget(view_, 1);
 
     // Two lines of controls beside the clock, so that every text fits the page's width: the
@@ -195,6 +156,8 @@ void CTodayPage::BuildControls() {
     connect(manual_, &QRadioButton::clicked, this, &CTodayPage::OnManual);
     auto* play = new QPushButton(Text("播放"), control);
     auto* stop = new QPushButton(Text("停止"), control);
+    play->setObjectName(QStringLiteral("todayPlay"));
+    stop->setObjectName(QStringLiteral("todayStop"));
     connect(play, &QPushButton::clicked, this, &CTodayPage::OnPlay);
     connect(stop, &QPushButton::clicked, this, &CTodayPage::OnStop);
     controlLayout->addWidget(automatic_, 0, 0);
@@ -216,14 +179,18 @@ void CTodayPage::BuildControls() {
 
     auto* rows = new QGroupBox(Text("节目项操作"), this);
     auto* rowsLayout = new QHBoxLayout(rows);
-    const std::pair<std::string_view, void (CTodayPage::*)()> rowButtons[] = {
-        {"增加", &CTodayPage::OnAdd},
-        {"编辑", &CTodayPage::OnEdit},
-        {"删除", &CTodayPage::OnDelete},
-        {"上移", &CTodayPage::OnUp},
-        {"下移", &CTodayPage::OnDown}};
-    for (const auto& [text, handler] : rowButtons) {
+    const struct {
+        std::string_view text;
+        const char* name;
+        void (CTodayPage::*handler)();
+    } rowButtons[] = {{"增加", "todayAdd", &CTodayPage::OnAdd},
+                      {"编辑", "todayEdit", &CTodayPage::OnEdit},
+                      {"删除", "todayDelete", &CTodayPage::OnDelete},
+                      {"上移", "todayUp", &CTodayPage::OnUp},
+                      {"下移", "todayDown", &CTodayPage::OnDown}};
+    for (const auto& [text, name, handler] : rowButtons) {
         auto* button = new QPushButton(Text(text), rows);
+        button->setObjectName(QLatin1String(name));
         connect(button, &QPushButton::clicked, this, handler);
         rowsLayout->addWidget(button);
     }
@@ -242,29 +209,36 @@ void CTodayPage::BuildControls() {
     popup_->setDefaultAction(playAction);
 }
 
-void CTodayPage::PlacePreview() {
-    if (parts_.settings.GetInt(settings_key::kShowMedia, kDefaultShowMedia) == 0) {
-        preview_->hide();
-        return;
+void CTodayPage::BuildListView() {
+    view_ = new CTodayListView(this);
+    view_->setAccessibleName(Text("今日列表"));
+    // While rows are loaded or removed the view moves its highlight by itself: the row the
+    // buttons act on stays where it is, and the highlight follows it afterwards. Told before the
+    // view and its selection hear of a change, and after they have dealt with it.
+    const auto changing = [this] { rowsChanging_ = true; };
+    connect(model_.get(), &QAbstractItemModel::modelAboutToBeReset, this, changing);
+    connect(model_.get(), &QAbstractItemModel::rowsAboutToBeRemoved, this, changing);
+    view_->setModel(model_.get());
+    for (int column = 0; column < kTodayColumnCount; ++column) {
+        view_->setColumnWidth(column, kColumnWidths[column]);
     }
-    QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect();
-    QWidget* main = window();
-    const bool hasMain = main != nullptr && main != this;
-    // Frames as far as they are known (before the first show, the windows' own sizes).
-    const QSize previewSize = preview_->frameGeometry().size();
-    const QSize mainSize = hasMain ? main->frameGeometry().size() : QSize();
-    const PreviewAndMainPlacement placement = PlaceBesidePreview(
-        {area.x(), area.y(), area.width(), area.height()},
-        {previewSize.width(), previewSize.height()}, {mainSize.width(), mainSize.height()});
-    if (placement.previewSize.width < previewSize.width()) {
-        preview_->Resize(QSize(placement.previewSize.width, placement.previewSize.height));
-    }
-    preview_->move(placement.preview.x, placement.preview.y);
-    preview_->show();
-    if (hasMain) {
-        main->move(placement.main.x, placement.main.y);
-    }
+    view_->setShowGrid(true);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->horizontalHeader()->setSectionsMovable(true);
+    view_->horizontalHeader()->setStretchLastSection(false);
+    view_->verticalHeader()->hide();
+    connect(view_, &CTodayListView::leftClicked, this, &CTodayPage::OnListLeftClicked);
+    connect(view_, &CTodayListView::rightClicked, this, &CTodayPage::OnListRightClicked);
+    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CTodayPage::OnSelectionChanged);
+    const auto changed = [this] {
+        rowsChanging_ = false;
+        ShowSelectedRow();
+    };
+    connect(model_.get(), &QAbstractItemModel::modelReset, this, changed);
+    connect(model_.get(), &QAbstractItemModel::rowsRemoved, this, changed);
 }
 
 bool CTodayPage::CheckEditAllowed() {
@@ -329,7 +303,7 @@ void CTodayPage::OnSelectedRowMoved(int from, int to) {
 
 void CTodayPage::ShowSelectedRow() {
     const int row = selectedRow_;
-    if (row >= 0 && row < view_->rowCount()) {
+    if (row >= 0 && row < model_->rowCount()) {
         view_->selectRow(row);
     } else {
         view_->clearSelection();
@@ -370,7 +344,10 @@ void CTodayPage::OnEdit() {
         }
         return;
     }
-    const ItemEditorFields before = FieldsFromTodayRow(list().Item(row));
+    // A file row opens with the play time its "时长" cell shows.
+    ProgramItem shown = list().Item(row);
+    shown.mode = ModeCellText(*list().Row(row));
+    const ItemEditorFields before = FieldsFromTodayRow(shown);
     const std::uint64_t generation = list().Generation();
     std::optional<ProgramItem> edited = parts_.editItem(this, &before);
     if (edited) {
@@ -445,133 +422,20 @@ void CTodayPage::OnStop() {
     engine_.Stop();
 }
 
-void CTodayPage::ShowRow(int row) {
-    for (int column = 0; column < kTodayColumnCount; ++column) {
-        auto* item = new QTableWidgetItem(QString::fromStdString(mirror_.list().Cell(row, column)));
-        if (column == kColumnVolume) {
-            item->setTextAlignment(Qt::AlignCenter);
-        }
-        view_->setItem(row, column, item);
+void CTodayPage::ShowNotices(const QString& text) {
+    if (notice_ == nullptr) {
+        return;  // shown once the page is built
     }
-}
-
-void CTodayPage::OnRowsReplaced(std::uint64_t) {
-    if (view_ == nullptr) {
-        return;
-    }
-    const QScopedValueRollback<bool> reloading(rowsChanging_, true);
-    view_->clearContents();
-    view_->setRowCount(mirror_.list().RowCount());
-    for (int row = 0; row < mirror_.list().RowCount(); ++row) {
-        ShowRow(row);
-    }
-    ShowSelectedRow();
-}
-
-void CTodayPage::OnCellChanged(int row, int column) {
-    if (view_ == nullptr) {
-        return;
-    }
-    if (QTableWidgetItem* item = view_->item(row, column)) {
-        item->setText(QString::fromStdString(mirror_.list().Cell(row, column)));
-    }
-}
-
-void CTodayPage::OnRowInserted(int row) {
-    if (view_ != nullptr) {
-        view_->insertRow(row);
-        ShowRow(row);
-    }
-}
-
-void CTodayPage::OnRowRemoved(int row) {
-    if (view_ == nullptr) {
-        return;
-    }
-    // The view moves its highlight off the removed row by itself; the row the buttons act on
-    // stays where it is, and the highlight follows it.
-    {
-        const QScopedValueRollback<bool> removing(rowsChanging_, true);
-        view_->removeRow(row);
-    }
-    ShowSelectedRow();
-}
-
-void CTodayPage::SetNotice(NoticeTopic topic, const QString& text) {
-    QMetaObject::invokeMethod(
-        this, [this, topic, text = text.toStdString()] { ShowNotice(topic, text); },
-        Qt::QueuedConnection);
-}
-
-std::function<void(const std::string&)> CTodayPage::NoticeReporter(NoticeTopic topic) {
-    return [relay = relay_, topic](const std::string& problem) {
-        // Held while posting: the page cannot go away in between.
-        const std::lock_guard<std::mutex> lock(relay->mutex);
-        if (relay->page != nullptr) {
-            relay->page->SetNotice(topic, QString::fromStdString(ReportedNotice(topic, problem)));
-        }
-    };
-}
-
-void CTodayPage::ShowNotice(NoticeTopic topic, const std::string& text) {
-    if (!notices_.Set(topic, text)) {
-        return;
-    }
-    const QString shown = QString::fromStdString(notices_.Text());
-    notice_->setText(shown);
-    notice_->setVisible(!shown.isEmpty());
-    if (!shown.isEmpty()) {
+    notice_->setText(text);
+    notice_->setVisible(!text.isEmpty());
+    if (!text.isEmpty()) {
         QAccessibleEvent alert(notice_, QAccessible::Alert);
         QAccessible::updateAccessibility(&alert);
     }
 }
 
-void CTodayPage::OnPlayerOpened(OpenFailure failure, const std::string& reason) {
-    audio_.PlayerOpened(failure, reason);
-    ShowAudioState();
-}
-
-void CTodayPage::ProbeAudioOutput() {
-    if (!parts_.probeAudioOutput || probing_ != nullptr) {
-        return;
-    }
-    // Opening the output may wait for a sound server: never on the window's thread.
-    const std::uint64_t probe = audio_.ProbeStarted();
-    probing_ = new QFutureWatcher<std::string>(this);
-    connect(probing_, &QFutureWatcherBase::finished, this, [this, probe] {
-        const std::string missing = probing_->result();
-        probing_->deleteLater();
-        probing_ = nullptr;
-        OnAudioProbed(probe, missing);
-    });
-    probing_->setFuture(QtConcurrent::run(parts_.probeAudioOutput));
-}
-
-void CTodayPage::OnAudioProbed(std::uint64_t probe, const std::string& missingReason) {
-    audio_.ProbeAnswered(probe, missingReason);
-    // An output that came up after start brings the master volume it may lack.
-    if (!audio_.OutputMissing() && !slider_->IsBound() && parts_.reopenMixer) {
-        if (AlsaMasterMixer* mixer = parts_.reopenMixer()) {
-            slider_->Init(mixer);
-            volumeMixer_ = mixer;
-        }
-    }
-    ReadMasterVolume();
-}
-
-void CTodayPage::ReadMasterVolume() {
-    audio_.MasterVolumeRead(volumeMixer_ != nullptr && slider_->IsBound()
-                                ? ReadMasterVolumeState(*volumeMixer_)
-                                : MasterVolumeState{});
-    ShowAudioState();
-}
-
 void CTodayPage::ShowAudioState() {
-    ShowNotice(NoticeTopic::kAudioOutput, audio_.Notice());
-    // Until sound is found again, look for it every few seconds.
-    if (audio_.OutputMissing() && !audioProbe_.isActive()) {
-        audioProbe_.start();
-    }
+    notices_.Set(NoticeTopic::kAudioOutput, audio_->Notice());
     // A disabled slider must not pass for one turned down: its labels fade with it, and it
     // says why.
     const bool usable = slider_->isEnabled();

@@ -1,17 +1,13 @@
 #pragma once
 
-#include <QFutureWatcher>
-#include <QTableWidget>
-#include <QTimer>
+#include <QTableView>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "core/engine/audio_output_watch.h"
 #include "core/engine/media_player.h"
 #include "core/engine/operator_notices.h"
 #include "core/engine/today_console.h"
@@ -19,8 +15,10 @@
 #include "core/schedule/item_editor_form.h"
 #include "core/schedule/program_item.h"
 #include "ui/app/sub_dialog.h"
+#include "ui/engine/audio_output_monitor.h"
 #include "ui/engine/broadcast_engine.h"
 #include "ui/engine/broadcast_mirror.h"
+#include "ui/engine/notice_relay.h"
 
 class QLabel;
 class QMenu;
@@ -33,9 +31,8 @@ namespace chimeon {
 struct AppState;
 class SettingsStore;
 class LocalClock;
-class MixerControl;
-class AlsaMasterMixer;
 class MixerFaderSlider;
+class TodayTableModel;
 class CDigitalClock;
 class CMediaPreviewDlg;
 
@@ -44,7 +41,7 @@ inline constexpr std::string_view kApplyQuestion = "你确定要应用新的设�
 
 // The list of today's rows: reports left clicks (which choose the row to play or edit) and
 // right clicks (the popup menu, with the row clicked, -1 for none) apart.
-class CTodayListView : public QTableWidget {
+class CTodayListView : public QTableView {
     Q_OBJECT
 public:
     explicit CTodayListView(QWidget* parent = nullptr);
@@ -70,20 +67,13 @@ struct TodayPageParts {
     LocalClock& clock;
     // Today's list, the broadcast clock and the player, on the engine's thread.
     BroadcastEngine& engine;
-    // The master volume: a mixer control (tests), or the ALSA mixer with its change events.
-    // Neither: the slider is disabled and the page works on.
-    MixerControl* mixer = nullptr;
-    AlsaMasterMixer* alsaMixer = nullptr;
+    // The master volume and the audio output (AudioOutputParts); without a mixer the slider is
+    // disabled and the page works on.
+    AudioOutputParts audio;
     // Opens the item editor for a new item (null) or filled from a row; nothing when cancelled.
     // Empty: the program item editor with the duration probe.
     std::function<std::optional<ProgramItem>(QWidget* parent, const ItemEditorFields* fields)>
         editItem;
-    // Why there is no audio output now, "" when there is one. Asked off the window's thread at
-    // start, and again every few seconds while there is none. Empty: never asked.
-    std::function<std::string()> probeAudioOutput;
-    // Opens the master volume once the output has come up after start (a sound server that
-    // started after the program); null while there is none. Empty: not tried.
-    std::function<AlsaMasterMixer*()> reopenMixer;
 };
 
 // The operator's console for today's broadcast: today's list with the state of every row,
@@ -91,11 +81,10 @@ struct TodayPageParts {
 // master volume, and the video preview window. The broadcast itself runs in the engine: the page
 // shows a copy of its list and state, kept up to date by the engine's news, and sends it the
 // operator's commands; it never waits for the engine.
-class CTodayPage : public CSubDialog, public TodayListObserver {
+class CTodayPage : public CSubDialog {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 145;
-    static constexpr int kAudioProbeMs = 5000;
     static constexpr int kColumnWidths[kTodayColumnCount] = {100, 50, 80, 80, 80, 50, 400};
 
     explicit CTodayPage(TodayPageParts parts, QWidget* parent = nullptr);
@@ -123,7 +112,6 @@ public:
     QLabel* statusLabel() const { return status_; }
     QRadioButton* automaticButton() const { return automatic_; }
     QRadioButton* manualButton() const { return manual_; }
-    QPushButton* button(std::string_view text) const;
     QMenu* popupMenu() const { return popup_; }
     MixerFaderSlider* volumeSlider() const { return slider_; }
     CDigitalClock* digitalClock() const { return digitalClock_; }
@@ -131,38 +119,25 @@ public:
 
     // The status area's notice of `topic` ("" clears it). May be called from any thread while
     // the page exists; shown at the next turn of the window's event loop.
-    void SetNotice(NoticeTopic topic, const QString& text);
+    void SetNotice(NoticeTopic topic, const QString& text) { notices_.Post(topic, text); }
     // For reporters on other threads that may outlive the page (the play history's writer): the
     // problem in the reporter's words becomes the notice of `topic` ("" clears it); once the
     // page is gone, reports are dropped.
-    std::function<void(const std::string& problem)> NoticeReporter(NoticeTopic topic);
+    std::function<void(const std::string& problem)> NoticeReporter(NoticeTopic topic) {
+        return notices_.Reporter(topic);
+    }
     QLabel* noticeLabel() const { return notice_; }
-    // Asks whether there is an audio output (off the window's thread); the audio probe timer's
-    // work.
-    void ProbeAudioOutput();
-    const QTimer& audioProbeTimer() const { return audioProbe_; }
-
-    // TodayListObserver (the copy of the engine's list)
-    void OnRowsReplaced(std::uint64_t generation) override;
-    void OnCellChanged(int row, int column) override;
-    void OnRowInserted(int row) override;
-    void OnRowRemoved(int row) override;
+    // The audio output and master volume watch (null before the page is initialised).
+    AudioOutputMonitor* audioMonitor() const { return audio_.get(); }
 
 protected:
     void OnInitDialog() override;
 
 private:
-    // Lets reporters reach the page while it exists, from any thread.
-    struct NoticeRelay {
-        std::mutex mutex;
-        CTodayPage* page = nullptr;
-    };
-
     bool CheckEditAllowed();
     void ConnectEngine();
     void BuildControls();
-    void PlacePreview();
-    void ShowRow(int row);
+    void BuildListView();
     void ShowMode();
     void ShowState();
     void ShowRefusal(ConsoleAnswer answer);
@@ -174,23 +149,19 @@ private:
     void SwitchMode(ControlMode mode);
     // Highlights the row the buttons act on (none when it is outside the list).
     void ShowSelectedRow();
-    void ShowNotice(NoticeTopic topic, const std::string& text);
-    void OnPlayerOpened(OpenFailure failure, const std::string& reason);
-    void OnAudioProbed(std::uint64_t probe, const std::string& missingReason);
-    void ReadMasterVolume();
+    void ShowNotices(const QString& text);
     void ShowAudioState();
 
     TodayPageParts parts_;
     BroadcastEngine& engine_;
-    std::shared_ptr<NoticeRelay> relay_ = std::make_shared<NoticeRelay>();
+    NoticeRelay notices_;
     BroadcastMirror mirror_;
+    // Declared after the mirror: it goes before the list it shows.
+    std::unique_ptr<TodayTableModel> model_;
     int selectedRow_ = -1;
     std::unique_ptr<CMediaPreviewDlg> preview_;
-    OperatorNotices notices_;
-    AudioOutputWatch audio_;
-    MixerControl* volumeMixer_ = nullptr;
-    QTimer audioProbe_;
-    QFutureWatcher<std::string>* probing_ = nullptr;
+    std::unique_ptr<AudioOutputMonitor> audio_;
+    // The model is being reset or loses a row: the view moves its highlight by itself then.
     bool rowsChanging_ = false;
 
     QLabel* status_ = nullptr;

@@ -251,7 +251,7 @@ TEST_F(BroadcastClockAtNightTest, ManualModeOverMidnightReloadsOnlyAfterReturnin
 
     rig.clock.SwitchToAutomatic();
     rig.RunForMs(500);
-    EXPECT_EQ(rig.list.Cell(0, kColumnTitle), "tuesday");
+    EXPECT_EQ(rig.list.Item(0).title, "tuesday");
     EXPECT_FALSE(rig.player.IsOpen());
     EXPECT_EQ(rig.player.Opened(), Files{"/m/long.mp3"});  // 0:0:5 passed in manual mode
     rig.RunUntil(0, 0, 41);

@@ -40,26 +40,5 @@ TEST(LeadingNumberTest, ReadsLikeTheCLibraryButSaturates) {
     }
 }
 
-TEST(IsFolderPathTest, FileNamePartDecides) {
-    struct Case {
-        const char* path;
-        bool folder;
-    };
-    const Case cases[] = {
-        {"", true},
-        {"d:\\music\\", true},
-        {"/srv/music/", true},
-        {"d:\\music\\.mp3", true},  // only an extension
-        {"d:", true},
-        {"d:\\music\\a.mp3", false},
-        {"/srv/music/README", false},
-        {"d:\\music", false},  // no separator at the end: a file named "music"
-        {"a.b.mp3", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsFolderPath(c.path), c.folder) << c.path;
-    }
-}
-
 }  // namespace
 }  // namespace chimeon

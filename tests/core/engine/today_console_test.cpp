@@ -9,12 +9,12 @@
 namespace chimeon {
 namespace {
 
-enum class RowState { kWaiting, kPlaying, kStopped };  // of row "c", which plays 8:0:0 to 8:0:30
+enum class Situation { kWaiting, kPlaying, kStopped };  // of row "c", which plays 8:0:0 to 8:0:30
 enum class Command { kEdit, kReplace, kDelete, kUp, kDown, kPlay };
 
 struct ConsoleCase {
     const char* name;
-    RowState state;
+    Situation state;
     Command command;
     int row;
     ConsoleAnswer answer;
@@ -58,7 +58,7 @@ protected:
     std::string Titles() const {
         std::string titles;
         for (int row = 0; row < rig.list.RowCount(); ++row) {
-            titles += rig.list.Cell(row, kColumnTitle);
+            titles += rig.list.Item(row).title;
         }
         return titles;
     }
@@ -69,9 +69,9 @@ protected:
 
 TEST_P(TodayConsoleTest, CommandInRowState) {
     const ConsoleCase& c = GetParam();
-    if (c.state != RowState::kWaiting) {
+    if (c.state != Situation::kWaiting) {
         rig.RunUntil(8, 0, 1);
-        if (c.state == RowState::kStopped) {
+        if (c.state == Situation::kStopped) {
             console.Stop();  // automatic: silent, "待播", still followed until its end time
         }
     }
@@ -80,8 +80,7 @@ TEST_P(TodayConsoleTest, CommandInRowState) {
     EXPECT_EQ(Titles(), c.titlesAfter);
     EXPECT_EQ(console.WatchedRow(), c.clockRowAfter);
     if (c.clockRowAfter >= 0) {
-        EXPECT_EQ(rig.list.Cell(c.clockRowAfter, kColumnState),
-                  c.state == RowState::kStopped ? kStateWaiting : kStatePlaying);
+        EXPECT_EQ(rig.list.IsPlaying(c.clockRowAfter), c.state != Situation::kStopped);
     }
     // The end of what plays is noticed on its own row, wherever it went.
     rig.RunUntil(8, 1, 1);
@@ -90,7 +89,7 @@ TEST_P(TodayConsoleTest, CommandInRowState) {
 }
 
 using A = ConsoleAnswer;
-constexpr RowState kW = RowState::kWaiting, kP = RowState::kPlaying, kS = RowState::kStopped;
+constexpr Situation kW = Situation::kWaiting, kP = Situation::kPlaying, kS = Situation::kStopped;
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, TodayConsoleTest,

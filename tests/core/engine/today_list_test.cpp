@@ -9,6 +9,8 @@
 namespace chimeon {
 namespace {
 
+using namespace std::chrono_literals;
+
 ProgramItem Item(std::string start, std::string path, std::string mode = "顺序") {
     return ProgramItem{"title", std::move(start), "播完终止",
                        "100",   std::move(mode),  std::move(path)};
@@ -19,22 +21,25 @@ public:
     void OnRowsReplaced(std::uint64_t generation) override {
         events.push_back("rows " + std::to_string(generation));
     }
-    void OnCellChanged(int row, int column) override {
-        events.push_back("cell " + std::to_string(row) + "," + std::to_string(column));
-    }
+    void OnRowChanged(int row) override { events.push_back("row " + std::to_string(row)); }
     void OnRowInserted(int row) override { events.push_back("insert " + std::to_string(row)); }
     void OnRowRemoved(int row) override { events.push_back("remove " + std::to_string(row)); }
     std::vector<std::string> events;
 };
 
-TEST(TodayListTest, RowsStartWaitingWithTheItemsFields) {
+TEST(TodayListTest, RowsStartWaitingAndShowTheItemsFieldsWithTheirState) {
     TodayList list;
     list.Load({ProgramItem{"早铃", "8:0:0", "播完终止", "80", "随机", "d:\\bell\\"}});
     ASSERT_EQ(list.RowCount(), 1);
+    TodayRow row = *list.Row(0);
+    EXPECT_EQ(row.generation, list.Generation());
     const char* expected[] = {"早铃", "待播", "8:0:0", "播完终止", "80", "随机", "d:\\bell\\"};
+    row.state = RowState::kPlaying;
     for (int column = 0; column < kTodayColumnCount; ++column) {
-        EXPECT_EQ(list.Cell(0, column), expected[column]) << column;
+        EXPECT_EQ(CellText(*list.Row(0), column), expected[column]) << column;
     }
+    EXPECT_EQ(CellText(row, kColumnState), "正播");
+    EXPECT_EQ(CellText(row, kTodayColumnCount), "");
 }
 
 TEST(TodayListTest, ObserversHearOfEveryChangeAndOnlyOfChanges) {
@@ -43,18 +48,20 @@ TEST(TodayListTest, ObserversHearOfEveryChangeAndOnlyOfChanges) {
     list.AddObserver(&observer);
     list.AddObserver(&observer);  // once is enough
     list.Load({Item("8:0:0", "/a.mp3")});
-    list.SetCell(0, kColumnState, kStatePlaying);
-    list.SetCell(0, kColumnState, kStatePlaying);  // same text: no news
-    // Reads outside the list give empty text, and writes there are ignored.
-    for (auto [row, column] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 7}, {100, 100}}) {
-        EXPECT_EQ(list.Cell(row, column), "");
-        list.SetCell(row, column, "x");
+    list.SetState(0, RowState::kPlaying);
+    list.SetState(0, RowState::kPlaying);  // same state: no news
+    // Reads outside the list give an empty waiting row, and writes there are ignored.
+    for (int row : {-1, 1, 100}) {
+        EXPECT_EQ(list.Row(row), nullptr);
+        EXPECT_FALSE(list.IsPlaying(row) || list.IsChained(row));
+        list.SetState(row, RowState::kPlaying);
+        list.ReplaceItem(row, Item("续播", "/x.mp3"));
     }
     EXPECT_EQ(list.RowCount(), 1);
     list.Load({});
     list.RemoveObserver(&observer);
     list.Load({});
-    EXPECT_EQ(observer.events, (std::vector<std::string>{"rows 1", "cell 0,1", "rows 2"}));
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"rows 1", "row 0", "rows 2"}));
 }
 
 TEST(TodayListTest, DurationsAreAskedAndWrittenForACurrentFileRowWithTheSamePath) {
@@ -74,38 +81,40 @@ TEST(TodayListTest, DurationsAreAskedAndWrittenForACurrentFileRowWithTheSamePath
         bool applied;
     };
     const Case cases[] = {
-        {"older load", {stale, 0, "/a.mp3", "1:00"}, false},
-        {"no row holds the path", {now, 0, "/other.mp3", "1:00"}, false},
-        {"row moved away: found by path", {now, 3, "/a.mp3", "2:00"}, true},
-        {"folder row keeps 随机", {now, 1, "/music/", "1:00"}, false},
-        {"empty path is a folder", {now, 2, "", "1:00"}, false},
-        {"current file row", {now, 0, "/a.mp3", "3:07"}, true},
+        {"older load", {stale, 0, "/a.mp3", 60s}, false},
+        {"no row holds the path", {now, 0, "/other.mp3", 60s}, false},
+        {"row moved away: found by path", {now, 3, "/a.mp3", 120s}, true},
+        {"folder row keeps 随机", {now, 1, "/music/", 60s}, false},
+        {"empty path is a folder", {now, 2, "", 60s}, false},
+        {"current file row", {now, 0, "/a.mp3", 187s}, true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(list.ApplyDuration(c.result), c.applied) << c.name;
     }
-    EXPECT_EQ(list.Cell(0, kColumnMode), "3:07");
-    EXPECT_EQ(list.Cell(1, kColumnMode), "随机");
-    EXPECT_EQ(list.Cell(2, kColumnMode), "顺序");
+    EXPECT_EQ(ModeCellText(*list.Row(0)), "3:07");
+    EXPECT_EQ(ModeCellText(*list.Row(1)), "随机");
+    EXPECT_EQ(ModeCellText(*list.Row(2)), "顺序");
+    list.ReplaceItem(0, Item("8:0:0", "/a.mp3", "0:59"));  // an edit shows the editor's text
+    EXPECT_EQ(ModeCellText(*list.Row(0)), "0:59");
 }
 
 TEST(TodayListTest, OperatorChangesKeepTheLoadAndTheStartLookupCurrent) {
     TodayList list;
     list.Load({Item("8:0:0", "/a.mp3"), Item("9:0:0", "/b.mp3")});
-    list.SetCell(0, kColumnState, kStatePlaying);
-    list.SetCell(1, kColumnStart, "8:0:0");  // the upper of two rows with one start
+    list.SetState(0, RowState::kPlaying);
+    list.ReplaceItem(1, Item("8:0:0", "/b.mp3"));  // the upper of two rows with one start
     EXPECT_EQ(list.FirstRowStartingAt("8:0:0"), 0);
-    list.SetCell(1, kColumnStart, "9:0:0");
+    list.ReplaceItem(1, Item("9:0:0", "/b.mp3"));
     RecordingObserver observer;
     list.AddObserver(&observer);
 
     list.AppendRow(Item("10:0:0", "/c.mp3"));
-    EXPECT_EQ(list.Cell(2, kColumnState), kStateWaiting);
+    EXPECT_FALSE(list.IsPlaying(2));
     EXPECT_EQ(list.FirstRowStartingAt("10:0:0"), 2);
 
     list.SwapRows(0, 1);  // the state moves with its row
-    EXPECT_EQ(list.Cell(1, kColumnState), kStatePlaying);
-    EXPECT_EQ(list.Cell(0, kColumnPath), "/b.mp3");
+    EXPECT_TRUE(list.IsPlaying(1));
+    EXPECT_EQ(list.Item(0).path, "/b.mp3");
     EXPECT_EQ(list.FirstRowStartingAt("8:0:0"), 1);
 
     list.RemoveRow(0);

@@ -28,7 +28,7 @@ protected:
     }
     // The title of the only row, "" for no rows, "*" for more than one.
     std::string Shown() const {
-        return list.RowCount() == 0 ? "" : list.RowCount() > 1 ? "*" : list.Cell(0, kColumnTitle);
+        return list.RowCount() == 0 ? "" : list.RowCount() > 1 ? "*" : list.Item(0).title;
     }
 
     TempDir dir;
@@ -80,7 +80,7 @@ TEST_F(TodaysTableTest, ChoosesByPrecedence) {
 TEST_F(TodaysTableTest, MissingTableEmptiesTheListButUnreadableKeepsIt) {
     LocalDateTime wednesday = Day(2010, 10, 6, 3);
     list.Load({Item("yesterday"), Item("yesterday")});
-    list.SetCell(0, kColumnState, kStatePlaying);
+    list.SetState(0, RowState::kPlaying);
 
     // There but cannot be read (a folder, a link to an unmounted share in either letter case, two
     // spellings): the rows stay, with their states.
@@ -98,7 +98,7 @@ TEST_F(TodaysTableTest, MissingTableEmptiesTheListButUnreadableKeepsIt) {
         EXPECT_EQ(selection.load, TodayLoad::kUnreadable);
         EXPECT_EQ(selection.statusText, "今天播放星期三的节目表！");
         EXPECT_EQ(Shown(), "*");
-        EXPECT_EQ(list.Cell(0, kColumnState), kStatePlaying);
+        EXPECT_TRUE(list.IsPlaying(0));
         fs::remove_all(dir.path()), fs::create_directory(dir.path());
     }
 

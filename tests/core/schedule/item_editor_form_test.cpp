@@ -52,19 +52,6 @@ TEST(ItemEditorForm, VolumeMustBeAWholeNumberFrom0To100) {
 
 TEST(ItemEditorForm, PathRules) {
     struct {
-        std::string_view path;
-        bool measurable;
-    } probes[] = {
-        {"a.wav", true},      {"D:\\Music\\Song.WAV", true},
-        {"x.Mp3", true},      {"c:\\.mp3stuff\\a.mid", true},
-        {".mp3", true},       {".wa", false},
-        {"d:\\a.mid", false}, {"", false},
-    };
-    for (const auto& c : probes) {
-        EXPECT_EQ(IsMeasurablePath(c.path), c.measurable) << c.path;
-    }
-
-    struct {
         std::string_view folder;
         std::string_view stored;
     } folders[] = {

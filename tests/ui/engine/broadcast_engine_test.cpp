@@ -131,7 +131,7 @@ TEST_F(BroadcastEngineTest, OnItsOwnThreadItRunsApartAndRecordsTheEndOfTheProgra
     test::WaitForEngine(*engine);
     engine->Play(1, mirror->list().Generation());
     test::WaitForEngine(*engine);
-    EXPECT_EQ(mirror->list().Cell(1, kColumnState), kStatePlaying);
+    EXPECT_TRUE(mirror->list().IsPlaying(1));
     EXPECT_EQ(mirror->state().statusText, "今天播放星期一的节目表！");
     EXPECT_TRUE(engine->Join(std::chrono::seconds(10)));
     EXPECT_EQ(*endCauses, std::vector<EndCause>{EndCause::kProgramExit});

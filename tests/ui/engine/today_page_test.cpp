@@ -82,8 +82,8 @@ protected:
         engineParts.measureDurations = measure;
         engine = std::make_unique<BroadcastEngine>(std::move(engineParts));
         TodayPageParts parts(state, settings, localClock, *engine);
-        parts.mixer = useMixer;
-        parts.probeAudioOutput = probeAudio;
+        parts.audio.mixer = useMixer;
+        parts.audio.probe = probeAudio;
         parts.editItem = [this](QWidget*,
                                 const ItemEditorFields* fields) -> std::optional<ProgramItem> {
             editorSeen.push_back(fields ? std::optional<ItemEditorFields>(*fields) : std::nullopt);
@@ -111,22 +111,22 @@ protected:
     void LeftClickRow(int row) {
         QTest::mouseClick(page->listView()->viewport(), Qt::LeftButton, {}, RowRect(row).center());
     }
-    void Click(std::string_view text) {
-        QPushButton* button = page->button(text);
-        ASSERT_NE(button, nullptr) << text;
+    void Click(const char* name) {
+        auto* button = page->findChild<QPushButton*>(QLatin1String(name));
+        ASSERT_NE(button, nullptr) << name;
         button->click();
         Sync();
     }
     std::string States() const {
         std::string states;
         for (int row = 0; row < page->list().RowCount(); ++row) {
-            states += (row ? "|" : "") + page->list().Cell(row, kColumnState);
+            states += (row ? "|" : "") + std::string(RowStateText(page->list().Row(row)->state));
         }
         return states;
     }
     std::string ViewCell(int row, int column) const {
-        QTableWidgetItem* item = page->listView()->item(row, column);
-        return item ? item->text().toStdString() : "<none>";
+        const QModelIndex cell = page->listView()->model()->index(row, column);
+        return cell.isValid() ? cell.data().toString().toStdString() : "<none>";
     }
 
     test::TempDir dir;
@@ -154,13 +154,18 @@ TEST_F(TodayPageTest, ShowsTodaysRowsAndTheirStatesAsTheEngineGoes) {
     CTodayListView* view = page->listView();
     const char* headers[] = {"标题",     "状态", "起播时间", "结束时间",
                              "起始音量", "时长", "文件路径"};
-    ASSERT_EQ(view->columnCount(), kTodayColumnCount);
+    ASSERT_EQ(view->model()->columnCount(), kTodayColumnCount);
     for (int column = 0; column < kTodayColumnCount; ++column) {
-        EXPECT_EQ(view->horizontalHeaderItem(column)->text(), Q(headers[column]));
+        EXPECT_EQ(view->model()->headerData(column, Qt::Horizontal).toString(), Q(headers[column]));
     }
     EXPECT_EQ(ViewCell(0, kColumnTitle), "起床铃");
     EXPECT_EQ(ViewCell(0, kColumnState), "待播");
     EXPECT_EQ(ViewCell(0, kColumnStart), "8:0:0");
+    // Screen readers read the list by its name, and every cell.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(view);
+    EXPECT_EQ(table->text(QAccessible::Name), Q("今日列表"));
+    ASSERT_NE(table->tableInterface(), nullptr);
+    EXPECT_EQ(table->tableInterface()->cellAt(0, kColumnState)->text(QAccessible::Name), Q("待播"));
     EXPECT_EQ(page->statusLabel()->text(), Q("今天播放星期一的节目表！"));
     EXPECT_TRUE(page->automaticButton()->isChecked());
     EXPECT_TRUE(engine->stepTimer()->IsArmed());
@@ -193,11 +198,11 @@ TEST_F(TodayPageTest, HighlightedRowIsTheOneTheButtonsAndTheMenuActOn) {
         return rows.isEmpty() ? -1 : rows.front().row();
     };
     LeftClickRow(0);
-    Click("下移");
-    Click("下移");  // "a" is at the bottom now, and so is the highlight
+    Click("todayDown");
+    Click("todayDown");  // "a" is at the bottom now, and so is the highlight
     EXPECT_EQ(highlighted(), 2);
-    Click("删除");
-    EXPECT_EQ(page->list().Cell(0, kColumnTitle) + page->list().Cell(1, kColumnTitle), "bc");
+    Click("todayDelete");
+    EXPECT_EQ(page->list().Item(0).title + page->list().Item(1).title, "bc");
     EXPECT_EQ(highlighted(), -1);  // the row the buttons would act on is gone
     LeftClickRow(1);
     QTest::keyClick(page->listView(), Qt::Key_Up);
@@ -233,14 +238,14 @@ TEST_F(TodayPageTest, PlayingRowAndRowStoppedInAutomaticModeAreRefusedAtOnce) {
          7, 59, 59);
     RunTo(8, 0, 2);
     page->SetSelectedRow(0);
-    Click("删除");
-    Click("编辑");
-    Click("停止");
+    Click("todayDelete");
+    Click("todayEdit");
+    Click("todayStop");
     RunTo(8, 0, 3);
     ASSERT_EQ(States(), "待播|待播");
     ASSERT_EQ(page->state().watchedRow, 0);
-    Click("删除");
-    Click("编辑");
+    Click("todayDelete");
+    Click("todayEdit");
     EXPECT_EQ(messages.messages, QStringList({Q(kCannotDeletePlaying), Q(kCannotEditPlaying),
                                               Q(kCannotDeletePlaying), Q(kCannotEditPlaying)}));
     EXPECT_EQ(page->list().RowCount(), 2);
@@ -252,7 +257,7 @@ TEST_F(TodayPageTest, AddedRowPlaysUntilApplyAndEditRewritesUnlessTheListWasLoad
     Open({ProgramItem{"folder", "9:0:0", std::string(kEndPlayOnce), "100", "随机", "d:\\music\\"}},
          8, 0, 0);
     editorAnswer = FileItem("new", "8:0:5", "/m/new.mp3");
-    Click("增加");
+    Click("todayAdd");
     ASSERT_EQ(page->list().RowCount(), 2);
     EXPECT_EQ(ViewCell(1, kColumnTitle), "new");
     RunTo(8, 0, 5);
@@ -263,18 +268,18 @@ TEST_F(TodayPageTest, AddedRowPlaysUntilApplyAndEditRewritesUnlessTheListWasLoad
         EXPECT_EQ(text, Q(kApplyQuestion));
         return asked > 1;  // "否" the first time, "是" the second
     });
-    Click("应用新的设置");
+    Click("todayApply");
     EXPECT_EQ(page->list().RowCount(), 2);
-    Click("应用新的设置");
+    Click("todayApply");
     EXPECT_EQ(page->list().RowCount(), 1);
-    EXPECT_EQ(page->listView()->rowCount(), 1);
+    EXPECT_EQ(page->listView()->model()->rowCount(), 1);
     EXPECT_FALSE(player.IsOpen());
     EXPECT_EQ(States(), "待播");
 
     editorSeen.clear();
     page->SetSelectedRow(0);
     editorAnswer = FileItem("file", "9:5:0", "/m/x.mp3");
-    Click("编辑");
+    Click("todayEdit");
     ASSERT_EQ(editorSeen.size(), 1u);
     EXPECT_EQ(editorSeen[0]->source, SourceKind::kFolder);  // a folder row opens as a folder
     EXPECT_TRUE(editorSeen[0]->randomOrder);
@@ -290,12 +295,12 @@ TEST_F(TodayPageTest, AddedRowPlaysUntilApplyAndEditRewritesUnlessTheListWasLoad
         localClock.SetMs(wallMs);
         engine->dayTimer()->Fire();
     };
-    Click("编辑");
+    Click("todayEdit");
     ASSERT_EQ(editorSeen.size(), 2u);
     EXPECT_EQ(editorSeen[1]->title, "file");
     EXPECT_EQ(messages.messages, QStringList({Q(kEditOverReloaded)}));
-    EXPECT_EQ(page->list().Cell(0, kColumnTitle), "tuesday");
-    EXPECT_EQ(page->list().Cell(0, kColumnPath), "/m/t.mp3");
+    EXPECT_EQ(page->list().Item(0).title, "tuesday");
+    EXPECT_EQ(page->list().Item(0).path, "/m/t.mp3");
 }
 
 TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheModeInForce) {
@@ -307,8 +312,8 @@ TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheM
     SetQuestionHandler([&](QWidget*, const QString&) { return ++asked > 0; });
     editorAnswer = FileItem("x", "9:0:0", "/m/x.mp3");
     page->SetSelectedRow(1);
-    for (const char* button :
-         {"应用新的设置", "增加", "编辑", "删除", "上移", "下移", "播放", "停止"}) {
+    for (const char* button : {"todayApply", "todayAdd", "todayEdit", "todayDelete", "todayUp",
+                               "todayDown", "todayPlay", "todayStop"}) {
         messages.messages.clear();
         Click(button);
         EXPECT_EQ(messages.messages, QStringList({Q(kNotLoggedInMessage)})) << button;
@@ -316,7 +321,7 @@ TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheM
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(editorSeen.empty());
     EXPECT_EQ(player.OpenCount(), 0);
-    EXPECT_EQ(page->list().Cell(1, kColumnTitle), "b");
+    EXPECT_EQ(page->list().Item(1).title, "b");
 
     messages.messages.clear();
     page->manualButton()->click();
@@ -393,14 +398,14 @@ TEST_F(TodayPageTest, NoSoundIsSaidUntilItWorksAndPlayTimesAreMeasuredOffTheWind
     QLabel* notice = page->noticeLabel();
     const QString noOutput = Q(ReportedNotice(NoticeTopic::kAudioOutput, "no device"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return notice->text() == noOutput; }));
-    EXPECT_TRUE(page->audioProbeTimer().isActive());  // looks again until sound is back
+    EXPECT_TRUE(page->audioMonitor()->probeTimer().isActive());  // looks again until sound is back
     missing.clear();
-    page->ProbeAudioOutput();
+    page->audioMonitor()->Probe();
     ASSERT_TRUE(QTest::qWaitFor([&] { return notice->isHidden(); }));
 
     // A file that opens is sound that works: it clears what a probe said.
     missing = "gone again";
-    page->ProbeAudioOutput();
+    page->audioMonitor()->Probe();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !notice->isHidden(); }));
     RunTo(8, 0, 1);
     EXPECT_TRUE(notice->isHidden());
