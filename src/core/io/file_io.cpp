@@ -157,22 +157,70 @@ std::optional<std::string> ReadFileBytes(const fs::path& path, int* error) {
     return bytes;
 }
 
+std::string FileErrorText(int error) {
+    switch (error) {
+        case ENOENT:
+            return "不存在";
+        case EACCES:
+        case EPERM:
+            return "没有权限";
+        case EISDIR:
+            return "是一个文件夹";
+        case ENXIO:
+        case ENODEV:
+            return "不是普通文件";
+        case ENOTDIR:
+            return "路径中的一段不是文件夹";
+        case ELOOP:
+            return "符号链接太多或成环";
+        case ENAMETOOLONG:
+            return "路径太长";
+        case EROFS:
+            return "所在的磁盘是只读的";
+        case ENOSPC:
+            return "磁盘已满";
+        case EDQUOT:
+            return "超出了磁盘配额";
+        case EFBIG:
+            return "文件太大";
+        case EIO:
+            return "磁盘读写出错";
+        case EMFILE:
+        case ENFILE:
+            return "打开的文件太多";
+        case ENOMEM:
+            return "内存不足";
+        case EBUSY:
+        case ETXTBSY:
+            return "正被占用";
+        case EEXIST:
+            return "已经存在";
+        case EAGAIN:
+        case EINTR:
+            return "暂时无法访问";
+        case ESTALE:
+        case ETIMEDOUT:
+        case EHOSTDOWN:
+        case EHOSTUNREACH:
+        case ENOTCONN:
+        case ECONNREFUSED:
+        case ENETDOWN:
+        case ENETUNREACH:
+            return "网络共享没有响应";
+        default:
+            return "系统错误（错误号 " + std::to_string(error) + "）";
+    }
+}
+
 std::string ReadProblem(const fs::path& file, int error) {
     struct stat info {};
     if (error == ENOENT && ::lstat(file.c_str(), &info) == 0) {
-        return "a symbolic link to nothing";  // the name is there, what it points to is not
+        return "符号链接指向的文件不存在";  // the name is there, what it points to is not
     }
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            return "no permission to read it";
-        case EISDIR:
-            return "a folder";
-        case ENXIO:
-            return "not a regular file";
-        default:
-            return std::generic_category().message(error);
+    if (error == EACCES || error == EPERM) {
+        return "没有读取权限";
     }
+    return FileErrorText(error);
 }
 
 StoredFileRead ReadStoredFileOrProblem(const fs::path& path) {
@@ -187,14 +235,13 @@ StoredFileRead ReadStoredFileOrProblem(const fs::path& path) {
     std::error_code listError;
     auto matches = NamesMatchingIgnoringCase(folder, path.filename().string(), &listError);
     if (listError && listError != std::errc::no_such_file_or_directory) {
-        return Unreadable("its folder cannot be searched: " + listError.message());
+        return Unreadable("所在的文件夹无法查看（" + FileErrorText(listError.value()) + "）");
     }
     if (matches.empty()) {
         return {};
     }
     if (matches.size() > 1) {
-        return Unreadable("several names differ only in letter case: " + matches[0] + ", " +
-                          matches[1]);
+        return Unreadable("有几个名字只差大小写：" + matches[0] + "、" + matches[1]);
     }
     return ReadFound(folder / matches.front());
 }

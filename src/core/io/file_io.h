@@ -16,9 +16,12 @@ namespace chimeon {
 [[nodiscard]] std::optional<std::string> ReadFileBytes(const std::filesystem::path& path,
                                                        int* error = nullptr);
 
+// An errno value in the operator's words: "没有权限", "是一个文件夹", "磁盘已满", ...; one the
+// program does not expect gets its number ("系统错误（错误号 N）"), never the system's English.
+std::string FileErrorText(int error);
+
 // Why a file could not be opened for reading (the errno from ReadFileBytes or ReadOnlyFile::Open),
-// in a few words: "a symbolic link to nothing", "no permission to read it", "a folder", "not a
-// regular file", or the system's text.
+// in a few words: "符号链接指向的文件不存在", "没有读取权限", "是一个文件夹", "不是普通文件", ...
 std::string ReadProblem(const std::filesystem::path& file, int error);
 
 // What reading a stored data file found. The one rule for the program and chimeonctl: a file is
@@ -30,7 +33,7 @@ struct StoredFileRead {
     enum class State { kRead, kMissing, kUnreadable };
     State state = State::kMissing;
     std::string bytes;    // kRead
-    std::string problem;  // kUnreadable: why, in a few words ("a symbolic link to nothing")
+    std::string problem;  // kUnreadable: why, in a few words ("是一个文件夹")
 };
 
 // Reads a stored data file: the exact name, or else the one file in the same folder whose name

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 
@@ -144,6 +146,16 @@ TEST(ReadFileBytes, RefusesWhatIsNotARegularFileWithoutBlocking) {
     EXPECT_FALSE(ReadFileBytes(dir / "missing").has_value());
     dir.Write("bytes", std::string("\0\r\n\xff", 4));
     EXPECT_EQ(ReadFileBytes(dir / "bytes"), std::string("\0\r\n\xff", 4));
+}
+
+TEST(FileErrorText, NoErrnoReachesTheOperatorInTheSystemsEnglish) {
+    for (int error = 0; error < 134; ++error) {
+        const std::string text = FileErrorText(error);
+        EXPECT_TRUE(std::none_of(text.begin(), text.end(),
+                                 [](unsigned char c) { return std::isalpha(c) != 0; }))
+            << error << ": " << text;
+    }
+    EXPECT_EQ(FileErrorText(ENOSPC), "磁盘已满");
 }
 
 TEST(ResolvePathIgnoringCase, FindsStoredPathsWrittenOnWindows) {
