@@ -15,7 +15,7 @@
 #include "core/app/program_version.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/alsa_pcm.h"

@@ -7,7 +7,7 @@
 
 #include "core/app/program_directory.h"
 #include "core/app/program_version.h"
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
 #include "ctl/command_context.h"
 #include "ctl/history_command.h"
 #include "ctl/media_commands.h"

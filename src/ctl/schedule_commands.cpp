@@ -13,7 +13,7 @@
 #include "core/engine/duration_probe.h"
 #include "core/engine/todays_table.h"
 #include "core/history/play_history.h"
-#include "core/io/file_io.h"
+#include "core/io/media_path.h"
 #include "core/schedule/holiday_calendar.h"
 #include "core/schedule/schedule_file.h"
 #include "core/schedule/stored_table.h"

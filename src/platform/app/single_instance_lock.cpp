@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "core/io/file_io.h"
+#include "core/io/file_problem.h"
 
 namespace chimeon {
 namespace fs = std::filesystem;
