@@ -30,8 +30,8 @@ int main(int argc, char* argv[]) {
         "history",
         "the play history, oldest first, one line per event; rows are numbered from 1, as day, "
         "next and check number them");
-    history->add_option("--since", since, "first date, YYYY-MM-DD");
-    history->add_option("--until", until, "last date, YYYY-MM-DD");
+    auto* sinceGiven = history->add_option("--since", since, "first date, YYYY-MM-DD");
+    auto* untilGiven = history->add_option("--until", until, "last date, YYYY-MM-DD");
     history->add_flag("--json", json, "one JSON object per line");
 
     std::vector<std::string> mediaFiles;
@@ -107,7 +107,7 @@ int main(int argc, char* argv[]) {
     if (probe->parsed()) {
         return RunProbe(context, mediaFiles);
     }
-    // Given, even as "", or not given at all (today, now).
+    // Given, even as "", or not given at all (today, now, no bound).
     auto given = [](const CLI::Option* option, const std::string& value) {
         return option->count() > 0 ? std::optional<std::string>(value) : std::nullopt;
     };
@@ -121,7 +121,7 @@ int main(int argc, char* argv[]) {
         return RunCheck(context, days, given(checkAt, moment));
     }
     if (history->parsed()) {
-        return RunHistory(context, since, until);
+        return RunHistory(context, given(sinceGiven, since), given(untilGiven, until));
     }
     if (exportTable->parsed()) {
         return RunExport(context, table);
