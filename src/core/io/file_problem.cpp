@@ -17,8 +17,9 @@ std::string FileErrorText(int error) {
         case EISDIR:
             return "是一个文件夹";
         case ENXIO:
-        case ENODEV:
             return "不是普通文件";
+        case ENODEV:
+            return "设备不存在";
         case ENOTDIR:
             return "路径中的一段不是文件夹";
         case ELOOP:
@@ -53,10 +54,11 @@ std::string FileErrorText(int error) {
         case EHOSTDOWN:
         case EHOSTUNREACH:
         case ENOTCONN:
-        case ECONNREFUSED:
         case ENETDOWN:
         case ENETUNREACH:
             return "网络共享没有响应";
+        case ECONNREFUSED:
+            return "连接被拒绝";
         default:
             return "系统错误（错误号 " + std::to_string(error) + "）";
     }
