@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/io/file_io.h"
+#include "core/io/file_descriptor.h"
 
 namespace chimeon {
 

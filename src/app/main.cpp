@@ -16,7 +16,7 @@
 #include "core/audio/wave_recording_file.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/alsa_pcm.h"
@@ -87,13 +87,18 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path dataDirectory = ProgramDirectory();
 
     // A second copy on the same data directory ends at once and silently; the first is not
-    // disturbed. When the lock file cannot be made at all, running unguarded beats not
-    // broadcasting.
-    bool lockFailed = false;
-    auto instanceLock =
-        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &lockFailed);
-    if (!instanceLock && !lockFailed) {
+    // disturbed. A read-only data directory is still guarded, by the lock in the runtime folder.
+    auto instanceLock = BroadcasterLock::Acquire(dataDirectory, std::getenv("XDG_RUNTIME_DIR"));
+    if (!instanceLock) {
         return 0;
+    }
+    const std::string dataFolderProblem = instanceLock->dataFolderProblem();
+    if (!dataFolderProblem.empty()) {
+        std::cerr << "chimeon: the data directory cannot be written: " << dataFolderProblem << '\n';
+    }
+    if (!instanceLock->runtimeLockHeld()) {
+        std::cerr << "chimeon: no lock in the runtime folder or /tmp: a second copy on this data "
+                     "directory would not be seen\n";
     }
 
     QApplication application(argc, argv);
@@ -221,6 +226,9 @@ int main(int argc, char* argv[]) {
         // What a crash left of a recording is made playable, and the operator told where.
         page->NoticeReporter(NoticeTopic::kRecordings)(
             RescuedRecordingsList(RescueRecordings({CRecordPage::MusicFolder()})));
+        if (!dataFolderProblem.empty()) {
+            page->NoticeReporter(NoticeTopic::kDataFolder)(dataFolderProblem);
+        }
         return page;
     };
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <system_error>
 
-#include "core/io/file_io.h"
+#include "core/io/file_descriptor.h"
 #include "core/text/leading_number.h"
 
 namespace chimeon {

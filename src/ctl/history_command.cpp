@@ -80,15 +80,16 @@ void PrintEventText(std::ostream& out, const HistoryEvent& event) {
 
 }  // namespace
 
-int RunHistory(const CommandContext& context, const std::string& since, const std::string& until) {
-    for (const std::string* date : {&since, &until}) {
-        if (!date->empty() && !ParseIsoDate(*date)) {
-            return UsageError(context, "\"" + *date + "\" is not a date (YYYY-MM-DD)");
+int RunHistory(const CommandContext& context, const std::optional<std::string>& since,
+               const std::optional<std::string>& until) {
+    for (const auto* date : {&since, &until}) {
+        if (*date && !ParseIsoDate(**date)) {
+            return UsageError(context, "\"" + OneLine(**date) + "\" is not a date (YYYY-MM-DD)");
         }
     }
     std::string error;
-    auto events = ReadPlayHistory(context.dataDirectory / std::string(kHistoryFileName), since,
-                                  until, &error);
+    auto events = ReadPlayHistory(context.dataDirectory / std::string(kHistoryFileName),
+                                  since.value_or(""), until.value_or(""), &error);
     if (!events) {
         return UsageError(context, "cannot read the play history: " + error);
     }

@@ -3,10 +3,11 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "core/app/program_directory.h"
 #include "core/app/program_version.h"
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
 #include "ctl/command_context.h"
 #include "ctl/history_command.h"
 #include "ctl/media_commands.h"
@@ -29,8 +30,8 @@ int main(int argc, char* argv[]) {
         "history",
         "the play history, oldest first, one line per event; rows are numbered from 1, as day, "
         "next and check number them");
-    history->add_option("--since", since, "first date, YYYY-MM-DD");
-    history->add_option("--until", until, "last date, YYYY-MM-DD");
+    auto* sinceGiven = history->add_option("--since", since, "first date, YYYY-MM-DD");
+    auto* untilGiven = history->add_option("--until", until, "last date, YYYY-MM-DD");
     history->add_flag("--json", json, "one JSON object per line");
 
     std::vector<std::string> mediaFiles;
@@ -44,20 +45,22 @@ int main(int argc, char* argv[]) {
     std::string date, moment;
     int count = 5, days = 14;
     auto* day = app.add_subcommand("day", "what plays on a date, by the calendar and the tables");
-    day->add_option("DATE", date, "YYYY-MM-DD (default: today)");
+    auto* dateGiven = day->add_option("DATE", date, "YYYY-MM-DD (default: today)");
     day->add_flag("--json", json, "one JSON object");
     auto* next = app.add_subcommand("next", "the next starts, across days");
     next->add_option("--count", count,
                      "how many starts, 1 to " + std::to_string(kMaxNextCount) +
                          " (default 5); the search ends a year and a day ahead");
-    next->add_option("--at", moment, "count from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
+    auto* nextAt = next->add_option("--at", moment,
+                                    "count from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
     next->add_flag("--json", json, "one JSON object per start");
     auto* check =
         app.add_subcommand("check", "everything that would make a bell silently not ring");
     check->add_option(
         "--days", days,
         "how many days ahead, 1 to " + std::to_string(kMaxCheckDays) + " (default 14)");
-    check->add_option("--at", moment, "from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
+    auto* checkAt =
+        check->add_option("--at", moment, "from this moment, YYYY-MM-DD HH:MM:SS (default: now)");
     check->add_flag("--json", json, "one JSON object per finding");
 
     std::string table, file;
@@ -104,17 +107,21 @@ int main(int argc, char* argv[]) {
     if (probe->parsed()) {
         return RunProbe(context, mediaFiles);
     }
+    // Given, even as "", or not given at all (today, now, no bound).
+    auto given = [](const CLI::Option* option, const std::string& value) {
+        return option->count() > 0 ? std::optional<std::string>(value) : std::nullopt;
+    };
     if (day->parsed()) {
-        return RunDay(context, date);
+        return RunDay(context, given(dateGiven, date));
     }
     if (next->parsed()) {
-        return RunNext(context, count, moment);
+        return RunNext(context, count, given(nextAt, moment));
     }
     if (check->parsed()) {
-        return RunCheck(context, days, moment);
+        return RunCheck(context, days, given(checkAt, moment));
     }
     if (history->parsed()) {
-        return RunHistory(context, since, until);
+        return RunHistory(context, given(sinceGiven, since), given(untilGiven, until));
     }
     if (exportTable->parsed()) {
         return RunExport(context, table);

@@ -5,7 +5,8 @@
 #include <ostream>
 
 #include "core/engine/duration_probe.h"
-#include "core/io/file_io.h"
+#include "core/io/case_folding_lookup.h"
+#include "core/io/file_problem.h"
 #include "core/io/read_only_file.h"
 #include "core/mp3/genre_names.h"
 #include "core/mp3/mp3_info.h"

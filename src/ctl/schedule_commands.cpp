@@ -13,7 +13,7 @@
 #include "core/engine/duration_probe.h"
 #include "core/engine/todays_table.h"
 #include "core/history/play_history.h"
-#include "core/io/file_io.h"
+#include "core/io/media_path.h"
 #include "core/schedule/holiday_calendar.h"
 #include "core/schedule/media_kind.h"
 #include "core/schedule/schedule_file.h"
@@ -28,11 +28,13 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The moment to count from: the one given ("YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD"), or now.
-std::optional<LocalDateTime> MomentFrom(const std::string& text) {
-    if (text.empty()) {
+// The moment to count from: the one given ("YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD"), or now when
+// none was given. An empty one is no moment.
+std::optional<LocalDateTime> MomentFrom(const std::optional<std::string>& given) {
+    if (!given) {
         return SystemLocalClock().Now();
     }
+    const std::string& text = *given;
     auto date = ParseIsoDate(text.substr(0, 10));
     if (!date) {
         return std::nullopt;
@@ -72,16 +74,25 @@ std::string HowLongUntil(std::int64_t seconds) {
     return text + std::to_string(minutes) + " min " + std::to_string(seconds % 60) + " s";
 }
 
+int NotAMoment(const CommandContext& context, const std::string& text) {
+    return UsageError(context,
+                      "\"" + PrintableText(text) + "\" is not a moment (YYYY-MM-DD HH:MM:SS)");
+}
+
 }  // namespace
 
-int RunDay(const CommandContext& context, const std::string& dateText) {
+int RunDay(const CommandContext& context, const std::optional<std::string>& dateText) {
     auto moment = MomentFrom(dateText);
-    if (!moment || (!dateText.empty() && dateText.size() != 10)) {
-        return UsageError(context, "\"" + dateText + "\" is not a date (YYYY-MM-DD)");
+    if (!moment || (dateText && dateText->size() != 10)) {
+        return UsageError(
+            context, "\"" + PrintableText(dateText.value_or("")) + "\" is not a date (YYYY-MM-DD)");
     }
     LocalDateTime date = CivilDay(moment->year, moment->month, moment->day);
     HolidayCalendar calendar = LoadHolidayCalendar(context.dataDirectory);
     TableChoice choice = ChooseTable(date, calendar);
+    if (dateText && IsoOf(date) != IsoOf(SystemLocalClock().Now())) {
+        choice.statusText = StatusTextFor(choice, IsoOf(date) + " ");  // not "今天" of another day
+    }
     LoadedTable table;
     if (choice.table) {
         table = LoadStoredTable(context.dataDirectory, *choice.table);
@@ -90,11 +101,12 @@ int RunDay(const CommandContext& context, const std::string& dateText) {
             *context.err << "chimeonctl: " << file << " does not exist: nothing plays that day"
                          << std::endl;
         } else if (table.unreadable) {
-            *context.err << "chimeonctl: cannot read " << file << " (" << table.problem
+            *context.err << "chimeonctl: cannot read " << file << " ("
+                         << PrintableText(table.problem)
                          << "): the program keeps the rows it showed before" << std::endl;
         }
     } else if (!choice.noBroadcastToday) {
-        *context.err << "chimeonctl: \"" << choice.tableName
+        *context.err << "chimeonctl: \"" << PrintableText(choice.tableName)
                      << "\" names no table: nothing plays that day" << std::endl;
     }
 
@@ -127,27 +139,30 @@ int RunDay(const CommandContext& context, const std::string& dateText) {
     }
     std::ostream& out = *context.out;
     out << IsoOf(date) << " (" << DateText(date) << "), weekday " << date.weekday << '\n'
-        << choice.statusText << '\n';
+        << PrintableText(choice.statusText) << '\n';
     if (choice.table) {
-        out << "table " << choice.tableName << " (" << TableFileName(*choice.table) << ")\n";
+        out << "table " << PrintableText(choice.tableName) << " (" << TableFileName(*choice.table)
+            << ")\n";
     }
     int number = 0;
     for (const auto& row : rows) {
-        out << ++number << '\t' << row["start"].get<std::string>() << '\t'
-            << row["end"].get<std::string>() << '\t' << row["volume"].get<std::string>() << '\t'
-            << row["mode"].get<std::string>() << '\t'
-            << (row["duration"].is_null() ? "-" : row["duration"].get<std::string>()) << '\t'
-            << row["title"].get<std::string>() << '\t' << row["path"].get<std::string>()
-            << (row["exists"].get<bool>() ? "" : "  [missing]") << '\n';
+        auto field = [&row](const char* name) {
+            return PrintableText(row[name].get<std::string>());
+        };
+        out << ++number << '\t' << field("start") << '\t' << field("end") << '\t' << field("volume")
+            << '\t' << field("mode") << '\t'
+            << (row["duration"].is_null() ? "-" : field("duration")) << '\t' << field("title")
+            << '\t' << field("path") << (row["exists"].get<bool>() ? "" : "  [missing]") << '\n';
     }
     out.flush();
     return kExitOk;
 }
 
-int RunNext(const CommandContext& context, int count, const std::string& momentText) {
+int RunNext(const CommandContext& context, int count,
+            const std::optional<std::string>& momentText) {
     auto now = MomentFrom(momentText);
     if (!now) {
-        return UsageError(context, "\"" + momentText + "\" is not a moment (YYYY-MM-DD HH:MM:SS)");
+        return NotAMoment(context, *momentText);
     }
     if (count < 1 || count > kMaxNextCount) {
         return UsageError(context, "--count must be 1 to " + std::to_string(kMaxNextCount));
@@ -172,8 +187,8 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
                     .first;
             if (found->second.unreadable) {
                 *context.err << "chimeonctl: cannot read " << TableFileName(*choice.table) << " ("
-                             << found->second.problem << "): its starts are not listed"
-                             << std::endl;
+                             << PrintableText(found->second.problem)
+                             << "): its starts are not listed" << std::endl;
             }
         }
         const ScheduleTable& rows = found->second.rows;
@@ -206,11 +221,13 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
                 if (context.json) {
                     PrintJsonLine(context, entry);
                 } else if (chained) {
-                    *context.out << "    then row " << i + 1 << "  " << rows[i].title << '\n';
+                    *context.out << "    then row " << i + 1 << "  " << PrintableText(rows[i].title)
+                                 << '\n';
                 } else {
-                    *context.out << IsoOf(date) << ' ' << rows[i].start << "  " << choice.tableName
-                                 << " row " << i + 1 << "  " << rows[i].title << "  ("
-                                 << HowLongUntil(until) << ")\n";
+                    *context.out << IsoOf(date) << ' ' << rows[i].start << "  "
+                                 << PrintableText(choice.tableName) << " row " << i + 1 << "  "
+                                 << PrintableText(rows[i].title) << "  (" << HowLongUntil(until)
+                                 << ")\n";
                 }
             }
         }
@@ -223,10 +240,11 @@ int RunNext(const CommandContext& context, int count, const std::string& momentT
     return kExitOk;
 }
 
-int RunCheck(const CommandContext& context, int days, const std::string& momentText) {
+int RunCheck(const CommandContext& context, int days,
+             const std::optional<std::string>& momentText) {
     auto now = MomentFrom(momentText);
     if (!now) {
-        return UsageError(context, "\"" + momentText + "\" is not a moment (YYYY-MM-DD HH:MM:SS)");
+        return NotAMoment(context, *momentText);
     }
     if (days < 1 || days > kMaxCheckDays) {
         return UsageError(context, "--days must be 1 to " + std::to_string(kMaxCheckDays));
@@ -247,13 +265,13 @@ int RunCheck(const CommandContext& context, int days, const std::string& momentT
         }
         std::ostream& out = *context.out;
         if (!finding.file.empty()) {
-            out << finding.file << ':';
+            out << PrintableText(finding.file) << ':';
             if (finding.row > 0) {
                 out << finding.row << ':';
             }
             out << ' ';
         }
-        out << finding.message << '\n';
+        out << PrintableText(finding.message) << '\n';
     }
     context.out->flush();
     if (!context.json && findings.empty()) {

@@ -112,7 +112,7 @@ TEST(CtlHistory, NoHistoryYetIsEmptyAndBadDatesAreRefused) {
     EXPECT_EQ(empty.out, "");
     EXPECT_FALSE(std::filesystem::exists(data / "history.db"))
         << "reading never creates the database";
-    for (std::string bad : {"2026-02-30", "12/7/2026", "yesterday"}) {
+    for (std::string bad : {"2026-02-30", "12/7/2026", "yesterday", ""}) {
         EXPECT_EQ(Ctl(data, {"history", "--since", bad}).exitCode, 2) << bad;
     }
 }

@@ -66,13 +66,24 @@ TEST(CtlDay, TodaysTableSelectionByDate) {
         EXPECT_EQ(err.empty(), day["broadcast"] == false || !day["rows"].empty()) << date << err;
     }
     auto saturday = Day(data, "2010-05-01");
+    EXPECT_EQ(saturday["status"], "2010-05-01 播放星期一的节目表！") << "another day is no 今天";
+    EXPECT_EQ(Day(data, "2010-05-02")["status"], "2010-05-02 是节假日！");
+    auto today = Ctl(data, {"day", "--json"});
+    EXPECT_EQ(
+        nlohmann::ordered_json::parse(today.out)["status"].get<std::string>().rfind("今天", 0), 0u);
     EXPECT_EQ(saturday["date_text"], "5/1/2010");
     EXPECT_EQ(saturday["weekday"], 6);
     EXPECT_EQ(saturday["rows"][0]["exists"], false);
     EXPECT_TRUE(saturday["rows"][0]["duration"].is_null());
 
-    EXPECT_EQ(Ctl(data, {"day", "2026-02-30"}).exitCode, 2);
-    EXPECT_EQ(Ctl(data, {"day", "tomorrow"}).exitCode, 2);
+    for (const char* bad : {"2026-02-30", "tomorrow", ""}) {
+        EXPECT_EQ(Ctl(data, {"day", bad}).exitCode, 2) << bad;
+        EXPECT_EQ(Ctl(data, {"next", "--at", bad}).exitCode, 2) << bad;
+    }
+    // A damaged table's control bytes are escaped in the text, as in JSON.
+    data.Write("Day3.dat", Row(std::string("a\0b\tc\x1b", 6), "8:0:0", kOnce, "/x.wav"));
+    auto text = Ctl(data, {"day", "2010-05-05"});
+    EXPECT_NE(text.out.find("\ta\\u0000b\\u0009c\\u001b\t"), std::string::npos) << text.out;
 }
 
 TEST(CtlNext, StartsAcrossDaysWithChainedRowsFollowing) {
@@ -178,17 +189,20 @@ TEST_F(CtlCheck, DamagedCalendarAndUnreadableTableAreFound) {
     std::filesystem::create_symlink("/unmounted/share/Day2.dat", data / "Day2.dat");
     data.Write("day3.dat", "a\r\n");
     data.Write("DAY3.DAT", "b\r\n");
+    data.Write("Day4.dat", Row("nul", std::string("8:0:0\0", 6), kOnce, Media("bell.wav")));
     auto result = Ctl(data, {"check", "--at", "2026-12-07 07:00:00"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.out.find("HlidSave.dat:1: the first line is not seven"), std::string::npos)
         << result.out;
-    for (const char* expected : {"Day1.dat: cannot be read (a folder)",
-                                 "Day2.dat: cannot be read (a symbolic link to nothing)",
-                                 "Day3.dat: cannot be read (several names differ"}) {
+    for (const char* expected :
+         {"Day1.dat: cannot be read (是一个文件夹)",
+          "Day2.dat: cannot be read (符号链接指向的文件不存在)",
+          "Day3.dat: cannot be read (有几个名字只差大小写：DAY3.DAT、day3.dat)",
+          "Day4.dat:1: start \"8:0:0\\u0000\" never equals"}) {
         EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
     }
     auto next = Ctl(data, {"next", "--at", "2026-12-07 07:00:00", "--count", "1"});
-    EXPECT_NE(next.err.find("cannot read Day1.dat (a folder)"), std::string::npos) << next.err;
+    EXPECT_NE(next.err.find("cannot read Day1.dat (是一个文件夹)"), std::string::npos) << next.err;
 }
 
 TEST(CtlMedia, ProbeAndMp3InfoOfGeneratedFiles) {

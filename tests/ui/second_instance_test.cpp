@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -40,7 +42,10 @@ bool LockIsHeld(const std::filesystem::path& lockFile) {
     return !lock && !failed;
 }
 
-TEST(SecondInstanceTest, ASecondCopyEndsSilentlyAndTheFirstRunsOn) {
+class SecondInstanceTest : public testing::TestWithParam<bool> {};
+
+// Also when the data directory's own lock cannot be taken (its chimeon.lock is a folder).
+TEST_P(SecondInstanceTest, ASecondCopyEndsSilentlyAndTheFirstRunsOn) {
     test::App();
     test::TempDir dir;
     for (const char* sub : {"home", "data", "config", "cache", "runtime", "other-runtime"}) {
@@ -52,11 +57,21 @@ TEST(SecondInstanceTest, ASecondCopyEndsSilentlyAndTheFirstRunsOn) {
     std::filesystem::copy(built.parent_path() / "skin", dir / "program" / "skin",
                           std::filesystem::copy_options::recursive);
     const std::filesystem::path lockFile = dir / "program" / "chimeon.lock";
+    if (GetParam()) {
+        std::filesystem::create_directory(lockFile);
+    }
+    struct stat data {};
+    ASSERT_EQ(::stat((dir / "program").c_str(), &data), 0);
+    const auto runtimeLock =
+        RuntimeLockFiles(data.st_dev, data.st_ino, (dir / "runtime").c_str(), ::geteuid()).front();
+    auto held = [&] {
+        return GetParam() ? std::filesystem::exists(runtimeLock) : LockIsHeld(lockFile);
+    };
 
     ProgramRun first(dir, QStringLiteral("runtime"));
     first.process.start();
     ASSERT_TRUE(first.process.waitForStarted(10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LockIsHeld(lockFile); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(held, 20000));
 
     // Another session, or cron or a service without a session: the same data directory.
     for (const QString& runtime : {QStringLiteral("other-runtime"), QString()}) {
@@ -71,16 +86,19 @@ TEST(SecondInstanceTest, ASecondCopyEndsSilentlyAndTheFirstRunsOn) {
     }
 
     EXPECT_EQ(first.process.state(), QProcess::Running);
-    EXPECT_TRUE(LockIsHeld(lockFile));
+    EXPECT_TRUE(held());
     // A termination request ends the first copy in order, with success.
     first.process.terminate();
     ASSERT_TRUE(first.process.waitForFinished(20000));
     EXPECT_EQ(first.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.process.exitCode(), 0);
-    EXPECT_FALSE(LockIsHeld(lockFile));
+    EXPECT_FALSE(held());
+    EXPECT_FALSE(std::filesystem::exists(runtimeLock)) << "the runtime lock goes with its copy";
     // Nothing was written into the scratch home.
     EXPECT_TRUE(std::filesystem::is_empty(dir / "home"));
 }
+
+INSTANTIATE_TEST_SUITE_P(DataLock, SecondInstanceTest, testing::Bool());
 
 }  // namespace
 }  // namespace chimeon

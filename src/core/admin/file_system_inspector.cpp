@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "core/engine/duration_probe.h"
-#include "core/io/file_io.h"
+#include "core/io/media_path.h"
 #include "core/schedule/media_kind.h"
 
 namespace chimeon {

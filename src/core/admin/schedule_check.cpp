@@ -7,7 +7,7 @@
 
 #include "core/engine/clock_text.h"
 #include "core/engine/todays_table.h"
-#include "core/io/file_io.h"
+#include "core/io/case_folding_lookup.h"
 #include "core/io/stored_lines.h"
 #include "core/schedule/media_kind.h"
 #include "core/schedule/stored_table.h"

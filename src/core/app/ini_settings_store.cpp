@@ -4,8 +4,10 @@
 #include <climits>
 #include <vector>
 
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
+#include "core/io/case_folding_lookup.h"
 #include "core/io/stored_lines.h"
+#include "core/text/ascii_case.h"
 #include "core/text/gbk_codec.h"
 #include "core/text/leading_number.h"
 

@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "core/io/file_io.h"
+#include "core/io/save_temporary.h"
 #include "core/schedule/holiday_calendar.h"
 #include "core/schedule/table_id.h"
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
-#include "core/io/file_io.h"
+#include "core/io/case_folding_lookup.h"
+#include "core/text/ascii_case.h"
 
 namespace chimeon {
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/audio/file_error.h"
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
 #include "core/io/read_only_file.h"
 
 namespace chimeon {

@@ -13,7 +13,8 @@
 #include <string_view>
 
 #include "core/audio/file_error.h"
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
+#include "core/io/file_descriptor.h"
 
 namespace chimeon {
 namespace fs = std::filesystem;

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "core/engine/duration_probe.h"
-#include "core/io/file_io.h"
+#include "core/io/media_path.h"
 
 namespace chimeon {
 

@@ -5,20 +5,19 @@
 #include <random>
 #include <system_error>
 
-#include "core/io/file_io.h"
+#include "core/io/case_folding_lookup.h"
+#include "core/text/ascii_case.h"
 
 namespace chimeon {
 namespace {
 
 namespace fs = std::filesystem;
 
-unsigned char Folded(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
-}
-
+// Bytes compared unsigned, so that the UTF-8 of Chinese names sorts after ASCII.
 bool NameBefore(const std::string& a, const std::string& b) {
     auto lessFolded = [](char x, char y) {
-        return Folded(static_cast<unsigned char>(x)) < Folded(static_cast<unsigned char>(y));
+        return static_cast<unsigned char>(LowerAscii(x)) <
+               static_cast<unsigned char>(LowerAscii(y));
     };
     if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lessFolded)) {
         return true;

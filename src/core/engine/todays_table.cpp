@@ -9,13 +9,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kHolidayStatus = "今天是节假日！";
-
-std::string PlayingStatus(std::string_view tableName) {
-    return "今天播放" + std::string(tableName) + "的节目表！";
-}
-
 }  // namespace
+
+std::string StatusTextFor(const TableChoice& choice, std::string_view day) {
+    if (choice.noBroadcastToday) {
+        return std::string(day) + "是节假日！";
+    }
+    return std::string(day) + "播放" + choice.tableName + "的节目表！";
+}
 
 TodayLoad LoadTodayList(const fs::path& file, TodayList& list) {
     LoadedTable table = LoadStoredTableFile(file);
@@ -34,13 +35,13 @@ TableChoice ChooseTable(const LocalDateTime& date, const HolidayCalendar& calend
         choice.table = TableIdFromName(*tableName);
     } else if (calendar.IsDayOff(dateText) || calendar.IsRestDay(date.weekday)) {
         choice.noBroadcastToday = true;
-        choice.statusText = std::string(kHolidayStatus);
+        choice.statusText = StatusTextFor(choice, "今天");
         return choice;
     } else {
         choice.table = WeekdayTable(date.weekday);
         choice.tableName = std::string(TableName(*choice.table));
     }
-    choice.statusText = PlayingStatus(choice.tableName);
+    choice.statusText = StatusTextFor(choice, "今天");
     return choice;
 }
 

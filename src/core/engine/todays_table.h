@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/engine/today_list.h"
 #include "core/schedule/holiday_calendar.h"
@@ -34,6 +35,11 @@ struct TableChoice {
 // The first extra working day with the date wins, then a day off, then the weekday's rest flag,
 // then the weekday's own table.
 TableChoice ChooseTable(const LocalDateTime& date, const HolidayCalendar& calendar);
+
+// The status text of a choice said of `day`: "今天" gives the today page's
+// "今天播放星期一的节目表！" or "今天是节假日！"; another day's words stand in its place
+// ("2026-12-09 播放…").
+std::string StatusTextFor(const TableChoice& choice, std::string_view day);
 
 struct TodaySelection {
     bool noBroadcastToday = false;

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
+#include "core/io/case_folding_lookup.h"
 #include "core/io/stored_lines.h"
 #include "core/text/gbk_codec.h"
 

@@ -1,6 +1,6 @@
 #include "core/schedule/stored_table.h"
 
-#include "core/io/file_io.h"
+#include "core/io/case_folding_lookup.h"
 #include "core/schedule/schedule_file.h"
 
 namespace chimeon {

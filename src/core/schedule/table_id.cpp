@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/io/file_io.h"
+#include "core/text/ascii_case.h"
 
 namespace chimeon {
 namespace {

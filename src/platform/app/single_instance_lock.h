@@ -1,7 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace chimeon {
 
@@ -14,17 +18,53 @@ public:
     // user may only read (another user's copy made it) still locks.
     static std::unique_ptr<SingleInstanceLock> TryAcquire(const std::filesystem::path& lockFile,
                                                           bool* failed = nullptr);
+    // As TryAcquire, for a lock file of this user's own in a shared or cleaned-up folder: never
+    // through a symbolic link, marked sticky so that no clean-up of the folder removes it while
+    // held, and removed again on release.
+    static std::unique_ptr<SingleInstanceLock> TryAcquirePrivate(
+        const std::filesystem::path& lockFile, bool* failed = nullptr);
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock&) = delete;
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
 private:
-    explicit SingleInstanceLock(int fd) : fd_(fd) {}
+    SingleInstanceLock(int fd, std::filesystem::path removedOnRelease)
+        : fd_(fd), removedOnRelease_(std::move(removedOnRelease)) {}
     int fd_;
+    std::filesystem::path removedOnRelease_;
 };
 
 // "chimeon.lock" in the data directory: one data directory has one broadcaster, whoever starts
 // it and from wherever (a desktop session, cron, a service, sudo).
 std::filesystem::path InstanceLockFile(const std::filesystem::path& dataDirectory);
+
+// The second lock of a data directory, which can be taken whatever the data directory allows:
+// named by its device and inode (so every name of it is the same), in each of this user's
+// runtime folders: `runtimeFolder` ($XDG_RUNTIME_DIR, when set), the session's /run/user/UID,
+// and /tmp under a name with the user's number, which copies without a session (cron, a
+// service) and copies in other sessions share.
+std::vector<std::filesystem::path> RuntimeLockFiles(dev_t device, ino_t inode,
+                                                    const char* runtimeFolder, uid_t user);
+
+// What a broadcaster holds on its data directory: its "chimeon.lock" when that can be taken
+// (another user's copy sees it), and always the runtime locks (every one that can be made), so
+// that a read-only data directory, or a "chimeon.lock" that is a folder, still has one
+// broadcaster.
+class BroadcasterLock {
+public:
+    // The locks, or nothing when another copy holds one of them (the caller then ends silently).
+    // Runtime locks that cannot be made at all are no other copy: running beats not broadcasting.
+    static std::unique_ptr<BroadcasterLock> Acquire(const std::filesystem::path& dataDirectory,
+                                                    const char* runtimeFolder);
+    // Why the data directory cannot be written, for the operator ("" when it can): settings and
+    // tables changed now are not kept.
+    const std::string& dataFolderProblem() const { return dataFolderProblem_; }
+    bool runtimeLockHeld() const { return !runtimeLocks_.empty(); }
+
+private:
+    std::unique_ptr<SingleInstanceLock> dataFolderLock_;
+    std::vector<std::unique_ptr<SingleInstanceLock>> runtimeLocks_;
+    std::string dataFolderProblem_;
+};
 
 }  // namespace chimeon

@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 
 #include "core/engine/audio_output_watch.h"
+#include "core/io/file_problem.h"
 #include "platform/audio/alsa_master_mixer.h"
 
 namespace chimeon {
@@ -24,7 +25,8 @@ std::string AudioOutputProblem() {
     snd_pcm_t* pcm = nullptr;
     int result = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (result < 0) {
-        return std::string("ALSA's \"default\" cannot be opened (") + snd_strerror(result) + ")";
+        // ALSA's errors are negative errno values; the notice shows them in the operator's words.
+        return "ALSA 的“default”设备打不开（" + FileErrorText(-result) + "）";
     }
     snd_pcm_close(pcm);
     return {};

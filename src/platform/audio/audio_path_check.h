@@ -5,7 +5,8 @@
 
 namespace chimeon {
 
-// Why ALSA's "default" cannot be opened for playback (no audio output at all); "" when it can.
+// Why ALSA's "default" cannot be opened for playback (no audio output at all), in the operator's
+// words ("ALSA 的“default”设备打不开（设备不存在）"); "" when it can.
 // Opens and closes the device at once; may take a moment while a sound server starts.
 std::string AudioOutputProblem();
 

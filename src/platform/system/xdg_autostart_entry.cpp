@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "core/app/program_directory.h"
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
 
 namespace chimeon {
 namespace fs = std::filesystem;

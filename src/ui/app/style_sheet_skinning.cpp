@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "core/app/skin_choice.h"
-#include "core/io/file_io.h"
+#include "core/io/file_descriptor.h"
 
 namespace chimeon {
 

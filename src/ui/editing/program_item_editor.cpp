@@ -20,7 +20,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "core/engine/duration_probe.h"
-#include "core/io/file_io.h"
+#include "core/io/case_folding_lookup.h"
 #include "core/schedule/media_kind.h"
 
 namespace chimeon {

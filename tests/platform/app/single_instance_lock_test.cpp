@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "support/temp_dir.h"
+#include "support/write_failures.h"
 
 namespace chimeon {
 namespace {
@@ -62,6 +63,53 @@ TEST(SingleInstanceLock, AnotherUsersCopyOfTheSameDataDirectoryIsRefused) {
     EXPECT_FALSE(ChildCanAcquire(lockFile, kNobody)) << "a file it may only read still locks";
     first.reset();
     EXPECT_TRUE(ChildCanAcquire(lockFile, kNobody));
+}
+
+// Whether a copy started now in another process, with `runtime` as its runtime folder (none when
+// null), would broadcast from `data`.
+bool ChildBroadcasts(const std::filesystem::path& data, const char* runtime) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        const bool broadcasts = BroadcasterLock::Acquire(data, runtime) != nullptr;
+        ::_exit(broadcasts ? 0 : 1);  // its locks released first, as by a copy that ends
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// One broadcaster on a data folder, whether or not its own lock can be taken there, seen from
+// another session, from cron without one, and after the first copy ends.
+TEST(BroadcasterLock, OneBroadcasterWhateverTheDataFolderAllows) {
+    TempDir dir;
+    const auto data = dir / "data";
+    const std::string runtime = (dir / "runtime").string(), other = (dir / "other").string();
+    for (const auto& folder : {data, dir / "runtime", dir / "other"}) {
+        std::filesystem::create_directory(folder);
+    }
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);  // for "nobody"
+    auto oneCopy = [&](bool writable) {
+        auto first = BroadcasterLock::Acquire(data, runtime.c_str());
+        if (!first || first->dataFolderProblem().empty() != writable) {
+            return false;
+        }
+        for (const char* second : {runtime.c_str(), other.c_str(), (const char*)nullptr}) {
+            if (ChildBroadcasts(data, second)) {
+                return false;
+            }
+        }
+        first.reset();
+        return ChildBroadcasts(data, other.c_str());
+    };
+    EXPECT_TRUE(oneCopy(true)) << "a writable data folder";
+    std::filesystem::remove(data / "chimeon.lock");
+    std::filesystem::create_directory(data / "chimeon.lock");
+    EXPECT_TRUE(oneCopy(true)) << "chimeon.lock is a folder";
+    std::filesystem::remove(data / "chimeon.lock");
+    EXPECT_TRUE(test::RunWithoutWritePermission(data.string(), [&] { return oneCopy(false); }))
+        << "a data folder that cannot be written, without chimeon.lock";
+    EXPECT_FALSE(std::filesystem::exists(data / "chimeon.lock"));
 }
 
 }  // namespace

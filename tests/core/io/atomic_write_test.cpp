@@ -1,4 +1,4 @@
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "core/io/save_temporary.h"
 #include "core/schedule/holiday_calendar.h"
 #include "core/schedule/schedule_file.h"
 #include "support/temp_dir.h"
@@ -135,41 +136,6 @@ INSTANTIATE_TEST_SUITE_P(
                                                                std::string(4096, 'x'));
                                 }}),
     [](const testing::TestParamInfo<FailingSave>& info) { return info.param.name; });
-
-TEST(ReadFileBytes, RefusesWhatIsNotARegularFileWithoutBlocking) {
-    TempDir dir;
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    EXPECT_FALSE(ReadFileBytes(dir / "fifo").has_value());
-    EXPECT_FALSE(ReadFileBytes(dir.path()).has_value());
-    EXPECT_FALSE(ReadFileBytes(dir / "missing").has_value());
-    dir.Write("bytes", std::string("\0\r\n\xff", 4));
-    EXPECT_EQ(ReadFileBytes(dir / "bytes"), std::string("\0\r\n\xff", 4));
-}
-
-TEST(ResolvePathIgnoringCase, FindsStoredPathsWrittenOnWindows) {
-    TempDir dir;
-    fs::create_directories(dir / "Music" / "Morning");
-    dir.Write("Music/Morning/Bell.MP3", "x");
-    const std::string root = dir.path().string();
-    struct {
-        std::string stored;
-        std::optional<fs::path> expected;
-    } cases[] = {
-        {root + "/Music/Morning/Bell.MP3", dir / "Music/Morning/Bell.MP3"},
-        {root + "/music/morning/bell.mp3", dir / "Music/Morning/Bell.MP3"},
-        {root + "\\music\\morning\\bell.mp3", dir / "Music/Morning/Bell.MP3"},
-        {root + "/music/morning/", dir / "Music/Morning/"},
-        {root + "/music/evening/bell.mp3", std::nullopt},
-        {"", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        auto resolved = ResolvePathIgnoringCase(c.stored);
-        ASSERT_EQ(resolved.has_value(), c.expected.has_value()) << c.stored;
-        if (resolved) {
-            EXPECT_TRUE(fs::equivalent(*resolved, *c.expected)) << c.stored << " -> " << *resolved;
-        }
-    }
-}
 
 }  // namespace
 }  // namespace chimeon
