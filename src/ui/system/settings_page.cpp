@@ -75,12 +75,8 @@ void CSettingsPage::BuildControls() {
 
 void CSettingsPage::OnInitDialog() {
     BuildControls();
-    const std::string message = console_.Init();
+    console_.Init();
     ShowView();
-    if (!message.empty()) {
-        // Said without holding up the start: nobody may be there to answer.
-        ShowNotice(this, QString::fromStdString(message));
-    }
     preview_ = parts_.previewWindow ? parts_.previewWindow() : nullptr;
     if (preview_ != nullptr) {
         connect(preview_, &CMediaPreviewDlg::closedByOperator, this,
@@ -129,8 +125,7 @@ void CSettingsPage::Finish(const std::string& message) {
 }
 
 void CSettingsPage::OnHolidayAction(int action) {
-    console_.SetHolidayAction(action);
-    ShowView();
+    Finish(console_.SetHolidayAction(action));
 }
 
 void CSettingsPage::OnShowMediaClicked() {
