@@ -36,7 +36,9 @@ void CLoginPage::OnInitDialog() {
     m_loginButton = new QPushButton(QStringLiteral("登陆"), this);
     m_logoutButton = new QPushButton(QStringLiteral("退出"), this);
     m_newPassword = new QLineEdit(this);
+    m_newPassword->setEchoMode(QLineEdit::Password);
     m_confirmPassword = new QLineEdit(this);
+    m_confirmPassword->setEchoMode(QLineEdit::Password);
     m_changeButton = new QPushButton(QStringLiteral("修改"), this);
 
     auto* stateBox = new QGroupBox(QStringLiteral("用户状态"), this);
