@@ -179,8 +179,7 @@ TEST_F(EditingPagesTest, EveryRadioButtonAndCheckBoxDoesByAccessibleActionWhatAC
     // was operated on the page made afresh: the messages, the settings written, every control's
     // name, value and state.
     auto operate = [&](int page, bool locked, int index, bool accessibly) {
-        state = AppState{};
-        state.usePassword = locked;
+        state.usePassword = locked;  // the login page may have changed it, and only it
         settings.values.clear();
         messages.messages.clear();
         std::unique_ptr<QWidget> shown(pages[page]());
