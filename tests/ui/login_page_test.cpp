@@ -52,7 +52,9 @@ TEST_F(LoginPageTest, SwitchOnLogInChangeLogOutAndSwitchOff) {
     EXPECT_FALSE(page->usePasswordCheck()->isChecked());
     EXPECT_EQ(ControlsEnabled(), 0);
     EXPECT_EQ(page->stateText()->text(), QStringLiteral("用户未登陆！"));
-    EXPECT_EQ(page->enteredPassword()->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(page->enteredPassword()->echoMode() == QLineEdit::Password &&
+                page->newPassword()->echoMode() == QLineEdit::Password &&
+                page->confirmPassword()->echoMode() == QLineEdit::Password);
     QSignalSpy userState(page.get(), &CSubDialog::userStateChanged);
     QTest::mouseClick(page->usePasswordCheck(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(5, page->usePasswordCheck()->height() / 2));

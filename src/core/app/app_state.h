@@ -19,6 +19,9 @@ struct AppState {
 };
 
 inline constexpr std::string_view kNotLoggedInMessage = "用户未登陆，不能进行任何修改！";
+// A setting that could not be written (a read-only data folder, a full disk): it stays as it was.
+inline constexpr std::string_view kSettingNotStoredMessage =
+    "保存失败！无法写入设置文件 setup.ini。\n原来的设置保持不变。";
 
 // Reads "Use", "Pas" and "Minimize" (any non-zero number counts as set); `loggedIn` stays false.
 void LoadStartupSettings(const SettingsStore& settings, AppState& state);

@@ -28,15 +28,22 @@ std::string LoginSession::SetUsePassword(bool checked) {
         view_.usePasswordChecked = true;
         return std::string(login_text::kLoginBeforeSwitchingOff);
     }
+    // Either way round, the first write done alone leaves the settings safe: switching on empties
+    // the password before it is in use; switching off ends its use, and what is left of it is read
+    // by nobody.
+    if ((checked && !settings_.WriteString(settings_key::kPassword, "")) ||
+        !settings_.WriteInt(settings_key::kUsePassword, checked ? 1 : 0)) {
+        view_.usePasswordChecked = state_.usePassword;
+        return std::string(kSettingNotStoredMessage);
+    }
+    if (!checked) {
+        (void)settings_.WriteString(settings_key::kPassword, "");
+    }
     view_.usePasswordChecked = checked;
     view_.controlsEnabled = checked;
     state_.usePassword = checked;
     state_.password.clear();
     state_.loggedIn = false;
-    // As before: switching is not undone when the file cannot be written; the next start then
-    // simply reads the old setting.
-    (void)settings_.WriteInt(settings_key::kUsePassword, checked ? 1 : 0);
-    (void)settings_.WriteString(settings_key::kPassword, "");
     view_.stateText = std::string(login_text::kNotLoggedIn);
     return {};
 }

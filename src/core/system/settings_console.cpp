@@ -11,10 +11,6 @@ namespace {
 // letter case, so start-up reads it as "Minimize".
 constexpr std::string_view kMinimizeAsWritten = "minimize";
 
-std::string Refused() {
-    return std::string(kNotLoggedInMessage);
-}
-
 }  // namespace
 
 SettingsConsole::SettingsConsole(SettingsConsoleParts parts)
@@ -22,12 +18,13 @@ SettingsConsole::SettingsConsole(SettingsConsoleParts parts)
           PowerOffOrRecordRefusal(parts_.power, parts_.clock, parts_.history, kDailyShutdownAction);
       }) {}
 
-std::string SettingsConsole::Init() {
+void SettingsConsole::Init() {
     const SettingsStore& settings = parts_.settings;
-    std::string message;
     view_.launchOnStartup = settings.GetInt(settings_key::kLaunchOnStartup, 0) != 0;
-    if (view_.launchOnStartup) {
-        message = SetLaunchOnStartup(true);
+    if (view_.launchOnStartup && EditAllowed()) {
+        // Renewed for the program as it runs now. While a password guards the settings it stays
+        // as the last renewal made it.
+        UpdateAutostart(true);
     }
     view_.dailyShutdown = settings.GetInt(settings_key::kShutup, 0) != 0;
     view_.shutdownSecond = ParseShutupTime(settings.GetString(settings_key::kShutupTime, ""));
@@ -37,7 +34,6 @@ std::string SettingsConsole::Init() {
     view_.holidayAction = settings.GetInt(settings_key::kHoliday, 0);
     view_.showMedia = settings.GetInt(settings_key::kShowMedia, kDefaultShowMedia) != 0;
     view_.minimize = settings.GetInt(settings_key::kMinimize, 0) != 0;
-    return message;
 }
 
 bool SettingsConsole::CarryOutHolidayAction(bool noBroadcastToday) {
@@ -50,9 +46,21 @@ bool SettingsConsole::CarryOutHolidayAction(bool noBroadcastToday) {
     return view_.holidayAction == static_cast<int>(HolidayAction::kEndProgram);
 }
 
-void SettingsConsole::SetHolidayAction(int action) {
-    view_.holidayAction = action;
-    (void)parts_.settings.WriteInt(settings_key::kHoliday, action);
+template <typename Write>
+std::string SettingsConsole::Store(Write write) {
+    if (!EditAllowed()) {
+        return std::string(kNotLoggedInMessage);
+    }
+    return write(parts_.settings) ? std::string() : std::string(kSettingNotStoredMessage);
+}
+
+std::string SettingsConsole::SetHolidayAction(int action) {
+    std::string message =
+        Store([action](SettingsStore& s) { return s.WriteInt(settings_key::kHoliday, action); });
+    if (message.empty()) {
+        view_.holidayAction = action;
+    }
+    return message;
 }
 
 std::string SettingsConsole::SetShowMedia(bool on) {
@@ -60,50 +68,54 @@ std::string SettingsConsole::SetShowMedia(bool on) {
 }
 
 std::string SettingsConsole::SetDailyShutdown(bool on) {
-    if (!EditAllowed()) {
-        return Refused();
+    const int second = ParseShutupTime(parts_.settings.GetString(settings_key::kShutupTime, ""));
+    // The time first: written alone it changes nothing, being the time stored already.
+    std::string message = Store([on, second](SettingsStore& s) {
+        return (!on || s.WriteString(settings_key::kShutupTime, TimeText(second))) &&
+               s.WriteInt(settings_key::kShutup, on ? 1 : 0);
+    });
+    if (!message.empty()) {
+        return message;
     }
     view_.dailyShutdown = on;
     if (on) {
-        view_.shutdownSecond =
-            ParseShutupTime(parts_.settings.GetString(settings_key::kShutupTime, ""));
-        shutdown_.Start(view_.shutdownSecond);
+        view_.shutdownSecond = second;
+        shutdown_.Start(second);
     } else {
         shutdown_.Stop();
-    }
-    (void)parts_.settings.WriteInt(settings_key::kShutup, on ? 1 : 0);
-    if (on) {
-        (void)parts_.settings.WriteString(settings_key::kShutupTime,
-                                          TimeText(view_.shutdownSecond));
     }
     return {};
 }
 
 std::string SettingsConsole::SetShutdownTime(int secondOfDay) {
-    if (!EditAllowed()) {
-        return Refused();
+    std::string message = Store([secondOfDay](SettingsStore& s) {
+        return s.WriteString(settings_key::kShutupTime, TimeText(secondOfDay));
+    });
+    if (message.empty()) {
+        view_.shutdownSecond = secondOfDay;
+        if (view_.dailyShutdown) {
+            shutdown_.Start(secondOfDay);
+        }
     }
-    view_.shutdownSecond = secondOfDay;
-    if (view_.dailyShutdown) {
-        shutdown_.Start(secondOfDay);
-    }
-    (void)parts_.settings.WriteString(settings_key::kShutupTime, TimeText(secondOfDay));
-    return {};
+    return message;
 }
 
 std::string SettingsConsole::SetLaunchOnStartup(bool on) {
-    if (!EditAllowed()) {
-        return Refused();
+    // The setting first: one that cannot be stored leaves the entry as it is.
+    std::string message = WriteFlag(view_.launchOnStartup, settings_key::kLaunchOnStartup, on);
+    if (message.empty()) {
+        UpdateAutostart(on);
     }
-    view_.launchOnStartup = on;
+    return message;
+}
+
+void SettingsConsole::UpdateAutostart(bool on) {
     std::string error;
     const bool done = on ? parts_.autostart.Create(&error) : parts_.autostart.Remove(&error);
     if (!done) {
-        // The operator is not told; the setting is written all the same.
+        // The operator is not told; the setting stands all the same.
         RecordFailure(FailureCause::kAutostart, kLaunchOnStartupAction, error);
     }
-    (void)parts_.settings.WriteInt(settings_key::kLaunchOnStartup, on ? 1 : 0);
-    return {};
 }
 
 std::string SettingsConsole::SetMinimize(bool on) {
@@ -111,12 +123,12 @@ std::string SettingsConsole::SetMinimize(bool on) {
 }
 
 std::string SettingsConsole::WriteFlag(bool& shown, std::string_view key, bool on) {
-    if (!EditAllowed()) {
-        return Refused();
+    std::string message =
+        Store([key, on](SettingsStore& s) { return s.WriteInt(key, on ? 1 : 0); });
+    if (message.empty()) {
+        shown = on;
     }
-    shown = on;
-    (void)parts_.settings.WriteInt(key, on ? 1 : 0);
-    return {};
+    return message;
 }
 
 void SettingsConsole::FillSkinList() {
@@ -138,16 +150,17 @@ std::string SettingsConsole::ChooseSkin(int index) {
     if (index < 0 || index >= static_cast<int>(skinEntries_.size())) {
         return {};
     }
-    if (!EditAllowed()) {
-        return Refused();
-    }
     const SkinEntry& entry = skinEntries_[static_cast<std::size_t>(index)];
-    // A skin the look cannot take leaves the look as it was; the choice is stored all the same.
-    parts_.skinning.ApplySkinFile(entry.file);
-    parts_.state.skinFile = entry.title + ".smf";
-    (void)parts_.settings.WriteString(settings_key::kSkin, parts_.state.skinFile);
-    view_.selectedSkin = index;
-    return {};
+    const std::string file = entry.title + ".smf";
+    std::string message =
+        Store([&file](SettingsStore& s) { return s.WriteString(settings_key::kSkin, file); });
+    if (message.empty()) {
+        // A skin the look cannot take leaves the look as it was; the choice is stored all the same.
+        parts_.skinning.ApplySkinFile(entry.file);
+        parts_.state.skinFile = file;
+        view_.selectedSkin = index;
+    }
+    return message;
 }
 
 void SettingsConsole::RecordFailure(FailureCause cause, std::string_view action,

@@ -51,9 +51,10 @@ struct SettingsConsoleParts {
 };
 
 // The rules of the settings page: every choice written to the settings at once, the daily
-// shutdown, the autostart entry, the skin, and the holiday action at start-up. An operation
-// under the edit check returns kNotLoggedInMessage when it is refused and leaves the view as it
-// was (shown again, it undoes the operator's click); otherwise it returns "".
+// shutdown, the autostart entry, the skin, and the holiday action at start-up. Each choice of the
+// operator's returns kNotLoggedInMessage when the edit check refuses it and
+// kSettingNotStoredMessage when it cannot be written; either way nothing is acted on and the view
+// stays what is stored (shown again, it undoes the operator's choice). Otherwise it returns "".
 class SettingsConsole {
 public:
     explicit SettingsConsole(SettingsConsoleParts parts);
@@ -63,15 +64,16 @@ public:
     const SettingsView& view() const { return view_; }
     DailyShutdown& dailyShutdown() { return shutdown_; }
 
-    // The page as it first appears: the settings read; the autostart entry renewed as a click on
-    // its box would (edit check included) when it is set; the daily shutdown started when on.
-    std::string Init();
+    // The page as it first appears: the settings read; the daily shutdown started when on; the
+    // autostart entry renewed when it is set and the settings are open to change. Nobody may be
+    // there at start-up, so nothing is said.
+    void Init();
     // After Init, once today's table is chosen at start-up: on a day without broadcast
     // "Holiday" 2 powers the PC off (here), 1 ends the program: true when the program is to end
     // now. Only the first call acts: later days change nothing.
     bool CarryOutHolidayAction(bool noBroadcastToday);
 
-    void SetHolidayAction(int action);  // anyone may: no edit check
+    std::string SetHolidayAction(int action);
     std::string SetShowMedia(bool on);
     // The operator closed the preview window, which wrote "ShowMedia" = 0 itself.
     void PreviewClosed() { view_.showMedia = false; }
@@ -86,8 +88,12 @@ public:
 
 private:
     bool EditAllowed() const { return parts_.state.IsEditAllowed(); }
-    // A check box's choice under the edit check: shown and written as 0 or 1.
+    // A choice written as 0 or 1 and then shown in `shown`.
     std::string WriteFlag(bool& shown, std::string_view key, bool on);
+    // The edit check, then `write`: the message when either fails, "" when the choice is stored.
+    template <typename Write>
+    std::string Store(Write write);
+    void UpdateAutostart(bool on);
     void RecordFailure(FailureCause cause, std::string_view action, const std::string& reason);
 
     SettingsConsoleParts parts_;

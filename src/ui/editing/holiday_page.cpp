@@ -12,6 +12,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ui/app/check_controls.h"
+
 namespace chimeon {
 namespace {
 
@@ -78,7 +80,7 @@ void CHolidayPage::BuildControls() {
         restDays_[static_cast<size_t>(weekday)] = box;
         weekLayout->addWidget(box);
         // The boxes toggle by themselves; only who may change the calendar can toggle them.
-        connect(box, &QCheckBox::clicked, this, [this] {
+        OnToggled(box, this, [this] {
             const PageMessage refusal = editor_.EditRefusal();
             if (!refusal.IsEmpty()) {
                 ShowRestDays();
@@ -145,7 +147,7 @@ RestDayBoxes CHolidayPage::Boxes() const {
 
 void CHolidayPage::ShowRestDays() {
     for (size_t weekday = 0; weekday < restDays_.size(); ++weekday) {
-        restDays_[weekday]->setChecked(editor_.Calendar().restDays[weekday]);
+        SetCheckedQuietly(restDays_[weekday], editor_.Calendar().restDays[weekday]);
     }
 }
 

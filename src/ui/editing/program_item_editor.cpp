@@ -22,6 +22,7 @@
 #include "core/engine/duration_probe.h"
 #include "core/io/case_folding_lookup.h"
 #include "core/schedule/media_kind.h"
+#include "ui/app/check_controls.h"
 
 namespace chimeon {
 namespace {
@@ -229,18 +230,11 @@ void ProgramItemEditor::BuildControls() {
 
     connect(buttons, &QDialogButtonBox::accepted, this, &ProgramItemEditor::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ProgramItemEditor::reject);
-    connect(fileRadio_, &QRadioButton::clicked, this,
-            [this] { ApplySourceLayout(SourceKind::kFile); });
-    connect(folderRadio_, &QRadioButton::clicked, this,
-            [this] { ApplySourceLayout(SourceKind::kFolder); });
-    connect(startChained_, &QRadioButton::toggled, this,
-            [this] { startTime_->setEnabled(startAtTime_->isChecked()); });
-    connect(startAtTime_, &QRadioButton::toggled, this,
-            [this] { startTime_->setEnabled(startAtTime_->isChecked()); });
-    connect(endOnce_, &QRadioButton::toggled, this,
-            [this] { endTime_->setEnabled(endAtTime_->isChecked()); });
-    connect(endAtTime_, &QRadioButton::toggled, this,
-            [this] { endTime_->setEnabled(endAtTime_->isChecked()); });
+    OnIdChecked(sourceGroup, this,
+                [this](int source) { ApplySourceLayout(static_cast<SourceKind>(source)); });
+    // Each pair's second button is unchecked whenever the first is checked, and the other way.
+    OnToggled(startAtTime_, startTime_, &QWidget::setEnabled);
+    OnToggled(endAtTime_, endTime_, &QWidget::setEnabled);
     connect(fileButton_, &QPushButton::clicked, this, &ProgramItemEditor::ChooseFile);
     connect(folderButton_, &QPushButton::clicked, this, &ProgramItemEditor::ChooseFolder);
     connect(filePath_, &QLineEdit::textChanged, this, [this] { MeasurePlayTime(); });

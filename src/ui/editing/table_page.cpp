@@ -8,6 +8,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ui/app/check_controls.h"
+
 namespace chimeon {
 
 CTablePage::CTablePage(TablePageParts parts, TablePageLook look, QWidget* parent)
@@ -47,7 +49,7 @@ void CTablePage::BuildControls() {
         tablesLayout->addWidget(radio);
     }
     tablesLayout->addStretch();
-    connect(radios_, &QButtonGroup::idClicked, this, &CTablePage::OnChoose);
+    OnIdChecked(radios_, this, [this](int index) { OnChoose(index); });
     layout->addWidget(tablesBox);
 
     list_ = MakeReportList(this, columns_, QString());
@@ -101,7 +103,7 @@ void CTablePage::ShowRows() {
 void CTablePage::OnChoose(int index) {
     const PageMessage message = editor_.Choose(index);
     QRadioButton* chosen = tableRadio(editor_.Chosen());
-    chosen->setChecked(true);
+    SetCheckedQuietly(chosen, true);
     list_->setAccessibleName(chosen->text());  // the list is the chosen table
     ShowRows();
     ShowPageMessage(this, message);

@@ -17,6 +17,7 @@
 #include "core/app/app_state.h"
 #include "core/app/settings_store.h"
 #include "core/engine/duration_probe.h"
+#include "ui/app/check_controls.h"
 #include "ui/app/message_box.h"
 #include "ui/controls/digital_clock.h"
 #include "ui/controls/mixer_fader_slider.h"
@@ -152,8 +153,17 @@ void CTodayPage::BuildControls() {
     auto* controlLayout = new QGridLayout(control);
     automatic_ = new QRadioButton(Text("自动"), control);
     manual_ = new QRadioButton(Text("手动"), control);
-    connect(automatic_, &QRadioButton::clicked, this, &CTodayPage::OnAutomatic);
-    connect(manual_, &QRadioButton::clicked, this, &CTodayPage::OnManual);
+    // Showing the mode in force checks its button too: that asks for no change.
+    OnChecked(automatic_, this, [this] {
+        if (state().mode != ControlMode::kAutomatic) {
+            OnAutomatic();
+        }
+    });
+    OnChecked(manual_, this, [this] {
+        if (state().mode != ControlMode::kManual) {
+            OnManual();
+        }
+    });
     auto* play = new QPushButton(Text("播放"), control);
     auto* stop = new QPushButton(Text("停止"), control);
     play->setObjectName(QStringLiteral("todayPlay"));

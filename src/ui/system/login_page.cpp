@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "ui/app/check_controls.h"
 #include "ui/app/message_box.h"
 
 namespace chimeon {
@@ -36,7 +36,9 @@ void CLoginPage::OnInitDialog() {
     m_loginButton = new QPushButton(QStringLiteral("登陆"), this);
     m_logoutButton = new QPushButton(QStringLiteral("退出"), this);
     m_newPassword = new QLineEdit(this);
+    m_newPassword->setEchoMode(QLineEdit::Password);
     m_confirmPassword = new QLineEdit(this);
+    m_confirmPassword->setEchoMode(QLineEdit::Password);
     m_changeButton = new QPushButton(QStringLiteral("修改"), this);
 
     auto* stateBox = new QGroupBox(QStringLiteral("用户状态"), this);
@@ -68,7 +70,7 @@ void CLoginPage::OnInitDialog() {
     layout->addWidget(stateBox);
     layout->addWidget(changeBox);
 
-    connect(m_usePasswordCheck, &QCheckBox::clicked, this, &CLoginPage::OnUsePasswordClicked);
+    OnToggled(m_usePasswordCheck, this, &CLoginPage::OnUsePasswordChanged);
     connect(m_loginButton, &QPushButton::clicked, this, &CLoginPage::OnOK);
     connect(m_enteredPassword, &QLineEdit::returnPressed, this, &CLoginPage::OnOK);
     connect(m_logoutButton, &QPushButton::clicked, this, &CLoginPage::OnCancel);
@@ -81,10 +83,7 @@ void CLoginPage::OnInitDialog() {
 
 void CLoginPage::ShowView() {
     const LoginView& view = m_session.view();
-    {
-        const QSignalBlocker blocker(m_usePasswordCheck);
-        m_usePasswordCheck->setChecked(view.usePasswordChecked);
-    }
+    SetCheckedQuietly(m_usePasswordCheck, view.usePasswordChecked);
     for (QWidget* control :
          {static_cast<QWidget*>(m_enteredPassword), static_cast<QWidget*>(m_loginButton),
           static_cast<QWidget*>(m_logoutButton), static_cast<QWidget*>(m_newPassword),
@@ -104,8 +103,8 @@ void CLoginPage::Finish(const std::string& message, bool userStateMayHaveChanged
     }
 }
 
-void CLoginPage::OnUsePasswordClicked() {
-    const std::string message = m_session.SetUsePassword(m_usePasswordCheck->isChecked());
+void CLoginPage::OnUsePasswordChanged(bool checked) {
+    const std::string message = m_session.SetUsePassword(checked);
     Finish(message, message.empty());
 }
 

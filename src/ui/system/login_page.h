@@ -23,7 +23,7 @@ public:
     // "登陆" (or Enter in the password entry) and "退出".
     void OnOK() override;
     void OnCancel() override;
-    void OnUsePasswordClicked();
+    void OnUsePasswordChanged(bool checked);
     void OnChangePassword();
 
     // The controls, for the main window's tests and later pages' tests.

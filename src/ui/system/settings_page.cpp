@@ -10,6 +10,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include "ui/app/check_controls.h"
 #include "ui/app/message_box.h"
 #include "ui/engine/media_preview_dlg.h"
 
@@ -38,7 +39,7 @@ void CSettingsPage::BuildControls() {
         holidayGroup_->addButton(holiday_[action], action);
         holidayLayout->addWidget(holiday_[action]);
     }
-    connect(holidayGroup_, &QButtonGroup::idClicked, this, &CSettingsPage::OnHolidayAction);
+    OnIdChecked(holidayGroup_, this, [this](int action) { OnHolidayAction(action); });
 
     auto* systemBox = new QGroupBox(QStringLiteral("系统设置"), this);
     showMedia_ = new QCheckBox(QStringLiteral("显示媒体预览窗口"), systemBox);
@@ -53,11 +54,11 @@ void CSettingsPage::BuildControls() {
     systemLayout->addRow(QStringLiteral("每日定时关机时间："), shutdownTime_);
     systemLayout->addRow(launchOnStartup_);
     systemLayout->addRow(minimize_);
-    connect(showMedia_, &QCheckBox::clicked, this, &CSettingsPage::OnShowMediaClicked);
-    connect(dailyShutdown_, &QCheckBox::clicked, this, &CSettingsPage::OnDailyShutdownClicked);
+    OnToggled(showMedia_, this, &CSettingsPage::OnShowMediaChanged);
+    OnToggled(dailyShutdown_, this, &CSettingsPage::OnDailyShutdownChanged);
     connect(shutdownTime_, &QTimeEdit::timeChanged, this, &CSettingsPage::OnShutdownTimeChanged);
-    connect(launchOnStartup_, &QCheckBox::clicked, this, &CSettingsPage::OnLaunchOnStartupClicked);
-    connect(minimize_, &QCheckBox::clicked, this, &CSettingsPage::OnMinimizeClicked);
+    OnToggled(launchOnStartup_, this, &CSettingsPage::OnLaunchOnStartupChanged);
+    OnToggled(minimize_, this, &CSettingsPage::OnMinimizeChanged);
 
     auto* skinBox = new QGroupBox(QStringLiteral("皮肤设置"), this);
     skins_ = new CDropDownList(skinBox);
@@ -75,12 +76,8 @@ void CSettingsPage::BuildControls() {
 
 void CSettingsPage::OnInitDialog() {
     BuildControls();
-    const std::string message = console_.Init();
+    console_.Init();
     ShowView();
-    if (!message.empty()) {
-        // Said without holding up the start: nobody may be there to answer.
-        ShowNotice(this, QString::fromStdString(message));
-    }
     preview_ = parts_.previewWindow ? parts_.previewWindow() : nullptr;
     if (preview_ != nullptr) {
         connect(preview_, &CMediaPreviewDlg::closedByOperator, this,
@@ -101,18 +98,18 @@ void CSettingsPage::ShowView() {
     const SettingsView& view = console_.view();
     holidayGroup_->setExclusive(false);  // a stored number beyond the three checks none
     for (int action = 0; action < 3; ++action) {
-        holiday_[action]->setChecked(view.holidayAction == action);
+        SetCheckedQuietly(holiday_[action], view.holidayAction == action);
     }
     holidayGroup_->setExclusive(true);
-    showMedia_->setChecked(view.showMedia);
-    dailyShutdown_->setChecked(view.dailyShutdown);
+    SetCheckedQuietly(showMedia_, view.showMedia);
+    SetCheckedQuietly(dailyShutdown_, view.dailyShutdown);
     {
         const QSignalBlocker blocker(shutdownTime_);
         shutdownTime_->setTime(QTime(0, 0).addSecs(view.shutdownSecond));
     }
     shutdownTime_->setEnabled(view.dailyShutdown);
-    launchOnStartup_->setChecked(view.launchOnStartup);
-    minimize_->setChecked(view.minimize);
+    SetCheckedQuietly(launchOnStartup_, view.launchOnStartup);
+    SetCheckedQuietly(minimize_, view.minimize);
     skins_->setCurrentIndex(view.selectedSkin);
     if (!console_.dailyShutdown().IsRunning()) {
         shutdownTimer_.stop();
@@ -129,20 +126,19 @@ void CSettingsPage::Finish(const std::string& message) {
 }
 
 void CSettingsPage::OnHolidayAction(int action) {
-    console_.SetHolidayAction(action);
-    ShowView();
+    Finish(console_.SetHolidayAction(action));
 }
 
-void CSettingsPage::OnShowMediaClicked() {
-    const std::string message = console_.SetShowMedia(showMedia_->isChecked());
+void CSettingsPage::OnShowMediaChanged(bool on) {
+    const std::string message = console_.SetShowMedia(on);
     if (message.empty() && preview_ != nullptr) {
         preview_->setVisible(console_.view().showMedia);
     }
     Finish(message);
 }
 
-void CSettingsPage::OnDailyShutdownClicked() {
-    Finish(console_.SetDailyShutdown(dailyShutdown_->isChecked()));
+void CSettingsPage::OnDailyShutdownChanged(bool on) {
+    Finish(console_.SetDailyShutdown(on));
 }
 
 void CSettingsPage::OnShutdownTimeChanged() {
@@ -153,12 +149,12 @@ void CSettingsPage::OnShutdownTimeChanged() {
     Finish(message);
 }
 
-void CSettingsPage::OnLaunchOnStartupClicked() {
-    Finish(console_.SetLaunchOnStartup(launchOnStartup_->isChecked()));
+void CSettingsPage::OnLaunchOnStartupChanged(bool on) {
+    Finish(console_.SetLaunchOnStartup(on));
 }
 
-void CSettingsPage::OnMinimizeClicked() {
-    Finish(console_.SetMinimize(minimize_->isChecked()));
+void CSettingsPage::OnMinimizeChanged(bool on) {
+    Finish(console_.SetMinimize(on));
 }
 
 void CSettingsPage::OnSkinDropDown() {

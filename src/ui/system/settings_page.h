@@ -53,12 +53,13 @@ public:
 
     explicit CSettingsPage(SettingsPageParts parts, QWidget* parent = nullptr);
 
+    // The operator's choices, each under the edit check and written at once.
     void OnHolidayAction(int action);
-    void OnShowMediaClicked();
-    void OnDailyShutdownClicked();
+    void OnShowMediaChanged(bool on);
+    void OnDailyShutdownChanged(bool on);
     void OnShutdownTimeChanged();
-    void OnLaunchOnStartupClicked();
-    void OnMinimizeClicked();
+    void OnLaunchOnStartupChanged(bool on);
+    void OnMinimizeChanged(bool on);
     void OnSkinDropDown();
     void OnSkinChosen(int index);
     // The operator closed the preview window.

@@ -16,7 +16,7 @@ using test::MemorySettings;
 const std::string kSecret = "0D7487BB406768F3";
 const std::string kAdmin = "9995964905B259ED";
 
-enum class Start { kNoPassword, kLocked, kUnlocked, kLockedEmpty, kUnlockedDiskFull };
+enum class Start { kNoPassword, kLocked, kUnlocked, kLockedEmpty, kUnlockedDiskFull, kDiskFull };
 
 // "use 1", "login secret", "logout", "change new confirmation"; a missing word is empty.
 std::string Act(LoginSession& session, const std::string& action) {
@@ -65,6 +65,8 @@ TEST(LoginSessionTest, EveryTransition) {
          1, 0, kNotLoggedIn, kSecret, "-"},
         {"clear the box while unlocked", Start::kUnlocked, "use 0", "", 0, 0, kNotLoggedIn, "",
          "Pas= Use=0"},
+        {"a tick that cannot be stored", Start::kDiskFull, "use 1", kSettingNotStoredMessage, 0, 0,
+         kNotLoggedIn, "", "-"},
         {"right password", Start::kLocked, "login 广播密码", "", 1, 1, kLoggedIn, kSecret, "-"},
         {"empty password", Start::kLockedEmpty, "login", "", 1, 1, kLoggedIn, "", "-"},
         {"wrong password", Start::kLocked, "login 广播", "", 1, 0, kWrongPassword, kSecret, "-"},
@@ -85,11 +87,11 @@ TEST(LoginSessionTest, EveryTransition) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         AppState state;
-        state.usePassword = c.start != Start::kNoPassword;
+        state.usePassword = c.start != Start::kNoPassword && c.start != Start::kDiskFull;
         state.loggedIn = c.start == Start::kUnlocked || c.start == Start::kUnlockedDiskFull;
         state.password = state.usePassword && c.start != Start::kLockedEmpty ? kSecret : "";
         MemorySettings settings;
-        settings.failWrites = c.start == Start::kUnlockedDiskFull;
+        settings.failWrites = c.start == Start::kUnlockedDiskFull || c.start == Start::kDiskFull;
         LoginSession session(state, settings);
         session.Init();
         EXPECT_EQ(Act(session, c.action), c.message);

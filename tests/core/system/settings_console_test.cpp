@@ -29,7 +29,7 @@ std::int64_t Ms(int hour, int minute, int second, int day = 7, int ms = 0) {
 class SettingsConsoleTest : public ::testing::Test {
 protected:
     // Made and started on these settings at this moment, as at start-up.
-    std::string Start(std::string_view ini, std::int64_t ms = Ms(12, 0, 0)) {
+    void Start(std::string_view ini, std::int64_t ms = Ms(12, 0, 0)) {
         dir.Write("setup.ini", "[Settings]\r\n" + std::string(ini));
         clock.SetMs(ms);
         console.emplace(SettingsConsoleParts{state,
@@ -40,7 +40,7 @@ protected:
                                              skinning,
                                              {dir / "skin", dir / "installed"},
                                              &history});
-        return console->Init();
+        console->Init();
     }
     int RequestsAfterTickAt(std::int64_t ms) {
         clock.SetMs(ms);
@@ -105,13 +105,12 @@ TEST_F(SettingsConsoleTest, HolidayActionAtStartUpActsOnlyOnADayWithoutBroadcast
     EXPECT_FALSE(console->CarryOutHolidayAction(true) || power.requests != 0);  // start-up only
 }
 
-TEST_F(SettingsConsoleTest, EveryGuardedChoiceIsUndoneWhileLockedAndWrittenOnceAllowed) {
+TEST_F(SettingsConsoleTest, EveryChoiceIsUndoneWhileLockedOrUnwritableAndWrittenOnceAllowed) {
     std::filesystem::create_directories(dir / "skin");
     dir.Write("skin/jade.smf", "x");
+    Start("LaunchOnStartup=1\r\n");  // renewed at start-up while the settings are open
     state.usePassword = true;
-    // At start-up the autostart entry is renewed only under the edit check.
-    EXPECT_EQ(Start("LaunchOnStartup=1\r\nShutup=1\r\n"), kNotLoggedInMessage);
-    EXPECT_EQ(autostart.creations, 0);
+    Start("LaunchOnStartup=1\r\nShutup=1\r\n");  // and else left alone, without a word
     console->FillSkinList();
     const SettingsView before = console->view();
     const std::string fileBefore = dir.Read("setup.ini");
@@ -121,20 +120,26 @@ TEST_F(SettingsConsoleTest, EveryGuardedChoiceIsUndoneWhileLockedAndWrittenOnceA
         [](SettingsConsole& c) { return c.SetShutdownTime(10 * 3600); },
         [](SettingsConsole& c) { return c.SetLaunchOnStartup(false); },
         [](SettingsConsole& c) { return c.SetMinimize(true); },
-        [](SettingsConsole& c) { return c.ChooseSkin(0); }};
-    for (const auto& operation : operations) {
-        EXPECT_EQ(operation(*console), kNotLoggedInMessage);
-        EXPECT_EQ(console->view(), before);
+        [](SettingsConsole& c) { return c.ChooseSkin(0); },
+        [](SettingsConsole& c) { return c.SetHolidayAction(2); }};
+    for (const auto& [loggedIn, message] :
+         {std::pair{false, kNotLoggedInMessage}, {true, kSettingNotStoredMessage}}) {
+        state.loggedIn = loggedIn;  // setup.ini read-only from here
+        std::filesystem::permissions(dir / "setup.ini", std::filesystem::perms::owner_read);
+        for (const auto& operation : operations) {
+            EXPECT_EQ(operation(*console), message);
+            EXPECT_EQ(console->view(), before);
+        }
+        EXPECT_EQ(dir.Read("setup.ini"), fileBefore);
+        EXPECT_TRUE(console->dailyShutdown().IsRunning() && skinning.applied.empty() &&
+                    autostart.creations == 1 && autostart.removals == 0);
     }
-    EXPECT_EQ(dir.Read("setup.ini"), fileBefore);
-    EXPECT_TRUE(console->dailyShutdown().IsRunning() && skinning.applied.empty());
 
-    state.loggedIn = true;
+    std::filesystem::permissions(dir / "setup.ini", std::filesystem::perms::owner_all);
     autostart.error = "read-only folder";  // the setting is written all the same
     for (const auto& operation : operations) {
         EXPECT_EQ(operation(*console), "");
     }
-    console->SetHolidayAction(2);
     EXPECT_FALSE(console->dailyShutdown().IsRunning());
     EXPECT_EQ(dir.Read("setup.ini"),
               "[Settings]\r\nLaunchOnStartup=0\r\nShutup=0\r\nShowMedia=0\r\nShutupTime=10:0:0\r\n"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -13,12 +14,15 @@
 #include "support/fake_engine_ports.h"
 #include "support/fake_local_clock.h"
 #include "support/fake_media_player.h"
+#include "support/fake_system_ports.h"
 #include "support/temp_dir.h"
 #include "support/ui/ui_test_support.h"
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
 #include "ui/engine/qt_clock_timer.h"
 #include "ui/engine/today_page.h"
+#include "ui/system/login_page.h"
+#include "ui/system/settings_page.h"
 
 namespace chimeon {
 namespace {
@@ -154,6 +158,60 @@ TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
     test::WaitForEngine(*engine);
     EXPECT_TRUE(today.state().noBroadcastToday);
     EXPECT_EQ(today.state().statusText, "今天是节假日！");
+}
+
+// Every radio button and check box of every page and dialog does by the accessibility bus's toggle
+// action what a click does.
+TEST_F(EditingPagesTest, EveryRadioButtonAndCheckBoxDoesByAccessibleActionWhatAClickDoes) {
+    ASSERT_TRUE(SaveScheduleFile(dir / "Day1.dat", {Bell("一")}));
+    test::FakePowerOff power;
+    test::FakeAutostart autostart;
+    test::RecordingSkinning skinning;
+    const SettingsConsoleParts system{state, settings, clock, power, autostart, skinning, {}};
+    const std::function<QWidget*()> pages[] = {
+        [&] { return new CSettingsPage(SettingsPageParts(system)); },
+        [&] { return new CLoginPage(state, settings); },
+        [&] { return MakeHolidayPage().release(); },
+        [&] { return MakeTablePage<CProgramPage>().release(); },
+        [] { return new ProgramItemEditor({}); },
+        [] { return new CTemplateChooseDlg; }};
+    // What is seen after the `index`th of a page's radio buttons and check boxes, if it has one,
+    // was operated on the page made afresh: the messages, the settings written, every control's
+    // name, value and state.
+    auto operate = [&](int page, bool locked, int index, bool accessibly) {
+        state.usePassword = locked;  // the login page may have changed it, and only it
+        settings.values.clear();
+        messages.messages.clear();
+        std::unique_ptr<QWidget> shown(pages[page]());
+        if (auto* sub = qobject_cast<CSubDialog*>(shown.get())) {
+            sub->CreatePage(sub->m_nIDD, nullptr);  // made already: nothing
+        }
+        QList<QAbstractButton*> controls = shown->findChildren<QAbstractButton*>();
+        controls.removeIf([](const QAbstractButton* control) { return !control->isCheckable(); });
+        if (index < controls.size() && accessibly) {
+            QAccessible::queryAccessibleInterface(controls[index])
+                ->actionInterface()
+                ->doAction(QAccessibleActionInterface::toggleAction());
+        } else if (index < controls.size()) {
+            controls[index]->click();
+        }
+        EXPECT_LE(messages.messages.size(), 1) << "a state shown was taken for a choice";
+        QString seen = messages.messages.join('|');
+        for (const auto& [key, value] : settings.values) {
+            seen += QString::fromStdString(key + "=" + value + " ");
+        }
+        for (QWidget* control : shown->findChildren<QWidget*>()) {
+            QAccessibleInterface* node = QAccessible::queryAccessibleInterface(control);
+            seen += node->text(QAccessible::Name) + node->text(QAccessible::Value) +
+                    QString::number(node->state().checked + 2 * control->isEnabled());
+        }
+        return seen.toStdString();
+    };
+    for (int run = 0; run < 2 * 6 * 12; ++run) {  // locked or not, the page, its control
+        const int locked = run / 72, page = run / 12 % 6, control = run % 12;
+        EXPECT_EQ(operate(page, locked, control, true), operate(page, locked, control, false))
+            << "page " << page << ", control " << control << (locked ? ", locked" : "");
+    }
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     test::FakePowerOff power;
     test::FakeAutostart autostart;
     test::RecordingSkinning skinning;
+    test::MessageCapture messages;
     CMediaPreviewDlg preview{settings};
     int endings = 0;
     QWidget area;  // the page's parent outlives it
@@ -61,6 +62,10 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     EXPECT_EQ(page.skinList()->currentIndex(), 0);
     emit page.skinList()->activated(1);
     EXPECT_EQ(skinning.applied, std::vector{dir / "skin/jade.smf"});
+
+    settings.failWrites = true;  // said, and the box shows what is stored
+    page.minimizeCheck()->click();
+    EXPECT_TRUE(!page.minimizeCheck()->isChecked() && messages.messages.size() == 1);
 }
 
 }  // namespace
