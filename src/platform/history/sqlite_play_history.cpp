@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iostream>
+#include <ostream>
+
+#include "core/system/log.h"
 
 namespace chimeon {
 namespace {
@@ -16,10 +18,14 @@ SqlitePlayHistory::SqlitePlayHistory(std::filesystem::path file, std::ostream* e
     : file_(std::move(file)),
       maxQueued_(std::max<std::size_t>(maxQueued, 1)),
       stopGrace_(stopGrace) {
-    std::ostream* out = errors != nullptr ? errors : &std::cerr;
-    listener_ = [out](const std::string& problem) {
-        if (!problem.empty()) {
-            *out << "chimeon: " << problem << std::endl;
+    listener_ = [errors](const std::string& problem) {
+        if (problem.empty()) {
+            return;
+        }
+        if (errors != nullptr) {
+            *errors << "chimeon: " << problem << std::endl;
+        } else {
+            Log(LogLevel::kError, "history", problem);
         }
     };
     writer_ = std::thread([this] { WriterLoop(); });

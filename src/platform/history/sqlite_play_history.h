@@ -32,7 +32,7 @@ inline constexpr std::chrono::milliseconds kHistoryStopGrace{5000};
 // is a problem of the history alone: broadcasting goes on.
 class SqlitePlayHistory : public PlayHistory {
 public:
-    // Problems go to `errors` (the error stream when null) until a listener is set.
+    // Problems go to `errors` (the program's log when null) until a listener is set.
     explicit SqlitePlayHistory(std::filesystem::path file, std::ostream* errors = nullptr,
                                std::size_t maxQueued = kMaxQueuedHistoryEvents,
                                std::chrono::milliseconds stopGrace = kHistoryStopGrace);

@@ -16,6 +16,7 @@
 #include "ui/app/app_icons.h"
 #include "ui/app/dialog_units.h"
 #include "ui/app/message_box.h"
+#include "ui/app/qt_text.h"
 #include "ui/controls/caption_label.h"
 #include "ui/controls/gfx_out_bar_ctrl.h"
 #include "ui/system/login_page.h"
@@ -365,8 +366,7 @@ void CMainDlg::NoteTrayMissing() {
     if (!trayNotice_.isEmpty()) {
         return;
     }
-    const std::string_view notice = NoticeLead(NoticeTopic::kTray);
-    trayNotice_ = QString::fromUtf8(notice.data(), static_cast<qsizetype>(notice.size()));
+    trayNotice_ = Utf8(NoticeLead(NoticeTopic::kTray));
     emit trayNoticeChanged(trayNotice_);
 }
 

@@ -12,13 +12,10 @@
 
 #include "core/audio/file_error.h"
 #include "ui/app/message_box.h"
+#include "ui/app/qt_text.h"
 
 namespace chimeon {
 namespace {
-
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 struct Command {
     const char* text;
@@ -29,17 +26,17 @@ struct Command {
 // A group of four buttons over its status line.
 QLineEdit* AddGroup(CRecordPage* page, QVBoxLayout* layout, const char* title,
                     const Command (&commands)[4]) {
-    auto* group = new QGroupBox(Text(title), page);
+    auto* group = new QGroupBox(Utf8(title), page);
     auto* grid = new QGridLayout(group);
     for (int i = 0; i < 4; ++i) {
-        auto* button = new QPushButton(Text(commands[i].text), group);
+        auto* button = new QPushButton(Utf8(commands[i].text), group);
         button->setObjectName(QString::fromLatin1(commands[i].name));
         QObject::connect(button, &QPushButton::clicked, page, commands[i].handler);
         grid->addWidget(button, 0, i);
     }
     auto* status = new QLineEdit(group);
     status->setReadOnly(true);
-    status->setAccessibleName(Text(title));
+    status->setAccessibleName(Utf8(title));
     grid->addWidget(status, 1, 0, 1, 4);
     layout->addWidget(group);
     return status;
@@ -65,20 +62,20 @@ QString CRecordPage::WorkInProgress() const {
     if (console_->RecordState() == RecorderConsole::kIdle) {
         return {};
     }
-    return Text("正在录音！退出时录音停止，已录的声音保存在“%1”。")
+    return Utf8("正在录音！退出时录音停止，已录的声音保存在“%1”。")
         .arg(QString::fromStdString(console_->RecordingFile().string()));
 }
 
 void CRecordPage::OnInitDialog() {
     auto* layout = new QVBoxLayout(this);
     auto* fields = new QGridLayout;
-    auto* deviceLabel = new QLabel(Text("选择录音设备"), this);
+    auto* deviceLabel = new QLabel(Utf8("选择录音设备"), this);
     deviceBox_ = new QComboBox(this);
     deviceBox_->setEditable(true);
     deviceLabel->setBuddy(deviceBox_);
     fields->addWidget(deviceLabel, 0, 0);
     fields->addWidget(deviceBox_, 0, 1, 1, 2);
-    auto* fileLabel = new QLabel(Text("声音文件名"), this);
+    auto* fileLabel = new QLabel(Utf8("声音文件名"), this);
     fileNameEdit_ = new QLineEdit(this);
     fileLabel->setBuddy(fileNameEdit_);
     auto* choose = new QPushButton(QStringLiteral(">>"), this);
@@ -111,17 +108,17 @@ void CRecordPage::Carry(QString& line, const std::function<RecorderConsole::Answ
     try {
         const RecorderConsole::Answer answer = command();
         if (answer.status) {
-            line = Text(*answer.status);
+            line = Utf8(*answer.status);
         }
         if (!answer.file.empty()) {
             fileName_ = QString::fromStdString(answer.file.string());  // where it really went
         }
         if (!answer.message.empty()) {
-            ShowMessage(this, Text(answer.message));
+            ShowMessage(this, Utf8(answer.message));
             return;
         }
     } catch (const FileError& error) {
-        ShowMessage(this, Text(FileErrorMessage(error)));
+        ShowMessage(this, Utf8(FileErrorMessage(error)));
         return;
     }
     ShowFields();
@@ -142,14 +139,14 @@ void CRecordPage::ShowFields() {
 
 void CRecordPage::WatchFailures() {
     if (auto text = console_->TakeRecordStart()) {
-        recordStatus_ = Text(*text);
+        recordStatus_ = Utf8(*text);
         failureWatch_.setInterval(WatchInterval());
     }
     if (auto text = console_->TakeRecordFailure()) {
-        recordStatus_ = Text(*text);
+        recordStatus_ = Utf8(*text);
     }
     if (auto text = console_->TakePlayFailure()) {
-        playStatus_ = Text(*text);
+        playStatus_ = Utf8(*text);
     }
     recordStatusEdit_->setText(recordStatus_);
     playStatusEdit_->setText(playStatus_);
@@ -183,8 +180,8 @@ void CRecordPage::OnRecord() {
     fileName_ = fileNameEdit_->text();
     Carry(recordStatus_, [this] {
         return console_->Record(fileName_.toStdString(), [this](const std::filesystem::path& file) {
-            return file == chosen_ || AskYesNo(this, Text("提醒"),
-                                               Text("文件“%1”已经存在，要覆盖它吗？")
+            return file == chosen_ || AskYesNo(this, Utf8("提醒"),
+                                               Utf8("文件“%1”已经存在，要覆盖它吗？")
                                                    .arg(QString::fromStdString(file.string())));
         });
     });

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/schedule/page_message.h"
+#include "ui/app/qt_text.h"
 
 class QTableWidget;
 class QWidget;
@@ -14,10 +15,6 @@ class QWidget;
 namespace chimeon {
 
 // What the editing pages share in their widgets.
-
-inline QString Utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Shows the core's message in a box with its title; nothing for an empty one.
 void ShowPageMessage(QWidget* parent, const PageMessage& message);

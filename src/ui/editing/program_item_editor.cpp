@@ -23,13 +23,11 @@
 #include "core/io/case_folding_lookup.h"
 #include "core/schedule/media_kind.h"
 #include "ui/app/check_controls.h"
+#include "ui/app/qt_text.h"
 
 namespace chimeon {
 namespace {
 
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 std::string S(const QString& text) {
     return text.toStdString();
 }
@@ -52,7 +50,7 @@ QTimeEdit* MakeTimePicker(QWidget* parent) {
 std::optional<QString> OpenFileWithQt(QWidget* parent) {
     QStringList filters;
     for (std::string_view filter : kMediaFileFilters) {
-        filters << Q(filter);
+        filters << Utf8(filter);
     }
     QString selected = filters.front();
     QString path =
@@ -99,7 +97,7 @@ ProgramItemEditor::ProgramItemEditor(DurationProbe probe, QWidget* parent)
       fileChooser_(OpenFileWithQt),
       folderChooser_(BrowseFolderWithQt),
       messageSink_(ShowMessageBox) {
-    setWindowTitle(Q(kItemEditorTitle));
+    setWindowTitle(Utf8(kItemEditorTitle));
     setModal(true);
     BuildControls();
     SetFields(ItemEditorFields{});
@@ -127,7 +125,7 @@ void ProgramItemEditor::BuildControls() {
     auto* layout = new QVBoxLayout(this);
 
     auto* titleRow = new QHBoxLayout;
-    auto* titleLabel = new QLabel(Q("标  题："), this);
+    auto* titleLabel = new QLabel(Utf8("标  题："), this);
     titleRow->addWidget(titleLabel);
     title_ = new QLineEdit(this);
     titleLabel->setBuddy(title_);
@@ -136,11 +134,11 @@ void ProgramItemEditor::BuildControls() {
     layout->addLayout(titleRow);
 
     auto* source = new QGridLayout;
-    fileRadio_ = new QRadioButton(Q("文  件"), this);
+    fileRadio_ = new QRadioButton(Utf8("文  件"), this);
     fileRadio_->setObjectName("fileRadio");
     filePath_ = new QLineEdit(this);
     filePath_->setObjectName("filePath");
-    fileButton_ = new QPushButton(Q(">>"), this);
+    fileButton_ = new QPushButton(Utf8(">>"), this);
     fileButton_->setObjectName("fileButton");
     source->addWidget(fileRadio_, 0, 0);
     source->addWidget(filePath_, 0, 1, 1, 4);
@@ -149,32 +147,32 @@ void ProgramItemEditor::BuildControls() {
     duration_ = new QLabel(this);
     duration_->setObjectName("duration");
     duration_->setMinimumWidth(duration_->fontMetrics().horizontalAdvance("000:00"));
-    source->addWidget(new QLabel(Q("时  长："), this), 1, 1);
+    source->addWidget(new QLabel(Utf8("时  长："), this), 1, 1);
     source->addWidget(duration_, 1, 2);
-    source->addWidget(new QLabel(Q("（只支持mp3和wav文件）"), this), 1, 3, 1, 2);
+    source->addWidget(new QLabel(Utf8("（只支持mp3和wav文件）"), this), 1, 3, 1, 2);
 
     volume_ = new QLineEdit(this);
     volume_->setObjectName("volume");
     volume_->setMaximumWidth(volume_->fontMetrics().horizontalAdvance("00000000"));
-    auto* volumeLabel = new QLabel(Q("初始音量："), this);
+    auto* volumeLabel = new QLabel(Utf8("初始音量："), this);
     volumeLabel->setBuddy(volume_);
     source->addWidget(volumeLabel, 2, 1);
     source->addWidget(volume_, 2, 2);
-    source->addWidget(new QLabel(Q("%   （只支持MP3文件）"), this), 2, 3, 1, 2);
+    source->addWidget(new QLabel(Utf8("%   （只支持MP3文件）"), this), 2, 3, 1, 2);
 
-    folderRadio_ = new QRadioButton(Q("目  录"), this);
+    folderRadio_ = new QRadioButton(Utf8("目  录"), this);
     folderRadio_->setObjectName("folderRadio");
     folderPath_ = new QLineEdit(this);
     folderPath_->setObjectName("folderPath");
-    folderButton_ = new QPushButton(Q(">>"), this);
+    folderButton_ = new QPushButton(Utf8(">>"), this);
     folderButton_->setObjectName("folderButton");
     source->addWidget(folderRadio_, 3, 0);
     source->addWidget(folderPath_, 3, 1, 1, 4);
     source->addWidget(folderButton_, 3, 5);
 
-    inOrder_ = new QRadioButton(Q("顺序播放"), this);
+    inOrder_ = new QRadioButton(Utf8("顺序播放"), this);
     inOrder_->setObjectName("inOrder");
-    random_ = new QRadioButton(Q("随机播放"), this);
+    random_ = new QRadioButton(Utf8("随机播放"), this);
     random_->setObjectName("random");
     source->addWidget(inOrder_, 4, 1, 1, 2);
     source->addWidget(random_, 4, 3, 1, 2);
@@ -189,11 +187,11 @@ void ProgramItemEditor::BuildControls() {
     orderGroup->addButton(random_);
 
     auto* times = new QHBoxLayout;
-    auto* startBox = new QGroupBox(Q("播音开始时间"), this);
+    auto* startBox = new QGroupBox(Utf8("播音开始时间"), this);
     auto* startLayout = new QGridLayout(startBox);
-    startChained_ = new QRadioButton(Q("紧接在前一个节目之后"), startBox);
+    startChained_ = new QRadioButton(Utf8("紧接在前一个节目之后"), startBox);
     startChained_->setObjectName("startChained");
-    startAtTime_ = new QRadioButton(Q("指定播放时间："), startBox);
+    startAtTime_ = new QRadioButton(Utf8("指定播放时间："), startBox);
     startAtTime_->setObjectName("startAtTime");
     startTime_ = MakeTimePicker(startBox);
     startTime_->setObjectName("startTime");
@@ -202,11 +200,11 @@ void ProgramItemEditor::BuildControls() {
     startLayout->addWidget(startTime_, 1, 1);
     times->addWidget(startBox);
 
-    auto* endBox = new QGroupBox(Q("播音结束时间"), this);
+    auto* endBox = new QGroupBox(Utf8("播音结束时间"), this);
     auto* endLayout = new QGridLayout(endBox);
-    endOnce_ = new QRadioButton(Q("只播放一遍，之后停止"), endBox);
+    endOnce_ = new QRadioButton(Utf8("只播放一遍，之后停止"), endBox);
     endOnce_->setObjectName("endOnce");
-    endAtTime_ = new QRadioButton(Q("循环播放到某一时间："), endBox);
+    endAtTime_ = new QRadioButton(Utf8("循环播放到某一时间："), endBox);
     endAtTime_->setObjectName("endAtTime");
     endTime_ = MakeTimePicker(endBox);
     endTime_->setObjectName("endTime");
@@ -222,10 +220,10 @@ void ProgramItemEditor::BuildControls() {
     endTime_->setAccessibleName(endAtTime_->text());
 
     auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton(Q("确定"), QDialogButtonBox::AcceptRole);
+    auto* ok = buttons->addButton(Utf8("确定"), QDialogButtonBox::AcceptRole);
     ok->setObjectName("ok");
     ok->setDefault(true);
-    buttons->addButton(Q("取消"), QDialogButtonBox::RejectRole)->setObjectName("cancel");
+    buttons->addButton(Utf8("取消"), QDialogButtonBox::RejectRole)->setObjectName("cancel");
     layout->addWidget(buttons);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &ProgramItemEditor::accept);
@@ -242,15 +240,15 @@ void ProgramItemEditor::BuildControls() {
 
 void ProgramItemEditor::SetFields(const ItemEditorFields& fields) {
     ++measurement_;  // whatever was being measured belongs to the old contents
-    title_->setText(Q(fields.title));
+    title_->setText(Utf8(fields.title));
     {
         // Filling the box is not the operator changing it: nothing is measured.
         const QSignalBlocker blocker(filePath_);
-        filePath_->setText(Q(fields.filePath));
+        filePath_->setText(Utf8(fields.filePath));
     }
-    duration_->setText(Q(fields.durationText));
-    volume_->setText(Q(fields.volumeText));
-    folderPath_->setText(Q(fields.folderPath));
+    duration_->setText(Utf8(fields.durationText));
+    volume_->setText(Utf8(fields.volumeText));
+    folderPath_->setText(Utf8(fields.folderPath));
     (fields.randomOrder ? random_ : inOrder_)->setChecked(true);
     (fields.startAtTime ? startAtTime_ : startChained_)->setChecked(true);
     startTime_->setTime(ToQTime(fields.startTime));
@@ -293,7 +291,7 @@ void ProgramItemEditor::accept() {
     ItemEditorFields fields = Fields();
     FieldsCheck check = CheckFields(fields);
     if (!check.ok) {
-        messageSink_(this, Q(kReminderTitle), Q(check.message));
+        messageSink_(this, Utf8(kReminderTitle), Utf8(check.message));
         if (check.volumeProblem) {
             volume_->setFocus();
             volume_->selectAll();
@@ -319,12 +317,12 @@ void ProgramItemEditor::ChooseFile() {
 void ProgramItemEditor::ChooseFolder() {
     std::optional<QString> chosen = folderChooser_ ? folderChooser_(this) : std::nullopt;
     // A cancelled browser empties the folder path.
-    folderPath_->setText(chosen ? Q(WithTrailingSeparator(S(*chosen))) : QString());
+    folderPath_->setText(chosen ? Utf8(WithTrailingSeparator(S(*chosen))) : QString());
 }
 
 void ProgramItemEditor::MeasurePlayTime() {
     const std::uint64_t request = ++measurement_;
-    duration_->setText(Q(kUnmeasuredDuration));
+    duration_->setText(Utf8(kUnmeasuredDuration));
     std::string path = S(filePath_->text());
     if (!probe_ || !IsMeasuredMedia(path)) {
         return;
@@ -343,12 +341,12 @@ void ProgramItemEditor::ShowMeasured(std::uint64_t request, const std::string& a
     if (request != measurement_ || S(filePath_->text()) != askedPath || text.empty()) {
         return;  // a later change asked again, or nothing was measured ("00:00" stays)
     }
-    duration_->setText(Q(text));
+    duration_->setText(Utf8(text));
     // The box shows the path the way it will be stored; writing it is no change of the
     // operator's, so it must not start another measurement.
     const QSignalBlocker blocker(filePath_);
     const int cursor = filePath_->cursorPosition();
-    filePath_->setText(Q(LowerCaseAscii(askedPath)));
+    filePath_->setText(Utf8(LowerCaseAscii(askedPath)));
     filePath_->setCursorPosition(cursor);
     emit DurationShown(duration_->text());
 }

@@ -19,6 +19,7 @@
 #include "core/engine/duration_probe.h"
 #include "ui/app/check_controls.h"
 #include "ui/app/message_box.h"
+#include "ui/app/qt_text.h"
 #include "ui/controls/digital_clock.h"
 #include "ui/controls/mixer_fader_slider.h"
 #include "ui/editing/program_item_editor.h"
@@ -27,13 +28,6 @@
 #include "ui/engine/today_table_model.h"
 
 namespace chimeon {
-namespace {
-
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 CTodayListView::CTodayListView(QWidget* parent) : QTableView(parent) {}
 
@@ -127,7 +121,7 @@ void CTodayPage::BuildControls() {
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("todayStatus"));
     top->addWidget(status_, 1);
-    auto* apply = new QPushButton(Text("应用新的设置"), this);
+    auto* apply = new QPushButton(Utf8("应用新的设置"), this);
     apply->setObjectName(QStringLiteral("todayApply"));
     connect(apply, &QPushButton::clicked, this, &CTodayPage::OnApply);
     top->addWidget(apply);
@@ -149,10 +143,10 @@ void CTodayPage::BuildControls() {
     // control method with play and stop, the volume, then the row operations.
     auto* bottom = new QHBoxLayout;
     auto* groups = new QVBoxLayout;
-    auto* control = new QGroupBox(Text("控制方法"), this);
+    auto* control = new QGroupBox(Utf8("控制方法"), this);
     auto* controlLayout = new QGridLayout(control);
-    automatic_ = new QRadioButton(Text("自动"), control);
-    manual_ = new QRadioButton(Text("手动"), control);
+    automatic_ = new QRadioButton(Utf8("自动"), control);
+    manual_ = new QRadioButton(Utf8("手动"), control);
     // Showing the mode in force checks its button too: that asks for no change.
     OnChecked(automatic_, this, [this] {
         if (state().mode != ControlMode::kAutomatic) {
@@ -164,8 +158,8 @@ void CTodayPage::BuildControls() {
             OnManual();
         }
     });
-    auto* play = new QPushButton(Text("播放"), control);
-    auto* stop = new QPushButton(Text("停止"), control);
+    auto* play = new QPushButton(Utf8("播放"), control);
+    auto* stop = new QPushButton(Utf8("停止"), control);
     play->setObjectName(QStringLiteral("todayPlay"));
     stop->setObjectName(QStringLiteral("todayStop"));
     connect(play, &QPushButton::clicked, this, &CTodayPage::OnPlay);
@@ -175,19 +169,19 @@ void CTodayPage::BuildControls() {
     controlLayout->addWidget(play, 0, 2);
     controlLayout->addWidget(stop, 0, 3);
     auto* volume = new QHBoxLayout;
-    volumeLabel_ = new QLabel(Text("音量："), control);
+    volumeLabel_ = new QLabel(Utf8("音量："), control);
     volume->addWidget(volumeLabel_);
     slider_ = new MixerFaderSlider(Qt::Horizontal, control);
     slider_->setMinimumWidth(100);
-    slider_->setAccessibleName(Text("音量"));
+    slider_->setAccessibleName(Utf8("音量"));
     volumeLabel_->setBuddy(slider_);
     volume->addWidget(slider_, 1);
-    volumeHighLabel_ = new QLabel(Text("高"), control);
+    volumeHighLabel_ = new QLabel(Utf8("高"), control);
     volume->addWidget(volumeHighLabel_);
     controlLayout->addLayout(volume, 1, 0, 1, 4);
     groups->addWidget(control);
 
-    auto* rows = new QGroupBox(Text("节目项操作"), this);
+    auto* rows = new QGroupBox(Utf8("节目项操作"), this);
     auto* rowsLayout = new QHBoxLayout(rows);
     const struct {
         std::string_view text;
@@ -199,7 +193,7 @@ void CTodayPage::BuildControls() {
                       {"上移", "todayUp", &CTodayPage::OnUp},
                       {"下移", "todayDown", &CTodayPage::OnDown}};
     for (const auto& [text, name, handler] : rowButtons) {
-        auto* button = new QPushButton(Text(text), rows);
+        auto* button = new QPushButton(Utf8(text), rows);
         button->setObjectName(QLatin1String(name));
         connect(button, &QPushButton::clicked, this, handler);
         rowsLayout->addWidget(button);
@@ -214,14 +208,14 @@ void CTodayPage::BuildControls() {
 
     // The right click's menu: "播放" (the default) and "停止", for the row of the last left click.
     popup_ = new QMenu(this);
-    QAction* playAction = popup_->addAction(Text("播放"), this, &CTodayPage::OnPlay);
-    popup_->addAction(Text("停止"), this, &CTodayPage::OnStop);
+    QAction* playAction = popup_->addAction(Utf8("播放"), this, &CTodayPage::OnPlay);
+    popup_->addAction(Utf8("停止"), this, &CTodayPage::OnStop);
     popup_->setDefaultAction(playAction);
 }
 
 void CTodayPage::BuildListView() {
     view_ = new CTodayListView(this);
-    view_->setAccessibleName(Text("今日列表"));
+    view_->setAccessibleName(Utf8("今日列表"));
     // While rows are loaded or removed the view moves its highlight by itself: the row the
     // buttons act on stays where it is, and the highlight follows it afterwards. Told before the
     // view and its selection hear of a change, and after they have dealt with it.
@@ -255,7 +249,7 @@ bool CTodayPage::CheckEditAllowed() {
     if (parts_.state.IsEditAllowed()) {
         return true;
     }
-    ShowMessage(this, Text(kNotLoggedInMessage));
+    ShowMessage(this, Utf8(kNotLoggedInMessage));
     return false;
 }
 
@@ -276,7 +270,7 @@ void CTodayPage::ShowMode() {
 }
 
 void CTodayPage::ShowRefusal(ConsoleAnswer answer) {
-    ShowReminder(this, Text(ConsoleAnswerText(answer)));
+    ShowReminder(this, Utf8(ConsoleAnswerText(answer)));
 }
 
 void CTodayPage::OnListLeftClicked() {
@@ -324,7 +318,7 @@ void CTodayPage::OnApply() {
     if (!CheckEditAllowed()) {
         return;
     }
-    if (!AskYesNo(this, Text("提醒"), Text(kApplyQuestion))) {
+    if (!AskYesNo(this, Utf8("提醒"), Utf8(kApplyQuestion))) {
         return;
     }
     engine_.ApplyNewSettings();
@@ -452,7 +446,7 @@ void CTodayPage::ShowAudioState() {
     volumeLabel_->setEnabled(usable);
     volumeHighLabel_->setEnabled(usable);
     const QString why = usable ? QString()
-                               : Text("没有主音量控制") +
+                               : Utf8("没有主音量控制") +
                                      (slider_->diagnostic().empty()
                                           ? QString()
                                           : QStringLiteral("（%1）").arg(

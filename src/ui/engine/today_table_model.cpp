@@ -1,4 +1,5 @@
 #include "ui/engine/today_table_model.h"
+#include "ui/app/qt_text.h"
 
 #include <string_view>
 
@@ -7,10 +8,6 @@ namespace {
 
 constexpr std::string_view kColumnTitles[kTodayColumnCount] = {
     "标题", "状态", "起播时间", "结束时间", "起始音量", "时长", "文件路径"};
-
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -39,7 +36,7 @@ QVariant TodayTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
-            return Text(CellText(*row, index.column()));
+            return Utf8(CellText(*row, index.column()));
         case Qt::TextAlignmentRole:
             return index.column() == kColumnVolume ? QVariant(Qt::AlignCenter) : QVariant();
         default:
@@ -52,7 +49,7 @@ QVariant TodayTableModel::headerData(int section, Qt::Orientation orientation, i
         (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    return Text(kColumnTitles[section]);
+    return Utf8(kColumnTitles[section]);
 }
 
 void TodayTableModel::OnRowsReplaced(std::uint64_t) {

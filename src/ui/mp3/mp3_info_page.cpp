@@ -15,14 +15,11 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "core/mp3/genre_names.h"
+#include "ui/app/qt_text.h"
 
 namespace chimeon {
 
 namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::optional<QString> OpenMp3WithQt(QWidget* parent) {
     QString path =
@@ -75,7 +72,7 @@ void CMp3InfoPage::OnInitDialog() {
     m_genre = new QComboBox(this);
     m_genre->addItem(QString());
     for (std::string_view name : kGenreNames) {
-        m_genre->addItem(Q(name));
+        m_genre->addItem(Utf8(name));
     }
     m_report = new QPlainTextEdit(this);
     m_report->setReadOnly(true);
@@ -148,16 +145,16 @@ void CMp3InfoPage::Analyse(const QString& path) {
 }
 
 void CMp3InfoPage::ShowView(const Mp3InfoView& view) {
-    m_title->setText(Q(view.title));
-    m_artist->setText(Q(view.artist));
-    m_album->setText(Q(view.album));
-    m_comment->setText(Q(view.comment));
-    m_year->setText(Q(view.year));
+    m_title->setText(Utf8(view.title));
+    m_artist->setText(Utf8(view.artist));
+    m_album->setText(Utf8(view.album));
+    m_comment->setText(Utf8(view.comment));
+    m_year->setText(Utf8(view.year));
     m_track->setText(QString::number(view.track));
     m_genre->setCurrentIndex(view.genreIndex);
     QStringList lines;
     for (const std::string& line : view.reportLines) {
-        lines << Q(line);
+        lines << Utf8(line);
     }
     m_report->setPlainText(lines.join(QLatin1Char('\n')));
     emit reportShown();

@@ -11,14 +11,11 @@
 
 #include "ui/app/check_controls.h"
 #include "ui/app/message_box.h"
+#include "ui/app/qt_text.h"
 
 namespace chimeon {
 
-namespace {
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-}  // namespace
+namespace {}  // namespace
 
 CLoginPage::CLoginPage(AppState& state, SettingsStore& settings, QWidget* parent)
     : CSubDialog(kTemplateId, parent), m_state(state), m_session(state, settings) {}
@@ -76,7 +73,7 @@ void CLoginPage::OnInitDialog() {
     connect(m_logoutButton, &QPushButton::clicked, this, &CLoginPage::OnCancel);
     connect(m_changeButton, &QPushButton::clicked, this, &CLoginPage::OnChangePassword);
 
-    m_info->setPlainText(Q(login_text::kInfo));
+    m_info->setPlainText(Utf8(login_text::kInfo));
     m_session.Init();
     ShowView();
 }
@@ -90,13 +87,13 @@ void CLoginPage::ShowView() {
           static_cast<QWidget*>(m_confirmPassword), static_cast<QWidget*>(m_changeButton)}) {
         control->setEnabled(view.controlsEnabled);
     }
-    m_stateText->setText(Q(view.stateText));
+    m_stateText->setText(Utf8(view.stateText));
 }
 
 void CLoginPage::Finish(const std::string& message, bool userStateMayHaveChanged) {
     ShowView();
     if (!message.empty()) {
-        ShowMessage(this, Q(message));
+        ShowMessage(this, Utf8(message));
     }
     if (userStateMayHaveChanged) {
         emit userStateChanged();

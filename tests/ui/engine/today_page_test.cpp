@@ -26,6 +26,7 @@
 #include "support/temp_dir.h"
 #include "support/ui/ui_test_support.h"
 #include "support/wave_bytes.h"
+#include "ui/app/qt_text.h"
 #include "ui/controls/mixer_fader_slider.h"
 #include "ui/engine/media_preview_dlg.h"
 #include "ui/engine/qt_clock_timer.h"
@@ -37,10 +38,6 @@ using test::MemorySettings;
 using test::MessageCapture;
 
 constexpr std::int64_t kSecond = 1000;
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 ProgramItem FileItem(std::string title, std::string start, std::string path,
                      std::string end = std::string(kEndPlayOnce)) {
@@ -156,17 +153,19 @@ TEST_F(TodayPageTest, ShowsTodaysRowsAndTheirStatesAsTheEngineGoes) {
                              "起始音量", "时长", "文件路径"};
     ASSERT_EQ(view->model()->columnCount(), kTodayColumnCount);
     for (int column = 0; column < kTodayColumnCount; ++column) {
-        EXPECT_EQ(view->model()->headerData(column, Qt::Horizontal).toString(), Q(headers[column]));
+        EXPECT_EQ(view->model()->headerData(column, Qt::Horizontal).toString(),
+                  Utf8(headers[column]));
     }
     EXPECT_EQ(ViewCell(0, kColumnTitle), "起床铃");
     EXPECT_EQ(ViewCell(0, kColumnState), "待播");
     EXPECT_EQ(ViewCell(0, kColumnStart), "8:0:0");
     // Screen readers read the list by its name, and every cell.
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(view);
-    EXPECT_EQ(table->text(QAccessible::Name), Q("今日列表"));
+    EXPECT_EQ(table->text(QAccessible::Name), Utf8("今日列表"));
     ASSERT_NE(table->tableInterface(), nullptr);
-    EXPECT_EQ(table->tableInterface()->cellAt(0, kColumnState)->text(QAccessible::Name), Q("待播"));
-    EXPECT_EQ(page->statusLabel()->text(), Q("今天播放星期一的节目表！"));
+    EXPECT_EQ(table->tableInterface()->cellAt(0, kColumnState)->text(QAccessible::Name),
+              Utf8("待播"));
+    EXPECT_EQ(page->statusLabel()->text(), Utf8("今天播放星期一的节目表！"));
     EXPECT_TRUE(page->automaticButton()->isChecked());
     EXPECT_TRUE(engine->stepTimer()->IsArmed());
     EXPECT_TRUE(engine->dayTimer()->IsArmed());
@@ -180,7 +179,7 @@ TEST_F(TodayPageTest, ShowsTodaysRowsAndTheirStatesAsTheEngineGoes) {
     mediaMs += 1000;
     emit page->preview()->statusWanted();
     Sync();
-    EXPECT_EQ(page->preview()->statusLine()->text(), Q("正播：bell.mp3 00:00:01 / 00:00:03"));
+    EXPECT_EQ(page->preview()->statusLine()->text(), Utf8("正播：bell.mp3 00:00:01 / 00:00:03"));
     RunTo(8, 0, 4);
     EXPECT_EQ(ViewCell(0, kColumnState), "待播");
 }
@@ -216,9 +215,9 @@ TEST_F(TodayPageTest, HighlightedRowIsTheOneTheButtonsAndTheMenuActOn) {
     EXPECT_TRUE(menu->isVisible());
     EXPECT_EQ(highlighted(), 1);
     ASSERT_EQ(menu->actions().size(), 2);
-    EXPECT_EQ(menu->actions()[1]->text(), Q("停止"));
+    EXPECT_EQ(menu->actions()[1]->text(), Utf8("停止"));
     ASSERT_EQ(menu->defaultAction(), menu->actions()[0]);
-    EXPECT_EQ(menu->defaultAction()->text(), Q("播放"));
+    EXPECT_EQ(menu->defaultAction()->text(), Utf8("播放"));
     menu->defaultAction()->trigger();
     menu->hide();
     Sync();
@@ -246,8 +245,9 @@ TEST_F(TodayPageTest, PlayingRowAndRowStoppedInAutomaticModeAreRefusedAtOnce) {
     ASSERT_EQ(page->state().watchedRow, 0);
     Click("todayDelete");
     Click("todayEdit");
-    EXPECT_EQ(messages.messages, QStringList({Q(kCannotDeletePlaying), Q(kCannotEditPlaying),
-                                              Q(kCannotDeletePlaying), Q(kCannotEditPlaying)}));
+    EXPECT_EQ(messages.messages,
+              QStringList({Utf8(kCannotDeletePlaying), Utf8(kCannotEditPlaying),
+                           Utf8(kCannotDeletePlaying), Utf8(kCannotEditPlaying)}));
     EXPECT_EQ(page->list().RowCount(), 2);
     EXPECT_TRUE(editorSeen.empty());
 }
@@ -265,7 +265,7 @@ TEST_F(TodayPageTest, AddedRowPlaysUntilApplyAndEditRewritesUnlessTheListWasLoad
     int asked = 0;
     SetQuestionHandler([&](QWidget*, const QString& text) {
         ++asked;
-        EXPECT_EQ(text, Q(kApplyQuestion));
+        EXPECT_EQ(text, Utf8(kApplyQuestion));
         return asked > 1;  // "否" the first time, "是" the second
     });
     Click("todayApply");
@@ -298,7 +298,7 @@ TEST_F(TodayPageTest, AddedRowPlaysUntilApplyAndEditRewritesUnlessTheListWasLoad
     Click("todayEdit");
     ASSERT_EQ(editorSeen.size(), 2u);
     EXPECT_EQ(editorSeen[1]->title, "file");
-    EXPECT_EQ(messages.messages, QStringList({Q(kEditOverReloaded)}));
+    EXPECT_EQ(messages.messages, QStringList({Utf8(kEditOverReloaded)}));
     EXPECT_EQ(page->list().Item(0).title, "tuesday");
     EXPECT_EQ(page->list().Item(0).path, "/m/t.mp3");
 }
@@ -316,7 +316,7 @@ TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheM
                                "todayDown", "todayPlay", "todayStop"}) {
         messages.messages.clear();
         Click(button);
-        EXPECT_EQ(messages.messages, QStringList({Q(kNotLoggedInMessage)})) << button;
+        EXPECT_EQ(messages.messages, QStringList({Utf8(kNotLoggedInMessage)})) << button;
     }
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(editorSeen.empty());
@@ -328,7 +328,7 @@ TEST_F(TodayPageTest, WithoutLoginEveryCommandIsRefusedAndTheModeButtonsShowTheM
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::toggleAction());
     Sync();
-    EXPECT_EQ(messages.messages, QStringList({Q(kNotLoggedInMessage)}));
+    EXPECT_EQ(messages.messages, QStringList({Utf8(kNotLoggedInMessage)}));
     EXPECT_TRUE(page->automaticButton()->isChecked());
     EXPECT_FALSE(page->manualButton()->isChecked());
     EXPECT_EQ(clock().Mode(), ControlMode::kAutomatic);
@@ -374,14 +374,14 @@ TEST_F(TodayPageTest, VolumeSliderFollowsTheMixerAndIsDisabledWithoutOne) {
     CreatePage(&mixer);
     EXPECT_TRUE(page->volumeSlider()->isEnabled());
     QAccessibleInterface* slider = QAccessible::queryAccessibleInterface(page->volumeSlider());
-    EXPECT_EQ(slider->text(QAccessible::Name), Q("音量"));
+    EXPECT_EQ(slider->text(QAccessible::Name), Utf8("音量"));
     ASSERT_TRUE(mixer.Write({0, 0}));
     emit page->volumeSlider()->MixerChanged();
-    EXPECT_EQ(page->noticeLabel()->text(), Q("主音量为零，铃声和节目听不到！"));
+    EXPECT_EQ(page->noticeLabel()->text(), Utf8("主音量为零，铃声和节目听不到！"));
     page.reset();
     CreatePage(nullptr);
     EXPECT_FALSE(page->volumeSlider()->isEnabled());
-    EXPECT_TRUE(page->volumeSlider()->toolTip().startsWith(Q("没有主音量控制")));
+    EXPECT_TRUE(page->volumeSlider()->toolTip().startsWith(Utf8("没有主音量控制")));
 }
 
 // The probe of the sound output and the measuring of play times never hold the window.
@@ -398,7 +398,7 @@ TEST_F(TodayPageTest, NoSoundIsSaidUntilItWorksAndPlayTimesAreMeasuredOffTheWind
     ASSERT_TRUE(QTest::qWaitFor([&] { return ViewCell(1, kColumnMode) == "0:02"; }));
     EXPECT_EQ(ViewCell(2, kColumnMode), "顺序");
     QLabel* notice = page->noticeLabel();
-    const QString noOutput = Q(ReportedNotice(NoticeTopic::kAudioOutput, "no device"));
+    const QString noOutput = Utf8(ReportedNotice(NoticeTopic::kAudioOutput, "no device"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return notice->text() == noOutput; }));
     EXPECT_TRUE(page->audioMonitor()->probeTimer().isActive());  // looks again until sound is back
     missing.clear();
@@ -416,7 +416,7 @@ TEST_F(TodayPageTest, NoSoundIsSaidUntilItWorksAndPlayTimesAreMeasuredOffTheWind
     auto report = page->NoticeReporter(NoticeTopic::kPlayHistory);
     std::thread([&] { report("disk full"); }).join();
     QCoreApplication::processEvents();
-    EXPECT_EQ(notice->text(), Q(ReportedNotice(NoticeTopic::kPlayHistory, "disk full")));
+    EXPECT_EQ(notice->text(), Utf8(ReportedNotice(NoticeTopic::kPlayHistory, "disk full")));
     report("");
     QCoreApplication::processEvents();
     EXPECT_TRUE(notice->isHidden());
