@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "broadcaster/broadcast_engine.h"
 #include "core/engine/audio_output_watch.h"
 #include "core/engine/media_player.h"
 #include "core/engine/operator_notices.h"
@@ -19,7 +20,6 @@
 #include "core/schedule/item_editor_form.h"
 #include "core/schedule/program_item.h"
 #include "ui/app/sub_dialog.h"
-#include "ui/engine/broadcast_engine.h"
 #include "ui/engine/broadcast_mirror.h"
 
 class QLabel;
