@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "broadcaster/broadcast_engine.h"
+#include "broadcaster/unattended_service.h"
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
@@ -45,258 +46,233 @@
 
 namespace {
 
-// The play history's last problem ("" when none), passed on to whoever shows
-// it.
+// The play history's last problem ("" when none), passed on to whoever shows it.
 class HistoryHealth {
 public:
-  void Report(const std::string &problem) {
-    const std::lock_guard lock(mutex_);
-    last_ = problem;
-    if (shown_) {
-      shown_(problem);
+    void Report(const std::string& problem) {
+        const std::lock_guard lock(mutex_);
+        last_ = problem;
+        if (shown_) {
+            shown_(problem);
+        }
     }
-  }
-  void ShowOn(std::function<void(const std::string &)> show) {
-    const std::lock_guard lock(mutex_);
-    shown_ = std::move(show);
-    if (!last_.empty()) {
-      shown_(last_);
+    void ShowOn(std::function<void(const std::string&)> show) {
+        const std::lock_guard lock(mutex_);
+        shown_ = std::move(show);
+        if (!last_.empty()) {
+            shown_(last_);
+        }
     }
-  }
 
 private:
-  std::mutex mutex_;
-  std::string last_;
-  std::function<void(const std::string &)> shown_;
+    std::mutex mutex_;
+    std::string last_;
+    std::function<void(const std::string&)> shown_;
 };
 
-// How long the window waits for the engine to know today's table before it is
-// shown anyway.
+// How long the window waits for the engine to know today's table before it is shown anyway.
 constexpr int kStartupDayWaitMs = 5000;
 
-} // namespace
+}  // namespace
 
-int main(int argc, char *argv[]) {
-  using namespace chimeon;
-  // Answered before any window, lock or data directory.
-  for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]) == "--version") {
-      std::cout << "chimeon " << ProgramVersion() << '\n';
-      return 0;
+int main(int argc, char* argv[]) {
+    using namespace chimeon;
+    // Answered before any window, lock or data directory.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            std::cout << "chimeon " << ProgramVersion() << '\n';
+            return 0;
+        }
     }
-  }
-  const std::filesystem::path dataDirectory = ProgramDirectory();
+    const std::filesystem::path dataDirectory = ProgramDirectory();
 
-  // A second copy on the same data directory ends at once and silently; the
-  // first is not disturbed. When the lock file cannot be made at all, running
-  // unguarded beats not broadcasting.
-  bool lockFailed = false;
-  auto instanceLock = SingleInstanceLock::TryAcquire(
-      InstanceLockFile(dataDirectory), &lockFailed);
-  if (!instanceLock && !lockFailed) {
-    return 0;
-  }
+    // A second copy on the same data directory ends at once and silently; the first is not
+    // disturbed. When the lock file cannot be made at all, running unguarded beats not
+    // broadcasting.
+    bool lockFailed = false;
+    auto instanceLock =
+        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &lockFailed);
+    if (!instanceLock && !lockFailed) {
+        return 0;
+    }
 
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Chimeon"));
-  // The window spends most of its life hidden in the tray; only the tray menu
-  // ends the program.
-  QApplication::setQuitOnLastWindowClosed(false);
-  EndInOrderOnTerminationSignals();
-  TreatFileSizeLimitAsWriteFailure();
-  // Only the one broadcaster of this data directory gets here: what its own
-  // interrupted saves left behind can go.
-  RemoveStaleSaveTemporaries(dataDirectory);
-  if (LoadQtChineseTranslations(application) == nullptr) {
-    std::cerr << "chimeon: Qt's Chinese translations (qtbase_zh_CN) are not "
-                 "installed; Qt's "
-                 "own buttons stay in English\n";
-  }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Chimeon"));
+    // The window spends most of its life hidden in the tray; only the tray menu ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    EndInOrderOnTerminationSignals();
+    TreatFileSizeLimitAsWriteFailure();
+    // Only the one broadcaster of this data directory gets here: what its own interrupted saves
+    // left behind can go.
+    RemoveStaleSaveTemporaries(dataDirectory);
+    if (LoadQtChineseTranslations(application) == nullptr) {
+        std::cerr << "chimeon: Qt's Chinese translations (qtbase_zh_CN) are not installed; Qt's "
+                     "own buttons stay in English\n";
+    }
 
-  AppState state;
-  IniSettingsStore settings(dataDirectory / "setup.ini");
-  StyleSheetSkinning skinning;
-  const std::vector<std::filesystem::path> skinFolders{dataDirectory / "skin",
-                                                       InstalledSkinFolder()};
-  if (!ApplyStartupSkin(settings, skinFolders, skinning, state)) {
-    return 0;
-  }
-  LoadStartupSettings(settings, state);
+    AppState state;
+    IniSettingsStore settings(dataDirectory / "setup.ini");
+    StyleSheetSkinning skinning;
+    const std::vector<std::filesystem::path> skinFolders{dataDirectory / "skin",
+                                                         InstalledSkinFolder()};
+    if (!ApplyStartupSkin(settings, skinFolders, skinning, state)) {
+        return 0;
+    }
+    LoadStartupSettings(settings, state);
 
 #ifdef CHIMEON_TEST_CLOCK
-  // Test build only: the time is read from a file the test writes, and nothing
-  // is powered off.
-  FileLocalClock localClock(dataDirectory / "test-clock.txt");
-  FilePowerOff powerOff(dataDirectory / "power-off.txt");
+    // Test build only: the time is read from a file the test writes, and nothing is powered off.
+    FileLocalClock localClock(dataDirectory / "test-clock.txt");
+    FilePowerOff powerOff(dataDirectory / "power-off.txt");
 #else
-  SystemLocalClock localClock;
-  LogindPowerOff powerOff;
+    SystemLocalClock localClock;
+    LogindPowerOff powerOff;
 #endif
-  XdgAutostartEntry autostart(
-      AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
-      ExecutablePath(), dataDirectory);
-  // Everything the broadcast engine drives lives longer than the engine.
-  GstMediaPlayer player;
-  FileSystemDirectoryLister lister;
-  std::string mixerError;
-  std::unique_ptr<AlsaMasterMixer> mixer =
-      AlsaMasterMixer::Open("default", "Master", &mixerError);
-  if (!mixer) {
-    std::cerr << "chimeon: no master volume: " << mixerError << '\n';
-  }
-  SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
-  // The history's health, reported on the writer's thread: on standard error,
-  // and in the today page's notices once the page is there (a problem found
-  // before it is shown when it comes).
-  auto historyHealth = std::make_shared<HistoryHealth>();
-  history.SetProblemListener([historyHealth](const std::string &problem) {
-    std::cerr << "chimeon: "
-              << (problem.empty() ? "the play history is written again"
-                                  : problem)
-              << std::endl;
-    historyHealth->Report(problem);
-  });
-  AlsaPcmSystem soundDevices;
-  CTodayPage *todayPage = nullptr;
-  CSettingsPage *settingsPage = nullptr;
-  bool endAtStartup = false;
+    XdgAutostartEntry autostart(
+        AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), ExecutablePath(),
+        dataDirectory);
+    // Everything the broadcast engine drives lives longer than the engine.
+    GstMediaPlayer player;
+    FileSystemDirectoryLister lister;
+    std::string mixerError;
+    std::unique_ptr<AlsaMasterMixer> mixer =
+        AlsaMasterMixer::Open("default", "Master", &mixerError);
+    if (!mixer) {
+        std::cerr << "chimeon: no master volume: " << mixerError << '\n';
+    }
+    SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    // The history's health, reported on the writer's thread: on standard error, and in the today
+    // page's notices once the page is there (a problem found before it is shown when it comes).
+    auto historyHealth = std::make_shared<HistoryHealth>();
+    history.SetProblemListener([historyHealth](const std::string& problem) {
+        std::cerr << "chimeon: "
+                  << (problem.empty() ? "the play history is written again" : problem) << std::endl;
+        historyHealth->Report(problem);
+    });
+    AlsaPcmSystem soundDevices;
+    CTodayPage* todayPage = nullptr;
+    bool endAtStartup = false;
 
-  // The broadcast runs on a thread of its own: nothing the window does delays a
-  // bell.
-  EngineParts engineParts(localClock, player, lister, dataDirectory);
-  // Today's table is chosen by the holiday page's calendar as it is in memory:
-  // the page loads it before the today page starts the engine and sends it
-  // every change (as a copy). Until then the stored one serves.
-  engineParts.calendar = LoadHolidayCalendar(dataDirectory);
-  engineParts.makeObserver = [&history](const LocalClock &clock,
-                                        const TodayList &list) {
-    return std::make_unique<HistoryRecorder>(clock, list, history);
-  };
-  BroadcastEngine engine(std::move(engineParts));
-  engine.RunOnOwnThread();
-
-  PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
-    if (kind == PageKind::kRecord) {
-      return std::make_unique<CRecordPage>(soundDevices);
-    }
-    if (kind == PageKind::kMp3Info) {
-      return std::make_unique<CMp3InfoPage>();
-    }
-    if (kind == PageKind::kAbout) {
-      return std::make_unique<CAboutPage>(
-          LocateDataFile(dataDirectory, kLogoFileName));
-    }
-    if (kind == PageKind::kSettings) {
-      SettingsPageParts parts({state, settings, localClock, powerOff, autostart,
-                               skinning, skinFolders, &history});
-      // Whether today is a day without broadcast comes with the engine's first
-      // state.
-      parts.previewWindow = [&todayPage] {
-        return todayPage != nullptr ? todayPage->preview() : nullptr;
-      };
-      parts.endProgram = [&endAtStartup] {
+    // The broadcast runs on a thread of its own: nothing the window does delays a bell.
+    EngineParts engineParts(localClock, player, lister, dataDirectory);
+    // Today's table is chosen by the holiday page's calendar as it is in memory: the page loads
+    // it before the today page starts the engine and sends it every change (as a copy). Until
+    // then the stored one serves.
+    engineParts.calendar = LoadHolidayCalendar(dataDirectory);
+    engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
+        return std::make_unique<HistoryRecorder>(clock, list, history);
+    };
+    BroadcastEngine engine(std::move(engineParts));
+    // The daily shutdown, the holiday action and the stored calendar and settings read again
+    // when they change: the same rules as in chimeond, whichever pages there are.
+    UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});
+    QObject::connect(&unattended, &UnattendedService::endProgram, &application, [&endAtStartup] {
         endAtStartup = true;
         QCoreApplication::exit(0);
-      };
-      auto page = std::make_unique<CSettingsPage>(std::move(parts));
-      settingsPage = page.get();
-      return page;
-    }
-    if (kind == PageKind::kTemplate) {
-      return std::make_unique<CTemplatePage>(
-          TablePageParts(state, dataDirectory));
-    }
-    if (kind == PageKind::kProgram) {
-      return std::make_unique<CProgramPage>(
-          TablePageParts(state, dataDirectory));
-    }
-    if (kind == PageKind::kHoliday) {
-      return std::make_unique<CHolidayPage>(
-          HolidayPageParts(state, dataDirectory, localClock,
-                           [&engine](const HolidayCalendar &changed) {
-                             engine.SetCalendar(changed);
-                           }));
-    }
-    if (kind != PageKind::kToday) {
-      return nullptr;
-    }
-    TodayPageParts parts(state, settings, localClock, engine);
-    parts.alsaMixer = mixer.get();
-    parts.probeAudioOutput = &AudioOutputProblem;
-    // A sound server that comes up after the program brings the master volume
-    // with it.
-    parts.reopenMixer = [&mixer]() -> AlsaMasterMixer * {
-      if (!mixer) {
-        mixer = AlsaMasterMixer::Open("default", "Master");
-      }
-      return mixer.get();
+    });
+    unattended.Start();
+    engine.RunOnOwnThread();
+
+    PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
+        if (kind == PageKind::kRecord) {
+            return std::make_unique<CRecordPage>(soundDevices);
+        }
+        if (kind == PageKind::kMp3Info) {
+            return std::make_unique<CMp3InfoPage>();
+        }
+        if (kind == PageKind::kAbout) {
+            return std::make_unique<CAboutPage>(LocateDataFile(dataDirectory, kLogoFileName));
+        }
+        if (kind == PageKind::kSettings) {
+            SettingsPageParts parts({state, settings, localClock, powerOff, autostart, skinning,
+                                     skinFolders, &history});
+            parts.previewWindow = [&todayPage] {
+                return todayPage != nullptr ? todayPage->preview() : nullptr;
+            };
+            return std::make_unique<CSettingsPage>(std::move(parts));
+        }
+        if (kind == PageKind::kTemplate) {
+            return std::make_unique<CTemplatePage>(TablePageParts(state, dataDirectory));
+        }
+        if (kind == PageKind::kProgram) {
+            return std::make_unique<CProgramPage>(TablePageParts(state, dataDirectory));
+        }
+        if (kind == PageKind::kHoliday) {
+            return std::make_unique<CHolidayPage>(HolidayPageParts(
+                state, dataDirectory, localClock,
+                [&engine](const HolidayCalendar& changed) { engine.SetCalendar(changed); }));
+        }
+        if (kind != PageKind::kToday) {
+            return nullptr;
+        }
+        TodayPageParts parts(state, settings, localClock, engine);
+        parts.alsaMixer = mixer.get();
+        parts.probeAudioOutput = &AudioOutputProblem;
+        // A sound server that comes up after the program brings the master volume with it.
+        parts.reopenMixer = [&mixer]() -> AlsaMasterMixer* {
+            if (!mixer) {
+                mixer = AlsaMasterMixer::Open("default", "Master");
+            }
+            return mixer.get();
+        };
+        auto page = std::make_unique<CTodayPage>(std::move(parts));
+        todayPage = page.get();
+        historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
+        return page;
     };
-    auto page = std::make_unique<CTodayPage>(std::move(parts));
-    todayPage = page.get();
-    historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
-    return page;
-  };
 
-  // The engine's first state tells whether today is a day without broadcast:
-  // the settings page carries out the holiday action, which may end the program
-  // before the window is shown. An engine slow to choose today's table (a table
-  // on a share that does not answer) does not keep the window away for more
-  // than a few seconds.
-  CMainDlg *startupWindow = nullptr;
-  bool startupDayKnown = false;
-  bool windowShown = false;
-  auto showWindow = [&] {
-    if (windowShown || endAtStartup || startupWindow == nullptr) {
-      return;
-    }
-    windowShown = true;
-    startupWindow->ShowAtStartup();
+    // The engine's first state tells whether today is a day without broadcast: the unattended
+    // rules carry out the holiday action, which may end the program before the window is shown
+    // (they hear of that state first, being connected first). An engine slow to choose today's
+    // table (a table on a share that does not answer) does not keep the window away for more than a
+    // few seconds.
+    CMainDlg* startupWindow = nullptr;
+    bool startupDayKnown = false;
+    bool windowShown = false;
+    auto showWindow = [&] {
+        if (windowShown || endAtStartup || startupWindow == nullptr) {
+            return;
+        }
+        windowShown = true;
+        startupWindow->ShowAtStartup();
 #ifdef CHIMEON_TEST_CLOCK
-    // Test build: says when the window is up (the start-up bench waits for this
-    // line).
-    QTimer::singleShot(
-        0, [] { std::cout << "chimeon: main window shown" << std::endl; });
+        // Test build: says when the window is up (the start-up bench waits for this line).
+        QTimer::singleShot(0, [] { std::cout << "chimeon: main window shown" << std::endl; });
 #endif
-  };
-  QObject::connect(
-      &engine, &BroadcastEngine::stateChanged, &application,
-      [&](const BroadcastState &broadcast) {
-        if (startupDayKnown || startupWindow == nullptr) {
-          return;
-        }
-        startupDayKnown = true;
-        if (settingsPage != nullptr) {
-          settingsPage->OnStartupDayKnown(broadcast.noBroadcastToday);
-        }
-        showWindow();
-      },
-      Qt::QueuedConnection);
-  QTimer::singleShot(kStartupDayWaitMs, &application, showWindow);
-
-  int exitCode = 0;
-  {
-    CMainDlg window(state, settings, dataDirectory, makePage);
+    };
     QObject::connect(
-        &window, &CMainDlg::exitRequested, &application, [&engine] {
-          engine.Shutdown(); // the history records the end of the program
-          QCoreApplication::exit(0);
+        &engine, &BroadcastEngine::stateChanged, &application,
+        [&](const BroadcastState&) {
+            if (startupDayKnown || startupWindow == nullptr) {
+                return;
+            }
+            startupDayKnown = true;
+            showWindow();
+        },
+        Qt::QueuedConnection);
+    QTimer::singleShot(kStartupDayWaitMs, &application, showWindow);
+
+    int exitCode = 0;
+    {
+        CMainDlg window(state, settings, dataDirectory, makePage);
+        QObject::connect(&window, &CMainDlg::exitRequested, &application, [&engine] {
+            engine.Shutdown();  // the history records the end of the program
+            QCoreApplication::exit(0);
         });
-    startupWindow = &window;
+        startupWindow = &window;
 #ifdef CHIMEON_TEST_CLOCK
-    WindowBlocker blocker(dataDirectory);
+        WindowBlocker blocker(dataDirectory);
 #endif
-    exitCode = application.exec();
-    startupWindow = nullptr;
-  } // the window takes its pages (and the preview window) and its tray icon
-    // with it
-  if (!engine.Join(std::chrono::seconds(10))) {
-    // Something on the engine's thread hangs: end without waiting for it.
-    std::cerr << "chimeon: the broadcast engine did not end in time"
-              << std::endl;
+        exitCode = application.exec();
+        startupWindow = nullptr;
+    }  // the window takes its pages (and the preview window) and its tray icon with it
+    if (!engine.Join(std::chrono::seconds(10))) {
+        // Something on the engine's thread hangs: end without waiting for it.
+        std::cerr << "chimeon: the broadcast engine did not end in time" << std::endl;
+        history.Flush();
+        std::_Exit(exitCode);
+    }
     history.Flush();
-    std::_Exit(exitCode);
-  }
-  history.Flush();
-  skinning.Shutdown();
-  return exitCode;
+    skinning.Shutdown();
+    return exitCode;
 }

@@ -40,16 +40,6 @@ std::string SettingsConsole::Init() {
     return message;
 }
 
-bool SettingsConsole::CarryOutHolidayAction(bool noBroadcastToday) {
-    if (std::exchange(holidayActionTaken_, true) || !noBroadcastToday) {
-        return false;
-    }
-    if (view_.holidayAction == static_cast<int>(HolidayAction::kPowerOff)) {
-        PowerOffOrRecordRefusal(parts_.power, parts_.clock, parts_.history, kHolidayPowerOffAction);
-    }
-    return view_.holidayAction == static_cast<int>(HolidayAction::kEndProgram);
-}
-
 void SettingsConsole::SetHolidayAction(int action) {
     view_.holidayAction = action;
     (void)parts_.settings.WriteInt(settings_key::kHoliday, action);

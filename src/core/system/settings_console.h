@@ -51,9 +51,10 @@ struct SettingsConsoleParts {
 };
 
 // The rules of the settings page: every choice written to the settings at once, the daily
-// shutdown, the autostart entry, the skin, and the holiday action at start-up. An operation
-// under the edit check returns kNotLoggedInMessage when it is refused and leaves the view as it
-// was (shown again, it undoes the operator's click); otherwise it returns "".
+// shutdown, the autostart entry and the skin (UnattendedRules carries out the daily shutdown and
+// the holiday action as stored). An operation under the edit check returns kNotLoggedInMessage
+// when it is refused and leaves the view as it was (shown again, it undoes the operator's click);
+// otherwise it returns "".
 class SettingsConsole {
 public:
     explicit SettingsConsole(SettingsConsoleParts parts);
@@ -66,10 +67,6 @@ public:
     // The page as it first appears: the settings read; the autostart entry renewed as a click on
     // its box would (edit check included) when it is set; the daily shutdown started when on.
     std::string Init();
-    // After Init, once today's table is chosen at start-up: on a day without broadcast
-    // "Holiday" 2 powers the PC off (here), 1 ends the program: true when the program is to end
-    // now. Only the first call acts: later days change nothing.
-    bool CarryOutHolidayAction(bool noBroadcastToday);
 
     void SetHolidayAction(int action);  // anyone may: no edit check
     std::string SetShowMedia(bool on);
@@ -94,7 +91,6 @@ private:
     SettingsView view_;
     DailyShutdown shutdown_;
     std::vector<SkinEntry> skinEntries_;
-    bool holidayActionTaken_ = false;
 };
 
 }  // namespace chimeon
