@@ -1,0 +1,208 @@
+// chimeond as systemd runs it: a notification socket and a watchdog of the test's own, sound into
+// a null sink, no display and no session bus.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "core/schedule/schedule_file.h"
+#include "e2e/e2e_support.h"
+#include "support/pulse_null_sink.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace chimeon {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The service manager's end of NOTIFY_SOCKET: every message the program sent, read as it comes
+// (a full socket would hold the sender up, as a hung service manager would).
+class NotifySocket {
+public:
+    explicit NotifySocket(const fs::path& path) : fd_(socket(AF_UNIX, SOCK_DGRAM, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.string().copy(address.sun_path, sizeof(address.sun_path) - 1);
+        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        const timeval wait{0, 100000};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+        reader_ = std::thread([this] {
+            char buffer[4096];
+            while (!stop_) {
+                const ssize_t got = recv(fd_, buffer, sizeof(buffer), 0);
+                if (got > 0) {
+                    const std::lock_guard lock(mutex_);
+                    log_.emplace_back(buffer, static_cast<std::size_t>(got));
+                }
+            }
+        });
+    }
+    ~NotifySocket() {
+        stop_ = true;
+        reader_.join();
+        close(fd_);
+    }
+    // From now on only later messages count.
+    void Mark() {
+        const std::lock_guard lock(mutex_);
+        mark_ = log_.size();
+    }
+    int Count(const std::function<bool(const std::string&)>& match) {
+        const std::lock_guard lock(mutex_);
+        return static_cast<int>(
+            std::count_if(log_.begin() + static_cast<std::ptrdiff_t>(mark_), log_.end(), match));
+    }
+    // Waits at most `seconds` for a message since the mark that holds `text`.
+    bool WaitFor(const std::string& text, int seconds) {
+        return test::WaitFor(
+            [&] { return Count([&](const std::string& m) { return m.find(text) != m.npos; }) > 0; },
+            seconds);
+    }
+    int PingsWithin(std::chrono::milliseconds span) {
+        Mark();
+        std::this_thread::sleep_for(span);
+        return Count([](const std::string& m) { return m == "WATCHDOG=1"; });
+    }
+
+private:
+    int fd_;
+    std::thread reader_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> log_;
+    std::size_t mark_ = 0;
+};
+
+bool Started(const fs::path& data, const std::string& title) {
+    const std::vector<HistoryEvent> events = test::History(data);
+    return std::any_of(events.begin(), events.end(), [&](const HistoryEvent& event) {
+        return event.kind == HistoryEvent::Kind::kStart && event.title == title;
+    });
+}
+
+TEST(DaemonService, ReadyPingsFromTheEngineBellOnTimeReloadAndOrderlyStop) {
+    std::string why;
+    if (!test::PulseNullSink::Start(&why)) {
+        GTEST_SKIP() << "no PulseAudio server for the program's sound: " << why;
+    }
+    test::TempDir dir;
+    const fs::path data = dir.path();
+    std::ofstream(data / "setup.ini", std::ios::binary) << "[Settings]\r\n";
+    test::WriteTone(data / "bell.wav", 2);
+    const ProgramItem bell{"上课铃", "8:0:0", "播完终止", "100", "", (data / "bell.wav").string()};
+    ASSERT_TRUE(SaveScheduleFile(data / "Day1.dat", {bell}));
+    test::SetClock(data, "2026-12-07 07:59:58");
+    NotifySocket notify(data / "notify.sock");
+    const pid_t daemon =
+        test::Spawn({CHIMEOND_E2E_EXECUTABLE, "--data-dir", data.string()},
+                    {"NOTIFY_SOCKET=" + (data / "notify.sock").string(), "WATCHDOG_USEC=400000",
+                     "WATCHDOG_PID=self", "DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                     std::string("GST_REGISTRY=") + CHIMEON_TEST_GST_REGISTRY},
+                    data / "daemon.out");
+    ASSERT_GT(daemon, 0);
+    EXPECT_TRUE(notify.WaitFor("READY=1", 30));
+    EXPECT_TRUE(notify.WaitFor("下一个：8:0:0 上课铃", 5)) << "the status names the next start";
+    EXPECT_GE(notify.PingsWithin(std::chrono::milliseconds(1000)), 3);
+
+    // The window's program on the same data directory ends at once and silently.
+    fs::copy_file(CHIMEON_E2E_EXECUTABLE, data / "chimeon_e2e");
+    const test::ProgramResult window =
+        test::RunProgram((data / "chimeon_e2e").string(), {}, "", {"QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(std::tie(window.exitCode, window.out), std::tuple(0, std::string()));
+
+    // A held engine is a hung broadcaster: no pings while it is held, pings again after.
+    std::ofstream(data / "block-engine.txt") << "1500\n";
+    ASSERT_TRUE(test::WaitFor([&] { return fs::exists(data / "engine-blocked.txt"); }, 10));
+    EXPECT_EQ(notify.PingsWithin(std::chrono::milliseconds(800)), 0);
+    EXPECT_TRUE(notify.WaitFor("WATCHDOG=1", 5));
+
+    const pid_t recorder =
+        test::Spawn({"parec", "--device=" + test::PulseNullSink::SinkName() + ".monitor",
+                     "--format=s16le", "--rate=8000", "--channels=1", "--raw"},
+                    {}, data / "monitor.raw");
+    test::SetClock(data, "2026-12-07 08:00:00");
+    EXPECT_TRUE(test::WaitFor([&] { return Started(data, "上课铃"); }, 10));
+
+    // A table changed on disk reaches today's list by SIGHUP.
+    ProgramItem second = bell;
+    second.title = "下课铃";
+    second.start = "8:0:2";
+    ASSERT_TRUE(SaveScheduleFile(data / "Day1.dat", {bell, second}));
+    notify.Mark();
+    kill(daemon, SIGHUP);
+    EXPECT_TRUE(notify.WaitFor("RELOADING=1", 5));
+    EXPECT_TRUE(notify.WaitFor("READY=1", 10));
+    test::SetClock(data, "2026-12-07 08:00:01");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    test::SetClock(data, "2026-12-07 08:00:02");
+    EXPECT_TRUE(test::WaitFor([&] { return Started(data, "下课铃"); }, 10));
+    test::WaitFor(
+        [&] {
+            const std::vector<HistoryEvent> events = test::History(data);
+            return std::count_if(events.begin(), events.end(), [](const HistoryEvent& event) {
+                       return event.kind == HistoryEvent::Kind::kEnd;
+                   }) == 2;
+        },
+        10);
+    test::Stop(recorder);
+
+    kill(daemon, SIGTERM);
+    int status = -1;
+    if (!test::WaitFor([&] { return waitpid(daemon, &status, WNOHANG) == daemon; }, 15)) {
+        status = test::Stop(daemon);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(notify.WaitFor("STOPPING=1", 1));
+    for (const HistoryEvent& event : test::History(data)) {
+        EXPECT_NE(event.kind, HistoryEvent::Kind::kFailure) << event.reason;
+        if (event.kind == HistoryEvent::Kind::kStart) {
+            EXPECT_EQ(std::tie(event.latenessMs, event.cause), std::tuple(0, "time"))
+                << event.title;
+        }
+    }
+    EXPECT_GT(test::LoudSamples(dir.Read("monitor.raw")), 4000) << "the null sink heard nothing";
+}
+
+// Every day a rest day: "退出Chimeon" ends the broadcaster, "关机" asks for the power-off.
+TEST(DaemonService, HolidayActionAtStartOnADayWithoutBroadcast) {
+    for (const auto& [action, ends, powerOff] :
+         {std::tuple{"1", true, false}, std::tuple{"2", false, true}}) {
+        test::TempDir dir;
+        const fs::path data = dir.path();
+        std::ofstream(data / "setup.ini", std::ios::binary)
+            << "[Settings]\r\nHoliday=" << action << "\r\n";
+        std::ofstream(data / "HlidSave.dat", std::ios::binary) << "1111111\r\n";
+        test::SetClock(data, "2026-12-07 07:59:58");
+        const pid_t daemon =
+            test::Spawn({CHIMEOND_E2E_EXECUTABLE, "--data-dir", data.string()},
+                        {std::string("GST_REGISTRY=") + CHIMEON_TEST_GST_REGISTRY}, data / "out");
+        int status = -1;
+        bool ended = false;
+        test::WaitFor(
+            [&] {
+                ended = ended || waitpid(daemon, &status, WNOHANG) == daemon;
+                return ended || fs::exists(data / "power-off.txt");
+            },
+            30);
+        if (!ended) {
+            status = test::Stop(daemon);
+        }
+        EXPECT_EQ(std::tuple(ended, fs::exists(data / "power-off.txt")), std::tuple(ends, powerOff))
+            << action;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << action;
+    }
+}
+
+}  // namespace
+}  // namespace chimeon
