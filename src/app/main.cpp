@@ -155,9 +155,9 @@ int main(int argc, char* argv[]) {
 
     // The broadcast runs on a thread of its own: nothing the window does delays a bell.
     EngineParts engineParts(localClock, player, lister, dataDirectory);
-    // Today's table is chosen by the holiday page's calendar as it is in memory: the page loads
-    // it before the today page starts the engine and sends it every change (as a copy). Until
-    // then the stored one serves.
+    // Today's table is chosen by the stored calendar, read again whenever it is saved (by the
+    // unattended rules below); the holiday page also sends every change it makes in memory (as a
+    // copy), as it always has.
     engineParts.calendar = LoadHolidayCalendar(dataDirectory);
     engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
         return std::make_unique<HistoryRecorder>(clock, list, history);

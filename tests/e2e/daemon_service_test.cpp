@@ -115,6 +115,12 @@ TEST(DaemonService, ReadyPingsFromTheEngineBellOnTimeReloadAndOrderlyStop) {
     EXPECT_TRUE(notify.WaitFor("下一个：8:0:0 上课铃", 5)) << "the status names the next start";
     EXPECT_GE(notify.PingsWithin(std::chrono::milliseconds(1000)), 3);
 
+    // setup.ini saved by another program (the window's page, an editor) takes effect unasked.
+    std::ofstream(data / "setup.ini.new", std::ios::binary)
+        << "[Settings]\r\nShutup=1\r\nShutupTime=7:59:59\r\n";
+    fs::rename(data / "setup.ini.new", data / "setup.ini");
+    EXPECT_TRUE(test::WaitFor([&] { return fs::exists(data / "power-off.txt"); }, 5));
+
     // The window's program on the same data directory ends at once and silently.
     fs::copy_file(CHIMEON_E2E_EXECUTABLE, data / "chimeon_e2e");
     const test::ProgramResult window =
