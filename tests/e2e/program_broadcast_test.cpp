@@ -4,10 +4,8 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,10 +18,6 @@ namespace chimeon {
 namespace {
 
 namespace fs = std::filesystem;
-using test::History;
-using test::SetClock;
-using test::Spawn;
-using test::Stop;
 
 // The program in a portable copy (its folder holds setup.ini, the skins and the tables) with a
 // bell at 8:0:0 on Monday 2026-12-07, its clock at 7:59:58.
@@ -41,18 +35,15 @@ protected:
         ASSERT_TRUE(SaveScheduleFile(
             data / "Day1.dat",
             {ProgramItem{"上课铃", "8:0:0", "播完终止", "100", "", (data / "bell.wav").string()}}));
-        SetClock(data, "2026-12-07 07:59:58");
-        program = Spawn(
+        test::SetClock(data, "2026-12-07 07:59:58");
+        program = test::Spawn(
             {(data / "chimeon_e2e").string()},
             {"QT_QPA_PLATFORM=offscreen", std::string("GST_REGISTRY=") + CHIMEON_TEST_GST_REGISTRY},
             data / "program.out");
         ASSERT_GT(program, 0);
     }
-    static bool WaitFor(const std::function<bool()>& done, int seconds) {
-        return test::WaitFor(done, seconds);
-    }
     bool Recorded(HistoryEvent::Kind kind) const {
-        const std::vector<HistoryEvent> events = History(data);
+        const std::vector<HistoryEvent> events = test::History(data);
         return std::any_of(events.begin(), events.end(),
                            [kind](const HistoryEvent& event) { return event.kind == kind; });
     }
@@ -66,22 +57,24 @@ protected:
 TEST_F(ProgramBroadcast, RowStartsAtItsSecondWhileTheWindowIsHeldSoundsAndReturnsToWaiting) {
     std::ofstream(data / "block-window.txt") << "4000\n";
     const fs::path held = data / "window-blocked.txt";
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(held); }, 30)) << "the window never got held";
+    ASSERT_TRUE(test::WaitFor([&] { return fs::exists(held); }, 30)) << "the window never got held";
     // What reaches the null sink, recorded from its monitor.
-    pid_t recorder = Spawn({"parec", "--device=" + test::PulseNullSink::SinkName() + ".monitor",
-                            "--format=s16le", "--rate=8000", "--channels=1", "--raw"},
-                           {}, data / "monitor.raw");
-    SetClock(data, "2026-12-07 08:00:00");
+    pid_t recorder =
+        test::Spawn({"parec", "--device=" + test::PulseNullSink::SinkName() + ".monitor",
+                     "--format=s16le", "--rate=8000", "--channels=1", "--raw"},
+                    {}, data / "monitor.raw");
+    test::SetClock(data, "2026-12-07 08:00:00");
     const bool startedWhileHeld =
-        WaitFor([&] { return Recorded(HistoryEvent::Kind::kStart) || !fs::exists(held); }, 10) &&
+        test::WaitFor([&] { return Recorded(HistoryEvent::Kind::kStart) || !fs::exists(held); },
+                      10) &&
         Recorded(HistoryEvent::Kind::kStart) && fs::exists(held);
-    const bool ended = WaitFor([&] { return Recorded(HistoryEvent::Kind::kEnd); }, 40);
-    Stop(recorder);
-    const int status = Stop(program);
+    const bool ended = test::WaitFor([&] { return Recorded(HistoryEvent::Kind::kEnd); }, 40);
+    test::Stop(recorder);
+    const int status = test::Stop(program);
 
     EXPECT_TRUE(startedWhileHeld) << "the bell waited for the window";
     EXPECT_TRUE(ended) << "the row never returned to 待播";
-    for (const HistoryEvent& event : History(data)) {
+    for (const HistoryEvent& event : test::History(data)) {
         EXPECT_NE(event.kind, HistoryEvent::Kind::kFailure) << event.reason;
         if (event.kind == HistoryEvent::Kind::kStart) {
             EXPECT_EQ(event.scheduledSecond, "8:0:0");
