@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "broadcaster/broadcast_engine.h"
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
 #include "core/engine/clock_text.h"
@@ -32,7 +33,6 @@
 #include "platform/engine/gst_media_player.h"
 #include "platform/system/system_local_clock.h"
 #include "support/null_sink_onsets.h"
-#include "ui/engine/broadcast_engine.h"
 #include "ui/engine/today_page.h"
 
 namespace chimeon {

@@ -29,11 +29,13 @@
 
 #include "core/engine/clock_text.h"
 #include "core/schedule/schedule_file.h"
+#include "support/null_sink_onsets.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using chimeon::bench::CpuMs;
 using Clock = std::chrono::steady_clock;
 
 // A portable copy of `program` in `folder`: setup.ini, a calendar without rest days, skins and
@@ -119,21 +121,6 @@ double StartUpMs(const fs::path& program) {
     }
     End(child);
     return ms;
-}
-
-// CPU time (user + system) of a process in milliseconds.
-double CpuMs(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int index = 3; fields >> field && index <= 15; ++index) {
-        if (index >= 14) {
-            ticks += std::stol(field);
-        }
-    }
-    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ system of a school, a factory or an office at the exact second an operator laid\
 down, from weekly tables, templates and a holiday calendar, unattended for\n\
 months. It also records announcements, shows MP3 file information and powers\n\
 the PC off at a set time. chimeonctl, its administrator's command line,\n\
-checks the tables and reads the play history.")
+checks the tables and reads the play history; chimeond broadcasts without a\n\
+window, as a systemd user service that starts at boot.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

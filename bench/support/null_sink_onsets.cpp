@@ -7,12 +7,17 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
+#include <string>
 
 #include "platform/engine/gst_media_player.h"
 #include "support/gst/gst_pipeline_run.h"
@@ -59,6 +64,18 @@ pid_t Spawn(const std::vector<std::string>& args) {
         return -1;
     }
     return pid;
+}
+
+double CpuMs(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int index = 3; fields >> field && index <= 15; ++index) {
+        ticks += index >= 14 ? std::stol(field) : 0;
+    }
+    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 int ClicksToPlay(int byDefault) {

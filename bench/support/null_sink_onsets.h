@@ -29,6 +29,9 @@ std::int64_t RealtimeMinusMonotonicNs();
 // Starts a program (searched on PATH); -1 when it cannot be started.
 pid_t Spawn(const std::vector<std::string>& arguments);
 
+// CPU time (user + system) of a running process in milliseconds, from /proc.
+double CpuMs(pid_t pid);
+
 // How many clicks to play: CHIMEON_BENCH_CLICKS, else `byDefault`.
 int ClicksToPlay(int byDefault);
 

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "broadcaster/broadcast_engine.h"
+#include "broadcaster/unattended_service.h"
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
@@ -31,7 +33,6 @@
 #include "ui/controls/about_page.h"
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
-#include "ui/engine/broadcast_engine.h"
 #include "ui/engine/today_page.h"
 #include "ui/mp3/mp3_info_page.h"
 #include "ui/system/settings_page.h"
@@ -156,19 +157,26 @@ int main(int argc, char* argv[]) {
     });
     AlsaPcmSystem soundDevices;
     CTodayPage* todayPage = nullptr;
-    CSettingsPage* settingsPage = nullptr;
     bool endAtStartup = false;
 
     // The broadcast runs on a thread of its own: nothing the window does delays a bell.
     EngineParts engineParts(localClock, player, lister, dataDirectory);
-    // Today's table is chosen by the holiday page's calendar as it is in memory: the page loads
-    // it before the today page starts the engine and sends it every change (as a copy). Until
-    // then the stored one serves.
+    // Today's table is chosen by the stored calendar, read again whenever it is saved (by the
+    // unattended rules below); the holiday page also sends every change it makes in memory (as a
+    // copy), as it always has.
     engineParts.calendar = LoadHolidayCalendar(dataDirectory);
     engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
         return std::make_unique<HistoryRecorder>(clock, list, history);
     };
     BroadcastEngine engine(std::move(engineParts));
+    // The daily shutdown, the holiday action and the stored calendar and settings read again
+    // when they change: the same rules as in chimeond, whichever pages there are.
+    UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});
+    QObject::connect(&unattended, &UnattendedService::endProgram, &application, [&endAtStartup] {
+        endAtStartup = true;
+        QCoreApplication::exit(0);
+    });
+    unattended.Start();
     engine.RunOnOwnThread();
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
@@ -184,17 +192,10 @@ int main(int argc, char* argv[]) {
         if (kind == PageKind::kSettings) {
             SettingsPageParts parts({state, settings, localClock, powerOff, autostart, skinning,
                                      skinFolders, &history});
-            // Whether today is a day without broadcast comes with the engine's first state.
             parts.previewWindow = [&todayPage] {
                 return todayPage != nullptr ? todayPage->preview() : nullptr;
             };
-            parts.endProgram = [&endAtStartup] {
-                endAtStartup = true;
-                QCoreApplication::exit(0);
-            };
-            auto page = std::make_unique<CSettingsPage>(std::move(parts));
-            settingsPage = page.get();
-            return page;
+            return std::make_unique<CSettingsPage>(std::move(parts));
         }
         if (kind == PageKind::kTemplate) {
             return std::make_unique<CTemplatePage>(TablePageParts(state, dataDirectory));
@@ -232,10 +233,11 @@ int main(int argc, char* argv[]) {
         return page;
     };
 
-    // The engine's first state tells whether today is a day without broadcast: the settings page
-    // carries out the holiday action, which may end the program before the window is shown. An
-    // engine slow to choose today's table (a table on a share that does not answer) does not
-    // keep the window away for more than a few seconds.
+    // The engine's first state tells whether today is a day without broadcast: the unattended
+    // rules carry out the holiday action, which may end the program before the window is shown
+    // (they hear of that state first, being connected first). An engine slow to choose today's
+    // table (a table on a share that does not answer) does not keep the window away for more than a
+    // few seconds.
     CMainDlg* startupWindow = nullptr;
     bool startupDayKnown = false;
     bool windowShown = false;
@@ -252,14 +254,11 @@ int main(int argc, char* argv[]) {
     };
     QObject::connect(
         &engine, &BroadcastEngine::stateChanged, &application,
-        [&](const BroadcastState& broadcast) {
+        [&](const BroadcastState&) {
             if (startupDayKnown || startupWindow == nullptr) {
                 return;
             }
             startupDayKnown = true;
-            if (settingsPage != nullptr) {
-                settingsPage->OnStartupDayKnown(broadcast.noBroadcastToday);
-            }
             showWindow();
         },
         Qt::QueuedConnection);

@@ -17,17 +17,20 @@ WindowBlocker::WindowBlocker(std::filesystem::path dataDirectory)
 }
 
 void WindowBlocker::Poll() {
-    const std::filesystem::path request = dataDirectory_ / "block-window.txt";
-    const auto text = ReadFileBytes(request);
+    HoldThreadOnRequest(dataDirectory_, "block-window.txt", "window-blocked.txt");
+}
+
+void HoldThreadOnRequest(const std::filesystem::path& dataDirectory, std::string_view request,
+                         std::string_view held) {
+    const auto text = ReadFileBytes(dataDirectory / request);
     if (!text) {
         return;
     }
     std::error_code ignored;
-    std::filesystem::remove(request, ignored);
-    const std::filesystem::path held = dataDirectory_ / "window-blocked.txt";
-    std::ofstream(held) << *text;
+    std::filesystem::remove(dataDirectory / request, ignored);
+    std::ofstream(dataDirectory / held) << *text;
     QThread::msleep(static_cast<unsigned long>(LeadingNumber(*text)));
-    std::filesystem::remove(held, ignored);
+    std::filesystem::remove(dataDirectory / held, ignored);
 }
 
 }  // namespace chimeon

@@ -36,16 +36,6 @@ void SettingsConsole::Init() {
     view_.minimize = settings.GetInt(settings_key::kMinimize, 0) != 0;
 }
 
-bool SettingsConsole::CarryOutHolidayAction(bool noBroadcastToday) {
-    if (std::exchange(holidayActionTaken_, true) || !noBroadcastToday) {
-        return false;
-    }
-    if (view_.holidayAction == static_cast<int>(HolidayAction::kPowerOff)) {
-        PowerOffOrRecordRefusal(parts_.power, parts_.clock, parts_.history, kHolidayPowerOffAction);
-    }
-    return view_.holidayAction == static_cast<int>(HolidayAction::kEndProgram);
-}
-
 template <typename Write>
 std::string SettingsConsole::Store(Write write) {
     if (!EditAllowed()) {

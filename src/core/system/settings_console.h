@@ -51,7 +51,8 @@ struct SettingsConsoleParts {
 };
 
 // The rules of the settings page: every choice written to the settings at once, the daily
-// shutdown, the autostart entry, the skin, and the holiday action at start-up. Each choice of the
+// shutdown, the autostart entry and the skin (UnattendedRules carries out the daily shutdown and
+// the holiday action as stored). Each choice of the
 // operator's returns kNotLoggedInMessage when the edit check refuses it and
 // kSettingNotStoredMessage when it cannot be written; either way nothing is acted on and the view
 // stays what is stored (shown again, it undoes the operator's choice). Otherwise it returns "".
@@ -68,10 +69,6 @@ public:
     // autostart entry renewed when it is set and the settings are open to change. Nobody may be
     // there at start-up, so nothing is said.
     void Init();
-    // After Init, once today's table is chosen at start-up: on a day without broadcast
-    // "Holiday" 2 powers the PC off (here), 1 ends the program: true when the program is to end
-    // now. Only the first call acts: later days change nothing.
-    bool CarryOutHolidayAction(bool noBroadcastToday);
 
     std::string SetHolidayAction(int action);
     std::string SetShowMedia(bool on);
@@ -100,7 +97,6 @@ private:
     SettingsView view_;
     DailyShutdown shutdown_;
     std::vector<SkinEntry> skinEntries_;
-    bool holidayActionTaken_ = false;
 };
 
 }  // namespace chimeon

@@ -2,8 +2,8 @@
 
 #include <QObject>
 
+#include "broadcaster/broadcast_engine.h"
 #include "core/engine/today_list.h"
-#include "ui/engine/broadcast_engine.h"
 
 namespace chimeon {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "broadcaster/broadcast_engine.h"
 #include "core/engine/media_player.h"
 #include "core/engine/operator_notices.h"
 #include "core/engine/today_console.h"
@@ -16,7 +17,6 @@
 #include "core/schedule/program_item.h"
 #include "ui/app/sub_dialog.h"
 #include "ui/engine/audio_output_monitor.h"
-#include "ui/engine/broadcast_engine.h"
 #include "ui/engine/broadcast_mirror.h"
 #include "ui/engine/notice_relay.h"
 

@@ -22,10 +22,7 @@ void CDropDownList::showPopup() {
 }
 
 CSettingsPage::CSettingsPage(SettingsPageParts parts, QWidget* parent)
-    : CSubDialog(kTemplateId, parent), parts_(std::move(parts)), console_(parts_.console) {
-    shutdownTimer_.setInterval(kShutdownTimerMs);
-    connect(&shutdownTimer_, &QTimer::timeout, this, [this] { console_.dailyShutdown().Tick(); });
-}
+    : CSubDialog(kTemplateId, parent), parts_(std::move(parts)), console_(parts_.console) {}
 
 void CSettingsPage::BuildControls() {
     setObjectName(QStringLiteral("settingsPage"));
@@ -83,15 +80,6 @@ void CSettingsPage::OnInitDialog() {
         connect(preview_, &CMediaPreviewDlg::closedByOperator, this,
                 &CSettingsPage::OnPreviewClosed);
     }
-    if (parts_.noBroadcastToday) {
-        OnStartupDayKnown(parts_.noBroadcastToday());
-    }
-}
-
-void CSettingsPage::OnStartupDayKnown(bool noBroadcastToday) {
-    if (console_.CarryOutHolidayAction(noBroadcastToday) && parts_.endProgram) {
-        parts_.endProgram();
-    }
 }
 
 void CSettingsPage::ShowView() {
@@ -111,11 +99,6 @@ void CSettingsPage::ShowView() {
     SetCheckedQuietly(launchOnStartup_, view.launchOnStartup);
     SetCheckedQuietly(minimize_, view.minimize);
     skins_->setCurrentIndex(view.selectedSkin);
-    if (!console_.dailyShutdown().IsRunning()) {
-        shutdownTimer_.stop();
-    } else if (!shutdownTimer_.isActive()) {
-        shutdownTimer_.start();
-    }
 }
 
 void CSettingsPage::Finish(const std::string& message) {
@@ -142,11 +125,7 @@ void CSettingsPage::OnDailyShutdownChanged(bool on) {
 }
 
 void CSettingsPage::OnShutdownTimeChanged() {
-    const std::string message = console_.SetShutdownTime(QTime(0, 0).secsTo(shutdownTime_->time()));
-    if (message.empty() && console_.dailyShutdown().IsRunning()) {
-        shutdownTimer_.start();  // restarted with the new time
-    }
-    Finish(message);
+    Finish(console_.SetShutdownTime(QTime(0, 0).secsTo(shutdownTime_->time())));
 }
 
 void CSettingsPage::OnLaunchOnStartupChanged(bool on) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QComboBox>
-#include <QTimer>
 #include <array>
 #include <functional>
 
@@ -23,13 +22,8 @@ struct SettingsPageParts {
         : console(std::move(consoleParts)) {}
 
     SettingsConsoleParts console;
-    // Whether today is a day without broadcast, asked as the page starts (after the today page
-    // has chosen today's table). Empty: the start-up's answer comes through OnStartupDayKnown.
-    std::function<bool()> noBroadcastToday;
     // The today page's video preview window, null while there is none.
     std::function<CMediaPreviewDlg*()> previewWindow;
-    // Ends the program at once (the holiday action "退出Chimeon").
-    std::function<void()> endProgram;
 };
 
 // A drop-down list that says when it is about to drop down (the skin list is filled then).
@@ -44,8 +38,8 @@ signals:
 };
 
 // The settings page: the holiday action, the preview window, the daily shutdown, launching with
-// the desktop session, starting hidden, the skin. Each choice is written at once; the page's
-// start carries out the start-up actions.
+// the desktop session, starting hidden, the skin. Each choice is written at once (the broadcaster
+// reads the daily shutdown and the holiday action from there).
 class CSettingsPage : public CSubDialog {
     Q_OBJECT
 public:
@@ -64,9 +58,6 @@ public:
     void OnSkinChosen(int index);
     // The operator closed the preview window.
     void OnPreviewClosed();
-    // Today's table has been chosen at start-up: the holiday action on a day without broadcast
-    // (once; later calls change nothing).
-    void OnStartupDayKnown(bool noBroadcastToday);
 
     SettingsConsole& console() { return console_; }
     QRadioButton* holidayButton(int action) const { return holiday_[action]; }
@@ -76,22 +67,19 @@ public:
     QCheckBox* launchOnStartupCheck() const { return launchOnStartup_; }
     QCheckBox* minimizeCheck() const { return minimize_; }
     CDropDownList* skinList() const { return skins_; }
-    const QTimer& shutdownTimer() const { return shutdownTimer_; }
 
 protected:
     void OnInitDialog() override;
 
 private:
     void BuildControls();
-    // Moves the view into the controls (which undoes a refused click) and runs the shutdown
-    // timer while the daily shutdown is on.
+    // Moves the view into the controls (which undoes a refused click).
     void ShowView();
     void Finish(const std::string& message);
 
     SettingsPageParts parts_;
     SettingsConsole console_;
     CMediaPreviewDlg* preview_ = nullptr;
-    QTimer shutdownTimer_;
     QButtonGroup* holidayGroup_ = nullptr;
     std::array<QRadioButton*, 3> holiday_{};
     QCheckBox* showMedia_ = nullptr;

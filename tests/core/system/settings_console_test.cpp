@@ -42,11 +42,6 @@ protected:
                                              &history});
         console->Init();
     }
-    int RequestsAfterTickAt(std::int64_t ms) {
-        clock.SetMs(ms);
-        console->dailyShutdown().Tick();
-        return power.requests;
-    }
 
     test::TempDir dir;
     IniSettingsStore settings{dir / "setup.ini"};
@@ -58,52 +53,6 @@ protected:
     test::RecordedHistory history;
     std::optional<SettingsConsole> console;
 };
-
-TEST_F(SettingsConsoleTest, ShutdownWithinUnderTwoSecondsOfItsTimeOnce) {
-    for (const auto& [offsetMs, requests] :
-         {std::pair{-2000, 0}, {-1000, 1}, {0, 1}, {1999, 1}, {2000, 0}}) {
-        power.requests = 0;
-        Start("Shutup=1\r\nShutupTime=17:0:0\r\n", Ms(17, 0, 0) + offsetMs);
-        EXPECT_EQ(RequestsAfterTickAt(Ms(17, 0, 0) + offsetMs), requests) << offsetMs;
-    }
-    // Set to one second ahead: it happens at the next tick and never again that day.
-    Start("Shutup=1\r\n", Ms(12, 0, 0, 7, 700));
-    ASSERT_EQ(console->SetShutdownTime(12 * 3600 + 1), "");
-    EXPECT_EQ(RequestsAfterTickAt(Ms(12, 0, 1)), 1);
-    EXPECT_EQ(RequestsAfterTickAt(Ms(12, 0, 1, 7, 300)), 1);
-}
-
-TEST_F(SettingsConsoleTest, ShutdownPastAtStartComesTheNextDayAndEveryDayAfterARefusal) {
-    Start("Shutup=1\r\nShutupTime=17:0:0\r\n", Ms(18, 0, 0));
-    power.refusal = "org.freedesktop.DBus.Error.AccessDenied: not allowed";
-    for (const auto& [ms, requests] : {std::pair{Ms(18, 0, 0), 0},
-                                       {Ms(23, 59, 59), 0},
-                                       {Ms(16, 59, 58, 8), 0},
-                                       {Ms(16, 59, 59, 8), 1},
-                                       {Ms(17, 0, 1, 8), 1},
-                                       {Ms(17, 0, 0, 9), 2}}) {
-        EXPECT_EQ(RequestsAfterTickAt(ms), requests) << ms;
-    }
-    ASSERT_EQ(history.events.size(), 2u);
-    const HistoryEvent& refused = history.events.front();
-    EXPECT_EQ(std::tuple(refused.date, refused.row, refused.title, HistoryCauseName(refused.cause),
-                         refused.reason),
-              std::tuple("2026-12-08", -1, kDailyShutdownAction, "power_off", power.refusal));
-}
-
-TEST_F(SettingsConsoleTest, HolidayActionAtStartUpActsOnlyOnADayWithoutBroadcast) {
-    for (const auto& [action, noBroadcastToday, endProgram, requests] :
-         {std::tuple{"0", true, false, 0},
-          {"1", true, true, 0},
-          {"2", true, false, 1},
-          {"2", false, false, 0}}) {
-        power.requests = 0;
-        Start("Holiday=" + std::string(action) + "\r\n");
-        EXPECT_EQ(console->CarryOutHolidayAction(noBroadcastToday), endProgram) << action;
-        EXPECT_EQ(power.requests, requests) << action;
-    }
-    EXPECT_FALSE(console->CarryOutHolidayAction(true) || power.requests != 0);  // start-up only
-}
 
 TEST_F(SettingsConsoleTest, EveryChoiceIsUndoneWhileLockedOrUnwritableAndWrittenOnceAllowed) {
     std::filesystem::create_directories(dir / "skin");

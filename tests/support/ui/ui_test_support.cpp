@@ -2,7 +2,7 @@
 
 #include <stdlib.h>
 
-#include "ui/engine/broadcast_engine.h"
+#include "broadcaster/broadcast_engine.h"
 
 namespace chimeon::test {
 

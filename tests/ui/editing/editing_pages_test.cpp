@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "broadcaster/qt_clock_timer.h"
 #include "core/engine/calendar_copy.h"
 #include "core/schedule/schedule_file.h"
 #include "support/fake_engine_ports.h"
@@ -19,7 +20,6 @@
 #include "support/ui/ui_test_support.h"
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
-#include "ui/engine/qt_clock_timer.h"
 #include "ui/engine/today_page.h"
 #include "ui/system/login_page.h"
 #include "ui/system/settings_page.h"

@@ -1,4 +1,4 @@
-#include "ui/engine/broadcast_engine.h"
+#include "broadcaster/broadcast_engine.h"
 
 #include <gtest/gtest.h>
 

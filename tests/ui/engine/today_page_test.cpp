@@ -14,6 +14,7 @@
 #include <QTest>
 #include <thread>
 
+#include "broadcaster/qt_clock_timer.h"
 #include "core/app/app_state.h"
 #include "core/audio/mixer_control.h"
 #include "core/schedule/item_editor_form.h"
@@ -29,7 +30,6 @@
 #include "ui/app/qt_text.h"
 #include "ui/controls/mixer_fader_slider.h"
 #include "ui/engine/media_preview_dlg.h"
-#include "ui/engine/qt_clock_timer.h"
 
 namespace chimeon {
 namespace {

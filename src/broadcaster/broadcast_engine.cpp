@@ -1,12 +1,12 @@
-#include "ui/engine/broadcast_engine.h"
+#include "broadcaster/broadcast_engine.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include "broadcaster/qt_clock_timer.h"
 #include "core/engine/duration_pass.h"
 #include "core/engine/reporting_player.h"
 #include "core/engine/video_output.h"
-#include "ui/engine/qt_clock_timer.h"
 
 namespace chimeon {
 

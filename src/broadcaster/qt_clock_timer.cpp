@@ -1,4 +1,4 @@
-#include "ui/engine/qt_clock_timer.h"
+#include "broadcaster/qt_clock_timer.h"
 
 namespace chimeon {
 

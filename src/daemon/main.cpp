@@ -1,0 +1,145 @@
+// chimeond: the broadcaster without a window, for a console, cron or a systemd service.
+#include <CLI/CLI.hpp>
+#include <QCoreApplication>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "broadcaster/broadcast_engine.h"
+#include "broadcaster/service_link.h"
+#include "broadcaster/signal_route.h"
+#include "broadcaster/unattended_service.h"
+#include "core/app/program_directory.h"
+#include "core/app/program_version.h"
+#include "core/engine/folder_listing.h"
+#include "core/engine/history_recorder.h"
+#include "core/io/file_io.h"
+#include "core/system/log.h"
+#include "platform/app/single_instance_lock.h"
+#include "platform/engine/gst_media_player.h"
+#include "platform/history/sqlite_play_history.h"
+#include "platform/system/journal_log.h"
+#include "platform/system/systemd_service_notifier.h"
+#ifdef CHIMEON_TEST_CLOCK
+#include "app/file_local_clock.h"
+#include "app/file_power_off.h"
+#include "daemon/engine_blocker.h"
+#else
+#include "platform/system/logind_power_off.h"
+#include "platform/system/system_local_clock.h"
+#endif
+
+int main(int argc, char* argv[]) {
+    using namespace chimeon;
+    CLI::App cli{
+        "chimeond: the Chimeon broadcaster without a window (bells, music and "
+        "announcements at their second, the daily shutdown, the holiday action)"};
+    cli.set_version_flag("--version", "chimeond " + std::string(ProgramVersion()));
+    std::string dataDirectoryOption;
+    cli.add_option("--data-dir", dataDirectoryOption,
+                   "data directory (default: the program's own)");
+    cli.footer(
+        "One broadcaster per data directory: a second copy ends at once (exit status 0). "
+        "SIGHUP reloads the tables, the calendar and setup.ini; SIGTERM ends in order.");
+    CLI11_PARSE(cli, argc, argv);
+
+    UseProgramLog("chimeond");
+    std::filesystem::path dataDirectory;
+    if (dataDirectoryOption.empty()) {
+        dataDirectory = ProgramDirectory();
+    } else {
+        dataDirectory = dataDirectoryOption;
+        std::error_code error;
+        if (!std::filesystem::is_directory(dataDirectory, error)) {
+            Log(LogLevel::kError, "start", "no data directory at " + dataDirectory.string());
+            return 2;
+        }
+    }
+
+    // The window's program and this one share the lock: whichever starts first broadcasts.
+    bool lockFailed = false;
+    auto instanceLock =
+        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &lockFailed);
+    if (!instanceLock && !lockFailed) {
+        return 0;
+    }
+    if (lockFailed) {
+        Log(LogLevel::kWarning, "start",
+            "the lock file cannot be made: broadcasting without a guard against a second copy");
+    }
+
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("chimeond"));
+    // Routed from the start: a signal that comes while GStreamer scans its plugins is carried out
+    // once the event loop runs, never the default action of SIGHUP (the end of the program).
+    std::function<void(int)> onSignal = [](int) { QCoreApplication::exit(0); };
+    // SIGTERM and SIGINT end the program in order, SIGHUP reloads.
+    if (!RouteSignalsToEventLoop({SIGTERM, SIGINT, SIGHUP},
+                                 [&onSignal](int signalNumber) { onSignal(signalNumber); })) {
+        Log(LogLevel::kWarning, "start", "signals cannot be routed: SIGTERM ends at once");
+    }
+    TreatFileSizeLimitAsWriteFailure();
+    RemoveStaleSaveTemporaries(dataDirectory);
+
+#ifdef CHIMEON_TEST_CLOCK
+    // Test build only: the time is read from a file the test writes, and nothing is powered off.
+    FileLocalClock localClock(dataDirectory / "test-clock.txt");
+    FilePowerOff powerOff(dataDirectory / "power-off.txt");
+#else
+    SystemLocalClock localClock;
+    LogindPowerOff powerOff;
+#endif
+    GstMediaPlayer player;
+    FileSystemDirectoryLister lister;
+    SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    history.SetProblemListener([](const std::string& problem) {
+        Log(problem.empty() ? LogLevel::kInfo : LogLevel::kError, "history",
+            problem.empty() ? "the play history is written again" : problem);
+    });
+
+    EngineParts engineParts(localClock, player, lister, dataDirectory);
+    engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
+        return std::make_unique<HistoryRecorder>(clock, list, history);
+    };
+    BroadcastEngine engine(std::move(engineParts));
+    SystemdServiceNotifier notifier;
+    ServiceLink service(engine, localClock, notifier);
+    UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});
+    auto endInOrder = [&] {
+        service.Stopping();
+        engine.Shutdown();  // the history records the end of the program
+        QCoreApplication::exit(0);
+    };
+    QObject::connect(&unattended, &UnattendedService::endProgram, &application, endInOrder);
+    onSignal = [&](int signalNumber) {
+        if (signalNumber == SIGHUP) {
+            Log(LogLevel::kInfo, "start", "reloading the tables, the calendar and setup.ini");
+            service.Reloading();
+            unattended.Reload();
+        } else {
+            endInOrder();
+        }
+    };
+
+    engine.RunOnOwnThread();
+    service.StartWatchdog();
+#ifdef CHIMEON_TEST_CLOCK
+    EngineBlocker blocker(engine.thread(), dataDirectory);
+#endif
+    unattended.Start();
+    engine.Start();
+    const int exitCode = QCoreApplication::exec();
+    if (!engine.Join(std::chrono::seconds(10))) {
+        // Something on the engine's thread hangs: end without waiting for it.
+        Log(LogLevel::kError, "start", "the broadcast engine did not end in time");
+        history.Flush();
+        std::_Exit(exitCode == 0 ? 1 : exitCode);
+    }
+    history.Flush();
+    return exitCode;
+}
