@@ -190,8 +190,8 @@ int main(int argc, char* argv[]) {
             return std::make_unique<CAboutPage>(LocateDataFile(dataDirectory, kLogoFileName));
         }
         if (kind == PageKind::kSettings) {
-            SettingsPageParts parts({state, settings, localClock, powerOff, autostart, skinning,
-                                     skinFolders, &history});
+            SettingsPageParts parts(
+                {state, settings, localClock, autostart, skinning, skinFolders, &history});
             parts.previewWindow = [&todayPage] {
                 return todayPage != nullptr ? todayPage->preview() : nullptr;
             };

@@ -13,10 +13,7 @@ constexpr std::string_view kMinimizeAsWritten = "minimize";
 
 }  // namespace
 
-SettingsConsole::SettingsConsole(SettingsConsoleParts parts)
-    : parts_(std::move(parts)), shutdown_(parts_.clock, [this] {
-          PowerOffOrRecordRefusal(parts_.power, parts_.clock, parts_.history, kDailyShutdownAction);
-      }) {}
+SettingsConsole::SettingsConsole(SettingsConsoleParts parts) : parts_(std::move(parts)) {}
 
 void SettingsConsole::Init() {
     const SettingsStore& settings = parts_.settings;
@@ -28,9 +25,6 @@ void SettingsConsole::Init() {
     }
     view_.dailyShutdown = settings.GetInt(settings_key::kShutup, 0) != 0;
     view_.shutdownSecond = ParseShutupTime(settings.GetString(settings_key::kShutupTime, ""));
-    if (view_.dailyShutdown) {
-        shutdown_.Start(view_.shutdownSecond);
-    }
     view_.holidayAction = settings.GetInt(settings_key::kHoliday, 0);
     view_.showMedia = settings.GetInt(settings_key::kShowMedia, kDefaultShowMedia) != 0;
     view_.minimize = settings.GetInt(settings_key::kMinimize, 0) != 0;
@@ -70,9 +64,6 @@ std::string SettingsConsole::SetDailyShutdown(bool on) {
     view_.dailyShutdown = on;
     if (on) {
         view_.shutdownSecond = second;
-        shutdown_.Start(second);
-    } else {
-        shutdown_.Stop();
     }
     return {};
 }
@@ -83,9 +74,6 @@ std::string SettingsConsole::SetShutdownTime(int secondOfDay) {
     });
     if (message.empty()) {
         view_.shutdownSecond = secondOfDay;
-        if (view_.dailyShutdown) {
-            shutdown_.Start(secondOfDay);
-        }
     }
     return message;
 }

@@ -43,7 +43,6 @@ struct SettingsConsoleParts {
     AppState& state;
     SettingsStore& settings;
     const LocalClock& clock;
-    PowerOff& power;
     AutostartEntry& autostart;
     Skinning& skinning;
     std::vector<std::filesystem::path> skinFolders;  // the data directory's first
@@ -63,7 +62,6 @@ public:
     SettingsConsole& operator=(const SettingsConsole&) = delete;
 
     const SettingsView& view() const { return view_; }
-    DailyShutdown& dailyShutdown() { return shutdown_; }
 
     // The page as it first appears: the settings read; the daily shutdown started when on; the
     // autostart entry renewed when it is set and the settings are open to change. Nobody may be
@@ -95,7 +93,6 @@ private:
 
     SettingsConsoleParts parts_;
     SettingsView view_;
-    DailyShutdown shutdown_;
     std::vector<SkinEntry> skinEntries_;
 };
 

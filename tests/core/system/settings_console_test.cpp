@@ -35,7 +35,6 @@ protected:
         console.emplace(SettingsConsoleParts{state,
                                              settings,
                                              clock,
-                                             power,
                                              autostart,
                                              skinning,
                                              {dir / "skin", dir / "installed"},
@@ -47,7 +46,6 @@ protected:
     IniSettingsStore settings{dir / "setup.ini"};
     AppState state;
     test::FakeLocalClock clock;
-    test::FakePowerOff power;
     test::FakeAutostart autostart;
     test::RecordingSkinning skinning;
     test::RecordedHistory history;
@@ -80,8 +78,8 @@ TEST_F(SettingsConsoleTest, EveryChoiceIsUndoneWhileLockedOrUnwritableAndWritten
             EXPECT_EQ(console->view(), before);
         }
         EXPECT_EQ(dir.Read("setup.ini"), fileBefore);
-        EXPECT_TRUE(console->dailyShutdown().IsRunning() && skinning.applied.empty() &&
-                    autostart.creations == 1 && autostart.removals == 0);
+        EXPECT_TRUE(skinning.applied.empty() && autostart.creations == 1 &&
+                    autostart.removals == 0);
     }
 
     std::filesystem::permissions(dir / "setup.ini", std::filesystem::perms::owner_all);
@@ -89,7 +87,6 @@ TEST_F(SettingsConsoleTest, EveryChoiceIsUndoneWhileLockedOrUnwritableAndWritten
     for (const auto& operation : operations) {
         EXPECT_EQ(operation(*console), "");
     }
-    EXPECT_FALSE(console->dailyShutdown().IsRunning());
     EXPECT_EQ(dir.Read("setup.ini"),
               "[Settings]\r\nLaunchOnStartup=0\r\nShutup=0\r\nShowMedia=0\r\nShutupTime=10:0:0\r\n"
               "minimize=1\r\nSkin=jade.smf\r\nHoliday=2\r\n");

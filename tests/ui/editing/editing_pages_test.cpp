@@ -164,10 +164,9 @@ TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
 // action what a click does.
 TEST_F(EditingPagesTest, EveryRadioButtonAndCheckBoxDoesByAccessibleActionWhatAClickDoes) {
     ASSERT_TRUE(SaveScheduleFile(dir / "Day1.dat", {Bell("一")}));
-    test::FakePowerOff power;
     test::FakeAutostart autostart;
     test::RecordingSkinning skinning;
-    const SettingsConsoleParts system{state, settings, clock, power, autostart, skinning, {}};
+    const SettingsConsoleParts system{state, settings, clock, autostart, skinning, {}};
     const std::function<QWidget*()> pages[] = {
         [&] { return new CSettingsPage(SettingsPageParts(system)); },
         [&] { return new CLoginPage(state, settings); },

@@ -26,13 +26,12 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     test::MemorySettings settings;
     settings.values = {{"Holiday", "1"}, {"Shutup", "1"}};
     test::FakeLocalClock clock;
-    test::FakePowerOff power;
     test::FakeAutostart autostart;
     test::RecordingSkinning skinning;
     test::MessageCapture messages;
     CMediaPreviewDlg preview{settings};
     QWidget area;  // the page's parent outlives it
-    SettingsPageParts parts({state, settings, clock, power, autostart, skinning, {dir / "skin"}});
+    SettingsPageParts parts({state, settings, clock, autostart, skinning, {dir / "skin"}});
     parts.previewWindow = [&preview] { return &preview; };
     CSettingsPage page(std::move(parts));
     page.CreatePage(CSettingsPage::kTemplateId, &area);
