@@ -181,7 +181,9 @@ int main(int argc, char* argv[]) {
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
         if (kind == PageKind::kRecord) {
-            return std::make_unique<CRecordPage>(soundDevices);
+            auto page = std::make_unique<CRecordPage>(soundDevices);
+            page->console().RememberFoldersIn(dataDirectory / kRecordingFoldersFileName);
+            return page;
         }
         if (kind == PageKind::kMp3Info) {
             return std::make_unique<CMp3InfoPage>();
@@ -226,7 +228,8 @@ int main(int argc, char* argv[]) {
         historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
         // What a crash left of a recording is made playable, and the operator told where.
         page->NoticeReporter(NoticeTopic::kRecordings)(
-            RescuedRecordingsList(RescueRecordings({CRecordPage::MusicFolder()})));
+            RescuedRecordingsList(RescueRecordings(RecordingFoldersToRescue(
+                CRecordPage::MusicFolder(), dataDirectory / kRecordingFoldersFileName))));
         if (!dataFolderProblem.empty()) {
             page->NoticeReporter(NoticeTopic::kDataFolder)(dataFolderProblem);
         }

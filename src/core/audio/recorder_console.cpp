@@ -106,6 +106,9 @@ Answer RecorderConsole::Record(std::string_view name, const OverwriteQuestion& m
         recorder_.Close();  // the temporary file goes with it
         return answer;
     }
+    if (!folderList_.empty()) {
+        RememberRecordingFolder(folderList_, recording->Target().parent_path());
+    }
     recording_ = std::move(recording);
     recordState_ = kActive;
     startDue_ = true;

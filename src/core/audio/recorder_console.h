@@ -48,6 +48,9 @@ public:
     // among the program's data), and ".wav" is added to a name without extension.
     std::filesystem::path ResolveName(std::string_view name) const;
     const std::filesystem::path& RecordingsFolder() const { return folder_; }
+    // Each recording's folder is noted in `list` (see RememberRecordingFolder), so that the next
+    // start finds what a crash left there.
+    void RememberFoldersIn(std::filesystem::path list) { folderList_ = std::move(list); }
 
     // Record and StopRecording raise FileError when the file cannot be made or put in place,
     // Play when it cannot be read or is not a canonical WAV; the states then stay as they were.
@@ -80,6 +83,7 @@ private:
     CWaveOut player_;
     std::shared_ptr<WaveRecordingFile> recording_;
     std::filesystem::path folder_;
+    std::filesystem::path folderList_;
     int recordState_ = kIdle;
     int playState_ = kIdle;
     bool startDue_ = false;  // recording, and its first sound not yet announced

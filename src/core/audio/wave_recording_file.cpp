@@ -24,6 +24,7 @@ namespace {
 constexpr std::uint64_t kLargestData = UINT32_MAX - 36;  // what the header's sizes can hold
 constexpr std::size_t kNameMax = 255;                    // bytes of one name in a folder
 constexpr std::string_view kTemporaryTail = ".XXXXXX.part";
+constexpr std::size_t kRememberedFolders = 16;
 
 bool WriteHeader(int fd, const WaveFormat& format, std::uint64_t dataBytes) {
     const auto header = WaveHeader(format, static_cast<std::uint32_t>(dataBytes));
@@ -86,9 +87,15 @@ std::optional<fs::path> Rescue(const fs::path& part) {
         format.avgBytesPerSec = LittleEndian(&header[28], 4);
         format.blockAlign = static_cast<std::uint16_t>(LittleEndian(&header[32], 2));
         format.bitsPerSample = static_cast<std::uint16_t>(LittleEndian(&header[34], 2));
+        if (format.blockAlign == 0 || format.channels == 0 || format.bitsPerSample == 0 ||
+            format.samplesPerSec == 0) {
+            // A damaged header does not make the sound after it worthless: the recorder only
+            // ever records this format.
+            format = WaveFormat{1, 1, 8000, 16000, 2, 16, 0};
+        }
         // The header may lag behind the sound written last: the file's size tells.
         std::uint64_t data = std::min<std::uint64_t>(info.st_size - kWaveHeaderSize, kLargestData);
-        data -= format.blockAlign != 0 ? data % format.blockAlign : data;
+        data -= data % format.blockAlign;
         fs::path wav = part;
         wav.replace_extension(".wav");
         if (data == 0) {
@@ -165,6 +172,48 @@ std::vector<fs::path> RescueRecordings(const std::vector<fs::path>& folders) {
     return made;
 }
 
+std::vector<fs::path> RememberedRecordingFolders(const fs::path& list) {
+    std::vector<fs::path> folders;
+    const std::optional<std::string> text = ReadFileBytes(list);
+    std::size_t from = 0;
+    while (text && from < text->size()) {
+        std::size_t end = text->find('\n', from);
+        end = end == std::string::npos ? text->size() : end;
+        if (end > from) {
+            folders.emplace_back(text->substr(from, end - from));
+        }
+        from = end + 1;
+    }
+    return folders;
+}
+
+void RememberRecordingFolder(const fs::path& list, const fs::path& folder) {
+    std::vector<fs::path> folders = RememberedRecordingFolders(list);
+    const auto known = std::find(folders.begin(), folders.end(), folder);
+    if (known == folders.begin() && !folders.empty()) {
+        return;  // nothing to write
+    }
+    if (known != folders.end()) {
+        folders.erase(known);
+    }
+    folders.insert(folders.begin(), folder);
+    folders.resize(std::min(folders.size(), kRememberedFolders));
+    std::string text;
+    for (const fs::path& each : folders) {
+        text += each.string() + "\n";
+    }
+    // A list that cannot be written only narrows the rescue to the music folder.
+    (void)WriteFileAtomically(list, text, 0600);
+}
+
+std::vector<fs::path> RecordingFoldersToRescue(const fs::path& music, const fs::path& list) {
+    std::vector<fs::path> folders{music};
+    for (fs::path& folder : RememberedRecordingFolders(list)) {
+        folders.push_back(std::move(folder));
+    }
+    return folders;
+}
+
 std::string RescuedRecordingsList(const std::vector<fs::path>& files) {
     std::string list;
     for (const fs::path& file : files) {
@@ -203,7 +252,9 @@ WaveRecordingFile::~WaveRecordingFile() {
     if (fd_ >= 0) {
         ::close(fd_);
     }
-    if (!finished_) {
+    // Sound that could not be put in place (a full disk at the rename, say) is never thrown
+    // away: the temporary file stays for the rescue at the next start.
+    if (!finished_ && dataBytes_ == 0) {
         ::unlink(temporary_.c_str());
     }
 }

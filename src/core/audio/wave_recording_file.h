@@ -22,6 +22,16 @@ std::optional<std::string> RecordingTargetProblem(const std::filesystem::path& t
 // that another recording still writes is left alone. The files made, in order.
 std::vector<std::filesystem::path> RescueRecordings(
     const std::vector<std::filesystem::path>& folders);
+// The folders recordings went to, newest first, as kept in the file `list` (one a line): the
+// rescue at start looks there too. A folder used again moves to the front; the oldest drop off.
+std::vector<std::filesystem::path> RememberedRecordingFolders(const std::filesystem::path& list);
+void RememberRecordingFolder(const std::filesystem::path& list,
+                             const std::filesystem::path& folder);
+// The file in the data directory that lists the folders recordings went to.
+inline constexpr char kRecordingFoldersFileName[] = "recording-folders.txt";
+// Where to look at start: the music folder, then the folders recordings went to.
+std::vector<std::filesystem::path> RecordingFoldersToRescue(const std::filesystem::path& music,
+                                                            const std::filesystem::path& list);
 // The notice detail of rescued recordings: their paths, "" when there are none.
 std::string RescuedRecordingsList(const std::vector<std::filesystem::path>& files);
 
@@ -35,7 +45,8 @@ class WaveRecordingFile : public WaveChunkSink {
 public:
     // Raises FileError when the temporary file cannot be made.
     WaveRecordingFile(const std::filesystem::path& target, const WaveFormat& format);
-    // Removes the temporary file unless the recording was finished.
+    // Removes the temporary file of an unfinished recording that holds no sound; one that holds
+    // sound stays for the rescue at the next start.
     ~WaveRecordingFile() override;
     WaveRecordingFile(const WaveRecordingFile&) = delete;
     WaveRecordingFile& operator=(const WaveRecordingFile&) = delete;

@@ -15,7 +15,8 @@ std::string_view NoticeLead(NoticeTopic topic) {
         case NoticeTopic::kRecordings:
             return "上次录音时程序意外中断，已救回录音：";
         case NoticeTopic::kTray:
-            return "桌面上没有系统托盘：关闭或最大化主窗口时，窗口只最小化到任务栏，广播照常进行。";
+            return "桌面上没有系统托盘：关闭或最大化主窗口时，窗口只最小化到任务栏，广播照常进行。"
+                   "关闭主窗口时可以选择退出程序。";
     }
     return "";
 }

@@ -72,6 +72,13 @@ std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquirePrivate(const 
         if (fd < 0) {
             break;
         }
+        struct stat owner {};
+        if (::fstat(fd, &owner) != 0 || owner.st_uid != ::geteuid()) {
+            // Another user's file under our name (in /tmp, say) is no copy of ours: holding it
+            // must not keep us from broadcasting.
+            ::close(fd);
+            break;
+        }
         if (int error = LockWithoutWaiting(fd); error != 0) {
             SetFailed(failed, error != EWOULDBLOCK);
             ::close(fd);

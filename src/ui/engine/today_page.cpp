@@ -265,8 +265,8 @@ void CTodayPage::ShowState() {
 
 void CTodayPage::ShowMode() {
     const bool automatic = state().mode == ControlMode::kAutomatic;
-    automatic_->setChecked(automatic);
-    manual_->setChecked(!automatic);
+    SetCheckedQuietly(automatic_, automatic);
+    SetCheckedQuietly(manual_, !automatic);
 }
 
 void CTodayPage::ShowRefusal(ConsoleAnswer answer) {

@@ -139,9 +139,14 @@ TEST(WaveRecordingFileTest, IsAWholeWaveAfterEveryChunkAndReplacesTheTargetOnlyA
     const std::uint8_t samples[6] = {1, 0, 2, 0, 3, 0};
     chunk.CopyIn(samples, 3, 2);
     {
+        WaveRecordingFile empty(dir / "take.wav", kMono16);  // nothing recorded: nothing left
+    }
+    {
+        // Not finished (its rename failed at the exit, say): the sound stays for the rescue.
         WaveRecordingFile dropped(dir / "take.wav", kMono16);
         ASSERT_EQ(dropped.Append(chunk), 0);
     }
+    ASSERT_EQ(dir.Entries(), 2u);
     WaveRecordingFile recording(dir / "take.wav", kMono16);
     for (unsigned i = 1; i <= 2; ++i) {
         ASSERT_EQ(recording.Append(chunk), 0);
@@ -155,7 +160,7 @@ TEST(WaveRecordingFileTest, IsAWholeWaveAfterEveryChunkAndReplacesTheTargetOnlyA
     saved.Load((dir / "take.wav").string());
     EXPECT_EQ(saved.GetFormat(), kMono16);
     EXPECT_EQ(saved.GetFrameCount(), 6u);
-    EXPECT_EQ(dir.Entries(), 1u);
+    EXPECT_EQ(dir.Entries(), 2u);
     EXPECT_THROW(WaveRecordingFile(dir.path(), kMono16), FileError);
 }
 
@@ -170,18 +175,29 @@ TEST(WaveRecordingFileTest, WhatACrashLeftBecomesAPlayableWaveBesideItNeverOverA
     dir.Write("old.wav.Zz9999.part", header(2) + std::string("\1\0", 2));
     dir.Write("old.wav.Zz9999.wav", "keep");
     dir.Write("empty.wav.Qq1111.part", header(0));
-    dir.Write("song.wav.part", header(2) + "ab");       // some other program's
+    dir.Write("song.wav.part", header(2) + "ab");  // some other program's
+    std::string damaged = header(0);
+    damaged[32] = damaged[34] = '\0';  // no frame size, no sample size: the sound still counts
+    dir.Write("other/hit.wav.Bb2222.part", damaged + std::string("\1\0\2\0", 4));
     WaveRecordingFile live(dir / "live.wav", kMono16);  // still being recorded
-    const auto made = RescueRecordings({dir.path(), dir.path()});
-    ASSERT_EQ(made, std::vector<std::filesystem::path>{dir / "take.wav.AbC123.wav"});
-    CWave rescued;
-    rescued.Load(made[0].string());
-    EXPECT_EQ(rescued.GetFrameCount(), 2u);
+    RememberRecordingFolder(dir / "folders.txt", dir / "other");
+    RememberRecordingFolder(dir / "folders.txt", dir.path());
+    RememberRecordingFolder(dir / "folders.txt", dir / "other");  // to the front, once
+    EXPECT_EQ(RememberedRecordingFolders(dir / "folders.txt"),
+              (std::vector<std::filesystem::path>{dir / "other", dir.path()}));
+    const auto made = RescueRecordings(RecordingFoldersToRescue(dir.path(), dir / "folders.txt"));
+    ASSERT_EQ(made, (std::vector<std::filesystem::path>{dir / "take.wav.AbC123.wav",
+                                                        dir / "other/hit.wav.Bb2222.wav"}));
+    for (const auto& [file, frames] : {std::pair{made[0], 2u}, {made[1], 2u}}) {
+        CWave rescued;
+        rescued.Load(file.string());
+        EXPECT_EQ(rescued.GetFrameCount(), frames) << file;
+    }
     EXPECT_EQ(dir.Read("old.wav.Zz9999.wav"), "keep");
     EXPECT_EQ(dir.Read("old.wav.Zz9999.part").size(), 46u);
     EXPECT_EQ(dir.Read("song.wav.part").size(), 46u);
     EXPECT_TRUE(std::filesystem::exists(live.TemporaryPath()));
-    EXPECT_EQ(dir.Entries(), 5u);  // the empty one is gone
+    EXPECT_EQ(dir.Entries(), 7u);  // the empty one is gone
     EXPECT_EQ(RescuedRecordingsList({"/a.wav", "/b.wav"}), "/a.wav、/b.wav");
 }
 

@@ -1,7 +1,10 @@
 #include "platform/app/single_instance_lock.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -110,6 +113,16 @@ TEST(BroadcasterLock, OneBroadcasterWhateverTheDataFolderAllows) {
     EXPECT_TRUE(test::RunWithoutWritePermission(data.string(), [&] { return oneCopy(false); }))
         << "a data folder that cannot be written, without chimeon.lock";
     EXPECT_FALSE(std::filesystem::exists(data / "chimeon.lock"));
+
+    // Another user's file under the runtime lock's name, held: no copy of ours.
+    struct stat info {};
+    ASSERT_EQ(::stat(data.c_str(), &info), 0);
+    const auto planted = RuntimeLockFiles(info.st_dev, info.st_ino, other.c_str(), ::geteuid());
+    const int fd = ::open(planted.front().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (::geteuid() == 0 && ::fchown(fd, 65534, 65534) == 0 && ::flock(fd, LOCK_EX) == 0) {
+        EXPECT_NE(BroadcasterLock::Acquire(data, other.c_str()), nullptr);
+    }
+    ::close(fd);
 }
 
 }  // namespace
