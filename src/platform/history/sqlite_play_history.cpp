@@ -140,21 +140,20 @@ void SqlitePlayHistory::Tell(const std::string& problem, std::unique_lock<std::m
 }
 
 std::string SqlitePlayHistory::ProblemAfter(Outcome outcome, std::size_t dropped) const {
-    const std::string history = "the play history " + file_.string();
+    // Said to the operator after the notice's own words: Chinese, the database's path quoted.
+    const std::string history = "“" + file_.string() + "”";
     if (dropped > 0) {
-        return history +
-               " was held by another program when the program ended: " + std::to_string(dropped) +
-               " events were not written";
+        return history + "在程序结束时仍被另一个程序占用，" + std::to_string(dropped) +
+               " 条记录没有写入";
     }
     if (outcome == Outcome::kFailed) {
-        return "the play history cannot be written to " + file_.string() + ": " + lastError_ +
-               "; broadcasting goes on without it";
+        return "无法写入" + history + "（" + lastError_ + "），广播照常进行";
     }
     if (lost_) {
-        return history + " was held by another program too long: events were lost";
+        return history + "被另一个程序占用太久，有记录丢失了";
     }
     if (outcome == Outcome::kHeld) {
-        return history + " is held by another program; events wait and are written when it is free";
+        return history + "正被另一个程序占用，记录暂存在内存里，空出来后再写入";
     }
     return "";
 }

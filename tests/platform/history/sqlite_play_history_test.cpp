@@ -170,7 +170,7 @@ TEST(SqlitePlayHistory, EventsWaitWhileAnotherProgramHoldsTheDatabase) {
     history.Record(Start("2026-12-07", 1, 1));
     history.Flush();
     ASSERT_EQ(problems.size(), 1u);
-    EXPECT_NE(problems[0].find("events wait"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("暂存在内存里"), std::string::npos) << problems[0];
     for (int i = 2; i <= 5; ++i) {
         history.Record(Start("2026-12-07", i, i));  // two wait with the first, two are lost
     }
@@ -179,7 +179,7 @@ TEST(SqlitePlayHistory, EventsWaitWhileAnotherProgramHoldsTheDatabase) {
     sqlite3_close(other);
     history.Flush();
     ASSERT_EQ(problems.size(), 3u);
-    EXPECT_NE(problems[1].find("events were lost"), std::string::npos) << problems[1];
+    EXPECT_NE(problems[1].find("有记录丢失了"), std::string::npos) << problems[1];
     EXPECT_EQ(problems[2], "") << "written again";
     auto events = ReadPlayHistory(file, "", "", nullptr);
     ASSERT_TRUE(events);
@@ -222,7 +222,7 @@ TEST(SqlitePlayHistory, AtTheEndAHolderIsWaitedForOnlyForTheGrace) {
         ASSERT_TRUE(events);
         EXPECT_EQ(events->size(), c.written) << c.name;
         const bool saidLost =
-            !problems.empty() && problems.back().find("were not written") != std::string::npos;
+            !problems.empty() && problems.back().find("条记录没有写入") != std::string::npos;
         EXPECT_EQ(saidLost, c.written == 1) << c.name;
     }
 }
@@ -242,7 +242,7 @@ TEST(SqlitePlayHistory, UnwritableHistoryIsReportedOnceAndNeverThrows) {
         history.Flush();
         EXPECT_TRUE(history.HasFailed()) << name;
         ASSERT_EQ(problems.size(), 1u) << name << ": said once";
-        EXPECT_NE(problems[0].find("play history cannot be written"), std::string::npos)
+        EXPECT_NE(problems[0].find("无法写入"), std::string::npos)
             << name << ": " << problems[0];
     }
     std::string error;
