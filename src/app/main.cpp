@@ -19,12 +19,14 @@
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
 #include "core/io/atomic_write.h"
+#include "core/system/log.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/alsa_pcm.h"
 #include "platform/audio/audio_path_check.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
+#include "platform/system/journal_log.h"
 #include "platform/system/xdg_autostart_entry.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
@@ -85,6 +87,8 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
+    // The administrator's lines: the journal when the program runs as a service, else stderr.
+    UseProgramLog("chimeon");
     const std::filesystem::path dataDirectory = ProgramDirectory();
 
     // A second copy on the same data directory ends at once and silently; the first is not
@@ -95,11 +99,13 @@ int main(int argc, char* argv[]) {
     }
     const std::string dataFolderProblem = instanceLock->dataFolderProblem();
     if (!dataFolderProblem.empty()) {
-        std::cerr << "chimeon: the data directory cannot be written: " << dataFolderProblem << '\n';
+        Log(LogLevel::kWarning, "data",
+            "the data directory cannot be written: " + dataFolderProblem);
     }
     if (!instanceLock->runtimeLockHeld()) {
-        std::cerr << "chimeon: no lock in the runtime folder or /tmp: a second copy on this data "
-                     "directory would not be seen\n";
+        Log(LogLevel::kWarning, "lock",
+            "no lock in the runtime folder or /tmp: a second copy on this data directory would "
+            "not be seen");
     }
 
     QApplication application(argc, argv);
@@ -112,8 +118,9 @@ int main(int argc, char* argv[]) {
     // left behind can go.
     RemoveStaleSaveTemporaries(dataDirectory);
     if (LoadQtChineseTranslations(application) == nullptr) {
-        std::cerr << "chimeon: Qt's Chinese translations (qtbase_zh_CN) are not installed; Qt's "
-                     "own buttons stay in English\n";
+        Log(LogLevel::kWarning, "window",
+            "Qt's Chinese translations (qtbase_zh_CN) are not installed; Qt's own buttons stay in "
+            "English");
     }
 
     AppState state;
@@ -144,15 +151,15 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<AlsaMasterMixer> mixer =
         AlsaMasterMixer::Open("default", "Master", &mixerError);
     if (!mixer) {
-        std::cerr << "chimeon: no master volume: " << mixerError << '\n';
+        Log(LogLevel::kWarning, "mixer", "no master volume: " + mixerError);
     }
-    SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    SqlitePlayHistory history(dataDirectory / kHistoryFileName);
     // The history's health, reported on the writer's thread: on standard error, and in the today
     // page's notices once the page is there (a problem found before it is shown when it comes).
     auto historyHealth = std::make_shared<HistoryHealth>();
     history.SetProblemListener([historyHealth](const std::string& problem) {
-        std::cerr << "chimeon: "
-                  << (problem.empty() ? "the play history is written again" : problem) << std::endl;
+        Log(problem.empty() ? LogLevel::kInfo : LogLevel::kError, "history",
+            problem.empty() ? "the play history is written again" : problem);
         historyHealth->Report(problem);
     });
     AlsaPcmSystem soundDevices;
@@ -289,7 +296,7 @@ int main(int argc, char* argv[]) {
     }  // the window takes its pages (and the preview window) and its tray icon with it
     if (!engine.Join(std::chrono::seconds(10))) {
         // Something on the engine's thread hangs: end without waiting for it.
-        std::cerr << "chimeon: the broadcast engine did not end in time" << std::endl;
+        Log(LogLevel::kError, "engine", "the broadcast engine did not end in time");
         history.Flush();
         std::_Exit(exitCode);
     }
