@@ -113,6 +113,12 @@ TEST(CtlHolidays, HostileFilesChangeNothing) {
         EXPECT_EQ(data.Read("HlidSave.dat"), kStoredDaysOff);
         EXPECT_FALSE(std::filesystem::exists(data / "WorkSave.dat"));
     }
+    // A damaged stored calendar loads as the defaults: saved over, its days would be lost.
+    data.Write("HlidSave.dat", "110\r\n10/1/2030\r\n");
+    data.Write("good.ics", Calendar(Event("休", "DTSTART;VALUE=DATE:20301002\r\n")));
+    const auto damaged = Ctl(data, {"holidays", "import", (data / "good.ics").string(), "--yes"});
+    EXPECT_EQ(damaged.exitCode, 2);
+    EXPECT_EQ(data.Read("HlidSave.dat"), "110\r\n10/1/2030\r\n");
 }
 
 }  // namespace
