@@ -18,9 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     HolidayCalendar calendar;
     ApplyCalendarImport(calendar, PlanCalendarImport(calendar, read.days, {}, {1970, 1, 1}));
-    const std::string text = CalendarFileText(CalendarExportEvents(calendar, nullptr), 0);
-    const bool exportedSomething = !calendar.daysOff.empty() || !calendar.extraWorkDays.empty();
-    if (exportedSomething && !ReadCalendarText(text, CalendarFileLimits{}).Ok()) {
+    const std::vector<CalendarExportEvent> events = CalendarExportEvents(calendar, nullptr);
+    std::vector<CalendarDate> unwritten;
+    const std::string text = CalendarFileText(events, 0, &unwritten);
+    const CalendarFileRead again = ReadCalendarText(text, CalendarFileLimits{});
+    if (events.size() > unwritten.size() &&
+        (!again.Ok() || again.days.size() != events.size() - unwritten.size())) {
         std::abort();
     }
     return 0;

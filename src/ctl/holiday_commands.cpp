@@ -167,10 +167,17 @@ int RunHolidayExport(const CommandContext& context, const std::string& file) {
     const auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
                            std::chrono::system_clock::now().time_since_epoch())
                            .count();
-    if (!WriteFileAtomically(file, CalendarFileText(events, stamp))) {
+    std::vector<CalendarDate> unwritten;
+    if (!WriteFileAtomically(file, CalendarFileText(events, stamp, &unwritten))) {
         return UsageError(context, "cannot write " + file);
     }
-    *context.err << "chimeonctl: exported " << events.size() << " days to " << file << std::endl;
+    for (const CalendarDate& date : unwritten) {
+        *context.err << "chimeonctl: " << date.month << '/' << date.day << '/' << date.year
+                     << " is after " << kLastWritableYear
+                     << ", the last year iCalendar files are written for; not exported\n";
+    }
+    *context.err << "chimeonctl: exported " << events.size() - unwritten.size() << " days to "
+                 << file << std::endl;
     return kExitOk;
 }
 

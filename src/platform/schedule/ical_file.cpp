@@ -284,8 +284,8 @@ CalendarFileRead ReadCalendarFile(const std::filesystem::path& file,
     return ReadCalendarText(*bytes, limits);
 }
 
-std::string CalendarFileText(const std::vector<CalendarExportEvent>& events,
-                             std::int64_t stampUtc) {
+std::string CalendarFileText(const std::vector<CalendarExportEvent>& events, std::int64_t stampUtc,
+                             std::vector<CalendarDate>* unwritten) {
     Component calendar(icalcomponent_vanew(ICAL_VCALENDAR_COMPONENT,
                                            icalproperty_new_version("2.0"),
                                            icalproperty_new_prodid("-//Chimeon//Holidays//ZH"),
@@ -293,6 +293,12 @@ std::string CalendarFileText(const std::vector<CalendarExportEvent>& events,
     const icaltimetype stamp = icaltime_from_timet_with_zone(static_cast<std::time_t>(stampUtc), 0,
                                                              icaltimezone_get_utc_timezone());
     for (const CalendarExportEvent& event : events) {
+        if (event.date.year > kLastWritableYear) {
+            if (unwritten != nullptr) {
+                unwritten->push_back(event.date);
+            }
+            continue;
+        }
         icaltimetype day = icaltime_null_date();
         day.year = event.date.year;
         day.month = event.date.month;

@@ -20,7 +20,12 @@ CalendarFileRead ReadCalendarText(std::string_view text, const CalendarFileLimit
 CalendarFileRead ReadCalendarFile(const std::filesystem::path& file,
                                   const CalendarFileLimits& limits);
 
+// libical writes dates up to this year only.
+inline constexpr int kLastWritableYear = 3000;
+
 // An iCalendar text of all-day events; `stampUtc` (seconds since 1970) is the DTSTAMP of each.
-std::string CalendarFileText(const std::vector<CalendarExportEvent>& events, std::int64_t stampUtc);
+// Events after kLastWritableYear are left out and go to `unwritten`.
+std::string CalendarFileText(const std::vector<CalendarExportEvent>& events, std::int64_t stampUtc,
+                             std::vector<CalendarDate>* unwritten = nullptr);
 
 }  // namespace chimeon
