@@ -14,6 +14,8 @@ PACKAGES=(
     libsystemd-dev dbus python3-dbusmock
     # the stored password's Blowfish cipher
     nettle-dev
+    # office calendar files (.ics) imported and exported on the holiday page and by chimeonctl
+    libical-dev
     # sound: ALSA mixer, and a PulseAudio null sink that tests and benchmarks play into
     libasound2-dev libasound2-plugins pulseaudio pulseaudio-utils
     # user interface: Qt 6 Widgets, its SVG plugins for the icons, a CJK font for the Chinese texts,

@@ -10,6 +10,7 @@
 #include "core/io/atomic_write.h"
 #include "ctl/command_context.h"
 #include "ctl/history_command.h"
+#include "ctl/holiday_commands.h"
 #include "ctl/media_commands.h"
 #include "ctl/schedule_commands.h"
 #include "ctl/table_transfer_command.h"
@@ -78,6 +79,32 @@ int main(int argc, char* argv[]) {
     importTable->add_flag("--password-stdin", importOptions.passwordFromStdin,
                           "read the login password from the first line of standard input");
 
+    HolidayImportOptions holidayOptions;
+    std::string calendarFile;
+    auto* holidays = app.add_subcommand("holidays", "the holiday calendar and iCalendar files");
+    holidays->require_subcommand(1);
+    auto* holidayImport = holidays->add_subcommand(
+        "import",
+        "add the days of an .ics file as days off and extra working days; prints the plan "
+        "(add-off, add-work, already, past, conflict, skipped) and writes only with --yes");
+    holidayImport->add_option("FILE", calendarFile, "the .ics file")->required();
+    holidayImport->add_option("--off-mark", holidayOptions.marks.offMark,
+                              "text of a summary that marks a day off (default 休)");
+    holidayImport->add_option("--work-mark", holidayOptions.marks.workMark,
+                              "text of a summary that marks a working day (default 班); the "
+                              "mark that stands last decides, an event without one is a day off");
+    holidayImport->add_option("--table", holidayOptions.table,
+                              "the table of every working day (default: the one the event "
+                              "names, else the weekday's own)");
+    holidayImport->add_flag("--yes", holidayOptions.yes, "write the plan");
+    holidayImport->add_flag("--dry-run", holidayOptions.dryRun, "only print the plan");
+    holidayImport->add_flag("--json", json, "one JSON object per date");
+    holidayImport->add_flag("--password-stdin", holidayOptions.login.passwordFromStdin,
+                            "read the login password from the first line of standard input");
+    auto* holidayExport =
+        holidays->add_subcommand("export", "write the calendar in force as an .ics file");
+    holidayExport->add_option("FILE", calendarFile, "the .ics file to write")->required();
+
     TreatFileSizeLimitAsWriteFailure();
     try {
         app.parse(argc, argv);
@@ -125,6 +152,12 @@ int main(int argc, char* argv[]) {
     }
     if (exportTable->parsed()) {
         return RunExport(context, table);
+    }
+    if (holidayImport->parsed()) {
+        return RunHolidayImport(context, calendarFile, holidayOptions);
+    }
+    if (holidayExport->parsed()) {
+        return RunHolidayExport(context, calendarFile);
     }
     if (importTable->parsed()) {
         return RunImport(context, table, file, importOptions);

@@ -61,8 +61,8 @@ std::string ReadFirstLine(std::istream& in) {
     return line;
 }
 
-// True when no login password is in use, or the one given is the stored one (checked as the
-// login page checks it). Says why not on the message stream.
+}  // namespace
+
 bool EditAllowed(const CommandContext& context, const ImportOptions& options) {
     // Settings that cannot be read may hold a password in use: no reading them as "none".
     const std::filesystem::path file = context.dataDirectory / "setup.ini";
@@ -98,8 +98,6 @@ bool EditAllowed(const CommandContext& context, const ImportOptions& options) {
     }
     return true;
 }
-
-}  // namespace
 
 int RunExport(const CommandContext& context, const std::string& tableArgument) {
     auto id = TableFromArgument(tableArgument);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/engine/clock_text.h"
+#include "core/schedule/calendar_import.h"
 
 namespace chimeon {
 namespace {
@@ -102,6 +103,23 @@ PageMessage HolidayEditor::Save(const RestDayBoxes& boxes) {
         return refusal;
     }
     Change([&boxes](HolidayCalendar& calendar) { calendar.restDays = boxes; });
+    return SaveFiles();
+}
+
+PageMessage HolidayEditor::Import(const CalendarImportPlan& plan) {
+    if (PageMessage refusal = EditRefusal(); !refusal.IsEmpty()) {
+        return refusal;
+    }
+    Change([&plan](HolidayCalendar& calendar) { ApplyCalendarImport(calendar, plan); });
+    PageMessage saved = SaveFiles();
+    if (saved == Saved()) {
+        saved.text = "导入完毕：新增公休日" + std::to_string(plan.addDaysOff.size()) +
+                     "个，加班日" + std::to_string(plan.addWorkDays.size()) + "个。";
+    }
+    return saved;
+}
+
+PageMessage HolidayEditor::SaveFiles() {
     const CalendarSaveResult result = SaveHolidayCalendar(folder_, calendar_);
     std::vector<std::filesystem::path> unwritten;
     if (!result.restDaysSaved) {

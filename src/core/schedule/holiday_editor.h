@@ -12,6 +12,8 @@
 
 namespace chimeon {
 
+struct CalendarImportPlan;
+
 // A day of the calendar as the date pickers hold it.
 struct CalendarDate {
     int year = 1970;
@@ -63,8 +65,13 @@ public:
     PageMessage DeleteExtraWorkDay();
     // "保存": the boxes are taken over and both files written.
     PageMessage Save(const RestDayBoxes& boxes);
+    // "从日历导入…" once the operator confirmed the plan: its entries are appended and both
+    // files written.
+    PageMessage Import(const CalendarImportPlan& plan);
 
 private:
+    // Writes both files and says how that went.
+    PageMessage SaveFiles();
     // Applies a change to the calendar and tells the listener when it changed anything.
     void Change(const std::function<void(HolidayCalendar&)>& change);
     // The same after asking whether the operator may change the calendar.

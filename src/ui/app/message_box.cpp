@@ -40,6 +40,14 @@ bool AskYesNo(QWidget* parent, const QString& title, const QString& text) {
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool AskOkCancel(QWidget* parent, const QString& title, const QString& text) {
+    if (CurrentQuestionHandler()) {
+        return CurrentQuestionHandler()(parent, text);
+    }
+    return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
 QuestionHandler SetQuestionHandler(QuestionHandler handler) {
     return std::exchange(CurrentQuestionHandler(), std::move(handler));
 }

@@ -24,6 +24,8 @@ void ShowSuccess(QWidget* parent, const QString& text);
 
 // A question titled `title` with the buttons Yes and No; true for Yes.
 bool AskYesNo(QWidget* parent, const QString& title, const QString& text);
+// The same with the buttons "确定" and "取消"; true for 确定. Same handler.
+bool AskOkCancel(QWidget* parent, const QString& title, const QString& text);
 // Where questions go instead of a box (tests): the handler's answer stands for the operator's.
 // An empty handler restores the box. Returns the handler that was in place.
 using QuestionHandler = std::function<bool(QWidget* parent, const QString& text)>;

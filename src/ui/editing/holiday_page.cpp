@@ -4,15 +4,25 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include "platform/schedule/ical_file.h"
 #include "ui/app/check_controls.h"
+#include "ui/app/message_box.h"
 
 namespace chimeon {
 namespace {
@@ -52,6 +62,65 @@ QPushButton* AddButton(QHBoxLayout* line, QWidget* parent, std::string_view text
     auto* button = new QPushButton(Utf8(text), parent);
     line->addWidget(button);
     return button;
+}
+
+// A line of the marks dialog: the label names its box.
+template <typename Box>
+Box* AddFormRow(QFormLayout* form, QDialog* dialog, std::string_view label, Box* box) {
+    auto* text = new QLabel(Utf8(label), dialog);
+    text->setBuddy(box);
+    form->addRow(text, box);
+    return box;
+}
+
+// The file dialog, then the marks and the table of the extra working days.
+std::optional<CalendarImportRequest> ChooseImportFile(QWidget* parent) {
+    const QString file = QFileDialog::getOpenFileName(parent, Utf8("从日历导入"), QString(),
+                                                      Utf8("iCalendar 日历 (*.ics);;所有文件 (*)"));
+    if (file.isEmpty()) {
+        return std::nullopt;
+    }
+    CalendarImportRequest request{std::filesystem::path(file.toStdString()), {}};
+    QDialog dialog(parent);
+    dialog.setWindowTitle(Utf8("从日历导入"));
+    auto* form = new QFormLayout(&dialog);
+    auto* off = AddFormRow(form, &dialog, "休息日标记：",
+                           new QLineEdit(Utf8(request.options.offMark), &dialog));
+    auto* work = AddFormRow(form, &dialog, "上班日标记：",
+                            new QLineEdit(Utf8(request.options.workMark), &dialog));
+    auto* table = AddFormRow(form, &dialog, "加班日节目表：", new QComboBox(&dialog));
+    table->addItem(Utf8("当天星期的节目表"), -1);
+    for (int id = 0; id < kTableCount; ++id) {
+        table->addItem(Utf8(TableName(static_cast<TableId>(id))), id);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    request.options.offMark = off->text().toStdString();
+    request.options.workMark = work->text().toStdString();
+    if (const int id = table->currentData().toInt(); id >= 0) {
+        request.options.table = static_cast<TableId>(id);
+    }
+    return request;
+}
+
+struct ImportResult {
+    CalendarFileRead read;
+    CalendarImportPlan plan;
+};
+
+ImportResult ReadAndPlan(const CalendarImportRequest& request, const HolidayCalendar& calendar,
+                         CalendarDate today) {
+    ImportResult result;
+    result.read = ReadCalendarFile(request.file, CalendarFileLimits{});
+    if (result.read.Ok()) {
+        result.plan = PlanCalendarImport(calendar, result.read.days, request.options, today);
+    }
+    return result;
 }
 
 }  // namespace
@@ -106,6 +175,8 @@ void CHolidayPage::BuildControls() {
 
     auto* saveLine = new QHBoxLayout;
     saveLine->addStretch();
+    import_ = AddButton(saveLine, this, "从日历导入…");
+    connect(import_, &QPushButton::clicked, this, &CHolidayPage::OnImportCalendar);
     save_ = AddButton(saveLine, this, "保存");
     connect(save_, &QPushButton::clicked, this, &CHolidayPage::OnSave);
     layout->addLayout(saveLine);
@@ -192,6 +263,50 @@ void CHolidayPage::OnDeleteWorkDay() {
 
 void CHolidayPage::OnSave() {
     Finish(editor_.Save(Boxes()));
+}
+
+void CHolidayPage::OnImportCalendar() {
+    if (const PageMessage refusal = editor_.EditRefusal(); !refusal.IsEmpty()) {
+        ShowPageMessage(this, refusal);
+        return;
+    }
+    const std::optional<CalendarImportRequest> request =
+        parts_.chooseImport ? parts_.chooseImport(this) : ChooseImportFile(this);
+    if (!request) {
+        return;
+    }
+    const LocalDateTime now = parts_.clock.Now();
+    auto* progress = new QProgressDialog(Utf8("正在读取日历文件…"), QString(), 0, 0, this);
+    progress->setWindowTitle(Utf8("从日历导入"));
+    progress->setCancelButton(nullptr);
+    progress->setMinimumDuration(300);
+    progress->setWindowModality(Qt::WindowModal);
+    import_->setEnabled(false);
+    auto* watcher = new QFutureWatcher<ImportResult>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, progress] {
+        progress->deleteLater();
+        watcher->deleteLater();
+        import_->setEnabled(true);
+        const ImportResult result = watcher->result();
+        ShowImportPlan(result.read, result.plan);
+    });
+    watcher->setFuture(QtConcurrent::run(ReadAndPlan, *request, editor_.Calendar(),
+                                         CalendarDate{now.year, now.month, now.day}));
+}
+
+void CHolidayPage::ShowImportPlan(const CalendarFileRead& read, const CalendarImportPlan& plan) {
+    if (!read.Ok()) {
+        ShowReminder(this, Utf8(read.problem + "\n节假日日历没有改变。"));
+        return;
+    }
+    const std::string text = DescribeCalendarImport(plan);
+    if (plan.ChangesNothing()) {
+        ShowReminder(this, Utf8(text + "没有要新增的日期，节假日日历没有改变。"));
+        return;
+    }
+    if (AskOkCancel(this, Utf8("从日历导入"), Utf8(text + "确定导入并保存吗？"))) {
+        Finish(editor_.Import(plan));
+    }
 }
 
 }  // namespace chimeon

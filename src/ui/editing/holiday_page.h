@@ -2,7 +2,10 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
+#include <optional>
 
+#include "core/schedule/calendar_import.h"
 #include "core/schedule/holiday_editor.h"
 #include "core/system/local_clock.h"
 #include "ui/app/sub_dialog.h"
@@ -17,6 +20,12 @@ class QPushButton;
 class QTableWidget;
 
 namespace chimeon {
+
+// An office calendar file and how to read it, as the operator chose them.
+struct CalendarImportRequest {
+    std::filesystem::path file;
+    CalendarImportOptions options;
+};
 
 // What the holiday page works with; it must outlive the page.
 struct HolidayPageParts {
@@ -33,6 +42,9 @@ struct HolidayPageParts {
     // Told the whole calendar whenever the one in memory changes (loaded, added, deleted, the
     // rest days taken over): today's table selection uses what it was told last.
     HolidayEditor::CalendarListener onCalendarChanged;
+    // Asks for the file and the marks of "从日历导入…"; nothing when cancelled (default: the
+    // file dialog, then the marks and table).
+    std::function<std::optional<CalendarImportRequest>(QWidget*)> chooseImport;
 };
 
 // "节假日": the weekly rest days, the days off and the extra working days with their tables.
@@ -48,6 +60,8 @@ public:
     void OnAddWorkDay();
     void OnDeleteWorkDay();
     void OnSave();
+    // Reads and plans off the window's thread, then asks to confirm the plan.
+    void OnImportCalendar();
 
     const HolidayEditor& editor() const { return editor_; }
     // 0 = Sunday.
@@ -58,6 +72,7 @@ public:
     QDateEdit* workDayDate() const { return workDayDate_; }
     QComboBox* tableChoice() const { return tableChoice_; }
     QPushButton* saveButton() const { return save_; }
+    QPushButton* importButton() const { return import_; }
 
 protected:
     void OnInitDialog() override;
@@ -75,6 +90,7 @@ private:
     RestDayBoxes Boxes() const;
     // Shows the message of an operation; a refused one also puts the boxes back.
     void Finish(const PageMessage& message);
+    void ShowImportPlan(const CalendarFileRead& read, const CalendarImportPlan& plan);
 
     HolidayPageParts parts_;
     HolidayEditor editor_;
@@ -85,6 +101,7 @@ private:
     QDateEdit* workDayDate_ = nullptr;
     QComboBox* tableChoice_ = nullptr;
     QPushButton* save_ = nullptr;
+    QPushButton* import_ = nullptr;
 };
 
 }  // namespace chimeon

@@ -113,6 +113,37 @@ TEST_F(EditingPagesTest, HolidayPageFollowsTheCalendarAndRefusesWhenLockedOut) {
     EXPECT_EQ(messages.messages, QStringList(2, QStringLiteral("用户未登陆，不能进行任何修改！")));
 }
 
+// "从日历导入…" asks for nothing while locked out; a confirmed plan is listed and saved.
+TEST_F(EditingPagesTest, HolidayPageImportsAnOfficeCalendar) {
+    dir.Write("school.ics",
+              "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:休\r\nDTSTART;VALUE=DATE:20270101\r\n"
+              "END:VEVENT\r\nBEGIN:VEVENT\r\nSUMMARY:班\r\nDTSTART;VALUE=DATE:20270102\r\n"
+              "END:VEVENT\r\nEND:VCALENDAR\r\n");
+    int asked = 0;
+    HolidayPageParts parts(state, dir.path(), clock, {});
+    parts.chooseImport = [&](QWidget*) {
+        ++asked;
+        return std::optional<CalendarImportRequest>({dir / "school.ics", {}});
+    };
+    auto page = std::make_unique<CHolidayPage>(std::move(parts));
+    page->CreatePage(CHolidayPage::kTemplateId, &host);
+    QStringList questions;
+    SetQuestionHandler([&](QWidget*, const QString& text) { return questions.append(text), true; });
+    state.usePassword = true;
+    page->importButton()->click();
+    EXPECT_EQ(asked, 0);
+    state.usePassword = false;
+    page->importButton()->click();
+    QTRY_COMPARE(page->dayOffList()->rowCount(), 1);
+    EXPECT_EQ(page->dayOffList()->item(0, 0)->text(), QStringLiteral("1/1/2027"));
+    EXPECT_EQ(page->workDayList()->item(0, 1)->text(), QStringLiteral("星期六"));
+    EXPECT_TRUE(questions.value(0).startsWith(QStringLiteral("新增公休日1个：1/1/2027\n")));
+    EXPECT_EQ(messages.messages,
+              (QStringList{QStringLiteral("用户未登陆，不能进行任何修改！"),
+                           QStringLiteral("导入完毕：新增公休日1个，加班日1个。")}));
+    EXPECT_EQ(LoadHolidayCalendar(dir.path()), page->editor().Calendar());
+}
+
 // A table laid down on the weekly page reaches today's list by "应用新的设置"; a day off saved
 // on the holiday page silences the next day.
 TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
