@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "core/engine/history_recorder.h"
 #include "support/clock_rig.h"
+#include "support/fake_system_ports.h"
 
 namespace chimeon {
 namespace {
@@ -486,6 +489,150 @@ TEST_F(BroadcastClockTest, ApplyingNewSettingsStopsAndReloadsAndManualModeStaysM
     EXPECT_FALSE(rig.stepTimer.IsArmed());
     EXPECT_FALSE(rig.dayTimer.IsArmed());
     EXPECT_EQ(rig.clock.Mode(), ControlMode::kManual);
+}
+
+// Monday's `table` on a rig whose player takes scheduled starts (1 ms late), its starts recorded.
+struct AheadRig {
+    explicit AheadRig(const ScheduleTable& table) {
+        rig.player.TakeScheduledStarts([this] { return rig.WallMs(); });
+        rig.clock.SetObserver(&recorder);
+        rig.AddFiles({{"/m/a.wav", 2}, {"/m/b.mp3", 2}, {"/m/c.webm", 2}, {"/f/1.wav", 2}});
+        rig.lister.SetFolder("/f/", {"/f/1.wav"});
+        rig.WriteTable("Day1.dat", table);
+        rig.StartClock();
+    }
+    int Starts() const {
+        return static_cast<int>(std::count_if(
+            history.events.begin(), history.events.end(),
+            [](const HistoryEvent& e) { return e.kind == HistoryEvent::Kind::kStart; }));
+    }
+    ClockRig rig{MsFromLocal(2026, 12, 7, 7, 59, 50)};
+    test::RecordedHistory history;
+    HistoryRecorder recorder{rig.localClock, rig.list, history};
+};
+
+// A start known ahead sounds from its second by the player's clock; the step of the second only
+// shows it, marks the row and records the player's lateness.
+TEST(BroadcastClockAheadTest, AKnownStartOfEveryKindIsScheduledAheadOfItsSecond) {
+    struct Case {
+        ProgramItem row;
+        Files log;
+    };
+    const Case cases[] = {
+        {Row("8:0:0", kOnce, "/m/a.wav"), {"open /m/a.wav", "schedule 300"}},
+        {Row("8:0:0", kOnce, "/m/b.mp3", "50"), {"open /m/b.mp3", "volume 500", "schedule 300"}},
+        {Row("8:0:0", kOnce, "/m/c.webm"), {"open /m/c.webm", "schedule 300"}},
+        {Row("8:0:0", "8:0:1", "/f/", "100", "随机"), {"open /f/1.wav", "schedule 300"}},
+    };
+    for (const Case& c : cases) {
+        AheadRig a({c.row});
+        a.rig.RunUntil(7, 59, 59, 999);
+        EXPECT_EQ(a.rig.player.Log(), c.log) << c.row.path;
+        EXPECT_EQ(a.rig.States(), "待播");
+        a.rig.RunUntil(8, 0, 0, 500);
+        Files shown = c.log;
+        shown.push_back("show");
+        EXPECT_EQ(a.rig.player.Log(), shown) << c.row.path;
+        EXPECT_EQ(a.rig.States(), "正播");
+        EXPECT_EQ(a.rig.player.GetPosition(), 499);
+        ASSERT_EQ(a.history.events.size(), 1u);
+        EXPECT_EQ(a.history.events[0].latenessMs, 1);
+        EXPECT_EQ(a.history.events[0].atMs, MsFromLocal(2026, 12, 7, 8, 0, 0) + 1);
+    }
+}
+
+// Whatever changes the plan before the second takes the scheduled start back before it sounds;
+// the second then goes by the rules as ever (a start that remains is played by its step).
+TEST(BroadcastClockAheadTest, AChangeBeforeTheSecondTakesTheScheduledStartBack) {
+    struct Case {
+        const char* change;
+        std::function<void(ClockRig&)> act;
+        int plays;
+    };
+    const Case cases[] = {
+        {"stop", [](ClockRig& r) { r.clock.StopCurrent(); }, 1},
+        {"delete", [](ClockRig& r) { r.list.RemoveRow(0), r.clock.RowRemoved(0); }, 0},
+        {"move", [](ClockRig& r) { r.list.SwapRows(0, 1), r.clock.RowsSwapped(0); }, 1},
+        {"manual", [](ClockRig& r) { r.clock.SwitchToManual(); }, 0},
+        {"apply", [](ClockRig& r) { r.clock.ApplyNewSettings(); }, 1},
+        {"edited", [](ClockRig& r) { r.list.ReplaceItem(0, Row("8:0:0", kOnce, "/m/b.mp3")); }, 1},
+        {"clock set back", [](ClockRig& r) { r.JumpWall(-3600 * kSecond); }, 0},
+    };
+    for (const Case& c : cases) {
+        AheadRig a({Row("8:0:0", kOnce, "/m/a.wav"), Row("9:0:0", kOnce, "/m/b.mp3")});
+        a.rig.RunUntil(7, 59, 59, 800);
+        ASSERT_TRUE(a.rig.clock.HasScheduledStart()) << c.change;
+        c.act(a.rig);
+        a.rig.RunForMs(2500);
+        const Files& log = a.rig.player.Log();
+        EXPECT_EQ(std::count(log.begin(), log.end(), "cancel"), 1) << c.change;
+        EXPECT_EQ(std::count(log.begin(), log.end(), "play"), c.plays) << c.change;
+        EXPECT_EQ(a.Starts(), c.plays) << c.change;
+        EXPECT_FALSE(a.rig.clock.HasScheduledStart());
+        EXPECT_TRUE(a.rig.player.Violations().empty());
+    }
+}
+
+// A start that could not be scheduled ahead is played by the step of its second; a clock set
+// ahead across a scheduled start takes it as the replayed seconds do. Every start is recorded
+// once, and no failure is recorded for a file that opened by its second.
+TEST(BroadcastClockAheadTest, AStartNotScheduledAheadIsPlayedByItsStep) {
+    struct Case {
+        const char* way;
+        ScheduleTable table;
+        std::function<void(AheadRig&)> act;
+        const char* states;
+        int starts;
+        bool played;
+    };
+    const ProgramItem a8 = Row("8:0:0", kOnce, "/m/a.wav");
+    const ProgramItem a9 = Row("9:0:0", kOnce, "/m/a.wav");
+    const Case cases[] = {
+        {"file appeared late",
+         {Row("8:0:0", kOnce, "/m/late.wav")},
+         [](AheadRig& a) {
+             a.rig.AddFiles({{"/m/late.wav", 2}});
+         },
+         "正播",
+         1,
+         true},
+        {"row added late",
+         {a9},
+         [&](AheadRig& a) { a.rig.list.AppendRow(a8); },
+         "待播|正播",
+         1,
+         true},
+        {"chain after an end",
+         {Row("7:59:58", kOnce, "/m/a.wav"), Row("续播", kOnce, "/m/b.mp3")},
+         [](AheadRig&) {},
+         "待播|正播",
+         2,
+         true},
+        {"manual play",
+         {a9},
+         [](AheadRig& a) { a.rig.clock.SetSelectedRow(0), a.rig.clock.PlayRow(); },
+         "正播",
+         1,
+         true},
+        {"clock set ahead",
+         {a8},
+         [](AheadRig& a) { a.rig.JumpWall(3 * kSecond); },
+         "正播",
+         1,
+         false},
+    };
+    for (const Case& c : cases) {
+        AheadRig a(c.table);
+        a.rig.RunUntil(7, 59, 59, 900);
+        c.act(a);
+        a.rig.RunForMs(600);
+        EXPECT_EQ(a.rig.States(), c.states) << c.way;
+        EXPECT_EQ(a.Starts(), c.starts) << c.way;
+        EXPECT_EQ(a.history.events.size(), static_cast<size_t>(c.starts + c.starts - 1)) << c.way;
+        const Files& log = a.rig.player.Log();
+        EXPECT_EQ(log.back() == "play", c.played) << c.way;
+        EXPECT_TRUE(a.rig.player.IsPlaying()) << c.way;
+    }
 }
 
 }  // namespace
