@@ -505,7 +505,7 @@ void BroadcastClock::ScheduleUpcoming(const ClockReading& now, std::int64_t seco
     if (row < 0) {
         return;
     }
-    const std::int64_t dueMs = now.epochMs + untilDueMs;
+    const std::int64_t dueMs = now.realtimeMs + untilDueMs;
     // Failures are said by the step of the second, which opens the file again.
     BroadcastClockObserver* observer = std::exchange(observer_, nullptr);
     itemOpened_ = false;
