@@ -4,8 +4,8 @@
 //
 // Ways, one click a second each, in one run:
 //   reference - GstMediaPlayer::ScheduleStart called directly 300 ms ahead of a due moment, no
-//               clock and no load: the pipeline's base time and offset are known, so its onsets
-//               bound the monitor's own offset (with the sink's error);
+//               clock, idle and busy: the pipeline's base time and offset are known, so its
+//               onsets bound the monitor's own offset (with the sink's error) in either state;
 //   scheduled - the clock schedules each start ahead on the player, idle and with both cores
 //               kept busy by spinning threads;
 //   today's   - the same clock and player, but the player is only played at the step of the
@@ -110,6 +110,7 @@ std::vector<std::int64_t> ThroughTheClock(const std::filesystem::path& dir,
 // Scheduled straight on the player, 300 ms ahead of each next second.
 std::vector<std::int64_t> Reference(const std::string& click, int clicks, GstMediaPlayer& player) {
     std::vector<std::int64_t> dueAt;
+    player.Prepare(click);  // GStreamer's first use is slow
     for (int i = 0; i < clicks; ++i) {
         const std::int64_t due = (MonotonicNs() / kSecond + 2) * kSecond;
         SleepUntil(due - 300 * kMillisecond);
@@ -184,7 +185,11 @@ int Run() {
                              {"scheduled, busy", true, true, {}},
                              {"today's,   idle", false, false, {}},
                              {"today's,   busy", false, true, {}}};
-    const std::vector<std::int64_t> reference = Reference(click, clicks / 2, player);
+    std::vector<std::int64_t> reference[2];
+    for (bool busy : {false, true}) {
+        const Spinners spinners(busy);
+        reference[busy ? 1 : 0] = Reference(click, clicks / 2, player);
+    }
     for (Way& way : ways) {
         const Spinners spinners(way.busy);
         way.due = way.scheduled ? ThroughTheClock(dir, click, clicks, player)
@@ -192,11 +197,14 @@ int Run() {
     }
     SleepUntil(MonotonicNs() + 300 * kMillisecond);
 
-    const Signed ref = Measure(recorder, reference);
     std::printf("signed lateness of the onset after its due moment (ms), %d clicks a way\n",
                 clicks);
-    std::printf("  reference (known base time): median %.1f p99 %.1f earliest %.1f heard %d/%zu\n",
-                ref.median, ref.p99, ref.earliest, ref.heard, reference.size());
+    for (int busy : {0, 1}) {
+        const Signed ref = Measure(recorder, reference[busy]);
+        std::printf("  reference, %s: median %.1f p99 %.1f earliest %.1f heard %d/%zu\n",
+                    busy ? "busy" : "idle", ref.median, ref.p99, ref.earliest, ref.heard,
+                    reference[busy].size());
+    }
     std::vector<std::int64_t> mine, today;
     for (const Way& way : ways) {
         const Signed f = Measure(recorder, way.due);
