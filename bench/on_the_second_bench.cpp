@@ -45,6 +45,19 @@ public:
     bool CanScheduleStart() const override { return false; }
 };
 
+// Counts the starts that were scheduled ahead (the others were played at the step).
+class CountingPlayer : public ReportingPlayer {
+public:
+    explicit CountingPlayer(MediaPlayer& player)
+        : ReportingPlayer(player, [](OpenFailure, std::string) {}) {}
+    bool ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds lead) override {
+        const bool scheduled = ReportingPlayer::ScheduleStart(dueMs, lead);
+        count += scheduled ? 1 : 0;
+        return scheduled;
+    }
+    int count = 0;
+};
+
 // Both cores kept busy while it lives.
 class Spinners {
 public:
@@ -115,9 +128,13 @@ std::vector<std::int64_t> Reference(const std::string& click, int clicks, GstMed
         const std::int64_t due = (MonotonicNs() / kSecond + 2) * kSecond;
         SleepUntil(due - 300 * kMillisecond);
         player.SetFile(click);
-        if (player.Open() && player.ScheduleStart((due + RealtimeMinusMonotonicNs()) / kMillisecond,
-                                                  std::chrono::milliseconds(300))) {
+        const bool opened = player.Open();
+        if (opened && player.ScheduleStart((due + RealtimeMinusMonotonicNs()) / kMillisecond,
+                                           std::chrono::milliseconds(300))) {
             dueAt.push_back(due);
+        } else {
+            std::fprintf(stderr, "reference click %d not scheduled (%s)\n", i,
+                         opened ? "opened" : "not opened");
         }
         SleepUntil(due + 500 * kMillisecond);
         player.Close();
@@ -149,6 +166,11 @@ Signed Measure(MonitorRecorder& recorder, const std::vector<std::int64_t>& dueAt
         const size_t at = static_cast<size_t>(share * static_cast<double>(values.size()) + 0.999);
         return values[std::clamp<size_t>(at, 1, values.size()) - 1];
     };
+    std::fprintf(stderr, " each:");
+    for (double value : late) {
+        std::fprintf(stderr, " %.1f", value);
+    }
+    std::fprintf(stderr, "\n");
     std::vector<double> magnitude;
     for (double value : late) {
         magnitude.push_back(std::abs(value));
@@ -174,17 +196,20 @@ int Run() {
     MonitorRecorder recorder;
     GstMediaPlayer player;
     PlayOnlyPlayer playOnly(player);
+    CountingPlayer counting(player);
 
     struct Way {
         const char* name;
         bool scheduled;
         bool busy;
         std::vector<std::int64_t> due;
+        int scheduledAhead = 0;
     };
     std::vector<Way> ways = {{"scheduled, idle", true, false, {}},
                              {"scheduled, busy", true, true, {}},
                              {"today's,   idle", false, false, {}},
                              {"today's,   busy", false, true, {}}};
+    Reference(click, 1, player);  // wakes the sound server's sink; not counted
     std::vector<std::int64_t> reference[2];
     for (bool busy : {false, true}) {
         const Spinners spinners(busy);
@@ -192,8 +217,10 @@ int Run() {
     }
     for (Way& way : ways) {
         const Spinners spinners(way.busy);
-        way.due = way.scheduled ? ThroughTheClock(dir, click, clicks, player)
+        counting.count = 0;
+        way.due = way.scheduled ? ThroughTheClock(dir, click, clicks, counting)
                                 : ThroughTheClock(dir, click, clicks, playOnly);
+        way.scheduledAhead = counting.count;
     }
     SleepUntil(MonotonicNs() + 300 * kMillisecond);
 
@@ -209,8 +236,10 @@ int Run() {
     for (const Way& way : ways) {
         const Signed f = Measure(recorder, way.due);
         std::printf(
-            "  %s: median %.1f p99 %.1f earliest %.1f |median| %.1f |p99| %.1f heard %d/%d\n",
-            way.name, f.median, f.p99, f.earliest, f.medianAbs, f.p99Abs, f.heard, clicks);
+            "  %s: median %.1f p99 %.1f earliest %.1f |median| %.1f |p99| %.1f heard %d/%d, "
+            "scheduled ahead %d\n",
+            way.name, f.median, f.p99, f.earliest, f.medianAbs, f.p99Abs, f.heard, clicks,
+            way.scheduledAhead);
         (way.scheduled ? mine : today)
             .insert((way.scheduled ? mine : today).end(), way.due.begin(), way.due.end());
     }
