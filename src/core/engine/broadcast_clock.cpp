@@ -497,8 +497,10 @@ void BroadcastClock::ScheduleUpcoming(const ClockReading& now, std::int64_t seco
     const int secondOfDay = static_cast<int>(second % kSecondsPerDay);
     const int due = secondOfDay + 1;
     const std::int64_t untilDueMs = 1000 - std::clamp(now.local.millisecond, 0, 999);
+    // A step that came too late to leave the player time for it leaves the start to its step.
     if (!parts_.player.CanScheduleStart() || untilDueMs > startLead_.count() ||
-        due >= kSecondsPerDay || handled_.Test(due) || unscheduledSecond_ == second + 1) {
+        untilDueMs < startLead_.count() / 6 || due >= kSecondsPerDay || handled_.Test(due) ||
+        unscheduledSecond_ == second + 1) {
         return;
     }
     const int row = parts_.list.FirstRowStartingAt(TimeText(due));
