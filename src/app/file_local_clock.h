@@ -7,9 +7,10 @@
 
 namespace chimeon {
 
-// A wall clock that a test moves by writing a file: one line "YYYY-MM-DD HH:MM:SS" (local time).
-// Built only into the test build of the program; a file that is missing or cannot be read keeps
-// the time read last.
+// A wall clock that a test moves by writing a file: one line "YYYY-MM-DD HH:MM:SS" (local time),
+// which stands still, or "YYYY-MM-DD HH:MM:SS running", which runs on in real time from the
+// moment the file was written. Built only into the test build of the program; a file that is
+// missing or cannot be read keeps the time read last.
 class FileLocalClock : public LocalClock {
 public:
     explicit FileLocalClock(std::filesystem::path file) : file_(std::move(file)) {}
@@ -22,6 +23,7 @@ private:
     mutable std::mutex mutex_;
     mutable LocalDateTime now_{};
     mutable std::int64_t epochSeconds_ = 0;
+    mutable std::int64_t runningSinceMs_ = -1;  // real time the running clock was set, or -1
 };
 
 }  // namespace chimeon

@@ -17,7 +17,7 @@ std::int64_t MsFromLocal(int year, int month, int day, int hour, int minute, int
 class FakeLocalClock : public LocalClock {
 public:
     ClockReading Read() const override {
-        ClockReading reading{LocalDateTimeFromMs(ms_), ms_};
+        ClockReading reading{LocalDateTimeFromMs(ms_), ms_, ms_};
         if (stepPerReadMs_ != 0) {
             ms_ += stepPerReadMs_;
         }

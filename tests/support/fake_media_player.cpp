@@ -46,6 +46,24 @@ void FakeMediaPlayer::Play() {
     playStartedMs_ = nowMs_();
 }
 
+bool FakeMediaPlayer::ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds lead) {
+    log_.push_back("schedule " + std::to_string(lead.count()));
+    if (!open_ || playing_ || !wallMs_) {
+        violations_.push_back("ScheduleStart on a player not open and stopped");
+        return false;
+    }
+    playing_ = true;
+    scheduledDueMs_ = dueMs;
+    playStartedMs_ = nowMs_() + (dueMs - wallMs_()) + lateness_;
+    return true;
+}
+
+void FakeMediaPlayer::CancelScheduledStart() {
+    log_.push_back(wallMs_ && wallMs_() >= scheduledDueMs_ ? "cancel-after-sound" : "cancel");
+    playing_ = false;
+    basePosition_ = 0;
+}
+
 void FakeMediaPlayer::Stop() {
     log_.push_back("stop");
     if (!open_) {
@@ -71,7 +89,7 @@ std::int64_t FakeMediaPlayer::GetPosition() {
     if (!playing_) {
         return basePosition_;
     }
-    return std::min(length_, basePosition_ + (nowMs_() - playStartedMs_));
+    return std::clamp<std::int64_t>(basePosition_ + (nowMs_() - playStartedMs_), 0, length_);
 }
 
 void FakeMediaPlayer::SetVolume(int volume) {

@@ -35,6 +35,18 @@ public:
     int GetVolume() const override { return volume_; }
     void ShowMaximized() override { log_.push_back("show"); }
     void Prepare(std::string_view path) override { prepared_.emplace_back(path); }
+    // Scheduled starts are taken once a wall clock is given; the first sample then sounds
+    // `lateness` ms after the due moment by the wall clock as it reads at the call.
+    void TakeScheduledStarts(std::function<std::int64_t()> wallMs, std::int64_t lateness = 1) {
+        wallMs_ = std::move(wallMs);
+        lateness_ = lateness;
+    }
+    bool CanScheduleStart() const override { return static_cast<bool>(wallMs_); }
+    // Logs "schedule LEAD"; a cancel is "cancel", or "cancel-after-sound" when the wall clock
+    // had reached the due moment (a sound was heard).
+    bool ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds lead) override;
+    void CancelScheduledStart() override;
+    std::optional<std::int64_t> ScheduledStartLateness() override { return lateness_; }
 
     bool IsOpen() const { return open_; }
     bool IsPlaying() const { return open_ && playing_; }
@@ -73,6 +85,9 @@ private:
     std::vector<std::string> opened_;
     std::vector<std::string> prepared_;
     std::vector<std::string> violations_;
+    std::function<std::int64_t()> wallMs_;
+    std::int64_t lateness_ = 0;
+    std::int64_t scheduledDueMs_ = -1;
 };
 
 // Keeps what a display area would have drawn.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "core/engine/clock_text.h"
 #include "core/engine/folder_listing.h"
@@ -29,9 +30,13 @@ void BroadcastClock::HandledSeconds::SwitchTo(const DateKey& date) {
     }
 }
 
-BroadcastClock::BroadcastClock(BroadcastClockParts parts) : parts_(std::move(parts)) {}
+BroadcastClock::BroadcastClock(BroadcastClockParts parts) : parts_(std::move(parts)) {
+    parts_.list.AddObserver(this);
+}
 
-BroadcastClock::~BroadcastClock() = default;
+BroadcastClock::~BroadcastClock() {
+    parts_.list.RemoveObserver(this);
+}
 
 std::int64_t BroadcastClock::LocalSecond(const LocalDateTime& now) {
     int second = std::clamp(now.hour * 3600 + now.minute * 60 + now.second, 0, kSecondsPerDay - 1);
@@ -50,6 +55,7 @@ void BroadcastClock::Start() {
 }
 
 void BroadcastClock::SelectToday(const LocalDateTime& now) {
+    CancelScheduled();
     TodaySelection selection =
         SelectTodaysTable(now, parts_.calendar.Calendar(), parts_.dataDirectory, parts_.list);
     noBroadcastToday_ = selection.noBroadcastToday;
@@ -85,6 +91,7 @@ void BroadcastClock::ReportEnd(EndCause cause) {
 }
 
 void BroadcastClock::ChangeDay(const LocalDateTime& now) {
+    CancelScheduled();
     KillStep();
     KillDay();
     // The new day's first seconds are replayed (within the usual gap) even when no step ran
@@ -110,7 +117,8 @@ void BroadcastClock::DayCheck() {
 }
 
 void BroadcastClock::Step() {
-    LocalDateTime now = parts_.clock.Now();
+    const ClockReading reading = parts_.clock.Read();
+    const LocalDateTime& now = reading.local;
     if (DateOf(now) != loadedDate_) {
         ChangeDay(now);
         if (!stepArmed_) {
@@ -119,6 +127,9 @@ void BroadcastClock::Step() {
     }
     std::int64_t second = LocalSecond(now);
     std::int64_t dayStart = second - second % kSecondsPerDay;
+    if (scheduled_ && second < scheduled_->localSecond - 1) {
+        CancelScheduled();  // the clock was set back across it
+    }
     if (lastStepSecond_ && second - *lastStepSecond_ > 1 &&
         second - *lastStepSecond_ <= kMaxReplayGap.count()) {
         // Seconds in which no step ran, as if one had; yesterday's last seconds are over.
@@ -129,8 +140,12 @@ void BroadcastClock::Step() {
     lastStepSecond_ = second;
     int secondOfDay = static_cast<int>(second - dayStart);
     StepSecond(secondOfDay);
-    if (!playing_) {
+    if (scheduled_ && scheduled_->localSecond <= second) {
+        CancelScheduled();  // its second went by unexamined (a clock set far ahead)
+    }
+    if (!playing_ && !scheduled_) {
         PrepareUpcoming(secondOfDay);
+        ScheduleUpcoming(reading, second);
     }
 }
 
@@ -248,28 +263,26 @@ void BroadcastClock::ShowAndPlay() {
     parts_.player.Play();
 }
 
-std::vector<std::string> BroadcastClock::ListFolderFiles(std::string_view folder, int row) const {
+std::vector<std::string> BroadcastClock::ListFolderFiles(
+    std::string_view folder, int row, std::optional<std::int64_t> epochSecond) const {
     std::vector<std::string> files =
         parts_.lister.ListFiles(PathInDataDirectory(folder, parts_.dataDirectory));
     if (parts_.list.Item(row).IsRandom()) {
         ClockReading now = parts_.clock.Read();
         ShuffleFolderFiles(files,
-                           FolderShuffleSeed(LocalClock::EpochSecondsOf(now), now.local.day));
+                           FolderShuffleSeed(epochSecond.value_or(LocalClock::EpochSecondsOf(now)),
+                                             now.local.day));
     }
     return files;
 }
 
-bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
-    TodayList& list = parts_.list;
-    if (row < 0 || row >= list.RowCount()) {
-        return false;
-    }
-    const ProgramItem item = list.Item(row);
+bool BroadcastClock::OpenRow(int row, std::optional<std::int64_t> epochSecond) {
+    const ProgramItem item = parts_.list.Item(row);
     const std::string& path = item.path;
     const MediaKind kind = MediaKindOf(path);
     if (kind == MediaKind::kFolder) {
         // A folder without files changes nothing: the item stopped before stays as it was.
-        std::vector<std::string> files = ListFolderFiles(path, row);
+        std::vector<std::string> files = ListFolderFiles(path, row, epochSecond);
         if (files.empty()) {
             if (observer_ != nullptr) {
                 observer_->OnPlayFailed(row, path, FailureCause::kFileMissing,
@@ -294,14 +307,36 @@ bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
             parts_.player.SetVolume(static_cast<int>(percent) * kNormalPlayerVolume / 100);
         }
     }
-    ShowAndPlay();
+    return true;
+}
+
+bool BroadcastClock::StartRow(int row, StartCause cause, int scheduledSecond) {
+    TodayList& list = parts_.list;
+    if (row < 0 || row >= list.RowCount()) {
+        return false;
+    }
+    std::optional<std::int64_t> lateness;
+    if (scheduled_ && cause == StartCause::kTime && scheduled_->row == row &&
+        scheduled_->second == scheduledSecond) {
+        // Already sounding since its second: only shown and recorded now.
+        scheduled_.reset();
+        lateness = parts_.player.ScheduledStartLateness();
+        parts_.player.ShowMaximized();
+    } else {
+        CancelScheduled();
+        if (!OpenRow(row, std::nullopt)) {
+            return false;
+        }
+        ShowAndPlay();
+    }
+    const std::string& path = list.Item(row).path;
     currentRow_ = row;
     playing_ = true;
     silenced_ = false;
     endReported_ = false;
     if (observer_ != nullptr) {
         observer_->OnRowStarted(row, currentIsFolder_ ? folderFiles_.front() : path, cause,
-                                scheduledSecond);
+                                scheduledSecond, lateness);
     }
     list.SetState(row, RowState::kPlaying);
     return true;
@@ -344,6 +379,7 @@ void BroadcastClock::PlayRow() {
     if (row < 0 || row >= list.RowCount()) {
         return;
     }
+    CancelScheduled();
     if (row == currentRow_ && list.IsPlaying(row)) {
         return;
     }
@@ -369,6 +405,7 @@ void BroadcastClock::PlayRow() {
 }
 
 void BroadcastClock::StopCurrent() {
+    CancelScheduled();
     if (!playing_) {
         return;
     }
@@ -388,12 +425,14 @@ void BroadcastClock::StopCurrent() {
 }
 
 void BroadcastClock::RowRemoved(int row) {
+    CancelScheduled();
     if (row >= 0 && row < currentRow_) {
         --currentRow_;
     }
 }
 
 void BroadcastClock::RowsSwapped(int upper) {
+    CancelScheduled();
     if (currentRow_ == upper) {
         currentRow_ = upper + 1;
     } else if (currentRow_ == upper + 1) {
@@ -417,11 +456,13 @@ void BroadcastClock::SwitchToManual() {
         return;
     }
     mode_ = ControlMode::kManual;
+    CancelScheduled();
     KillStep();
     KillDay();
 }
 
 void BroadcastClock::ApplyNewSettings() {
+    CancelScheduled();
     KillStep();
     KillDay();
     StopForReload(EndCause::kStoppedByOperator);
@@ -435,6 +476,7 @@ void BroadcastClock::ApplyNewSettings() {
 }
 
 void BroadcastClock::Shutdown() {
+    CancelScheduled();
     KillStep();
     KillDay();
     StopForReload(EndCause::kProgramExit);
@@ -442,7 +484,76 @@ void BroadcastClock::Shutdown() {
 
 milliseconds BroadcastClock::UntilNextStep() const {
     const milliseconds intoSecond(std::clamp(parts_.clock.Now().millisecond, 0, 999));
-    return std::min(std::chrono::seconds(1) - intoSecond + kStepMargin, kMaxStepInterval);
+    milliseconds until = std::chrono::seconds(1) - intoSecond + kStepMargin;
+    // A step at the start lead before the next second finds a start to schedule.
+    const milliseconds untilLead = std::chrono::seconds(1) - startLead_ - intoSecond;
+    if (untilLead > milliseconds(0)) {
+        until = std::min(until, untilLead);
+    }
+    return std::min(until, kMaxStepInterval);
+}
+
+void BroadcastClock::ScheduleUpcoming(const ClockReading& now, std::int64_t second) {
+    const int secondOfDay = static_cast<int>(second % kSecondsPerDay);
+    const int due = secondOfDay + 1;
+    const std::int64_t untilDueMs = 1000 - std::clamp(now.local.millisecond, 0, 999);
+    // A step that came too late to leave the player time for it leaves the start to its step.
+    if (!parts_.player.CanScheduleStart() || untilDueMs > startLead_.count() ||
+        untilDueMs < startLead_.count() / 6 || due >= kSecondsPerDay || handled_.Test(due) ||
+        unscheduledSecond_ == second + 1) {
+        return;
+    }
+    const int row = parts_.list.FirstRowStartingAt(TimeText(due));
+    if (row < 0) {
+        return;
+    }
+    const std::int64_t dueMs = now.realtimeMs + untilDueMs;
+    // Failures are said by the step of the second, which opens the file again.
+    BroadcastClockObserver* observer = std::exchange(observer_, nullptr);
+    itemOpened_ = false;
+    const bool opened = OpenRow(row, dueMs / 1000) && itemOpened_;
+    observer_ = observer;
+    if (opened && parts_.player.ScheduleStart(dueMs, startLead_)) {
+        scheduled_ = ScheduledStart{row, due, second + 1, parts_.list.Item(row)};
+        return;
+    }
+    unscheduledSecond_ = second + 1;
+    parts_.player.Stop();
+    parts_.player.Close();
+}
+
+void BroadcastClock::CancelScheduled() {
+    if (!scheduled_) {
+        return;
+    }
+    scheduled_.reset();
+    parts_.player.CancelScheduledStart();
+    parts_.player.Stop();
+    parts_.player.Close();
+}
+
+void BroadcastClock::CheckScheduled() {
+    if (scheduled_ &&
+        (parts_.list.FirstRowStartingAt(TimeText(scheduled_->second)) != scheduled_->row ||
+         !(parts_.list.Item(scheduled_->row) == scheduled_->item))) {
+        CancelScheduled();
+    }
+}
+
+void BroadcastClock::OnRowsReplaced(std::uint64_t) {
+    CancelScheduled();
+}
+
+void BroadcastClock::OnRowChanged(int) {
+    CheckScheduled();
+}
+
+void BroadcastClock::OnRowInserted(int) {
+    CheckScheduled();
+}
+
+void BroadcastClock::OnRowRemoved(int) {
+    CheckScheduled();
 }
 
 void BroadcastClock::PrepareUpcoming(int secondOfDay) {

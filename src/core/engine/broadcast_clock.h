@@ -39,7 +39,13 @@ struct BroadcastClockParts {
 // as if a step had run in it; a longer gap or a clock set backwards is not replayed. Each second
 // of a day is looked up for its start at most once, so a clock set backwards never rings a bell
 // twice.
-class BroadcastClock {
+//
+// A start known ahead (the next second's row, found by a step at least the start lead before
+// it, its file opened) is scheduled on the player for the due moment, so that it sounds on the
+// second however late the step of that second comes; that step then takes the start that is
+// already sounding. Anything that changes the plan before the second takes the scheduled start
+// back without a sound; a start that was not scheduled is played by the step, as ever.
+class BroadcastClock : private TodayListObserver {
 public:
     static constexpr std::chrono::seconds kMaxReplayGap{10};
     static constexpr std::chrono::milliseconds kMaxStepInterval{400};
@@ -47,9 +53,13 @@ public:
     static constexpr std::chrono::milliseconds kStepMargin{2};
     // How long ahead of a known start the player is told to prepare the file.
     static constexpr std::chrono::seconds kPrepareLead{3};
+    // How long before its second a known start is handed to the player: well beyond a step's
+    // lateness on a busy machine (tens of milliseconds) plus the player's few milliseconds to
+    // get its output going, and short enough that a step still runs in that window.
+    static constexpr std::chrono::milliseconds kStartLead{300};
 
     explicit BroadcastClock(BroadcastClockParts parts);
-    ~BroadcastClock();
+    ~BroadcastClock() override;
     BroadcastClock(const BroadcastClock&) = delete;
     BroadcastClock& operator=(const BroadcastClock&) = delete;
 
@@ -77,7 +87,9 @@ public:
     // The current item has ended: its chained successor starts, or the clock goes idle.
     void FinishItem(EndCause cause = EndCause::kPlayedThrough);
     // The files of a folder row in play order (shuffled anew when its mode is "随机").
-    std::vector<std::string> ListFolderFiles(std::string_view folder, int row) const;
+    // `epochSecond` seeds the shuffle (default: now).
+    std::vector<std::string> ListFolderFiles(std::string_view folder, int row,
+                                             std::optional<std::int64_t> epochSecond = {}) const;
 
     // The operator's "播放" on the selected row, and "停止".
     void PlayRow();
@@ -100,6 +112,11 @@ public:
     void ApplyNewSettings();
     // The program ends: what plays stops (reported as the end of the program), timers are killed.
     void Shutdown();
+
+    // How long before its second a known start is given to the player (kStartLead unless set).
+    void SetStartLead(std::chrono::milliseconds lead) { startLead_ = lead; }
+    // A start is scheduled on the player for this second of the day.
+    bool HasScheduledStart() const { return scheduled_.has_value(); }
 
     ControlMode Mode() const { return mode_; }
     bool IsPlaying() const { return playing_; }
@@ -131,6 +148,14 @@ private:
         std::unique_ptr<Day> previous_ = std::make_unique<Day>();
     };
 
+    // A start handed to the player ahead of its second.
+    struct ScheduledStart {
+        int row = -1;
+        int second = 0;                // of the day
+        std::int64_t localSecond = 0;  // continuous, as LocalSecond
+        ProgramItem item;
+    };
+
     static DateKey DateOf(const LocalDateTime& now) { return {now.year, now.month, now.day}; }
     static std::int64_t LocalSecond(const LocalDateTime& now);
 
@@ -144,6 +169,18 @@ private:
     bool OpenFile(const std::string& path, int row);
     void ShowAndPlay();
     void PrepareUpcoming(int secondOfDay);
+    // Opens the next second's row and schedules it on the player, when a step is within the
+    // start lead of it.
+    void ScheduleUpcoming(const ClockReading& now, std::int64_t second);
+    void CancelScheduled();
+    // Opens row `row`'s file (a folder's first); false for a folder without files.
+    bool OpenRow(int row, std::optional<std::int64_t> epochSecond);
+    // TodayListObserver: a change of today's list takes back a scheduled start it touches.
+    void OnRowsReplaced(std::uint64_t generation) override;
+    void OnRowChanged(int row) override;
+    void OnRowInserted(int row) override;
+    void OnRowRemoved(int row) override;
+    void CheckScheduled();
     void PrepareOnce(const std::string& storedPath);
     void ArmStep();
     void KillStep();
@@ -176,6 +213,10 @@ private:
     // end is reported as not played, whatever ended it.
     bool itemOpened_ = false;
     std::string preparedPath_;
+    std::chrono::milliseconds startLead_ = kStartLead;
+    std::optional<ScheduledStart> scheduled_;
+    // The second whose start could not be scheduled (its file did not open): its step plays it.
+    std::optional<std::int64_t> unscheduledSecond_;
 };
 
 }  // namespace chimeon

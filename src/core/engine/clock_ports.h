@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,8 +47,10 @@ public:
                                  std::string_view /*tableName*/) {}
     // Row `row` was asked to play `file` (a folder item's first file, or its own path).
     // `scheduledSecond` is the second of the day it was due when it started by time, else -1.
+    // `lateness` is how late its first sample sounded as the player measured it, when the start
+    // was scheduled ahead on the player; otherwise the lateness is that of the call.
     virtual void OnRowStarted(int /*row*/, std::string_view /*file*/, StartCause /*cause*/,
-                              int /*scheduledSecond*/) {}
+                              int /*scheduledSecond*/, std::optional<std::int64_t> /*lateness*/) {}
     // The current row stopped being current, or (stopped by the operator) went silent.
     virtual void OnRowEnded(int /*row*/, EndCause /*cause*/) {}
     // A file of row `row` cannot play (it plays nothing and ends by the item's rule), or a

@@ -38,7 +38,7 @@ void HistoryRecorder::OnTableSelected(std::string_view, bool, std::string_view t
 }
 
 void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause cause,
-                                   int scheduledSecond) {
+                                   int scheduledSecond, std::optional<std::int64_t> lateness) {
     const ClockReading reading = clock_.Read();
     HistoryEvent event = EventNow(HistoryEvent::Kind::kStart, row, reading);
     event.path = std::string(file);
@@ -48,9 +48,16 @@ void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause ca
         event.scheduledSecond = TimeText(scheduledSecond);
         std::int64_t nowMs =
             (now.hour * 3600 + now.minute * 60 + now.second) * 1000LL + now.millisecond;
-        std::int64_t lateness = nowMs - scheduledSecond * 1000LL;
-        event.latenessMs =
-            lateness < 0 ? lateness + kMillisecondsPerDay : lateness;  // due before midnight
+        std::int64_t asked = nowMs - scheduledSecond * 1000LL;
+        if (asked < 0) {
+            asked += kMillisecondsPerDay;  // due before midnight
+        }
+        event.latenessMs = asked;
+        if (lateness) {
+            // Scheduled ahead: the sound began at the due moment plus what the player measured.
+            event.latenessMs = *lateness;
+            event.atMs = reading.epochMs - asked + *lateness;
+        }
     }
     history_.Record(event);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +49,25 @@ public:
     // A hint that `path` is due to be opened soon: a player may open and preroll it ahead, so
     // that the later Open and Play start sound at once. Changes nothing that can be observed.
     virtual void Prepare(std::string_view path) { (void)path; }
+
+    // Whether ScheduleStart can be asked for at all (a player that cannot is only played).
+    virtual bool CanScheduleStart() const { return false; }
+    // Starts the open file, stopped at its start, so that its first sample sounds at `dueMs`
+    // (milliseconds since 1970-01-01 UTC, the system's real-time clock) rather than when the
+    // call comes. The call comes about `lead` before that moment: time for the output to get
+    // going. False when it cannot be done; nothing has changed then, and the caller plays the
+    // file at its moment as before.
+    virtual bool ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds lead) {
+        (void)dueMs;
+        (void)lead;
+        return false;
+    }
+    // Takes back a scheduled start whose moment has not come, without a sound: the file stays
+    // open, stopped at its start.
+    virtual void CancelScheduledStart() {}
+    // How late (negative: early) the first sample of the last scheduled start sounded, in
+    // milliseconds, as the output tells it; nothing when it cannot say.
+    virtual std::optional<std::int64_t> ScheduledStartLateness() { return std::nullopt; }
 };
 
 }  // namespace chimeon

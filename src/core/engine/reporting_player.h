@@ -44,6 +44,14 @@ public:
     OpenFailure LastOpenFailure() const override { return player_.LastOpenFailure(); }
     std::string LastOpenFailureReason() const override { return player_.LastOpenFailureReason(); }
     void Prepare(std::string_view path) override { player_.Prepare(path); }
+    bool CanScheduleStart() const override { return player_.CanScheduleStart(); }
+    bool ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds lead) override {
+        return player_.ScheduleStart(dueMs, lead);
+    }
+    void CancelScheduledStart() override { player_.CancelScheduledStart(); }
+    std::optional<std::int64_t> ScheduledStartLateness() override {
+        return player_.ScheduledStartLateness();
+    }
 
     // The file given last ("" before the first).
     const std::string& File() const { return file_; }

@@ -20,9 +20,12 @@ struct LocalDateTime {
 
 // One reading of the wall clock: the civil time and the same moment as milliseconds since
 // 1970-01-01 UTC. Both come from one read, so they never name different seconds or days.
+// `realtimeMs` is that moment on the system's real-time clock (CLOCK_REALTIME), the clock the
+// media player keeps time by; it equals `epochMs` but for a clock that a test sets.
 struct ClockReading {
     LocalDateTime local;
     std::int64_t epochMs = 0;
+    std::int64_t realtimeMs = 0;
 };
 
 // The wall clock. The broadcast clock, the day check, the shutdown test and the digital clock

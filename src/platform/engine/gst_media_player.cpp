@@ -190,6 +190,21 @@ void GstMediaPlayer::Play() {
     }
 }
 
+bool GstMediaPlayer::ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds) {
+    // The output needs no more lead than the new preroll: the sinks wait for the moment.
+    return active_ && active_->StartAt(dueMs * gst::kNsPerMs);
+}
+
+void GstMediaPlayer::CancelScheduledStart() {
+    if (active_) {
+        active_->Seek(0);  // paused, shifted back, and prerolled at the start again
+    }
+}
+
+std::optional<std::int64_t> GstMediaPlayer::ScheduledStartLateness() {
+    return active_ ? active_->StartLatenessMs() : std::nullopt;
+}
+
 void GstMediaPlayer::Stop() {
     if (active_) {
         active_->Pause();

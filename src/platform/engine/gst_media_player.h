@@ -62,6 +62,10 @@ public:
     int GetVolume() const override { return volume_; }
     void ShowMaximized() override;
     void Prepare(std::string_view path) override;
+    bool CanScheduleStart() const override { return true; }
+    bool ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds lead) override;
+    void CancelScheduledStart() override;
+    std::optional<std::int64_t> ScheduledStartLateness() override;
     OpenFailure LastOpenFailure() const override { return lastFailure_; }
     std::string LastOpenFailureReason() const override { return lastFailureReason_; }
 

@@ -66,6 +66,22 @@ void TearDownAsync(GstElement* element, gpointer) {
     gst_element_set_state(element, GST_STATE_NULL);
 }
 
+// The system's clock on CLOCK_REALTIME, the clock the due moments are given on. A clock of our
+// own: the shared system clock's type is left as others expect it.
+GstClock* RealtimeClock() {
+    static GstClock* const clock = [] {
+        auto* made = static_cast<GstClock*>(
+            g_object_new(GST_TYPE_SYSTEM_CLOCK, "clock-type", GST_CLOCK_TYPE_REALTIME, nullptr));
+        gst_object_ref_sink(made);
+        return made;
+    }();
+    return clock;
+}
+
+// Less than this before the due moment, a start is not scheduled: the wait for the new preroll
+// and the sink's first write would not fit.
+constexpr std::int64_t kLeastScheduleNs = 20 * kNsPerMs;
+
 }  // namespace
 
 FileStamp StampOf(const std::string& path) {
@@ -231,10 +247,77 @@ void Pipeline::Play() {
     progressPositionMs_ = -1;  // the stall watch starts afresh
 }
 
+bool Pipeline::StartAt(std::int64_t dueNs) {
+    Poll();
+    if (state_ != State::kPrepared) {
+        return false;
+    }
+    GstElement* playbin = playbin_.get();
+    GstClock* clock = RealtimeClock();
+    gst_pipeline_use_clock(GST_PIPELINE(playbin), clock);
+    gst_element_set_start_time(playbin, GST_CLOCK_TIME_NONE);
+    const auto base = static_cast<std::int64_t>(gst_clock_get_time(clock));
+    if (dueNs - base < kLeastScheduleNs) {
+        SeekPaused(0);
+        return false;
+    }
+    SetSinkOffsets(dueNs - base);
+    startedAt_ = true;
+    dueNs_ = dueNs;
+    // What was prerolled went through without the shift: preroll it again.
+    gst_element_seek_simple(playbin, GST_FORMAT_TIME,
+                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                            0);
+    const std::int64_t waitNs = dueNs - base - kLeastScheduleNs;
+    if (gst_element_get_state(playbin, nullptr, nullptr, static_cast<GstClockTime>(waitNs)) !=
+            GST_STATE_CHANGE_SUCCESS ||
+        dueNs - static_cast<std::int64_t>(gst_clock_get_time(clock)) < kLeastScheduleNs / 2) {
+        SeekPaused(0);
+        return false;
+    }
+    gst_element_set_base_time(playbin, static_cast<GstClockTime>(base));
+    prerolledVolume_ = volume_;
+    gst_element_set_state(playbin, GST_STATE_PLAYING);
+    atStart_ = false;
+    state_ = State::kPlaying;
+    progressPositionMs_ = -1;
+    return true;
+}
+
+std::optional<std::int64_t> Pipeline::StartLatenessMs() {
+    gint64 position = 0;
+    if (!startedAt_ || state_ != State::kPlaying ||
+        !gst_element_query_position(playbin_.get(), GST_FORMAT_TIME, &position) || position < 0) {
+        return std::nullopt;
+    }
+    const auto now = static_cast<std::int64_t>(gst_clock_get_time(RealtimeClock()));
+    const std::int64_t lateNs = now - dueNs_ - position;
+    return (lateNs + (lateNs >= 0 ? kNsPerMs / 2 : -kNsPerMs / 2)) / kNsPerMs;
+}
+
+void Pipeline::SetSinkOffsets(std::int64_t offsetNs) {
+    GstElement* videoSink = nullptr;
+    g_object_get(playbin_.get(), "video-sink", &videoSink, nullptr);
+    ObjectPtr<GstElement> video = AdoptFull(videoSink);
+    for (GstElement* sink : {audioSink_.get(), video.get()}) {
+        if (sink == nullptr) {
+            continue;
+        }
+        if (GstPad* pad = gst_element_get_static_pad(sink, "sink")) {
+            gst_pad_set_offset(pad, offsetNs);
+            gst_object_unref(pad);
+        }
+    }
+}
+
 void Pipeline::Pause() {
     Poll();
     if (state_ == State::kPrerolling || state_ == State::kFailed) {
         return;
+    }
+    if (startedAt_) {
+        // Let the pipeline keep its running time over the pause again, so a later Play goes on.
+        gst_element_set_start_time(playbin_.get(), 0);
     }
     gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
     if (state_ == State::kPlaying) {
@@ -259,6 +342,12 @@ void Pipeline::Seek(std::int64_t positionMs) {
 
 void Pipeline::SeekPaused(std::int64_t positionMs) {
     gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
+    if (startedAt_) {
+        // From here on it plays as any other: from running time 0 when it plays.
+        SetSinkOffsets(0);
+        gst_element_set_start_time(playbin_.get(), 0);
+        startedAt_ = false;
+    }
     gst_element_seek_simple(playbin_.get(), GST_FORMAT_TIME,
                             static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                             positionMs * kNsPerMs);

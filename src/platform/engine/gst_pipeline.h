@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/engine/media_player.h"
@@ -84,6 +85,15 @@ public:
     void ShowPictures();
 
     void Play();
+    // Sets a prepared file playing so that its first sample sounds at `dueNs` on the system's
+    // real-time clock (nanoseconds since 1970-01-01 UTC). The pipeline runs on that clock with
+    // its base time now, and the sinks' pads shift the file's running time by the wait (a base
+    // time in the future makes pulsesink wait twice, and sound late by the whole wait). False
+    // when there is too little time left or it does not preroll in time; it is then prepared
+    // at its start as before.
+    bool StartAt(std::int64_t dueNs);
+    // How late the first sample sounded, from the position the sink reports against the clock.
+    std::optional<std::int64_t> StartLatenessMs();
     void Pause();
     // Moves to `positionMs` (within the file) and stays paused there.
     void Seek(std::int64_t positionMs);
@@ -114,6 +124,7 @@ private:
     // prerolled and the size of the audio data, so that it is right from the start.
     void EstimateDuration();
     void Fail(GstMessage* message);
+    void SetSinkOffsets(std::int64_t offsetNs);
 
     std::string path_;
     FileStamp stamp_;
@@ -123,6 +134,9 @@ private:
     ObjectPtr<GstBus> bus_;
     std::shared_ptr<VideoTap> tap_;
     bool releaseInBackground_ = false;
+    // Started by StartAt: its running time is shifted and its base time fixed until a seek.
+    bool startedAt_ = false;
+    std::int64_t dueNs_ = 0;
 
     State state_ = State::kPrerolling;
     Outcome outcome_ = Outcome::kReady;  // of the preroll, once it settled

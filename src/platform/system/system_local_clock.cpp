@@ -18,7 +18,8 @@ ClockReading SystemLocalClock::Read() const {
     result.minute = local.tm_min;
     result.second = local.tm_sec > 59 ? 59 : local.tm_sec;  // a leap second reads as :59
     result.millisecond = static_cast<int>(now.tv_nsec / 1000000);
-    return {result, static_cast<std::int64_t>(now.tv_sec) * 1000 + result.millisecond};
+    const std::int64_t epochMs = static_cast<std::int64_t>(now.tv_sec) * 1000 + result.millisecond;
+    return {result, epochMs, epochMs};
 }
 
 }  // namespace chimeon

@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "core/engine/history_recorder.h"
 #include "support/clock_rig.h"
+#include "support/fake_system_ports.h"
 
 namespace chimeon {
 namespace {
@@ -486,6 +489,118 @@ TEST_F(BroadcastClockTest, ApplyingNewSettingsStopsAndReloadsAndManualModeStaysM
     EXPECT_FALSE(rig.stepTimer.IsArmed());
     EXPECT_FALSE(rig.dayTimer.IsArmed());
     EXPECT_EQ(rig.clock.Mode(), ControlMode::kManual);
+}
+
+// Monday's `table` on a rig whose player takes scheduled starts (1 ms late), its starts recorded.
+struct AheadRig {
+    explicit AheadRig(const ScheduleTable& table) {
+        rig.player.TakeScheduledStarts([this] { return rig.WallMs(); });
+        rig.clock.SetObserver(&recorder);
+        rig.AddFiles({{"/m/a.wav", 2}, {"/m/b.mp3", 2}, {"/m/c.webm", 2}, {"/f/1.wav", 2}});
+        rig.lister.SetFolder("/f/", {"/f/1.wav"});
+        rig.WriteTable("Day1.dat", table);
+        rig.StartClock();
+    }
+    int Starts() const {
+        return static_cast<int>(std::count_if(
+            history.events.begin(), history.events.end(),
+            [](const HistoryEvent& e) { return e.kind == HistoryEvent::Kind::kStart; }));
+    }
+    ClockRig rig{MsFromLocal(2026, 12, 7, 7, 59, 50)};
+    test::RecordedHistory history;
+    HistoryRecorder recorder{rig.localClock, rig.list, history};
+};
+
+// A start known ahead sounds from its second by the player's clock; the step of the second only
+// shows it, marks the row and records the player's lateness.
+TEST(BroadcastClockAheadTest, AKnownStartOfEveryKindIsScheduledAheadOfItsSecond) {
+    struct Case {
+        ProgramItem row;
+        Files log;
+    };
+    const Case cases[] = {
+        {Row("8:0:0", kOnce, "/m/a.wav"), {"open /m/a.wav", "schedule 300"}},
+        {Row("8:0:0", kOnce, "/m/b.mp3", "50"), {"open /m/b.mp3", "volume 500", "schedule 300"}},
+        {Row("8:0:0", kOnce, "/m/c.webm"), {"open /m/c.webm", "schedule 300"}},
+        {Row("8:0:0", "8:0:1", "/f/", "100", "随机"), {"open /f/1.wav", "schedule 300"}},
+    };
+    for (const Case& c : cases) {
+        AheadRig a({c.row});
+        a.rig.RunUntil(7, 59, 59, 999);
+        EXPECT_EQ(a.rig.player.Log(), c.log) << c.row.path;
+        EXPECT_EQ(a.rig.States(), "待播");
+        a.rig.RunUntil(8, 0, 0, 500);
+        EXPECT_EQ(a.rig.player.Log().back(), "show") << c.row.path;
+        EXPECT_EQ(a.rig.States(), "正播");
+        EXPECT_EQ(a.rig.player.GetPosition(), 499);
+        ASSERT_EQ(a.history.events.size(), 1u);
+        EXPECT_EQ(a.history.events[0].latenessMs, 1);
+        EXPECT_EQ(a.history.events[0].atMs, MsFromLocal(2026, 12, 7, 8, 0, 0) + 1);
+    }
+}
+
+// Whatever changes the plan before the second takes the scheduled start back before it sounds,
+// and the second then goes by the rules as ever; a start that could not be scheduled ahead is
+// played by the step of its second; a clock set ahead across a scheduled start takes it as the
+// replayed seconds do. Every start is recorded once.
+TEST(BroadcastClockAheadTest, AChangeBeforeTheSecondTakesTheScheduledStartBack) {
+    struct Case {
+        const char* way;
+        ScheduleTable table;
+        const char* outcome;  // states, history events, silent cancels, the last command
+        std::function<void(AheadRig&)> act;
+    };
+    const ProgramItem a8 = Row("8:0:0", kOnce, "/m/a.wav");
+    const ProgramItem a9 = Row("9:0:0", kOnce, "/m/a.wav");
+    const ScheduleTable two = {a8, Row("9:0:0", kOnce, "/m/b.mp3")};
+    const Case cases[] = {
+        {"stop", two, "正播|待播 1 1 play", [](AheadRig& a) { a.rig.clock.StopCurrent(); }},
+        {"delete", two, "待播 0 1 close",
+         [](AheadRig& a) { a.rig.list.RemoveRow(0), a.rig.clock.RowRemoved(0); }},
+        {"move", two, "待播|正播 1 1 play",
+         [](AheadRig& a) { a.rig.list.SwapRows(0, 1), a.rig.clock.RowsSwapped(0); }},
+        {"manual", two, "待播|待播 0 1 close", [](AheadRig& a) { a.rig.clock.SwitchToManual(); }},
+        {"apply", two, "正播|待播 1 1 play", [](AheadRig& a) { a.rig.clock.ApplyNewSettings(); }},
+        {"edited", two, "正播|待播 1 1 play",
+         [](AheadRig& a) { a.rig.list.ReplaceItem(0, Row("8:0:0", kOnce, "/m/b.mp3")); }},
+        {"clock set back", two, "待播|待播 0 1 close",
+         [](AheadRig& a) { a.rig.JumpWall(-3600 * kSecond); }},
+        {"file appeared late",
+         {Row("8:0:0", kOnce, "/m/x.wav")},
+         "正播 1 0 play",
+         [](AheadRig& a) {
+             a.rig.AddFiles({{"/m/x.wav", 2}});
+         }},
+        {"row added late",
+         {a9},
+         "待播|正播 1 0 play",
+         [&](AheadRig& a) { a.rig.list.AppendRow(a8); }},
+        {"chain after an end",
+         {Row("7:59:58", kOnce, "/m/a.wav"), Row("续播", kOnce, "/m/b.mp3")},
+         "待播|正播 3 0 play",
+         [](AheadRig&) {}},
+        {"manual play",
+         {a9},
+         "正播 1 0 play",
+         [](AheadRig& a) { a.rig.clock.SetSelectedRow(0), a.rig.clock.PlayRow(); }},
+        {"clock set ahead",
+         {a8},
+         "正播 1 0 show",
+         [](AheadRig& a) { a.rig.JumpWall(3 * kSecond); }},
+    };
+    for (const Case& c : cases) {
+        AheadRig a(c.table);
+        a.rig.RunUntil(7, 59, 59, 850);
+        c.act(a);
+        a.rig.RunForMs(650);
+        const Files& log = a.rig.player.Log();
+        EXPECT_EQ(a.rig.States() + " " + std::to_string(a.history.events.size()) + " " +
+                      std::to_string(std::count(log.begin(), log.end(), "cancel")) + " " +
+                      log.back(),
+                  c.outcome)
+            << c.way;
+        EXPECT_TRUE(a.rig.player.Violations().empty()) << c.way;
+    }
 }
 
 }  // namespace

@@ -115,9 +115,13 @@ TEST(HistoryRecorderReadings, DateMomentAndLatenessComeFromOneReading) {
         RecordedHistory history;
         HistoryRecorder recorder(clock, list, history);
         const int dueSecond = static_cast<int>(c.atMs / 1000 % 86400);
-        recorder.OnRowStarted(0, "/bells/ring.wav", StartCause::kTime, dueSecond);
+        recorder.OnRowStarted(0, "/bells/ring.wav", StartCause::kTime, dueSecond, std::nullopt);
         recorder.OnRowEnded(0, EndCause::kPlayedThrough);
-        ASSERT_EQ(history.events.size(), 2u);
+        // Scheduled on the player: it sounded at the due moment plus what the player measured.
+        recorder.OnRowStarted(0, "/bells/ring.wav", StartCause::kTime, dueSecond, 3);
+        ASSERT_EQ(history.events.size(), 3u);
+        EXPECT_EQ(history.events[2].latenessMs, 3);
+        EXPECT_EQ(history.events[2].atMs, c.atMs - 999 + 3);
         EXPECT_EQ(history.events[0].atMs, c.atMs);
         EXPECT_EQ(history.events[0].date, "2026-12-07");
         EXPECT_EQ(history.events[0].latenessMs, 999);
