@@ -96,7 +96,7 @@ int main(int argc, char* argv[]) {
 #endif
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
-    SqlitePlayHistory history(dataDirectory / kHistoryFileName, &std::cerr);
+    SqlitePlayHistory history(dataDirectory / kHistoryFileName);
     history.SetProblemListener([](const std::string& problem) {
         Log(problem.empty() ? LogLevel::kInfo : LogLevel::kError, "history",
             problem.empty() ? "the play history is written again" : problem);

@@ -2,10 +2,11 @@
 
 #include <gst/gst.h>
 
-#include <iostream>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "core/system/log.h"
 #include "platform/engine/gst_handles.h"
 #include "platform/engine/gst_pipeline.h"
 #include "platform/engine/gst_sink_probe.h"
@@ -21,9 +22,9 @@ bool EnsureGStreamer() {
         ready = gst_init_check(nullptr, nullptr, &raw) == TRUE;
         gst::ErrorPtr error(raw);
         if (!ready) {
-            std::cerr << "chimeon: media playback unavailable: "
-                      << (error ? gst::ToString(error->message) : "GStreamer did not start")
-                      << "\n";
+            Log(LogLevel::kError, "player",
+                std::string("media playback unavailable: ") +
+                    (error ? gst::ToString(error->message) : "GStreamer did not start"));
         }
     });
     return ready;
@@ -147,8 +148,10 @@ bool GstMediaPlayer::Open() {
         pipeline = StartPipeline(file_, &outputMissing);
         if (!pipeline) {
             if (outputMissing) {
-                std::cerr << "chimeon: no audio output for " << file_ << " (" << lastOutputError_
-                          << "); the next file tries again\n";
+                Log(LogLevel::kError, "player",
+                    "no audio output for " + file_ + " (" + lastOutputError_ +
+                        "); the next file tries again",
+                    {{"FILE", file_}});
                 return FailOpen(OpenFailure::kNoAudioOutput,
                                 "no audio output: " + lastOutputError_);
             }
@@ -160,12 +163,16 @@ bool GstMediaPlayer::Open() {
         case Pipeline::Outcome::kReady:
             break;
         case Pipeline::Outcome::kNoOutput:
-            std::cerr << "chimeon: no audio output for " << file_ << " (" << pipeline->error()
-                      << "); the next file tries again\n";
+            Log(LogLevel::kError, "player",
+                "no audio output for " + file_ + " (" + pipeline->error() +
+                    "); the next file tries again",
+                {{"FILE", file_}});
             return FailOpen(OpenFailure::kNoAudioOutput, "no audio output: " + pipeline->error());
         case Pipeline::Outcome::kTimedOut:
-            std::cerr << "chimeon: " << file_ << " did not open within "
-                      << options_.openTimeout.count() << " ms\n";
+            Log(LogLevel::kWarning, "player",
+                file_ + " did not open within " + std::to_string(options_.openTimeout.count()) +
+                    " ms",
+                {{"FILE", file_}});
             return FailOpen(
                 OpenFailure::kFile,
                 "did not open within " + std::to_string(options_.openTimeout.count()) + " ms");

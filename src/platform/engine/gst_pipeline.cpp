@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iostream>
+#include <string>
+
+#include "core/system/log.h"
 
 namespace chimeon::gst {
 namespace {
@@ -115,7 +117,8 @@ std::unique_ptr<Pipeline> Pipeline::Start(const std::string& path, ObjectPtr<Gst
     pipeline->playbin_ = AdoptFloating(gst_element_factory_make("playbin", nullptr));
     GstElement* playbin = pipeline->playbin_.get();
     if (playbin == nullptr) {
-        std::cerr << "chimeon: media playback unavailable: GStreamer's playbin is missing\n";
+        Log(LogLevel::kError, "player",
+            "media playback unavailable: GStreamer's playbin is missing");
         return nullptr;
     }
     GError* rawError = nullptr;
@@ -378,8 +381,10 @@ std::int64_t Pipeline::Position(std::chrono::milliseconds stallLimit) {
             progressPositionMs_ = position;
             progressAt_ = now;
         } else if (now - progressAt_ >= stallLimit) {
-            std::cerr << "chimeon: playback of " << path_ << " has not moved from " << position
-                      << " ms for " << stallLimit.count() << " ms; taken as its end\n";
+            Log(LogLevel::kWarning, "player",
+                "playback of " + path_ + " has not moved from " + std::to_string(position) +
+                    " ms for " + std::to_string(stallLimit.count()) + " ms; taken as its end",
+                {{"FILE", path_}});
             MarkEnded();
             return endMs_;
         }
@@ -423,8 +428,10 @@ void Pipeline::Poll() {
                 break;
             case GST_MESSAGE_ERROR:
                 if (!Ended()) {
-                    std::cerr << "chimeon: playback of " << path_
-                              << " ended by an error: " << DescribeError(message.get()) << "\n";
+                    Log(LogLevel::kError, "player",
+                        "playback of " + path_ +
+                            " ended by an error: " + DescribeError(message.get()),
+                        {{"FILE", path_}});
                     MarkEnded();
                 }
                 state_ = State::kFailed;
