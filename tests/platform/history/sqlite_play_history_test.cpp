@@ -242,8 +242,7 @@ TEST(SqlitePlayHistory, UnwritableHistoryIsReportedOnceAndNeverThrows) {
         history.Flush();
         EXPECT_TRUE(history.HasFailed()) << name;
         ASSERT_EQ(problems.size(), 1u) << name << ": said once";
-        EXPECT_NE(problems[0].find("无法写入"), std::string::npos)
-            << name << ": " << problems[0];
+        EXPECT_NE(problems[0].find("无法写入"), std::string::npos) << name << ": " << problems[0];
     }
     std::string error;
     EXPECT_FALSE(ReadPlayHistory(dir / "damaged.db", "", "", &error));
