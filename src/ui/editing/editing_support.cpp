@@ -38,6 +38,11 @@ QTableWidget* MakeReportList(QWidget* parent, const std::vector<ListColumn>& col
         list->setHorizontalHeaderItem(column, heading);
         list->setColumnWidth(column, shape.width);
     }
+    ShapeAsReportList(list);
+    return list;
+}
+
+void ShapeAsReportList(QTableView* list) {
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -45,7 +50,6 @@ QTableWidget* MakeReportList(QWidget* parent, const std::vector<ListColumn>& col
     list->horizontalHeader()->setSectionsMovable(true);
     list->horizontalHeader()->setStretchLastSection(false);
     list->verticalHeader()->hide();
-    return list;
 }
 
 void ShowListRows(QTableWidget* list, const std::vector<std::vector<std::string>>& rows,

@@ -9,6 +9,7 @@
 #include "core/schedule/page_message.h"
 #include "ui/app/qt_text.h"
 
+class QTableView;
 class QTableWidget;
 class QWidget;
 
@@ -25,6 +26,9 @@ struct ListColumn {
     Qt::Alignment alignment = Qt::AlignLeft;
 };
 
+// The look of every list of rows: whole rows selected one at a time, not edited in place, a grid,
+// movable columns, no row numbers.
+void ShapeAsReportList(QTableView* list);
 // A report list: single selection of whole rows, grid lines, movable headings, read only; named
 // `accessibleName` on the accessibility bus.
 QTableWidget* MakeReportList(QWidget* parent, const std::vector<ListColumn>& columns,

@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -22,6 +21,7 @@
 #include "ui/app/qt_text.h"
 #include "ui/controls/digital_clock.h"
 #include "ui/controls/mixer_fader_slider.h"
+#include "ui/editing/editing_support.h"
 #include "ui/editing/program_item_editor.h"
 #include "ui/engine/media_preview_dlg.h"
 #include "ui/engine/preview_placement.h"
@@ -226,13 +226,7 @@ void CTodayPage::BuildListView() {
     for (int column = 0; column < kTodayColumnCount; ++column) {
         view_->setColumnWidth(column, kColumnWidths[column]);
     }
-    view_->setShowGrid(true);
-    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view_->horizontalHeader()->setSectionsMovable(true);
-    view_->horizontalHeader()->setStretchLastSection(false);
-    view_->verticalHeader()->hide();
+    ShapeAsReportList(view_);
     connect(view_, &CTodayListView::leftClicked, this, &CTodayPage::OnListLeftClicked);
     connect(view_, &CTodayListView::rightClicked, this, &CTodayPage::OnListRightClicked);
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
