@@ -2,7 +2,8 @@
 
 #include "broadcaster/broadcast_engine.h"
 #include "core/app/ini_settings_store.h"
-#include "core/io/file_io.h"
+#include "core/io/case_folding_lookup.h"
+#include "core/io/file_descriptor.h"
 #include "core/schedule/holiday_calendar.h"
 #include "core/system/log.h"
 

@@ -18,7 +18,7 @@
 #include "core/app/program_version.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/history_recorder.h"
-#include "core/io/file_io.h"
+#include "core/io/atomic_write.h"
 #include "core/system/log.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/engine/gst_media_player.h"

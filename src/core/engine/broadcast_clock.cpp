@@ -8,7 +8,7 @@
 #include "core/engine/clock_text.h"
 #include "core/engine/folder_listing.h"
 #include "core/engine/todays_table.h"
-#include "core/io/file_io.h"
+#include "core/io/media_path.h"
 #include "core/schedule/media_kind.h"
 
 namespace chimeon {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/io/file_io.h"
+#include "core/io/case_folding_lookup.h"
 #include "core/io/read_only_file.h"
 #include "core/mp3/mp3_info.h"
 #include "core/schedule/media_kind.h"
