@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/engine/broadcast_clock.h"
+#include "core/engine/broadcast_state.h"
 #include "core/engine/calendar_copy.h"
 #include "core/engine/clock_ports.h"
 #include "core/engine/media_player.h"
@@ -43,15 +44,6 @@ struct EngineParts {
         makeObserver;
     // Measures the play times of each load of today's list on a worker of its own.
     bool measureDurations = true;
-};
-
-// What the window shows of the clock beside today's list.
-struct BroadcastState {
-    std::string statusText;  // "今天播放星期一的节目表！", "今天是节假日！", ...
-    ControlMode mode = ControlMode::kAutomatic;
-    bool noBroadcastToday = false;
-    int watchedRow = -1;  // the row the clock follows, -1 for none
-    bool operator==(const BroadcastState&) const = default;
 };
 
 // The broadcast engine: today's list with its row states, the broadcast clock with its timers,

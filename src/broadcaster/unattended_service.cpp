@@ -53,6 +53,11 @@ void UnattendedService::Reload() {
     parts_.engine.ApplyNewSettings();
 }
 
+void UnattendedService::ReloadCalendar() {
+    calendarBytes_.reset();
+    ReadStoredFiles(false);
+}
+
 void UnattendedService::ReadStoredFiles(bool force) {
     const std::filesystem::path& folder = parts_.dataDirectory;
     std::string calendar =

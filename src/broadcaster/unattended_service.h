@@ -39,6 +39,8 @@ public:
     // "应用新的设置" (today's list loaded anew from the tables) with the calendar and setup.ini
     // read again.
     void Reload();
+    // HlidSave.dat and WorkSave.dat read again, changed or not.
+    void ReloadCalendar();
 
     const UnattendedRules& rules() const { return rules_; }
 

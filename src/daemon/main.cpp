@@ -1,6 +1,7 @@
 // chimeond: the broadcaster without a window, for a console, cron or a systemd service.
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "core/engine/history_recorder.h"
 #include "core/io/atomic_write.h"
 #include "core/system/log.h"
+#include "link/server/broadcaster_adaptor.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
@@ -45,7 +47,8 @@ int main(int argc, char* argv[]) {
                    "data directory (default: the program's own)");
     cli.footer(
         "One broadcaster per data directory: a second copy ends at once (exit status 0). "
-        "SIGHUP reloads the tables, the calendar and setup.ini; SIGTERM ends in order.");
+        "SIGHUP reloads the tables, the calendar and setup.ini; SIGTERM ends in order. On the "
+        "session bus as org.chimeon.Broadcaster1 (see `chimeonctl status`).");
     CLI11_PARSE(cli, argc, argv);
 
     UseProgramLog("chimeond");
@@ -97,10 +100,6 @@ int main(int argc, char* argv[]) {
     GstMediaPlayer player;
     FileSystemDirectoryLister lister;
     SqlitePlayHistory history(dataDirectory / kHistoryFileName);
-    history.SetProblemListener([](const std::string& problem) {
-        Log(problem.empty() ? LogLevel::kInfo : LogLevel::kError, "history",
-            problem.empty() ? "the play history is written again" : problem);
-    });
 
     EngineParts engineParts(localClock, player, lister, dataDirectory);
     engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
@@ -116,15 +115,43 @@ int main(int argc, char* argv[]) {
         QCoreApplication::exit(0);
     };
     QObject::connect(&unattended, &UnattendedService::endProgram, &application, endInOrder);
+    auto reload = [&] {
+        Log(LogLevel::kInfo, "start", "reloading the tables, the calendar and setup.ini");
+        service.Reloading();
+        unattended.Reload();
+    };
     onSignal = [&](int signalNumber) {
         if (signalNumber == SIGHUP) {
-            Log(LogLevel::kInfo, "start", "reloading the tables, the calendar and setup.ini");
-            service.Reloading();
-            unattended.Reload();
+            reload();
         } else {
             endInOrder();
         }
     };
+
+    // The window and chimeonctl reach the broadcaster through the user's session bus; the bells
+    // never depend on it.
+    BroadcasterHooks hooks;
+    hooks.reload = reload;
+    hooks.reloadCalendar = [&unattended] { unattended.ReloadCalendar(); };
+    hooks.quit = endInOrder;
+    BroadcasterAdaptor adaptor(engine, dataDirectory, std::move(hooks));
+    switch (adaptor.Register(QDBusConnection::sessionBus())) {
+        case BroadcasterAdaptor::Registration::kDone:
+            break;
+        case BroadcasterAdaptor::Registration::kNoBus:
+            Log(LogLevel::kWarning, "start",
+                "no session bus: broadcasting without the window's and chimeonctl's commands");
+            break;
+        case BroadcasterAdaptor::Registration::kNameTaken:
+            Log(LogLevel::kInfo, "start", "another broadcaster of this data directory runs");
+            return 0;
+    }
+    history.SetProblemListener(
+        [report = adaptor.NoticeReporter(NoticeTopic::kPlayHistory)](const std::string& problem) {
+            Log(problem.empty() ? LogLevel::kInfo : LogLevel::kError, "history",
+                problem.empty() ? "the play history is written again" : problem);
+            report(problem);
+        });
 
     engine.RunOnOwnThread();
     service.StartWatchdog();
