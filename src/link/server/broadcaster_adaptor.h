@@ -43,6 +43,7 @@ bool MayCall(unsigned callerUid, unsigned ownUid);
 // engine has carried them out. It lives on a thread of its own choosing (the application's),
 // never the engine's, and neither thread ever waits for the other or for a caller: it keeps a
 // copy of the engine's list from its news to answer GetSnapshot, and replies late to commands.
+// Make it before the engine's Start (or give Start again, which sends the whole state anew).
 class BroadcasterAdaptor : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.chimeon.Broadcaster1")
