@@ -11,6 +11,7 @@
 #include "ctl/command_context.h"
 #include "ctl/history_command.h"
 #include "ctl/holiday_commands.h"
+#include "ctl/live_commands.h"
 #include "ctl/media_commands.h"
 #include "ctl/schedule_commands.h"
 #include "ctl/table_transfer_command.h"
@@ -105,6 +106,25 @@ int main(int argc, char* argv[]) {
         holidays->add_subcommand("export", "write the calendar in force as an .ics file");
     holidayExport->add_option("FILE", calendarFile, "the .ics file to write")->required();
 
+    // The running broadcaster of the data directory, on the session bus.
+    const std::string live = " (the running broadcaster)";
+    app.footer(
+        "status, play, stop, auto, manual and reload talk to the running broadcaster of the data "
+        "directory over the session bus: exit status 2 when none runs, 1 when it refused the "
+        "command (its reminder is printed).");
+    auto* status = app.add_subcommand(
+        "status", "today's list, mode, current row, next start and notices" + live);
+    status->add_flag("--json", json, "one JSON object");
+    int playRow = 0;
+    auto* play = app.add_subcommand("play", "play a row of today's list now" + live);
+    play->add_option("ROW", playRow, "the row as the today page shows it, numbered from 1")
+        ->required();
+    auto* stop = app.add_subcommand("stop", "stop what plays" + live);
+    auto* automatic = app.add_subcommand("auto", "automatic mode: rows start at their time" + live);
+    auto* manual = app.add_subcommand("manual", "manual mode: nothing starts by itself" + live);
+    auto* reload = app.add_subcommand(
+        "reload", "read the tables, the calendar and setup.ini again, as SIGHUP does" + live);
+
     TreatFileSizeLimitAsWriteFailure();
     try {
         app.parse(argc, argv);
@@ -128,6 +148,19 @@ int main(int argc, char* argv[]) {
         return UsageError(context, "no data directory at " + context.dataDirectory.string());
     }
 
+    if (status->parsed()) {
+        return RunStatus(context);
+    }
+    const std::pair<CLI::App*, LiveCommand> liveCommands[] = {{play, LiveCommand::kPlay},
+                                                              {stop, LiveCommand::kStop},
+                                                              {automatic, LiveCommand::kAutomatic},
+                                                              {manual, LiveCommand::kManual},
+                                                              {reload, LiveCommand::kReload}};
+    for (const auto& [subcommand, command] : liveCommands) {
+        if (subcommand->parsed()) {
+            return RunLive(context, command, playRow);
+        }
+    }
     if (mp3info->parsed()) {
         return RunMp3Info(context, mediaFiles);
     }

@@ -42,20 +42,28 @@ bool UnattendedRules::CarryOutHolidayAction(bool noBroadcastToday) {
     return settings_.holidayAction == static_cast<int>(HolidayAction::kEndProgram);
 }
 
-std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows,
-                            const LocalDateTime& now) {
+int NextStartingRow(const TodayRows& rows, const LocalDateTime& now) {
     const std::string nowText = TimeText(now.hour * 3600 + now.minute * 60 + now.second);
-    const TodayRow* next = nullptr;
-    for (const TodayRow& row : rows) {
+    int next = -1;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        const TodayRow& row = rows[static_cast<std::size_t>(i)];
         if (!row.IsPlaying() && TimeNotBefore(row.item.start, nowText) &&
-            (next == nullptr || !TimeNotBefore(row.item.start, next->item.start))) {
-            next = &row;
+            (next < 0 ||
+             !TimeNotBefore(row.item.start, rows[static_cast<std::size_t>(next)].item.start))) {
+            next = i;
         }
     }
-    if (next == nullptr) {
+    return next;
+}
+
+std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows,
+                            const LocalDateTime& now) {
+    const int next = NextStartingRow(rows, now);
+    if (next < 0) {
         return statusText;
     }
-    return statusText + " 下一个：" + next->item.start + " " + next->item.title;
+    const ProgramItem& item = rows[static_cast<std::size_t>(next)].item;
+    return statusText + " 下一个：" + item.start + " " + item.title;
 }
 
 }  // namespace chimeon

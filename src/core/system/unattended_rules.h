@@ -50,6 +50,10 @@ private:
     bool holidayActionTaken_ = false;
 };
 
+// The row of `rows` due to start next at `now` (the earliest start not before it, of the rows
+// not playing), -1 for none.
+int NextStartingRow(const TodayRows& rows, const LocalDateTime& now);
+
 // What the service manager is told the clock does: today's status and the next row due to start
 // ("今天播放星期一的节目表！ 下一个：8:0:0 上课铃"), or the status alone when no row is due today.
 std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows,

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "core/system/local_clock.h"
+#include "ctl/command_context.h"
+#include "link/broadcaster_types.h"
+
+namespace chimeon::ctl {
+
+// The commands given to the running broadcaster of the data directory.
+enum class LiveCommand { kPlay, kStop, kAutomatic, kManual, kReload };
+
+// The exit status when no broadcaster of the data directory runs (or the bus cannot be reached).
+inline constexpr int kExitNoBroadcaster = 2;
+
+// What `chimeonctl status` shows.
+struct LiveStatus {
+    BroadcasterSnapshot snapshot;
+    LocalDateTime now;
+};
+
+// Today's table with the clock's status, mode, current row, next start and notices.
+int RunStatus(const CommandContext& context);
+// `row`: the row as the operator sees it, numbered from 1 (kPlay only).
+int RunLive(const CommandContext& context, LiveCommand command, int row);
+
+// Prints the status as text or one JSON object: the one place that says what status shows.
+void PrintStatus(const CommandContext& context, const LiveStatus& status);
+
+}  // namespace chimeon::ctl
