@@ -1,5 +1,6 @@
 #include "support/private_bus.h"
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
@@ -13,6 +14,7 @@ PrivateBus::PrivateBus() {
     }
     pid_ = fork();
     if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test that crashes leaves no bus behind
         dup2(pipeEnds[1], STDOUT_FILENO);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
