@@ -15,6 +15,7 @@ deb="$(ls "$build"/chimeon_*.deb)"
 
 listing="$(dpkg-deb -c "$deb" | awk '{ print $6 }')"
 for file in usr/bin/chimeon usr/bin/chimeonctl usr/bin/chimeond usr/lib/systemd/user/chimeond.service \
+    usr/share/dbus-1/interfaces/org.chimeon.Broadcaster1.xml \
     usr/share/applications/chimeon.desktop \
     usr/share/icons/hicolor/scalable/apps/chimeon.svg usr/share/chimeon/Larkworks.gif \
     usr/share/chimeon/skin/corona.smf usr/share/chimeon/help/index.html \
