@@ -9,22 +9,19 @@
 #include <mutex>
 #include <string_view>
 
-#include "broadcaster/broadcast_engine.h"
-#include "broadcaster/unattended_service.h"
+#include "app/broadcaster_connection.h"
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
 #include "core/app/program_version.h"
 #include "core/audio/wave_recording_file.h"
-#include "core/engine/folder_listing.h"
-#include "core/engine/history_recorder.h"
 #include "core/io/atomic_write.h"
 #include "core/system/log.h"
+#include "core/system/settings_console.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/alsa_pcm.h"
 #include "platform/audio/audio_path_check.h"
-#include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "platform/system/journal_log.h"
 #include "platform/system/xdg_autostart_entry.h"
@@ -40,40 +37,14 @@
 #include "ui/system/settings_page.h"
 #ifdef CHIMEON_TEST_CLOCK
 #include "app/file_local_clock.h"
-#include "app/file_power_off.h"
 #include "app/window_blocker.h"
 #else
-#include "platform/system/logind_power_off.h"
 #include "platform/system/system_local_clock.h"
 #endif
 
 namespace {
 
-// The play history's last problem ("" when none), passed on to whoever shows it.
-class HistoryHealth {
-public:
-    void Report(const std::string& problem) {
-        const std::lock_guard lock(mutex_);
-        last_ = problem;
-        if (shown_) {
-            shown_(problem);
-        }
-    }
-    void ShowOn(std::function<void(const std::string&)> show) {
-        const std::lock_guard lock(mutex_);
-        shown_ = std::move(show);
-        if (!last_.empty()) {
-            shown_(last_);
-        }
-    }
-
-private:
-    std::mutex mutex_;
-    std::string last_;
-    std::function<void(const std::string&)> shown_;
-};
-
-// How long the window waits for the engine to know today's table before it is shown anyway.
+// How long the window waits for the broadcaster to know today's table before it is shown anyway.
 constexpr int kStartupDayWaitMs = 5000;
 
 }  // namespace
@@ -91,9 +62,11 @@ int main(int argc, char* argv[]) {
     UseProgramLog("chimeon");
     const std::filesystem::path dataDirectory = ProgramDirectory();
 
-    // A second copy on the same data directory ends at once and silently; the first is not
+    // A second window on the same data directory ends at once and silently; the first is not
     // disturbed. A read-only data directory is still guarded, by the lock in the runtime folder.
-    auto instanceLock = BroadcasterLock::Acquire(dataDirectory, std::getenv("XDG_RUNTIME_DIR"));
+    // The broadcaster holds locks of its own.
+    auto instanceLock =
+        BroadcasterLock::Acquire(dataDirectory, std::getenv("XDG_RUNTIME_DIR"), kWindowLockName);
     if (!instanceLock) {
         return 0;
     }
@@ -114,7 +87,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     EndInOrderOnTerminationSignals();
     TreatFileSizeLimitAsWriteFailure();
-    // Only the one broadcaster of this data directory gets here: what its own interrupted saves
+    // Only the one window of this data directory gets here: what its pages' interrupted saves
     // left behind can go.
     RemoveStaleSaveTemporaries(dataDirectory);
     if (LoadQtChineseTranslations(application) == nullptr) {
@@ -136,55 +109,43 @@ int main(int argc, char* argv[]) {
 #ifdef CHIMEON_TEST_CLOCK
     // Test build only: the time is read from a file the test writes, and nothing is powered off.
     FileLocalClock localClock(dataDirectory / "test-clock.txt");
-    FilePowerOff powerOff(dataDirectory / "power-off.txt");
 #else
     SystemLocalClock localClock;
-    LogindPowerOff powerOff;
 #endif
     XdgAutostartEntry autostart(
         AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), ExecutablePath(),
         dataDirectory);
-    // Everything the broadcast engine drives lives longer than the engine.
-    GstMediaPlayer player;
-    FileSystemDirectoryLister lister;
     std::string mixerError;
     std::unique_ptr<AlsaMasterMixer> mixer =
         AlsaMasterMixer::Open("default", "Master", &mixerError);
     if (!mixer) {
         Log(LogLevel::kWarning, "mixer", "no master volume: " + mixerError);
     }
+    // The window's own entries (a refused autostart entry); the broadcaster writes the rest.
     SqlitePlayHistory history(dataDirectory / kHistoryFileName);
-    // The history's health, reported on the writer's thread: on standard error, and in the today
-    // page's notices once the page is there (a problem found before it is shown when it comes).
-    auto historyHealth = std::make_shared<HistoryHealth>();
-    history.SetProblemListener([historyHealth](const std::string& problem) {
+    history.SetProblemListener([](const std::string& problem) {
         Log(problem.empty() ? LogLevel::kInfo : LogLevel::kError, "history",
             problem.empty() ? "the play history is written again" : problem);
-        historyHealth->Report(problem);
     });
     AlsaPcmSystem soundDevices;
     CTodayPage* todayPage = nullptr;
     bool endAtStartup = false;
 
-    // The broadcast runs on a thread of its own: nothing the window does delays a bell.
-    EngineParts engineParts(localClock, player, lister, dataDirectory);
-    // Today's table is chosen by the stored calendar, read again whenever it is saved (by the
-    // unattended rules below); the holiday page also sends every change it makes in memory (as a
-    // copy), as it always has.
-    engineParts.calendar = LoadHolidayCalendar(dataDirectory);
-    engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
-        return std::make_unique<HistoryRecorder>(clock, list, history);
-    };
-    BroadcastEngine engine(std::move(engineParts));
-    // The daily shutdown, the holiday action and the stored calendar and settings read again
-    // when they change: the same rules as in chimeond, whichever pages there are.
-    UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});
-    QObject::connect(&unattended, &UnattendedService::endProgram, &application, [&endAtStartup] {
-        endAtStartup = true;
-        QCoreApplication::exit(0);
-    });
-    unattended.Start();
-    engine.RunOnOwnThread();
+    // The broadcast runs in the broadcaster, a program of its own: nothing the window does, its
+    // end or a crash included, delays or stops a bell. One is started when none runs.
+    BroadcasterClient client(QDBusConnection::sessionBus(), dataDirectory);
+    if (!client.bus().isConnected()) {
+        Log(LogLevel::kError, "broadcaster",
+            "no session bus: the window cannot reach the broadcaster");
+    }
+    ClientLink broadcaster(client);
+    BroadcasterKeeper keeper(client, dataDirectory, ExecutablePath());
+    keeper.StartWhenMissing();
+#ifdef CHIMEON_TEST_CLOCK
+    // Test build: says when it has reached the broadcaster (whole-program tests wait for this).
+    QObject::connect(&broadcaster, &BroadcastLink::attached,
+                     [] { std::cout << "chimeon: attached to the broadcaster" << std::endl; });
+#endif
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
         if (kind == PageKind::kRecord) {
@@ -214,13 +175,14 @@ int main(int argc, char* argv[]) {
         }
         if (kind == PageKind::kHoliday) {
             return std::make_unique<CHolidayPage>(HolidayPageParts(
-                state, dataDirectory, localClock,
-                [&engine](const HolidayCalendar& changed) { engine.SetCalendar(changed); }));
+                state, dataDirectory, localClock, [&broadcaster](const HolidayCalendar& changed) {
+                    broadcaster.CalendarChanged(changed);
+                }));
         }
         if (kind != PageKind::kToday) {
             return nullptr;
         }
-        TodayPageParts parts(state, settings, localClock, engine);
+        TodayPageParts parts(state, settings, localClock, broadcaster);
         parts.audio.alsaMixer = mixer.get();
         parts.audio.probe = &AudioOutputProblem;
         // A sound server that comes up after the program brings the master volume with it.
@@ -232,7 +194,6 @@ int main(int argc, char* argv[]) {
         };
         auto page = std::make_unique<CTodayPage>(std::move(parts));
         todayPage = page.get();
-        historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
         // What a crash left of a recording is made playable, and the operator told where.
         page->NoticeReporter(NoticeTopic::kRecordings)(
             RescuedRecordingsList(RescueRecordings(RecordingFoldersToRescue(
@@ -243,11 +204,10 @@ int main(int argc, char* argv[]) {
         return page;
     };
 
-    // The engine's first state tells whether today is a day without broadcast: the unattended
-    // rules carry out the holiday action, which may end the program before the window is shown
-    // (they hear of that state first, being connected first). An engine slow to choose today's
-    // table (a table on a share that does not answer) does not keep the window away for more than a
-    // few seconds.
+    // The broadcaster's first state tells whether today is a day without broadcast: with the
+    // holiday action "退出Chimeon" the broadcaster ends, and the window with it, before it is
+    // shown. A broadcaster slow to choose today's table (a table on a share that does not answer)
+    // or slow to come does not keep the window away for more than a few seconds.
     CMainDlg* startupWindow = nullptr;
     bool startupDayKnown = false;
     bool windowShown = false;
@@ -262,13 +222,20 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(0, [] { std::cout << "chimeon: main window shown" << std::endl; });
 #endif
     };
+    const bool endOnDayWithoutBroadcast =
+        settings.GetInt(settings_key::kHoliday, 0) == static_cast<int>(HolidayAction::kEndProgram);
     QObject::connect(
-        &engine, &BroadcastEngine::stateChanged, &application,
-        [&](const BroadcastState&) {
+        &broadcaster, &BroadcastLink::stateChanged, &application,
+        [&](const BroadcastState& day) {
             if (startupDayKnown || startupWindow == nullptr) {
                 return;
             }
             startupDayKnown = true;
+            if (day.noBroadcastToday && endOnDayWithoutBroadcast && !windowShown) {
+                endAtStartup = true;
+                QCoreApplication::exit(0);
+                return;
+            }
             showWindow();
         },
         Qt::QueuedConnection);
@@ -277,10 +244,9 @@ int main(int argc, char* argv[]) {
     int exitCode = 0;
     {
         CMainDlg window(state, settings, dataDirectory, makePage);
-        QObject::connect(&window, &CMainDlg::exitRequested, &application, [&engine] {
-            engine.Shutdown();  // the history records the end of the program
-            QCoreApplication::exit(0);
-        });
+        window.SetBroadcasterGoesOn(keeper.RunsAsService());
+        QObject::connect(&window, &CMainDlg::exitRequested, &application,
+                         [&keeper] { keeper.EndWithWindow([] { QCoreApplication::exit(0); }); });
         startupWindow = &window;
         QObject::connect(&window, &CMainDlg::trayNoticeChanged, &application,
                          [&todayPage](const QString& notice) {
@@ -294,12 +260,6 @@ int main(int argc, char* argv[]) {
         exitCode = application.exec();
         startupWindow = nullptr;
     }  // the window takes its pages (and the preview window) and its tray icon with it
-    if (!engine.Join(std::chrono::seconds(10))) {
-        // Something on the engine's thread hangs: end without waiting for it.
-        Log(LogLevel::kError, "engine", "the broadcast engine did not end in time");
-        history.Flush();
-        std::_Exit(exitCode);
-    }
     history.Flush();
     skinning.Shutdown();
     return exitCode;

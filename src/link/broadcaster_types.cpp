@@ -7,8 +7,9 @@
 namespace chimeon {
 namespace {
 
+// In NoticeTopic's order; "broadcaster" is the window's own (it has lost the broadcaster).
 constexpr std::array<std::string_view, kNoticeTopicCount> kTopicNames = {
-    "audio-output", "data-folder", "play-history", "recordings", "tray"};
+    "broadcaster", "audio-output", "data-folder", "play-history", "recordings", "tray"};
 
 template <typename Value>
 QDBusArgument& WriteArray(QDBusArgument& argument, const std::vector<Value>& values) {

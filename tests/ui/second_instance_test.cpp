@@ -30,6 +30,9 @@ public:
                        root + QStringLiteral("/") + runtimeFolder);
         }
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // No broadcaster to be found and started: only the window's own lock is looked at.
+        env.insert(QStringLiteral("PATH"), root + QStringLiteral("/home"));
+        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
         process.setProcessEnvironment(env);
         process.setProgram(QString::fromStdString((dir / "program" / "chimeon").string()));
     }
@@ -44,7 +47,8 @@ bool LockIsHeld(const std::filesystem::path& lockFile) {
 
 class SecondInstanceTest : public testing::TestWithParam<bool> {};
 
-// Also when the data directory's own lock cannot be taken (its chimeon.lock is a folder).
+// A second window, also when the data directory's own lock cannot be taken (its
+// chimeon-window.lock is a folder).
 TEST_P(SecondInstanceTest, ASecondCopyEndsSilentlyAndTheFirstRunsOn) {
     test::App();
     test::TempDir dir;
@@ -56,14 +60,15 @@ TEST_P(SecondInstanceTest, ASecondCopyEndsSilentlyAndTheFirstRunsOn) {
     std::filesystem::copy_file(built, dir / "program" / "chimeon");
     std::filesystem::copy(built.parent_path() / "skin", dir / "program" / "skin",
                           std::filesystem::copy_options::recursive);
-    const std::filesystem::path lockFile = dir / "program" / "chimeon.lock";
+    const std::filesystem::path lockFile = InstanceLockFile(dir / "program", kWindowLockName);
     if (GetParam()) {
         std::filesystem::create_directory(lockFile);
     }
     struct stat data {};
     ASSERT_EQ(::stat((dir / "program").c_str(), &data), 0);
-    const auto runtimeLock =
-        RuntimeLockFiles(data.st_dev, data.st_ino, (dir / "runtime").c_str(), ::geteuid()).front();
+    const auto runtimeLock = RuntimeLockFiles(data.st_dev, data.st_ino, (dir / "runtime").c_str(),
+                                              ::geteuid(), kWindowLockName)
+                                 .front();
     auto held = [&] {
         return GetParam() ? std::filesystem::exists(runtimeLock) : LockIsHeld(lockFile);
     };

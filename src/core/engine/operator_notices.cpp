@@ -6,6 +6,8 @@ namespace chimeon {
 
 std::string_view NoticeLead(NoticeTopic topic) {
     switch (topic) {
+        case NoticeTopic::kBroadcaster:
+            return "广播程序没有运行，正在重新连接…";
         case NoticeTopic::kAudioOutput:
             return "没有音频输出，铃声和节目放不出声音！";
         case NoticeTopic::kDataFolder:

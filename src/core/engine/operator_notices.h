@@ -8,13 +8,14 @@ namespace chimeon {
 
 // What a notice on the today page is about, most urgent first.
 enum class NoticeTopic {
-    kAudioOutput = 0,
+    kBroadcaster = 0,  // the window has lost the broadcaster and is looking for it
+    kAudioOutput,
     kDataFolder,  // the data folder cannot be written (settings and tables are not stored)
     kPlayHistory,
     kRecordings,  // recordings rescued after a crash, and where they are
     kTray,        // the desktop has no tray to hide the window in
 };
-inline constexpr int kNoticeTopicCount = 5;
+inline constexpr int kNoticeTopicCount = 6;
 
 // The problems the operator must know of now, one text per topic. They are shown together, most
 // urgent topic first; a topic's notice stays until its reporter clears it.

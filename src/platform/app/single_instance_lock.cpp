@@ -104,14 +104,15 @@ SingleInstanceLock::~SingleInstanceLock() {
     ::close(fd_);
 }
 
-fs::path InstanceLockFile(const fs::path& dataDirectory) {
-    return dataDirectory / "chimeon.lock";
+fs::path InstanceLockFile(const fs::path& dataDirectory, std::string_view lockName) {
+    return dataDirectory / (std::string(lockName) + ".lock");
 }
 
 std::vector<fs::path> RuntimeLockFiles(dev_t device, ino_t inode, const char* runtimeFolder,
-                                       uid_t user) {
+                                       uid_t user, std::string_view lockName) {
     std::vector<fs::path> files;
-    const std::string name = "chimeon-" + std::to_string(device) + "-" + std::to_string(inode);
+    const std::string name =
+        std::string(lockName) + "-" + std::to_string(device) + "-" + std::to_string(inode);
     if (runtimeFolder != nullptr && runtimeFolder[0] == '/') {
         files.push_back(fs::path(runtimeFolder) / (name + ".lock"));
     }
@@ -128,18 +129,19 @@ std::vector<fs::path> RuntimeLockFiles(dev_t device, ino_t inode, const char* ru
 }
 
 std::unique_ptr<BroadcasterLock> BroadcasterLock::Acquire(const fs::path& dataDirectory,
-                                                          const char* runtimeFolder) {
+                                                          const char* runtimeFolder,
+                                                          std::string_view lockName) {
     auto lock = std::make_unique<BroadcasterLock>();
     bool failed = false;
     lock->dataFolderLock_ =
-        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &failed);
+        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory, lockName), &failed);
     if (!lock->dataFolderLock_ && !failed) {
         return nullptr;
     }
     struct stat folder {};
     if (::stat(dataDirectory.c_str(), &folder) == 0) {
         for (const fs::path& file :
-             RuntimeLockFiles(folder.st_dev, folder.st_ino, runtimeFolder, ::geteuid())) {
+             RuntimeLockFiles(folder.st_dev, folder.st_ino, runtimeFolder, ::geteuid(), lockName)) {
             if (auto held = SingleInstanceLock::TryAcquirePrivate(file, &failed)) {
                 lock->runtimeLocks_.push_back(std::move(held));
             } else if (!failed) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace chimeon {
@@ -34,17 +35,24 @@ private:
     std::filesystem::path removedOnRelease_;
 };
 
+// The names of the locks: the broadcaster's, and the window's own (one window per data directory,
+// beside the one broadcaster it talks to).
+inline constexpr std::string_view kBroadcasterLockName = "chimeon";
+inline constexpr std::string_view kWindowLockName = "chimeon-window";
+
 // "chimeon.lock" in the data directory: one data directory has one broadcaster, whoever starts
 // it and from wherever (a desktop session, cron, a service, sudo).
-std::filesystem::path InstanceLockFile(const std::filesystem::path& dataDirectory);
+std::filesystem::path InstanceLockFile(const std::filesystem::path& dataDirectory,
+                                       std::string_view lockName = kBroadcasterLockName);
 
 // The second lock of a data directory, which can be taken whatever the data directory allows:
 // named by its device and inode (so every name of it is the same), in each of this user's
 // runtime folders: `runtimeFolder` ($XDG_RUNTIME_DIR, when set), the session's /run/user/UID,
 // and /tmp under a name with the user's number, which copies without a session (cron, a
 // service) and copies in other sessions share.
-std::vector<std::filesystem::path> RuntimeLockFiles(dev_t device, ino_t inode,
-                                                    const char* runtimeFolder, uid_t user);
+std::vector<std::filesystem::path> RuntimeLockFiles(
+    dev_t device, ino_t inode, const char* runtimeFolder, uid_t user,
+    std::string_view lockName = kBroadcasterLockName);
 
 // What a broadcaster holds on its data directory: its "chimeon.lock" when that can be taken
 // (another user's copy sees it), and always the runtime locks (every one that can be made), so
@@ -54,8 +62,10 @@ class BroadcasterLock {
 public:
     // The locks, or nothing when another copy holds one of them (the caller then ends silently).
     // Runtime locks that cannot be made at all are no other copy: running beats not broadcasting.
-    static std::unique_ptr<BroadcasterLock> Acquire(const std::filesystem::path& dataDirectory,
-                                                    const char* runtimeFolder);
+    // `lockName`: kWindowLockName for the window's own locks, taken the same way.
+    static std::unique_ptr<BroadcasterLock> Acquire(
+        const std::filesystem::path& dataDirectory, const char* runtimeFolder,
+        std::string_view lockName = kBroadcasterLockName);
     // Why the data directory cannot be written, for the operator ("" when it can): settings and
     // tables changed now are not kept.
     const std::string& dataFolderProblem() const { return dataFolderProblem_; }

@@ -67,6 +67,11 @@ const NavigationItem* FindItem(int folder, int item) {
 const char kExitWithoutTrayQuestion[] =
     "桌面上没有系统托盘。要退出程序吗？\n退出后，铃声和节目都不再按时播放。\n"
     "选“否”，窗口最小化到任务栏，广播照常进行。";
+const char kExitWithoutTrayServiceQuestion[] =
+    "桌面上没有系统托盘。要退出程序吗？\n广播程序作为服务在后台运行，退出窗口后铃声和节目照常按时播"
+    "放。\n"
+    "选“否”，窗口最小化到任务栏。";
+const char kBroadcasterGoesOnNote[] = "\n广播程序作为服务在后台运行，铃声和节目照常按时播放。";
 
 }  // namespace
 
@@ -388,8 +393,10 @@ QString CMainDlg::WorkInProgress() const {
 void CMainDlg::OnExitCommand() {
     const QString work = WorkInProgress();
     if (work.isEmpty() ||
-        AskYesNo(isVisible() ? this : nullptr, QString::fromLatin1(kApplicationTitle),
-                 work + QStringLiteral("\n要退出程序吗？"))) {
+        AskYesNo(
+            isVisible() ? this : nullptr, QString::fromLatin1(kApplicationTitle),
+            work + QStringLiteral("\n要退出程序吗？") +
+                (broadcasterGoesOn_ ? QString::fromUtf8(kBroadcasterGoesOnNote) : QString()))) {
         emit exitRequested();
     }
 }
@@ -399,9 +406,11 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
     // one way to end the program from the window: asked first, "否" the default.
     event->ignore();
     const QString work = WorkInProgress();
-    if (!tray_.IsShown() && AskYesNo(this, QString::fromLatin1(kApplicationTitle),
-                                     (work.isEmpty() ? QString() : work + QStringLiteral("\n")) +
-                                         QString::fromUtf8(kExitWithoutTrayQuestion))) {
+    if (!tray_.IsShown() &&
+        AskYesNo(this, QString::fromLatin1(kApplicationTitle),
+                 (work.isEmpty() ? QString() : work + QStringLiteral("\n")) +
+                     QString::fromUtf8(broadcasterGoesOn_ ? kExitWithoutTrayServiceQuestion
+                                                          : kExitWithoutTrayQuestion))) {
         emit exitRequested();
         return;
     }

@@ -88,6 +88,8 @@ public:
     // The tray menu's "退出(&X)": ends the program, asked first while a page has work in
     // progress (a recording).
     void OnExitCommand();
+    // The broadcaster runs as a service of its own: the exit questions say that the bells go on.
+    void SetBroadcasterGoesOn(bool goesOn) { broadcasterGoesOn_ = goesOn; }
 
     CSubDialog* page(PageKind kind) const;
     CSubDialog* currentPage() const { return current_; }
@@ -140,6 +142,7 @@ private:
     std::map<PageKind, CSubDialog*> pages_;
     int currentFolder_ = 0;
     int currentItem_ = 0;
+    bool broadcasterGoesOn_ = false;
     QRect slideTarget_;
     QRect slideCurrent_;
     QTimer slideTimer_;

@@ -2,14 +2,15 @@
 
 #include <QObject>
 
-#include "broadcaster/broadcast_engine.h"
+#include "core/engine/broadcast_state.h"
 #include "core/engine/today_list.h"
 
 namespace chimeon {
 
-// The window's copy of the engine's list and state, kept up to date by the engine's news on the
+// The window's copy of the broadcaster's list and state, kept up to date by its news on the
 // thread that made it. Observers of list() hear of every change as they would of the engine's.
-// The news comes from the engine itself or from a BroadcasterClient, which sends the same.
+// The news comes from the engine itself, a BroadcasterClient or a BroadcastLink: they send the
+// same.
 class BroadcastMirror : public QObject {
     Q_OBJECT
 public:

@@ -48,8 +48,8 @@ void CTodayListView::contextMenuEvent(QContextMenuEvent* event) {
 CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
     : CSubDialog(kTemplateId, parent),
       parts_(std::move(parts)),
-      engine_(parts_.engine),
-      mirror_(engine_),
+      broadcaster_(parts_.broadcaster),
+      mirror_(broadcaster_),
       model_(std::make_unique<TodayTableModel>(mirror_.list())) {
     if (!parts_.editItem) {
         parts_.editItem = [](QWidget* parent, const ItemEditorFields* fields) {
@@ -59,23 +59,37 @@ CTodayPage::CTodayPage(TodayPageParts parts, QWidget* parent)
         };
     }
     connect(&notices_, &NoticeRelay::changed, this, &CTodayPage::ShowNotices);
-    ConnectEngine();
+    ConnectBroadcaster();
 }
 
 CTodayPage::~CTodayPage() {
-    // The engine may still draw: the display area's hand-off drops its pictures once it is gone.
+    // The broadcaster may still draw: the display area's hand-off drops its pictures once it is
+    // gone.
     preview_.reset();
 }
 
-void CTodayPage::ConnectEngine() {
-    // Queued even when the engine runs on this thread (see BroadcastMirror).
+void CTodayPage::ConnectBroadcaster() {
+    // Queued even when the broadcaster runs on this thread (see BroadcastMirror).
     constexpr auto kQueued = Qt::QueuedConnection;
+    connect(
+        &broadcaster_, &BroadcastLink::notice, this,
+        [this](NoticeTopic topic, const std::string& text) { notices_.Set(topic, text); }, kQueued);
+    connect(
+        &broadcaster_, &BroadcastLink::detached, this,
+        [this] {
+            notices_.Set(NoticeTopic::kBroadcaster,
+                         std::string(NoticeLead(NoticeTopic::kBroadcaster)));
+        },
+        kQueued);
+    connect(
+        &broadcaster_, &BroadcastLink::attached, this,
+        [this] { notices_.Set(NoticeTopic::kBroadcaster, {}); }, kQueued);
     connect(&mirror_, &BroadcastMirror::stateChanged, this, &CTodayPage::ShowState);
-    connect(&engine_, &BroadcastEngine::refused, this, &CTodayPage::ShowRefusal, kQueued);
-    connect(&engine_, &BroadcastEngine::selectedRowMoved, this, &CTodayPage::OnSelectedRowMoved,
+    connect(&broadcaster_, &BroadcastLink::refused, this, &CTodayPage::ShowRefusal, kQueued);
+    connect(&broadcaster_, &BroadcastLink::selectedRowMoved, this, &CTodayPage::OnSelectedRowMoved,
             kQueued);
     connect(
-        &engine_, &BroadcastEngine::playerOpened, this,
+        &broadcaster_, &BroadcastLink::playerOpened, this,
         [this](OpenFailure failure, const std::string& reason) {
             if (audio_ != nullptr) {
                 audio_->PlayerOpened(failure, reason);
@@ -83,7 +97,7 @@ void CTodayPage::ConnectEngine() {
         },
         kQueued);
     connect(
-        &engine_, &BroadcastEngine::playerStatus, this,
+        &broadcaster_, &BroadcastLink::playerStatus, this,
         [this](const std::string& file, std::int64_t position, std::int64_t length) {
             if (preview_ != nullptr) {
                 preview_->ShowStatus(file, position, length);
@@ -101,16 +115,16 @@ void CTodayPage::OnInitDialog() {
 
     preview_ = std::make_unique<CMediaPreviewDlg>(parts_.settings);
     connect(preview_.get(), &CMediaPreviewDlg::statusWanted, this,
-            [this] { engine_.RequestPlayerStatus(); });
+            [this] { broadcaster_.RequestPlayerStatus(); });
     if (parts_.settings.GetInt(settings_key::kShowMedia, kDefaultShowMedia) == 0) {
         preview_->hide();
     } else {
         QWidget* main = window();
         ShowPreviewBesideMain(*preview_, main != nullptr && main != this ? main : nullptr);
     }
-    engine_.SetSurface(preview_->displayArea()->output());
+    broadcaster_.SetSurface(preview_->displayArea()->output());
     // Today's table is chosen, loaded and the clock armed; the rows and the status follow.
-    engine_.Start();
+    broadcaster_.Start();
     ShowMode();
 }
 
@@ -315,7 +329,7 @@ void CTodayPage::OnApply() {
     if (!AskYesNo(this, Utf8("提醒"), Utf8(kApplyQuestion))) {
         return;
     }
-    engine_.ApplyNewSettings();
+    broadcaster_.ApplyNewSettings();
 }
 
 void CTodayPage::OnAdd() {
@@ -324,7 +338,7 @@ void CTodayPage::OnAdd() {
     }
     std::optional<ProgramItem> item = parts_.editItem(this, nullptr);
     if (item) {
-        engine_.AddRow(std::move(*item));
+        broadcaster_.AddRow(std::move(*item));
     }
 }
 
@@ -332,8 +346,8 @@ void CTodayPage::OnEdit() {
     if (!CheckEditAllowed()) {
         return;
     }
-    // Said at once from the copy of the list; the engine checks again when the edit arrives (the
-    // row may start while the editor is open, the list may be loaded anew).
+    // Said at once from the copy of the list; the broadcaster checks again when the edit arrives
+    // (the row may start while the editor is open, the list may be loaded anew).
     const int row = selectedRow_;
     const ConsoleAnswer answer = CheckEdit(list(), state().watchedRow, row);
     if (answer != ConsoleAnswer::kDone) {
@@ -349,7 +363,7 @@ void CTodayPage::OnEdit() {
     const std::uint64_t generation = list().Generation();
     std::optional<ProgramItem> edited = parts_.editItem(this, &before);
     if (edited) {
-        engine_.ReplaceRow(row, generation, std::move(*edited));
+        broadcaster_.ReplaceRow(row, generation, std::move(*edited));
     }
 }
 
@@ -359,7 +373,7 @@ void CTodayPage::OnDelete() {
     }
     const ConsoleAnswer answer = CheckDelete(list(), state().watchedRow, selectedRow_);
     if (answer == ConsoleAnswer::kDone) {
-        engine_.DeleteRow(selectedRow_, list().Generation());
+        broadcaster_.DeleteRow(selectedRow_, list().Generation());
     } else if (answer != ConsoleAnswer::kNothing) {
         ShowRefusal(answer);
     }
@@ -381,8 +395,8 @@ void CTodayPage::MoveSelectedRow(int delta) {
     if (!to) {
         return;
     }
-    engine_.MoveRow(selectedRow_, delta, list().Generation());
-    // The highlight goes with the row at once; its cells follow from the engine.
+    broadcaster_.MoveRow(selectedRow_, delta, list().Generation());
+    // The highlight goes with the row at once; its cells follow from the broadcaster.
     selectedRow_ = *to;
     ShowSelectedRow();
 }
@@ -400,9 +414,9 @@ void CTodayPage::SwitchMode(ControlMode mode) {
         ShowMode();  // the buttons show the mode in force again
         return;
     }
-    // The buttons show the mode asked for; the engine's state confirms it.
+    // The buttons show the mode asked for; the broadcaster's state confirms it.
     if (state().mode != mode) {
-        engine_.SwitchMode(mode);
+        broadcaster_.SwitchMode(mode);
     }
 }
 
@@ -410,14 +424,14 @@ void CTodayPage::OnPlay() {
     if (!CheckEditAllowed()) {
         return;
     }
-    engine_.Play(selectedRow_, list().Generation());
+    broadcaster_.Play(selectedRow_, list().Generation());
 }
 
 void CTodayPage::OnStop() {
     if (!CheckEditAllowed()) {
         return;
     }
-    engine_.Stop();
+    broadcaster_.Stop();
 }
 
 void CTodayPage::ShowNotices(const QString& text) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "broadcaster/broadcast_engine.h"
+#include "core/engine/broadcast_state.h"
 #include "core/engine/media_player.h"
 #include "core/engine/operator_notices.h"
 #include "core/engine/today_console.h"
@@ -17,6 +17,7 @@
 #include "core/schedule/program_item.h"
 #include "ui/app/sub_dialog.h"
 #include "ui/engine/audio_output_monitor.h"
+#include "ui/engine/broadcast_link.h"
 #include "ui/engine/broadcast_mirror.h"
 #include "ui/engine/notice_relay.h"
 
@@ -58,15 +59,15 @@ protected:
 // What the today page works with; everything must outlive the page.
 struct TodayPageParts {
     TodayPageParts(AppState& state, SettingsStore& settings, LocalClock& clock,
-                   BroadcastEngine& engine)
-        : state(state), settings(settings), clock(clock), engine(engine) {}
+                   BroadcastLink& broadcaster)
+        : state(state), settings(settings), clock(clock), broadcaster(broadcaster) {}
 
     AppState& state;
     SettingsStore& settings;
     // Shown by the digital clock.
     LocalClock& clock;
-    // Today's list, the broadcast clock and the player, on the engine's thread.
-    BroadcastEngine& engine;
+    // Today's list, the broadcast clock and the player: the broadcaster's.
+    BroadcastLink& broadcaster;
     // The master volume and the audio output (AudioOutputParts); without a mixer the slider is
     // disabled and the page works on.
     AudioOutputParts audio;
@@ -78,9 +79,9 @@ struct TodayPageParts {
 
 // The operator's console for today's broadcast: today's list with the state of every row,
 // automatic and manual control, play and stop by hand, today's list edited for today only, the
-// master volume, and the video preview window. The broadcast itself runs in the engine: the page
-// shows a copy of its list and state, kept up to date by the engine's news, and sends it the
-// operator's commands; it never waits for the engine.
+// master volume, and the video preview window. The broadcast itself runs in the broadcaster: the
+// page shows a copy of its list and state, kept up to date by its news, and sends it the
+// operator's commands; it never waits for the broadcaster.
 class CTodayPage : public CSubDialog {
     Q_OBJECT
 public:
@@ -102,7 +103,7 @@ public:
     void OnPlay();
     void OnStop();
 
-    // The engine's list and state as last heard.
+    // The broadcaster's list and state as last heard.
     const TodayList& list() const { return mirror_.list(); }
     const BroadcastState& state() const { return mirror_.state(); }
     // The row the buttons act on (the last left click, moved with its row), -1 for none.
@@ -135,7 +136,7 @@ protected:
 
 private:
     bool CheckEditAllowed();
-    void ConnectEngine();
+    void ConnectBroadcaster();
     void BuildControls();
     void BuildListView();
     void ShowMode();
@@ -153,7 +154,7 @@ private:
     void ShowAudioState();
 
     TodayPageParts parts_;
-    BroadcastEngine& engine_;
+    BroadcastLink& broadcaster_;
     NoticeRelay notices_;
     BroadcastMirror mirror_;
     // Declared after the mirror: it goes before the list it shows.

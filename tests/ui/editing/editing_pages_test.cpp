@@ -17,6 +17,7 @@
 #include "support/fake_media_player.h"
 #include "support/fake_system_ports.h"
 #include "support/temp_dir.h"
+#include "support/ui/engine_link.h"
 #include "support/ui/ui_test_support.h"
 #include "ui/editing/holiday_page.h"
 #include "ui/editing/table_page.h"
@@ -153,7 +154,8 @@ TEST_F(EditingPagesTest, TablesAndCalendarReachTodaysSelection) {
     engine = std::make_unique<BroadcastEngine>(std::move(engineParts));
     auto holiday = MakeHolidayPage();
     auto program = MakeTablePage<CProgramPage>();
-    CTodayPage today(TodayPageParts(state, settings, clock, *engine));
+    test::EngineLink link(*engine);
+    CTodayPage today(TodayPageParts(state, settings, clock, link));
     today.CreatePage(CTodayPage::kTemplateId, &host);
 
     // The weekly page shows what its editor holds, the highlight on the row the buttons act on.

@@ -25,6 +25,7 @@
 #include "support/fake_media_player.h"
 #include "support/fake_mixer.h"
 #include "support/temp_dir.h"
+#include "support/ui/engine_link.h"
 #include "support/ui/ui_test_support.h"
 #include "support/wave_bytes.h"
 #include "ui/app/qt_text.h"
@@ -78,7 +79,8 @@ protected:
         EngineParts engineParts(localClock, player, lister, dir.path());
         engineParts.measureDurations = measure;
         engine = std::make_unique<BroadcastEngine>(std::move(engineParts));
-        TodayPageParts parts(state, settings, localClock, *engine);
+        link = std::make_unique<test::EngineLink>(*engine);
+        TodayPageParts parts(state, settings, localClock, *link);
         parts.audio.mixer = useMixer;
         parts.audio.probe = probeAudio;
         parts.editItem = [this](QWidget*,
@@ -142,6 +144,7 @@ protected:
     std::function<void()> whileEditorOpen;
     QWidget host;
     std::unique_ptr<BroadcastEngine> engine;
+    std::unique_ptr<test::EngineLink> link;
     std::unique_ptr<CTodayPage> page;
 };
 

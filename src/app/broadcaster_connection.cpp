@@ -1,0 +1,197 @@
+#include "app/broadcaster_connection.h"
+
+#include <signal.h>
+
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cstdlib>
+#include <system_error>
+
+#include "core/app/program_directory.h"
+#include "core/system/log.h"
+
+namespace chimeon {
+namespace {
+
+constexpr char kUnit[] = "chimeond.service";
+// A broadcaster the window started and lost (a crash, say) is started again this often.
+constexpr int kRelaunchMs = 3000;
+constexpr int kSystemctlWaitMs = 3000;
+
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    return std::filesystem::weakly_canonical(a, error) ==
+           std::filesystem::weakly_canonical(b, error);
+}
+
+// The user unit runs the installed broadcaster, which keeps its data in the user's data folder:
+// it serves this window only when that is the window's data directory and the unit is enabled.
+bool UnitServes(const std::filesystem::path& dataDirectory) {
+    if (!SameFolder(dataDirectory, XdgBaseFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
+                                                 ".local/share") /
+                                       "Chimeon")) {
+        return false;
+    }
+    QProcess systemctl;
+    systemctl.start(QStringLiteral("systemctl"),
+                    {QStringLiteral("--user"), QStringLiteral("--quiet"),
+                     QStringLiteral("is-enabled"), QLatin1String(kUnit)});
+    return systemctl.waitForFinished(kSystemctlWaitMs) &&
+           systemctl.exitStatus() == QProcess::NormalExit && systemctl.exitCode() == 0;
+}
+
+// "chimeond" for "chimeon" (and the test build's "chimeond_e2e" for "chimeon_e2e"): beside the
+// window's program first, else on PATH.
+QString BroadcasterProgram(const std::filesystem::path& windowProgram) {
+    std::string name = windowProgram.filename().string();
+    const std::string_view window = "chimeon";
+    name = name.starts_with(window) ? "chimeond" + name.substr(window.size()) : "chimeond";
+    const std::filesystem::path beside = windowProgram.parent_path() / name;
+    std::error_code error;
+    if (!windowProgram.empty() && std::filesystem::is_regular_file(beside, error)) {
+        return QString::fromStdString(beside.string());
+    }
+    return QStandardPaths::findExecutable(QString::fromStdString(name));
+}
+
+}  // namespace
+
+ClientLink::ClientLink(BroadcasterClient& client) : client_(client) {
+    connect(&client, &BroadcasterClient::rowsReplaced, this, &BroadcastLink::rowsReplaced);
+    connect(&client, &BroadcasterClient::rowChanged, this, &BroadcastLink::rowChanged);
+    connect(&client, &BroadcasterClient::rowAppended, this, &BroadcastLink::rowAppended);
+    connect(&client, &BroadcasterClient::rowRemoved, this, &BroadcastLink::rowRemoved);
+    connect(&client, &BroadcasterClient::stateChanged, this, &BroadcastLink::stateChanged);
+    connect(&client, &BroadcasterClient::refused, this, &BroadcastLink::refused);
+    connect(&client, &BroadcasterClient::selectedRowMoved, this, &BroadcastLink::selectedRowMoved);
+    connect(&client, &BroadcasterClient::playerStatus, this, &BroadcastLink::playerStatus);
+    connect(&client, &BroadcasterClient::playerOpened, this, &BroadcastLink::playerOpened);
+    connect(&client, &BroadcasterClient::noticesChanged, this, &ClientLink::ShowNotices);
+    connect(&client, &BroadcasterClient::attached, this, [this] {
+        awayAtStart_.stop();
+        emit attached();
+    });
+    connect(&client, &BroadcasterClient::detached, this, &BroadcastLink::detached);
+    awayAtStart_.setSingleShot(true);
+    awayAtStart_.setInterval(kAwayNoticeMs);
+    connect(&awayAtStart_, &QTimer::timeout, this, [this] {
+        if (!client_.IsAttached()) {
+            emit detached();
+        }
+    });
+}
+
+void ClientLink::Start() {
+    // Attaching sends the whole list and state; a broadcaster still starting gets a moment.
+    if (!client_.IsAttached()) {
+        awayAtStart_.start();
+    }
+}
+
+void ClientLink::ShowNotices(const BroadcasterNotices& notices) {
+    std::set<NoticeTopic> now;
+    for (const BroadcasterNotice& notice : notices) {
+        // The window says what it hears of the sound itself: every open of the player reaches it.
+        if (notice.topic == NoticeTopic::kAudioOutput) {
+            continue;
+        }
+        now.insert(notice.topic);
+        emit this->notice(notice.topic, notice.text);
+    }
+    for (NoticeTopic gone : shown_) {
+        if (!now.contains(gone)) {
+            emit notice(gone, {});
+        }
+    }
+    shown_ = std::move(now);
+}
+
+BroadcasterKeeper::BroadcasterKeeper(BroadcasterClient& client, std::filesystem::path dataDirectory,
+                                     std::filesystem::path windowProgram)
+    : client_(client),
+      dataDirectory_(std::move(dataDirectory)),
+      windowProgram_(std::move(windowProgram)) {
+    relaunch_.setInterval(kRelaunchMs);
+    QObject::connect(&relaunch_, &QTimer::timeout, &client_, [this] {
+        if (client_.IsAttached()) {
+            relaunch_.stop();
+        } else {
+            Launch();
+        }
+    });
+    // systemd restarts a service that failed; the window looks after the one it started.
+    QObject::connect(&client_, &BroadcasterClient::detached, &client_, [this] {
+        if (startedPid_ != 0 && !unitEnabled_) {
+            relaunch_.start();
+        }
+    });
+    QObject::connect(&client_, &BroadcasterClient::attached, &client_, [this] {
+        relaunch_.stop();
+        // One started at the same moment elsewhere won, and the window's ended silently: the
+        // broadcaster is not the window's to end.
+        QDBusConnectionInterface* bus = client_.bus().interface();
+        if (startedPid_ != 0 && bus != nullptr &&
+            bus->servicePid(client_.busName()).value() != startedPid_) {
+            startedPid_ = 0;
+        }
+    });
+}
+
+void BroadcasterKeeper::StartWhenMissing() {
+    unitEnabled_ = UnitServes(dataDirectory_);
+    QDBusConnectionInterface* bus = client_.bus().interface();
+    if (bus != nullptr && bus->isServiceRegistered(client_.busName()).value()) {
+        return;
+    }
+    if (Launch() && !unitEnabled_) {
+        relaunch_.start();  // until it has come up
+    }
+}
+
+bool BroadcasterKeeper::Launch() {
+    if (unitEnabled_) {
+        Log(LogLevel::kInfo, "broadcaster", "starting the user service chimeond");
+        return QProcess::startDetached(
+            QStringLiteral("systemctl"),
+            {QStringLiteral("--user"), QStringLiteral("start"), QLatin1String(kUnit)});
+    }
+    const QString program = BroadcasterProgram(windowProgram_);
+    if (program.isEmpty()) {
+        Log(LogLevel::kError, "broadcaster", "chimeond is neither beside the window nor on PATH");
+        return false;
+    }
+    // A session of its own: neither the window's end nor a Ctrl+C in its terminal reaches it.
+    QStringList arguments{QStringLiteral("--data-dir"),
+                          QString::fromStdString(dataDirectory_.string())};
+    QString launcher = QStandardPaths::findExecutable(QStringLiteral("setsid"));
+    if (launcher.isEmpty()) {
+        launcher = program;
+    } else {
+        arguments.prepend(program);
+    }
+    Log(LogLevel::kInfo, "broadcaster", "starting " + program.toStdString());
+    qint64 pid = 0;
+    if (!QProcess::startDetached(launcher, arguments, QString(), &pid)) {
+        Log(LogLevel::kError, "broadcaster", "cannot start " + program.toStdString());
+        return false;
+    }
+    startedPid_ = pid;
+    return true;
+}
+
+void BroadcasterKeeper::EndWithWindow(std::function<void()> then) {
+    relaunch_.stop();
+    if (startedPid_ == 0 || unitEnabled_) {
+        then();
+    } else if (client_.IsAttached()) {
+        // The window ends once the call has gone out (and been answered, or not in time).
+        client_.Quit([then](const BroadcasterAnswer&) { then(); });
+    } else {
+        // Not on the bus: the orderly end by its signal.
+        ::kill(static_cast<pid_t>(startedPid_), SIGTERM);
+        then();
+    }
+}
+
+}  // namespace chimeon
