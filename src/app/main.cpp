@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "broadcaster/broadcast_engine.h"
+#include "broadcaster/network_output.h"
 #include "broadcaster/unattended_service.h"
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
@@ -145,7 +146,13 @@ int main(int argc, char* argv[]) {
         AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), ExecutablePath(),
         dataDirectory);
     // Everything the broadcast engine drives lives longer than the engine.
-    GstMediaPlayer player;
+    // The network output, when setup.ini turns it on: started before the player that feeds it.
+    std::unique_ptr<NetworkOutput> network = NetworkOutput::FromSetup(dataDirectory);
+    GstMediaPlayerOptions playerOptions;
+    if (network) {
+        network->Configure(playerOptions);
+    }
+    GstMediaPlayer player(playerOptions);
     FileSystemDirectoryLister lister;
     std::string mixerError;
     std::unique_ptr<AlsaMasterMixer> mixer =
@@ -175,6 +182,9 @@ int main(int argc, char* argv[]) {
     engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
         return std::make_unique<HistoryRecorder>(clock, list, history);
     };
+    if (network) {
+        network->Configure(engineParts);
+    }
     BroadcastEngine engine(std::move(engineParts));
     // The daily shutdown, the holiday action and the stored calendar and settings read again
     // when they change: the same rules as in chimeond, whichever pages there are.
@@ -233,6 +243,9 @@ int main(int argc, char* argv[]) {
         auto page = std::make_unique<CTodayPage>(std::move(parts));
         todayPage = page.get();
         historyHealth->ShowOn(page->NoticeReporter(NoticeTopic::kPlayHistory));
+        if (network) {
+            network->SetNoticeReporter(page->NoticeReporter(NoticeTopic::kNetwork));
+        }
         // What a crash left of a recording is made playable, and the operator told where.
         page->NoticeReporter(NoticeTopic::kRecordings)(
             RescuedRecordingsList(RescueRecordings(RecordingFoldersToRescue(

@@ -13,8 +13,9 @@ enum class NoticeTopic {
     kPlayHistory,
     kRecordings,  // recordings rescued after a crash, and where they are
     kTray,        // the desktop has no tray to hide the window in
+    kNetwork,     // a bell that did not reach the network output or one of its zones
 };
-inline constexpr int kNoticeTopicCount = 5;
+inline constexpr int kNoticeTopicCount = 6;
 
 // The problems the operator must know of now, one text per topic. They are shown together, most
 // urgent topic first; a topic's notice stays until its reporter clears it.
