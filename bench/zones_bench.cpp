@@ -92,7 +92,7 @@ int Run() {
     }
     const char* portText = std::getenv("CHIMEON_BENCH_PORT");
     const int port = portText != nullptr ? std::atoi(portText) : 24700;
-    const std::string script = std::string(CHIMEON_SOURCE_DIR) + "/scripts/snapcast-local.sh";
+    const std::string script = CHIMEON_SNAPCAST_SCRIPT;
     const std::string server = (dir / "snapcast").string();
     pid_t started = Spawn({"bash", script, "start", server, std::to_string(port),
                            std::to_string(kClients), std::to_string(kBufferMs)});

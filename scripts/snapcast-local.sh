@@ -4,6 +4,8 @@
 #
 #   scripts/snapcast-local.sh start DIR BASE_PORT N [BUFFER_MS]
 #   scripts/snapcast-local.sh client DIR BASE_PORT NAME     # one more client
+#   scripts/snapcast-local.sh server-stop DIR               # the server away, clients kept
+#   scripts/snapcast-local.sh server-start DIR              # and back, with the same settings
 #   scripts/snapcast-local.sh stop DIR
 #
 # Ports: BASE_PORT the stream Chimeon writes to (tcp source, server mode), BASE_PORT+1 the
@@ -20,6 +22,17 @@ start_client() {
     snapclient -h 127.0.0.1 -p "$((port + 1))" --hostID "$name" --logsink null \
         --player "file:filename=$dir/$name.raw" >"$dir/$name.log" 2>&1 &
     echo $! >>"$dir/pids"
+}
+
+start_server() {
+    snapserver -c "$dir/snapserver.conf" >>"$dir/snapserver.log" 2>&1 &
+    echo $! >"$dir/server.pid"
+    echo $! >>"$dir/pids"
+    # The clients find the server once it listens.
+    for _ in $(seq 50); do
+        grep -q "Creating stream acceptor" "$dir/snapserver.log" 2>/dev/null && break
+        sleep 0.1
+    done
 }
 
 case "$command" in
@@ -48,19 +61,21 @@ buffer = $buffer
 sink = stderr
 CONF
     : >"$dir/pids"
-    snapserver -c "$dir/snapserver.conf" >"$dir/snapserver.log" 2>&1 &
-    echo $! >>"$dir/pids"
-    # The clients find the server once it listens.
-    for _ in $(seq 50); do
-        grep -q "Creating stream acceptor" "$dir/snapserver.log" 2>/dev/null && break
-        sleep 0.1
-    done
+    : >"$dir/snapserver.log"
+    start_server
     for k in $(seq "$clients"); do
         start_client "$port" "client$k"
     done
     ;;
 client)
     start_client "${3:?a base port}" "${4:?a name}"
+    ;;
+server-stop)
+    kill "$(cat "$dir/server.pid")" 2>/dev/null || true
+    ;;
+server-start)
+    : >"$dir/snapserver.log"
+    start_server
     ;;
 stop)
     if [ -f "$dir/pids" ]; then

@@ -14,6 +14,7 @@
 #include "ctl/media_commands.h"
 #include "ctl/schedule_commands.h"
 #include "ctl/table_transfer_command.h"
+#include "ctl/zones_command.h"
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
@@ -105,6 +106,10 @@ int main(int argc, char* argv[]) {
         holidays->add_subcommand("export", "write the calendar in force as an .ics file");
     holidayExport->add_option("FILE", calendarFile, "the .ics file to write")->required();
 
+    auto* zones = app.add_subcommand(
+        "zones", "the network output's zones and clients, from the Snapcast server in setup.ini");
+    zones->add_flag("--json", json, "one JSON object per zone");
+
     TreatFileSizeLimitAsWriteFailure();
     try {
         app.parse(argc, argv);
@@ -158,6 +163,9 @@ int main(int argc, char* argv[]) {
     }
     if (holidayExport->parsed()) {
         return RunHolidayExport(context, calendarFile);
+    }
+    if (zones->parsed()) {
+        return RunZones(context);
     }
     if (importTable->parsed()) {
         return RunImport(context, table, file, importOptions);
