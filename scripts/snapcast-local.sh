@@ -3,7 +3,8 @@
 # tests and the benchmarks (and for trying the network output by hand):
 #
 #   scripts/snapcast-local.sh start DIR BASE_PORT N [BUFFER_MS]
-#   scripts/snapcast-local.sh client DIR BASE_PORT NAME     # one more client
+#   scripts/snapcast-local.sh client DIR BASE_PORT NAME [PLAYER [DEVICE]]  # one more client
+#                                      (PLAYER "pulse" and DEVICE a sink's name: into that sink)
 #   scripts/snapcast-local.sh server-stop DIR               # the server away, clients kept
 #   scripts/snapcast-local.sh server-start DIR              # and back, with the same settings
 #   scripts/snapcast-local.sh stop DIR
@@ -18,9 +19,9 @@ mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 
 start_client() {
-    local port=$1 name=$2
+    local port=$1 name=$2 player=${3:-file:filename=$dir/$2.raw} device=${4:-default}
     snapclient -h 127.0.0.1 -p "$((port + 1))" --hostID "$name" --logsink null \
-        --player "file:filename=$dir/$name.raw" >"$dir/$name.log" 2>&1 &
+        --player "$player" -s "$device" >"$dir/$name.log" 2>&1 &
     echo $! >>"$dir/pids"
 }
 
@@ -55,7 +56,7 @@ port = $((port + 1))
 source = tcp://127.0.0.1:$port?name=Chimeon&mode=server
 sampleformat = 48000:16:2
 codec = pcm
-chunk_ms = 10
+chunk_ms = 5
 buffer = $buffer
 [logging]
 sink = stderr
@@ -68,7 +69,7 @@ CONF
     done
     ;;
 client)
-    start_client "${3:?a base port}" "${4:?a name}"
+    start_client "${3:?a base port}" "${4:?a name}" "${5:-}" "${6:-}"
     ;;
 server-stop)
     kill "$(cat "$dir/server.pid")" 2>/dev/null || true

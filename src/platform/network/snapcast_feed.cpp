@@ -142,8 +142,10 @@ std::string SnapcastFeed::Stream(int fd) {
             }
         }
         const std::int64_t blockNs = startNs + written * kNsPerSecond / kRate;
-        SleepUntil(blockNs);
-        const std::int64_t now = RealtimeNs();
+        // Written once its last frame is due: the server stamps a chunk with the moment it has
+        // read it whole, less its length.
+        SleepUntil(blockNs + kBlockFrames * kNsPerSecond / kRate);
+        const std::int64_t now = RealtimeNs() - kBlockFrames * kNsPerSecond / kRate;
         if (now - blockNs > kResyncNs || blockNs - now > kResyncNs) {
             startNs = now;
             written = 0;
