@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QFormLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -23,7 +22,7 @@ QSpinBox* MakeSpin(QWidget* parent, int low, int high) {
 }  // namespace
 
 NetworkOutputBox::NetworkOutputBox(const SettingsStore& section, Store store, QWidget* parent)
-    : QGroupBox(QStringLiteral("网络广播（Snapcast）"), parent),
+    : QGroupBox(QStringLiteral("网络广播（Snapcast，重新启动后生效）"), parent),
       section_(section),
       store_(std::move(store)) {
     enabled_ = new QCheckBox(QStringLiteral("通过网络广播服务器播放"), this);
@@ -40,7 +39,6 @@ NetworkOutputBox::NetworkOutputBox(const SettingsStore& section, Store store, QW
     layout->addRow(QStringLiteral("控制端口："), controlPort_);
     layout->addRow(QStringLiteral("服务器缓冲："), buffer_);
     layout->addRow(localToo_);
-    layout->addRow(new QLabel(QStringLiteral("修改在程序重新启动后生效。"), this));
     OnToggled(enabled_, this, [this](bool) { Changed(); });
     OnToggled(localToo_, this, [this](bool) { Changed(); });
     connect(host_, &QLineEdit::editingFinished, this, &NetworkOutputBox::Changed);
