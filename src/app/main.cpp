@@ -214,6 +214,9 @@ int main(int argc, char* argv[]) {
             SettingsPageParts parts(
                 {state, settings, localClock, autostart, skinning, skinFolders, &history});
             parts.networkSection = &networkSection;
+            if (network) {
+                parts.networkZones = [&network] { return network->Zones(); };
+            }
             parts.previewWindow = [&todayPage] {
                 return todayPage != nullptr ? todayPage->preview() : nullptr;
             };

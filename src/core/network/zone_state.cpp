@@ -273,4 +273,23 @@ std::string UndeliveredText(std::string_view problem, std::string_view time,
            std::string(problem) + "）";
 }
 
+std::string ZonesText(const ZoneSnapshot& snapshot,
+                      const std::function<std::string(std::int64_t)>& lastSeen) {
+    std::string text = snapshot.problem.empty() ? "" : snapshot.problem + "\n";
+    for (const Zone& zone : snapshot.zones) {
+        for (const ZoneClient& client : zone.clients) {
+            text += ZoneName(zone) + "：" + client.name;
+            if (!client.connected) {
+                text += " 离线，最后一次联系 " + lastSeen(client.lastSeenSec);
+            } else {
+                text += " 在线，音量 " + std::to_string(client.volume) + "%" +
+                        (client.muted || zone.muted ? "（静音）" : "") + "，延迟 " +
+                        std::to_string(client.latencyMs) + " 毫秒";
+            }
+            text += "\n";
+        }
+    }
+    return text.empty() ? "没有分区" : text.substr(0, text.size() - 1);
+}
+
 }  // namespace chimeon

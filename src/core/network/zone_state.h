@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,5 +81,11 @@ std::string ShortfallText(const ZoneShortfall& shortfall, std::string_view time,
                           std::string_view title);
 std::string UndeliveredText(std::string_view problem, std::string_view time,
                             std::string_view title);
+
+// The zones as the operator reads them, one client a line ("教学楼A：扬声器1 在线，音量 80%，
+// 延迟 20 毫秒"); `lastSeen` turns an offline client's last contact into words. The problem
+// first when there is one.
+std::string ZonesText(const ZoneSnapshot& snapshot,
+                      const std::function<std::string(std::int64_t)>& lastSeen);
 
 }  // namespace chimeon

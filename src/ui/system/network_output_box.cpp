@@ -1,10 +1,13 @@
 #include "ui/system/network_output_box.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 
 #include "core/app/settings_store.h"
 #include "ui/app/check_controls.h"
@@ -61,6 +64,29 @@ void NetworkOutputBox::ShowStored() {
         const QSignalBlocker block(spin);
         spin->setValue(value);
     }
+}
+
+void NetworkOutputBox::FollowZones(std::function<ZoneSnapshot()> zones) {
+    zones_ = std::move(zones);
+    zonesView_ = new QPlainTextEdit(this);
+    zonesView_->setReadOnly(true);
+    zonesView_->setMaximumHeight(fontMetrics().height() * 6);
+    static_cast<QFormLayout*>(layout())->addRow(QStringLiteral("分  区："), zonesView_);
+    auto show = [this] {
+        const QString text = QString::fromStdString(ZonesText(zones_(), [](std::int64_t sec) {
+            return sec > 0 ? QDateTime::fromSecsSinceEpoch(sec)
+                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                 .toStdString()
+                           : std::string("（从未）");
+        }));
+        if (text != zonesView_->toPlainText()) {
+            zonesView_->setPlainText(text);
+        }
+    };
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, show);
+    timer->start(2000);
+    show();
 }
 
 void NetworkOutputBox::Changed() {

@@ -5,9 +5,11 @@
 #include <string>
 
 #include "core/network/network_output_settings.h"
+#include "core/network/zone_state.h"
 
 class QCheckBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QSpinBox;
 
 namespace chimeon {
@@ -23,6 +25,9 @@ class NetworkOutputBox : public QGroupBox {
 public:
     using Store = std::function<std::string(const NetworkOutputSettings&)>;
     NetworkOutputBox(const SettingsStore& section, Store store, QWidget* parent = nullptr);
+    // Shows the zones the running network output knows, every two seconds (on the box's
+    // thread; `zones` must never wait).
+    void FollowZones(std::function<ZoneSnapshot()> zones);
 
     // Shows what is stored.
     void ShowStored();
@@ -31,6 +36,7 @@ public:
     QLineEdit* hostEdit() const { return host_; }
     QSpinBox* bufferSpin() const { return buffer_; }
     QCheckBox* localTooCheck() const { return localToo_; }
+    QPlainTextEdit* zonesView() const { return zonesView_; }
 
 signals:
     // A change was not stored: the page says why.
@@ -47,6 +53,8 @@ private:
     QSpinBox* controlPort_ = nullptr;
     QSpinBox* buffer_ = nullptr;
     QCheckBox* localToo_ = nullptr;
+    QPlainTextEdit* zonesView_ = nullptr;
+    std::function<ZoneSnapshot()> zones_;
 };
 
 }  // namespace chimeon

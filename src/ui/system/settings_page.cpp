@@ -78,6 +78,9 @@ void CSettingsPage::BuildControls() {
             this);
         connect(networkBox_, &NetworkOutputBox::refused, this,
                 [this](const QString& message) { ShowMessage(this, message); });
+        if (parts_.networkZones) {
+            networkBox_->FollowZones(parts_.networkZones);
+        }
         layout->addWidget(networkBox_);
     }
     layout->addStretch();

@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 
+#include "core/network/zone_state.h"
 #include "core/system/settings_console.h"
 #include "ui/app/sub_dialog.h"
 
@@ -26,6 +27,8 @@ struct SettingsPageParts {
     std::function<CMediaPreviewDlg*()> previewWindow;
     // setup.ini's section of the network output; no box for it when null.
     SettingsStore* networkSection = nullptr;
+    // The running network output's zones, when there is one.
+    std::function<ZoneSnapshot()> networkZones;
 };
 
 // A drop-down list that says when it is about to drop down (the skin list is filled then).

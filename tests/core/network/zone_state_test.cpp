@@ -109,6 +109,12 @@ TEST(ZoneShortfalls, NameTheClientsThatDidNotSoundOurStream) {
     EXPECT_EQ(
         ShortfallText({"教学楼B", "扬声器", ZoneShortfall::Why::kOffline}, "08:00:00", "上课铃"),
         "教学楼B：扬声器离线，08:00:00 的上课铃没有送达");
+    EXPECT_EQ(ZonesText({true, true, "", zones}, [](std::int64_t) { return "昨天"; }),
+              "教学楼A：扬声器1 在线，音量 0%，延迟 20 毫秒\npi-b：pi-b 在线，音量 "
+              "100%（静音），延迟 0 毫秒");
+    zones[1].clients[0].connected = false;
+    EXPECT_EQ(ZonesText({true, true, "", {zones[1]}}, [](std::int64_t) { return "昨天"; }),
+              "pi-b：pi-b 离线，最后一次联系 昨天");
     EXPECT_EQ(UndeliveredText("连不上", "08:00:00", "上课铃"),
               "网络广播没有送达：08:00:00 的上课铃（连不上）");
 }

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimeEdit>
@@ -37,6 +38,7 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     parts.previewWindow = [&preview] { return &preview; };
     test::MemorySettings network;
     parts.networkSection = &network;
+    parts.networkZones = [] { return ZoneSnapshot{false, false, "连不上", {}}; };
     CSettingsPage page(std::move(parts));
     page.CreatePage(CSettingsPage::kTemplateId, &area);
 
@@ -66,6 +68,7 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     page.networkBox()->enabledCheck()->click();
     page.networkBox()->bufferSpin()->setValue(400);
     EXPECT_EQ(network.values["Enabled"] + " " + network.values["Buffer"], "1 400");
+    EXPECT_EQ(page.networkBox()->zonesView()->toPlainText(), QStringLiteral("连不上"));
 
     settings.failWrites = true;  // said, and the box shows what is stored
     page.minimizeCheck()->click();
