@@ -27,6 +27,8 @@ PACKAGES=(
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-tools
     gstreamer1.0-plugins-base-apps gstreamer1.0-alsa gstreamer1.0-pulseaudio timgm6mb-soundfont
     gstreamer1.0-libav gstreamer1.0-plugins-ugly
+    # the network output's server and clients (Snapcast 0.26), which the tests and the bench start
+    snapserver snapclient
     # the Debian package and its checks (and the autostart entry's), the style check of the sources;
     # systemd-analyze verifies chimeond's unit
     desktop-file-utils lintian clang-format systemd

@@ -115,9 +115,9 @@ SoundServer::SoundServer() {
     }
 }
 
-MonitorRecorder::MonitorRecorder() {
+MonitorRecorder::MonitorRecorder(const std::string& sink) {
     const std::string description =
-        "pulsesrc device=" + test::PulseNullSink::SinkName() +
+        "pulsesrc device=" + (sink.empty() ? test::PulseNullSink::SinkName() : sink) +
         ".monitor buffer-time=20000 latency-time=2000 slave-method=re-timestamp ! "
         "audio/x-raw,format=S16LE,rate=44100,channels=1 ! appsink name=rec sync=false";
     pipeline_ = gst_parse_launch(description.c_str(), nullptr);

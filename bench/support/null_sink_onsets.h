@@ -50,7 +50,8 @@ public:
 // Records the null sink's monitor with the capture time of every buffer on the monotonic clock.
 class MonitorRecorder {
 public:
-    MonitorRecorder();
+    // `sink`: another null sink's name than the sound server's own.
+    explicit MonitorRecorder(const std::string& sink = "");
     ~MonitorRecorder();
 
     // The first loud sample between the two times, or -1.

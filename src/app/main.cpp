@@ -98,6 +98,8 @@ int main(int argc, char* argv[]) {
 
     AppState state;
     IniSettingsStore settings(dataDirectory / "setup.ini");
+    IniSettingsStore networkSection(dataDirectory / "setup.ini",
+                                    std::string(kNetworkOutputSection));
     StyleSheetSkinning skinning;
     const std::vector<std::filesystem::path> skinFolders{dataDirectory / "skin",
                                                          InstalledSkinFolder()};
@@ -162,6 +164,7 @@ int main(int argc, char* argv[]) {
         if (kind == PageKind::kSettings) {
             SettingsPageParts parts(
                 {state, settings, localClock, autostart, skinning, skinFolders, &history});
+            parts.networkSection = &networkSection;
             parts.previewWindow = [&todayPage] {
                 return todayPage != nullptr ? todayPage->preview() : nullptr;
             };

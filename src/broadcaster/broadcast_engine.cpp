@@ -32,7 +32,11 @@ struct BroadcastEngine::Running {
           clock(BroadcastClockParts{engine.parts_.clock, player, engine.parts_.lister,
                                     engine.calendar_, stepTimer, dayTimer, list,
                                     engine.parts_.dataDirectory}),
-          console(list, clock) {}
+          console(list, clock) {
+        if (engine.parts_.startLead) {
+            clock.SetStartLead(*engine.parts_.startLead);
+        }
+    }
 
     ReportingPlayer player;
     TodayList list;

@@ -44,6 +44,9 @@ struct EngineParts {
         makeObserver;
     // Measures the play times of each load of today's list on a worker of its own.
     bool measureDurations = true;
+    // How long before its second a known start goes to the player, when not the clock's own
+    // (an output that must have the sound earlier, such as the network output).
+    std::optional<std::chrono::milliseconds> startLead;
 };
 
 // The broadcast engine: today's list with its row states, the broadcast clock with its timers,

@@ -15,6 +15,7 @@
 #include "ctl/media_commands.h"
 #include "ctl/schedule_commands.h"
 #include "ctl/table_transfer_command.h"
+#include "ctl/zones_command.h"
 
 int main(int argc, char* argv[]) {
     using namespace chimeon;
@@ -124,6 +125,9 @@ int main(int argc, char* argv[]) {
     auto* manual = app.add_subcommand("manual", "manual mode: nothing starts by itself" + live);
     auto* reload = app.add_subcommand(
         "reload", "read the tables, the calendar and setup.ini again, as SIGHUP does" + live);
+    auto* zones = app.add_subcommand(
+        "zones", "the network output's zones and clients, from the Snapcast server in setup.ini");
+    zones->add_flag("--json", json, "one JSON object per zone");
 
     TreatFileSizeLimitAsWriteFailure();
     try {
@@ -191,6 +195,9 @@ int main(int argc, char* argv[]) {
     }
     if (holidayExport->parsed()) {
         return RunHolidayExport(context, calendarFile);
+    }
+    if (zones->parsed()) {
+        return RunZones(context);
     }
     if (importTable->parsed()) {
         return RunImport(context, table, file, importOptions);

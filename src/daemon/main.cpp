@@ -12,6 +12,7 @@
 #include <string>
 
 #include "broadcaster/broadcast_engine.h"
+#include "broadcaster/network_output.h"
 #include "broadcaster/service_link.h"
 #include "broadcaster/signal_route.h"
 #include "broadcaster/unattended_service.h"
@@ -97,7 +98,13 @@ int main(int argc, char* argv[]) {
     SystemLocalClock localClock;
     LogindPowerOff powerOff;
 #endif
-    GstMediaPlayer player;
+    // The network output, when setup.ini turns it on: started before the player that feeds it.
+    std::unique_ptr<NetworkOutput> network = NetworkOutput::FromSetup(dataDirectory);
+    GstMediaPlayerOptions playerOptions;
+    if (network) {
+        network->Configure(playerOptions);
+    }
+    GstMediaPlayer player(playerOptions);
     FileSystemDirectoryLister lister;
     SqlitePlayHistory history(dataDirectory / kHistoryFileName);
 
@@ -105,6 +112,9 @@ int main(int argc, char* argv[]) {
     engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
         return std::make_unique<HistoryRecorder>(clock, list, history);
     };
+    if (network) {
+        network->Configure(engineParts);
+    }
     BroadcastEngine engine(std::move(engineParts));
     SystemdServiceNotifier notifier;
     ServiceLink service(engine, localClock, notifier);

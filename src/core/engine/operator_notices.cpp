@@ -19,6 +19,8 @@ std::string_view NoticeLead(NoticeTopic topic) {
         case NoticeTopic::kTray:
             return "桌面上没有系统托盘：关闭或最大化主窗口时，窗口只最小化到任务栏，广播照常进行。"
                    "关闭主窗口时可以选择退出程序。";
+        case NoticeTopic::kNetwork:
+            return "网络广播：";
     }
     return "";
 }

@@ -14,6 +14,7 @@ enum class NoticeTopic {
     kPlayHistory,
     kRecordings,  // recordings rescued after a crash, and where they are
     kTray,        // the desktop has no tray to hide the window in
+    kNetwork,     // a bell that did not reach the network output or one of its zones
 };
 inline constexpr int kNoticeTopicCount = 6;
 

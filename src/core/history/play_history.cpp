@@ -27,6 +27,7 @@ constexpr NamedCause kCauseNames[] = {
     {FailureCause::kNoAudioOutput, "no_audio_output"},
     {FailureCause::kPowerOff, "power_off"},
     {FailureCause::kAutostart, "autostart"},
+    {FailureCause::kNetwork, "network"},
 };
 
 // The kind whose causes are the variant's alternative `index`.

@@ -23,8 +23,16 @@ enum class EndCause {
     kNotPlayed
 };
 // Why it could not play; or which system action failed (no row: the PC was not powered off, the
-// autostart entry was not written).
-enum class FailureCause { kFileMissing, kUnplayable, kNoAudioOutput, kPowerOff, kAutostart };
+// autostart entry was not written). kNetwork: the row played, but not through the network output
+// (the server away, a client offline or muted); the reason names the zone.
+enum class FailureCause {
+    kFileMissing,
+    kUnplayable,
+    kNoAudioOutput,
+    kPowerOff,
+    kAutostart,
+    kNetwork
+};
 
 // Why an event happened: a start's, an end's or a failure's cause, by the event's kind.
 using HistoryCause = std::variant<StartCause, EndCause, FailureCause>;
@@ -32,7 +40,8 @@ using HistoryCause = std::variant<StartCause, EndCause, FailureCause>;
 // The name a cause is stored and shown by. These texts are in every history database and in the
 // output of `chimeonctl history`: never rename one.
 //   starts "time", "chain", "hand"; ends "played", "end_time", "stopped", "day_change", "exit",
-//   "not_played"; failures "missing", "unplayable", "no_audio_output", "power_off", "autostart"
+//   "not_played"; failures "missing", "unplayable", "no_audio_output", "power_off", "autostart",
+//   "network"
 std::string_view HistoryCauseName(const HistoryCause& cause);
 
 // One event of the play history. Dates are "YYYY-MM-DD" (local), times of day "%d:%d:%d".

@@ -96,6 +96,15 @@ void SettingsConsole::UpdateAutostart(bool on) {
     }
 }
 
+std::string SettingsConsole::SetNetworkOutput(SettingsStore& section,
+                                              const NetworkOutputSettings& settings) {
+    if (!EditAllowed()) {
+        return std::string(kNotLoggedInMessage);
+    }
+    return WriteNetworkOutputSettings(section, settings) ? std::string()
+                                                         : std::string(kSettingNotStoredMessage);
+}
+
 std::string SettingsConsole::SetMinimize(bool on) {
     return WriteFlag(view_.minimize, kMinimizeAsWritten, on);
 }

@@ -10,6 +10,7 @@
 #include "core/app/skin_choice.h"
 #include "core/app/skinning.h"
 #include "core/history/play_history.h"
+#include "core/network/network_output_settings.h"
 #include "core/system/autostart_entry.h"
 #include "core/system/daily_shutdown.h"
 #include "core/system/power_off.h"
@@ -75,6 +76,9 @@ public:
     std::string SetDailyShutdown(bool on);
     std::string SetShutdownTime(int secondOfDay);
     std::string SetLaunchOnStartup(bool on);
+    // The network output's section of setup.ini ([NetworkOutput], its own store), under the
+    // same edit check; read again by the broadcaster at its next start.
+    std::string SetNetworkOutput(SettingsStore& section, const NetworkOutputSettings& settings);
     std::string SetMinimize(bool on);
     // The skin list drops down: filled from the skin folders, the skin in use selected.
     void FillSkinList();

@@ -11,6 +11,7 @@
 #include "platform/engine/gst_pipeline.h"
 #include "platform/engine/gst_sink_probe.h"
 #include "platform/engine/gst_video_tap.h"
+#include "platform/network/network_output_bin.h"
 
 namespace chimeon {
 
@@ -63,11 +64,23 @@ std::unique_ptr<Pipeline> GstMediaPlayer::StartPipeline(const std::string& path,
         candidates = {options_.audioSink()};
     }
     std::string reasons;
-    gst::ObjectPtr<GstElement> audioSink = gst::FirstReadyAudioSink(candidates, &reasons);
-    if (!audioSink) {
-        *outputMissing = true;
-        lastOutputError_ = reasons;
-        return nullptr;
+    gst::ObjectPtr<GstElement> audioSink;
+    if (!options_.network || options_.localToo) {
+        audioSink = gst::FirstReadyAudioSink(candidates, &reasons);
+        if (!audioSink && !options_.network) {
+            *outputMissing = true;
+            lastOutputError_ = reasons;
+            return nullptr;
+        }
+    }
+    if (options_.network) {
+        // Without a sound card the network output still plays.
+        audioSink = MakeNetworkOutputBin(std::move(audioSink), options_.network);
+        if (!audioSink) {
+            *outputMissing = true;
+            lastOutputError_ = "the network output cannot be made";
+            return nullptr;
+        }
     }
     std::shared_ptr<gst::VideoTap> tap;
     gst::ObjectPtr<GstElement> videoSink;

@@ -14,6 +14,7 @@ namespace chimeon {
 namespace gst {
 class Pipeline;
 }
+class SnapcastFeed;
 
 struct GstMediaPlayerOptions {
     // Builds the description of the audio sink for each new file ("fakesink sync=true" in
@@ -28,6 +29,10 @@ struct GstMediaPlayerOptions {
     // sound without an error) is taken as ended, so a play-once item cannot hold up every later
     // bell of the day.
     std::chrono::milliseconds stallLimit{10000};
+    // The network output: every file's sound goes to this feed as well, and to the local output
+    // only with `localToo`.
+    std::shared_ptr<SnapcastFeed> network;
+    bool localToo = true;
 };
 
 // The media player on GStreamer's playbin, one pipeline per open file.

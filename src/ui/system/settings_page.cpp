@@ -13,6 +13,7 @@
 #include "ui/app/check_controls.h"
 #include "ui/app/message_box.h"
 #include "ui/engine/media_preview_dlg.h"
+#include "ui/system/network_output_box.h"
 
 namespace chimeon {
 
@@ -68,6 +69,20 @@ void CSettingsPage::BuildControls() {
     layout->addWidget(holidayBox);
     layout->addWidget(systemBox);
     layout->addWidget(skinBox);
+    if (parts_.networkSection != nullptr) {
+        networkBox_ = new NetworkOutputBox(
+            *parts_.networkSection,
+            [this](const NetworkOutputSettings& wanted) {
+                return console_.SetNetworkOutput(*parts_.networkSection, wanted);
+            },
+            this);
+        connect(networkBox_, &NetworkOutputBox::refused, this,
+                [this](const QString& message) { ShowMessage(this, message); });
+        if (parts_.networkZones) {
+            networkBox_->FollowZones(parts_.networkZones);
+        }
+        layout->addWidget(networkBox_);
+    }
     layout->addStretch();
 }
 

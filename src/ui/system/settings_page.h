@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 
+#include "core/network/zone_state.h"
 #include "core/system/settings_console.h"
 #include "ui/app/sub_dialog.h"
 
@@ -24,9 +25,15 @@ struct SettingsPageParts {
     SettingsConsoleParts console;
     // The today page's video preview window, null while there is none.
     std::function<CMediaPreviewDlg*()> previewWindow;
+    // setup.ini's section of the network output; no box for it when null.
+    SettingsStore* networkSection = nullptr;
+    // The running network output's zones, when there is one.
+    std::function<ZoneSnapshot()> networkZones;
 };
 
 // A drop-down list that says when it is about to drop down (the skin list is filled then).
+class NetworkOutputBox;
+
 class CDropDownList : public QComboBox {
     Q_OBJECT
 public:
@@ -67,6 +74,7 @@ public:
     QCheckBox* launchOnStartupCheck() const { return launchOnStartup_; }
     QCheckBox* minimizeCheck() const { return minimize_; }
     CDropDownList* skinList() const { return skins_; }
+    NetworkOutputBox* networkBox() const { return networkBox_; }
 
 protected:
     void OnInitDialog() override;
@@ -88,6 +96,7 @@ private:
     QCheckBox* launchOnStartup_ = nullptr;
     QCheckBox* minimize_ = nullptr;
     CDropDownList* skins_ = nullptr;
+    NetworkOutputBox* networkBox_ = nullptr;
 };
 
 }  // namespace chimeon

@@ -36,11 +36,11 @@ TEST(HistoryCauses, KeepTheirStoredNamesAndReadBackOnlyForTheirKind) {
     };
     family(Kind::kStart, StartCause::kHand);
     family(Kind::kEnd, EndCause::kNotPlayed);
-    family(Kind::kFailure, FailureCause::kAutostart);
+    family(Kind::kFailure, FailureCause::kNetwork);
     // In every history database and in chimeonctl's output, in the order of the enumerations.
     EXPECT_EQ(names,
               "time chain hand played end_time stopped day_change exit not_played missing "
-              "unplayable no_audio_output power_off autostart ");
+              "unplayable no_audio_output power_off autostart network ");
     EXPECT_FALSE(HistoryCauseFromName(Kind::kEnd, "time"));
     EXPECT_FALSE(HistoryCauseFromName(Kind::kStart, "Time"));
 }

@@ -4,7 +4,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimeEdit>
 
 #include "support/fake_local_clock.h"
@@ -12,6 +14,7 @@
 #include "support/temp_dir.h"
 #include "support/ui/ui_test_support.h"
 #include "ui/engine/media_preview_dlg.h"
+#include "ui/system/network_output_box.h"
 
 namespace chimeon {
 namespace {
@@ -33,6 +36,9 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     QWidget area;  // the page's parent outlives it
     SettingsPageParts parts({state, settings, clock, autostart, skinning, {dir / "skin"}});
     parts.previewWindow = [&preview] { return &preview; };
+    test::MemorySettings network;
+    parts.networkSection = &network;
+    parts.networkZones = [] { return ZoneSnapshot{false, false, "连不上", {}}; };
     CSettingsPage page(std::move(parts));
     page.CreatePage(CSettingsPage::kTemplateId, &area);
 
@@ -58,9 +64,18 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     emit page.skinList()->activated(1);
     EXPECT_EQ(skinning.applied, std::vector{dir / "skin/jade.smf"});
 
+    // The network output's box writes its own section at once.
+    page.networkBox()->enabledCheck()->click();
+    page.networkBox()->bufferSpin()->setValue(400);
+    EXPECT_EQ(network.values["Enabled"] + " " + network.values["Buffer"], "1 400");
+    EXPECT_EQ(page.networkBox()->zonesView()->toPlainText(), QStringLiteral("连不上"));
+
     settings.failWrites = true;  // said, and the box shows what is stored
     page.minimizeCheck()->click();
     EXPECT_TRUE(!page.minimizeCheck()->isChecked() && messages.messages.size() == 1);
+    network.failWrites = true;
+    page.networkBox()->localTooCheck()->click();
+    EXPECT_TRUE(page.networkBox()->localTooCheck()->isChecked() && messages.messages.size() == 2);
 }
 
 }  // namespace
