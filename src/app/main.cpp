@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "broadcaster/broadcast_engine.h"
+#include "broadcaster/status_service.h"
 #include "broadcaster/unattended_service.h"
 #include "core/app/app_state.h"
 #include "core/app/ini_settings_store.h"
@@ -27,6 +28,7 @@
 #include "platform/engine/gst_media_player.h"
 #include "platform/history/sqlite_play_history.h"
 #include "platform/system/journal_log.h"
+#include "platform/system/timedated_clock_sync.h"
 #include "platform/system/xdg_autostart_entry.h"
 #include "ui/app/main_dlg.h"
 #include "ui/app/startup.h"
@@ -172,10 +174,22 @@ int main(int argc, char* argv[]) {
     // unattended rules below); the holiday page also sends every change it makes in memory (as a
     // copy), as it always has.
     engineParts.calendar = LoadHolidayCalendar(dataDirectory);
-    engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
-        return std::make_unique<HistoryRecorder>(clock, list, history);
+    // The status page and the alerts hear of every event the history is given.
+    HistoryTap historyTap(history);
+    engineParts.makeObserver = [&historyTap](const LocalClock& clock, const TodayList& list) {
+        return std::make_unique<HistoryRecorder>(clock, list, historyTap);
     };
     BroadcastEngine engine(std::move(engineParts));
+    TimedatedClockSync clockSync;
+    const IniSettingsStore statusSection(dataDirectory / "setup.ini", std::string(kStatusSection));
+    // A silent start and an unsynchronised clock in the today page's notices.
+    StatusService status({engine, localClock, historyTap, clockSync, dataDirectory,
+                          ReadStatusSettings(statusSection), std::chrono::minutes(1),
+                          [&todayPage](NoticeTopic topic, const std::string& text) {
+                              if (todayPage != nullptr) {
+                                  todayPage->SetNotice(topic, QString::fromStdString(text));
+                              }
+                          }});
     // The daily shutdown, the holiday action and the stored calendar and settings read again
     // when they change: the same rules as in chimeond, whichever pages there are.
     UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});
@@ -239,6 +253,10 @@ int main(int argc, char* argv[]) {
                 CRecordPage::MusicFolder(), dataDirectory / kRecordingFoldersFileName))));
         if (!dataFolderProblem.empty()) {
             page->NoticeReporter(NoticeTopic::kDataFolder)(dataFolderProblem);
+        }
+        for (NoticeTopic topic :
+             {NoticeTopic::kSilentStart, NoticeTopic::kClock, NoticeTopic::kAlerts}) {
+            page->SetNotice(topic, QString::fromStdString(status.RaisedNotice(topic)));
         }
         return page;
     };

@@ -9,12 +9,15 @@ namespace chimeon {
 // What a notice on the today page is about, most urgent first.
 enum class NoticeTopic {
     kAudioOutput = 0,
-    kDataFolder,  // the data folder cannot be written (settings and tables are not stored)
+    kSilentStart,  // the last start sent silence out (cleared by one that sounds)
+    kClock,        // the system clock is not known to be synchronised
+    kDataFolder,   // the data folder cannot be written (settings and tables are not stored)
     kPlayHistory,
     kRecordings,  // recordings rescued after a crash, and where they are
     kTray,        // the desktop has no tray to hide the window in
+    kAlerts,      // an alert could not be sent
 };
-inline constexpr int kNoticeTopicCount = 5;
+inline constexpr int kNoticeTopicCount = 8;
 
 // The problems the operator must know of now, one text per topic. They are shown together, most
 // urgent topic first; a topic's notice stays until its reporter clears it.

@@ -42,8 +42,7 @@ bool UnattendedRules::CarryOutHolidayAction(bool noBroadcastToday) {
     return settings_.holidayAction == static_cast<int>(HolidayAction::kEndProgram);
 }
 
-std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows,
-                            const LocalDateTime& now) {
+const TodayRow* NextStart(const TodayRows& rows, const LocalDateTime& now) {
     const std::string nowText = TimeText(now.hour * 3600 + now.minute * 60 + now.second);
     const TodayRow* next = nullptr;
     for (const TodayRow& row : rows) {
@@ -52,6 +51,12 @@ std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows
             next = &row;
         }
     }
+    return next;
+}
+
+std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows,
+                            const LocalDateTime& now) {
+    const TodayRow* next = NextStart(rows, now);
     if (next == nullptr) {
         return statusText;
     }

@@ -50,6 +50,8 @@ private:
     bool holidayActionTaken_ = false;
 };
 
+// The waiting row due next today (the earliest start not before now), or null.
+const TodayRow* NextStart(const TodayRows& rows, const LocalDateTime& now);
 // What the service manager is told the clock does: today's status and the next row due to start
 // ("今天播放星期一的节目表！ 下一个：8:0:0 上课铃"), or the status alone when no row is due today.
 std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows,
