@@ -12,6 +12,9 @@ PACKAGES=(
     libsqlite3-dev libcli11-dev nlohmann-json3-dev
     # power-off through systemd-logind (sd-bus); its test's own D-Bus daemon and mock logind
     libsystemd-dev dbus python3-dbusmock
+    # the read-only status page and the alerts' webhook (HTTP server and client); the page's test
+    # in a headless browser (skipped when absent)
+    libcpp-httplib-dev chromium chromium-driver python3-selenium
     # the stored password's Blowfish cipher
     nettle-dev
     # office calendar files (.ics) imported and exported on the holiday page and by chimeonctl

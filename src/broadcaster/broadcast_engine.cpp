@@ -20,6 +20,7 @@ struct BroadcastEngine::Running {
           stepTimer([this] { return clock.UntilNextStep(); },
                     [this, &engine] {
                         clock.Step();
+                        player.CollectStartLevel();
                         engine.PublishState();
                     },
                     Qt::PreciseTimer),
@@ -204,6 +205,10 @@ void BroadcastEngine::StartNow() {
     if (parts_.makeObserver) {
         running_->observer = parts_.makeObserver(parts_.clock, running_->list);
         running_->clock.SetObserver(running_->observer.get());
+        running_->player.SetLevelListener(
+            [observer = running_->observer.get()](const SoundLevel& level) {
+                observer->OnStartLevel(level);
+            });
     }
     running_->clock.SetSurface(surface_.get());
     running_->player.SetParentWindow(surface_.get());

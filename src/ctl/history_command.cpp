@@ -26,21 +26,27 @@ std::string LocalMoment(std::int64_t epochMs) {
 }
 
 nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
-    return {{"kind", HistoryEventKindName(event.kind)},
-            {"date", event.date},
-            {"scheduled", event.scheduledSecond},
-            {"at", LocalMoment(event.atMs)},
-            {"at_ms", event.atMs},
-            {"lateness_ms", event.latenessMs ? nlohmann::ordered_json(*event.latenessMs)
-                                             : nlohmann::ordered_json(nullptr)},
-            {"table", event.table},
-            // A system action's failure belongs to no row.
-            {"row", event.row >= 0 ? nlohmann::ordered_json(event.row + 1)
-                                   : nlohmann::ordered_json(nullptr)},
-            {"title", event.title},
-            {"path", event.path},
-            {"cause", HistoryCauseName(event.cause)},
-            {"reason", event.reason}};
+    nlohmann::ordered_json json = {
+        {"kind", HistoryEventKindName(event.kind)},
+        {"date", event.date},
+        {"scheduled", event.scheduledSecond},
+        {"at", LocalMoment(event.atMs)},
+        {"at_ms", event.atMs},
+        {"lateness_ms", event.latenessMs ? nlohmann::ordered_json(*event.latenessMs)
+                                         : nlohmann::ordered_json(nullptr)},
+        {"table", event.table},
+        // A system action's failure belongs to no row.
+        {"row",
+         event.row >= 0 ? nlohmann::ordered_json(event.row + 1) : nlohmann::ordered_json(nullptr)},
+        {"title", event.title},
+        {"path", event.path},
+        {"cause", HistoryCauseName(event.cause)},
+        {"reason", event.reason}};
+    // A start measured where its sound left the player; null for one not (yet) measured.
+    json["peak_db"] = event.level ? nlohmann::ordered_json(event.level->peakDb) : nullptr;
+    json["rms_db"] = event.level ? nlohmann::ordered_json(event.level->rmsDb) : nullptr;
+    json["silent"] = event.level ? nlohmann::ordered_json(event.level->silent) : nullptr;
+    return json;
 }
 
 // The text with every run of control characters (the line breaks of GStreamer's messages, a
@@ -70,6 +76,9 @@ void PrintEventText(std::ostream& out, const HistoryEvent& event) {
     }
     if (event.latenessMs) {
         out << "  late " << *event.latenessMs << " ms";
+    }
+    if (event.level) {
+        out << "  level " << (event.level->silent ? "silent " : "") << LevelText(*event.level);
     }
     out << "  " << OneLine(event.path);
     if (!event.reason.empty()) {

@@ -18,10 +18,13 @@
 #include "core/schedule/media_kind.h"
 #include "core/schedule/schedule_file.h"
 #include "core/schedule/stored_table.h"
+#include "core/system/clock_health.h"
 #include "ctl/json_output.h"
 #include "platform/audio/audio_path_check.h"
+#include "platform/engine/gst_level.h"
 #include "platform/engine/gst_stream_probe.h"
 #include "platform/system/system_local_clock.h"
+#include "platform/system/timedated_clock_sync.h"
 
 namespace chimeon::ctl {
 namespace {
@@ -250,10 +253,15 @@ int RunCheck(const CommandContext& context, int days,
         return UsageError(context, "--days must be 1 to " + std::to_string(kMaxCheckDays));
     }
     GstDiscovererStreamProbe streams;
-    FileSystemInspector media(context.dataDirectory, &streams);
+    GstLevelProbe levels;
+    FileSystemInspector media(context.dataDirectory, &streams, &levels);
     std::vector<Finding> findings = CheckDataDirectory(context.dataDirectory, *now, days, media);
     for (const std::string& problem : AudioPathProblems()) {
         findings.push_back({"", 0, problem});
+    }
+    // Every start is only as exact as the PC's clock.
+    if (std::string clock = ClockHealthProblem(TimedatedClockSync().Ask()); !clock.empty()) {
+        findings.push_back({"", 0, clock});
     }
 
     for (const Finding& finding : findings) {

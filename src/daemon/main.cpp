@@ -15,7 +15,9 @@
 #include "broadcaster/network_output.h"
 #include "broadcaster/service_link.h"
 #include "broadcaster/signal_route.h"
+#include "broadcaster/status_service.h"
 #include "broadcaster/unattended_service.h"
+#include "core/app/ini_settings_store.h"
 #include "core/app/program_directory.h"
 #include "core/app/program_version.h"
 #include "core/engine/folder_listing.h"
@@ -28,6 +30,7 @@
 #include "platform/history/sqlite_play_history.h"
 #include "platform/system/journal_log.h"
 #include "platform/system/systemd_service_notifier.h"
+#include "platform/system/timedated_clock_sync.h"
 #ifdef CHIMEON_TEST_CLOCK
 #include "app/file_local_clock.h"
 #include "app/file_power_off.h"
@@ -108,14 +111,28 @@ int main(int argc, char* argv[]) {
     FileSystemDirectoryLister lister;
     SqlitePlayHistory history(dataDirectory / kHistoryFileName);
 
+    // The status page and the alerts hear of every event the history is given.
+    HistoryTap historyTap(history);
+
     EngineParts engineParts(localClock, player, lister, dataDirectory);
-    engineParts.makeObserver = [&history](const LocalClock& clock, const TodayList& list) {
-        return std::make_unique<HistoryRecorder>(clock, list, history);
+    engineParts.makeObserver = [&historyTap](const LocalClock& clock, const TodayList& list) {
+        return std::make_unique<HistoryRecorder>(clock, list, historyTap);
     };
     if (network) {
         network->Configure(engineParts);
     }
     BroadcastEngine engine(std::move(engineParts));
+    TimedatedClockSync clockSync;
+    const IniSettingsStore statusSection(dataDirectory / "setup.ini", std::string(kStatusSection));
+    // No window: a silent start and the clock go to the journal, the page and the alerts.
+    StatusService status({engine,
+                          localClock,
+                          historyTap,
+                          clockSync,
+                          dataDirectory,
+                          ReadStatusSettings(statusSection),
+                          std::chrono::minutes(1),
+                          {}});
     SystemdServiceNotifier notifier;
     ServiceLink service(engine, localClock, notifier);
     UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});

@@ -123,8 +123,8 @@ protected:
             test::PulseNullSink::Pactl("set-sink-mute " + test::PulseNullSink::SinkName() + " 0"));
         std::filesystem::create_directories(data / "media/folder");
         std::filesystem::create_directories(data / "media/empty");
-        data.Write("media/bell.wav", SilentWav(2));
-        data.Write("media/folder/x.wav", SilentWav(1));
+        data.Write("media/bell.wav", test::ToneWav(2));
+        data.Write("media/folder/x.wav", test::ToneWav(1));
         data.Write("media/broken.wav", "RIFF....not a wave at all, just words");
         data.Write("HlidSave.dat", "1000001\r\n");
     }

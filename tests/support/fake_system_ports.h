@@ -16,7 +16,11 @@ class RecordedHistory : public PlayHistory {
 public:
     void Record(const HistoryEvent& event) override { events.push_back(event); }
     void KeepNewestDays(int days) override { keptDays.push_back(days); }
+    void RecordLevel(const HistoryEvent& start, const SoundLevel& level) override {
+        levels.emplace_back(start, level);
+    }
     std::vector<HistoryEvent> events;
+    std::vector<std::pair<HistoryEvent, SoundLevel>> levels;
     std::vector<int> keptDays;
 };
 

@@ -25,4 +25,12 @@ std::string SilentWav(int seconds) {
     return WaveHeader(1, 8000, 16, dataBytes) + std::string(dataBytes, '\0');
 }
 
+std::string ToneWav(int seconds) {
+    std::string wav = SilentWav(seconds);
+    for (std::size_t i = 44; i + 1 < wav.size(); i += 2) {
+        wav[i + 1] = ((i - 44) / 20) % 2 == 0 ? 0x40 : static_cast<char>(0xc0);
+    }
+    return wav;
+}
+
 }  // namespace chimeon::test

@@ -16,5 +16,7 @@ std::string WaveHeader(std::uint16_t channels, std::uint32_t rate, std::uint16_t
 
 // A canonical WAV file of `seconds` of silence, 8000 Hz 16-bit mono.
 std::string SilentWav(int seconds);
+// The same with a square wave at half scale (400 Hz): a file that is heard.
+std::string ToneWav(int seconds);
 
 }  // namespace chimeon::test

@@ -73,6 +73,15 @@ MediaInspector::Sound FileSystemInspector::Examine(const std::string& resolvedPa
             sound.problem = "has no sound or picture the player can play (" + answer.problem + ")";
         }
     }
+    if (sound.playable && levels_ != nullptr) {
+        if (std::optional<SoundLevel> level = levels_->Measure(resolvedPath);
+            level && level->silent) {
+            sound.playable = false;
+            sound.problem = "is silent in its first " + std::to_string(kLevelWindowMs / 1000) +
+                            " seconds (level " + LevelText(*level) +
+                            "): the bell would not be heard";
+        }
+    }
     return sound;
 }
 

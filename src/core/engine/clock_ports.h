@@ -57,6 +57,8 @@ public:
     // folder row holds no file (the row does not start).
     virtual void OnPlayFailed(int /*row*/, std::string_view /*path*/, FailureCause /*cause*/,
                               std::string_view /*reason*/) {}
+    // The level of the last start's first seconds, as the player measured it.
+    virtual void OnStartLevel(const SoundLevel& /*level*/) {}
 };
 
 }  // namespace chimeon

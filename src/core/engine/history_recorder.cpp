@@ -60,6 +60,14 @@ void HistoryRecorder::OnRowStarted(int row, std::string_view file, StartCause ca
         }
     }
     history_.Record(event);
+    lastStart_ = std::move(event);
+}
+
+void HistoryRecorder::OnStartLevel(const SoundLevel& level) {
+    if (lastStart_) {
+        history_.RecordLevel(*lastStart_, level);
+        lastStart_.reset();
+    }
 }
 
 void HistoryRecorder::OnRowEnded(int row, EndCause cause) {

@@ -25,6 +25,7 @@ public:
     void OnRowEnded(int row, EndCause cause) override;
     void OnPlayFailed(int row, std::string_view path, FailureCause cause,
                       std::string_view reason) override;
+    void OnStartLevel(const SoundLevel& level) override;
 
 private:
     HistoryEvent EventNow(HistoryEvent::Kind kind, int row, const ClockReading& now) const;
@@ -34,6 +35,7 @@ private:
     PlayHistory& history_;
     std::string tableName_;
     std::string prunedOn_;
+    std::optional<HistoryEvent> lastStart_;  // the start a measured level belongs to
 };
 
 }  // namespace chimeon

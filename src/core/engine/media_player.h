@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/engine/sound_level.h"
+
 namespace chimeon {
 
 class VideoOutput;
@@ -68,6 +70,10 @@ public:
     // How late (negative: early) the first sample of the last scheduled start sounded, in
     // milliseconds, as the output tells it; nothing when it cannot say.
     virtual std::optional<std::int64_t> ScheduledStartLateness() { return std::nullopt; }
+    // The level of the open file's first seconds since it last started playing from its start,
+    // once they have played (or the file ended sooner); given once per start, nothing before,
+    // after, or from a player that does not measure.
+    virtual std::optional<SoundLevel> TakeStartLevel() { return std::nullopt; }
 };
 
 }  // namespace chimeon

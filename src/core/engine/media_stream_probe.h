@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "core/engine/sound_level.h"
 
 namespace chimeon {
 
@@ -19,6 +22,14 @@ public:
     };
     virtual ~MediaStreamProbe() = default;
     virtual Answer Examine(const std::string& file) = 0;
+};
+
+// Plays the first seconds of a file as fast as it decodes and measures their level: a file that
+// is silent there rings silent. Nothing when it holds no sound or gives no answer in time.
+class MediaLevelProbe {
+public:
+    virtual ~MediaLevelProbe() = default;
+    virtual std::optional<SoundLevel> Measure(const std::string& file) = 0;
 };
 
 }  // namespace chimeon

@@ -10,13 +10,16 @@ namespace chimeon {
 enum class NoticeTopic {
     kBroadcaster = 0,  // the window has lost the broadcaster and is looking for it
     kAudioOutput,
-    kDataFolder,  // the data folder cannot be written (settings and tables are not stored)
+    kSilentStart,  // the last start sent silence out (cleared by one that sounds)
+    kClock,        // the system clock is not known to be synchronised
+    kDataFolder,   // the data folder cannot be written (settings and tables are not stored)
     kPlayHistory,
     kRecordings,  // recordings rescued after a crash, and where they are
     kTray,        // the desktop has no tray to hide the window in
     kNetwork,     // a bell that did not reach the network output or one of its zones
+    kAlerts,      // an alert could not be sent
 };
-inline constexpr int kNoticeTopicCount = 6;
+inline constexpr int kNoticeTopicCount = 10;
 
 // The problems the operator must know of now, one text per topic. They are shown together, most
 // urgent topic first; a topic's notice stays until its reporter clears it.

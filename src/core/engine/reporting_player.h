@@ -23,6 +23,7 @@ public:
         player_.SetFile(path);
     }
     bool Open() override {
+        CollectStartLevel();  // an Open closes the file before
         if (player_.Open()) {
             opened_(OpenFailure::kNone, {});
             return true;
@@ -32,7 +33,10 @@ public:
                 player_.LastOpenFailureReason());
         return false;
     }
-    void Close() override { player_.Close(); }
+    void Close() override {
+        CollectStartLevel();
+        player_.Close();
+    }
     void Play() override { player_.Play(); }
     void Stop() override { player_.Stop(); }
     void Seek(std::int64_t positionMs) override { player_.Seek(positionMs); }
@@ -52,6 +56,18 @@ public:
     std::optional<std::int64_t> ScheduledStartLateness() override {
         return player_.ScheduledStartLateness();
     }
+    std::optional<SoundLevel> TakeStartLevel() override { return player_.TakeStartLevel(); }
+
+    // Hears the level of each start's first seconds, on the player's thread: from
+    // CollectStartLevel, and at the latest when the file is closed, before another starts.
+    void SetLevelListener(std::function<void(const SoundLevel&)> listener) {
+        levelListener_ = std::move(listener);
+    }
+    void CollectStartLevel() {
+        if (std::optional<SoundLevel> level = player_.TakeStartLevel(); level && levelListener_) {
+            levelListener_(*level);
+        }
+    }
 
     // The file given last ("" before the first).
     const std::string& File() const { return file_; }
@@ -59,6 +75,7 @@ public:
 private:
     MediaPlayer& player_;
     std::function<void(OpenFailure, std::string)> opened_;
+    std::function<void(const SoundLevel&)> levelListener_;
     std::string file_;
 };
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <variant>
 
+#include "core/engine/sound_level.h"
 #include "core/system/local_clock.h"
 
 namespace chimeon {
@@ -58,6 +59,8 @@ struct HistoryEvent {
     std::string path;
     HistoryCause cause;  // of the event's kind
     std::string reason;  // failures: what went wrong, in words
+    // Starts only: how loud its first seconds were where they left the player, once measured.
+    std::optional<SoundLevel> level;
 
     bool operator==(const HistoryEvent&) const = default;
 };
@@ -79,6 +82,12 @@ class PlayHistory {
 public:
     virtual ~PlayHistory() = default;
     virtual void Record(const HistoryEvent& event) = 0;
+    // The level of a start recorded before (the same event as given to Record), measured once its
+    // first seconds had played.
+    virtual void RecordLevel(const HistoryEvent& start, const SoundLevel& level) {
+        (void)start;
+        (void)level;
+    }
     // Deletes the events of every date older than the `days` newest dates that hold events.
     // The clock is not asked: a clock set years ahead adds one date and so pushes out at most
     // one old date, never the whole history.

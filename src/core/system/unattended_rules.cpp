@@ -56,6 +56,11 @@ int NextStartingRow(const TodayRows& rows, const LocalDateTime& now) {
     return next;
 }
 
+const TodayRow* NextStart(const TodayRows& rows, const LocalDateTime& now) {
+    const int next = NextStartingRow(rows, now);
+    return next < 0 ? nullptr : &rows[static_cast<std::size_t>(next)];
+}
+
 std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows,
                             const LocalDateTime& now) {
     const int next = NextStartingRow(rows, now);

@@ -54,6 +54,9 @@ private:
 // not playing), -1 for none.
 int NextStartingRow(const TodayRows& rows, const LocalDateTime& now);
 
+// The waiting row due next today, or null.
+const TodayRow* NextStart(const TodayRows& rows, const LocalDateTime& now);
+
 // What the service manager is told the clock does: today's status and the next row due to start
 // ("今天播放星期一的节目表！ 下一个：8:0:0 上课铃"), or the status alone when no row is due today.
 std::string ClockStatusLine(const std::string& statusText, const TodayRows& rows,

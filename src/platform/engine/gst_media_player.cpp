@@ -225,6 +225,10 @@ std::optional<std::int64_t> GstMediaPlayer::ScheduledStartLateness() {
     return active_ ? active_->StartLatenessMs() : std::nullopt;
 }
 
+std::optional<SoundLevel> GstMediaPlayer::TakeStartLevel() {
+    return active_ ? active_->TakeStartLevel() : std::nullopt;
+}
+
 void GstMediaPlayer::Stop() {
     if (active_) {
         active_->Pause();

@@ -71,6 +71,7 @@ public:
     bool ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds lead) override;
     void CancelScheduledStart() override;
     std::optional<std::int64_t> ScheduledStartLateness() override;
+    std::optional<SoundLevel> TakeStartLevel() override;
     OpenFailure LastOpenFailure() const override { return lastFailure_; }
     std::string LastOpenFailureReason() const override { return lastFailureReason_; }
 

@@ -1,16 +1,27 @@
 #include "platform/engine/gst_pipeline.h"
 
+#include <gst/audio/streamvolume.h>
 #include <gst/video/video.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
+#include <mutex>
 #include <string>
 
 #include "core/system/log.h"
+#include "platform/engine/gst_level.h"
 
 namespace chimeon::gst {
+
+// The level element's reports, gathered on the streaming thread that posts them.
+struct LevelTap {
+    std::mutex mutex;
+    SoundLevelMeter meter;
+};
+
 namespace {
 
 // playbin's flags: video, audio and software volume; no subtitles or visualisations.
@@ -51,13 +62,22 @@ void OnElementSetup(GstElement*, GstElement* element, gpointer) {
 // Keeps only the messages the player reads, so a bus nobody polls for a while stays small. A
 // dropped message is the handler's to release: each one holds its source element, and with it
 // the whole pipeline, its sound-server connection and its descriptors.
-GstBusSyncReply FilterMessages(GstBus*, GstMessage* message, gpointer) {
+void ReadLevel(GstMessage* message, LevelTap& tap) {
+    const std::lock_guard lock(tap.mutex);
+    AddLevelReport(message, tap.meter);
+}
+
+GstBusSyncReply FilterMessages(GstBus*, GstMessage* message, gpointer data) {
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_EOS:
         case GST_MESSAGE_ERROR:
         case GST_MESSAGE_ASYNC_DONE:
         case GST_MESSAGE_DURATION_CHANGED:
             return GST_BUS_PASS;
+        case GST_MESSAGE_ELEMENT:
+            ReadLevel(message, **static_cast<std::shared_ptr<LevelTap>*>(data));
+            gst_message_unref(message);
+            return GST_BUS_DROP;
         default:
             gst_message_unref(message);
             return GST_BUS_DROP;
@@ -134,7 +154,10 @@ std::unique_ptr<Pipeline> Pipeline::Start(const std::string& path, ObjectPtr<Gst
     }
     g_signal_connect(playbin, "element-setup", G_CALLBACK(OnElementSetup), nullptr);
     pipeline->bus_ = AdoptFull(gst_element_get_bus(playbin));
-    gst_bus_set_sync_handler(pipeline->bus_.get(), FilterMessages, nullptr, nullptr);
+    pipeline->level_ = std::make_shared<LevelTap>();
+    gst_bus_set_sync_handler(
+        pipeline->bus_.get(), FilterMessages, new std::shared_ptr<LevelTap>(pipeline->level_),
+        [](gpointer data) { delete static_cast<std::shared_ptr<LevelTap>*>(data); });
 
     if (gst_element_set_state(playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         // The reason is on the bus; without one, the file is simply unplayable.
@@ -211,6 +234,7 @@ bool Pipeline::RenewOutput(Clock::time_point deadline) {
     if (!audioSink_ || state_ != State::kPrepared) {
         return false;
     }
+    RestartLevel();
     if (gst_element_set_state(audioSink_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
         gst_element_set_state(audioSink_.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
         !gst_element_seek_simple(
@@ -247,6 +271,7 @@ void Pipeline::Play() {
     gst_element_set_state(playbin_.get(), GST_STATE_PLAYING);
     atStart_ = false;
     state_ = State::kPlaying;
+    levelPlaying_ = true;
     progressPositionMs_ = -1;  // the stall watch starts afresh
 }
 
@@ -268,6 +293,7 @@ bool Pipeline::StartAt(std::int64_t dueNs) {
     startedAt_ = true;
     dueNs_ = dueNs;
     // What was prerolled went through without the shift: preroll it again.
+    RestartLevel();
     gst_element_seek_simple(playbin, GST_FORMAT_TIME,
                             static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                             0);
@@ -283,6 +309,7 @@ bool Pipeline::StartAt(std::int64_t dueNs) {
     gst_element_set_state(playbin, GST_STATE_PLAYING);
     atStart_ = false;
     state_ = State::kPlaying;
+    levelPlaying_ = true;
     progressPositionMs_ = -1;
     return true;
 }
@@ -311,6 +338,51 @@ void Pipeline::SetSinkOffsets(std::int64_t offsetNs) {
             gst_object_unref(pad);
         }
     }
+}
+
+void Pipeline::RestartLevel() {
+    const std::lock_guard lock(level_->mutex);
+    level_->meter.Reset();
+    levelPlaying_ = false;
+    levelTaken_ = false;
+}
+
+void Pipeline::OutputGain(double* gain, bool* muted) const {
+    *gain = 1.0;
+    *muted = false;
+    GstElement* sink = audioSink_.get();
+    ObjectPtr<GstElement> inside;
+    if (sink != nullptr && !GST_IS_STREAM_VOLUME(sink) && GST_IS_BIN(sink)) {
+        inside = AdoptFull(gst_bin_get_by_interface(GST_BIN(sink), GST_TYPE_STREAM_VOLUME));
+        sink = inside.get();
+    }
+    // Our own volume element sits before the level element: what it does is measured.
+    if (sink == nullptr || !GST_IS_STREAM_VOLUME(sink) ||
+        g_str_has_prefix(GST_OBJECT_NAME(sink), "chimeon-volume")) {
+        return;
+    }
+    *gain = gst_stream_volume_get_volume(GST_STREAM_VOLUME(sink), GST_STREAM_VOLUME_FORMAT_LINEAR);
+    *muted = gst_stream_volume_get_mute(GST_STREAM_VOLUME(sink)) == TRUE;
+}
+
+std::optional<SoundLevel> Pipeline::TakeStartLevel() {
+    Poll();
+    if (!levelPlaying_ || levelTaken_) {
+        return std::nullopt;
+    }
+    std::optional<SoundLevel> level;
+    {
+        const std::lock_guard lock(level_->mutex);
+        if (!level_->meter.Complete() && !Ended()) {
+            return std::nullopt;
+        }
+        double gain = 1.0;
+        bool muted = false;
+        OutputGain(&gain, &muted);
+        level = level_->meter.Result(gain, muted);
+    }
+    levelTaken_ = true;
+    return level;
 }
 
 void Pipeline::Pause() {
@@ -350,6 +422,9 @@ void Pipeline::SeekPaused(std::int64_t positionMs) {
         SetSinkOffsets(0);
         gst_element_set_start_time(playbin_.get(), 0);
         startedAt_ = false;
+    }
+    if (positionMs == 0) {
+        RestartLevel();
     }
     gst_element_seek_simple(playbin_.get(), GST_FORMAT_TIME,
                             static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),

@@ -44,6 +44,8 @@ bool LooksPlayable(const FileStamp& stamp, const std::string& path);
 //
 // One that outlasts its deadline stays prerolling. Bus messages are read inside its calls, on
 // its owner's thread.
+struct LevelTap;
+
 class Pipeline {
 public:
     enum class Outcome { kReady, kUnplayable, kNoOutput, kTimedOut };
@@ -104,6 +106,10 @@ public:
     // file whose position has not moved for `stallLimit` is taken as ended.
     std::int64_t Position(std::chrono::milliseconds stallLimit);
     std::int64_t Length();
+    // The level of the first seconds since it last played from its start, as measured by the
+    // audio sink's level element (with the sink's own stream volume and mute applied): once,
+    // when they have played or the file ended sooner.
+    std::optional<SoundLevel> TakeStartLevel();
 
 private:
     Pipeline() = default;
@@ -125,6 +131,10 @@ private:
     void EstimateDuration();
     void Fail(GstMessage* message);
     void SetSinkOffsets(std::int64_t offsetNs);
+    // Measures afresh: what flows after a flushing seek is the file's start again.
+    void RestartLevel();
+    // The gain and mute of a sound-server stream after the level element (1, false for none).
+    void OutputGain(double* gain, bool* muted) const;
 
     std::string path_;
     FileStamp stamp_;
@@ -133,6 +143,9 @@ private:
     ObjectPtr<GstElement> audioSink_;
     ObjectPtr<GstBus> bus_;
     std::shared_ptr<VideoTap> tap_;
+    std::shared_ptr<LevelTap> level_;
+    bool levelPlaying_ = false;  // played since the measure began
+    bool levelTaken_ = false;
     bool releaseInBackground_ = false;
     // Started by StartAt: its running time is shifted and its base time fixed until a seek.
     bool startedAt_ = false;

@@ -26,8 +26,18 @@ bool HasStreamVolume(GstElement* sink) {
 ObjectPtr<GstElement> MakeReadySink(const std::string& description, std::string* reason,
                                     bool withVolume) {
     ObjectPtr<GstElement> sink = ParseSink(description, reason);
-    if (sink && withVolume && !HasStreamVolume(sink.get())) {
-        sink = ParseSink("volume ! " + description, reason);
+    if (sink && withVolume) {
+        // The level element measures what leaves the player: after our volume, before a sound
+        // server's stream volume (which the player reads back for the measure).
+        std::string chain = "level name=chimeon-level post-messages=true interval=100000000 ! ";
+        if (!HasStreamVolume(sink.get())) {
+            chain = "volume name=chimeon-volume ! " + chain;
+        }
+        if (ObjectPtr<GstElement> measured = ParseSink(chain + description, reason)) {
+            sink = std::move(measured);
+        } else if (!HasStreamVolume(sink.get())) {
+            sink = ParseSink("volume name=chimeon-volume ! " + description, reason);
+        }
     }
     if (!sink) {
         return nullptr;

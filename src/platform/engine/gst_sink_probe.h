@@ -12,7 +12,8 @@ namespace chimeon::gst {
 //
 // `withVolume`: playbin's own software volume element is never released (GStreamer 1.22 loses
 // one with its pads at every file), so an audio sink without a volume of its own (ALSA, the
-// tests' sinks) gets one of ours in front, which playbin then uses and releases.
+// tests' sinks) gets one of ours in front, which playbin then uses and releases; a level element
+// follows it, so each start's sound is measured.
 ObjectPtr<GstElement> MakeReadySink(const std::string& description, std::string* reason,
                                     bool withVolume = false);
 

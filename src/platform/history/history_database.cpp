@@ -91,9 +91,15 @@ DbResult Migrate(sqlite3* db) {
                           "SELECT id, kind, date, scheduled, at_ms, lateness_ms, table_name, row,"
                           " title, path, cause, reason FROM events LIMIT 0");
         }
-        if (result.ok()) {
-            result = Exec(db, "PRAGMA user_version = 1");
-        }
+        version = 1;
+    }
+    if (result.ok() && version == 1) {
+        // Every event kept; the starts before it have no level.
+        result = Exec(db,
+                      "ALTER TABLE events ADD COLUMN peak_db REAL;"
+                      "ALTER TABLE events ADD COLUMN rms_db REAL;"
+                      "ALTER TABLE events ADD COLUMN silent INTEGER;"
+                      "PRAGMA user_version = 2");
     }
     if (result.ok()) {
         result = Exec(db, "COMMIT");
@@ -157,6 +163,24 @@ DbResult InsertEvent(sqlite3* db, const HistoryEvent& event) {
     return Result(db, sqlite3_step(statement.get()));
 }
 
+DbResult UpdateLevel(sqlite3* db, const HistoryEvent& start, const SoundLevel& level) {
+    Statement statement(db,
+                        "UPDATE events SET peak_db = ?1, rms_db = ?2, silent = ?3 WHERE id = ("
+                        "SELECT id FROM events WHERE kind = 'start' AND date = ?4 AND at_ms = ?5"
+                        " AND row = ?6 AND path = ?7 ORDER BY id DESC LIMIT 1)");
+    if (!statement.ok()) {
+        return Result(db, sqlite3_errcode(db));
+    }
+    sqlite3_bind_double(statement.get(), 1, level.peakDb);
+    sqlite3_bind_double(statement.get(), 2, level.rmsDb);
+    statement.Bind(3, static_cast<std::int64_t>(level.silent ? 1 : 0));
+    statement.Bind(4, start.date);
+    statement.Bind(5, start.atMs);
+    statement.Bind(6, static_cast<std::int64_t>(start.row));
+    statement.Bind(7, start.path);
+    return Result(db, sqlite3_step(statement.get()));
+}
+
 DbResult KeepNewestDays(sqlite3* db, int days) {
     Statement statement(db,
                         "DELETE FROM events WHERE date < (SELECT date FROM (SELECT DISTINCT"
@@ -175,11 +199,15 @@ DbResult SelectEvents(sqlite3* db, const std::string& since, const std::string& 
     if (!result.ok()) {
         return result;
     }
-    Statement statement(
-        db,
-        "SELECT kind, date, scheduled, at_ms, lateness_ms, table_name, row, title, path,"
-        " cause, reason, id FROM events WHERE (?1 = '' OR date >= ?1) AND (?2 = '' OR date <= ?2)"
-        " ORDER BY at_ms, id");
+    // An older database is read as it is: its starts have no level.
+    const std::string sql =
+        std::string(
+            "SELECT kind, date, scheduled, at_ms, lateness_ms, table_name, row, title,"
+            " path, cause, reason, id, ") +
+        (version >= 2 ? "peak_db, rms_db, silent" : "NULL, NULL, NULL") +
+        " FROM events WHERE (?1 = '' OR date >= ?1) AND (?2 = '' OR date <= ?2)"
+        " ORDER BY at_ms, id";
+    Statement statement(db, sql.c_str());
     if (!statement.ok()) {
         return Result(db, sqlite3_errcode(db));
     }
@@ -210,6 +238,11 @@ DbResult SelectEvents(sqlite3* db, const std::string& since, const std::string& 
         event.title = statement.Text(7);
         event.path = statement.Text(8);
         event.reason = statement.Text(10);
+        if (sqlite3_column_type(statement.get(), 12) != SQLITE_NULL) {
+            event.level = SoundLevel{sqlite3_column_double(statement.get(), 12),
+                                     sqlite3_column_double(statement.get(), 13),
+                                     sqlite3_column_int(statement.get(), 14) != 0};
+        }
         events->push_back(std::move(event));
     }
     return Result(db, code);

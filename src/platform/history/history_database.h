@@ -17,9 +17,10 @@ inline constexpr std::string_view kHistoryFileName = "history.db";
 namespace history_db {
 
 // The layout of the history's tables, numbered in the database's user_version. Version 0 is
-// the layout of the databases written before it was numbered. A database of a higher version
+// the layout of the databases written before it was numbered; version 2 adds the level of each
+// start (peak_db, rms_db, silent; NULL where it was not measured). A database of a higher version
 // than this was written by a newer program: it is neither read nor changed.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // A short hold (another program's single write) is simply waited for; a longer one is retried.
 inline constexpr int kBusyTimeoutMs = 250;
@@ -45,6 +46,8 @@ struct DbResult {
 DbResult OpenForWriting(const std::filesystem::path& file, DbPtr* db);
 
 DbResult InsertEvent(sqlite3* db, const HistoryEvent& event);
+// Gives the level to the newest start recorded as `start` (same date, moment, row and file).
+DbResult UpdateLevel(sqlite3* db, const HistoryEvent& start, const SoundLevel& level);
 // Deletes the events older than the oldest of the newest `days` dates; nothing while there are
 // fewer dates.
 DbResult KeepNewestDays(sqlite3* db, int days);

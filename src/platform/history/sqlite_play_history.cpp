@@ -49,6 +49,10 @@ void SqlitePlayHistory::KeepNewestDays(int days) {
     Enqueue(KeepRequest{std::max(days, 1)});
 }
 
+void SqlitePlayHistory::RecordLevel(const HistoryEvent& start, const SoundLevel& level) {
+    Enqueue(LevelRequest{start, level});
+}
+
 void SqlitePlayHistory::Enqueue(Job job) {
     {
         std::lock_guard lock(mutex_);
@@ -180,6 +184,9 @@ SqlitePlayHistory::Outcome SqlitePlayHistory::EnsureOpen() {
 SqlitePlayHistory::Outcome SqlitePlayHistory::Execute(const Job& job) {
     if (const auto* keep = std::get_if<KeepRequest>(&job)) {
         return Classify(history_db::KeepNewestDays(db_.get(), keep->days));
+    }
+    if (const auto* level = std::get_if<LevelRequest>(&job)) {
+        return Classify(history_db::UpdateLevel(db_.get(), level->start, level->level));
     }
     return Classify(history_db::InsertEvent(db_.get(), std::get<HistoryEvent>(job)));
 }

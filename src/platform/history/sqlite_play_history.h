@@ -42,6 +42,7 @@ public:
 
     void Record(const HistoryEvent& event) override;
     void KeepNewestDays(int days) override;
+    void RecordLevel(const HistoryEvent& start, const SoundLevel& level) override;
 
     // Told each change of the history's health: a sentence when it cannot be written, waits for
     // another program or has lost events (each said once), "" when it is written again. Called on
@@ -59,7 +60,11 @@ private:
     struct KeepRequest {
         int days = 0;
     };
-    using Job = std::variant<HistoryEvent, KeepRequest>;
+    struct LevelRequest {
+        HistoryEvent start;
+        SoundLevel level;
+    };
+    using Job = std::variant<HistoryEvent, KeepRequest, LevelRequest>;
     enum class Outcome { kDone, kHeld, kFailed };
 
     void Enqueue(Job job);

@@ -77,6 +77,11 @@ TEST_F(HistoryRecorderTest, StartsEndsAndFailuresWithTableLatenessAndCause) {
     EXPECT_EQ(start.atMs, MsFromLocal(2026, 12, 7, 8, 0, 0) + *start.latenessMs);
     EXPECT_FALSE(history.events[4].latenessMs) << "a chained start has no due second";
     EXPECT_EQ(history.keptDays, std::vector<int>{kHistoryDaysKept});
+    // A level measured later belongs to the last start, once.
+    recorder.OnStartLevel({-90, -100, true});
+    recorder.OnStartLevel({-3, -10, false});
+    ASSERT_EQ(history.levels.size(), 1u);
+    EXPECT_EQ(history.levels[0].first, history.events[15]);
 }
 
 // The change of day and the program's exit end what plays.

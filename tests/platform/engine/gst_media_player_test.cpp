@@ -62,6 +62,9 @@ std::string Media(const std::string& name) {
     static const std::map<std::string, std::string> recipes = {
         {"tone.wav", kTone + " ! wavenc"},
         {"short.wav", kShortTone + " ! wavenc"},
+        {"silence.wav",
+         "audiotestsrc wave=silence num-buffers=100 samplesperbuffer=441 ! "
+         "audio/x-raw,rate=44100,channels=1 ! wavenc"},
         // Constant bitrate without a frame index, the kind whose length GStreamer learns late.
         {"tone.mp3", kTone + " ! lamemp3enc target=bitrate cbr=true bitrate=64"},
         // Ten seconds with a tag.
@@ -487,6 +490,39 @@ TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
     }
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors.find("no audio output"), std::string::npos) << errors;
+}
+
+// Each start's first seconds are measured where the sound leaves the player: after the item's
+// volume, and after the sound server's stream volume where that does the gain.
+TEST(GstMediaPlayerTest, StartLevelTellsAToneFromSilenceAndFromVolumeZero) {
+    std::vector<std::pair<std::string, GstMediaPlayerOptions>> outputs = {{"fake", Unpaced()}};
+    std::string why;
+    if (test::PulseNullSink::Start(&why)) {
+        outputs.emplace_back("null sink", GstMediaPlayerOptions{});
+    }
+    struct {
+        const char* file;
+        int volume;
+        bool silent;
+    } cases[] = {{"tone.wav", 1000, false}, {"silence.wav", 1000, true}, {"tone.wav", 0, true}};
+    for (auto& [name, options] : outputs) {
+        GstMediaPlayer player(options);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(name + " " + c.file + " at " + std::to_string(c.volume));
+            player.SetFile(Media(c.file));
+            ASSERT_TRUE(player.Open());
+            player.SetVolume(c.volume);
+            EXPECT_FALSE(player.TakeStartLevel()) << "not played yet";
+            player.Play();
+            ASSERT_TRUE(PlayToEnd(player));
+            std::optional<SoundLevel> level = player.TakeStartLevel();
+            ASSERT_TRUE(level);
+            EXPECT_EQ(level->silent, c.silent) << level->peakDb;
+            EXPECT_GT(level->peakDb, c.silent ? -130 : -3) << "audiotestsrc's tone is at 0.8";
+            EXPECT_FALSE(player.TakeStartLevel()) << "once per start";
+            player.Close();
+        }
+    }
 }
 
 TEST(GstMediaPlayerTest, PicturesGoToTheSurfaceOnlyWhileShownAndDamagedOnesNeverEndTheSound) {

@@ -95,6 +95,8 @@ void MakeDatabase(const std::filesystem::path& file, int version, const std::str
     sqlite3_close(db);
 }
 
+constexpr SoundLevel kQuiet{-70.5, -80.25, true};
+
 TEST(SqlitePlayHistory, OlderDatabasesAreNumberedWithTheirEventsAndNewerOnesLeftAsTheyAre) {
     struct {
         int version;
@@ -102,7 +104,7 @@ TEST(SqlitePlayHistory, OlderDatabasesAreNumberedWithTheirEventsAndNewerOnesLeft
         const char* refusal;  // of the reader; null when it reads the database
     } cases[] = {{0, "missing", nullptr},
                  {1, "missing", nullptr},
-                 {2, "missing", "newer version of the program (history version 2"},
+                 {3, "missing", "newer version of the program (history version 3"},
                  {1, "sung", "\"failure\" with the cause \"sung\""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.version) + " " + c.cause);
@@ -117,12 +119,15 @@ TEST(SqlitePlayHistory, OlderDatabasesAreNumberedWithTheirEventsAndNewerOnesLeft
             SqlitePlayHistory history(file);
             history.SetProblemListener([&](const std::string& text) { problems.push_back(text); });
             history.Record(Start("2026-12-07", 3000, 0));
+            history.RecordLevel(Start("2026-12-07", 3000, 0), kQuiet);
         }
         auto events = ReadPlayHistory(file, "", "", &error);
         if (c.refusal == nullptr) {
             ASSERT_TRUE(events) << error;
-            EXPECT_EQ(*events,
-                      (std::vector{Failure("2026-12-06", 2000), Start("2026-12-07", 3000, 0)}));
+            // Upgraded in place: the old event kept, the new start with its level.
+            HistoryEvent measured = Start("2026-12-07", 3000, 0);
+            measured.level = kQuiet;
+            EXPECT_EQ(*events, (std::vector{Failure("2026-12-06", 2000), measured}));
         } else {
             EXPECT_FALSE(events);
             EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
@@ -134,7 +139,7 @@ TEST(SqlitePlayHistory, OlderDatabasesAreNumberedWithTheirEventsAndNewerOnesLeft
             EXPECT_EQ(dir.Read("history.db"), before);
             EXPECT_EQ(dir.Entries(), 1u);
         } else {  // numbered: the user version in the database's header, bytes 60 to 63
-            EXPECT_EQ(dir.Read("history.db").substr(60, 4), std::string("\0\0\0\1", 4));
+            EXPECT_EQ(dir.Read("history.db").substr(60, 4), std::string("\0\0\0\2", 4));
         }
     }
 }

@@ -1,0 +1,147 @@
+// The status page under load: 50 clients polling /api/status every second while 30 clicks are due,
+// against the same run without clients; the clicks' onset in a null sink and the page's response
+// times.
+//
+//   build/bench/status_page_bench [CLICKS] [CLIENTS]
+#include <httplib.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/engine/clock_text.h"
+#include "core/schedule/schedule_file.h"
+#include "platform/status/status_server.h"
+#include "support/null_sink_onsets.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace chimeon::bench;
+
+constexpr int kPort = 18631;  // not the page's own, so that a running broadcaster is left alone
+
+struct Run {
+    Figures onset;
+    int heard = 0;
+    std::vector<double> responseMs;
+    int failures = 0;
+};
+
+Run Measure(const fs::path& folder, const fs::path& click, int clicks, int clients) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const int lead = 10;
+    const int first = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + lead;
+    chimeon::ScheduleTable table;
+    for (int i = 0; i < clicks; ++i) {
+        table.push_back({"铃" + std::to_string(i), chimeon::TimeText((first + 2 * i) % 86400),
+                         "播完终止", "100", "", click.string()});
+    }
+    for (int day = 0; day < 7; ++day) {
+        if (!chimeon::SaveScheduleFile(folder / ("Day" + std::to_string(day) + ".dat"), table)) {
+            std::exit(2);
+        }
+    }
+    MonitorRecorder recorder;
+    const pid_t pid = Spawn({CHIMEOND_PROGRAM, "--data-dir", folder.string()});
+    const std::int64_t firstDueNs =
+        (static_cast<std::int64_t>(now) + lead) * kSecond - RealtimeMinusMonotonicNs();
+    std::vector<std::int64_t> due;
+    for (int i = 0; i < clicks; ++i) {
+        due.push_back(firstDueNs + 2 * i * kSecond);
+    }
+    Run run;
+    std::mutex mutex;
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> pollers;
+    for (int c = 0; c < clients; ++c) {
+        pollers.emplace_back([&, c] {
+            httplib::Client client("127.0.0.1", kPort);
+            client.set_read_timeout(std::chrono::seconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20 * c));  // spread over a second
+            while (!stop) {
+                const std::int64_t start = MonotonicNs();
+                auto answer = client.Get("/api/status");
+                const double ms = static_cast<double>(MonotonicNs() - start) / kMillisecond;
+                {
+                    const std::lock_guard lock(mutex);
+                    if (answer && answer->status == 200) {
+                        run.responseMs.push_back(ms);
+                    } else {
+                        ++run.failures;
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+            }
+        });
+    }
+    SleepUntil(due.back() + 3 * kSecond);
+    stop = true;
+    for (std::thread& poller : pollers) {
+        poller.join();
+    }
+    const std::vector<double> late = recorder.LatenessMs(due, 900);
+    run.heard = static_cast<int>(late.size());
+    run.onset = Summarise(late, clicks);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    return run;
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) {
+        return -1;
+    }
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const int clicks = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    const int clients = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+    std::string error;
+    const fs::path scratch = PrepareFolder(&error);
+    if (scratch.empty()) {
+        std::cerr << error << '\n';
+        return 2;
+    }
+    SoundServer server;
+    const fs::path click = ClickFile(scratch);
+    Run runs[2];
+    for (int which = 0; which < 2; ++which) {
+        const fs::path folder = scratch / (which == 0 ? "quiet" : "polled");
+        fs::create_directories(folder);
+        std::ofstream(folder / "setup.ini", std::ios::binary)
+            << "[Settings]\r\n[Status]\r\nPort=" << kPort << "\r\n";
+        std::ofstream(folder / "HlidSave.dat", std::ios::binary) << "0000000\r\n";
+        runs[which] = Measure(folder, click, clicks, which == 0 ? 0 : clients);
+        std::printf("%s: %d of %d clicks heard, onset median %.2f ms\n",
+                    which == 0 ? "without clients" : "with clients", runs[which].heard, clicks,
+                    runs[which].onset.median);
+    }
+    std::error_code ignored;
+    fs::remove_all(scratch, ignored);
+    const double worse = runs[1].onset.median - runs[0].onset.median;
+    std::printf(
+        "%d clients polling: onset median %.2f ms against %.2f ms (%+.2f ms, %s 1 ms); page "
+        "response median %.2f ms, p99 %.2f ms over %zu requests, %d failed\n",
+        clients, runs[1].onset.median, runs[0].onset.median, worse,
+        worse <= 1.0 ? "within" : "over", Percentile(runs[1].responseMs, 0.5),
+        Percentile(runs[1].responseMs, 0.99), runs[1].responseMs.size(), runs[1].failures);
+    return 0;
+}
