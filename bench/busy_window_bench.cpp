@@ -33,6 +33,7 @@
 #include "platform/engine/gst_media_player.h"
 #include "platform/system/system_local_clock.h"
 #include "support/null_sink_onsets.h"
+#include "support/ui/engine_link.h"
 #include "ui/engine/today_page.h"
 
 namespace chimeon {
@@ -110,7 +111,8 @@ Outcome PlayClicks(const std::filesystem::path& dir, const Way& way, int clicks)
         IniSettingsStore settings(dir / "setup.ini");
         QWidget window;
         window.resize(1000, 640);
-        CTodayPage page(TodayPageParts(state, settings, wall, engine));
+        test::EngineLink link(engine);
+        CTodayPage page(TodayPageParts(state, settings, wall, link));
         page.CreatePage(CTodayPage::kTemplateId, &window);
         page.setGeometry(window.rect());
         page.show();

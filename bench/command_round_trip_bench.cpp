@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "broadcaster/broadcast_engine.h"
 #include "core/schedule/schedule_file.h"
 #include "link/broadcaster_client.h"
 #include "link/server/broadcaster_adaptor.h"

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <QDeadlineTimer>
+
 #include <unistd.h>
+#include "broadcaster/broadcast_engine.h"
 
 #include <QDBusConnectionInterface>
 #include <QTimer>
