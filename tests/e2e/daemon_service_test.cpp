@@ -117,12 +117,6 @@ TEST(DaemonService, ReadyPingsFromTheEngineBellOnTimeReloadAndOrderlyStop) {
     fs::rename(data / "setup.ini.new", data / "setup.ini");
     EXPECT_TRUE(test::WaitFor([&] { return fs::exists(data / "power-off.txt"); }, 5));
 
-    // The window's program on the same data directory ends at once and silently.
-    fs::copy_file(CHIMEON_E2E_EXECUTABLE, data / "chimeon_e2e");
-    const test::ProgramResult window =
-        test::RunProgram((data / "chimeon_e2e").string(), {}, "", {"QT_QPA_PLATFORM=offscreen"});
-    EXPECT_EQ(std::tie(window.exitCode, window.out), std::tuple(0, std::string()));
-
     // A held engine is a hung broadcaster: no pings while it is held, pings again after.
     std::ofstream(data / "block-engine.txt") << "1500\n";
     ASSERT_TRUE(test::WaitFor([&] { return fs::exists(data / "engine-blocked.txt"); }, 10));
