@@ -9,8 +9,8 @@ namespace {
 
 // In NoticeTopic's order; "broadcaster" is the window's own (it has lost the broadcaster).
 constexpr std::array<std::string_view, kNoticeTopicCount> kTopicNames = {
-    "broadcaster", "audio-output", "silent-start", "clock", "data-folder",
-    "play-history", "recordings", "tray", "network", "alerts"};
+    "broadcaster",  "audio-output", "silent-start", "clock",   "data-folder",
+    "play-history", "recordings",   "tray",         "network", "alerts"};
 
 template <typename Value>
 QDBusArgument& WriteArray(QDBusArgument& argument, const std::vector<Value>& values) {
