@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include "core/app/broadcaster_bus_name.h"
+#include "link/pending_call.h"
 
 namespace chimeon {
 namespace {
@@ -27,17 +28,6 @@ OpenFailure FailureFromWire(int value) {
     return value >= 0 && value <= static_cast<int>(OpenFailure::kNoAudioOutput)
                ? static_cast<OpenFailure>(value)
                : OpenFailure::kFile;
-}
-
-// Runs `handle` with the finished call on `receiver`'s thread.
-template <typename Handle>
-void WhenFinished(const QDBusPendingCall& call, QObject* receiver, Handle handle) {
-    auto* watcher = new QDBusPendingCallWatcher(call, receiver);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, receiver,
-                     [watcher, handle = std::move(handle)]() mutable {
-                         watcher->deleteLater();
-                         handle(*watcher);
-                     });
 }
 
 }  // namespace

@@ -7,22 +7,13 @@
 
 #include "broadcaster/broadcast_engine.h"
 #include "core/app/broadcaster_bus_name.h"
+#include "link/pending_call.h"
 
 namespace chimeon {
 namespace {
 
 constexpr qsizetype kRememberedCallers = 256;
 const char* const kDeniedText = "只有运行广播程序的用户才能操作它";
-
-template <typename Handle>
-void WhenFinished(const QDBusPendingCall& call, QObject* receiver, Handle handle) {
-    auto* watcher = new QDBusPendingCallWatcher(call, receiver);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, receiver,
-                     [watcher, handle = std::move(handle)]() mutable {
-                         watcher->deleteLater();
-                         handle(*watcher);
-                     });
-}
 
 }  // namespace
 
