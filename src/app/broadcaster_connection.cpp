@@ -5,6 +5,7 @@
 #include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -15,8 +16,6 @@ namespace chimeon {
 namespace {
 
 constexpr char kUnit[] = "chimeond.service";
-// A broadcaster the window started and lost (a crash, say) is started again this often.
-constexpr int kRelaunchMs = 3000;
 constexpr int kSystemctlWaitMs = 3000;
 
 bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -107,19 +106,53 @@ void ClientLink::ShowNotices(const BroadcasterNotices& notices) {
     shown_ = std::move(now);
 }
 
-BroadcasterKeeper::BroadcasterKeeper(BroadcasterClient& client, std::filesystem::path dataDirectory,
-                                     std::filesystem::path windowProgram)
-    : client_(client),
-      dataDirectory_(std::move(dataDirectory)),
-      windowProgram_(std::move(windowProgram)) {
-    relaunch_.setInterval(kRelaunchMs);
-    QObject::connect(&relaunch_, &QTimer::timeout, &client_, [this] {
-        if (client_.IsAttached()) {
-            relaunch_.stop();
-        } else {
-            Launch();
+BroadcasterLauncher SystemLauncher(std::filesystem::path dataDirectory,
+                                   std::filesystem::path windowProgram) {
+    BroadcasterLauncher launcher;
+    launcher.unitServes = [dataDirectory] { return UnitServes(dataDirectory); };
+    launcher.startUnit = [] {
+        Log(LogLevel::kInfo, "broadcaster", "starting the user service chimeond");
+        return QProcess::startDetached(
+            QStringLiteral("systemctl"),
+            {QStringLiteral("--user"), QStringLiteral("start"), QLatin1String(kUnit)});
+    };
+    launcher.startProgram = [dataDirectory, windowProgram]() -> qint64 {
+        const QString program = BroadcasterProgram(windowProgram);
+        if (program.isEmpty()) {
+            Log(LogLevel::kError, "broadcaster",
+                "chimeond is neither beside the window nor on PATH");
+            return 0;
         }
-    });
+        // A session of its own: neither the window's end nor a Ctrl+C in its terminal reaches
+        // it.
+        QStringList arguments{QStringLiteral("--data-dir"),
+                              QString::fromStdString(dataDirectory.string())};
+        QString starter = QStandardPaths::findExecutable(QStringLiteral("setsid"));
+        if (starter.isEmpty()) {
+            starter = program;
+        } else {
+            arguments.prepend(program);
+        }
+        Log(LogLevel::kInfo, "broadcaster", "starting " + program.toStdString());
+        qint64 pid = 0;
+        if (!QProcess::startDetached(starter, arguments, QString(), &pid)) {
+            Log(LogLevel::kError, "broadcaster", "cannot start " + program.toStdString());
+            return 0;
+        }
+        return pid;
+    };
+    launcher.alive = [](qint64 pid) {
+        return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    };
+    launcher.terminate = [](qint64 pid) { ::kill(static_cast<pid_t>(pid), SIGTERM); };
+    return launcher;
+}
+
+BroadcasterKeeper::BroadcasterKeeper(BroadcasterClient& client, BroadcasterLauncher launcher,
+                                     int relaunchMs)
+    : client_(client), launcher_(std::move(launcher)) {
+    relaunch_.setInterval(relaunchMs);
+    QObject::connect(&relaunch_, &QTimer::timeout, &client_, [this] { Relaunch(); });
     // systemd restarts a service that failed; the window looks after the one it started.
     QObject::connect(&client_, &BroadcasterClient::detached, &client_, [this] {
         if (startedPid_ != 0 && !unitEnabled_) {
@@ -139,7 +172,14 @@ BroadcasterKeeper::BroadcasterKeeper(BroadcasterClient& client, std::filesystem:
 }
 
 void BroadcasterKeeper::StartWhenMissing() {
-    unitEnabled_ = UnitServes(dataDirectory_);
+    unitEnabled_ = launcher_.unitServes();
+    if (!client_.bus().isConnected()) {
+        // Each copy started again would end at once on the lock of the first.
+        Log(LogLevel::kWarning, "broadcaster",
+            "no session bus: the broadcaster is started once and not started again");
+        Launch();
+        return;
+    }
     QDBusConnectionInterface* bus = client_.bus().interface();
     if (bus != nullptr && bus->isServiceRegistered(client_.busName()).value()) {
         return;
@@ -149,35 +189,22 @@ void BroadcasterKeeper::StartWhenMissing() {
     }
 }
 
+void BroadcasterKeeper::Relaunch() {
+    if (client_.IsAttached()) {
+        relaunch_.stop();
+    } else if (startedPid_ == 0 || !launcher_.alive(startedPid_)) {
+        // A copy still starting (GStreamer's first scan of its plugins takes a while) is waited
+        // for: a second would only end on its lock.
+        Launch();
+    }
+}
+
 bool BroadcasterKeeper::Launch() {
     if (unitEnabled_) {
-        Log(LogLevel::kInfo, "broadcaster", "starting the user service chimeond");
-        return QProcess::startDetached(
-            QStringLiteral("systemctl"),
-            {QStringLiteral("--user"), QStringLiteral("start"), QLatin1String(kUnit)});
+        return launcher_.startUnit();
     }
-    const QString program = BroadcasterProgram(windowProgram_);
-    if (program.isEmpty()) {
-        Log(LogLevel::kError, "broadcaster", "chimeond is neither beside the window nor on PATH");
-        return false;
-    }
-    // A session of its own: neither the window's end nor a Ctrl+C in its terminal reaches it.
-    QStringList arguments{QStringLiteral("--data-dir"),
-                          QString::fromStdString(dataDirectory_.string())};
-    QString launcher = QStandardPaths::findExecutable(QStringLiteral("setsid"));
-    if (launcher.isEmpty()) {
-        launcher = program;
-    } else {
-        arguments.prepend(program);
-    }
-    Log(LogLevel::kInfo, "broadcaster", "starting " + program.toStdString());
-    qint64 pid = 0;
-    if (!QProcess::startDetached(launcher, arguments, QString(), &pid)) {
-        Log(LogLevel::kError, "broadcaster", "cannot start " + program.toStdString());
-        return false;
-    }
-    startedPid_ = pid;
-    return true;
+    startedPid_ = launcher_.startProgram();
+    return startedPid_ != 0;
 }
 
 void BroadcasterKeeper::EndWithWindow(std::function<void()> then) {
@@ -189,7 +216,7 @@ void BroadcasterKeeper::EndWithWindow(std::function<void()> then) {
         client_.Quit([then](const BroadcasterAnswer&) { then(); });
     } else {
         // Not on the bus: the orderly end by its signal.
-        ::kill(static_cast<pid_t>(startedPid_), SIGTERM);
+        launcher_.terminate(startedPid_);
         then();
     }
 }

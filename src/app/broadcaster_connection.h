@@ -48,17 +48,39 @@ private:
     std::set<NoticeTopic> shown_;
 };
 
+// What the keeper does outside the window's process; the system's by SystemLauncher, a test's own
+// otherwise.
+struct BroadcasterLauncher {
+    // The user unit is enabled for the data directory (then it is the one started).
+    std::function<bool()> unitServes;
+    // Asks systemd to start the user unit; false when that cannot be asked.
+    std::function<bool()> startUnit;
+    // Starts the broadcaster's program, detached from the window: its process id, 0 on failure.
+    std::function<qint64()> startProgram;
+    // The process is still there (starting, say).
+    std::function<bool(qint64 pid)> alive;
+    // The orderly end by its signal, for one that is not on the bus.
+    std::function<void(qint64 pid)> terminate;
+};
+
+// The system's: systemctl, chimeond beside `windowProgram` (the window's own executable) or on
+// PATH, for `dataDirectory`.
+BroadcasterLauncher SystemLauncher(std::filesystem::path dataDirectory,
+                                   std::filesystem::path windowProgram);
+
 // How the window gets a broadcaster for its data directory when none runs, and ends the one it
 // started itself.
 class BroadcasterKeeper {
 public:
-    // `windowProgram`: the window's own executable; the broadcaster's program is looked for
-    // beside it first.
-    BroadcasterKeeper(BroadcasterClient& client, std::filesystem::path dataDirectory,
-                      std::filesystem::path windowProgram);
+    // A broadcaster the window started and lost (a crash, say) is started again this often.
+    static constexpr int kRelaunchMs = 3000;
+
+    BroadcasterKeeper(BroadcasterClient& client, BroadcasterLauncher launcher,
+                      int relaunchMs = kRelaunchMs);
 
     // At start: when no broadcaster of the data directory is on the bus, starts one (the user
-    // unit when it is enabled for this directory, else the program), detached from the window.
+    // unit when it is enabled for this directory, else the program). Without a session bus it
+    // is started once and not looked after: it could never be seen to come up.
     void StartWhenMissing();
     // The broadcaster runs as a user service: it goes on when the window ends.
     bool RunsAsService() const { return unitEnabled_; }
@@ -68,10 +90,10 @@ public:
 
 private:
     bool Launch();
+    void Relaunch();
 
     BroadcasterClient& client_;
-    std::filesystem::path dataDirectory_;
-    std::filesystem::path windowProgram_;
+    BroadcasterLauncher launcher_;
     bool unitEnabled_ = false;
     qint64 startedPid_ = 0;
     QTimer relaunch_;

@@ -141,7 +141,7 @@ int main(int argc, char* argv[]) {
             "no session bus: the window cannot reach the broadcaster");
     }
     ClientLink broadcaster(client);
-    BroadcasterKeeper keeper(client, dataDirectory, ExecutablePath());
+    BroadcasterKeeper keeper(client, SystemLauncher(dataDirectory, ExecutablePath()));
     keeper.StartWhenMissing();
 #ifdef CHIMEON_TEST_CLOCK
     // Test build: says when it has reached the broadcaster (whole-program tests wait for this).

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -68,16 +69,21 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    // The window's program and this one share the lock: whichever starts first broadcasts.
-    bool lockFailed = false;
-    auto instanceLock =
-        SingleInstanceLock::TryAcquire(InstanceLockFile(dataDirectory), &lockFailed);
-    if (!instanceLock && !lockFailed) {
+    // One broadcaster per data directory, also when its "chimeon.lock" cannot be made (a
+    // read-only data directory): the locks in the runtime folders guard it then.
+    auto instanceLock = BroadcasterLock::Acquire(dataDirectory, std::getenv("XDG_RUNTIME_DIR"));
+    if (!instanceLock) {
         return 0;
     }
-    if (lockFailed) {
+    const std::string dataFolderProblem = instanceLock->dataFolderProblem();
+    if (!dataFolderProblem.empty()) {
+        Log(LogLevel::kWarning, "data",
+            "the data directory cannot be written: " + dataFolderProblem);
+    }
+    if (!instanceLock->runtimeLockHeld()) {
         Log(LogLevel::kWarning, "start",
-            "the lock file cannot be made: broadcasting without a guard against a second copy");
+            "no lock in the runtime folder or /tmp: a second copy on this data directory would "
+            "not be seen");
     }
 
     QCoreApplication application(argc, argv);
@@ -124,15 +130,16 @@ int main(int argc, char* argv[]) {
     BroadcastEngine engine(std::move(engineParts));
     TimedatedClockSync clockSync;
     const IniSettingsStore statusSection(dataDirectory / "setup.ini", std::string(kStatusSection));
-    // No window: a silent start and the clock go to the journal, the page and the alerts.
-    StatusService status({engine,
-                          localClock,
-                          historyTap,
-                          clockSync,
-                          dataDirectory,
-                          ReadStatusSettings(statusSection),
-                          std::chrono::minutes(1),
-                          {}});
+    // A silent start, the clock and the alerts go to the journal, the page, the alerts and,
+    // once the interface is there, the window's notices.
+    std::function<void(NoticeTopic, const std::string&)> setNotice;
+    StatusService status({engine, localClock, historyTap, clockSync, dataDirectory,
+                          ReadStatusSettings(statusSection), std::chrono::minutes(1),
+                          [&setNotice](NoticeTopic topic, const std::string& text) {
+                              if (setNotice) {
+                                  setNotice(topic, text);
+                              }
+                          }});
     SystemdServiceNotifier notifier;
     ServiceLink service(engine, localClock, notifier);
     UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});
@@ -172,6 +179,30 @@ int main(int argc, char* argv[]) {
         case BroadcasterAdaptor::Registration::kNameTaken:
             Log(LogLevel::kInfo, "start", "another broadcaster of this data directory runs");
             return 0;
+    }
+    setNotice = adaptor.NoticeSetter();
+    // The status page lists what the window's notice area says.
+    QObject::connect(&adaptor, &BroadcasterAdaptor::NoticesChanged, &status,
+                     [&status](const BroadcasterNotices& notices) {
+                         std::array<std::string, kNoticeTopicCount> texts;
+                         for (const BroadcasterNotice& notice : notices) {
+                             texts[static_cast<std::size_t>(notice.topic)] = notice.text;
+                         }
+                         for (std::size_t topic = 0; topic < texts.size(); ++topic) {
+                             status.SetNotice(static_cast<NoticeTopic>(topic), texts[topic]);
+                         }
+                     });
+    for (int topic = 0; topic < kNoticeTopicCount; ++topic) {
+        const auto raised = static_cast<NoticeTopic>(topic);
+        if (const std::string text = status.RaisedNotice(raised); !text.empty()) {
+            setNotice(raised, text);
+        }
+    }
+    if (!dataFolderProblem.empty()) {
+        adaptor.NoticeReporter(NoticeTopic::kDataFolder)(dataFolderProblem);
+    }
+    if (network) {
+        network->SetNoticeReporter(adaptor.NoticeReporter(NoticeTopic::kNetwork));
     }
     history.SetProblemListener(
         [report = adaptor.NoticeReporter(NoticeTopic::kPlayHistory)](const std::string& problem) {

@@ -124,14 +124,17 @@ BroadcasterAdaptor::Registration BroadcasterAdaptor::Register(QDBusConnection bu
 }
 
 std::function<void(const std::string&)> BroadcasterAdaptor::NoticeReporter(NoticeTopic topic) {
-    return [link = link_, topic](const std::string& problem) {
+    return [set = NoticeSetter(), topic](const std::string& problem) {
+        set(topic, ReportedNotice(topic, problem));
+    };
+}
+
+std::function<void(NoticeTopic, const std::string&)> BroadcasterAdaptor::NoticeSetter() {
+    return [link = link_](NoticeTopic topic, const std::string& text) {
         const std::lock_guard lock(link->mutex);
         if (BroadcasterAdaptor* adaptor = link->adaptor) {
             QMetaObject::invokeMethod(
-                adaptor,
-                [adaptor, topic, notice = ReportedNotice(topic, problem)] {
-                    adaptor->SetNotice(topic, notice);
-                },
+                adaptor, [adaptor, topic, text] { adaptor->SetNotice(topic, text); },
                 Qt::QueuedConnection);
         }
     };

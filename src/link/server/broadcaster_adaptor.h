@@ -60,6 +60,8 @@ public:
     // For a reporter on any thread that may outlive the adaptor: the problem in its own words
     // becomes the notice of `topic` ("" clears it).
     std::function<void(const std::string& problem)> NoticeReporter(NoticeTopic topic);
+    // The same for a reporter that words its notices itself: the whole text of `topic`'s notice.
+    std::function<void(NoticeTopic topic, const std::string& text)> NoticeSetter();
     // The notice of `topic` ("" clears it), on the adaptor's thread.
     void SetNotice(NoticeTopic topic, const std::string& text);
     QString DataDirectory() const;

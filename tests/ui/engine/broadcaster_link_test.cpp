@@ -6,8 +6,13 @@
 
 #include <QDBusConnectionInterface>
 #include <QTimer>
+#include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
+
+#include "app/broadcaster_connection.h"
+#include "broadcaster/status_service.h"
 
 #include "core/app/broadcaster_bus_name.h"
 #include "core/schedule/schedule_file.h"
@@ -16,6 +21,7 @@
 #include "support/fake_engine_ports.h"
 #include "support/fake_local_clock.h"
 #include "support/fake_media_player.h"
+#include "support/fake_system_ports.h"
 #include "support/private_bus.h"
 #include "support/temp_dir.h"
 #include "support/ui/ui_test_support.h"
@@ -39,6 +45,14 @@ bool RunUntil(const std::function<bool()>& done) {
     }
     QCoreApplication::processEvents();  // what the last news queued (the mirror's copy)
     return done();
+}
+
+// Processes events for `ms` milliseconds.
+void RunFor(int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
 }
 
 // A broadcaster (the engine on a fake clock, Monday 2026-12-07 7:59:59, rows a, b at 8:0:0 and c)
@@ -227,6 +241,165 @@ TEST_F(BroadcasterLinkTest, AttachesWhenTheBroadcasterComesAndAgainWhenItComesBa
     ExpectCopyEqualsBroadcaster();
     EXPECT_TRUE(notices.empty());
 }
+
+// The system's time service as the status service asks it.
+class AnsweringClockSync : public ClockSyncSource {
+public:
+    ClockHealth Ask() override { return {sync.load(), ""}; }
+    std::atomic<ClockSync> sync{ClockSync::kNotSynchronized};
+};
+
+class LinkNotices;
+struct NoticeCase {
+    const char* name;
+    NoticeTopic topic;
+    // Raises the notice in the broadcaster, or clears it, as the part that owns it does.
+    std::function<void(LinkNotices& test, bool raised)> report;
+};
+
+class LinkNotices : public BroadcasterLinkTest, public ::testing::WithParamInterface<NoticeCase> {
+public:
+    void InItsOwnWords(NoticeTopic topic, bool raised) {
+        adaptor->NoticeReporter(topic)(raised ? "磁盘已满" : "");
+    }
+    void Worded(NoticeTopic topic, bool raised) {
+        adaptor->NoticeSetter()(topic, raised ? ReportedNotice(topic, "hall") : "");
+    }
+    // The status service asks the clock's health at once and then every 20 ms.
+    void FromStatusService(bool raised) {
+        clockSync.sync = raised ? ClockSync::kNotSynchronized : ClockSync::kSynchronized;
+        if (raised) {
+            StatusSettings settings;
+            settings.port = 0;
+            status = std::make_unique<StatusService>(
+                StatusServiceParts{*engine, localClock, tap, clockSync, dir.path(), settings,
+                                   std::chrono::milliseconds(20), adaptor->NoticeSetter()});
+        }
+    }
+
+    AnsweringClockSync clockSync;
+    test::RecordedHistory history;
+    HistoryTap tap{history};
+    std::unique_ptr<StatusService> status;
+};
+
+TEST_P(LinkNotices, ReachTheWindowsNoticeAreaAndChimeonctlAndClearThere) {
+    const NoticeCase& notice = GetParam();
+    Serve();
+    Attach();
+    ClientLink window(*client);
+    std::map<NoticeTopic, std::string> shown;
+    QObject::connect(&window, &BroadcastLink::notice,
+                     [&](NoticeTopic topic, const std::string& text) { shown[topic] = text; });
+    notice.report(*this, true);
+    ASSERT_TRUE(RunUntil([&] { return !shown[notice.topic].empty(); }));
+    EXPECT_TRUE(shown[notice.topic].starts_with(NoticeLead(notice.topic))) << shown[notice.topic];
+
+    // chimeonctl status asks for the snapshot.
+    BroadcasterClient ctl(*windowBus, dir.path());
+    BroadcasterNotices listed;
+    QObject::connect(&ctl, &BroadcasterClient::noticesChanged,
+                     [&](const BroadcasterNotices& given) { listed = given; });
+    ASSERT_TRUE(RunUntil([&] { return ctl.IsAttached(); }));
+    EXPECT_EQ(listed, (BroadcasterNotices{{notice.topic, shown[notice.topic]}}));
+
+    notice.report(*this, false);
+    EXPECT_TRUE(RunUntil([&] { return shown[notice.topic].empty(); }));
+    EXPECT_EQ(shown.size(), 1U);
+}
+
+using N = NoticeTopic;
+using L = LinkNotices;
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, LinkNotices,
+    ::testing::Values(
+        NoticeCase{"PlayHistory", N::kPlayHistory,
+                   [](L& t, bool on) { t.InItsOwnWords(N::kPlayHistory, on); }},
+        NoticeCase{"Network", N::kNetwork, [](L& t, bool on) { t.InItsOwnWords(N::kNetwork, on); }},
+        NoticeCase{"DataFolder", N::kDataFolder,
+                   [](L& t, bool on) { t.InItsOwnWords(N::kDataFolder, on); }},
+        NoticeCase{"SilentStart", N::kSilentStart,
+                   [](L& t, bool on) { t.Worded(N::kSilentStart, on); }},
+        NoticeCase{"Alerts", N::kAlerts, [](L& t, bool on) { t.Worded(N::kAlerts, on); }},
+        NoticeCase{"ClockOfTheStatusService", N::kClock,
+                   [](L& t, bool on) { t.FromStatusService(on); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct KeeperCase {
+    const char* name;
+    bool runsBefore;   // a broadcaster is on the bus before the window
+    bool unit;         // the user unit is enabled for the data directory
+    bool noBus;        // the window has no session bus
+    bool comesUp;      // what is started comes onto the bus
+    bool staysAlive;   // ... or at least its process stays
+    bool dies;         // ... and dies once up
+    bool otherWins;    // another copy started at the same moment is the one on the bus
+    int starts;        // broadcasters (programs or the unit) started in all
+    bool endedOnExit;  // "退出" ends the broadcaster
+};
+
+class KeeperRules : public BroadcasterLinkTest, public ::testing::WithParamInterface<KeeperCase> {};
+
+TEST_P(KeeperRules, StartAndEndOnlyTheWindowsOwnBroadcaster) {
+    const KeeperCase& c = GetParam();
+    int quits = 0;
+    int starts = 0;
+    bool alive = false;
+    std::vector<qint64> terminated;
+    auto serve = [&] {
+        BroadcasterHooks hooks;
+        hooks.quit = [&quits] { ++quits; };
+        Serve(std::move(hooks));
+    };
+    if (c.runsBefore) {
+        serve();
+    }
+    const QDBusConnection noBus =
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), "none");
+    client = std::make_unique<BroadcasterClient>(c.noBus ? noBus : *windowBus, dir.path());
+    auto start = [&] {
+        ++starts;
+        alive = c.staysAlive;
+        if (c.comesUp && !c.noBus) {
+            serve();
+        }
+    };
+    // The broadcaster "started" is served by this process, whose pid the bus reports.
+    BroadcasterLauncher launcher{
+        [&] { return c.unit; }, [&] { return start(), true; },
+        [&]() -> qint64 { return start(), c.otherWins ? getpid() + 1 : getpid(); },
+        [&](qint64) { return alive; }, [&](qint64 pid) { terminated.push_back(pid); }};
+    BroadcasterKeeper keeper(*client, launcher, 10);
+    keeper.StartWhenMissing();
+    RunFor(300);  // many times the time to start again
+    if (c.dies) {
+        Unserve();
+        alive = false;
+        EXPECT_TRUE(RunUntil([&] { return starts == c.starts && client->IsAttached(); }));
+    }
+    EXPECT_EQ(starts, c.starts);
+    EXPECT_EQ(keeper.RunsAsService(), c.unit);
+    bool ended = false;
+    keeper.EndWithWindow([&ended] { ended = true; });
+    ASSERT_TRUE(RunUntil([&] { return ended; }));
+    EXPECT_EQ(quits + static_cast<int>(terminated.size()), c.endedOnExit ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keeper, KeeperRules,
+    ::testing::Values(
+        KeeperCase{"AttachesToOneRunning", true, false, false, false, false, false, false, 0,
+                   false},
+        KeeperCase{"StartsOneAndEndsIt", false, false, false, true, true, false, false, 1, true},
+        KeeperCase{"WaitsForOneStarting", false, false, false, false, true, false, false, 1, true},
+        KeeperCase{"StartsAgainOneThatDied", false, false, false, true, true, true, false, 2, true},
+        KeeperCase{"LeavesTheUnitsAlone", false, true, false, true, true, false, false, 1, false},
+        KeeperCase{"LeavesOneStartedElsewhere", false, false, false, true, true, false, true, 1,
+                   false},
+        KeeperCase{"WithoutBusStartsOnce", false, false, true, false, false, false, false, 1,
+                   true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BroadcasterLinkTest, CallersOfAnotherUserAreRefused) {
     EXPECT_TRUE(MayCall(1000, 1000));
