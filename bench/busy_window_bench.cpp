@@ -1,203 +1,202 @@
-// Measured: a bell while the window is busy. The real broadcast engine and today page, with a
-// table of 2 000 rows, play clicks at scheduled seconds into a private PulseAudio null sink whose
-// monitor is recorded (no sound card needed, root is fine), four ways in one run:
-//   the engine on its own thread, with the window idle and with it busy;
-//   the engine on the window's thread (the old design), the same two ways.
-// Busy: a task posted to the window's thread 20 ms before each click's second keeps that thread
-// busy for 1 s. The lateness of a click is its onset in the recording minus its scheduled time,
-// both on the monotonic clock. Run: ./build/bench/busy_window_bench
-// (CHIMEON_BENCH_CLICKS=N changes the number of clicks of each way, 15 by default). The last line
-// reads "busy window: median M ms p99 P ms (old design: median M0 ms p99 P0 ms)".
-#include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
-#include <QWidget>
-#include <algorithm>
-#include <chrono>
+// Measured: bells while the window's program is frozen or killed. The real chimeond (on the
+// system clock) and the real window program attached to it, on a session bus of the bench's own
+// (dbus-daemon) and a private PulseAudio null sink whose monitor is recorded (no sound card,
+// display or user bus needed; root is fine). Today's table plays clicks at scheduled seconds, in
+// one run:
+//   the window running (the baseline);
+//   the window's process stopped (SIGSTOP) from 500 ms before each click's second to 500 ms after
+//   it, continued (SIGCONT) between them;
+//   a bell of 2 s during which the window is killed (SIGKILL), and a click 4 s after it.
+// The lateness of a click is its onset in the recording minus its scheduled second, both on the
+// monotonic clock. Run: ./build/bench/busy_window_bench (CHIMEON_BENCH_CLICKS=N changes the
+// number of clicks of the first two ways, 10 by default). The last line reads "frozen window:
+// median M ms p99 P ms (window running: median M0 ms p99 P0 ms), killed: bell ended, next on time"
+// (or what went wrong); the goals with the window frozen are a median <= 10 ms and p99 <= 20 ms.
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
-#include <memory>
+#include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "broadcaster/broadcast_engine.h"
-#include "core/app/app_state.h"
-#include "core/app/ini_settings_store.h"
 #include "core/engine/clock_text.h"
-#include "core/engine/folder_listing.h"
-#include "core/engine/history_recorder.h"
 #include "core/schedule/schedule_file.h"
-#include "core/schedule/table_id.h"
-#include "platform/engine/gst_media_player.h"
-#include "platform/system/system_local_clock.h"
+#include "support/gst/gst_pipeline_run.h"
 #include "support/null_sink_onsets.h"
-#include "support/ui/engine_link.h"
-#include "ui/engine/today_page.h"
+#include "support/private_bus.h"
 
 namespace chimeon {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace bench;
 
-constexpr int kRows = 2000;
-constexpr int kLeadSeconds = 6;     // for the engine and the page to start
-constexpr int kSpacingSeconds = 3;  // between clicks
-constexpr std::int64_t kBusyNs = kSecond;
-constexpr std::int64_t kBusyLeadNs = 20 * kMillisecond;
+constexpr int kLeadSeconds = 10;  // for the broadcaster and the window to start and attach
+constexpr int kSpacingSeconds = 3;
+constexpr int kBellSeconds = 2;
+constexpr int kAfterBellSeconds = 4;  // from the long bell's second to the next click's
+constexpr std::int64_t kFrozenAroundNs = 500 * kMillisecond;
+constexpr std::int64_t kKillAfterNs = 700 * kMillisecond;
+// "On time": within the p99 goal of a start.
+constexpr double kOnTimeMs = 20;
 
-struct Way {
-    const char* name;
-    bool ownThread;
-    bool busyWindow;
+struct Plan {
+    std::vector<std::int64_t> running;  // the clicks' seconds on the monotonic clock
+    std::vector<std::int64_t> frozen;
+    std::int64_t bell = 0;
+    std::int64_t afterBell = 0;
 };
 
-struct Outcome {
-    std::vector<std::int64_t> dueNs;
-    std::vector<double> askedLateMs;  // when the clock asked the player for sound
-};
-
-// Today's table: `clicks` clicks every few seconds from a few seconds ahead, after rows due half a
-// day away that fill the list to kRows.
-std::vector<std::int64_t> WriteTable(const std::filesystem::path& dir, const LocalClock& wall,
-                                     int clicks) {
-    const LocalDateTime now = wall.Now();
-    const std::int64_t offset = RealtimeMinusMonotonicNs();
-    const std::int64_t firstWall = (wall.EpochSeconds() + kLeadSeconds) * kSecond;
-    const int firstSecond = now.hour * 3600 + now.minute * 60 + now.second + kLeadSeconds;
-    const std::string click = ClickFile(dir).string();
-    auto row = [&](const char* title, int second) {
-        return ProgramItem{
-            title, TimeText(second % kSecondsPerDay), std::string(kEndPlayOnce), "100", "顺序",
-            click};
-    };
+// Every weekday's table: the clicks of both ways, the long bell and the click after it.
+Plan WriteTables(const fs::path& folder, const fs::path& click, const fs::path& bell, int clicks) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const int firstSecond = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + kLeadSeconds;
+    const std::int64_t firstNs =
+        (static_cast<std::int64_t>(now) + kLeadSeconds) * kSecond - RealtimeMinusMonotonicNs();
     ScheduleTable table;
-    for (int i = 0; i < kRows - clicks; ++i) {
-        table.push_back(row("filler", firstSecond + kSecondsPerDay / 2 + i));
-    }
-    std::vector<std::int64_t> dueNs;
-    for (int i = 0; i < clicks; ++i) {
-        table.push_back(row("click", firstSecond + kSpacingSeconds * i));
-        dueNs.push_back(firstWall + std::int64_t{kSpacingSeconds} * i * kSecond - offset);
-    }
-    if (!SaveScheduleFile(dir / TableFileName(WeekdayTable(now.weekday)), table)) {
-        return {};
-    }
-    return dueNs;
-}
-
-Outcome PlayClicks(const std::filesystem::path& dir, const Way& way, int clicks) {
-    SystemLocalClock wall;
-    Outcome outcome;
-    outcome.dueNs = WriteTable(dir, wall, clicks);
-    if (outcome.dueNs.empty()) {
-        return outcome;
-    }
-    GstMediaPlayer player;
-    FileSystemDirectoryLister lister;
-    AskedLateness asked;
-    EngineParts parts(wall, player, lister, dir);
-    parts.calendar = WorkingEveryDay();
-    parts.makeObserver = [&asked](const LocalClock& clock, const TodayList& list) {
-        return std::make_unique<HistoryRecorder>(clock, list, asked);
+    Plan plan;
+    auto add = [&](int offset, const fs::path& file) {
+        table.push_back({"铃" + std::to_string(table.size()),
+                         TimeText((firstSecond + offset) % kSecondsPerDay), "播完终止", "100", "",
+                         file.string()});
+        return firstNs + offset * kSecond;
     };
-    BroadcastEngine engine(std::move(parts));
-    if (way.ownThread) {
-        engine.RunOnOwnThread();
+    int offset = 0;
+    for (int i = 0; i < 2 * clicks; ++i, offset += kSpacingSeconds) {
+        (i < clicks ? plan.running : plan.frozen).push_back(add(offset, click));
     }
-    {
-        AppState state;
-        IniSettingsStore settings(dir / "setup.ini");
-        QWidget window;
-        window.resize(1000, 640);
-        test::EngineLink link(engine);
-        CTodayPage page(TodayPageParts(state, settings, wall, link));
-        page.CreatePage(CTodayPage::kTemplateId, &window);
-        page.setGeometry(window.rect());
-        page.show();
-        window.show();
-        // A task that holds the window's thread from just before each click's second.
-        std::thread poster([&] {
-            for (std::int64_t due : outcome.dueNs) {
-                SleepUntil(due - kBusyLeadNs);
-                if (way.busyWindow) {
-                    QMetaObject::invokeMethod(
-                        qApp,
-                        [] {
-                            const std::int64_t until = MonotonicNs() + kBusyNs;
-                            while (MonotonicNs() < until) {
-                            }
-                        },
-                        Qt::QueuedConnection);
-                }
-            }
-        });
-        QEventLoop loop;
-        const std::int64_t endNs = outcome.dueNs.back() + 2 * kSecond;
-        QTimer::singleShot(static_cast<int>((endNs - MonotonicNs()) / kMillisecond), &loop,
-                           &QEventLoop::quit);
-        loop.exec();
-        poster.join();
-    }
-    engine.Join(std::chrono::seconds(10));
-    outcome.askedLateMs = asked.LateMs();
-    return outcome;
-}
-
-int Run(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    const int clicks = ClicksToPlay(15);
-    std::string error;
-    const std::filesystem::path dir = PrepareFolder(&error);
-    if (dir.empty()) {
-        std::fprintf(stderr, "busy_window_bench: %s\n", error.c_str());
-        return 1;
-    }
-    const Way ways[] = {{"own thread, idle window     ", true, false},
-                        {"own thread, busy window     ", true, true},
-                        {"window's thread, idle window", false, false},
-                        {"window's thread, busy window", false, true}};
-    Figures busy, oldBusy;
-    std::printf("lateness of sound after the scheduled second, %d clicks each, %d rows (ms):\n",
-                clicks, kRows);
-    {
-        SoundServer server;
-        MonitorRecorder recorder;
-        for (const Way& way : ways) {
-            const Outcome outcome = PlayClicks(dir, way, clicks);
-            SleepUntil(MonotonicNs() + 300 * kMillisecond);
-            const std::vector<double> heard = recorder.LatenessMs(outcome.dueNs, 1900);
-            const Figures figures = Summarise(heard, clicks);
-            const Figures asked = Summarise(outcome.askedLateMs, clicks);
-            std::printf(
-                "  %s: median %.1f  p99 %.1f  max %.1f  missed %d  (clock asked for sound: "
-                "median %.1f  max %.1f)\n  each, in order:",
-                way.name, figures.median, figures.p99, figures.max, figures.missed, asked.median,
-                asked.max);
-            for (double late : heard) {
-                std::printf(" %.0f", late);
-            }
-            std::printf("\n");
-            std::fflush(stdout);
-            if (way.busyWindow) {
-                (way.ownThread ? busy : oldBusy) = figures;
-            }
+    plan.bell = add(offset, bell);
+    plan.afterBell = add(offset + kAfterBellSeconds, click);
+    for (int day = 0; day < 7; ++day) {
+        if (!SaveScheduleFile(folder / ("Day" + std::to_string(day) + ".dat"), table)) {
+            return {};
         }
     }
+    return plan;
+}
+
+int Fail(const std::string& why) {
+    std::fprintf(stderr, "busy_window_bench: %s\n", why.c_str());
+    return 1;
+}
+
+void PrintWay(const char* name, const std::vector<double>& heard, int expected) {
+    const Figures figures = Summarise(heard, expected);
+    std::printf("  %s: median %.1f  p99 %.1f  max %.1f  missed %d\n  each, in order:", name,
+                figures.median, figures.p99, figures.max, figures.missed);
+    for (double late : heard) {
+        std::printf(" %.0f", late);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+int Run() {
+    const int clicks = ClicksToPlay(10);
+    std::string error;
+    const fs::path scratch = PrepareFolder(&error);
+    if (scratch.empty()) {
+        return Fail(error);
+    }
+    const fs::path bell = scratch / "bell.wav";
+    if (!test::RunPipeline(
+            "audiotestsrc freq=700 num-buffers=" + std::to_string(kBellSeconds * 100) +
+                " samplesperbuffer=441 ! audio/x-raw,rate=44100,channels=2 ! "
+                "wavenc ! filesink location=" +
+                bell.string(),
+            &error)) {
+        return Fail("cannot make the bell: " + error);
+    }
+    test::PrivateBus bus;
+    if (bus.address().empty()) {
+        return Fail("dbus-daemon cannot be started");
+    }
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    SoundServer server;
+
+    // A portable copy of the window's program: its own folder is its data directory.
+    const fs::path folder = scratch / "data";
+    fs::create_directories(folder);
+    std::ofstream(folder / "setup.ini", std::ios::binary)
+        << "[Settings]\r\nShowMedia=0\r\nMinimize=1\r\n[Status]\r\nPort=0\r\n";
+    std::ofstream(folder / "HlidSave.dat", std::ios::binary) << "0000000\r\n";
+    const fs::path window = folder / fs::path(CHIMEON_PROGRAM).filename();
+    fs::copy_file(CHIMEON_PROGRAM, window, fs::copy_options::overwrite_existing);
+    fs::copy(CHIMEON_SKIN_DIR, folder / "skin", fs::copy_options::recursive);
+
+    MonitorRecorder recorder;
+    const Plan plan = WriteTables(folder, ClickFile(scratch), bell, clicks);
+    if (plan.running.empty()) {
+        return Fail("cannot write the tables");
+    }
+    const pid_t broadcaster = Spawn({CHIMEOND_PROGRAM, "--data-dir", folder.string()});
+    SleepUntil(MonotonicNs() + kSecond);  // the window attaches to it, and starts none
+    const pid_t windowPid = Spawn({window.string()});
+    if (broadcaster <= 0 || windowPid <= 0) {
+        return Fail("the programs cannot be started");
+    }
+    for (std::int64_t due : plan.frozen) {
+        SleepUntil(due - kFrozenAroundNs);
+        kill(windowPid, SIGSTOP);
+        SleepUntil(due + kFrozenAroundNs);
+        kill(windowPid, SIGCONT);
+    }
+    SleepUntil(plan.bell + kKillAfterNs);
+    kill(windowPid, SIGKILL);
+    int windowEnd = 0;
+    waitpid(windowPid, &windowEnd, 0);
+    if (!WIFSIGNALED(windowEnd) || WTERMSIG(windowEnd) != SIGKILL) {
+        std::printf("  the window had ended before it was killed: nothing was measured with it\n");
+    }
+    SleepUntil(plan.afterBell + 2 * kSecond);
+
+    std::printf("lateness of sound after the scheduled second, %d clicks each (ms):\n", clicks);
+    const std::vector<double> running = recorder.LatenessMs(plan.running, 900);
+    const std::vector<double> frozen = recorder.LatenessMs(plan.frozen, 900);
+    PrintWay("window running", running, clicks);
+    PrintWay("window frozen ", frozen, clicks);
+    // The bell plays on to its end after the kill, and the next click starts on its second.
+    const std::int64_t bellOnset = recorder.OnsetAfter(plan.bell, plan.bell + kSecond);
+    const std::int64_t bellEnd =
+        recorder.LastLoudBefore(plan.bell, plan.bell + (kBellSeconds + 1) * kSecond);
+    const std::vector<double> next = recorder.LatenessMs({plan.afterBell}, 900);
+    const double playedMs =
+        bellOnset >= 0 ? static_cast<double>(bellEnd - bellOnset) / kMillisecond : 0;
     std::printf(
-        "busy window: median %.0f ms p99 %.0f ms (old design: median %.0f ms p99 %.0f ms)\n",
-        busy.median, busy.p99, oldBusy.median, oldBusy.p99);
+        "  window killed %.0f ms into the bell: bell played %.0f ms of %d000, next click "
+        "%s\n",
+        static_cast<double>(kKillAfterNs) / kMillisecond, playedMs, kBellSeconds,
+        next.empty() ? "not heard" : (std::to_string(next[0]) + " ms late").c_str());
+    // Cut short by the kill, it would end about 700 ms in; a loaded machine may lose a buffer.
+    const bool bellEnded = playedMs >= kBellSeconds * 1000 - 200;
+    const bool nextOnTime = !next.empty() && next[0] <= kOnTimeMs;
+
+    kill(broadcaster, SIGTERM);
+    waitpid(broadcaster, nullptr, 0);
     std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
+    fs::remove_all(scratch, ignored);
+    const Figures frozenFigures = Summarise(frozen, clicks);
+    const Figures runningFigures = Summarise(running, clicks);
+    std::printf(
+        "frozen window: median %.0f ms p99 %.0f ms (window running: median %.0f ms p99 %.0f ms), "
+        "killed: %s, %s\n",
+        frozenFigures.median, frozenFigures.p99, runningFigures.median, runningFigures.p99,
+        bellEnded ? "bell ended" : "bell cut short", nextOnTime ? "next on time" : "next LATE");
     return 0;
 }
 
 }  // namespace
 }  // namespace chimeon
 
-int main(int argc, char** argv) {
-    return chimeon::Run(argc, argv);
+int main() {
+    return chimeon::Run();
 }

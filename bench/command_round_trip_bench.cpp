@@ -1,10 +1,13 @@
 // Measured: the round trip of a command from the window to the broadcaster and back into the
-// window's copy, over a session bus of the bench's own (dbus-daemon). The engine runs on its own
-// thread; the broadcaster's interface and the window's client with its BroadcastMirror share the
-// main thread, each on a connection of its own. Each command toggles the mode
-// (SetMode); its round trip ends when the mirror shows the new mode. Run:
+// window's copy, across processes: a real chimeond (on the system clock, a table of 40 rows hours
+// away) on a session bus of the bench's own (dbus-daemon), and the window's side in this process,
+// its BroadcasterClient feeding a BroadcastMirror. Each command toggles the mode (SetMode); its
+// round trip ends when the mirror shows the new mode. Run:
 // ./build/bench/command_round_trip_bench (CHIMEON_BENCH_COMMANDS=N, 200 by default). The last line
 // reads "command round trip: median M ms p99 P ms (N commands)"; the goal is p99 <= 20 ms.
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QTimer>
@@ -12,18 +15,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <ctime>
+#include <fstream>
 #include <vector>
 
-#include "broadcaster/broadcast_engine.h"
+#include "core/engine/clock_text.h"
 #include "core/schedule/schedule_file.h"
 #include "link/broadcaster_client.h"
-#include "link/server/broadcaster_adaptor.h"
-#include "support/fake_engine_ports.h"
-#include "support/fake_local_clock.h"
-#include "support/fake_media_player.h"
+#include "support/null_sink_onsets.h"
 #include "support/private_bus.h"
-#include "support/temp_dir.h"
 #include "ui/engine/broadcast_mirror.h"
 
 namespace chimeon {
@@ -37,81 +37,101 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[index];
 }
 
-// Processes events until `done` holds; false after 5 s.
+// Processes events until `done` holds; false after `seconds`.
 template <typename Done>
-bool RunUntil(Done done) {
+bool RunUntil(Done done, int seconds = 5) {
     QTimer wake;
     wake.start(100);
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
     while (!done() && Clock::now() < deadline) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return done();
 }
 
+// Every weekday's table: 40 rows from four hours on, none of which plays during the run.
+bool WriteTables(const std::filesystem::path& folder) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const int first = local.tm_hour * 3600 + local.tm_min * 60 + 4 * 3600;
+    ScheduleTable table;
+    for (int row = 0; row < 40; ++row) {
+        table.push_back({"row", TimeText((first + 60 * row) % 86400), "播完终止", "100", "",
+                         (folder / "bell.wav").string()});
+    }
+    for (int day = 0; day < 7; ++day) {
+        if (!SaveScheduleFile(folder / ("Day" + std::to_string(day) + ".dat"), table)) {
+            return false;
+        }
+    }
+    std::ofstream(folder / "HlidSave.dat", std::ios::binary) << "0000000\r\n";
+    std::ofstream(folder / "setup.ini", std::ios::binary) << "[Status]\r\nPort=0\r\n";
+    return true;
+}
+
+int Fail(const char* why) {
+    std::fprintf(stderr, "command_round_trip_bench: %s\n", why);
+    return 1;
+}
+
 int Run(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
     const char* given = std::getenv("CHIMEON_BENCH_COMMANDS");
     const int commands = given != nullptr ? std::max(2, std::atoi(given)) : 200;
-
+    std::string error;
+    const std::filesystem::path data = bench::PrepareFolder(&error);
+    if (data.empty()) {
+        return Fail(error.c_str());
+    }
+    if (!WriteTables(data)) {
+        return Fail("the tables cannot be written");
+    }
     test::PrivateBus bus;
     if (bus.address().empty()) {
-        std::fprintf(stderr, "command_round_trip_bench: dbus-daemon cannot be started\n");
-        return 1;
+        return Fail("dbus-daemon cannot be started");
     }
-    const QString address = QString::fromStdString(bus.address());
-    test::TempDir data;
-    std::vector<ProgramItem> table;
-    for (int row = 0; row < 40; ++row) {
-        table.push_back({"row",
-                         std::to_string(8 + row / 4) + ":" + std::to_string(row % 4 * 15) + ":0",
-                         "播完终止", "100", "", "/m/bell.mp3"});
-    }
-    if (!SaveScheduleFile(data / "Day1.dat", table)) {
-        std::fprintf(stderr, "command_round_trip_bench: the table cannot be written\n");
-        return 1;
-    }
-    test::FakeLocalClock localClock;
-    localClock.SetMs(test::MsFromLocal(2026, 12, 7, 7, 0, 0));
-    test::FakeMediaPlayer player{[] { return std::int64_t{0}; }};
-    test::FakeDirectoryLister lister;
-    EngineParts parts(localClock, player, lister, data.path());
-    parts.measureDurations = false;
-    BroadcastEngine engine(std::move(parts));
-
-    auto adaptor = std::make_unique<BroadcasterAdaptor>(engine, data.path(), BroadcasterHooks{});
-    engine.RunOnOwnThread();
-    engine.Start();
-    if (adaptor->Register(QDBusConnection::connectToBus(address, "broadcaster")) !=
-        BroadcasterAdaptor::Registration::kDone) {
-        std::fprintf(stderr, "command_round_trip_bench: the interface cannot be registered\n");
-        return 1;
+    setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
+    QCoreApplication application(argc, argv);
+    const pid_t broadcaster = bench::Spawn({CHIMEOND_PROGRAM, "--data-dir", data.string()});
+    if (broadcaster <= 0) {
+        return Fail("chimeond cannot be started");
     }
 
-    BroadcasterClient client(QDBusConnection::connectToBus(address, "window"), data.path());
-    BroadcastMirror mirror(client);
-    if (!RunUntil([&] { return client.IsAttached(); })) {
-        std::fprintf(stderr, "command_round_trip_bench: the client did not attach\n");
-        return 1;
-    }
-    std::vector<double> roundTripsMs;
-    for (int i = 0; i < commands; ++i) {
-        const ControlMode wanted = mirror.state().mode == ControlMode::kManual
-                                       ? ControlMode::kAutomatic
-                                       : ControlMode::kManual;
-        const auto sent = Clock::now();
-        client.SwitchMode(wanted);
-        if (!RunUntil([&] { return mirror.state().mode == wanted; })) {
-            std::fprintf(stderr, "command_round_trip_bench: command %d was not carried out\n", i);
-            return 1;
+    int status = 1;
+    {
+        BroadcasterClient client(
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), "window"), data);
+        BroadcastMirror mirror(client);
+        std::vector<double> roundTripsMs;
+        // Its first start may scan GStreamer's plugins.
+        if (!RunUntil([&] { return client.IsAttached(); }, 60)) {
+            Fail("the client did not attach");
+        } else {
+            for (int i = 0; i < commands; ++i) {
+                const ControlMode wanted = mirror.state().mode == ControlMode::kManual
+                                               ? ControlMode::kAutomatic
+                                               : ControlMode::kManual;
+                const auto sent = Clock::now();
+                client.SwitchMode(wanted);
+                if (!RunUntil([&] { return mirror.state().mode == wanted; })) {
+                    Fail("a command was not carried out");
+                    break;
+                }
+                roundTripsMs.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+            }
         }
-        roundTripsMs.push_back(
-            std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+        if (static_cast<int>(roundTripsMs.size()) == commands) {
+            std::printf("command round trip: median %.2f ms p99 %.2f ms (%d commands)\n",
+                        Percentile(roundTripsMs, 0.5), Percentile(roundTripsMs, 0.99), commands);
+            status = 0;
+        }
     }
-    engine.Join(std::chrono::seconds(10));
-    std::printf("command round trip: median %.2f ms p99 %.2f ms (%d commands)\n",
-                Percentile(roundTripsMs, 0.5), Percentile(roundTripsMs, 0.99), commands);
-    return 0;
+    kill(broadcaster, SIGTERM);
+    waitpid(broadcaster, nullptr, 0);
+    std::error_code ignored;
+    std::filesystem::remove_all(data, ignored);
+    return status;
 }
 
 }  // namespace
