@@ -171,11 +171,13 @@ int Run() {
     const std::vector<double> next = recorder.LatenessMs({plan.afterBell}, 900);
     const double playedMs =
         bellOnset >= 0 ? static_cast<double>(bellEnd - bellOnset) / kMillisecond : 0;
-    std::printf(
-        "  window killed %.0f ms into the bell: bell played %.0f ms of %d000, next click "
-        "%s\n",
-        static_cast<double>(kKillAfterNs) / kMillisecond, playedMs, kBellSeconds,
-        next.empty() ? "not heard" : (std::to_string(next[0]) + " ms late").c_str());
+    std::printf("  window killed %.0f ms into the bell: bell played %.0f ms of %d000, ",
+                static_cast<double>(kKillAfterNs) / kMillisecond, playedMs, kBellSeconds);
+    if (next.empty()) {
+        std::printf("next click not heard\n");
+    } else {
+        std::printf("next click %.1f ms late\n", next[0]);
+    }
     // Cut short by the kill, it would end about 700 ms in; a loaded machine may lose a buffer.
     const bool bellEnded = playedMs >= kBellSeconds * 1000 - 200;
     const bool nextOnTime = !next.empty() && next[0] <= kOnTimeMs;
