@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Soak of the real program: the built chimeon plays a day table with a start every 5 seconds into
+# Soak of the real program: the built chimeon (the window, which starts its broadcaster chimeond on
+# a session bus of the soak's own) plays a day table with a start every 5 seconds into
 # a PulseAudio null sink of its own for MINUTES minutes (file rows, folder rows in order and
 # shuffled, chained rows, rows with end times, a missing file, a broken file). Afterwards its play
 # history is compared with the table (bench/soak_audit: every due start recorded exactly once,
-# every failure with its reason, nothing started twice), and its resident memory, open file
-# descriptors and CPU time at the start and at the end are printed and their growth judged.
+# every failure with its reason, nothing started twice), and the broadcaster's resident memory,
+# open file descriptors and CPU time at the start and at the end are printed and their growth judged.
 #
 #   bash scripts/soak.sh [MINUTES]        (default 60; CI runs 3)
 #
@@ -15,12 +16,13 @@ cd "$(dirname "$0")/.."
 minutes="${1:-60}"
 build="$(realpath "${CHIMEON_BUILD_DIR:-build}")"
 program="$build/bin/chimeon"
+broadcaster="$build/bin/chimeond"
 ctl="$build/bin/chimeonctl"
 audit="$build/bench/soak_audit"
-for file in "$program" "$ctl" "$audit"; do
+for file in "$program" "$broadcaster" "$ctl" "$audit"; do
     [ -x "$file" ] || { echo "soak: $file is not built (bash scripts/build.sh)"; exit 2; }
 done
-for tool in pulseaudio pactl gst-launch-1.0; do
+for tool in pulseaudio pactl gst-launch-1.0 dbus-daemon; do
     command -v "$tool" >/dev/null || { echo "soak: $tool not found"; exit 2; }
 done
 
@@ -36,8 +38,12 @@ fi
 
 scratch="$(mktemp -d)"
 pid=""
+window=""
+bus=""
 cleanup() {
+    [ -n "$window" ] && kill "$window" 2>/dev/null || true
     [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+    [ -n "$bus" ] && kill "$bus" 2>/dev/null || true
     pulseaudio --kill >/dev/null 2>&1 || true
     if [ -n "${CHIMEON_SOAK_KEEP:-}" ]; then
         echo "soak: kept $scratch"
@@ -53,6 +59,12 @@ export XDG_DATA_HOME="$scratch/home/data" QT_QPA_PLATFORM=offscreen
 export GST_REGISTRY="$build/soak-gst-registry.bin"
 unset PULSE_SERVER
 
+# A session bus of our own: the window reaches its broadcaster there.
+dbus-daemon --session --nofork --nopidfile --address="unix:path=$scratch/run/bus" 2>/dev/null &
+bus=$!
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/run/bus"
+for _ in $(seq 1 50); do [ -S "$scratch/run/bus" ] && break; sleep 0.1; done
+
 # A sound server of our own with a null sink as its default output.
 pulseaudio -D --exit-idle-time=-1 --disallow-exit --log-target=stderr 2>/dev/null
 for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
@@ -62,6 +74,7 @@ pactl set-default-sink chimeon_soak
 # A portable copy of the program with its media.
 app="$scratch/app"
 cp "$program" "$app/chimeon"
+cp "$broadcaster" "$app/chimeond"
 cp -r data/skin "$app/skin"
 printf '[Settings]\r\nSkin=corona.smf\r\nShowMedia=0\r\n' > "$app/setup.ini"
 # Every weekday a working day: without this file Saturday and Sunday are rest days, and a soak
@@ -108,8 +121,15 @@ done | iconv -f UTF-8 -t GB18030 > "$app/$table"
 date="$(date +%F)"
 
 "$app/chimeon" > "$scratch/program.log" 2>&1 &
-pid=$!
-echo "soak: $count starts from $(at $first) to $(at $last) ($minutes min), program $pid"
+window=$!
+# The broadcaster the window starts beside itself plays the bells: its figures are the ones judged.
+for _ in $(seq 1 100); do
+    pid=$(pgrep -f "^$app/chimeond" | head -1 || true)
+    [ -n "$pid" ] && break
+    sleep 0.1
+done
+[ -n "$pid" ] || { echo "soak: the window did not start its broadcaster"; cat "$scratch/program.log"; exit 2; }
+echo "soak: $count starts from $(at $first) to $(at $last) ($minutes min), broadcaster $pid, window $window"
 
 ticks=$(getconf CLK_TCK)
 sample() {  # prints "RSS_KB FDS CPU_MS"
@@ -127,10 +147,15 @@ kill -0 "$pid" 2>/dev/null || { echo "soak: the program did not come up"; cat "$
 read -r rss0 fds0 cpu0 < <(sample)
 measured=$((last + 8 - (first + 38)))  # seconds between the two samples
 sleep_until $((last + 8))
-kill -0 "$pid" 2>/dev/null || { echo "soak: the program ended during the run"; tail -20 "$scratch/program.log"; exit 1; }
+kill -0 "$pid" 2>/dev/null || { echo "soak: the broadcaster ended during the run"; tail -20 "$scratch/program.log"; exit 1; }
+kill -0 "$window" 2>/dev/null || { echo "soak: the window ended during the run"; tail -20 "$scratch/program.log"; exit 1; }
 read -r rss1 fds1 cpu1 < <(sample)
+kill -TERM "$window"
+wait "$window" || true
+window=""
+# Not the soak's child: waited for by its process entry.
 kill -TERM "$pid"
-wait "$pid" || true
+for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 pid=""
 
 status=0
