@@ -56,7 +56,8 @@ QString BroadcasterProgram(const std::filesystem::path& windowProgram) {
 
 }  // namespace
 
-ClientLink::ClientLink(BroadcasterClient& client) : client_(client) {
+ClientLink::ClientLink(BroadcasterClient& client, std::filesystem::path videoSocket)
+    : client_(client), videoSocket_(std::move(videoSocket)) {
     connect(&client, &BroadcasterClient::rowsReplaced, this, &BroadcastLink::rowsReplaced);
     connect(&client, &BroadcasterClient::rowChanged, this, &BroadcastLink::rowChanged);
     connect(&client, &BroadcasterClient::rowAppended, this, &BroadcastLink::rowAppended);
@@ -72,6 +73,12 @@ ClientLink::ClientLink(BroadcasterClient& client) : client_(client) {
         emit attached();
     });
     connect(&client, &BroadcasterClient::detached, this, &BroadcastLink::detached);
+    videoPoll_.setInterval(kVideoPollMs);
+    connect(&videoPoll_, &QTimer::timeout, this, [this] {
+        if (video_) {
+            video_->Poll();
+        }
+    });
     awayAtStart_.setSingleShot(true);
     awayAtStart_.setInterval(kAwayNoticeMs);
     connect(&awayAtStart_, &QTimer::timeout, this, [this] {
@@ -86,6 +93,17 @@ void ClientLink::Start() {
     if (!client_.IsAttached()) {
         awayAtStart_.start();
     }
+}
+
+void ClientLink::SetSurface(std::shared_ptr<VideoOutput> surface) {
+    videoPoll_.stop();
+    video_.reset();
+    if (!surface) {
+        return;
+    }
+    video_ = std::make_unique<ShmVideoReceiver>(videoSocket_, std::move(surface));
+    video_->Poll();
+    videoPoll_.start();
 }
 
 void ClientLink::ShowNotices(const BroadcasterNotices& notices) {

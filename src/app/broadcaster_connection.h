@@ -7,6 +7,7 @@
 #include <set>
 
 #include "link/broadcaster_client.h"
+#include "platform/engine/gst_video_hop.h"
 #include "ui/engine/broadcast_link.h"
 
 namespace chimeon {
@@ -19,7 +20,11 @@ public:
     // How long the window waits for a broadcaster at start before it says there is none.
     static constexpr int kAwayNoticeMs = 2000;
 
-    explicit ClientLink(BroadcasterClient& client);
+    // How often the preview looks for the broadcaster's pictures while it has none.
+    static constexpr int kVideoPollMs = 500;
+
+    // `videoSocket`: where the broadcaster sends its player's pictures.
+    ClientLink(BroadcasterClient& client, std::filesystem::path videoSocket);
 
     void Start() override;
     void Play(int row, std::uint64_t generation) override { client_.Play(row, generation); }
@@ -39,6 +44,8 @@ public:
     void RequestPlayerStatus() override { client_.RequestPlayerStatus(); }
     // The holiday page has saved the calendar: the broadcaster reads the stored one again.
     void CalendarChanged(const HolidayCalendar&) override { client_.ReloadCalendar(); }
+    // The broadcaster's pictures are drawn there, from whenever it is attached.
+    void SetSurface(std::shared_ptr<VideoOutput> surface) override;
 
 private:
     void ShowNotices(const BroadcasterNotices& notices);
@@ -46,6 +53,9 @@ private:
     BroadcasterClient& client_;
     QTimer awayAtStart_;
     std::set<NoticeTopic> shown_;
+    std::filesystem::path videoSocket_;
+    std::unique_ptr<ShmVideoReceiver> video_;
+    QTimer videoPoll_;
 };
 
 // What the keeper does outside the window's process; the system's by SystemLauncher, a test's own

@@ -22,6 +22,7 @@
 #include "platform/audio/alsa_master_mixer.h"
 #include "platform/audio/alsa_pcm.h"
 #include "platform/audio/audio_path_check.h"
+#include "platform/engine/gst_video_hop.h"
 #include "platform/history/sqlite_play_history.h"
 #include "platform/system/journal_log.h"
 #include "platform/system/xdg_autostart_entry.h"
@@ -140,7 +141,7 @@ int main(int argc, char* argv[]) {
         Log(LogLevel::kError, "broadcaster",
             "no session bus: the window cannot reach the broadcaster");
     }
-    ClientLink broadcaster(client);
+    ClientLink broadcaster(client, VideoSocketPath(dataDirectory, std::getenv("XDG_RUNTIME_DIR")));
     BroadcasterKeeper keeper(client, SystemLauncher(dataDirectory, ExecutablePath()));
     keeper.StartWhenMissing();
 #ifdef CHIMEON_TEST_CLOCK

@@ -28,6 +28,7 @@
 #include "link/server/broadcaster_adaptor.h"
 #include "platform/app/single_instance_lock.h"
 #include "platform/engine/gst_media_player.h"
+#include "platform/engine/gst_video_hop.h"
 #include "platform/history/sqlite_play_history.h"
 #include "platform/system/journal_log.h"
 #include "platform/system/systemd_service_notifier.h"
@@ -128,6 +129,11 @@ int main(int argc, char* argv[]) {
         network->Configure(engineParts);
     }
     BroadcastEngine engine(std::move(engineParts));
+    // The window's preview shows the player's pictures through a socket of this data directory.
+    if (std::shared_ptr<ShmVideoFeed> feed =
+            ShmVideoFeed::Start(VideoSocketPath(dataDirectory, std::getenv("XDG_RUNTIME_DIR")))) {
+        engine.SetSurface(std::move(feed));
+    }
     TimedatedClockSync clockSync;
     const IniSettingsStore statusSection(dataDirectory / "setup.ini", std::string(kStatusSection));
     // A silent start, the clock and the alerts go to the journal, the page, the alerts and,

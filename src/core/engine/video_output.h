@@ -30,6 +30,9 @@ public:
     virtual void Present(const VideoFrame& frame) = 0;
     // Nothing to show any more (the file was closed).
     virtual void Clear() = 0;
+    // Whether anyone looks at the pictures now: while nobody does, a player does not convert
+    // them for Present. Called on the streaming thread, so it must be cheap.
+    virtual bool Watched() const { return true; }
 };
 
 }  // namespace chimeon

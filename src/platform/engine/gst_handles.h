@@ -45,6 +45,7 @@ struct MiniObjectUnref {
 using MessagePtr = std::unique_ptr<GstMessage, MiniObjectUnref>;
 using CapsPtr = std::unique_ptr<GstCaps, MiniObjectUnref>;
 using SamplePtr = std::unique_ptr<GstSample, MiniObjectUnref>;
+using BufferPtr = std::unique_ptr<GstBuffer, MiniObjectUnref>;
 
 struct ErrorFree {
     void operator()(GError* error) const {

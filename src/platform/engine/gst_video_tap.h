@@ -1,7 +1,11 @@
 #pragma once
 
+#include <gst/video/video.h>
+
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/engine/gst_handles.h"
 
@@ -17,6 +21,15 @@ struct VideoTap {
     std::mutex mutex;
     VideoOutput* output = nullptr;
     bool shown = false;
+    // Pictures arrive as decoded; those not in BGRx are converted here, only when watched.
+    GstVideoConverter* converter = nullptr;
+    GstVideoInfo from{};
+    std::vector<std::uint8_t> converted;
+
+    VideoTap() = default;
+    VideoTap(const VideoTap&) = delete;
+    VideoTap& operator=(const VideoTap&) = delete;
+    ~VideoTap();
 
     void Set(VideoOutput* newOutput);
     void Show();
@@ -24,8 +37,8 @@ struct VideoTap {
     void Detach();
 };
 
-// An application sink that hands every decoded picture (32-bit BGRx) to `tap`; null when it
-// cannot be made.
+// An application sink that hands every decoded picture (as 32-bit BGRx) to `tap`; null when it
+// cannot be made. It takes any raw format, so that nothing is converted while nobody watches.
 ObjectPtr<GstElement> MakeVideoTapSink(const std::shared_ptr<VideoTap>& tap);
 
 }  // namespace gst

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -17,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/engine/gst_video_hop.h"
 #include "support/fake_media_player.h"
 #include "support/gst/gst_pipeline_run.h"
 #include "support/pulse_null_sink.h"
@@ -566,6 +569,144 @@ TEST(GstMediaPlayerTest, PicturesGoToTheSurfaceOnlyWhileShownAndDamagedOnesNever
         player.SetParentWindow(output);
         EXPECT_NEAR(PlayThrough(player, damaged), 1000, 50);
     }
+}
+
+// The window's surface in another process's place: counts what arrives, and can stop taking
+// pictures (a frozen window) until it is let go.
+struct WindowSurface : VideoOutput {
+    void Present(const VideoFrame& frame) override {
+        firstPixel = frame.data[0] | frame.data[1] << 8 | frame.data[2] << 16;
+        width = frame.width;
+        ++frames;
+        if (frozen) {
+            thawed.wait();
+        }
+    }
+    void Clear() override { ++clears; }
+    std::atomic<int> frames = 0;
+    std::atomic<int> clears = 0;
+    std::atomic<int> width = 0;
+    std::atomic<int> firstPixel = 0;
+    bool frozen = false;
+    std::promise<void> thaw;
+    std::shared_future<void> thawed = thaw.get_future().share();
+};
+
+bool Eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 400 && !done(); ++i) {
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    return done();
+}
+
+TEST(GstMediaPlayerTest, PicturesReachAnotherProcessWithoutEverHoldingUpTheClip) {
+    enum class Attach { kBefore, kMidClip, kAgainWhilePaused, kNever };
+    enum class Then { kStays, kFreezes, kGoes };
+    struct Case {
+        const char* name;
+        Attach attach;
+        Then then;
+    };
+    const Case cases[] = {
+        {"attached before the clip", Attach::kBefore, Then::kStays},
+        {"attached in the middle", Attach::kMidClip, Then::kStays},
+        {"another window while paused: the paused picture", Attach::kAgainWhilePaused,
+         Then::kStays},
+        {"frozen from the first picture", Attach::kBefore, Then::kFreezes},
+        {"gone in the middle", Attach::kBefore, Then::kGoes},
+        {"no window", Attach::kNever, Then::kStays},
+    };
+    test::TempDir dir;
+    const std::filesystem::path socket = dir / "hop" / "video.sock";
+    // Room for a few of the clip's pictures only, so a frozen window fills it at once.
+    constexpr unsigned kRoom = 64 * 48 * 4 * 5;
+    GstMediaPlayer player(SinkOptions("fakesink sync=true"));
+    const std::string clip = Media("clip.webm");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto feed = ShmVideoFeed::Start(socket, kRoom);
+        ASSERT_TRUE(feed);
+        struct stat info {};
+        EXPECT_EQ(::stat(socket.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        player.SetParentWindow(feed.get());
+        auto surface = std::make_shared<WindowSurface>();
+        surface->frozen = c.then == Then::kFreezes;
+        auto window = std::make_unique<ShmVideoReceiver>(socket, surface);
+        auto attach = [&] {
+            EXPECT_TRUE(Eventually([&] { return window->Poll() && feed->Watched(); }));
+        };
+        if (c.attach == Attach::kBefore || c.attach == Attach::kAgainWhilePaused) {
+            attach();
+        }
+        player.SetFile(clip);
+        ASSERT_TRUE(player.Open());
+        player.ShowMaximized();
+        const auto started = std::chrono::steady_clock::now();
+        player.Play();
+        std::this_thread::sleep_for(milliseconds(300));
+        auto paused = std::chrono::steady_clock::duration::zero();
+        if (c.attach == Attach::kMidClip) {
+            attach();
+        } else if (c.attach == Attach::kAgainWhilePaused) {
+            const auto pausedAt = std::chrono::steady_clock::now();
+            player.Stop();
+            surface = std::make_shared<WindowSurface>();
+            window = std::make_unique<ShmVideoReceiver>(socket, surface);
+            attach();
+            EXPECT_TRUE(Eventually([&] { return surface->frames > 0; }));
+            player.Play();
+            paused = std::chrono::steady_clock::now() - pausedAt;
+        } else if (c.then == Then::kGoes) {
+            window.reset();
+        }
+        EXPECT_TRUE(PlayToEnd(player));
+        const auto took = std::chrono::steady_clock::now() - started - paused;
+        EXPECT_LT(took, milliseconds(1400)) << "the clip ends on time";
+        player.Close();
+        if (c.attach == Attach::kNever || c.then == Then::kFreezes) {
+            EXPECT_EQ(surface->frames, c.attach == Attach::kNever ? 0 : 1);
+        } else if (c.then == Then::kStays) {
+            EXPECT_GT(surface->frames, 5);
+            EXPECT_EQ(surface->width, 64);
+            EXPECT_GT(surface->firstPixel & 0xff, 0xf0) << "videotestsrc's white bar";
+            EXPECT_TRUE(Eventually([&] { return surface->clears > 0; })) << "closed: cleared";
+        }
+        surface->thaw.set_value();
+        // Whatever that window did, the feed sees it go and the next one attaches.
+        window.reset();
+        EXPECT_TRUE(Eventually([&] { return !feed->Watched(); }));
+        window = std::make_unique<ShmVideoReceiver>(socket, surface);
+        attach();
+        // The broadcaster ends: the window lets go; it comes back: the window attaches again.
+        player.SetParentWindow(nullptr);
+        feed.reset();
+        EXPECT_TRUE(Eventually([&] { return !window->Poll(); }));
+        feed = ShmVideoFeed::Start(socket, kRoom);
+        EXPECT_TRUE(Eventually([&] { return window->Poll(); }));
+        window.reset();
+    }
+    // Windows that go while they attach never leave the feed deaf to the next one.
+    auto feed = ShmVideoFeed::Start(socket, kRoom);
+    for (int i = 0; i < 5; ++i) {
+        ShmVideoReceiver(socket, std::make_shared<WindowSurface>()).Poll();
+    }
+    ShmVideoReceiver next(socket, std::make_shared<WindowSurface>());
+    EXPECT_TRUE(Eventually([&] { return next.Poll() && feed->Watched(); }));
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "hop").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    // Named by the data directory itself: the same by every name of it, another for another.
+    std::filesystem::create_directory(dir / "data");
+    std::filesystem::create_directory(dir / "other");
+    std::filesystem::create_directory_symlink(dir / "data", dir / "link");
+    EXPECT_EQ(VideoSocketPath(dir / "data", "/run/user/7"),
+              VideoSocketPath(dir / "link", "/run/user/7"));
+    EXPECT_NE(VideoSocketPath(dir / "data", "/run/user/7"),
+              VideoSocketPath(dir / "other", "/run/user/7"));
+    EXPECT_EQ(VideoSocketPath(dir / "data", "/run/user/7").parent_path(),
+              "/run/user/7/chimeon-video");
+    EXPECT_EQ(VideoSocketPath(dir / "data", nullptr, 7).parent_path(), "/tmp/chimeon-video-7");
 }
 
 int OpenDescriptors() {

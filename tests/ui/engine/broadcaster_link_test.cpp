@@ -287,7 +287,7 @@ TEST_P(LinkNotices, ReachTheWindowsNoticeAreaAndChimeonctlAndClearThere) {
     const NoticeCase& notice = GetParam();
     Serve();
     Attach();
-    ClientLink window(*client);
+    ClientLink window(*client, dir.path() / "video.sock");
     std::map<NoticeTopic, std::string> shown;
     QObject::connect(&window, &BroadcastLink::notice,
                      [&](NoticeTopic topic, const std::string& text) { shown[topic] = text; });

@@ -5,9 +5,13 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstdlib>
+#include <functional>
 #include <thread>
 #include <vector>
 
+#include "platform/engine/gst_video_hop.h"
+#include "support/temp_dir.h"
 #include "support/ui/ui_test_support.h"
 
 namespace chimeon {
@@ -74,6 +78,29 @@ TEST_F(MediaPreviewDlgTest, PicturesFromAnotherThreadArePaintedOnTheWindowsThrea
     output->Clear();
     QCoreApplication::processEvents();
     EXPECT_TRUE(area->picture().isNull());
+}
+
+TEST_F(MediaPreviewDlgTest, TheBroadcastersPicturesArePaintedFromItsSocket) {
+#ifdef CHIMEON_TEST_GST_REGISTRY
+    setenv("GST_REGISTRY", CHIMEON_TEST_GST_REGISTRY, 0);
+#endif
+    test::TempDir dir;
+    auto feed = ShmVideoFeed::Start(dir / "video" / "hop.sock");
+    ASSERT_TRUE(feed);
+    ShmVideoReceiver window(dir / "video" / "hop.sock", preview.displayArea()->output());
+    auto until = [](const std::function<bool()>& done) {
+        for (int i = 0; i < 200 && !done(); ++i) {
+            QTest::qWait(10);
+        }
+        return done();
+    };
+    ASSERT_TRUE(until([&] { return window.Poll() && feed->Watched(); }));
+    std::vector<std::uint8_t> pixels(4 * 3 * 2, 0x7f);
+    std::thread([&] { feed->Present(VideoFrame{3, 2, 12, pixels.data()}); }).join();
+    ASSERT_TRUE(until([&] { return preview.displayArea()->picture().size() == QSize(3, 2); }));
+    EXPECT_EQ(qRed(preview.displayArea()->picture().pixel(0, 0)), 0x7f);
+    feed->Clear();
+    EXPECT_TRUE(until([&] { return preview.displayArea()->picture().isNull(); }));
 }
 
 TEST(VideoHandOff, PicturesForADisplayAreaThatIsGoneAreDropped) {
