@@ -6,24 +6,19 @@
 //   (the window hidden), and the resident memory then.
 //
 //   daemon_idle_bench [IDLE_SECONDS] [CLICKS]      (default 30 s, 8 clicks)
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "core/engine/clock_text.h"
-#include "core/schedule/schedule_file.h"
+#include "support/clicked_broadcaster.h"
 #include "support/null_sink_onsets.h"
 
 namespace {
@@ -37,23 +32,6 @@ struct Measured {
     double onsetMs = -1;
     int heard = 0;
 };
-
-// Every weekday table: `clicks` rows two seconds apart from `firstClick` (seconds of the day),
-// then rows hours away up to 1 000.
-void WriteTables(const fs::path& folder, const fs::path& click, int firstClick, int clicks) {
-    chimeon::ScheduleTable table;
-    for (int row = 0; row < 1000; ++row) {
-        const int second = row < clicks ? firstClick + 2 * row : firstClick + 4 * 3600 + 3 * row;
-        table.push_back({"铃" + std::to_string(row), chimeon::TimeText(second % 86400), "播完终止",
-                         "100", "", click.string()});
-    }
-    for (int day = 0; day < 7; ++day) {
-        if (!chimeon::SaveScheduleFile(folder / ("Day" + std::to_string(day) + ".dat"), table)) {
-            std::cerr << "cannot write the tables in " << folder << '\n';
-            std::exit(2);
-        }
-    }
-}
 
 double RssMb(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -69,25 +47,12 @@ double RssMb(pid_t pid) {
 // and measures it idle.
 Measured Measure(const fs::path& folder, const fs::path& click, std::vector<std::string> arguments,
                  int clicks, int idleSeconds) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const int firstClick = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + 8;
-    WriteTables(folder, click, firstClick, clicks);
-    MonitorRecorder recorder;
-    const pid_t pid = Spawn(arguments);
-    // The wall-clock second of each click on the monotonic clock.
-    const std::int64_t firstDueNs =
-        (static_cast<std::int64_t>(now) + 8) * kSecond - RealtimeMinusMonotonicNs();
-    std::vector<std::int64_t> due;
-    for (int i = 0; i < clicks; ++i) {
-        due.push_back(firstDueNs + 2 * i * kSecond);
-    }
-    SleepUntil(due.back() + 3 * kSecond);
+    ClickedBroadcaster broadcaster(folder, click, arguments, clicks, 8, 1000);
     Measured measured;
-    std::vector<double> late = recorder.LatenessMs(due, 900);
+    std::vector<double> late = broadcaster.HearClicks();
     measured.heard = static_cast<int>(late.size());
     measured.onsetMs = Summarise(late, clicks).median;
+    const pid_t pid = broadcaster.pid();
     const double cpu0 = CpuMs(pid);
     const std::int64_t t0 = MonotonicNs();
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
@@ -95,8 +60,6 @@ Measured Measure(const fs::path& folder, const fs::path& click, std::vector<std:
     const double wallMs = static_cast<double>(MonotonicNs() - t0) / kMillisecond;
     measured.idlePercent = 100.0 * (cpu1 - cpu0) / wallMs;
     measured.rssMb = RssMb(pid);
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
     return measured;
 }
 
@@ -120,10 +83,7 @@ int main(int argc, char* argv[]) {
     const char* programs[] = {CHIMEOND_PROGRAM, CHIMEON_PROGRAM};
     for (int which = 0; which < 2; ++which) {
         const fs::path folder = scratch / (which == 0 ? "daemon" : "window");
-        fs::create_directories(folder);
-        std::ofstream(folder / "setup.ini", std::ios::binary)
-            << "[Settings]\r\nShowMedia=0\r\nMinimize=1\r\n";
-        std::ofstream(folder / "HlidSave.dat", std::ios::binary) << "0000000\r\n";
+        WriteDataFolder(folder, "[Settings]\r\nShowMedia=0\r\nMinimize=1\r\n");
         std::vector<std::string> arguments;
         if (which == 0) {
             arguments = {programs[0], "--data-dir", folder.string()};

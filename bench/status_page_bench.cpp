@@ -4,25 +4,20 @@
 //
 //   build/bench/status_page_bench [CLICKS] [CLIENTS]
 #include <httplib.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "core/engine/clock_text.h"
-#include "core/schedule/schedule_file.h"
 #include "platform/status/status_server.h"
+#include "support/clicked_broadcaster.h"
 #include "support/null_sink_onsets.h"
 
 namespace {
@@ -40,29 +35,8 @@ struct Run {
 };
 
 Run Measure(const fs::path& folder, const fs::path& click, int clicks, int clients) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const int lead = 10;
-    const int first = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + lead;
-    chimeon::ScheduleTable table;
-    for (int i = 0; i < clicks; ++i) {
-        table.push_back({"铃" + std::to_string(i), chimeon::TimeText((first + 2 * i) % 86400),
-                         "播完终止", "100", "", click.string()});
-    }
-    for (int day = 0; day < 7; ++day) {
-        if (!chimeon::SaveScheduleFile(folder / ("Day" + std::to_string(day) + ".dat"), table)) {
-            std::exit(2);
-        }
-    }
-    MonitorRecorder recorder;
-    const pid_t pid = Spawn({CHIMEOND_PROGRAM, "--data-dir", folder.string()});
-    const std::int64_t firstDueNs =
-        (static_cast<std::int64_t>(now) + lead) * kSecond - RealtimeMinusMonotonicNs();
-    std::vector<std::int64_t> due;
-    for (int i = 0; i < clicks; ++i) {
-        due.push_back(firstDueNs + 2 * i * kSecond);
-    }
+    ClickedBroadcaster broadcaster(folder, click, {CHIMEOND_PROGRAM, "--data-dir", folder.string()},
+                                   clicks, 10, clicks);
     Run run;
     std::mutex mutex;
     std::atomic<bool> stop{false};
@@ -88,16 +62,13 @@ Run Measure(const fs::path& folder, const fs::path& click, int clicks, int clien
             }
         });
     }
-    SleepUntil(due.back() + 3 * kSecond);
+    const std::vector<double> late = broadcaster.HearClicks();
     stop = true;
     for (std::thread& poller : pollers) {
         poller.join();
     }
-    const std::vector<double> late = recorder.LatenessMs(due, 900);
     run.heard = static_cast<int>(late.size());
     run.onset = Summarise(late, clicks);
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
     return run;
 }
 
@@ -125,10 +96,7 @@ int main(int argc, char* argv[]) {
     Run runs[2];
     for (int which = 0; which < 2; ++which) {
         const fs::path folder = scratch / (which == 0 ? "quiet" : "polled");
-        fs::create_directories(folder);
-        std::ofstream(folder / "setup.ini", std::ios::binary)
-            << "[Settings]\r\n[Status]\r\nPort=" << kPort << "\r\n";
-        std::ofstream(folder / "HlidSave.dat", std::ios::binary) << "0000000\r\n";
+        WriteDataFolder(folder, "[Settings]\r\n[Status]\r\nPort=" + std::to_string(kPort) + "\r\n");
         runs[which] = Measure(folder, click, clicks, which == 0 ? 0 : clients);
         std::printf("%s: %d of %d clicks heard, onset median %.2f ms\n",
                     which == 0 ? "without clients" : "with clients", runs[which].heard, clicks,

@@ -102,6 +102,7 @@ StatusService::StatusService(StatusServiceParts parts, QObject* parent)
         std::string error;
         server_ = StatusServer::Start(options, board_, &error);
         if (server_ == nullptr) {
+            pageProblem_ = error.empty() ? "cannot listen" : error;
             Log(LogLevel::kError, "status", "the status page is not served: " + error);
         } else {
             Log(LogLevel::kInfo, "status", "the status page is at " + server_->Url());
@@ -158,10 +159,10 @@ void StatusService::OnHistory(const HistoryEvent& event, const std::optional<Sou
         SetStatusLevel(snapshot_, event, *level);
         // A later start that sounds clears what a silent one said.
         RaiseNotice(NoticeTopic::kSilentStart,
-                    level->silent
-                        ? ReportedNotice(NoticeTopic::kSilentStart,
-                                         SilentStartDetail(event.scheduledSecond, event.title))
-                        : "");
+                    level->silent ? ReportedNotice(NoticeTopic::kSilentStart,
+                                                   SilentStartDetail(event.scheduledSecond,
+                                                                     event.title, level->output))
+                                  : "");
     } else {
         AddStatusEvent(snapshot_, event);
     }

@@ -56,6 +56,8 @@ public:
 
     // The page's address ("" when it is not served), and the clock's last known health.
     std::string PageUrl() const;
+    // Why the page is not served although setup.ini asks for it ("" when served or turned off).
+    const std::string& PageProblem() const { return pageProblem_; }
     ClockHealth Clock() const { return snapshot_.clock; }
     // The zones of the network output as the page lists them.
     void SetZones(std::vector<ZoneStatus> zones);
@@ -82,6 +84,7 @@ private:
     OperatorNotices notices_;
     std::array<std::string, kNoticeTopicCount> raised_;
     std::unique_ptr<StatusServer> server_;
+    std::string pageProblem_;
     std::unique_ptr<AlertSender> alerts_;
     QTimer publishTimer_;
 

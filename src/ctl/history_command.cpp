@@ -46,6 +46,10 @@ nlohmann::ordered_json EventToJson(const HistoryEvent& event) {
     json["peak_db"] = event.level ? nlohmann::ordered_json(event.level->peakDb) : nullptr;
     json["rms_db"] = event.level ? nlohmann::ordered_json(event.level->rmsDb) : nullptr;
     json["silent"] = event.level ? nlohmann::ordered_json(event.level->silent) : nullptr;
+    // What silenced it beyond its own sound (the master volume); null for none.
+    json["silenced_by"] = event.level && event.level->output != OutputSilence::kNone
+                              ? nlohmann::ordered_json(OutputSilenceName(event.level->output))
+                              : nullptr;
     return json;
 }
 
@@ -78,7 +82,11 @@ void PrintEventText(std::ostream& out, const HistoryEvent& event) {
         out << "  late " << *event.latenessMs << " ms";
     }
     if (event.level) {
-        out << "  level " << (event.level->silent ? "silent " : "") << LevelText(*event.level);
+        out << "  level " << (event.level->silent ? "silent " : "");
+        if (event.level->output != OutputSilence::kNone) {
+            out << "(" << OutputSilenceText(event.level->output) << ") ";
+        }
+        out << LevelText(*event.level);
     }
     out << "  " << OneLine(event.path);
     if (!event.reason.empty()) {

@@ -50,14 +50,18 @@ public:
         return false;
     }
 
-    // The answer's arguments, nothing (with the error said) when the call failed.
-    std::optional<QList<QVariant>> Call(const char* method, const QList<QVariant>& arguments = {}) {
+    // The answer's arguments, nothing (with the error said unless `quiet`) when the call failed.
+    std::optional<QList<QVariant>> Call(const char* method, const QList<QVariant>& arguments = {},
+                                        bool quiet = false) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             name_, ToQString(kBroadcasterObjectPath), ToQString(kBroadcasterInterface), method);
         call.setArguments(arguments);
         const QDBusMessage answer =
             QDBusConnection::sessionBus().call(call, QDBus::Block, kCallTimeoutMs);
         if (answer.type() != QDBusMessage::ReplyMessage) {
+            if (quiet) {
+                return std::nullopt;
+            }
             *context_.err << "chimeonctl: the broadcaster did not carry out " << method << ": "
                           << FromQString(answer.errorMessage()) << std::endl;
             return std::nullopt;
@@ -73,6 +77,18 @@ public:
         return BroadcasterSnapshot{(*answer)[0].toULongLong(), qdbus_cast<TodayRows>((*answer)[1]),
                                    qdbus_cast<BroadcastState>((*answer)[2]),
                                    qdbus_cast<BroadcasterNotices>((*answer)[3])};
+    }
+
+    // Nothing from a broadcaster older than the question.
+    std::optional<BroadcasterHealth> Health() {
+        const auto answer = Call("GetHealth", {}, true);
+        if (!answer || answer->size() != 4) {
+            return std::nullopt;
+        }
+        return BroadcasterHealth{FromQString((*answer)[0].toString()),
+                                 FromQString((*answer)[1].toString()),
+                                 {ClockSyncFromName(FromQString((*answer)[2].toString())),
+                                  FromQString((*answer)[3].toString())}};
     }
 
     // A command's answer as the exit status: the reminder of a refusal is said.
@@ -96,6 +112,24 @@ private:
 
 std::string ModeName(ControlMode mode) {
     return mode == ControlMode::kManual ? "manual" : "auto";
+}
+
+// "served", "off" or "failed" (setup.ini asks for the page but it could not listen).
+const char* PageState(const BroadcasterHealth& health) {
+    if (!health.pageUrl.empty()) {
+        return "served";
+    }
+    return health.pageProblem.empty() ? "off" : "failed";
+}
+
+std::string PageText(const BroadcasterHealth& health) {
+    if (!health.pageUrl.empty()) {
+        return health.pageUrl;
+    }
+    if (health.pageProblem.empty()) {
+        return "状态页没有开启 (off)";
+    }
+    return "状态页无法监听 (could not listen: " + health.pageProblem + ")";
 }
 
 // A row number as the operator sees it, from 1; null for none.
@@ -127,6 +161,15 @@ void PrintStatus(const CommandContext& context, const LiveStatus& status) {
         for (const BroadcasterNotice& notice : snapshot.notices) {
             notices.push_back({{"topic", NoticeTopicName(notice.topic)}, {"text", notice.text}});
         }
+        Json page = nullptr;
+        Json clock = nullptr;
+        if (const auto& health = status.health) {
+            page = {{"state", PageState(*health)},
+                    {"url", health->pageUrl.empty() ? Json(nullptr) : Json(health->pageUrl)},
+                    {"problem", health->pageProblem}};
+            clock = {{"sync", ClockSyncName(health->clock.sync)},
+                     {"text", ClockHealthText(health->clock)}};
+        }
         PrintJsonLine(context, {{"status", state.statusText},
                                 {"mode", ModeName(state.mode)},
                                 {"broadcast", !state.noBroadcastToday},
@@ -134,6 +177,8 @@ void PrintStatus(const CommandContext& context, const LiveStatus& status) {
                                 {"next_row", RowNumber(next)},
                                 {"next_start", nextRow ? Json(nextRow->item.start) : Json(nullptr)},
                                 {"generation", snapshot.generation},
+                                {"page", page},
+                                {"clock", clock},
                                 {"notices", notices},
                                 {"rows", rows}});
         return;
@@ -157,6 +202,11 @@ void PrintStatus(const CommandContext& context, const LiveStatus& status) {
         out << '-';
     }
     out << '\n';
+    if (const auto& health = status.health) {
+        out << "page " << PrintableText(PageText(*health)) << '\n'
+            << "clock " << PrintableText(ClockHealthText(health->clock)) << " ("
+            << ClockSyncName(health->clock.sync) << ")\n";
+    }
     for (const BroadcasterNotice& notice : snapshot.notices) {
         out << "notice " << PrintableText(notice.text) << '\n';
     }
@@ -180,7 +230,7 @@ int RunStatus(const CommandContext& context) {
     if (!snapshot) {
         return kExitUsage;
     }
-    PrintStatus(context, {std::move(*snapshot), SystemLocalClock().Now()});
+    PrintStatus(context, {std::move(*snapshot), SystemLocalClock().Now(), broadcaster.Health()});
     return kExitOk;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "core/system/local_clock.h"
 #include "ctl/command_context.h"
 #include "link/broadcaster_types.h"
@@ -16,6 +18,8 @@ inline constexpr int kExitNoBroadcaster = 2;
 struct LiveStatus {
     BroadcasterSnapshot snapshot;
     LocalDateTime now;
+    // Nothing from a broadcaster that does not tell it.
+    std::optional<BroadcasterHealth> health;
 };
 
 // Today's table with the clock's status, mode, current row, next start and notices.

@@ -27,6 +27,7 @@
 #include "core/system/log.h"
 #include "link/server/broadcaster_adaptor.h"
 #include "platform/app/single_instance_lock.h"
+#include "platform/audio/alsa_master_mixer.h"
 #include "platform/engine/gst_media_player.h"
 #include "platform/engine/gst_video_hop.h"
 #include "platform/history/sqlite_play_history.h"
@@ -113,6 +114,10 @@ int main(int argc, char* argv[]) {
     GstMediaPlayerOptions playerOptions;
     if (network) {
         network->Configure(playerOptions);
+    } else {
+        // The sound card is the only output: its master volume at zero or muted silences a start.
+        // (The network output's zones say their own mute.)
+        playerOptions.outputSilence = [] { return ReadMasterSilence(); };
     }
     GstMediaPlayer player(playerOptions);
     FileSystemDirectoryLister lister;
@@ -174,6 +179,9 @@ int main(int argc, char* argv[]) {
     hooks.reload = reload;
     hooks.reloadCalendar = [&unattended] { unattended.ReloadCalendar(); };
     hooks.quit = endInOrder;
+    hooks.health = [&status] {
+        return BroadcasterHealth{status.PageUrl(), status.PageProblem(), status.Clock()};
+    };
     BroadcasterAdaptor adaptor(engine, dataDirectory, std::move(hooks));
     switch (adaptor.Register(QDBusConnection::sessionBus())) {
         case BroadcasterAdaptor::Registration::kDone:

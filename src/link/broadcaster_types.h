@@ -13,6 +13,7 @@
 #include "core/engine/today_console.h"
 #include "core/engine/today_list.h"
 #include "core/schedule/program_item.h"
+#include "core/system/clock_health.h"
 
 namespace chimeon {
 
@@ -38,6 +39,14 @@ struct BroadcasterSnapshot {
     TodayRows rows;
     BroadcastState state;
     BroadcasterNotices notices;
+};
+
+// What GetHealth answers: where the status page is served ("" when it is not, with the reason
+// when it could not listen) and the clock's last known health.
+struct BroadcasterHealth {
+    std::string pageUrl;
+    std::string pageProblem;
+    ClockHealth clock;
 };
 
 // What a command came to: carried out with `answer` and its reminder (empty `error`), or not

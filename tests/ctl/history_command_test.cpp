@@ -35,7 +35,7 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
         SqlitePlayHistory history(data / "history.db");
         history.Record(Event(HistoryEvent::Kind::kStart, "2026-12-06", 1765008000004, "time"));
         history.RecordLevel(Event(HistoryEvent::Kind::kStart, "2026-12-06", 1765008000004, "time"),
-                            {-120, -120, true});
+                            {-120, -120, true, OutputSilence::kMasterMuted});
         history.Record(Event(HistoryEvent::Kind::kEnd, "2026-12-06", 1765008012000, "played"));
         HistoryEvent failure =
             Event(HistoryEvent::Kind::kFailure, "2026-12-07", 1765094400000, "unplayable");
@@ -56,6 +56,7 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
     EXPECT_EQ(lines[1]["cause"], "played");
     EXPECT_TRUE(lines[1]["lateness_ms"].is_null());
     EXPECT_EQ(std::tuple(lines[0]["peak_db"], lines[0]["silent"]), std::tuple(-120.0, true));
+    EXPECT_EQ(lines[0]["silenced_by"], "master_muted") << "kept in the history";
     EXPECT_TRUE(lines[1]["silent"].is_null()) << "not a start";
     EXPECT_EQ(lines[2]["kind"], "failure");
     EXPECT_TRUE(lines[3]["row"].is_null()) << "a system action belongs to no row";
@@ -66,7 +67,8 @@ TEST(CtlHistory, ReadsWhatTheClockWroteWithinTheDates) {
     EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 4) << "a line each: " << text.out;
     EXPECT_NE(text.out.find("failure  power_off  每日定时关机"), std::string::npos) << text.out;
     EXPECT_NE(
-        text.out.find("星期一 row 1  上课铃  due 8:0:0  late 4 ms  level silent -120.0/-120.0"),
+        text.out.find(
+            "星期一 row 1  上课铃  due 8:0:0  late 4 ms  level silent (系统主音量已静音) -120.0"),
         std::string::npos)
         << text.out;
     EXPECT_NE(text.out.find("(Internal data stream error. (gstbasesrc.c) stopped)"),

@@ -51,7 +51,9 @@ protected:
         EngineParts parts(localClock, player, lister, data.path());
         parts.measureDurations = false;
         engine = std::make_unique<BroadcastEngine>(std::move(parts));
-        adaptor = std::make_unique<BroadcasterAdaptor>(*engine, data.path(), BroadcasterHooks{});
+        BroadcasterHooks hooks;
+        hooks.health = [this] { return health; };
+        adaptor = std::make_unique<BroadcasterAdaptor>(*engine, data.path(), std::move(hooks));
         engine->Start();
         EXPECT_EQ(adaptor->Register(QDBusConnection::connectToBus(
                       QString::fromStdString(bus->address()), "broadcaster")),
@@ -83,6 +85,7 @@ protected:
     test::FakeDirectoryLister lister;
     std::unique_ptr<BroadcastEngine> engine;
     std::unique_ptr<BroadcasterAdaptor> adaptor;
+    BroadcasterHealth health;  // what the broadcaster says of its page and the clock
 };
 
 TEST_F(LiveCommandsTest, TalkToTheRunningBroadcasterOrSayThatNoneRuns) {
@@ -92,6 +95,7 @@ TEST_F(LiveCommandsTest, TalkToTheRunningBroadcasterOrSayThatNoneRuns) {
         int exitCode;
         std::string printed;  // on the data or the message stream
         std::function<bool(TodayList&, const BroadcastClock&)> holds;
+        BroadcasterHealth health = {};
     } steps[] = {
         {{"status", "--json"},
          0,
@@ -100,6 +104,22 @@ TEST_F(LiveCommandsTest, TalkToTheRunningBroadcasterOrSayThatNoneRuns) {
         {{"play", "2"}, 0, "", [](TodayList& l, auto&) { return l.IsPlaying(1); }},
         {{"status"}, 0, "mode 自动 (auto)\ncurrent 2 b\n", {}},
         {{"status"}, 0, "\n2\t正播\t8:0:0\t播完终止\t100\t顺序\t-\tb\t/m/b.mp3\n", {}},
+        {{"status"},
+         0,
+         "\npage http://127.0.0.1:8631/\nclock 系统时钟已与网络时间同步 (synchronized)\n",
+         {},
+         {"http://127.0.0.1:8631/", "", {ClockSync::kSynchronized, ""}}},
+        {{"status"},
+         0,
+         "\npage 状态页没有开启 (off)\nclock 系统时钟未与网络时间同步 (not_synchronized)\n",
+         {},
+         {"", "", {ClockSync::kNotSynchronized, ""}}},
+        {{"status", "--json"},
+         0,
+         R"("page":{"state":"failed","url":null,"problem":"Address in use"},"clock":{"sync":)"
+         R"("no_answer","text":"无法得知系统时钟是否同步（时间服务没有应答：timeout）"},)",
+         {},
+         {"", "Address in use", {ClockSync::kNoAnswer, "timeout"}}},
         {{"play", "4"}, 2, "no row 4: today's list has 3 rows", {}},
         {{"manual"}, 0, "", [](auto&, auto& c) { return c.Mode() == ControlMode::kManual; }},
         {{"auto"}, 0, "", [](auto&, auto& c) { return c.Mode() == ControlMode::kAutomatic; }},
@@ -108,6 +128,7 @@ TEST_F(LiveCommandsTest, TalkToTheRunningBroadcasterOrSayThatNoneRuns) {
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.arguments.front());
+        health = step.health;
         const test::ProgramResult result = Ctl(data, step.arguments);
         EXPECT_EQ(result.exitCode, step.exitCode) << result.err;
         EXPECT_NE((result.out + result.err).find(step.printed), std::string::npos)

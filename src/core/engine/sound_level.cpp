@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
+
+#include "core/audio/mixer_control.h"
 
 namespace chimeon {
 namespace {
@@ -50,14 +53,60 @@ std::optional<SoundLevel> SoundLevelMeter::Result(double gain, bool muted) const
     return level;
 }
 
+OutputSilence MasterSilence(MixerControl& master) {
+    if (master.IsMuted().value_or(false)) {
+        return OutputSilence::kMasterMuted;
+    }
+    std::vector<std::uint32_t> values;
+    if (master.Read(values) && !values.empty() &&
+        std::all_of(values.begin(), values.end(), [](std::uint32_t v) { return v == 0; })) {
+        return OutputSilence::kMasterAtZero;
+    }
+    return OutputSilence::kNone;
+}
+
+SoundLevel Silenced(SoundLevel level, OutputSilence output) {
+    if (output != OutputSilence::kNone) {
+        level = SoundLevel{kLevelFloorDb, kLevelFloorDb, true, output};
+    }
+    return level;
+}
+
+const char* OutputSilenceName(OutputSilence output) {
+    switch (output) {
+        case OutputSilence::kMasterAtZero:
+            return "master_at_zero";
+        case OutputSilence::kMasterMuted:
+            return "master_muted";
+        case OutputSilence::kNone:
+            break;
+    }
+    return "";
+}
+
+std::string OutputSilenceText(OutputSilence output) {
+    switch (output) {
+        case OutputSilence::kMasterAtZero:
+            return "系统主音量为0";
+        case OutputSilence::kMasterMuted:
+            return "系统主音量已静音";
+        case OutputSilence::kNone:
+            break;
+    }
+    return {};
+}
+
 std::string LevelText(const SoundLevel& level) {
     char text[64];
     std::snprintf(text, sizeof text, "%.1f/%.1f dB", level.peakDb, level.rmsDb);
     return text;
 }
 
-std::string SilentStartDetail(const std::string& due, const std::string& title) {
-    return (due.empty() ? std::string() : due + " ") + title + "（文件无声、音量为0或输出静音）";
+std::string SilentStartDetail(const std::string& due, const std::string& title,
+                              OutputSilence output) {
+    const std::string why =
+        output == OutputSilence::kNone ? "文件无声、音量为0或输出静音" : OutputSilenceText(output);
+    return (due.empty() ? std::string() : due + " ") + title + "（" + why + "）";
 }
 
 }  // namespace chimeon

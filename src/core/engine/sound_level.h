@@ -6,12 +6,18 @@
 
 namespace chimeon {
 
+class MixerControl;
+
+// What silenced a start whatever its own sound: the output it went to.
+enum class OutputSilence { kNone, kMasterAtZero, kMasterMuted };
+
 // How loud a start was where its sound left the player, over its first seconds: the loudest
 // sample of any channel and the mean power, in dB against full scale.
 struct SoundLevel {
     double peakDb = 0;
     double rmsDb = 0;
     bool silent = false;
+    OutputSilence output = OutputSilence::kNone;
     bool operator==(const SoundLevel&) const = default;
 };
 
@@ -54,10 +60,19 @@ private:
     std::int64_t endMs_ = 0;
 };
 
+// The master volume muted, or at zero on every channel; kNone when it cannot be read.
+OutputSilence MasterSilence(MixerControl& master);
+// The level as heard behind a silenced output: nothing at all, and why.
+SoundLevel Silenced(SoundLevel level, OutputSilence output);
+// "master_at_zero", "master_muted" ("" for kNone), and the operator's words for them.
+const char* OutputSilenceName(OutputSilence output);
+std::string OutputSilenceText(OutputSilence output);
+
 // Peak and mean power as the history shows them: "-3.0/-12.5 dB".
 std::string LevelText(const SoundLevel& level);
 // What the notice names after a silent start of `title` due at `due` ("" for one not started by
-// time).
-std::string SilentStartDetail(const std::string& due, const std::string& title);
+// time), with the output that silenced it where one did.
+std::string SilentStartDetail(const std::string& due, const std::string& title,
+                              OutputSilence output = OutputSilence::kNone);
 
 }  // namespace chimeon

@@ -42,7 +42,9 @@ std::optional<AlertEvent> AlertFor(const HistoryEvent& event,
     }
     if (event.kind == HistoryEvent::Kind::kStart && level && level->silent) {
         alert.kind = AlertKind::kSilentStart;
-        alert.detail = "silent (" + LevelText(*level) + "): " + event.path;
+        const std::string output = OutputSilenceName(level->output);
+        alert.detail = "silent (" + LevelText(*level) + (output.empty() ? "" : ", " + output) +
+                       "): " + event.path;
         return alert;
     }
     return std::nullopt;

@@ -16,6 +16,16 @@ const char* ClockSyncName(ClockSync sync) {
     return "unchecked";
 }
 
+ClockSync ClockSyncFromName(std::string_view name) {
+    for (ClockSync sync :
+         {ClockSync::kSynchronized, ClockSync::kNotSynchronized, ClockSync::kNoAnswer}) {
+        if (name == ClockSyncName(sync)) {
+            return sync;
+        }
+    }
+    return ClockSync::kUnchecked;
+}
+
 std::string ClockHealthText(const ClockHealth& health) {
     switch (health.sync) {
         case ClockSync::kSynchronized:

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace chimeon {
 
@@ -24,6 +25,8 @@ public:
 
 // For the page and `chimeonctl`: "synchronized", "not_synchronized", "no_answer", "unchecked".
 const char* ClockSyncName(ClockSync sync);
+// Back from the name; kUnchecked for one this program does not know.
+ClockSync ClockSyncFromName(std::string_view name);
 // The operator's words: "系统时钟已与网络时间同步", ...
 std::string ClockHealthText(const ClockHealth& health);
 // What the notice says after its lead; "" while the clock is synchronised or not yet asked.

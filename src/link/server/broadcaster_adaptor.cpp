@@ -310,6 +310,17 @@ QString BroadcasterAdaptor::GetPlayerStatus(qint64&, qint64&) {
     return {};
 }
 
+QString BroadcasterAdaptor::GetHealth(QString&, QString&, QString&) {
+    Admit([this](const Call& call) {
+        const BroadcasterHealth health = hooks_.health ? hooks_.health() : BroadcasterHealth{};
+        call.bus.send(
+            call.message.createReply({ToQString(health.pageUrl), ToQString(health.pageProblem),
+                                      QString::fromLatin1(ClockSyncName(health.clock.sync)),
+                                      ToQString(health.clock.detail)}));
+    });
+    return {};
+}
+
 int BroadcasterAdaptor::Quit(QString&) {
     Admit([this](const Call& call) {
         Answer(call, ConsoleAnswer::kDone);

@@ -32,6 +32,8 @@ struct BroadcasterHooks {
     std::function<void()> reloadCalendar;
     // The orderly end (SIGTERM's work); called once the caller has its answer.
     std::function<void()> quit;
+    // What GetHealth answers; empty: no page, the clock not asked.
+    std::function<BroadcasterHealth()> health;
     // The user whose callers are served: the broadcaster's own.
     unsigned ownUid = ::getuid();
 };
@@ -81,6 +83,7 @@ public slots:
     int DeleteRow(int row, qulonglong generation, QString& reminder);
     int MoveRow(int row, int delta, qulonglong generation, QString& reminder);
     QString GetPlayerStatus(qint64& positionMs, qint64& lengthMs);
+    QString GetHealth(QString& pageProblem, QString& clock, QString& clockDetail);
     int Quit(QString& reminder);
 
 signals:

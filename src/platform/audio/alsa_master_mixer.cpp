@@ -123,4 +123,9 @@ bool AlsaMasterMixer::HandleEvents() {
     return snd_mixer_handle_events(mixer_) > 0;
 }
 
+OutputSilence ReadMasterSilence(const std::string& card, const std::string& element) {
+    std::unique_ptr<AlsaMasterMixer> mixer = AlsaMasterMixer::Open(card, element);
+    return mixer != nullptr ? MasterSilence(*mixer) : OutputSilence::kNone;
+}
+
 }  // namespace chimeon

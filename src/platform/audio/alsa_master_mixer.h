@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/audio/mixer_control.h"
+#include "core/engine/sound_level.h"
 
 struct _snd_mixer;
 struct _snd_mixer_elem;
@@ -45,5 +46,11 @@ private:
     long maximum_ = 0;
     unsigned channels_ = 1;
 };
+
+// Whether the master volume ("Master" of "default": on a PulseAudio or PipeWire system the
+// default sink's volume and mute) silences what is played, read afresh from a mixer opened for
+// the question, so no change is missed; kNone when there is no such mixer.
+OutputSilence ReadMasterSilence(const std::string& card = "default",
+                                const std::string& element = "Master");
 
 }  // namespace chimeon

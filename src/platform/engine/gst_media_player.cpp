@@ -226,7 +226,11 @@ std::optional<std::int64_t> GstMediaPlayer::ScheduledStartLateness() {
 }
 
 std::optional<SoundLevel> GstMediaPlayer::TakeStartLevel() {
-    return active_ ? active_->TakeStartLevel() : std::nullopt;
+    std::optional<SoundLevel> level = active_ ? active_->TakeStartLevel() : std::nullopt;
+    if (level && options_.outputSilence) {
+        level = Silenced(*level, options_.outputSilence());
+    }
+    return level;
 }
 
 void GstMediaPlayer::Stop() {

@@ -33,6 +33,10 @@ struct GstMediaPlayerOptions {
     // only with `localToo`.
     std::shared_ptr<SnapcastFeed> network;
     bool localToo = true;
+    // Asked when a start's level is taken (after its first seconds): the level only sees the
+    // stream's own volume, so a master volume at zero or muted makes the start silent here.
+    // Empty: not asked.
+    std::function<OutputSilence()> outputSilence;
 };
 
 // The media player on GStreamer's playbin, one pipeline per open file.

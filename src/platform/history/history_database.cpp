@@ -173,7 +173,10 @@ DbResult UpdateLevel(sqlite3* db, const HistoryEvent& start, const SoundLevel& l
     }
     sqlite3_bind_double(statement.get(), 1, level.peakDb);
     sqlite3_bind_double(statement.get(), 2, level.rmsDb);
-    statement.Bind(3, static_cast<std::int64_t>(level.silent ? 1 : 0));
+    // 0 sounded, 1 silent of itself, 2 and up silenced by the output (read as silent by any
+    // reader that only asks whether it is 0).
+    statement.Bind(
+        3, static_cast<std::int64_t>(level.silent ? 1 + static_cast<int>(level.output) : 0));
     statement.Bind(4, start.date);
     statement.Bind(5, start.atMs);
     statement.Bind(6, static_cast<std::int64_t>(start.row));
@@ -239,9 +242,12 @@ DbResult SelectEvents(sqlite3* db, const std::string& since, const std::string& 
         event.path = statement.Text(8);
         event.reason = statement.Text(10);
         if (sqlite3_column_type(statement.get(), 12) != SQLITE_NULL) {
+            const int silent = sqlite3_column_int(statement.get(), 14);
+            const bool known = silent - 1 <= static_cast<int>(OutputSilence::kMasterMuted);
             event.level = SoundLevel{sqlite3_column_double(statement.get(), 12),
-                                     sqlite3_column_double(statement.get(), 13),
-                                     sqlite3_column_int(statement.get(), 14) != 0};
+                                     sqlite3_column_double(statement.get(), 13), silent != 0,
+                                     silent > 1 && known ? static_cast<OutputSilence>(silent - 1)
+                                                         : OutputSilence::kNone};
         }
         events->push_back(std::move(event));
     }

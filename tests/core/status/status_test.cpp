@@ -9,6 +9,7 @@
 #include "core/status/alert_event.h"
 #include "core/status/status_settings.h"
 #include "core/status/status_snapshot.h"
+#include "support/fake_mixer.h"
 #include "support/memory_settings.h"
 
 namespace chimeon {
@@ -52,6 +53,39 @@ TEST(SoundLevelMeter, PeakPowerAndSilenceOverTheFirstSecondsOnly) {
     EXPECT_TRUE(meter.Complete());
     meter.Add(0, 0, kLevelWindowMs + 100);  // after the first seconds: not counted
     EXPECT_EQ(meter.Result()->peakDb, -50);
+}
+
+// The level only sees the stream's own volume: a master at zero or muted silences any start.
+TEST(SoundLevelMeter, AMasterVolumeAtZeroOrMutedSilencesTheStart) {
+    struct Case {
+        std::vector<std::uint32_t> values;
+        std::optional<bool> muted;
+        bool readable;
+        OutputSilence output;
+        const char* detail;
+    } cases[] = {
+        {{40, 40}, false, true, OutputSilence::kNone, "8:0:0 铃（文件无声、音量为0或输出静音）"},
+        {{0, 0}, std::nullopt, true, OutputSilence::kMasterAtZero, "8:0:0 铃（系统主音量为0）"},
+        {{0, 3}, false, true, OutputSilence::kNone, ""},
+        {{40, 40}, true, true, OutputSilence::kMasterMuted, "8:0:0 铃（系统主音量已静音）"},
+        {{0, 0}, true, true, OutputSilence::kMasterMuted, ""},
+        {{0, 0}, std::nullopt, false, OutputSilence::kNone, ""},  // unreadable: cannot tell
+    };
+    const SoundLevel tone{-3, -9, false};
+    for (const Case& c : cases) {
+        test::FakeMixer master;
+        master.values = c.values;
+        master.muted = c.muted;
+        master.readable = c.readable;
+        const OutputSilence output = MasterSilence(master);
+        EXPECT_EQ(output, c.output) << c.values[1];
+        const SoundLevel heard = Silenced(tone, output);
+        const SoundLevel silenced{kLevelFloorDb, kLevelFloorDb, true, output};
+        EXPECT_EQ(heard, output == OutputSilence::kNone ? tone : silenced);
+        if (*c.detail != 0) {
+            EXPECT_EQ(SilentStartDetail("8:0:0", "铃", output), c.detail);
+        }
+    }
 }
 
 HistoryEvent Event(HistoryEvent::Kind kind, int row, std::string title, HistoryCause cause) {

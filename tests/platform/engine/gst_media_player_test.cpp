@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/audio/alsa_master_mixer.h"
 #include "platform/engine/gst_video_hop.h"
 #include "support/fake_media_player.h"
 #include "support/gst/gst_pipeline_run.h"
@@ -496,22 +497,39 @@ TEST(GstMediaPlayerTest, PlaysThroughTheSoundServerWhenOneRuns) {
 }
 
 // Each start's first seconds are measured where the sound leaves the player: after the item's
-// volume, and after the sound server's stream volume where that does the gain.
+// volume, and after the sound server's stream volume where that does the gain; the master volume
+// (the sound server's sink, through ALSA's "Master") at zero or muted silences it too.
 TEST(GstMediaPlayerTest, StartLevelTellsAToneFromSilenceAndFromVolumeZero) {
     std::vector<std::pair<std::string, GstMediaPlayerOptions>> outputs = {{"fake", Unpaced()}};
     std::string why;
     if (test::PulseNullSink::Start(&why)) {
-        outputs.emplace_back("null sink", GstMediaPlayerOptions{});
+        GstMediaPlayerOptions server;
+        server.outputSilence = [] { return ReadMasterSilence(); };
+        outputs.emplace_back("null sink", server);
     }
+    const std::string sink = " " + test::PulseNullSink::SinkName() + " ";
     struct {
         const char* file;
         int volume;
         bool silent;
-    } cases[] = {{"tone.wav", 1000, false}, {"silence.wav", 1000, true}, {"tone.wav", 0, true}};
+        std::string master;  // a pactl command on the sink before the start, undone after it
+        OutputSilence output = OutputSilence::kNone;
+    } cases[] = {
+        {"tone.wav", 1000, false, ""},
+        {"silence.wav", 1000, true, ""},
+        {"tone.wav", 0, true, ""},
+        {"tone.wav", 1000, true, "set-sink-mute" + sink + "1", OutputSilence::kMasterMuted},
+        {"tone.wav", 1000, true, "set-sink-volume" + sink + "0", OutputSilence::kMasterAtZero}};
     for (auto& [name, options] : outputs) {
         GstMediaPlayer player(options);
         for (const auto& c : cases) {
-            SCOPED_TRACE(name + " " + c.file + " at " + std::to_string(c.volume));
+            if (!c.master.empty() && !options.outputSilence) {
+                continue;
+            }
+            SCOPED_TRACE(name + " " + c.file + " at " + std::to_string(c.volume) + " " + c.master);
+            if (!c.master.empty()) {
+                ASSERT_TRUE(test::PulseNullSink::Pactl(c.master));
+            }
             player.SetFile(Media(c.file));
             ASSERT_TRUE(player.Open());
             player.SetVolume(c.volume);
@@ -521,9 +539,14 @@ TEST(GstMediaPlayerTest, StartLevelTellsAToneFromSilenceAndFromVolumeZero) {
             std::optional<SoundLevel> level = player.TakeStartLevel();
             ASSERT_TRUE(level);
             EXPECT_EQ(level->silent, c.silent) << level->peakDb;
+            EXPECT_EQ(level->output, c.output);
             EXPECT_GT(level->peakDb, c.silent ? -130 : -3) << "audiotestsrc's tone is at 0.8";
             EXPECT_FALSE(player.TakeStartLevel()) << "once per start";
             player.Close();
+            if (!c.master.empty()) {
+                EXPECT_TRUE(test::PulseNullSink::Pactl("set-sink-mute" + sink + "0"));
+                EXPECT_TRUE(test::PulseNullSink::Pactl("set-sink-volume" + sink + "100%"));
+            }
         }
     }
 }
