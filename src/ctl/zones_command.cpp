@@ -44,21 +44,7 @@ int RunZones(const CommandContext& context) {
     for (const Zone& zone : *zones) {
         const bool ours = zone.streamId == settings.stream;
         if (context.json) {
-            nlohmann::json clients = nlohmann::json::array();
-            for (const ZoneClient& client : zone.clients) {
-                clients.push_back({{"id", client.id},
-                                   {"name", client.name},
-                                   {"connected", client.connected},
-                                   {"lastSeen", client.lastSeenSec},
-                                   {"latencyMs", client.latencyMs},
-                                   {"volume", client.volume},
-                                   {"muted", client.muted}});
-            }
-            *context.out << nlohmann::json{{"zone", ZoneName(zone)},  {"id", zone.id},
-                                           {"stream", zone.streamId}, {"ours", ours},
-                                           {"muted", zone.muted},     {"clients", clients}}
-                                .dump()
-                         << "\n";
+            *context.out << ZoneJson(zone, settings.stream).dump() << "\n";
             continue;
         }
         *context.out << "zone " << ZoneName(zone) << " (stream " << zone.streamId

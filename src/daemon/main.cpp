@@ -133,6 +133,9 @@ int main(int argc, char* argv[]) {
                           ReadStatusSettings(statusSection),
                           std::chrono::minutes(1),
                           {}});
+    if (network) {
+        status.FollowZones([&network] { return network->Zones(); }, network->settings().stream);
+    }
     SystemdServiceNotifier notifier;
     ServiceLink service(engine, localClock, notifier);
     UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});

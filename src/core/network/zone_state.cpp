@@ -273,6 +273,33 @@ std::string UndeliveredText(std::string_view problem, std::string_view time,
            std::string(problem) + "）";
 }
 
+nlohmann::ordered_json ZoneJson(const Zone& zone, std::string_view ourStream) {
+    nlohmann::ordered_json clients = nlohmann::ordered_json::array();
+    for (const ZoneClient& client : zone.clients) {
+        clients.push_back({{"id", client.id},
+                           {"name", client.name},
+                           {"connected", client.connected},
+                           {"last_seen", client.lastSeenSec},
+                           {"latency_ms", client.latencyMs},
+                           {"volume", client.volume},
+                           {"muted", client.muted}});
+    }
+    return {{"zone", ZoneName(zone)},  {"id", zone.id},
+            {"stream", zone.streamId}, {"ours", zone.streamId == ourStream},
+            {"muted", zone.muted},     {"clients", clients}};
+}
+
+nlohmann::ordered_json ZoneSnapshotJson(const ZoneSnapshot& snapshot, std::string_view ourStream) {
+    nlohmann::ordered_json zones = nlohmann::ordered_json::array();
+    for (const Zone& zone : snapshot.zones) {
+        zones.push_back(ZoneJson(zone, ourStream));
+    }
+    return {{"stream_connected", snapshot.streamConnected},
+            {"control_connected", snapshot.controlConnected},
+            {"problem", snapshot.problem},
+            {"zones", zones}};
+}
+
 std::string ZonesText(const ZoneSnapshot& snapshot,
                       const std::function<std::string(std::int64_t)>& lastSeen) {
     std::string text = snapshot.problem.empty() ? "" : snapshot.problem + "\n";
