@@ -9,6 +9,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "broadcaster/broadcast_engine.h"
@@ -164,6 +165,11 @@ int main(int argc, char* argv[]) {
     hooks.reload = reload;
     hooks.reloadCalendar = [&unattended] { unattended.ReloadCalendar(); };
     hooks.quit = endInOrder;
+    if (network) {
+        hooks.zones = [&network] {
+            return ZoneSnapshotJson(network->Zones(), network->settings().stream).dump();
+        };
+    }
     BroadcasterAdaptor adaptor(engine, dataDirectory, std::move(hooks));
     switch (adaptor.Register(QDBusConnection::sessionBus())) {
         case BroadcasterAdaptor::Registration::kDone:

@@ -32,6 +32,9 @@ struct BroadcasterHooks {
     std::function<void()> reloadCalendar;
     // The orderly end (SIGTERM's work); called once the caller has its answer.
     std::function<void()> quit;
+    // The network output's zones as JSON (what GetZones answers; it must never wait); empty: no
+    // network output.
+    std::function<std::string()> zones;
     // The user whose callers are served: the broadcaster's own.
     unsigned ownUid = ::getuid();
 };
@@ -79,6 +82,8 @@ public slots:
     int DeleteRow(int row, qulonglong generation, QString& reminder);
     int MoveRow(int row, int delta, qulonglong generation, QString& reminder);
     QString GetPlayerStatus(qint64& positionMs, qint64& lengthMs);
+    // The network output's zones and clients as JSON ("" when it is off).
+    QString GetZones();
     int Quit(QString& reminder);
 
 signals:
