@@ -300,6 +300,40 @@ nlohmann::ordered_json ZoneSnapshotJson(const ZoneSnapshot& snapshot, std::strin
             {"zones", zones}};
 }
 
+std::optional<ZoneSnapshot> ZoneSnapshotFromJson(std::string_view text) {
+    const Json json = Json::parse(text, nullptr, false);
+    const Json* zones = Member(json, "zones", Json::value_t::array);
+    if (zones == nullptr) {
+        return std::nullopt;
+    }
+    ZoneSnapshot snapshot;
+    snapshot.streamConnected = Flag(json, "stream_connected").value_or(false);
+    snapshot.controlConnected = Flag(json, "control_connected").value_or(false);
+    snapshot.problem = Text(json, "problem");
+    for (const Json& item : *zones) {
+        Zone zone{Text(item, "id"),
+                  Text(item, "zone"),
+                  Text(item, "stream"),
+                  Flag(item, "muted").value_or(false),
+                  {}};
+        if (const Json* clients = Member(item, "clients", Json::value_t::array)) {
+            for (const Json& entry : *clients) {
+                ZoneClient client{
+                    Text(entry, "id"),
+                    Text(entry, "name"),
+                    Flag(entry, "connected").value_or(false),
+                    Integer(entry, "last_seen").value_or(0),
+                    Clamped(Integer(entry, "latency_ms").value_or(0), -100000, 100000),
+                    Clamped(Integer(entry, "volume").value_or(100), 0, 100),
+                    Flag(entry, "muted").value_or(false)};
+                zone.clients.push_back(std::move(client));
+            }
+        }
+        snapshot.zones.push_back(std::move(zone));
+    }
+    return snapshot;
+}
+
 std::string ZonesText(const ZoneSnapshot& snapshot,
                       const std::function<std::string(std::int64_t)>& lastSeen) {
     std::string text = snapshot.problem.empty() ? "" : snapshot.problem + "\n";

@@ -91,6 +91,10 @@ nlohmann::ordered_json ZoneJson(const Zone& zone, std::string_view ourStream);
 // The whole snapshot: {"stream_connected", "control_connected", "problem", "zones": [...]}.
 nlohmann::ordered_json ZoneSnapshotJson(const ZoneSnapshot& snapshot, std::string_view ourStream);
 
+// ZoneSnapshotJson's text read back (as the window gets it from the broadcaster); nothing for
+// a text that is not such an object.
+std::optional<ZoneSnapshot> ZoneSnapshotFromJson(std::string_view text);
+
 // The zones as the operator reads them, one client a line ("教学楼A：扬声器1 在线，音量 80%，
 // 延迟 20 毫秒"); `lastSeen` turns an offline client's last contact into words. The problem
 // first when there is one.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "core/engine/today_list.h"
 #include "core/network/network_bell_observer.h"
 #include "core/network/network_output_settings.h"
@@ -117,6 +119,19 @@ TEST(ZoneShortfalls, NameTheClientsThatDidNotSoundOurStream) {
               "pi-b：pi-b 离线，最后一次联系 昨天");
     EXPECT_EQ(UndeliveredText("连不上", "08:00:00", "上课铃"),
               "网络广播没有送达：08:00:00 的上课铃（连不上）");
+}
+
+// What the broadcaster sends the window comes back as it was; anything else is no snapshot.
+TEST(ZoneSnapshotJson, ReadsBackWhatItWrote) {
+    ZoneSnapshot sent{
+        true, false, "网络广播服务器断开了", {{"g1", "教学楼B", "Chimeon", true, {}}}};
+    sent.zones[0].clients = {{"c1", "扬声器1", true, 1796710694, -20, 0, true},
+                             {"c2", "扬声器2", false, 0, 0, 100, false}};
+    EXPECT_EQ(ZoneSnapshotFromJson(nlohmann::ordered_json(ZoneSnapshotJson(sent, "x")).dump()),
+              sent);
+    for (const char* bad : {"", "[]", "{\"zones\":5}", "not json"}) {
+        EXPECT_EQ(ZoneSnapshotFromJson(bad), std::nullopt) << bad;
+    }
 }
 
 TEST(NetworkOutputSettings, ReadWithDefaultsForWhatIsOutOfRange) {
