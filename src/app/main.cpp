@@ -16,6 +16,8 @@
 #include "core/app/program_version.h"
 #include "core/audio/wave_recording_file.h"
 #include "core/io/atomic_write.h"
+#include "core/network/network_output_settings.h"
+#include "core/network/zone_state.h"
 #include "core/system/log.h"
 #include "core/system/settings_console.h"
 #include "platform/app/single_instance_lock.h"
@@ -150,6 +152,21 @@ int main(int argc, char* argv[]) {
                      [] { std::cout << "chimeon: attached to the broadcaster" << std::endl; });
 #endif
 
+    // The network output's zones for the settings page, as the broadcaster follows them: asked
+    // every two seconds, the page shows the copy of the last answer.
+    ZoneSnapshot networkZones{false, false, "正在向广播程序询问分区…", {}};
+    QTimer zonesTimer;
+    QObject::connect(&client, &BroadcasterClient::zones, [&networkZones](const std::string& json) {
+        networkZones = ZoneSnapshotFromJson(json).value_or(ZoneSnapshot{
+            false, false, json.empty() ? "广播程序没有网络输出，或者没有回答" : "", {}});
+    });
+    QObject::connect(&zonesTimer, &QTimer::timeout, &client, [&client, &networkSection] {
+        if (ReadNetworkOutputSettings(networkSection).enabled) {
+            client.RequestZones();
+        }
+    });
+    zonesTimer.start(2000);
+
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
         if (kind == PageKind::kRecord) {
             auto page = std::make_unique<CRecordPage>(soundDevices);
@@ -166,6 +183,9 @@ int main(int argc, char* argv[]) {
             SettingsPageParts parts(
                 {state, settings, localClock, autostart, skinning, skinFolders, &history});
             parts.networkSection = &networkSection;
+            if (ReadNetworkOutputSettings(networkSection).enabled) {
+                parts.networkZones = [&networkZones] { return networkZones; };
+            }
             parts.previewWindow = [&todayPage] {
                 return todayPage != nullptr ? todayPage->preview() : nullptr;
             };

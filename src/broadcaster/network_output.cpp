@@ -24,14 +24,7 @@ NetworkOutput::NetworkOutput(NetworkOutputSettings settings)
     : settings_(std::move(settings)),
       feed_(std::make_shared<SnapcastFeed>(settings_.host, settings_.streamPort,
                                            std::chrono::milliseconds(settings_.bufferMs))),
-      control_(std::make_unique<SnapcastControl>(settings_.host, settings_.controlPort)) {
-    if (NetworkLateness(settings_.bufferMs).count() > 0) {
-        Log(LogLevel::kWarning, "network",
-            "the server's buffer of " + std::to_string(settings_.bufferMs) +
-                " ms is more than a start can be given ahead: the network plays " +
-                std::to_string(NetworkLateness(settings_.bufferMs).count()) + " ms late");
-    }
-}
+      control_(std::make_unique<SnapcastControl>(settings_.host, settings_.controlPort)) {}
 
 NetworkOutput::~NetworkOutput() = default;
 

@@ -127,17 +127,10 @@ std::string StatusService::PageUrl() const {
     return server_ != nullptr ? server_->Url() : std::string();
 }
 
-void StatusService::SetZones(std::vector<ZoneStatus> zones) {
-    snapshot_.zones = std::move(zones);
+void StatusService::FollowZones(std::function<ZoneSnapshot()> zones, std::string stream) {
+    zones_ = std::move(zones);
+    snapshot_.networkStream = std::move(stream);
     Publish();
-}
-
-void StatusService::ZoneMissedBell(const std::string& zone, const std::string& title) {
-    Log(LogLevel::kError, "status", "zone " + zone + " missed " + title);
-    if (alerts_ != nullptr) {
-        alerts_->Send({AlertKind::kZoneMissedBell, parts_.clock.Read().epochMs, zone,
-                       "missed: " + title, "", -1});
-    }
 }
 
 void StatusService::SetNotice(NoticeTopic topic, const std::string& text) {
@@ -224,6 +217,9 @@ void StatusService::LoadRecentEvents() {
 void StatusService::Publish() {
     const ClockReading now = parts_.clock.Read();
     snapshot_.updatedAtMs = now.epochMs;
+    if (zones_) {
+        snapshot_.network = zones_();
+    }
     const TodayRow* next = NextStart(snapshot_.rows, now.local);
     snapshot_.nextRow = next != nullptr ? static_cast<int>(next - snapshot_.rows.data()) : -1;
     snapshot_.notices.clear();

@@ -59,10 +59,10 @@ public:
     // Why the page is not served although setup.ini asks for it ("" when served or turned off).
     const std::string& PageProblem() const { return pageProblem_; }
     ClockHealth Clock() const { return snapshot_.clock; }
-    // The zones of the network output as the page lists them.
-    void SetZones(std::vector<ZoneStatus> zones);
-    // A zone of the network output that did not sound a start: said on the page and alerted.
-    void ZoneMissedBell(const std::string& zone, const std::string& title);
+    // The zones of the network output, as `zones` gives them now (it must never wait; asked at
+    // every redraw of the page), those playing `stream` being ours. A start that missed one is
+    // alerted from its failure in the play history.
+    void FollowZones(std::function<ZoneSnapshot()> zones, std::string stream);
     // A notice the program raised elsewhere (for the page's list).
     void SetNotice(NoticeTopic topic, const std::string& text);
     // The notice this service raised last on `topic` ("" for none), for a page made later.
@@ -86,6 +86,7 @@ private:
     std::unique_ptr<StatusServer> server_;
     std::string pageProblem_;
     std::unique_ptr<AlertSender> alerts_;
+    std::function<ZoneSnapshot()> zones_;
     QTimer publishTimer_;
 
     std::mutex clockMutex_;

@@ -14,6 +14,7 @@
 #include "core/app/broadcaster_bus_name.h"
 #include "core/system/unattended_rules.h"
 #include "ctl/json_output.h"
+#include "ctl/zones_command.h"
 #include "platform/system/system_local_clock.h"
 
 namespace chimeon::ctl {
@@ -231,7 +232,26 @@ int RunStatus(const CommandContext& context) {
         return kExitUsage;
     }
     PrintStatus(context, {std::move(*snapshot), SystemLocalClock().Now(), broadcaster.Health()});
+    // With a network output on, its zones as the broadcaster knows them.
+    if (const auto zones = broadcaster.Call("GetZones");
+        zones && !zones->isEmpty() && !(*zones)[0].toString().isEmpty()) {
+        PrintZones(context, FromQString((*zones)[0].toString()));
+    }
     return kExitOk;
+}
+
+std::optional<std::string> BroadcasterZones(const CommandContext& context) {
+    Broadcaster broadcaster(context);
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    if (bus == nullptr ||
+        !bus->isServiceRegistered(ToQString(BroadcasterBusName(context.dataDirectory))).value()) {
+        return std::nullopt;
+    }
+    const auto zones = broadcaster.Call("GetZones");
+    if (!zones || zones->isEmpty()) {
+        return std::nullopt;
+    }
+    return FromQString((*zones)[0].toString());
 }
 
 int RunLive(const CommandContext& context, LiveCommand command, int row) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "core/system/local_clock.h"
 #include "ctl/command_context.h"
@@ -25,6 +26,10 @@ struct LiveStatus {
 // Today's table with the clock's status, mode, current row, next start and notices.
 int RunStatus(const CommandContext& context);
 // `row`: the row as the operator sees it, numbered from 1 (kPlay only).
+// The running broadcaster's zones as JSON ("" when its network output is off); nothing when no
+// broadcaster of the data directory runs or it does not answer.
+std::optional<std::string> BroadcasterZones(const CommandContext& context);
+
 int RunLive(const CommandContext& context, LiveCommand command, int row);
 
 // Prints the status as text or one JSON object: the one place that says what status shows.

@@ -10,6 +10,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "broadcaster/broadcast_engine.h"
@@ -151,6 +152,9 @@ int main(int argc, char* argv[]) {
                                   setNotice(topic, text);
                               }
                           }});
+    if (network) {
+        status.FollowZones([&network] { return network->Zones(); }, network->settings().stream);
+    }
     SystemdServiceNotifier notifier;
     ServiceLink service(engine, localClock, notifier);
     UnattendedService unattended({engine, localClock, powerOff, &history, dataDirectory});
@@ -182,6 +186,11 @@ int main(int argc, char* argv[]) {
     hooks.health = [&status] {
         return BroadcasterHealth{status.PageUrl(), status.PageProblem(), status.Clock()};
     };
+    if (network) {
+        hooks.zones = [&network] {
+            return ZoneSnapshotJson(network->Zones(), network->settings().stream).dump();
+        };
+    }
     BroadcasterAdaptor adaptor(engine, dataDirectory, std::move(hooks));
     switch (adaptor.Register(QDBusConnection::sessionBus())) {
         case BroadcasterAdaptor::Registration::kDone:

@@ -193,6 +193,16 @@ void BroadcasterClient::Quit(Answered done) {
     Command(QStringLiteral("Quit"), {}, std::move(done));
 }
 
+void BroadcasterClient::RequestZones() {
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(busName_, kPath, kInterface, QStringLiteral("GetZones"));
+    WhenFinished(bus_.asyncCall(call, kCallTimeoutMs), this,
+                 [this](QDBusPendingCallWatcher& finished) {
+                     QDBusPendingReply<QString> reply = finished;
+                     emit zones(reply.isError() ? std::string() : FromQString(reply.value()));
+                 });
+}
+
 void BroadcasterClient::RequestPlayerStatus() {
     const QDBusMessage call = QDBusMessage::createMethodCall(busName_, kPath, kInterface,
                                                              QStringLiteral("GetPlayerStatus"));

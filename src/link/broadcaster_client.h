@@ -53,6 +53,9 @@ public:
     void MoveRow(int row, int delta, std::uint64_t generation, Answered done = {});
     // Answered by playerStatus.
     void RequestPlayerStatus();
+    // Asks for the network output's zones; the answer comes as `zones` ("" when the output is
+    // off or the broadcaster did not answer).
+    void RequestZones();
     // The broadcaster's orderly end (as SIGTERM).
     void Quit(Answered done = {});
 
@@ -67,6 +70,7 @@ signals:
     void playerStatus(std::string file, std::int64_t positionMs, std::int64_t lengthMs);
     void playerOpened(chimeon::OpenFailure failure, std::string reason);
     void noticesChanged(chimeon::BroadcasterNotices notices);
+    void zones(std::string json);
     // The broadcaster answered GetSnapshot (its state was sent just before), or went away.
     void attached();
     void detached();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QTimer>
@@ -16,6 +18,8 @@
 #include "support/private_bus.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
+
+#include "core/network/zone_state.h"
 
 namespace chimeon {
 namespace {
@@ -53,6 +57,11 @@ protected:
         engine = std::make_unique<BroadcastEngine>(std::move(parts));
         BroadcasterHooks hooks;
         hooks.health = [this] { return health; };
+        hooks.zones = [] {
+            ZoneSnapshot zones{true, true, "", {{"g1", "教学楼B", "Chimeon", false, {}}}};
+            zones.zones[0].clients.push_back({"c1", "扬声器1", false, 0, 20, 80, false});
+            return ZoneSnapshotJson(zones, "Chimeon").dump();
+        };
         adaptor = std::make_unique<BroadcasterAdaptor>(*engine, data.path(), std::move(hooks));
         engine->Start();
         EXPECT_EQ(adaptor->Register(QDBusConnection::connectToBus(
@@ -120,6 +129,12 @@ TEST_F(LiveCommandsTest, TalkToTheRunningBroadcasterOrSayThatNoneRuns) {
          R"("no_answer","text":"无法得知系统时钟是否同步（时间服务没有应答：timeout）"},)",
          {},
          {"", "Address in use", {ClockSync::kNoAnswer, "timeout"}}},
+        {{"status"}, 0, "zone 教学楼B (stream Chimeon)\n  扬声器1 [c1] offline, last seen -", {}},
+        {{"zones"}, 0, "latency 20 ms, volume 80%\n", {}},
+        {{"zones", "--json"},
+         0,
+         R"({"zone":"教学楼B","id":"g1","stream":"Chimeon","ours":true,)",
+         {}},
         {{"play", "4"}, 2, "no row 4: today's list has 3 rows", {}},
         {{"manual"}, 0, "", [](auto&, auto& c) { return c.Mode() == ControlMode::kManual; }},
         {{"auto"}, 0, "", [](auto&, auto& c) { return c.Mode() == ControlMode::kAutomatic; }},

@@ -54,6 +54,7 @@ bool FakeMediaPlayer::ScheduleStart(std::int64_t dueMs, std::chrono::millisecond
     }
     playing_ = true;
     scheduledDueMs_ = dueMs;
+    scheduledAheadMs_ = dueMs - wallMs_();
     playStartedMs_ = nowMs_() + (dueMs - wallMs_()) + lateness_;
     return true;
 }

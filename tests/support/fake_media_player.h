@@ -47,6 +47,8 @@ public:
     bool ScheduleStart(std::int64_t dueMs, std::chrono::milliseconds lead) override;
     void CancelScheduledStart() override;
     std::optional<std::int64_t> ScheduledStartLateness() override { return lateness_; }
+    // How long before its due moment the last start was scheduled.
+    std::int64_t ScheduledAheadMs() const { return scheduledAheadMs_; }
 
     bool IsOpen() const { return open_; }
     bool IsPlaying() const { return open_ && playing_; }
@@ -88,6 +90,7 @@ private:
     std::function<std::int64_t()> wallMs_;
     std::int64_t lateness_ = 0;
     std::int64_t scheduledDueMs_ = -1;
+    std::int64_t scheduledAheadMs_ = -1;
 };
 
 // Keeps what a display area would have drawn.

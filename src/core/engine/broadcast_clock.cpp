@@ -127,8 +127,8 @@ void BroadcastClock::Step() {
     }
     std::int64_t second = LocalSecond(now);
     std::int64_t dayStart = second - second % kSecondsPerDay;
-    if (scheduled_ && second < scheduled_->localSecond - 1) {
-        CancelScheduled();  // the clock was set back across it
+    if (scheduled_ && second < scheduled_->fromSecond) {
+        CancelScheduled();  // the clock was set back before the step that scheduled it
     }
     if (lastStepSecond_ && second - *lastStepSecond_ > 1 &&
         second - *lastStepSecond_ <= kMaxReplayGap.count()) {
@@ -485,41 +485,58 @@ void BroadcastClock::Shutdown() {
 milliseconds BroadcastClock::UntilNextStep() const {
     const milliseconds intoSecond(std::clamp(parts_.clock.Now().millisecond, 0, 999));
     milliseconds until = std::chrono::seconds(1) - intoSecond + kStepMargin;
-    // A step at the start lead before the next second finds a start to schedule.
-    const milliseconds untilLead = std::chrono::seconds(1) - startLead_ - intoSecond;
-    if (untilLead > milliseconds(0)) {
-        until = std::min(until, untilLead);
+    // A step the start lead before a second finds a start to schedule: aimed at the same place
+    // in every second, whichever second a lead of more than one looks at.
+    const milliseconds phase =
+        (std::chrono::seconds(1) - startLead_ % std::chrono::seconds(1)) % std::chrono::seconds(1);
+    milliseconds untilLead = phase - intoSecond;
+    if (untilLead <= milliseconds(0)) {
+        untilLead += std::chrono::seconds(1);
     }
-    return std::min(until, kMaxStepInterval);
+    return std::min({until, untilLead, kMaxStepInterval});
 }
 
 void BroadcastClock::ScheduleUpcoming(const ClockReading& now, std::int64_t second) {
+    if (!parts_.player.CanScheduleStart()) {
+        return;
+    }
     const int secondOfDay = static_cast<int>(second % kSecondsPerDay);
-    const int due = secondOfDay + 1;
-    const std::int64_t untilDueMs = 1000 - std::clamp(now.local.millisecond, 0, 999);
-    // A step that came too late to leave the player time for it leaves the start to its step.
-    if (!parts_.player.CanScheduleStart() || untilDueMs > startLead_.count() ||
-        untilDueMs < startLead_.count() / 6 || due >= kSecondsPerDay || handled_.Test(due) ||
-        unscheduledSecond_ == second + 1) {
+    const std::int64_t intoSecondMs = std::clamp(now.local.millisecond, 0, 999);
+    // The seconds within the start lead, nearest first: a lead longer than a second (a network
+    // output's buffer) looks past the next one. The first start found is the one to schedule;
+    // one that comes too late to leave the player time for it is left to its step, and so is
+    // everything after it.
+    for (int ahead = 1;; ++ahead) {
+        const int due = secondOfDay + ahead;
+        const std::int64_t untilDueMs = ahead * 1000 - intoSecondMs;
+        if (untilDueMs > startLead_.count() || due >= kSecondsPerDay) {
+            return;
+        }
+        if (handled_.Test(due)) {
+            continue;
+        }
+        const int row = parts_.list.FirstRowStartingAt(TimeText(due));
+        if (row < 0) {
+            continue;
+        }
+        if (untilDueMs < startLead_.count() / 6 || unscheduledSecond_ == second + ahead) {
+            return;
+        }
+        const std::int64_t dueMs = now.realtimeMs + untilDueMs;
+        // Failures are said by the step of the second, which opens the file again.
+        BroadcastClockObserver* observer = std::exchange(observer_, nullptr);
+        itemOpened_ = false;
+        const bool opened = OpenRow(row, dueMs / 1000) && itemOpened_;
+        observer_ = observer;
+        if (opened && parts_.player.ScheduleStart(dueMs, startLead_)) {
+            scheduled_ = ScheduledStart{row, due, second + ahead, second, parts_.list.Item(row)};
+            return;
+        }
+        unscheduledSecond_ = second + ahead;
+        parts_.player.Stop();
+        parts_.player.Close();
         return;
     }
-    const int row = parts_.list.FirstRowStartingAt(TimeText(due));
-    if (row < 0) {
-        return;
-    }
-    const std::int64_t dueMs = now.realtimeMs + untilDueMs;
-    // Failures are said by the step of the second, which opens the file again.
-    BroadcastClockObserver* observer = std::exchange(observer_, nullptr);
-    itemOpened_ = false;
-    const bool opened = OpenRow(row, dueMs / 1000) && itemOpened_;
-    observer_ = observer;
-    if (opened && parts_.player.ScheduleStart(dueMs, startLead_)) {
-        scheduled_ = ScheduledStart{row, due, second + 1, parts_.list.Item(row)};
-        return;
-    }
-    unscheduledSecond_ = second + 1;
-    parts_.player.Stop();
-    parts_.player.Close();
 }
 
 void BroadcastClock::CancelScheduled() {
@@ -557,7 +574,10 @@ void BroadcastClock::OnRowRemoved(int) {
 }
 
 void BroadcastClock::PrepareUpcoming(int secondOfDay) {
-    for (int ahead = 1; ahead <= kPrepareLead.count(); ++ahead) {
+    // Prepared well before it is scheduled, however long the start lead.
+    const auto horizon = std::max(kPrepareLead.count(),
+                                  std::chrono::ceil<std::chrono::seconds>(startLead_).count() + 1);
+    for (int ahead = 1; ahead <= horizon; ++ahead) {
         int second = secondOfDay + ahead;
         if (second >= kSecondsPerDay) {
             return;

@@ -40,8 +40,9 @@ struct BroadcastClockParts {
 // of a day is looked up for its start at most once, so a clock set backwards never rings a bell
 // twice.
 //
-// A start known ahead (the next second's row, found by a step at least the start lead before
-// it, its file opened) is scheduled on the player for the due moment, so that it sounds on the
+// A start known ahead (the row of a coming second, found by a step at least the start lead
+// before it, however many seconds that is; its file opened) is scheduled on the player for the
+// due moment, so that it sounds on the
 // second however late the step of that second comes; that step then takes the start that is
 // already sounding. Anything that changes the plan before the second takes the scheduled start
 // back without a sound; a start that was not scheduled is played by the step, as ever.
@@ -153,6 +154,7 @@ private:
         int row = -1;
         int second = 0;                // of the day
         std::int64_t localSecond = 0;  // continuous, as LocalSecond
+        std::int64_t fromSecond = 0;   // the step's that scheduled it, likewise
         ProgramItem item;
     };
 

@@ -43,14 +43,8 @@ bool WriteNetworkOutputSettings(SettingsStore& section, const NetworkOutputSetti
 }
 
 std::chrono::milliseconds NetworkStartLead(int bufferMs) {
-    return std::min(std::chrono::milliseconds(std::max(bufferMs, 0)) + kNetworkStartMargin,
-                    kMaxNetworkStartLead);
-}
-
-std::chrono::milliseconds NetworkLateness(int bufferMs) {
-    return std::max(std::chrono::milliseconds(std::max(bufferMs, 0)) + kNetworkStartMargin -
-                        kMaxNetworkStartLead,
-                    std::chrono::milliseconds(0));
+    return std::chrono::milliseconds(std::clamp(bufferMs, 0, kMaxNetworkBufferMs)) +
+           kNetworkStartMargin;
 }
 
 }  // namespace chimeon

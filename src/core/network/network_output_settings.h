@@ -45,12 +45,9 @@ NetworkOutputSettings ReadNetworkOutputSettings(const SettingsStore& section);
                                               const NetworkOutputSettings& settings);
 
 // A start scheduled on the network output: the clock hands it to the player this long before
-// its second, so that the server has it a buffer ahead. The clock looks ahead less than a
-// second, so a buffer above `kMaxNetworkStartLead` less the margin makes the network late by the
-// difference (NetworkLateness).
+// its second (the server's buffer and a margin for the player), so that the server has it a
+// buffer ahead and every client sounds it on the second.
 inline constexpr std::chrono::milliseconds kNetworkStartMargin{150};
-inline constexpr std::chrono::milliseconds kMaxNetworkStartLead{950};
 std::chrono::milliseconds NetworkStartLead(int bufferMs);
-std::chrono::milliseconds NetworkLateness(int bufferMs);
 
 }  // namespace chimeon

@@ -273,6 +273,67 @@ std::string UndeliveredText(std::string_view problem, std::string_view time,
            std::string(problem) + "）";
 }
 
+nlohmann::ordered_json ZoneJson(const Zone& zone, std::string_view ourStream) {
+    nlohmann::ordered_json clients = nlohmann::ordered_json::array();
+    for (const ZoneClient& client : zone.clients) {
+        clients.push_back({{"id", client.id},
+                           {"name", client.name},
+                           {"connected", client.connected},
+                           {"last_seen", client.lastSeenSec},
+                           {"latency_ms", client.latencyMs},
+                           {"volume", client.volume},
+                           {"muted", client.muted}});
+    }
+    return {{"zone", ZoneName(zone)},  {"id", zone.id},
+            {"stream", zone.streamId}, {"ours", zone.streamId == ourStream},
+            {"muted", zone.muted},     {"clients", clients}};
+}
+
+nlohmann::ordered_json ZoneSnapshotJson(const ZoneSnapshot& snapshot, std::string_view ourStream) {
+    nlohmann::ordered_json zones = nlohmann::ordered_json::array();
+    for (const Zone& zone : snapshot.zones) {
+        zones.push_back(ZoneJson(zone, ourStream));
+    }
+    return {{"stream_connected", snapshot.streamConnected},
+            {"control_connected", snapshot.controlConnected},
+            {"problem", snapshot.problem},
+            {"zones", zones}};
+}
+
+std::optional<ZoneSnapshot> ZoneSnapshotFromJson(std::string_view text) {
+    const Json json = Json::parse(text, nullptr, false);
+    const Json* zones = Member(json, "zones", Json::value_t::array);
+    if (zones == nullptr) {
+        return std::nullopt;
+    }
+    ZoneSnapshot snapshot;
+    snapshot.streamConnected = Flag(json, "stream_connected").value_or(false);
+    snapshot.controlConnected = Flag(json, "control_connected").value_or(false);
+    snapshot.problem = Text(json, "problem");
+    for (const Json& item : *zones) {
+        Zone zone{Text(item, "id"),
+                  Text(item, "zone"),
+                  Text(item, "stream"),
+                  Flag(item, "muted").value_or(false),
+                  {}};
+        if (const Json* clients = Member(item, "clients", Json::value_t::array)) {
+            for (const Json& entry : *clients) {
+                ZoneClient client{
+                    Text(entry, "id"),
+                    Text(entry, "name"),
+                    Flag(entry, "connected").value_or(false),
+                    Integer(entry, "last_seen").value_or(0),
+                    Clamped(Integer(entry, "latency_ms").value_or(0), -100000, 100000),
+                    Clamped(Integer(entry, "volume").value_or(100), 0, 100),
+                    Flag(entry, "muted").value_or(false)};
+                zone.clients.push_back(std::move(client));
+            }
+        }
+        snapshot.zones.push_back(std::move(zone));
+    }
+    return snapshot;
+}
+
 std::string ZonesText(const ZoneSnapshot& snapshot,
                       const std::function<std::string(std::int64_t)>& lastSeen) {
     std::string text = snapshot.problem.empty() ? "" : snapshot.problem + "\n";

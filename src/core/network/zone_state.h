@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +82,18 @@ std::string ShortfallText(const ZoneShortfall& shortfall, std::string_view time,
                           std::string_view title);
 std::string UndeliveredText(std::string_view problem, std::string_view time,
                             std::string_view title);
+
+// One zone as JSON, the same for `chimeonctl zones --json`, the status page's /api/status and
+// whoever reads the broadcaster's zones: {"zone", "id", "stream", "ours" (it plays
+// `ourStream`), "muted", "clients": [{"id", "name", "connected", "last_seen" (epoch seconds),
+// "latency_ms", "volume", "muted"}]}.
+nlohmann::ordered_json ZoneJson(const Zone& zone, std::string_view ourStream);
+// The whole snapshot: {"stream_connected", "control_connected", "problem", "zones": [...]}.
+nlohmann::ordered_json ZoneSnapshotJson(const ZoneSnapshot& snapshot, std::string_view ourStream);
+
+// ZoneSnapshotJson's text read back (as the window gets it from the broadcaster); nothing for
+// a text that is not such an object.
+std::optional<ZoneSnapshot> ZoneSnapshotFromJson(std::string_view text);
 
 // The zones as the operator reads them, one client a line ("教学楼A：扬声器1 在线，音量 80%，
 // 延迟 20 毫秒"); `lastSeen` turns an offline client's last contact into words. The problem

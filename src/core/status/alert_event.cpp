@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <variant>
 
 namespace chimeon {
 
@@ -35,6 +36,14 @@ std::optional<AlertEvent> AlertFor(const HistoryEvent& event,
                                    const std::optional<SoundLevel>& level) {
     AlertEvent alert{
         AlertKind::kStartFailed, event.atMs, event.title, event.reason, event.table, event.row};
+    if (event.kind == HistoryEvent::Kind::kFailure && event.row >= 0 &&
+        std::holds_alternative<FailureCause>(event.cause) &&
+        std::get<FailureCause>(event.cause) == FailureCause::kNetwork) {
+        // The start played (here at least) but did not reach a zone: said as that, once per
+        // client and start, and never also as a failed start.
+        alert.kind = AlertKind::kZoneMissedBell;
+        return alert;
+    }
     if (event.kind == HistoryEvent::Kind::kFailure && event.row >= 0) {
         alert.detail = std::string(HistoryCauseName(event.cause)) +
                        (event.reason.empty() ? "" : ": " + event.reason);

@@ -16,8 +16,8 @@ enum class AlertKind { kStartFailed, kSilentStart, kZoneMissedBell, kClockUnsync
 struct AlertEvent {
     AlertKind kind = AlertKind::kStartFailed;
     std::int64_t atMs = 0;  // epoch milliseconds
-    std::string title;      // the row's title, the zone's name, or the clock's state
-    std::string detail;     // why, in words
+    std::string title;      // the row's title, or the clock's state
+    std::string detail;     // why, in words (a zone's: which zone and client, and why)
     std::string table;
     int row = -1;  // 0-based; -1 for none
     bool operator==(const AlertEvent&) const = default;
@@ -28,7 +28,8 @@ const char* AlertKindName(AlertKind kind);
 // The event as the webhook's body and the program's standard input: one JSON object.
 std::string AlertJson(const AlertEvent& event);
 
-// The alert a play-history event makes: a start that failed (a row's failure) or a start
+// The alert a play-history event makes: a start that failed (a row's failure), a start that did
+// not reach a zone of the network output (a failure with the cause kNetwork) or a start
 // measured silent (`level` given); nothing for anything else.
 std::optional<AlertEvent> AlertFor(const HistoryEvent& event,
                                    const std::optional<SoundLevel>& level = std::nullopt);

@@ -108,11 +108,11 @@ std::string StatusJson(const StatusSnapshot& snapshot) {
         events.push_back(EventJson(*event));  // newest first, as the page lists them
     }
     Json zones = Json::array();
-    for (const ZoneStatus& zone : snapshot.zones) {
-        zones.push_back({{"name", zone.name},
-                         {"connected", zone.connected},
-                         {"muted", zone.muted},
-                         {"latency_ms", zone.latencyMs}});
+    Json network = nullptr;
+    if (snapshot.network) {
+        network = ZoneSnapshotJson(*snapshot.network, snapshot.networkStream);
+        zones = network["zones"];
+        network.erase("zones");
     }
     const Json json = {{"status", snapshot.statusText},
                        {"no_broadcast_today", snapshot.noBroadcastToday},
@@ -123,6 +123,7 @@ std::string StatusJson(const StatusSnapshot& snapshot) {
                        {"events", events},
                        {"notices", snapshot.notices},
                        {"zones", zones},
+                       {"network", network},
                        {"clock",
                         {{"sync", ClockSyncName(snapshot.clock.sync)},
                          {"ok", snapshot.clock.sync == ClockSync::kSynchronized},

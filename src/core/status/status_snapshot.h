@@ -5,23 +5,16 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/engine/today_list.h"
 #include "core/history/play_history.h"
+#include "core/network/zone_state.h"
 #include "core/system/clock_health.h"
 
 namespace chimeon {
-
-// One zone of the network output as the status page shows it.
-struct ZoneStatus {
-    std::string name;
-    bool connected = false;
-    bool muted = false;
-    std::int64_t latencyMs = 0;
-    bool operator==(const ZoneStatus&) const = default;
-};
 
 // The events the page lists: the newest ones of the play history.
 inline constexpr std::size_t kStatusEventCount = 50;
@@ -34,7 +27,8 @@ struct StatusSnapshot {
     int nextRow = -1;                 // the row due next today, -1 for none
     std::deque<HistoryEvent> events;  // oldest first, at most kStatusEventCount
     std::vector<std::string> notices;
-    std::vector<ZoneStatus> zones;  // empty: no network output configured
+    std::optional<ZoneSnapshot> network;  // none: no network output configured
+    std::string networkStream;            // the stream of ours its zones play
     ClockHealth clock;
     std::int64_t updatedAtMs = 0;  // epoch milliseconds
 };

@@ -321,6 +321,13 @@ QString BroadcasterAdaptor::GetHealth(QString&, QString&, QString&) {
     return {};
 }
 
+QString BroadcasterAdaptor::GetZones() {
+    Admit([this](const Call& call) {
+        call.bus.send(call.message.createReply(ToQString(hooks_.zones ? hooks_.zones() : "")));
+    });
+    return {};
+}
+
 int BroadcasterAdaptor::Quit(QString&) {
     Admit([this](const Call& call) {
         Answer(call, ConsoleAnswer::kDone);

@@ -34,6 +34,9 @@ struct BroadcasterHooks {
     std::function<void()> quit;
     // What GetHealth answers; empty: no page, the clock not asked.
     std::function<BroadcasterHealth()> health;
+    // The network output's zones as JSON (what GetZones answers; it must never wait); empty: no
+    // network output.
+    std::function<std::string()> zones;
     // The user whose callers are served: the broadcaster's own.
     unsigned ownUid = ::getuid();
 };
@@ -84,6 +87,8 @@ public slots:
     int MoveRow(int row, int delta, qulonglong generation, QString& reminder);
     QString GetPlayerStatus(qint64& positionMs, qint64& lengthMs);
     QString GetHealth(QString& pageProblem, QString& clock, QString& clockDetail);
+    // The network output's zones and clients as JSON ("" when it is off).
+    QString GetZones();
     int Quit(QString& reminder);
 
 signals:

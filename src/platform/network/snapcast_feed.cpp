@@ -23,6 +23,12 @@ constexpr std::size_t kMaxUnsentBytes = SnapcastFeed::kRate * SnapcastFeed::kCha
 constexpr std::size_t kMaxPendingFrames = SnapcastFeed::kRate * 20;
 // A wall clock that jumped, or a thread that was held: the stream starts afresh from now.
 constexpr std::int64_t kResyncNs = kNsPerSecond / 5;
+// The server stamps what it reads by counting from its first read after the connection. Sound
+// written before that read was waiting (the server still taking the connection up) is read from
+// a backlog and stamped late by it, every chunk, for as long as the connection lasts: measured
+// 8 to 17 ms. Nothing is written for this long after connecting, so that the first read waits
+// for the first chunk and stamps it on its arrival. A sound due sooner is never held back.
+constexpr std::int64_t kQuietStartNs = kNsPerSecond * 3 / 10;
 
 std::int64_t FramesOf(std::int64_t ns) {
     // Rounded to the nearest frame, for negative spans too.
@@ -134,6 +140,7 @@ std::string SnapcastFeed::Stream(int fd) {
     std::int64_t written = 0;  // frames since startNs
     std::vector<std::int16_t> block(static_cast<std::size_t>(kBlockFrames * kChannels));
     std::vector<char> unsent;
+    bool quiet = true;
     for (;;) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
@@ -151,8 +158,14 @@ std::string SnapcastFeed::Stream(int fd) {
             written = 0;
         }
         std::fill(block.begin(), block.end(), 0);
-        MixInto(startNs, written, block);
+        const bool sound = MixInto(startNs, written, block);
         written += kBlockFrames;
+        if (quiet) {
+            quiet = !sound && written * kNsPerSecond / kRate < kQuietStartNs;
+            if (quiet) {
+                continue;
+            }
+        }
         const auto* bytes = reinterpret_cast<const char*>(block.data());
         unsent.insert(unsent.end(), bytes, bytes + block.size() * sizeof(std::int16_t));
         while (!unsent.empty()) {
@@ -178,15 +191,17 @@ std::string SnapcastFeed::Stream(int fd) {
     }
 }
 
-void SnapcastFeed::MixInto(std::int64_t startNs, std::int64_t blockFrame,
+bool SnapcastFeed::MixInto(std::int64_t startNs, std::int64_t blockFrame,
                            std::vector<std::int16_t>& block) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const std::int64_t blockEnd = blockFrame + kBlockFrames;
+    bool mixed = false;
     for (auto chunk = pending_.begin(); chunk != pending_.end();) {
         const auto frames = static_cast<std::int64_t>(chunk->samples.size() / kChannels);
         const std::int64_t first = FramesOf(chunk->runStartNs - startNs) + chunk->firstFrame;
         const std::int64_t from = std::max(first, blockFrame);
         const std::int64_t to = std::min(first + frames, blockEnd);
+        mixed = mixed || from < to;
         for (std::int64_t frame = from; frame < to; ++frame) {
             for (int channel = 0; channel < kChannels; ++channel) {
                 std::int16_t& out =
@@ -206,6 +221,7 @@ void SnapcastFeed::MixInto(std::int64_t startNs, std::int64_t blockFrame,
             ++chunk;
         }
     }
+    return mixed;
 }
 
 }  // namespace chimeon

@@ -56,7 +56,8 @@ private:
     void Run();
     // Writes the stream until the connection fails or the feed is stopped; why it ended.
     std::string Stream(int fd);
-    void MixInto(std::int64_t startNs, std::int64_t blockFrame, std::vector<std::int16_t>& block);
+    // Adds what is due in the block; whether any sound was.
+    bool MixInto(std::int64_t startNs, std::int64_t blockFrame, std::vector<std::int16_t>& block);
     void SetProblem(std::string problem);
 
     const std::string host_;

@@ -82,16 +82,26 @@ function show(s) {
     return tr;
   });
   const zones = document.getElementById("zones");
-  if (!s.zones.length) {
+  if (!s.network) {
     zones.textContent = "未配置网络输出";
   } else {
     zones.replaceChildren();
-    for (const z of s.zones) {
+    const line = (text, good) => {
       const div = document.createElement("div");
-      div.textContent = z.name + "：" + (z.connected ? "已连接" : "未连接") +
-        (z.muted ? "，静音" : "") + "，延迟 " + z.latency_ms + " 毫秒";
-      div.className = z.connected && !z.muted ? "ok" : "bad";
+      div.textContent = text;
+      div.className = good ? "ok" : "bad";
       zones.appendChild(div);
+    };
+    if (s.network.problem) line(s.network.problem, false);
+    if (!s.zones.length) line("服务器没有报告分区", !!s.network.control_connected);
+    for (const z of s.zones) {
+      for (const c of z.clients) {
+        const muted = c.muted || z.muted || c.volume === 0;
+        const seen = c.last_seen > 0 ? new Date(c.last_seen * 1000).toLocaleString("zh-CN") : "从未";
+        line(z.zone + "：" + c.name + (c.connected ? " 在线" : " 离线，最后一次联系 " + seen) +
+          "，音量 " + c.volume + "%" + (muted ? "（静音）" : "") + "，延迟 " + c.latency_ms +
+          " 毫秒" + (z.ours ? "" : "（播放其他流）"), !z.ours || (c.connected && !muted));
+      }
     }
   }
   fill("events", s.events, e => {

@@ -112,6 +112,11 @@ TEST(StatusAlerts, FailedAndSilentStartsAndTheClockGoingBadAlertOnce) {
     EXPECT_EQ(AlertFor(powerOff), std::nullopt) << "not a start";
     EXPECT_EQ(AlertFor(failure)->kind, AlertKind::kStartFailed);
     EXPECT_EQ(AlertFor(failure)->detail, "missing: no such file");
+    // A zone that missed a bell: that alert only, never a failed start as well.
+    HistoryEvent missed = Event(HistoryEvent::Kind::kFailure, 0, "上课铃", FailureCause::kNetwork);
+    missed.reason = "教学楼B：扬声器1离线，08:00:00 的上课铃没有送达";
+    EXPECT_EQ(AlertFor(missed), (AlertEvent{AlertKind::kZoneMissedBell, missed.atMs, "上课铃",
+                                            missed.reason, missed.table, 0}));
     const Json silent = Json::parse(AlertJson(*AlertFor(start, SoundLevel{-120, -120, true})));
     EXPECT_EQ(silent["kind"], "silent_start");
     EXPECT_EQ(silent["title"], "上课铃");
@@ -154,6 +159,21 @@ TEST(StatusSnapshot, RowsNextStartNewestEventsAndTheirMarks) {
     EXPECT_EQ(json["events"][0]["failed"], true) << "newest first";
     EXPECT_EQ(json["events"][1]["silent"], true);
     EXPECT_EQ(json["zones"], Json::array()) << "no network output: the page says so";
+    EXPECT_TRUE(json["network"].is_null());
+    // The network output's zones, each client as the server last told, ours marked.
+    snapshot.network = ZoneSnapshot{true, false, "网络广播服务器断开了", {}};
+    snapshot.network->zones = {{"g1", "教学楼B", "Chimeon", false, {{"c1", "扬声器1", false, 99}}},
+                               {"g2", "", "Radio", true, {{"c2", "厨房", true, 5, 20, 0, true}}}};
+    snapshot.networkStream = "Chimeon";
+    json = Json::parse(StatusJson(snapshot));
+    EXPECT_EQ(json["network"], Json::parse(R"({"stream_connected":false,"control_connected":true,
+        "problem":"网络广播服务器断开了"})"));
+    EXPECT_EQ(json["zones"][0]["ours"], true);
+    EXPECT_EQ(json["zones"][0]["clients"][0]["last_seen"], 99);
+    EXPECT_EQ(json["zones"][1]["zone"], "厨房") << "a zone without a name: its clients'";
+    EXPECT_EQ(json["zones"][1]["ours"], false);
+    EXPECT_EQ(json["zones"][1]["clients"][0]["latency_ms"], 20);
+    EXPECT_EQ(json["zones"][1]["clients"][0]["muted"], true);
     EXPECT_EQ(json["clock"]["sync"], "unchecked");
 
     for (int i = 0; i < 60; ++i) {
