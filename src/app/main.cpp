@@ -74,15 +74,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     const std::string dataFolderProblem = instanceLock->dataFolderProblem();
-    if (!dataFolderProblem.empty()) {
-        Log(LogLevel::kWarning, "data",
-            "the data directory cannot be written: " + dataFolderProblem);
-    }
-    if (!instanceLock->runtimeLockHeld()) {
-        Log(LogLevel::kWarning, "lock",
-            "no lock in the runtime folder or /tmp: a second copy on this data directory would "
-            "not be seen");
-    }
+    instanceLock->LogProblems();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Chimeon"));

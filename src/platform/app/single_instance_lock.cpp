@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/io/file_problem.h"
+#include "core/system/log.h"
 
 namespace chimeon {
 namespace fs = std::filesystem;
@@ -151,6 +152,18 @@ std::unique_ptr<BroadcasterLock> BroadcasterLock::Acquire(const fs::path& dataDi
     }
     lock->dataFolderProblem_ = WriteProblem(dataDirectory);
     return lock;
+}
+
+void BroadcasterLock::LogProblems() const {
+    if (!dataFolderProblem_.empty()) {
+        Log(LogLevel::kWarning, "data",
+            "the data directory cannot be written: " + dataFolderProblem_);
+    }
+    if (!runtimeLockHeld()) {
+        Log(LogLevel::kWarning, "lock",
+            "no lock in the runtime folder or /tmp: a second copy on this data directory would "
+            "not be seen");
+    }
 }
 
 }  // namespace chimeon

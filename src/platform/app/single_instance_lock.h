@@ -70,6 +70,9 @@ public:
     // tables changed now are not kept.
     const std::string& dataFolderProblem() const { return dataFolderProblem_; }
     bool runtimeLockHeld() const { return !runtimeLocks_.empty(); }
+    // Tells the administrator what the locks could not guard: an unwritable data directory, or
+    // no runtime lock at all.
+    void LogProblems() const;
 
 private:
     std::unique_ptr<SingleInstanceLock> dataFolderLock_;
