@@ -10,7 +10,9 @@
 #include <system_error>
 
 #include "core/app/program_directory.h"
+#include "core/engine/operator_notices.h"
 #include "core/system/log.h"
+#include "platform/app/single_instance_lock.h"
 
 namespace chimeon {
 namespace {
@@ -70,9 +72,10 @@ ClientLink::ClientLink(BroadcasterClient& client, std::filesystem::path videoSoc
     connect(&client, &BroadcasterClient::noticesChanged, this, &ClientLink::ShowNotices);
     connect(&client, &BroadcasterClient::attached, this, [this] {
         awayAtStart_.stop();
+        away_ = false;
         emit attached();
     });
-    connect(&client, &BroadcasterClient::detached, this, &BroadcastLink::detached);
+    connect(&client, &BroadcasterClient::detached, this, &ClientLink::SayDetached);
     videoPoll_.setInterval(kVideoPollMs);
     connect(&videoPoll_, &QTimer::timeout, this, [this] {
         if (video_) {
@@ -83,7 +86,7 @@ ClientLink::ClientLink(BroadcasterClient& client, std::filesystem::path videoSoc
     awayAtStart_.setInterval(kAwayNoticeMs);
     connect(&awayAtStart_, &QTimer::timeout, this, [this] {
         if (!client_.IsAttached()) {
-            emit detached();
+            SayDetached();
         }
     });
 }
@@ -92,6 +95,25 @@ void ClientLink::Start() {
     // Attaching sends the whole list and state; a broadcaster still starting gets a moment.
     if (!client_.IsAttached()) {
         awayAtStart_.start();
+    }
+}
+
+void ClientLink::SayDetached() {
+    away_ = true;
+    emit detached();
+    if (outOfReach_) {
+        emit notice(NoticeTopic::kBroadcaster, std::string(kBroadcasterOutOfReach));
+    }
+}
+
+void ClientLink::SayOutOfReach(bool outOfReach) {
+    outOfReach_ = outOfReach;
+    // At start, one still coming onto the bus (a unit started at login) holds the lock too: said
+    // once the window says it is away.
+    if (away_ && !client_.IsAttached()) {
+        emit notice(NoticeTopic::kBroadcaster,
+                    std::string(outOfReach ? kBroadcasterOutOfReach
+                                           : NoticeLead(NoticeTopic::kBroadcaster)));
     }
 }
 
@@ -163,22 +185,29 @@ BroadcasterLauncher SystemLauncher(std::filesystem::path dataDirectory,
         return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
     };
     launcher.terminate = [](qint64 pid) { ::kill(static_cast<pid_t>(pid), SIGTERM); };
+    launcher.lockHeld = [dataDirectory] {
+        return BroadcasterLock::HeldElsewhere(dataDirectory, std::getenv("XDG_RUNTIME_DIR"));
+    };
     return launcher;
 }
 
 BroadcasterKeeper::BroadcasterKeeper(BroadcasterClient& client, BroadcasterLauncher launcher,
                                      int relaunchMs)
-    : client_(client), launcher_(std::move(launcher)) {
+    : client_(client), launcher_(std::move(launcher)), relaunchMs_(relaunchMs) {
     relaunch_.setInterval(relaunchMs);
     QObject::connect(&relaunch_, &QTimer::timeout, &client_, [this] { Relaunch(); });
-    // systemd restarts a service that failed; the window looks after the one it started.
+    // systemd restarts a service that failed; the window looks after the one it started, at once
+    // when its process has gone (a crash): the bells wait for no timer.
     QObject::connect(&client_, &BroadcasterClient::detached, &client_, [this] {
         if (startedPid_ != 0 && !unitEnabled_) {
-            relaunch_.start();
+            endChecks_ = 0;
+            relaunch_.start(kEndWatchMs);
+            Relaunch();
         }
     });
     QObject::connect(&client_, &BroadcasterClient::attached, &client_, [this] {
         relaunch_.stop();
+        SetOutOfReach(false);
         // One started at the same moment elsewhere won, and the window's ended silently: the
         // broadcaster is not the window's to end.
         QDBusConnectionInterface* bus = client_.bus().interface();
@@ -189,31 +218,68 @@ BroadcasterKeeper::BroadcasterKeeper(BroadcasterClient& client, BroadcasterLaunc
     });
 }
 
+bool BroadcasterKeeper::RunsAsService() const {
+    return unitEnabled_ || (startedPid_ == 0 && (client_.IsAttached() || outOfReach_));
+}
+
 void BroadcasterKeeper::StartWhenMissing() {
     unitEnabled_ = launcher_.unitServes();
     if (!client_.bus().isConnected()) {
         // Each copy started again would end at once on the lock of the first.
         Log(LogLevel::kWarning, "broadcaster",
             "no session bus: the broadcaster is started once and not started again");
-        Launch();
+        LaunchUnlessHeld();
         return;
     }
     QDBusConnectionInterface* bus = client_.bus().interface();
     if (bus != nullptr && bus->isServiceRegistered(client_.busName()).value()) {
         return;
     }
-    if (Launch() && !unitEnabled_) {
-        relaunch_.start();  // until it has come up
+    // Looked after until attached: the window's own until it has come up, a copy out of reach
+    // until it comes onto the bus or ends (then one is started as usual).
+    if ((LaunchUnlessHeld() && !unitEnabled_) || outOfReach_) {
+        relaunch_.start(relaunchMs_);
     }
 }
 
 void BroadcasterKeeper::Relaunch() {
     if (client_.IsAttached()) {
         relaunch_.stop();
-    } else if (startedPid_ == 0 || !launcher_.alive(startedPid_)) {
-        // A copy still starting (GStreamer's first scan of its plugins takes a while) is waited
-        // for: a second would only end on its lock.
-        Launch();
+        return;
+    }
+    if (startedPid_ != 0 && launcher_.alive(startedPid_)) {
+        // Still starting (GStreamer's first scan of its plugins takes a while: a second would
+        // only end on its lock), or still ending after it left the bus.
+        if (relaunch_.interval() != relaunchMs_ && ++endChecks_ * kEndWatchMs >= relaunchMs_) {
+            relaunch_.setInterval(relaunchMs_);
+        }
+        return;
+    }
+    startedPid_ = 0;                     // its number may be another process's soon
+    relaunch_.setInterval(relaunchMs_);  // one that fails again is not started in a loop
+    if (LaunchUnlessHeld() && unitEnabled_) {
+        relaunch_.stop();  // systemd looks after its unit
+    }
+}
+
+bool BroadcasterKeeper::LaunchUnlessHeld() {
+    // Started again, a copy would end at once on the lock of the one out of reach.
+    SetOutOfReach(launcher_.lockHeld && launcher_.lockHeld());
+    return !outOfReach_ && Launch();
+}
+
+void BroadcasterKeeper::SetOutOfReach(bool outOfReach) {
+    if (outOfReach == outOfReach_) {
+        return;
+    }
+    outOfReach_ = outOfReach;
+    if (outOfReach) {
+        Log(LogLevel::kWarning, "broadcaster",
+            "a broadcaster of this data directory runs but is not on the window's session bus; "
+            "the window attaches when it appears there");
+    }
+    if (outOfReachTold_) {
+        outOfReachTold_(outOfReach);
     }
 }
 
@@ -233,8 +299,10 @@ void BroadcasterKeeper::EndWithWindow(std::function<void()> then) {
         // The window ends once the call has gone out (and been answered, or not in time).
         client_.Quit([then](const BroadcasterAnswer&) { then(); });
     } else {
-        // Not on the bus: the orderly end by its signal.
-        launcher_.terminate(startedPid_);
+        // Not on the bus: the orderly end by its signal, if it is still there.
+        if (launcher_.alive(startedPid_)) {
+            launcher_.terminate(startedPid_);
+        }
         then();
     }
 }

@@ -46,9 +46,12 @@ public:
     void CalendarChanged(const HolidayCalendar&) override { client_.ReloadCalendar(); }
     // The broadcaster's pictures are drawn there, from whenever it is attached.
     void SetSurface(std::shared_ptr<VideoOutput> surface) override;
+    // A broadcaster runs that the window cannot reach (true), or no longer: said while detached.
+    void SayOutOfReach(bool outOfReach);
 
 private:
     void ShowNotices(const BroadcasterNotices& notices);
+    void SayDetached();
 
     BroadcasterClient& client_;
     QTimer awayAtStart_;
@@ -56,6 +59,8 @@ private:
     std::filesystem::path videoSocket_;
     std::unique_ptr<ShmVideoReceiver> video_;
     QTimer videoPoll_;
+    bool outOfReach_ = false;
+    bool away_ = false;  // the window has said that the broadcaster is away
 };
 
 // What the keeper does outside the window's process; the system's by SystemLauncher, a test's own
@@ -71,6 +76,9 @@ struct BroadcasterLauncher {
     std::function<bool(qint64 pid)> alive;
     // The orderly end by its signal, for one that is not on the bus.
     std::function<void(qint64 pid)> terminate;
+    // Some process holds the broadcaster's lock of the data directory (a copy runs, on the
+    // window's bus or not).
+    std::function<bool()> lockHeld;
 };
 
 // The system's: systemctl, chimeond beside `windowProgram` (the window's own executable) or on
@@ -82,8 +90,12 @@ BroadcasterLauncher SystemLauncher(std::filesystem::path dataDirectory,
 // started itself.
 class BroadcasterKeeper {
 public:
-    // A broadcaster the window started and lost (a crash, say) is started again this often.
+    // A broadcaster the window started that does not come up (or a copy out of reach) is looked
+    // at again this often.
     static constexpr int kRelaunchMs = 3000;
+    // One of the window's that left the bus is looked at this often until its process has ended,
+    // then started again at once (for at most kRelaunchMs; then as one that does not come up).
+    static constexpr int kEndWatchMs = 50;
 
     BroadcasterKeeper(BroadcasterClient& client, BroadcasterLauncher launcher,
                       int relaunchMs = kRelaunchMs);
@@ -92,21 +104,32 @@ public:
     // unit when it is enabled for this directory, else the program). Without a session bus it
     // is started once and not looked after: it could never be seen to come up.
     void StartWhenMissing();
-    // The broadcaster runs as a user service: it goes on when the window ends.
-    bool RunsAsService() const { return unitEnabled_; }
+    // The broadcaster goes on when the window ends: the user unit serves, or the one there is
+    // (attached, or out of reach) was not started by this window.
+    bool RunsAsService() const;
+    // Told when a broadcaster is found to run out of the window's reach (it holds the lock but is
+    // not on the window's bus), and when that is over.
+    void OnOutOfReach(std::function<void(bool)> told) { outOfReachTold_ = std::move(told); }
     // "退出": the broadcaster the window started itself ends with it (in order); `then` runs once
     // that is asked for.
     void EndWithWindow(std::function<void()> then);
 
 private:
     bool Launch();
+    // Launch, unless another copy holds the lock: that one is waited for.
+    bool LaunchUnlessHeld();
     void Relaunch();
+    void SetOutOfReach(bool outOfReach);
 
     BroadcasterClient& client_;
     BroadcasterLauncher launcher_;
+    int relaunchMs_;
     bool unitEnabled_ = false;
+    bool outOfReach_ = false;
     qint64 startedPid_ = 0;
+    int endChecks_ = 0;
     QTimer relaunch_;
+    std::function<void(bool)> outOfReachTold_;
 };
 
 }  // namespace chimeon

@@ -137,6 +137,7 @@ int main(int argc, char* argv[]) {
     }
     ClientLink broadcaster(client, VideoSocketPath(dataDirectory, std::getenv("XDG_RUNTIME_DIR")));
     BroadcasterKeeper keeper(client, SystemLauncher(dataDirectory, ExecutablePath()));
+    keeper.OnOutOfReach([&broadcaster](bool outOfReach) { broadcaster.SayOutOfReach(outOfReach); });
     keeper.StartWhenMissing();
 #ifdef CHIMEON_TEST_CLOCK
     // Test build: says when it has reached the broadcaster (whole-program tests wait for this).
@@ -260,7 +261,7 @@ int main(int argc, char* argv[]) {
     int exitCode = 0;
     {
         CMainDlg window(state, settings, dataDirectory, makePage);
-        window.SetBroadcasterGoesOn(keeper.RunsAsService());
+        window.SetBroadcasterGoesOn([&keeper] { return keeper.RunsAsService(); });
         QObject::connect(&window, &CMainDlg::exitRequested, &application,
                          [&keeper] { keeper.EndWithWindow([] { QCoreApplication::exit(0); }); });
         startupWindow = &window;

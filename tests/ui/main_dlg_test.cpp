@@ -337,5 +337,49 @@ TEST_F(MainDlgTest, EscapeNeverEndsOrHidesTheProgram) {
     EXPECT_EQ(helpOpened.size(), 1);
 }
 
+struct ExitCase {
+    const char* name;
+    bool work;    // a recording is in progress
+    bool goesOn;  // the broadcaster goes on without the window
+    bool yes;     // the operator's answer
+};
+
+class ExitQuestion : public MainDlgTest, public ::testing::WithParamInterface<ExitCase> {};
+
+// "退出" asks while work is in progress, and always when the bells go on without the window.
+TEST_P(ExitQuestion, AsksWhileWorkIsInProgressOrTheBellsGoOn) {
+    const ExitCase& c = GetParam();
+    test::TrayAvailability withTray(true);
+    auto window = Make();
+    window->ShowAtStartup();
+    bool goesOn = !c.goesOn;  // asked at the question, not when set
+    window->SetBroadcasterGoesOn([&goesOn] { return goesOn; });
+    goesOn = c.goesOn;
+    if (c.work) {
+        static_cast<RecordingPage*>(window->page(PageKind::kRecord))->work =
+            QStringLiteral("正在录音！");
+    }
+    answerYes = c.yes;
+    QSignalSpy exits(window.get(), &CMainDlg::exitRequested);
+    window->OnExitCommand();
+    const bool asked = c.work || c.goesOn;
+    ASSERT_EQ(questions.size(), asked ? 1 : 0);
+    if (asked) {
+        EXPECT_TRUE(questions[0].contains(QStringLiteral("要退出程序吗？")));
+        EXPECT_EQ(questions[0].startsWith(QStringLiteral("正在录音！")), c.work);
+        EXPECT_EQ(questions[0].contains(QStringLiteral("铃声和节目照常按时播放")), c.goesOn);
+    }
+    EXPECT_EQ(exits.count(), !asked || c.yes ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainDlg, ExitQuestion,
+                         ::testing::Values(ExitCase{"WindowsOwnIdle", false, false, false},
+                                           ExitCase{"WindowsOwnRecordingNo", true, false, false},
+                                           ExitCase{"WindowsOwnRecordingYes", true, false, true},
+                                           ExitCase{"ServiceIdleNo", false, true, false},
+                                           ExitCase{"ServiceIdleYes", false, true, true},
+                                           ExitCase{"ServiceRecordingYes", true, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace chimeon

@@ -36,6 +36,11 @@ private:
 
 // The topic's words for the operator.
 std::string_view NoticeLead(NoticeTopic topic);
+// kBroadcaster's words when a broadcaster of the data directory runs where the window cannot
+// reach it (started from another login, or without a session bus).
+inline constexpr std::string_view kBroadcasterOutOfReach =
+    "广播程序正在运行，但窗口无法连接它（它不在这个桌面的会话总线上，比如是从另一个登录启动的）。"
+    "铃声照常按时播放；它一出现在总线上，窗口就自动连接。";
 // The notice for a problem that a part of the program reports in its own words (the technical
 // detail; "" when it has gone): the topic's words for the operator, the detail after them (in
 // parentheses, unless the words end in "：").

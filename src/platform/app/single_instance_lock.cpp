@@ -43,6 +43,28 @@ std::string WriteProblem(const fs::path& dataDirectory) {
            (error == EACCES || error == EPERM ? std::string("没有写入权限") : FileErrorText(error));
 }
 
+// `lockFile` is locked by another process; `ownOnly`: a file of another user does not count.
+// Looked at by a shared lock released at once, which a copy taking the lock at that instant
+// finds held: Acquire tries again once after kLookPauseMs.
+bool LockedByOther(const fs::path& lockFile, bool ownOnly) {
+    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | (ownOnly ? O_NOFOLLOW : 0));
+    if (fd < 0) {
+        return false;  // a missing file is held by no one: holders keep theirs
+    }
+    struct stat owner {};
+    bool held = false;
+    if (!ownOnly || (::fstat(fd, &owner) == 0 && owner.st_uid == ::geteuid())) {
+        int result = 0;
+        while ((result = ::flock(fd, LOCK_SH | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+        held = result != 0 && errno == EWOULDBLOCK;
+    }
+    ::close(fd);
+    return held;
+}
+
+constexpr int kLookPauseMs = 100;
+
 }  // namespace
 
 std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquire(const fs::path& lockFile,
@@ -132,6 +154,35 @@ std::vector<fs::path> RuntimeLockFiles(dev_t device, ino_t inode, const char* ru
 std::unique_ptr<BroadcasterLock> BroadcasterLock::Acquire(const fs::path& dataDirectory,
                                                           const char* runtimeFolder,
                                                           std::string_view lockName) {
+    if (auto lock = AcquireOnce(dataDirectory, runtimeFolder, lockName)) {
+        return lock;
+    }
+    // Held for an instant by a window that only looked (HeldElsewhere), or really held.
+    ::usleep(kLookPauseMs * 1000);
+    return AcquireOnce(dataDirectory, runtimeFolder, lockName);
+}
+
+bool BroadcasterLock::HeldElsewhere(const fs::path& dataDirectory, const char* runtimeFolder,
+                                    std::string_view lockName) {
+    if (LockedByOther(InstanceLockFile(dataDirectory, lockName), false)) {
+        return true;
+    }
+    struct stat folder {};
+    if (::stat(dataDirectory.c_str(), &folder) != 0) {
+        return false;
+    }
+    for (const fs::path& file :
+         RuntimeLockFiles(folder.st_dev, folder.st_ino, runtimeFolder, ::geteuid(), lockName)) {
+        if (LockedByOther(file, true)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<BroadcasterLock> BroadcasterLock::AcquireOnce(const fs::path& dataDirectory,
+                                                              const char* runtimeFolder,
+                                                              std::string_view lockName) {
     auto lock = std::make_unique<BroadcasterLock>();
     bool failed = false;
     lock->dataFolderLock_ =

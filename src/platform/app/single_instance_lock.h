@@ -66,6 +66,11 @@ public:
     static std::unique_ptr<BroadcasterLock> Acquire(
         const std::filesystem::path& dataDirectory, const char* runtimeFolder,
         std::string_view lockName = kBroadcasterLockName);
+    // Another process holds one of the locks Acquire would take (a broadcaster of this data
+    // directory runs, from whatever login or bus). Only looks: no lock file is made, and a lock
+    // file of another user in a shared folder is no copy of ours, as for Acquire.
+    static bool HeldElsewhere(const std::filesystem::path& dataDirectory, const char* runtimeFolder,
+                              std::string_view lockName = kBroadcasterLockName);
     // Why the data directory cannot be written, for the operator ("" when it can): settings and
     // tables changed now are not kept.
     const std::string& dataFolderProblem() const { return dataFolderProblem_; }
@@ -75,6 +80,10 @@ public:
     void LogProblems() const;
 
 private:
+    static std::unique_ptr<BroadcasterLock> AcquireOnce(const std::filesystem::path& dataDirectory,
+                                                        const char* runtimeFolder,
+                                                        std::string_view lockName);
+
     std::unique_ptr<SingleInstanceLock> dataFolderLock_;
     std::vector<std::unique_ptr<SingleInstanceLock>> runtimeLocks_;
     std::string dataFolderProblem_;

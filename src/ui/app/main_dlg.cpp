@@ -391,12 +391,15 @@ QString CMainDlg::WorkInProgress() const {
 }
 
 void CMainDlg::OnExitCommand() {
+    // With a broadcaster that goes on, the operator is told that the bells do not end with the
+    // window (an operator who wants them silent uses the service, not "退出").
     const QString work = WorkInProgress();
-    if (work.isEmpty() ||
-        AskYesNo(
-            isVisible() ? this : nullptr, QString::fromLatin1(kApplicationTitle),
-            work + QStringLiteral("\n要退出程序吗？") +
-                (broadcasterGoesOn_ ? QString::fromUtf8(kBroadcasterGoesOnNote) : QString()))) {
+    const bool goesOn = BroadcasterGoesOn();
+    if ((work.isEmpty() && !goesOn) ||
+        AskYesNo(isVisible() ? this : nullptr, QString::fromLatin1(kApplicationTitle),
+                 (work.isEmpty() ? QString() : work + QStringLiteral("\n")) +
+                     QStringLiteral("要退出程序吗？") +
+                     (goesOn ? QString::fromUtf8(kBroadcasterGoesOnNote) : QString()))) {
         emit exitRequested();
     }
 }
@@ -409,8 +412,8 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
     if (!tray_.IsShown() &&
         AskYesNo(this, QString::fromLatin1(kApplicationTitle),
                  (work.isEmpty() ? QString() : work + QStringLiteral("\n")) +
-                     QString::fromUtf8(broadcasterGoesOn_ ? kExitWithoutTrayServiceQuestion
-                                                          : kExitWithoutTrayQuestion))) {
+                     QString::fromUtf8(BroadcasterGoesOn() ? kExitWithoutTrayServiceQuestion
+                                                           : kExitWithoutTrayQuestion))) {
         emit exitRequested();
         return;
     }

@@ -86,10 +86,13 @@ public:
     const QTimer& trayGraceTimer() const { return trayGrace_; }
     void OpenHelp();
     // The tray menu's "退出(&X)": ends the program, asked first while a page has work in
-    // progress (a recording).
+    // progress (a recording) and whenever the broadcaster goes on without the window.
     void OnExitCommand();
-    // The broadcaster runs as a service of its own: the exit questions say that the bells go on.
-    void SetBroadcasterGoesOn(bool goesOn) { broadcasterGoesOn_ = goesOn; }
+    // Whether the broadcaster goes on when the window ends (it runs as a service of its own),
+    // asked at each exit question: then the question says that the bells go on.
+    void SetBroadcasterGoesOn(std::function<bool()> goesOn) {
+        broadcasterGoesOn_ = std::move(goesOn);
+    }
 
     CSubDialog* page(PageKind kind) const;
     CSubDialog* currentPage() const { return current_; }
@@ -128,6 +131,7 @@ private:
     void ShowFromTray();
     void NoteTrayMissing();
     QString WorkInProgress() const;
+    bool BroadcasterGoesOn() const { return broadcasterGoesOn_ && broadcasterGoesOn_(); }
 
     AppState& state_;
     SettingsStore& settings_;
@@ -142,7 +146,7 @@ private:
     std::map<PageKind, CSubDialog*> pages_;
     int currentFolder_ = 0;
     int currentItem_ = 0;
-    bool broadcasterGoesOn_ = false;
+    std::function<bool()> broadcasterGoesOn_;
     QRect slideTarget_;
     QRect slideCurrent_;
     QTimer slideTimer_;

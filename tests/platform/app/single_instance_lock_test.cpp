@@ -98,13 +98,17 @@ TEST(BroadcasterLock, OneBroadcasterWhateverTheDataFolderAllows) {
             return false;
         }
         for (const char* second : {runtime.c_str(), other.c_str(), (const char*)nullptr}) {
-            if (ChildBroadcasts(data, second)) {
+            if (ChildBroadcasts(data, second) || !BroadcasterLock::HeldElsewhere(data, second)) {
                 return false;
             }
         }
         first.reset();
-        return ChildBroadcasts(data, other.c_str());
+        return !BroadcasterLock::HeldElsewhere(data, other.c_str()) &&
+               ChildBroadcasts(data, other.c_str());
     };
+    // Looking makes no lock file.
+    EXPECT_FALSE(BroadcasterLock::HeldElsewhere(data, runtime.c_str()));
+    EXPECT_TRUE(std::filesystem::is_empty(data) && std::filesystem::is_empty(dir / "runtime"));
     EXPECT_TRUE(oneCopy(true)) << "a writable data folder";
     std::filesystem::remove(data / "chimeon.lock");
     std::filesystem::create_directory(data / "chimeon.lock");
@@ -120,9 +124,29 @@ TEST(BroadcasterLock, OneBroadcasterWhateverTheDataFolderAllows) {
     const auto planted = RuntimeLockFiles(info.st_dev, info.st_ino, other.c_str(), ::geteuid());
     const int fd = ::open(planted.front().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (::geteuid() == 0 && ::fchown(fd, 65534, 65534) == 0 && ::flock(fd, LOCK_EX) == 0) {
+        EXPECT_FALSE(BroadcasterLock::HeldElsewhere(data, other.c_str()));
         EXPECT_NE(BroadcasterLock::Acquire(data, other.c_str()), nullptr);
     }
     ::close(fd);
+}
+
+// A window that looks at the lock holds it for an instant: a broadcaster starting then still runs.
+TEST(BroadcasterLock, AWindowThatLooksNeverKeepsABroadcasterFromStarting) {
+    TempDir dir;
+    int looking[2];
+    ASSERT_EQ(::pipe(looking), 0);
+    const pid_t window = ::fork();
+    if (window == 0) {
+        const int fd = ::open((dir / "chimeon.lock").c_str(), O_RDWR | O_CREAT, 0644);
+        ::_exit(::flock(fd, LOCK_SH) != 0 || ::write(looking[1], "x", 1) != 1 ||
+                ::usleep(20'000) != 0);
+    }
+    char said = 0;
+    ASSERT_EQ(::read(looking[0], &said, 1), 1);
+    EXPECT_TRUE(ChildBroadcasts(dir.path(), nullptr));
+    ::waitpid(window, nullptr, 0);
+    ::close(looking[0]);
+    ::close(looking[1]);
 }
 
 }  // namespace

@@ -214,8 +214,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(BroadcasterLinkTest, AttachesWhenTheBroadcasterComesAndAgainWhenItComesBack) {
     client = std::make_unique<BroadcasterClient>(*windowBus, dir.path());
     mirror = std::make_unique<BroadcastMirror>(*client);
+    // The window's side: its link says when the broadcaster is away, and what the page shows.
+    ClientLink window(*client, dir.path() / "video.sock");
     int detachments = 0;
-    QObject::connect(client.get(), &BroadcasterClient::detached, [&] { ++detachments; });
+    QObject::connect(&window, &BroadcastLink::detached, [&] { ++detachments; });
+    std::string said;
+    QObject::connect(&window, &BroadcastLink::notice, [&](NoticeTopic topic, const auto& text) {
+        if (topic == NoticeTopic::kBroadcaster) {
+            said = text;
+        }
+    });
     BroadcasterNotices notices;
     QObject::connect(client.get(), &BroadcasterClient::noticesChanged,
                      [&](const BroadcasterNotices& given) { notices = given; });
@@ -233,6 +241,11 @@ TEST_F(BroadcasterLinkTest, AttachesWhenTheBroadcasterComesAndAgainWhenItComesBa
     // Restarted (by systemd, say): what changed meanwhile reaches the copy with the new snapshot.
     Unserve();
     ASSERT_TRUE(RunUntil([&] { return detachments == 1; }));
+    // A copy holds the lock off the window's bus, and then no longer.
+    window.SayOutOfReach(true);
+    EXPECT_EQ(said, kBroadcasterOutOfReach);
+    window.SayOutOfReach(false);
+    EXPECT_EQ(said, NoticeLead(NoticeTopic::kBroadcaster));
     engine->AddRow(Item("x", "9:5:0", "/m/x.mp3"));
     Serve();
     engine->Start();  // a new adaptor learns the engine's state from its news
@@ -336,7 +349,11 @@ struct KeeperCase {
     bool dies;         // ... and dies once up
     bool otherWins;    // another copy started at the same moment is the one on the bus
     int starts;        // broadcasters (programs or the unit) started in all
-    bool endedOnExit;  // "退出" ends the broadcaster
+    bool endedOnExit;  // "退出" ends the broadcaster (else it goes on, and the window says so)
+    // A copy off the window's bus holds the lock: 1 throughout, 2 until it ends, 3 until it
+    // comes onto the bus.
+    int outOfReach = 0;
+    int relaunchMs = 10;  // long: one that died is started again at once, not by the timer
 };
 
 class KeeperRules : public BroadcasterLinkTest, public ::testing::WithParamInterface<KeeperCase> {};
@@ -346,6 +363,8 @@ TEST_P(KeeperRules, StartAndEndOnlyTheWindowsOwnBroadcaster) {
     int quits = 0;
     int starts = 0;
     bool alive = false;
+    bool held = c.outOfReach != 0;
+    std::vector<bool> told;
     std::vector<qint64> terminated;
     auto serve = [&] {
         BroadcasterHooks hooks;
@@ -367,19 +386,33 @@ TEST_P(KeeperRules, StartAndEndOnlyTheWindowsOwnBroadcaster) {
     };
     // The broadcaster "started" is served by this process, whose pid the bus reports.
     BroadcasterLauncher launcher{
-        [&] { return c.unit; }, [&] { return start(), true; },
+        [&] { return c.unit; },
+        [&] { return start(), true; },
         [&]() -> qint64 { return start(), c.otherWins ? getpid() + 1 : getpid(); },
-        [&](qint64) { return alive; }, [&](qint64 pid) { terminated.push_back(pid); }};
-    BroadcasterKeeper keeper(*client, launcher, 10);
+        [&](qint64) { return alive; },
+        [&](qint64 pid) { terminated.push_back(pid); },
+        [&] { return held; }};
+    BroadcasterKeeper keeper(*client, launcher, c.relaunchMs);
+    keeper.OnOutOfReach([&told](bool outOfReach) { told.push_back(outOfReach); });
     keeper.StartWhenMissing();
     RunFor(300);  // many times the time to start again
+    EXPECT_EQ(told.empty(), c.outOfReach == 0);
     if (c.dies) {
         Unserve();
         alive = false;
+    }
+    held = held && c.outOfReach != 2;
+    if (c.outOfReach == 3) {
+        serve();
+    }
+    if (c.dies || c.outOfReach > 1) {
         EXPECT_TRUE(RunUntil([&] { return starts == c.starts && client->IsAttached(); }));
     }
     EXPECT_EQ(starts, c.starts);
-    EXPECT_EQ(keeper.RunsAsService(), c.unit);
+    EXPECT_EQ(told, c.outOfReach == 0   ? std::vector<bool>{}
+                    : c.outOfReach == 1 ? std::vector<bool>{true}
+                                        : (std::vector<bool>{true, false}));
+    EXPECT_EQ(keeper.RunsAsService(), !c.endedOnExit);
     bool ended = false;
     keeper.EndWithWindow([&ended] { ended = true; });
     ASSERT_TRUE(RunUntil([&] { return ended; }));
@@ -393,12 +426,23 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         KeeperCase{"StartsOneAndEndsIt", false, false, false, true, true, false, false, 1, true},
         KeeperCase{"WaitsForOneStarting", false, false, false, false, true, false, false, 1, true},
-        KeeperCase{"StartsAgainOneThatDied", false, false, false, true, true, true, false, 2, true},
+        KeeperCase{"StartsAgainAtOnceOneThatDied", false, false, false, true, true, true, false, 2,
+                   true, 0, 60'000},
         KeeperCase{"LeavesTheUnitsAlone", false, true, false, true, true, false, false, 1, false},
         KeeperCase{"LeavesOneStartedElsewhere", false, false, false, true, true, false, true, 1,
                    false},
-        KeeperCase{"WithoutBusStartsOnce", false, false, true, false, false, false, false, 1,
-                   true}),
+        KeeperCase{"WithoutBusStartsOnce", false, false, true, false, true, false, false, 1, true},
+        // A copy from another login holds the lock: none is started to end on it.
+        KeeperCase{"WaitsForOneOutOfReach", false, false, false, true, true, false, false, 0, false,
+                   1},
+        KeeperCase{"WaitsForOneOutOfReachWithTheUnit", false, true, false, true, true, false, false,
+                   0, false, 1},
+        KeeperCase{"StartsOneWhenTheCopyOutOfReachEnds", false, false, false, true, true, false,
+                   false, 1, true, 2},
+        KeeperCase{"AttachesWhenTheCopyOutOfReachComesOntoTheBus", false, false, false, false,
+                   false, false, false, 0, false, 3},
+        KeeperCase{"WithoutBusStartsNoneBesideOneOutOfReach", false, false, true, false, false,
+                   false, false, 0, false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BroadcasterLinkTest, CallersOfAnotherUserAreRefused) {
