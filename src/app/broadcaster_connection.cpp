@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <system_error>
 
 #include "core/app/program_directory.h"
@@ -54,6 +55,19 @@ QString BroadcasterProgram(const std::filesystem::path& windowProgram) {
         return QString::fromStdString(beside.string());
     }
     return QStandardPaths::findExecutable(QString::fromStdString(name));
+}
+
+// The process is there and has not ended: one that ended stays a zombie until its parent (init,
+// or a container's, which may take a second) collects it, and holds no lock by then.
+bool ProcessRuns(pid_t pid) {
+    if (::kill(pid, 0) != 0 && errno != EPERM) {
+        return false;
+    }
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto name = line.rfind(')');
+    return name == std::string::npos || line.size() < name + 3 || line[name + 2] != 'Z';
 }
 
 }  // namespace
@@ -181,9 +195,7 @@ BroadcasterLauncher SystemLauncher(std::filesystem::path dataDirectory,
         }
         return pid;
     };
-    launcher.alive = [](qint64 pid) {
-        return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-    };
+    launcher.alive = [](qint64 pid) { return ProcessRuns(static_cast<pid_t>(pid)); };
     launcher.terminate = [](qint64 pid) { ::kill(static_cast<pid_t>(pid), SIGTERM); };
     launcher.lockHeld = [dataDirectory] {
         return BroadcasterLock::HeldElsewhere(dataDirectory, std::getenv("XDG_RUNTIME_DIR"));
