@@ -211,10 +211,17 @@ BroadcasterKeeper::BroadcasterKeeper(BroadcasterClient& client, BroadcasterLaunc
     // systemd restarts a service that failed; the window looks after the one it started, at once
     // when its process has gone (a crash): the bells wait for no timer.
     QObject::connect(&client_, &BroadcasterClient::detached, &client_, [this] {
-        if (startedPid_ != 0 && !unitEnabled_) {
+        if (unitEnabled_) {
+            return;
+        }
+        if (startedPid_ != 0) {
             endChecks_ = 0;
             relaunch_.start(kEndWatchMs);
             Relaunch();
+        } else {
+            // One found running (started by hand, or left by a window that crashed) has gone:
+            // nothing else would start one, so the window does once it has had time to come back.
+            relaunch_.start(relaunchMs_);
         }
     });
     QObject::connect(&client_, &BroadcasterClient::attached, &client_, [this] {

@@ -428,6 +428,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeeperCase{"WaitsForOneStarting", false, false, false, false, true, false, false, 1, true},
         KeeperCase{"StartsAgainAtOnceOneThatDied", false, false, false, true, true, true, false, 2,
                    true, 0, 60'000},
+        KeeperCase{"StartsOneWhenTheOneFoundRunningEnds", true, false, false, true, true, true,
+                   false, 1, true},
         KeeperCase{"LeavesTheUnitsAlone", false, true, false, true, true, false, false, 1, false},
         KeeperCase{"LeavesOneStartedElsewhere", false, false, false, true, true, false, true, 1,
                    false},
