@@ -7,6 +7,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -15,6 +16,7 @@
 #include "core/system/unattended_rules.h"
 #include "ctl/json_output.h"
 #include "ctl/zones_command.h"
+#include "platform/app/single_instance_lock.h"
 #include "platform/system/system_local_clock.h"
 
 namespace chimeon::ctl {
@@ -38,11 +40,21 @@ public:
         RegisterBroadcasterTypes();
     }
 
-    // False, with the reason said, when none runs.
+    // False, with the reason said, when none runs on this bus (or one runs out of its reach).
     bool Running() {
         QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
         if (bus != nullptr && bus->isServiceRegistered(name_).value()) {
             return true;
+        }
+        if (BroadcasterLock::HeldElsewhere(context_.dataDirectory,
+                                           std::getenv("XDG_RUNTIME_DIR"))) {
+            *context_.err << "chimeonctl: 广播程序正在运行，但不在这个会话总线上，无法连接它 (a "
+                             "broadcaster of "
+                          << context_.dataDirectory.string()
+                          << " runs but not on this session bus: started from another login, or "
+                             "without a bus)"
+                          << std::endl;
+            return false;
         }
         *context_.err << "chimeonctl: 没有正在运行的广播程序 (no broadcaster of "
                       << context_.dataDirectory.string() << " runs"

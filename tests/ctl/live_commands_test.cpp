@@ -12,6 +12,7 @@
 #include "broadcaster/broadcast_engine.h"
 #include "core/schedule/schedule_file.h"
 #include "link/server/broadcaster_adaptor.h"
+#include "platform/app/single_instance_lock.h"
 #include "support/fake_engine_ports.h"
 #include "support/fake_local_clock.h"
 #include "support/fake_media_player.h"
@@ -157,6 +158,11 @@ TEST_F(LiveCommandsTest, TalkToTheRunningBroadcasterOrSayThatNoneRuns) {
     const test::ProgramResult none = Ctl(elsewhere, {"stop"});
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_NE(none.err.find("没有正在运行的广播程序"), std::string::npos) << none.err;
+    // One runs from another login: its lock is held, its name is on another bus.
+    const auto otherLogin = BroadcasterLock::Acquire(elsewhere.path(), nullptr);
+    const test::ProgramResult unreachable = Ctl(elsewhere, {"stop"});
+    EXPECT_EQ(unreachable.exitCode, 2);
+    EXPECT_NE(unreachable.err.find("不在这个会话总线上"), std::string::npos) << unreachable.err;
 }
 
 }  // namespace
