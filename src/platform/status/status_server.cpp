@@ -161,7 +161,20 @@ StatusServer::~StatusServer() {
 }
 
 std::string StatusServer::Url() const {
-    return "http://" + address_ + ":" + std::to_string(port_) + "/";
+    return StatusPageUrl(address_, port_);
+}
+
+std::string StatusPageUrl(const std::string& address, int port) {
+    std::string host = address;
+    if (host.find(':') != std::string::npos && !host.starts_with('[')) {
+        // A link-local address's zone ("fe80::1%eth0") is written %25 in a URL.
+        std::string escaped;
+        for (const char c : host) {
+            escaped += c == '%' ? std::string("%25") : std::string(1, c);
+        }
+        host = "[" + escaped + "]";
+    }
+    return "http://" + host + ":" + std::to_string(port) + "/";
 }
 
 }  // namespace chimeon

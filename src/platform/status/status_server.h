@@ -55,6 +55,9 @@ private:
     std::thread listener_;
 };
 
+// "http://127.0.0.1:8631/", an IPv6 address in brackets ("http://[::1]:8631/").
+std::string StatusPageUrl(const std::string& address, int port);
+
 // The page's HTML (Chinese, for a phone as well as a desk): it asks /api/status every two
 // seconds and redraws without a reload.
 const std::string& StatusPageHtml();
