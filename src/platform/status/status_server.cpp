@@ -3,7 +3,9 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -101,8 +103,12 @@ std::unique_ptr<StatusServer> StatusServer::Start(const StatusServerOptions& opt
         const int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
-    server.set_keep_alive_timeout(options.keepAlive.count());
-    server.set_keep_alive_max_count(100);
+    // One request per connection ("Connection: close"): a worker waits on a kept-alive
+    // connection for its next request, so a few open pages would hold every worker between
+    // their polls and the rest would wait. The same wait bounds a connection's first request.
+    server.set_keep_alive_max_count(1);
+    server.set_keep_alive_timeout(std::max<std::int64_t>(
+        1, std::chrono::ceil<std::chrono::seconds>(options.readTimeout).count()));
     server.set_payload_max_length(0);  // nothing is ever posted to it
     server.set_pre_routing_handler(
         [](const httplib::Request& request, httplib::Response& response) {

@@ -86,6 +86,21 @@ TEST(StatusServer, ServesThePageAndJsonReadOnlyAndRefusesBadRequests) {
         EXPECT_TRUE(r.result ? r.result->status == r.status : r.status == 400) << r.what;
     }
 
+    // Browsers keep their connection open between polls: more of them than workers are all
+    // answered, at once.
+    std::vector<std::unique_ptr<httplib::Client>> browsers;
+    for (int i = 0; i < 4; ++i) {
+        browsers.push_back(std::make_unique<httplib::Client>("127.0.0.1", server->port()));
+        browsers.back()->set_keep_alive(true);
+        browsers.back()->set_read_timeout(1s);
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (auto& browser : browsers) {
+            const auto polled = browser->Get("/api/status");
+            EXPECT_TRUE(polled && polled->status == 200) << round;
+        }
+    }
+
     // A flood of idle connections: descriptors stay bounded, and once it is gone the page
     // answers again.
     const int before = OpenDescriptors();
