@@ -7,11 +7,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace chimeon {
 namespace {
+
+constexpr int kListenBacklog = 128;
 
 // Set on the accepting thread while it answers a connection that found every worker busy and
 // every waiting place taken.
@@ -99,9 +102,11 @@ std::unique_ptr<StatusServer> StatusServer::Start(const StatusServerOptions& opt
     server.set_read_timeout(options.readTimeout);
     server.set_write_timeout(std::chrono::seconds(3));
     // Never SO_REUSEPORT (httplib's default): a second program on the port must fail, not share.
-    server.set_socket_options([](int sock) {
+    const auto listening = std::make_shared<int>(-1);
+    server.set_socket_options([listening](int sock) {
         const int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        *listening = sock;
     });
     // One request per connection ("Connection: close"): a worker waits on a kept-alive
     // connection for its next request, so a few open pages would hold every worker between
@@ -150,6 +155,9 @@ std::unique_ptr<StatusServer> StatusServer::Start(const StatusServerOptions& opt
         *error = "cannot listen on " + options.address + ":" + std::to_string(options.port);
         return nullptr;
     }
+    // httplib listens with a backlog of 5: connections arriving together beyond that would have
+    // their handshake dropped and retried a second or more later.
+    ::listen(*listening, kListenBacklog);
     made->address_ = options.address;
     made->port_ = port;
     // Listening already: connections wait in the kernel until the loop takes them.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -110,6 +111,12 @@ TEST(StatusServer, ServesThePageAndJsonReadOnlyAndRefusesBadRequests) {
     }
     std::this_thread::sleep_for(200ms);
     EXPECT_LT(OpenDescriptors() - before, 40 + 2 + 4 + 2) << "the server holds only a few";
+    int connected = 0;
+    for (int fd : flood) {
+        pollfd writable{fd, POLLOUT, 0};
+        connected += poll(&writable, 1, 0) == 1 && writable.revents == POLLOUT ? 1 : 0;
+    }
+    EXPECT_EQ(connected, 40) << "the kernel holds the rest for the server, none wait to retry";
     // A request among them is answered (perhaps "busy") within the read timeout.
     httplib::Client busy("127.0.0.1", server->port());
     busy.set_read_timeout(10s);
