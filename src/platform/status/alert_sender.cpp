@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <httplib.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <regex>
+#include <string_view>
 
 #include "core/system/log.h"
 
@@ -20,6 +22,33 @@ namespace {
 
 // scheme://host[:port], then the path.
 const std::regex kUrl(R"(^(https?://[^/?#\s]+)(/[^\s]*)?$)", std::regex::icase);
+
+// All of `text` into the non-blocking `fd` by `deadline`; false with the reason.
+bool WriteWhole(int fd, std::string_view text, std::chrono::steady_clock::time_point deadline,
+                std::string* why) {
+    while (!text.empty()) {
+        const ssize_t n = write(fd, text.data(), text.size());
+        if (n > 0) {
+            text.remove_prefix(static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            *why = "did not take the event on its standard input: " +
+                   std::string(std::strerror(errno));
+            return false;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            *why = "did not read the event on its standard input in time (" +
+                   std::to_string(text.size()) + " bytes left)";
+            return false;
+        }
+        pollfd ready{fd, POLLOUT, 0};
+        poll(&ready, 1, static_cast<int>(left.count()));
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -73,6 +102,18 @@ void AlertSender::Loop() {
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    struct Target {
+        std::string name;
+        bool (AlertSender::*send)(const std::string&, std::string*) const;
+        std::string gaveUpWith;  // what it failed with when last given up, "" once it delivers
+    };
+    std::vector<Target> targets;
+    if (!targets_.webhookUrl.empty()) {
+        targets.push_back({"webhook " + targets_.webhookUrl, &AlertSender::Post, {}});
+    }
+    if (!targets_.program.empty()) {
+        targets.push_back({"program " + targets_.program, &AlertSender::RunProgram, {}});
+    }
     for (;;) {
         AlertEvent event;
         {
@@ -85,18 +126,7 @@ void AlertSender::Loop() {
             queue_.pop_front();
         }
         const std::string body = AlertJson(event);
-        struct Target {
-            std::string name;
-            bool (AlertSender::*send)(const std::string&, std::string*) const;
-        };
-        std::vector<Target> targets;
-        if (!targets_.webhookUrl.empty()) {
-            targets.push_back({"webhook " + targets_.webhookUrl, &AlertSender::Post});
-        }
-        if (!targets_.program.empty()) {
-            targets.push_back({"program " + targets_.program, &AlertSender::RunProgram});
-        }
-        for (const Target& target : targets) {
+        for (Target& target : targets) {
             std::string why;
             bool sent = false;
             for (int attempt = 0; attempt < options_.attempts && !sent; ++attempt) {
@@ -105,15 +135,28 @@ void AlertSender::Loop() {
                 }
                 sent = (this->*target.send)(body, &why);
             }
-            if (!sent) {
-                const std::string problem = std::string(AlertKindName(event.kind)) + " " +
-                                            event.title + " → " + target.name + "（" +
-                                            std::to_string(options_.attempts) + " 次都失败：" +
-                                            why + "）";
-                Log(LogLevel::kError, "alert", problem);
-                if (gaveUp_) {
-                    gaveUp_(problem);
+            std::string said;
+            if (sent) {
+                if (target.gaveUpWith.empty()) {
+                    continue;
                 }
+                // Delivering again takes back what was said, unless another target still fails.
+                target.gaveUpWith.clear();
+                for (const Target& other : targets) {
+                    if (!other.gaveUpWith.empty()) {
+                        said = other.gaveUpWith;
+                    }
+                }
+                Log(LogLevel::kInfo, "alert", target.name + " delivers again");
+            } else {
+                said = std::string(AlertKindName(event.kind)) + " " + event.title + " → " +
+                       target.name + "（" + std::to_string(options_.attempts) + " 次都失败：" +
+                       why + "）";
+                target.gaveUpWith = said;
+                Log(LogLevel::kError, "alert", said);
+            }
+            if (gaveUp_) {
+                gaveUp_(said);
             }
         }
     }
@@ -152,6 +195,18 @@ bool AlertSender::RunProgram(const std::string& body, std::string* why) const {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    // The program starts with no signal blocked and every one at its default, whatever this
+    // thread blocks (SIGPIPE) or the broadcaster ignores: a script or curl must see a closed
+    // pipe as a normal program does.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<std::string> words{targets_.program};
     words.insert(words.end(), targets_.arguments.begin(), targets_.arguments.end());
     std::vector<char*> argv;
@@ -161,7 +216,8 @@ bool AlertSender::RunProgram(const std::string& body, std::string* why) const {
     argv.push_back(nullptr);
     pid_t pid = 0;
     const int spawned =
-        posix_spawn(&pid, targets_.program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn(&pid, targets_.program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(input[0]);
     if (spawned != 0) {
@@ -169,28 +225,24 @@ bool AlertSender::RunProgram(const std::string& body, std::string* why) const {
         *why = "cannot be started: " + std::string(std::strerror(spawned));
         return false;
     }
+    const auto deadline = std::chrono::steady_clock::now() + options_.timeout;
     // A program that does not read its input must not stall the sender on a full pipe.
     fcntl(input[1], F_SETFL, O_NONBLOCK);
-    std::size_t written = 0;
-    while (written < body.size()) {
-        const ssize_t n = write(input[1], body.data() + written, body.size() - written);
-        if (n <= 0) {
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
+    const bool written = WriteWhole(input[1], body, deadline, why);
     close(input[1]);
-    const auto deadline = std::chrono::steady_clock::now() + options_.timeout;
     int status = 0;
     pid_t ended = 0;
-    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+    while (written && (ended = waitpid(pid, &status, WNOHANG)) == 0 &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (ended == 0) {
+        // Also a run that has only part of the event: the retry must not run beside it.
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
-        *why = "did not end within " + std::to_string(options_.timeout.count()) + " ms";
+        if (written) {
+            *why = "did not end within " + std::to_string(options_.timeout.count()) + " ms";
+        }
         return false;
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {

@@ -32,8 +32,10 @@ struct AlertSenderOptions {
 
 // Sends each alert once to every target on a thread of its own, retrying a failed target a few
 // times with a growing wait; a target that still fails is given up for that alert and said once
-// through `gaveUp` (on the sender's thread). Send never waits: a full queue drops the alert (and
-// says so), so a bell is never delayed by an alert.
+// through `gaveUp` (on the sender's thread), which is told "" once every target given up has
+// delivered a later alert. Send never waits: a full queue drops the alert (and says so), so a
+// bell is never delayed by an alert. The program counts as reached only when it took the whole
+// event and exited 0 within the timeout.
 class AlertSender {
 public:
     AlertSender(AlertTargets targets, AlertSenderOptions options,

@@ -3,13 +3,18 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace chimeon {
 namespace {
+
+constexpr int kListenBacklog = 128;
 
 // Set on the accepting thread while it answers a connection that found every worker busy and
 // every waiting place taken.
@@ -97,12 +102,18 @@ std::unique_ptr<StatusServer> StatusServer::Start(const StatusServerOptions& opt
     server.set_read_timeout(options.readTimeout);
     server.set_write_timeout(std::chrono::seconds(3));
     // Never SO_REUSEPORT (httplib's default): a second program on the port must fail, not share.
-    server.set_socket_options([](int sock) {
+    const auto listening = std::make_shared<int>(-1);
+    server.set_socket_options([listening](int sock) {
         const int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        *listening = sock;
     });
-    server.set_keep_alive_timeout(options.keepAlive.count());
-    server.set_keep_alive_max_count(100);
+    // One request per connection ("Connection: close"): a worker waits on a kept-alive
+    // connection for its next request, so a few open pages would hold every worker between
+    // their polls and the rest would wait. The same wait bounds a connection's first request.
+    server.set_keep_alive_max_count(1);
+    server.set_keep_alive_timeout(std::max<std::int64_t>(
+        1, std::chrono::ceil<std::chrono::seconds>(options.readTimeout).count()));
     server.set_payload_max_length(0);  // nothing is ever posted to it
     server.set_pre_routing_handler(
         [](const httplib::Request& request, httplib::Response& response) {
@@ -144,6 +155,9 @@ std::unique_ptr<StatusServer> StatusServer::Start(const StatusServerOptions& opt
         *error = "cannot listen on " + options.address + ":" + std::to_string(options.port);
         return nullptr;
     }
+    // httplib listens with a backlog of 5: connections arriving together beyond that would have
+    // their handshake dropped and retried a second or more later.
+    ::listen(*listening, kListenBacklog);
     made->address_ = options.address;
     made->port_ = port;
     // Listening already: connections wait in the kernel until the loop takes them.
@@ -161,7 +175,20 @@ StatusServer::~StatusServer() {
 }
 
 std::string StatusServer::Url() const {
-    return "http://" + address_ + ":" + std::to_string(port_) + "/";
+    return StatusPageUrl(address_, port_);
+}
+
+std::string StatusPageUrl(const std::string& address, int port) {
+    std::string host = address;
+    if (host.find(':') != std::string::npos && !host.starts_with('[')) {
+        // A link-local address's zone ("fe80::1%eth0") is written %25 in a URL.
+        std::string escaped;
+        for (const char c : host) {
+            escaped += c == '%' ? std::string("%25") : std::string(1, c);
+        }
+        host = "[" + escaped + "]";
+    }
+    return "http://" + host + ":" + std::to_string(port) + "/";
 }
 
 }  // namespace chimeon

@@ -23,10 +23,9 @@ struct StatusServerOptions {
     // Connections accepted beyond the workers wait, up to this many; any more are answered
     // "503" as soon as they send a request, so descriptors and threads stay bounded.
     int waiting = 32;
-    // How long a connection may take to send its request: a connection that found no place
-    // holds the accepting thread this long at most.
+    // How long a connection may take to send its request (at least a second to begin it): a
+    // connection that found no place holds the accepting thread this long at most.
     std::chrono::milliseconds readTimeout{1000};
-    std::chrono::seconds keepAlive{3};
 };
 
 // Serves the status page read-only on threads of its own: "/" (the page, which polls), and
@@ -54,6 +53,9 @@ private:
     int port_ = 0;
     std::thread listener_;
 };
+
+// "http://127.0.0.1:8631/", an IPv6 address in brackets ("http://[::1]:8631/").
+std::string StatusPageUrl(const std::string& address, int port);
 
 // The page's HTML (Chinese, for a phone as well as a desk): it asks /api/status every two
 // seconds and redraws without a reload.

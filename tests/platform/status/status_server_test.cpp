@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <mutex>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -83,6 +87,21 @@ TEST(StatusServer, ServesThePageAndJsonReadOnlyAndRefusesBadRequests) {
         EXPECT_TRUE(r.result ? r.result->status == r.status : r.status == 400) << r.what;
     }
 
+    // Browsers keep their connection open between polls: more of them than workers are all
+    // answered, at once.
+    std::vector<std::unique_ptr<httplib::Client>> browsers;
+    for (int i = 0; i < 4; ++i) {
+        browsers.push_back(std::make_unique<httplib::Client>("127.0.0.1", server->port()));
+        browsers.back()->set_keep_alive(true);
+        browsers.back()->set_read_timeout(1s);
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (auto& browser : browsers) {
+            const auto polled = browser->Get("/api/status");
+            EXPECT_TRUE(polled && polled->status == 200) << round;
+        }
+    }
+
     // A flood of idle connections: descriptors stay bounded, and once it is gone the page
     // answers again.
     const int before = OpenDescriptors();
@@ -92,6 +111,12 @@ TEST(StatusServer, ServesThePageAndJsonReadOnlyAndRefusesBadRequests) {
     }
     std::this_thread::sleep_for(200ms);
     EXPECT_LT(OpenDescriptors() - before, 40 + 2 + 4 + 2) << "the server holds only a few";
+    int connected = 0;
+    for (int fd : flood) {
+        pollfd writable{fd, POLLOUT, 0};
+        connected += poll(&writable, 1, 0) == 1 && writable.revents == POLLOUT ? 1 : 0;
+    }
+    EXPECT_EQ(connected, 40) << "the kernel holds the rest for the server, none wait to retry";
     // A request among them is answered (perhaps "busy") within the read timeout.
     httplib::Client busy("127.0.0.1", server->port());
     busy.set_read_timeout(10s);
@@ -110,6 +135,19 @@ TEST(StatusServer, ServesThePageAndJsonReadOnlyAndRefusesBadRequests) {
     }
     ASSERT_TRUE(after);
     EXPECT_EQ(after->status, 200);
+
+    struct {
+        const char* address;
+        const char* url;
+    } urls[] = {
+        {"127.0.0.1", "http://127.0.0.1:8788/"},
+        {"::1", "http://[::1]:8788/"},
+        {"fe80::1%eth0", "http://[fe80::1%25eth0]:8788/"},
+        {"pa-pc.local", "http://pa-pc.local:8788/"},
+    };
+    for (const auto& u : urls) {
+        EXPECT_EQ(StatusPageUrl(u.address, 8788), u.url);
+    }
 
     StatusServerOptions taken = options;
     taken.port = server->port();
@@ -176,6 +214,102 @@ TEST(AlertSender, PostsAndRunsOnceRetriesAFailingTargetAndGivesUpSayingItOnce) {
     EXPECT_EQ(WebhookUrlProblem("ftp://x/"),
               "the alert webhook \"ftp://x/\" is no http:// or "
               "https:// URL");
+}
+
+bool Eventually(const std::function<bool()>& done) {
+    for (int tries = 0; tries < 500 && !done(); ++tries) {
+        std::this_thread::sleep_for(10ms);
+    }
+    return done();
+}
+
+TEST(AlertSender, TheProgramGetsTheWholeEventWithDefaultSignalsAndALaterSuccessClearsTheNotice) {
+    test::TempDir dir;
+    // Perl, for it keeps the signal mask it was started with (a shell clears it).
+    dir.Write("alert.pl",
+              "#!/usr/bin/perl\n"
+              "my ($copy, $fail, $wait) = @ARGV;\n"
+              "select(undef, undef, undef, $wait);\n"
+              "my $event = do { local $/; <STDIN> };\n"
+              "open(my $out, '>', $copy) or die; print $out $event; close $out;\n"
+              "open(my $status, '<', '/proc/self/status'); open(my $sig, '>', \"$copy.signals\");\n"
+              "print $sig grep { /^Sig(Blk|Ign)/ } <$status>;\n"
+              "exit(-e $fail ? 1 : 0);\n");
+    std::filesystem::permissions(dir / "alert.pl", std::filesystem::perms::owner_all);
+    dir.Write("fail", "");
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);  // as a program that ignores it
+    AlertEvent big{AlertKind::kSilentStart,      7,        "眼保健操",
+                   std::string(300 * 1024, 'x'), "星期二", 1};
+    struct Case {
+        const char* what;
+        std::vector<std::string> command;
+        AlertEvent event;
+        bool delivered;
+        const char* problem;
+        std::mutex mutex;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"a slow reader of a large event",
+         {(dir / "alert.pl").string(), (dir / "slow").string(), (dir / "never").string(), "0.3"},
+         big,
+         true,
+         "",
+         {},
+         {}},
+        {"a program that ends without reading",
+         {"/bin/true"},
+         big,
+         false,
+         "did not take the event",
+         {},
+         {}},
+        {"a program that fails, then delivers",
+         {(dir / "alert.pl").string(), (dir / "flaky").string(), (dir / "fail").string(), "0"},
+         AlertEvent{AlertKind::kStartFailed, 8, "放学铃", "missing", "星期二", 2},
+         false,
+         "exit status 1",
+         {},
+         {}},
+    };
+    std::vector<std::unique_ptr<AlertSender>> senders;
+    AlertSenderOptions options;
+    options.firstRetry = 10ms;
+    for (Case& c : cases) {
+        senders.push_back(std::make_unique<AlertSender>(
+            AlertTargets{"", c.command[0], {c.command.begin() + 1, c.command.end()}}, options,
+            [&c](const std::string& problem) {
+                const std::lock_guard lock(c.mutex);
+                c.said.push_back(problem);
+            }));
+        senders.back()->Send(c.event);
+    }
+    const auto said = [](Case& c) {
+        const std::lock_guard lock(c.mutex);
+        return c.said;
+    };
+    ASSERT_TRUE(Eventually([&] { return !said(cases[2]).empty(); }));
+    std::filesystem::remove(dir / "fail");
+    senders[2]->Send(cases[2].event);
+    EXPECT_TRUE(Eventually([&] { return said(cases[2]).size() == 2; }));
+    EXPECT_EQ(said(cases[2]).back(), "") << "a later delivery clears what was said";
+    EXPECT_EQ(dir.Read("flaky"), AlertJson(cases[2].event));
+    Eventually([&] { return !said(cases[1]).empty(); });
+    senders.clear();
+    std::signal(SIGPIPE, previous);
+    for (Case& c : cases) {
+        const std::vector<std::string> problems = said(c);
+        EXPECT_EQ(problems.empty(), c.delivered) << c.what;
+        if (!problems.empty()) {
+            EXPECT_NE(problems[0].find(c.problem), std::string::npos) << c.what << problems[0];
+        }
+    }
+    EXPECT_EQ(dir.Read("slow"), AlertJson(big)) << "whole, not cut at the pipe's size";
+    std::istringstream signals(dir.Read("slow.signals"));
+    int lines = 0;
+    for (std::string name, mask; signals >> name >> mask; ++lines) {
+        EXPECT_EQ(std::stoull(mask, nullptr, 16) & (1ull << (SIGPIPE - 1)), 0u) << name;
+    }
+    EXPECT_EQ(lines, 2) << dir.Read("slow.signals");
 }
 
 }  // namespace
