@@ -115,6 +115,7 @@ void SnapcastFeed::Run() {
                 "streaming to the server at " + host_ + ":" + std::to_string(port_));
             SetProblem("");
             backoff = std::chrono::milliseconds(250);
+            ++session_;
             connected_ = true;
             ended = Stream(connection.fd());
             connected_ = false;
