@@ -172,6 +172,35 @@ std::int64_t MonitorRecorder::OnsetAfter(std::int64_t fromNs, std::int64_t toNs)
     return -1;
 }
 
+std::int64_t MonitorRecorder::SteadyOnsetAfter(std::int64_t fromNs, std::int64_t toNs) {
+    std::lock_guard lock(mutex_);
+    std::vector<std::int64_t> offsets;
+    for (const Chunk& chunk : chunks_) {
+        if (chunk.startNs > fromNs - kSecond && chunk.startNs < toNs + kSecond) {
+            offsets.push_back(chunk.startNs - chunk.firstSample * kSecond / kRate);
+        }
+    }
+    if (offsets.empty()) {
+        return -1;
+    }
+    std::nth_element(offsets.begin(), offsets.begin() + static_cast<long>(offsets.size() / 2),
+                     offsets.end());
+    const std::int64_t offset = offsets[offsets.size() / 2];
+    for (const Chunk& chunk : chunks_) {
+        for (size_t i = 0; i < chunk.samples.size(); ++i) {
+            const std::int64_t at =
+                offset + (chunk.firstSample + static_cast<std::int64_t>(i)) * kSecond / kRate;
+            if (at > toNs) {
+                return -1;
+            }
+            if (at >= fromNs && std::abs(chunk.samples[i]) > kOnsetLevel) {
+                return at;
+            }
+        }
+    }
+    return -1;
+}
+
 std::vector<double> MonitorRecorder::LatenessMs(const std::vector<std::int64_t>& dueNs,
                                                 std::int64_t withinMs) {
     std::vector<double> late;
@@ -201,6 +230,8 @@ void MonitorRecorder::Pull() {
             chunk.samples.assign(data, data + map.size / 2);
             gst_buffer_unmap(buffer, &map);
             std::lock_guard lock(mutex_);
+            chunk.firstSample = recorded_;
+            recorded_ += static_cast<std::int64_t>(chunk.samples.size());
             chunks_.push_back(std::move(chunk));
         }
         gst_sample_unref(sample);

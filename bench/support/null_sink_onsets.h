@@ -56,6 +56,11 @@ public:
 
     // The first loud sample between the two times, or -1.
     std::int64_t OnsetAfter(std::int64_t fromNs, std::int64_t toNs);
+    // The same, each sample timed by its place in the recording rather than by its buffer's
+    // time: a buffer's time jitters with the moment the recorder's thread woke, the samples'
+    // count does not. The count is placed by the median of the buffers' offsets within a second
+    // of the span.
+    std::int64_t SteadyOnsetAfter(std::int64_t fromNs, std::int64_t toNs);
     // The last loud sample between the two times, or -1.
     std::int64_t LastLoudBefore(std::int64_t fromNs, std::int64_t toNs);
     // How late after each due moment a click was heard, within `withinMs` (ms); clicks not heard
@@ -65,6 +70,7 @@ public:
 private:
     struct Chunk {
         std::int64_t startNs;
+        std::int64_t firstSample;  // its first sample's place in the recording
         std::vector<std::int16_t> samples;
     };
     void Pull();
@@ -75,6 +81,7 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<Chunk> chunks_;
+    std::int64_t recorded_ = 0;  // samples so far
 };
 
 struct Figures {

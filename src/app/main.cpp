@@ -145,20 +145,13 @@ int main(int argc, char* argv[]) {
                      [] { std::cout << "chimeon: attached to the broadcaster" << std::endl; });
 #endif
 
-    // The network output's zones for the settings page, as the broadcaster follows them: asked
-    // every two seconds, the page shows the copy of the last answer.
+    // The network output's zones for the settings page, as the broadcaster follows them: the
+    // page asks while it shows them (every two seconds) and shows the copy of the last answer.
     ZoneSnapshot networkZones{false, false, "正在向广播程序询问分区…", {}};
-    QTimer zonesTimer;
     QObject::connect(&client, &BroadcasterClient::zones, [&networkZones](const std::string& json) {
         networkZones = ZoneSnapshotFromJson(json).value_or(ZoneSnapshot{
             false, false, json.empty() ? "广播程序没有网络输出，或者没有回答" : "", {}});
     });
-    QObject::connect(&zonesTimer, &QTimer::timeout, &client, [&client, &networkSection] {
-        if (ReadNetworkOutputSettings(networkSection).enabled) {
-            client.RequestZones();
-        }
-    });
-    zonesTimer.start(2000);
 
     PageMaker makePage = [&](PageKind kind) -> std::unique_ptr<CSubDialog> {
         if (kind == PageKind::kRecord) {
@@ -177,7 +170,10 @@ int main(int argc, char* argv[]) {
                 {state, settings, localClock, autostart, skinning, skinFolders, &history});
             parts.networkSection = &networkSection;
             if (ReadNetworkOutputSettings(networkSection).enabled) {
-                parts.networkZones = [&networkZones] { return networkZones; };
+                parts.networkZones = [&networkZones, &client] {
+                    client.RequestZones();
+                    return networkZones;
+                };
             }
             parts.previewWindow = [&todayPage] {
                 return todayPage != nullptr ? todayPage->preview() : nullptr;

@@ -45,6 +45,7 @@ void NetworkOutput::Configure(EngineParts& parts) {
 
 ZoneSnapshot NetworkOutput::Zones() const {
     ZoneSnapshot snapshot = control_->Snapshot();
+    snapshot.streamSession = feed_->Session();
     snapshot.streamConnected = feed_->Connected();
     if (!snapshot.streamConnected) {
         snapshot.problem = feed_->Problem();

@@ -49,19 +49,25 @@ void NetworkBellObserver::OnRowStarted(int row, std::string_view file, StartCaus
     const std::string time = DueTimeText(second);
     const std::string& title = list_.Item(row).title;
     std::vector<std::string> texts;
+    watched_.reset();
     if (!snapshot.streamConnected) {
         texts.push_back(UndeliveredText(
             snapshot.problem.empty() ? "网络广播服务器没有连接" : snapshot.problem, time, title));
+    } else if (!snapshot.controlConnected) {
+        // The zones are those of the last connection: a client may have left or come since.
+        texts.push_back(ZonesUnknownText(
+            snapshot.problem.empty() ? "控制端口没有连接" : snapshot.problem, time, title));
     } else {
         for (const ZoneShortfall& shortfall : ShortfallsOf(snapshot.zones, streamId_)) {
             texts.push_back(ShortfallText(shortfall, time, title));
         }
     }
+    if (snapshot.streamConnected) {
+        watched_ = Watched{row, std::string(file), time, title, snapshot.streamSession};
+    }
     std::string notice;
     for (const std::string& text : texts) {
-        if (inner_) {
-            inner_->OnPlayFailed(row, file, FailureCause::kNetwork, text);
-        }
+        Fail(row, file, text);
         notice += (notice.empty() ? "" : "；") + text;
     }
     if (notice_) {
@@ -70,8 +76,27 @@ void NetworkBellObserver::OnRowStarted(int row, std::string_view file, StartCaus
 }
 
 void NetworkBellObserver::OnRowEnded(int row, EndCause cause) {
+    if (watched_ && watched_->row == row) {
+        const ZoneSnapshot snapshot = zones_ ? zones_() : ZoneSnapshot{};
+        if (!snapshot.streamConnected || snapshot.streamSession != watched_->session) {
+            const std::string text = InterruptedText(
+                snapshot.problem.empty() ? "网络广播服务器断开过" : snapshot.problem,
+                watched_->time, watched_->title);
+            Fail(row, watched_->file, text);
+            if (notice_) {
+                notice_(text);
+            }
+        }
+        watched_.reset();
+    }
     if (inner_) {
         inner_->OnRowEnded(row, cause);
+    }
+}
+
+void NetworkBellObserver::Fail(int row, std::string_view file, const std::string& text) {
+    if (inner_) {
+        inner_->OnPlayFailed(row, file, FailureCause::kNetwork, text);
     }
 }
 

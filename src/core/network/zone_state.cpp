@@ -273,6 +273,18 @@ std::string UndeliveredText(std::string_view problem, std::string_view time,
            std::string(problem) + "）";
 }
 
+std::string InterruptedText(std::string_view problem, std::string_view time,
+                            std::string_view title) {
+    return "网络广播中断：" + std::string(time) + " 的" + std::string(title) + "没有完整送达（" +
+           std::string(problem) + "）";
+}
+
+std::string ZonesUnknownText(std::string_view problem, std::string_view time,
+                             std::string_view title) {
+    return "网络输出：分区状态未知（" + std::string(problem) + "），" + std::string(time) + " 的" +
+           std::string(title) + "是否送达无法确认";
+}
+
 nlohmann::ordered_json ZoneJson(const Zone& zone, std::string_view ourStream) {
     nlohmann::ordered_json clients = nlohmann::ordered_json::array();
     for (const ZoneClient& client : zone.clients) {

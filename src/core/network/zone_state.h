@@ -41,6 +41,7 @@ struct ZoneSnapshot {
     bool streamConnected = false;   // the sound reaches the server's stream
     std::string problem;            // why not, in the system's words ("" while all is well)
     std::vector<Zone> zones;
+    std::uint64_t streamSession = 0;  // counts the stream's connections: it broke when it changes
 
     bool operator==(const ZoneSnapshot&) const = default;
 };
@@ -82,6 +83,12 @@ std::string ShortfallText(const ZoneShortfall& shortfall, std::string_view time,
                           std::string_view title);
 std::string UndeliveredText(std::string_view problem, std::string_view time,
                             std::string_view title);
+// A bell whose stream to the server broke off before its end.
+std::string InterruptedText(std::string_view problem, std::string_view time,
+                            std::string_view title);
+// A bell that reached the server while its zones were not known (the control port away).
+std::string ZonesUnknownText(std::string_view problem, std::string_view time,
+                             std::string_view title);
 
 // One zone as JSON, the same for `chimeonctl zones --json`, the status page's /api/status and
 // whoever reads the broadcaster's zones: {"zone", "id", "stream", "ours" (it plays

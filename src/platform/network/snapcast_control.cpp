@@ -164,8 +164,10 @@ std::string SnapcastControl::Follow(int fd) {
         if (pending.size() > kMaxLine) {
             return "a line too long";
         }
+        // Connected counts from the first status of this connection: until then the zones are
+        // those of the last one.
         const ZoneSnapshot before = Snapshot();
-        if (changed || !before.controlConnected) {
+        if ((changed && before.controlConnected) || (!before.controlConnected && answered)) {
             Publish(true, "", &zones);
         }
         if (refresh && !ask()) {

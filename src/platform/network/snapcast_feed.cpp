@@ -23,6 +23,9 @@ constexpr std::size_t kMaxUnsentBytes = SnapcastFeed::kRate * SnapcastFeed::kCha
 constexpr std::size_t kMaxPendingFrames = SnapcastFeed::kRate * 20;
 // A wall clock that jumped, or a thread that was held: the stream starts afresh from now.
 constexpr std::int64_t kResyncNs = kNsPerSecond / 5;
+// A block written later than this after it was due (more than a chunk of the server) is a hold
+// worth telling.
+constexpr std::int64_t kHeldNs = kNsPerSecond / 125;
 // The server stamps what it reads by counting from its first read after the connection. Sound
 // written before that read was waiting (the server still taking the connection up) is read from
 // a backlog and stamped late by it, every chunk, for as long as the connection lasts: measured
@@ -115,6 +118,7 @@ void SnapcastFeed::Run() {
                 "streaming to the server at " + host_ + ":" + std::to_string(port_));
             SetProblem("");
             backoff = std::chrono::milliseconds(250);
+            ++session_;
             connected_ = true;
             ended = Stream(connection.fd());
             connected_ = false;
@@ -141,6 +145,7 @@ std::string SnapcastFeed::Stream(int fd) {
     std::vector<std::int16_t> block(static_cast<std::size_t>(kBlockFrames * kChannels));
     std::vector<char> unsent;
     bool quiet = true;
+    bool behind = false;  // catching up after a hold
     for (;;) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
@@ -153,6 +158,13 @@ std::string SnapcastFeed::Stream(int fd) {
         // read it whole, less its length.
         SleepUntil(blockNs + kBlockFrames * kNsPerSecond / kRate);
         const std::int64_t now = RealtimeNs() - kBlockFrames * kNsPerSecond / kRate;
+        // What the server reads after a hold may be stamped late by it, at every client alike,
+        // for as long as the connection lasts: worth a line (once a hold) when bells are late.
+        if (now - blockNs > kHeldNs && !behind) {
+            Log(LogLevel::kWarning, "network",
+                "the stream was held " + std::to_string((now - blockNs) / 1000000) + " ms");
+        }
+        behind = now - blockNs > kHeldNs;
         if (now - blockNs > kResyncNs || blockNs - now > kResyncNs) {
             startNs = now;
             written = 0;

@@ -41,6 +41,9 @@ public:
 
     std::chrono::milliseconds buffer() const { return buffer_; }
     bool Connected() const { return connected_.load(); }
+    // How many connections to the server were made so far: a start and an end that see the same
+    // number, connected, had the stream the whole time between.
+    std::uint64_t Session() const { return session_.load(); }
     // Why the stream does not reach the server, in the operator's words ("" while it does).
     std::string Problem() const;
 
@@ -74,6 +77,7 @@ private:
     std::int64_t runEndNs_ = -1;
     std::string problem_;
     std::atomic<bool> connected_{false};
+    std::atomic<std::uint64_t> session_{0};
     std::thread thread_;
 };
 

@@ -15,6 +15,9 @@
 namespace chimeon {
 namespace {
 
+constexpr int kZonesPeriodMs = 2000;
+constexpr int kFirstAnswerMs = 300;
+
 QSpinBox* MakeSpin(QWidget* parent, int low, int high) {
     auto* spin = new QSpinBox(parent);
     spin->setRange(low, high);
@@ -72,21 +75,45 @@ void NetworkOutputBox::FollowZones(std::function<ZoneSnapshot()> zones) {
     zonesView_->setReadOnly(true);
     zonesView_->setMaximumHeight(fontMetrics().height() * 6);
     static_cast<QFormLayout*>(layout())->addRow(QStringLiteral("分  区："), zonesView_);
-    auto show = [this] {
-        const QString text = QString::fromStdString(ZonesText(zones_(), [](std::int64_t sec) {
-            return sec > 0 ? QDateTime::fromSecsSinceEpoch(sec)
-                                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                 .toStdString()
-                           : std::string("（从未）");
-        }));
-        if (text != zonesView_->toPlainText()) {
-            zonesView_->setPlainText(text);
-        }
-    };
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, show);
-    timer->start(2000);
-    show();
+    zonesTimer_ = new QTimer(this);
+    connect(zonesTimer_, &QTimer::timeout, this, &NetworkOutputBox::ShowZones);
+    if (isVisible()) {
+        ShowZones();
+        zonesTimer_->start(kZonesPeriodMs);
+    }
+}
+
+void NetworkOutputBox::showEvent(QShowEvent* event) {
+    QGroupBox::showEvent(event);
+    if (zonesTimer_ != nullptr && !zonesTimer_->isActive()) {
+        ShowZones();
+        zonesTimer_->start(kZonesPeriodMs);
+        // The answer to that first ask, without waiting a whole period for it.
+        QTimer::singleShot(kFirstAnswerMs, this, [this] {
+            if (zonesTimer_->isActive()) {
+                ShowZones();
+            }
+        });
+    }
+}
+
+void NetworkOutputBox::hideEvent(QHideEvent* event) {
+    QGroupBox::hideEvent(event);
+    if (zonesTimer_ != nullptr) {
+        zonesTimer_->stop();  // nobody reads them: the broadcaster is not asked either
+    }
+}
+
+void NetworkOutputBox::ShowZones() {
+    const QString text = QString::fromStdString(ZonesText(zones_(), [](std::int64_t sec) {
+        return sec > 0 ? QDateTime::fromSecsSinceEpoch(sec)
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                             .toStdString()
+                       : std::string("（从未）");
+    }));
+    if (text != zonesView_->toPlainText()) {
+        zonesView_->setPlainText(text);
+    }
 }
 
 void NetworkOutputBox::Changed() {

@@ -11,6 +11,7 @@ class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QSpinBox;
+class QTimer;
 
 namespace chimeon {
 
@@ -25,8 +26,8 @@ class NetworkOutputBox : public QGroupBox {
 public:
     using Store = std::function<std::string(const NetworkOutputSettings&)>;
     NetworkOutputBox(const SettingsStore& section, Store store, QWidget* parent = nullptr);
-    // Shows the zones the running network output knows, every two seconds (on the box's
-    // thread; `zones` must never wait).
+    // Shows the zones the running network output knows, asked every two seconds while the box
+    // is shown and never while it is hidden (on the box's thread; `zones` must never wait).
     void FollowZones(std::function<ZoneSnapshot()> zones);
 
     // Shows what is stored.
@@ -37,13 +38,19 @@ public:
     QSpinBox* bufferSpin() const { return buffer_; }
     QCheckBox* localTooCheck() const { return localToo_; }
     QPlainTextEdit* zonesView() const { return zonesView_; }
+    QTimer* zonesTimer() const { return zonesTimer_; }
 
 signals:
     // A change was not stored: the page says why.
     void refused(const QString& message);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void Changed();
+    void ShowZones();
 
     const SettingsStore& section_;
     Store store_;
@@ -55,6 +62,7 @@ private:
     QCheckBox* localToo_ = nullptr;
     QPlainTextEdit* zonesView_ = nullptr;
     std::function<ZoneSnapshot()> zones_;
+    QTimer* zonesTimer_ = nullptr;
 };
 
 }  // namespace chimeon

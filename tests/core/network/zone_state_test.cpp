@@ -152,22 +152,23 @@ TEST(NetworkOutputSettings, ReadWithDefaultsForWhatIsOutOfRange) {
     EXPECT_EQ(NetworkStartLead(2000), std::chrono::milliseconds(2150));
 }
 
+struct Inner : BroadcastClockObserver {
+    void OnRowStarted(int, std::string_view, StartCause, int,
+                      std::optional<std::int64_t>) override {
+        ++starts;
+    }
+    void OnPlayFailed(int row, std::string_view, FailureCause cause,
+                      std::string_view reason) override {
+        EXPECT_EQ(cause, FailureCause::kNetwork);
+        failures += std::to_string(row) + " " + std::string(reason) + "\n";
+    }
+    int starts = 0;
+    std::string failures;
+};
+
 // Every start is checked: the history gets one failure per client that did not sound it, the
 // notice all of them, and a start that reached everyone clears the notice.
 TEST(NetworkBellObserver, RecordsAStartThatMissedTheNetwork) {
-    struct Inner : BroadcastClockObserver {
-        void OnRowStarted(int, std::string_view, StartCause, int,
-                          std::optional<std::int64_t>) override {
-            ++starts;
-        }
-        void OnPlayFailed(int row, std::string_view, FailureCause cause,
-                          std::string_view reason) override {
-            EXPECT_EQ(cause, FailureCause::kNetwork);
-            failures += std::to_string(row) + " " + std::string(reason) + "\n";
-        }
-        int starts = 0;
-        std::string failures;
-    };
     auto inner = std::make_unique<Inner>();
     Inner& seen = *inner;
     test::FakeLocalClock clock;
@@ -186,6 +187,7 @@ TEST(NetworkBellObserver, RecordsAStartThatMissedTheNetwork) {
     EXPECT_EQ(notice, "网络广播没有送达：08:00:00 的上课铃（网络广播服务器连不上（refused））");
     seen.failures.clear();
     snapshot.streamConnected = true;
+    snapshot.controlConnected = true;
     ASSERT_TRUE(ApplyRpcLine(kStatus, snapshot.zones).understood);
     observer.OnRowStarted(0, "/bell.wav", StartCause::kTime, 8 * 3600, 0);
     EXPECT_EQ(seen.failures, "");
@@ -197,6 +199,60 @@ TEST(NetworkBellObserver, RecordsAStartThatMissedTheNetwork) {
               "0 教学楼A：扬声器1静音，08:45:00 的上课铃听不到\n"
               "0 教学楼A：扬声器2离线，08:45:00 的上课铃没有送达\n");
     EXPECT_EQ(seen.starts, 3);
+}
+
+// Zones are trusted only with the control port connected, and a stream that broke off before
+// the bell's end is recorded at the end; the notice says the last of it.
+TEST(NetworkBellObserver, KnowsZonesOnlyWithTheControlPortAndWatchesTheStreamToTheEnd) {
+    struct Row {
+        const char* what;
+        bool control;
+        bool offline;  // the zones (stale without the control port) hold an offline client
+        std::uint64_t endSession;
+        bool endConnected;
+        const char* failures;
+    };
+    const std::string unknown =
+        "0 网络输出：分区状态未知（网络广播服务器的控制端口连不上（refused）"
+        "），08:00:00 的上课铃是否送达无法确认\n";
+    const Row rows[] = {
+        {"all known and kept", true, false, 1, true, ""},
+        {"control away, stale zones all online", false, false, 1, true, unknown.c_str()},
+        {"control away, a stale offline client", false, true, 1, true, unknown.c_str()},
+        {"the stream reconnected meanwhile", true, false, 2, true,
+         "0 网络广播中断：08:00:00 的上课铃没有完整送达（网络广播服务器断开过）\n"},
+        {"the stream away at the end", true, false, 1, false,
+         "0 网络广播中断：08:00:00 的上课铃没有完整送达（网络广播服务器断开了（reset））\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto inner = std::make_unique<Inner>();
+        Inner& seen = *inner;
+        test::FakeLocalClock clock;
+        TodayList list;
+        list.Load({ProgramItem{"上课铃", "8:0:0", "播完终止", "100", "", "/bell.wav"}});
+        ZoneSnapshot snapshot{row.control, true, "", {}, 1};
+        ASSERT_TRUE(ApplyRpcLine(kStatus, snapshot.zones).understood);
+        if (row.offline) {
+            snapshot.zones[0].clients[0].connected = false;
+        }
+        if (!row.control) {
+            snapshot.problem = "网络广播服务器的控制端口连不上（refused）";
+        }
+        std::string notice = "?";
+        NetworkBellObserver observer(
+            std::move(inner), clock, list, "Chimeon", [&] { return snapshot; },
+            [&](const std::string& text) { notice = text; });
+        observer.OnRowStarted(0, "/bell.wav", StartCause::kTime, 8 * 3600, 0);
+        snapshot.streamSession = row.endSession;
+        snapshot.streamConnected = row.endConnected;
+        snapshot.problem = row.endConnected ? "" : "网络广播服务器断开了（reset）";
+        observer.OnRowEnded(1, EndCause::kPlayedThrough);  // another row's end: nothing to check
+        observer.OnRowEnded(0, EndCause::kPlayedThrough);
+        EXPECT_EQ(seen.failures, row.failures);
+        const std::string last = seen.failures.empty() ? "" : seen.failures.substr(2);
+        EXPECT_EQ(notice, last.empty() ? "" : last.substr(0, last.size() - 1));
+    }
 }
 
 }  // namespace

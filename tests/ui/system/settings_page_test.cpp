@@ -38,7 +38,11 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     parts.previewWindow = [&preview] { return &preview; };
     test::MemorySettings network;
     parts.networkSection = &network;
-    parts.networkZones = [] { return ZoneSnapshot{false, false, "连不上", {}}; };
+    int zonesAsked = 0;
+    parts.networkZones = [&zonesAsked] {
+        ++zonesAsked;
+        return ZoneSnapshot{false, false, "连不上", {}};
+    };
     CSettingsPage page(std::move(parts));
     page.CreatePage(CSettingsPage::kTemplateId, &area);
 
@@ -68,7 +72,15 @@ TEST(SettingsPageTest, StartUpActionsPreviewSwitchAndSkinListOnTheirControls) {
     page.networkBox()->enabledCheck()->click();
     page.networkBox()->bufferSpin()->setValue(400);
     EXPECT_EQ(network.values["Enabled"] + " " + network.values["Buffer"], "1 400");
+    // The zones are asked for only while the box is shown.
+    EXPECT_EQ(zonesAsked, 0);
+    area.show();
+    EXPECT_EQ(zonesAsked, 0);
+    page.show();  // the page chosen
     EXPECT_EQ(page.networkBox()->zonesView()->toPlainText(), QStringLiteral("连不上"));
+    EXPECT_TRUE(zonesAsked == 1 && page.networkBox()->zonesTimer()->isActive());
+    page.hide();
+    EXPECT_FALSE(page.networkBox()->zonesTimer()->isActive());
 
     settings.failWrites = true;  // said, and the box shows what is stored
     page.minimizeCheck()->click();
