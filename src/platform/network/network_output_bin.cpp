@@ -9,8 +9,9 @@
 namespace chimeon {
 namespace {
 
-// A little more than the feed's buffer ahead: the feed then has each sample before its turn.
-constexpr std::int64_t kHandOverAheadNs = 50 * 1000000LL;
+// A little more than the feed's buffer and its writing ahead: the feed then has each sample
+// before its turn.
+constexpr std::int64_t kHandOverAheadNs = (50 + SnapcastFeed::kWriteAheadMs) * 1000000LL;
 
 GstFlowReturn OnSample(GstAppSink* sink, gpointer data) {
     SnapcastFeed* feed = static_cast<std::shared_ptr<SnapcastFeed>*>(data)->get();

@@ -32,6 +32,12 @@ constexpr std::int64_t kHeldNs = kNsPerSecond / 125;
 // 8 to 17 ms. Nothing is written for this long after connecting, so that the first read waits
 // for the first chunk and stamps it on its arrival. A sound due sooner is never held back.
 constexpr std::int64_t kQuietStartNs = kNsPerSecond * 3 / 10;
+// The server reads at its own pace once its count has begun, and a chunk not there when its
+// turn comes is stamped late by the wait, at every client, for as long as the connection lasts.
+// So once the count has begun on time (its first reads), the stream is written this far ahead:
+// a hold of the writing thread shorter than this costs nothing.
+constexpr std::int64_t kLeadNs = SnapcastFeed::kWriteAheadMs * 1000000LL;
+constexpr std::int64_t kOnTimeStartNs = kNsPerSecond / 10;
 
 std::int64_t FramesOf(std::int64_t ns) {
     // Rounded to the nearest frame, for negative spans too.
@@ -145,7 +151,9 @@ std::string SnapcastFeed::Stream(int fd) {
     std::vector<std::int16_t> block(static_cast<std::size_t>(kBlockFrames * kChannels));
     std::vector<char> unsent;
     bool quiet = true;
-    bool behind = false;  // catching up after a hold
+    bool behind = false;            // catching up after a hold
+    std::int64_t sendingFrom = -1;  // the frame (since startNs) the server's count began with
+    constexpr std::int64_t kBlockNs = kBlockFrames * kNsPerSecond / kRate;
     for (;;) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
@@ -154,10 +162,13 @@ std::string SnapcastFeed::Stream(int fd) {
             }
         }
         const std::int64_t blockNs = startNs + written * kNsPerSecond / kRate;
-        // Written once its last frame is due: the server stamps a chunk with the moment it has
-        // read it whole, less its length.
-        SleepUntil(blockNs + kBlockFrames * kNsPerSecond / kRate);
-        const std::int64_t now = RealtimeNs() - kBlockFrames * kNsPerSecond / kRate;
+        const bool counting =
+            sendingFrom >= 0 && (written - sendingFrom) * kNsPerSecond / kRate >= kOnTimeStartNs;
+        const std::int64_t lead = counting ? kLeadNs : 0;
+        // Due once its last frame is: the server stamps a chunk with the moment it has read it
+        // whole, less its length.
+        SleepUntil(blockNs + kBlockNs - lead);
+        const std::int64_t now = RealtimeNs() - kBlockNs;
         // What the server reads after a hold may be stamped late by it, at every client alike,
         // for as long as the connection lasts: worth a line (once a hold) when bells are late.
         if (now - blockNs > kHeldNs && !behind) {
@@ -165,9 +176,11 @@ std::string SnapcastFeed::Stream(int fd) {
                 "the stream was held " + std::to_string((now - blockNs) / 1000000) + " ms");
         }
         behind = now - blockNs > kHeldNs;
-        if (now - blockNs > kResyncNs || blockNs - now > kResyncNs) {
+        if (now - blockNs > kResyncNs || blockNs - now > kResyncNs + kLeadNs) {
+            // The server starts its count afresh too, from what arrives next: on time again.
             startNs = now;
             written = 0;
+            sendingFrom = quiet ? -1 : 0;
         }
         std::fill(block.begin(), block.end(), 0);
         const bool sound = MixInto(startNs, written, block);
@@ -177,6 +190,9 @@ std::string SnapcastFeed::Stream(int fd) {
             if (quiet) {
                 continue;
             }
+        }
+        if (sendingFrom < 0) {
+            sendingFrom = written - kBlockFrames;
         }
         const auto* bytes = reinterpret_cast<const char*>(block.data());
         unsent.insert(unsent.end(), bytes, bytes + block.size() * sizeof(std::int16_t));

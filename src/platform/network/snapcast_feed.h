@@ -20,13 +20,17 @@ namespace chimeon {
 // A thread of its own writes the stream in real time, 5 ms at a time, silence where no sound
 // is due: the server's stream never goes idle (an idle stream makes the clients stop and start
 // again, cutting a short bell's first sound). The server stamps what it reads with the time it
-// reads it and its clients play it a buffer later, so a sample that is to sound at T is written
-// at T less the buffer. When the server goes away the thread connects again by itself, waiting
-// longer after each failure (up to 5 s); nothing here ever waits on the caller's thread.
+// reads it and its clients play it a buffer later, so a sample that is to sound at T is read
+// by it at T less the buffer; it is written up to kWriteAheadMs before, so that a short hold of
+// the thread never makes the server wait. When the server goes away the thread connects again by
+// itself, waiting longer after each failure (up to 5 s); nothing here ever waits on the caller's
+// thread.
 class SnapcastFeed {
 public:
     static constexpr int kRate = 48000;
     static constexpr int kChannels = 2;
+    // How far ahead of the server's reading the stream is kept: sound must be submitted earlier.
+    static constexpr int kWriteAheadMs = 30;
 
     SnapcastFeed(std::string host, int port, std::chrono::milliseconds buffer);
     ~SnapcastFeed();
