@@ -39,7 +39,8 @@ void NetworkOutput::Configure(EngineParts& parts) {
     parts.makeObserver = [this, inner](const LocalClock& clock, const TodayList& list) {
         return std::make_unique<NetworkBellObserver>(
             inner ? inner(clock, list) : nullptr, clock, list, settings_.stream,
-            [this] { return Zones(); }, [this](const std::string& text) { Notice(text); });
+            [this] { return Zones(); }, [this](const std::string& text) { Notice(text); },
+            NetworkStartLead(settings_.bufferMs));
     };
 }
 
@@ -47,6 +48,7 @@ ZoneSnapshot NetworkOutput::Zones() const {
     ZoneSnapshot snapshot = control_->Snapshot();
     snapshot.streamSession = feed_->Session();
     snapshot.streamConnected = feed_->Connected();
+    snapshot.streamUpMs = feed_->ConnectedFor().count();
     if (!snapshot.streamConnected) {
         snapshot.problem = feed_->Problem();
     }

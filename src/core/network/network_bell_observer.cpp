@@ -10,13 +10,15 @@ namespace chimeon {
 NetworkBellObserver::NetworkBellObserver(std::unique_ptr<BroadcastClockObserver> inner,
                                          const LocalClock& clock, const TodayList& list,
                                          std::string streamId, std::function<ZoneSnapshot()> zones,
-                                         std::function<void(const std::string&)> notice)
+                                         std::function<void(const std::string&)> notice,
+                                         std::chrono::milliseconds startLead)
     : inner_(std::move(inner)),
       clock_(clock),
       list_(list),
       streamId_(std::move(streamId)),
       zones_(std::move(zones)),
-      notice_(std::move(notice)) {}
+      notice_(std::move(notice)),
+      startLead_(startLead) {}
 
 std::string DueTimeText(int secondOfDay) {
     char text[16];
@@ -50,9 +52,14 @@ void NetworkBellObserver::OnRowStarted(int row, std::string_view file, StartCaus
     const std::string& title = list_.Item(row).title;
     std::vector<std::string> texts;
     watched_.reset();
+    const bool reconnected = snapshot.streamConnected && scheduledSecond >= 0 &&
+                             snapshot.streamUpMs < startLead_.count();
     if (!snapshot.streamConnected) {
         texts.push_back(UndeliveredText(
             snapshot.problem.empty() ? "网络广播服务器没有连接" : snapshot.problem, time, title));
+    } else if (reconnected) {
+        // Its first sound was handed to the connection before this one, which took it along.
+        texts.push_back(InterruptedText("网络广播服务器在铃声送出时重新连接过", time, title));
     } else if (!snapshot.controlConnected) {
         // The zones are those of the last connection: a client may have left or come since.
         texts.push_back(ZonesUnknownText(
@@ -62,7 +69,7 @@ void NetworkBellObserver::OnRowStarted(int row, std::string_view file, StartCaus
             texts.push_back(ShortfallText(shortfall, time, title));
         }
     }
-    if (snapshot.streamConnected) {
+    if (snapshot.streamConnected && !reconnected) {
         watched_ = Watched{row, std::string(file), time, title, snapshot.streamSession};
     }
     std::string notice;

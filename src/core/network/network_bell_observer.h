@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,13 +20,16 @@ class TodayList;
 // words, and said to the operator (`notice`, "" once a start reached every client). Zones are
 // only trusted while the control port is connected: without it a start is recorded as not
 // known to have reached them. A stream that broke off between a row's start and its end is
-// recorded and said at the end. `zones` gives a copy of what is known now; it must never wait.
+// recorded and said at the end, and so is a timed start whose sound went out (`startLead`
+// before its second) on a connection that broke before it began. `zones` gives a copy of what is
+// known now; it must never wait.
 class NetworkBellObserver : public BroadcastClockObserver {
 public:
     NetworkBellObserver(std::unique_ptr<BroadcastClockObserver> inner, const LocalClock& clock,
                         const TodayList& list, std::string streamId,
                         std::function<ZoneSnapshot()> zones,
-                        std::function<void(const std::string&)> notice);
+                        std::function<void(const std::string&)> notice,
+                        std::chrono::milliseconds startLead = {});
 
     void OnTableSelected(std::string_view status, bool noBroadcastToday,
                          std::string_view tableName) override;
@@ -53,6 +57,7 @@ private:
     std::string streamId_;
     std::function<ZoneSnapshot()> zones_;
     std::function<void(const std::string&)> notice_;
+    std::chrono::milliseconds startLead_;
     std::optional<Watched> watched_;
 };
 

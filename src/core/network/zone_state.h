@@ -42,6 +42,7 @@ struct ZoneSnapshot {
     std::string problem;            // why not, in the system's words ("" while all is well)
     std::vector<Zone> zones;
     std::uint64_t streamSession = 0;  // counts the stream's connections: it broke when it changes
+    std::int64_t streamUpMs = 0;      // how long the stream's present connection has lasted
 
     bool operator==(const ZoneSnapshot&) const = default;
 };

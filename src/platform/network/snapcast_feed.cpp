@@ -45,6 +45,12 @@ std::int64_t FramesOf(std::int64_t ns) {
     return (scaled + (scaled >= 0 ? kNsPerSecond / 2 : -kNsPerSecond / 2)) / kNsPerSecond;
 }
 
+std::int64_t MonotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * kNsPerSecond + now.tv_nsec;
+}
+
 void SleepUntil(std::int64_t realtimeNs) {
     timespec until{static_cast<time_t>(realtimeNs / kNsPerSecond),
                    static_cast<long>(realtimeNs % kNsPerSecond)};
@@ -73,6 +79,13 @@ std::int64_t SnapcastFeed::RealtimeNs() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<std::int64_t>(now.tv_sec) * kNsPerSecond + now.tv_nsec;
+}
+
+std::chrono::milliseconds SnapcastFeed::ConnectedFor() const {
+    if (!connected_.load()) {
+        return std::chrono::milliseconds(0);
+    }
+    return std::chrono::milliseconds((MonotonicNs() - connectedAtNs_.load()) / 1000000);
 }
 
 std::string SnapcastFeed::Problem() const {
@@ -125,6 +138,7 @@ void SnapcastFeed::Run() {
             SetProblem("");
             backoff = std::chrono::milliseconds(250);
             ++session_;
+            connectedAtNs_ = MonotonicNs();
             connected_ = true;
             ended = Stream(connection.fd());
             connected_ = false;

@@ -48,6 +48,8 @@ public:
     // How many connections to the server were made so far: a start and an end that see the same
     // number, connected, had the stream the whole time between.
     std::uint64_t Session() const { return session_.load(); }
+    // How long the present connection has lasted (0 while there is none).
+    std::chrono::milliseconds ConnectedFor() const;
     // Why the stream does not reach the server, in the operator's words ("" while it does).
     std::string Problem() const;
 
@@ -82,6 +84,7 @@ private:
     std::string problem_;
     std::atomic<bool> connected_{false};
     std::atomic<std::uint64_t> session_{0};
+    std::atomic<std::int64_t> connectedAtNs_{0};  // CLOCK_MONOTONIC
     std::thread thread_;
 };
 

@@ -211,6 +211,7 @@ TEST(NetworkBellObserver, KnowsZonesOnlyWithTheControlPortAndWatchesTheStreamToT
         std::uint64_t endSession;
         bool endConnected;
         const char* failures;
+        std::int64_t upMs = 60000;  // the stream's connection at the start, against a 750 ms lead
     };
     const std::string unknown =
         "0 网络输出：分区状态未知（网络广播服务器的控制端口连不上（refused）"
@@ -223,6 +224,9 @@ TEST(NetworkBellObserver, KnowsZonesOnlyWithTheControlPortAndWatchesTheStreamToT
          "0 网络广播中断：08:00:00 的上课铃没有完整送达（网络广播服务器断开过）\n"},
         {"the stream away at the end", true, false, 1, false,
          "0 网络广播中断：08:00:00 的上课铃没有完整送达（网络广播服务器断开了（reset））\n"},
+        {"the stream reconnected while the bell was handed over", true, false, 1, true,
+         "0 网络广播中断：08:00:00 的上课铃没有完整送达（网络广播服务器在铃声送出时重新连接过）\n",
+         300},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -231,7 +235,7 @@ TEST(NetworkBellObserver, KnowsZonesOnlyWithTheControlPortAndWatchesTheStreamToT
         test::FakeLocalClock clock;
         TodayList list;
         list.Load({ProgramItem{"上课铃", "8:0:0", "播完终止", "100", "", "/bell.wav"}});
-        ZoneSnapshot snapshot{row.control, true, "", {}, 1};
+        ZoneSnapshot snapshot{row.control, true, "", {}, 1, row.upMs};
         ASSERT_TRUE(ApplyRpcLine(kStatus, snapshot.zones).understood);
         if (row.offline) {
             snapshot.zones[0].clients[0].connected = false;
@@ -242,7 +246,7 @@ TEST(NetworkBellObserver, KnowsZonesOnlyWithTheControlPortAndWatchesTheStreamToT
         std::string notice = "?";
         NetworkBellObserver observer(
             std::move(inner), clock, list, "Chimeon", [&] { return snapshot; },
-            [&](const std::string& text) { notice = text; });
+            [&](const std::string& text) { notice = text; }, std::chrono::milliseconds(750));
         observer.OnRowStarted(0, "/bell.wav", StartCause::kTime, 8 * 3600, 0);
         snapshot.streamSession = row.endSession;
         snapshot.streamConnected = row.endConnected;
