@@ -40,11 +40,12 @@ inline const std::string& SynchronisedSystemBus() {
 
 // Runs chimeonctl on a data directory (GStreamer's plugin cache in the build folder).
 inline ProgramResult Ctl(const TempDir& data, std::vector<std::string> arguments,
-                         const std::string& input = "") {
+                         const std::string& input = "",
+                         const std::string& systemBus = SynchronisedSystemBus()) {
     arguments.insert(arguments.begin(), {"--data-dir", data.path().string()});
     return RunProgram(CHIMEON_CTL_PATH, arguments, input,
                       {std::string("GST_REGISTRY=") + CHIMEON_TEST_GST_REGISTRY,
-                       "DBUS_SYSTEM_BUS_ADDRESS=" + SynchronisedSystemBus()});
+                       "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus});
 }
 
 // Each line of the output parsed as one JSON object.

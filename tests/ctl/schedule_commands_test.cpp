@@ -140,6 +140,11 @@ TEST_F(CtlCheck, CleanDirectoryHasNothingToSay) {
     auto result = Ctl(data, {"check", "--at", "2026-12-07 07:00:00"});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_EQ(result.out, "");
+    // The same tables on a PC whose clock nobody vouches for: every start is only that exact.
+    auto unvouched = Ctl(data, {"check", "--at", "2026-12-07 07:00:00"}, "",
+                         "unix:path=" + (data / "no-bus").string());
+    EXPECT_EQ(unvouched.exitCode, 1) << unvouched.err;
+    EXPECT_NE(unvouched.out.find("无法得知系统时钟是否同步"), std::string::npos) << unvouched.out;
 }
 
 TEST_F(CtlCheck, EachPlantedFaultIsFound) {
