@@ -45,12 +45,6 @@ std::int64_t FramesOf(std::int64_t ns) {
     return (scaled + (scaled >= 0 ? kNsPerSecond / 2 : -kNsPerSecond / 2)) / kNsPerSecond;
 }
 
-std::int64_t MonotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * kNsPerSecond + now.tv_nsec;
-}
-
 void SleepUntil(std::int64_t realtimeNs) {
     timespec until{static_cast<time_t>(realtimeNs / kNsPerSecond),
                    static_cast<long>(realtimeNs % kNsPerSecond)};
@@ -85,7 +79,9 @@ std::chrono::milliseconds SnapcastFeed::ConnectedFor() const {
     if (!connected_.load()) {
         return std::chrono::milliseconds(0);
     }
-    return std::chrono::milliseconds((MonotonicNs() - connectedAtNs_.load()) / 1000000);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() -
+        std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(connectedAt_)));
 }
 
 std::string SnapcastFeed::Problem() const {
@@ -138,7 +134,7 @@ void SnapcastFeed::Run() {
             SetProblem("");
             backoff = std::chrono::milliseconds(250);
             ++session_;
-            connectedAtNs_ = MonotonicNs();
+            connectedAt_ = std::chrono::steady_clock::now().time_since_epoch().count();
             connected_ = true;
             ended = Stream(connection.fd());
             connected_ = false;

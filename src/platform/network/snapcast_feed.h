@@ -84,7 +84,7 @@ private:
     std::string problem_;
     std::atomic<bool> connected_{false};
     std::atomic<std::uint64_t> session_{0};
-    std::atomic<std::int64_t> connectedAtNs_{0};  // CLOCK_MONOTONIC
+    std::atomic<std::chrono::steady_clock::rep> connectedAt_{0};  // the present connection's start
     std::thread thread_;
 };
 
